@@ -1,0 +1,31 @@
+// A map as bytes: its header and the records that land on a hex. Decoding and
+// encoding are pure byte work, shared by the window, the tools and the fuzzer.
+#pragma once
+
+#include "maperror.h"
+#include "mapformat.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace amp {
+
+struct MapImage {
+    MapHeader header;
+    // Record k belongs to the hex of cellOfRecord(k, header.rows()). A file shorter
+    // than its header promises gives fewer records than header.hexCount(); records
+    // beyond the map's hexes are not kept.
+    std::vector<CellRecord> records;
+};
+
+// Reads a file's bytes as a map: the header, then the complete records in order.
+// A trailing record of 1 to 12 bytes is ignored, and so is every record beyond
+// columns x rows. Fewer than 7 bytes is not a map.
+Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes);
+
+// The complete file of a map: the header as it stands, then columns x rows
+// records in the cell rule's order. Hexes the image has no record for are zero.
+std::vector<std::uint8_t> encodeMap(const MapImage& image);
+
+} // namespace amp
