@@ -1,0 +1,110 @@
+#include "layerdelegate.h"
+#include "layermodel.h"
+
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPainter>
+
+namespace {
+// Long typed texts are cut before layout: a cell shows a few characters at most.
+constexpr int LongestDrawnText = 64;
+constexpr int LongestCellText = 16 * 1024 * 1024;
+} // namespace
+
+LayerDelegate::LayerDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const auto* model = static_cast<const LayerModel*>(index.model());
+    const LayerModel::Cell cell = model->cell(index.column(), index.row());
+    const bool selected = option.state & QStyle::State_Selected;
+    const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    const QColor& background = option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+    const QRect& rect = option.rect;
+
+    std::int32_t value = 0;
+    if (cell.code < 256) {
+        value = cell.code;
+    } else if (cell.typed) {
+        value = LayerModel::textValue(*cell.typed);
+    }
+
+    if (value == 0) {
+        // The marker's frame covers the whole cell and any text in it, so the text
+        // is not drawn at all.
+        painter->setBrush(background);
+        onDrawCell(painter, value, rect);
+        return;
+    }
+
+    painter->fillRect(rect, background);
+    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setFont(option.font);
+    if (cell.code < 256) {
+        const QStaticText& text = staticText(value, option.font);
+        const int y = rect.top() + (rect.height() - textHeight_) / 2;
+        if (text.size().width() + TextMargin <= rect.width() && textHeight_ <= rect.height()) {
+            painter->drawStaticText(rect.left() + TextMargin, y, text);
+        } else {
+            painter->save();
+            painter->setClipRect(rect, Qt::IntersectClip);
+            painter->drawStaticText(rect.left() + TextMargin, y, text);
+            painter->restore();
+        }
+    } else {
+        painter->drawText(rect.adjusted(TextMargin, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                          cell.typed->left(LongestDrawnText));
+    }
+}
+
+void LayerDelegate::onDrawCell(QPainter* painter, int value, const QRect& rect) {
+    if (value != 0) {
+        return;
+    }
+    painter->setPen(QColor::fromRgb(FrameColor));
+    // A one-pixel frame on the left and top edges and one pixel inside the right
+    // and bottom bounds, filled with the brush in effect.
+    painter->drawRect(rect.adjusted(0, 0, -1, -1));
+
+    std::array<QPoint, 8> vertices;
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        vertices[i] = rect.topLeft() + OctagonVertices[i];
+    }
+    painter->setBrush(QColor::fromRgb(OctagonColor));
+    const bool clip = rect.width() < OctagonSize || rect.height() < OctagonSize;
+    if (clip) {
+        // Keep the octagon inside a small cell, off its neighbours.
+        painter->save();
+        painter->setClipRect(rect, Qt::IntersectClip);
+    }
+    painter->drawPolygon(vertices.data(), static_cast<int>(vertices.size()));
+    if (clip) {
+        painter->restore();
+    }
+}
+
+QWidget* LayerDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    editor->setFont(option.font);
+    editor->setMaxLength(LongestCellText); // any text is kept as typed
+    Q_UNUSED(index);
+    openEditor_ = editor;
+    return editor;
+}
+
+const QStaticText& LayerDelegate::staticText(int value, const QFont& font) const {
+    if (!textsReady_ || font != textsFont_) {
+        for (int i = 0; i < 256; ++i) {
+            auto& text = texts_[static_cast<std::size_t>(i)];
+            text.setText(LayerModel::canonicalText(static_cast<std::uint8_t>(i)));
+            text.setTextFormat(Qt::PlainText);
+            text.setPerformanceHint(QStaticText::AggressiveCaching);
+            text.prepare(QTransform(), font);
+        }
+        textsFont_ = font;
+        textHeight_ = QFontMetrics(font).height();
+        textsReady_ = true;
+    }
+    return texts_[static_cast<std::size_t>(value)];
+}

@@ -1,0 +1,50 @@
+// Paints and edits the cells of a layer view. A cell whose text reads as 0 (an
+// empty cell and a text that is no number included) is drawn as the zero marker:
+// a black-framed cell with a teal octagon in its top-left corner and no digit.
+// Every other cell shows its text, drawn without the style's per-cell work.
+#pragma once
+
+#include <QPointer>
+#include <QStaticText>
+#include <QStyledItemDelegate>
+
+#include <array>
+
+class LayerDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    explicit LayerDelegate(QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+
+    // The editor of the edit in progress, if one is open.
+    QWidget* openEditor() const { return openEditor_; }
+
+    // Draws the zero marker over a cell whose value is 0; any other value leaves
+    // the cell as it is. The brush in effect is the cell's own background.
+    static void onDrawCell(QPainter* painter, int value, const QRect& rect);
+
+    // The marker's octagon, as offsets from the cell's top-left corner: 15 x 15
+    // pixels with its corners cut 4 pixels deep, never scaled to the cell.
+    static constexpr std::array<QPoint, 8> OctagonVertices = {
+        QPoint(4, 0), QPoint(10, 0), QPoint(14, 4), QPoint(14, 10),
+        QPoint(10, 14), QPoint(4, 14), QPoint(0, 10), QPoint(0, 4),
+    };
+    static constexpr int OctagonSize = 15;
+    static constexpr QRgb FrameColor = 0xFF000000; // black
+    static constexpr QRgb OctagonColor = 0xFF008080; // teal: red 0, green 128, blue 128
+    static constexpr int TextMargin = 2;
+
+private:
+    // The 256 canonical texts laid out once per font.
+    const QStaticText& staticText(int value, const QFont& font) const;
+
+    mutable QPointer<QWidget> openEditor_;
+    mutable std::array<QStaticText, 256> texts_;
+    mutable QFont textsFont_;
+    mutable int textHeight_ = 0;
+    mutable bool textsReady_ = false;
+};

@@ -1,0 +1,138 @@
+#include "layermodel.h"
+#include "celltext.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+LayerModel::LayerModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int LayerModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int LayerModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+QVariant LayerModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    return cellText(index.column(), index.row());
+}
+
+bool LayerModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || !contains(index.column(), index.row())) {
+        return false;
+    }
+    setCellText(index.column(), index.row(), value.toString());
+    return true;
+}
+
+Qt::ItemFlags LayerModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemNeverHasChildren;
+}
+
+void LayerModel::setDimensions(int columns, int rows) {
+    columns = std::max(columns, 0);
+    rows = std::max(rows, 0);
+    if (columns == columns_ && rows == rows_) {
+        return;
+    }
+    beginResetModel();
+    columns_ = columns;
+    rows_ = rows;
+    codes_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), EmptyCode);
+    typed_.clear();
+    endResetModel();
+}
+
+QString LayerModel::cellText(int column, int row) const {
+    const Cell c = cell(column, row);
+    if (c.code < 256) {
+        return canonicalText(static_cast<std::uint8_t>(c.code));
+    }
+    return c.typed ? *c.typed : QString();
+}
+
+void LayerModel::setCellText(int column, int row, const QString& text) {
+    if (!contains(column, row)) {
+        return;
+    }
+    store(slot(column, row), text);
+    const QModelIndex at = index(row, column);
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
+}
+
+std::int32_t LayerModel::cellValue(int column, int row) const {
+    const Cell c = cell(column, row);
+    if (c.code < 256) {
+        return c.code;
+    }
+    return c.typed ? textValue(*c.typed) : 0;
+}
+
+std::uint8_t LayerModel::cellByte(int column, int row) const {
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(cellValue(column, row)) & 0xFFu);
+}
+
+void LayerModel::loadLayer(const amp::MapImage& map, int layer) {
+    beginResetModel();
+    columns_ = map.header.columns();
+    rows_ = map.header.rows();
+    codes_.assign(static_cast<std::size_t>(map.header.hexCount()), EmptyCode);
+    typed_.clear();
+    const std::size_t placed = std::min(map.records.size(), codes_.size());
+    for (std::size_t k = 0; k < placed; ++k) {
+        codes_[k] = map.records[k][static_cast<std::size_t>(layer)];
+    }
+    endResetModel();
+}
+
+LayerModel::Cell LayerModel::cell(int column, int row) const {
+    if (!contains(column, row)) {
+        return {EmptyCode, nullptr};
+    }
+    const std::size_t at = slot(column, row);
+    const std::uint16_t code = codes_[at];
+    if (code != TypedCode) {
+        return {code, nullptr};
+    }
+    return {code, &typed_.find(at)->second};
+}
+
+const QString& LayerModel::canonicalText(std::uint8_t value) {
+    static const std::array<QString, 256> texts = [] {
+        std::array<QString, 256> all;
+        for (int i = 0; i < 256; ++i) {
+            const std::string_view text = amp::byteText(static_cast<std::uint8_t>(i));
+            all[static_cast<std::size_t>(i)] = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+        }
+        return all;
+    }();
+    return texts[value];
+}
+
+std::int32_t LayerModel::textValue(const QString& text) {
+    return amp::textValue(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                              static_cast<std::size_t>(text.size())));
+}
+
+void LayerModel::store(std::size_t at, const QString& text) {
+    // A canonical text is fully described by its byte; anything else is kept as typed.
+    if (text.isEmpty()) {
+        codes_[at] = EmptyCode;
+        typed_.erase(at);
+        return;
+    }
+    if (text.size() <= 3) {
+        const std::int32_t value = textValue(text);
+        if (value >= 0 && value <= 255 && text == canonicalText(static_cast<std::uint8_t>(value))) {
+            codes_[at] = static_cast<std::uint16_t>(value);
+            typed_.erase(at);
+            return;
+        }
+    }
+    codes_[at] = TypedCode;
+    typed_.insert_or_assign(at, text);
+}

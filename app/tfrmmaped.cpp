@@ -1,0 +1,337 @@
+#include "tfrmmaped.h"
+#include "layermodel.h"
+#include "layerview.h"
+#include "mapfileio.h"
+#include "mapimage.h"
+#include "ui_tfrmmaped.h"
+#include "userdialogs.h"
+
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QScreen>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// "Small Fonts" of the original form is not on this desktop; DejaVu Sans is on
+// every fresh machine and keeps three digits readable in an 18 x 16 cell.
+const QString ViewFontFamily = QStringLiteral("DejaVu Sans");
+
+// The views' metrics as the window declares them and as FormCreate sets them.
+constexpr int DeclaredColumns = 39;
+constexpr int DeclaredRows = 34;
+constexpr int CreatedWidth = 590;
+constexpr int CreatedHeight = 380;
+constexpr int CreatedFontSize = 6;
+constexpr int CreatedCellSize = 15;
+// The views lie below the file-name box and header panel; the window's height is
+// the views' height plus this top, the panel's height and a margin.
+constexpr int ViewTop = 20;
+constexpr int BottomMargin = 5;
+constexpr int ViewSizeMargin = 5;
+constexpr int InfoColumnWidth = 109;
+
+const QString MapFilter = QStringLiteral("Map files (*.amp)");
+const QString MapSuffix = QStringLiteral("amp");
+
+QString text(std::string_view view) {
+    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+}
+
+QString detail(const amp::MapError& error) { return QString::fromStdString(error.message); }
+
+} // namespace
+
+TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs) {
+    Q_INIT_RESOURCE(ampedit); // the resources live in this library, not in the program
+    ui_->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+
+    connect(ui_->btnOpenMap, &QPushButton::clicked, this, &TfrmMapEd::btnOpenMapClick);
+    connect(ui_->btnSaveMap, &QPushButton::clicked, this, &TfrmMapEd::btnSaveMapClick);
+    connect(ui_->btnMinus, &QPushButton::clicked, this, &TfrmMapEd::btnMinusClick);
+    connect(ui_->btnPlus, &QPushButton::clicked, this, &TfrmMapEd::btnPlusClick);
+    connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::chkLinesClick);
+    connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
+
+    FormCreate(arguments);
+}
+
+TfrmMapEd::~TfrmMapEd() = default;
+
+void TfrmMapEd::FormCreate(const QStringList& arguments) {
+    try {
+        layerGrids_ = {ui_->grd1, ui_->grd2, ui_->grd3,  ui_->grd4,  ui_->grd5,  ui_->grd6, ui_->grd7,
+                       ui_->grd8, ui_->grd9, ui_->grd10, ui_->grd11, ui_->grd12, ui_->grd13};
+        QFont viewFont(ViewFontFamily);
+        for (int i = 0; i < amp::LayerCount; ++i) {
+            LayerView* view = layerGrids_[static_cast<std::size_t>(i)];
+            view->setVisible(false);
+            view->setGeometry(0, 0, CreatedWidth, CreatedHeight);
+            view->setFont(viewFont);
+            view->setFontSize(CreatedFontSize);
+            view->setDefaultColumnWidth(CreatedCellSize);
+            view->setDefaultRowHeight(CreatedCellSize);
+            view->layerModel()->setDimensions(DeclaredColumns, DeclaredRows);
+            connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                    [this, view](const QModelIndex& current) {
+                        if (current.isValid()) {
+                            SelectCell(view, current.column(), current.row());
+                        }
+                    });
+            ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
+        }
+        {
+            const QSignalBlocker quiet(ui_->cmbLayerName);
+            ui_->cmbLayerName->setCurrentIndex(0);
+        }
+        refreshMetricBoxes();
+        fitMapArea();
+    } catch (...) {
+        dialogs_.showMessage(this, QStringLiteral("Could not load or display bitmap"));
+    }
+
+    // A pick in the layer box, or a layer name typed into it, switches layers.
+    connect(ui_->cmbLayerName, &QComboBox::activated, this, &TfrmMapEd::cmbLayerNameChange);
+    connect(ui_->cmbLayerName->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
+        cmbLayerNameChange(ui_->cmbLayerName->findText(typed, Qt::MatchFixedString));
+    });
+
+    // The first argument is a file name, used exactly as given; a short one
+    // (five characters or fewer) is not.
+    const QString argument = arguments.value(1);
+    if (argument.size() > 5) {
+        LoadMap(argument);
+    }
+}
+
+void TfrmMapEd::btnOpenMapClick() {
+    const QDir gameData(QStringLiteral("GameData"));
+    const FileDialogRequest request{QStringLiteral("Open Veldrock Map file"), MapFilter, MapSuffix,
+                                    gameData.exists() ? gameData.absolutePath() : QString()};
+    const QString fileName = dialogs_.openFileName(this, request);
+    if (!fileName.isEmpty()) {
+        LoadMap(fileName);
+    }
+}
+
+void TfrmMapEd::LoadMap(const QString& fileName) {
+    std::optional<amp::MapImage> map;
+    try {
+        const auto bytes = amp::readMapFile(fileName);
+        if (!bytes) {
+            if (bytes.error().kind == amp::MapErrorKind::CannotOpen) {
+                dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
+                                    fileName + QStringLiteral("  Open unsuccessful."), detail(bytes.error()));
+            } else {
+                dialogs_.messageBox(this, QStringLiteral("File Error"),
+                                    fileName + QStringLiteral("  Read unsuccessful."), detail(bytes.error()));
+            }
+            return;
+        }
+        auto decoded = amp::decodeMap(bytes.value());
+        if (!decoded) {
+            dialogs_.messageBox(this, QStringLiteral("File Error"),
+                                fileName + QStringLiteral("  is not a map file."), detail(decoded.error()));
+            return;
+        }
+        map = std::move(decoded).value();
+    } catch (...) {
+        dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
+        return;
+    }
+
+    // The map is whole: only now does anything on screen change. Every view starts
+    // from empty cells, so nothing of an earlier map survives into this one.
+    ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
+    ui_->edtFileName->setText(fileName);
+    QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        headerBoxes[i]->setText(QString::number(map->header.bytes[static_cast<std::size_t>(i)]));
+    }
+    mapHeader_ = map->header;
+    mapColumns_ = mapHeader_.columns();
+    mapRows_ = mapHeader_.rows();
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->loadLayer(*map, layer);
+    }
+    // View 0 lies behind every other view, so a layer on show before the load stays
+    // in front, as the layer number says.
+    layerGrids_[amp::TerrainLayer]->setVisible(true);
+    ApplyLineDisplay();
+}
+
+void TfrmMapEd::btnSaveMapClick() {
+    const FileDialogRequest request{QStringLiteral("Write Map file"), MapFilter, MapSuffix, QString()};
+    const QString fileName = dialogs_.saveFileName(this, request);
+    if (!fileName.isEmpty()) {
+        WriteMap(fileName);
+    }
+}
+
+void TfrmMapEd::WriteMap(const QString& fileName) {
+    // What the user is typing counts, even before the cell is left.
+    for (LayerView* view : layerGrids_) {
+        view->commitPendingEdit();
+    }
+    try {
+        amp::MapHeader header = mapHeader_;
+        std::vector<std::uint8_t> bytes(amp::completeFileSize(header));
+        std::copy(header.bytes.begin(), header.bytes.end(), bytes.begin());
+        for (int layer = 0; layer < amp::LayerCount; ++layer) {
+            const LayerModel* model = layerGrids_[static_cast<std::size_t>(layer)]->layerModel();
+            std::size_t offset = amp::recordOffset(0) + static_cast<std::size_t>(layer);
+            for (int column = 0; column < mapColumns_; ++column) {
+                for (int row = 0; row < mapRows_; ++row) {
+                    bytes[offset] = model->cellByte(column, row);
+                    offset += amp::RecordSize;
+                }
+            }
+        }
+        const auto written = amp::writeMapFile(fileName, bytes);
+        if (!written) {
+            if (written.error().kind == amp::MapErrorKind::CannotOpen) {
+                dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
+                                    detail(written.error()));
+            } else {
+                dialogs_.messageBox(this, QStringLiteral("File Error"),
+                                    QStringLiteral("Write unsuccessful. The map was not written; a file that "
+                                                   "stood at that name is as it was."),
+                                    detail(written.error()));
+            }
+        }
+    } catch (...) {
+        dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
+    }
+}
+
+void TfrmMapEd::ApplyLineDisplay() {
+    const bool lines = ui_->chkLines->isChecked();
+    for (LayerView* view : layerGrids_) {
+        view->setLinesShown(lines);
+        const int fontSize = view->fontSize();
+        view->setDefaultColumnWidth(3 * fontSize);
+        view->setDefaultRowHeight(2 * fontSize + 4);
+        const int line = lines ? 1 : 0;
+        view->resize(mapColumns_ * (view->defaultColumnWidth() + line) + ViewSizeMargin,
+                     mapRows_ * (view->defaultRowHeight() + line) + ViewSizeMargin);
+        view->layerModel()->setDimensions(mapColumns_, mapRows_);
+        view->viewport()->update();
+    }
+    refreshMetricBoxes();
+    fitMapArea();
+
+    // The Part's height, but never so low that "Write Map" is cut off and never
+    // taller than the screen: a larger map scrolls.
+    const LayerView* first = layerGrids_[0];
+    const int wanted = first->height() + ViewTop + ui_->Panel1->height() + BottomMargin;
+    int highest = wanted;
+    if (const QScreen* display = screen()) {
+        const int frame = frameGeometry().height() - geometry().height();
+        highest = display->availableGeometry().height() - std::max(frame, 0);
+    }
+    const int lowest = minimumClientHeight();
+    resize(width(), std::max(lowest, std::min(wanted, highest)));
+}
+
+int TfrmMapEd::minimumClientHeight() const {
+    return ui_->btnSaveMap->geometry().bottom() + 1 + BottomMargin;
+}
+
+void TfrmMapEd::chkLinesClick() { ApplyLineDisplay(); }
+
+void TfrmMapEd::Button1Click() { ApplyGridMetrics(); }
+
+void TfrmMapEd::ApplyGridMetrics() {
+    const auto boxValue = [](const QLineEdit* box) { return LayerModel::textValue(box->text()); };
+    for (LayerView* view : layerGrids_) {
+        // A size below 0 is 0; anything larger than a widget may be is cut to that.
+        view->resize(std::clamp(boxValue(ui_->Edit8), 0, QWIDGETSIZE_MAX), view->height());
+        view->resize(view->width(), std::clamp(boxValue(ui_->Edit9), 0, QWIDGETSIZE_MAX));
+        view->setFontSize(boxValue(ui_->Edit10));
+        view->setDefaultColumnWidth(boxValue(ui_->Edit11));
+        view->setDefaultRowHeight(boxValue(ui_->Edit12));
+        view->viewport()->update();
+    }
+    fitMapArea();
+}
+
+void TfrmMapEd::refreshMetricBoxes() {
+    const LayerView* first = layerGrids_[0];
+    ui_->Edit8->setText(QString::number(first->width()));
+    ui_->Edit9->setText(QString::number(first->height()));
+    ui_->Edit10->setText(QString::number(first->fontSize()));
+    ui_->Edit11->setText(QString::number(first->defaultColumnWidth()));
+    ui_->Edit12->setText(QString::number(first->defaultRowHeight()));
+}
+
+// The scroll area's content is as large as the largest view.
+void TfrmMapEd::fitMapArea() {
+    int width = 0;
+    int height = 0;
+    for (const LayerView* view : layerGrids_) {
+        width = std::max(width, view->width());
+        height = std::max(height, view->height());
+    }
+    ui_->mapArea->resize(width, height);
+}
+
+void TfrmMapEd::btnMinusClick() {
+    ui_->edtTerrainType->clear();
+    stepLayer(-1);
+}
+
+void TfrmMapEd::btnPlusClick() {
+    ui_->edtTerrainType->clear();
+    stepLayer(+1);
+}
+
+void TfrmMapEd::stepLayer(int step) {
+    currentLayer_ += step;
+    if (currentLayer_ < 0) {
+        currentLayer_ = amp::LayerCount - 1;
+    } else if (currentLayer_ > amp::LayerCount - 1) {
+        currentLayer_ = 0;
+    }
+    showLayer(currentLayer_);
+    ui_->edtLayerName->setText(text(amp::LayerNames[static_cast<std::size_t>(currentLayer_)]));
+    const QSignalBlocker quiet(ui_->cmbLayerName); // a selection by the program is no user's pick
+    ui_->cmbLayerName->setCurrentIndex(currentLayer_);
+}
+
+// A text in the box that names no layer (index -1) changes nothing: the layer on
+// show stays, and so does what was typed.
+void TfrmMapEd::cmbLayerNameChange(int index) {
+    if (index < 0 || index >= amp::LayerCount) {
+        return;
+    }
+    currentLayer_ = index;
+    showLayer(currentLayer_);
+}
+
+void TfrmMapEd::showLayer(int layer) {
+    for (LayerView* view : layerGrids_) {
+        view->setVisible(false);
+    }
+    layerGrids_[static_cast<std::size_t>(layer)]->setVisible(true);
+    ui_->edtLevel->setText(QString::number(layer));
+}
+
+// Names the terrain of the cell about to be selected, on the terrain layer only. A
+// value without a name (below 0 or above 18) empties the box.
+void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
+    const std::int32_t value = sender->layerModel()->cellValue(column, row);
+    if (currentLayer_ == amp::TerrainLayer) {
+        ui_->edtTerrainType->setText(text(amp::terrainName(value)));
+    }
+}
+
+void TfrmMapEd::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ui_->pnlInfo->setGeometry(width() - InfoColumnWidth, 0, InfoColumnWidth, height());
+    ui_->mapScroller->setGeometry(0, ViewTop, width() - InfoColumnWidth, height() - ViewTop);
+}

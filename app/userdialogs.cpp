@@ -1,0 +1,52 @@
+#include "userdialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+QString withDefaultSuffix(const QString& fileName, const QString& suffix) {
+    if (fileName.isEmpty() || suffix.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) {
+        return fileName;
+    }
+    return fileName + '.' + suffix;
+}
+
+namespace {
+
+QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, request.title, request.directory, request.filter);
+    dialog.setAcceptMode(mode);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (mode == QFileDialog::AcceptOpen) {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return withDefaultSuffix(dialog.selectedFiles().constFirst(), request.defaultSuffix);
+}
+
+} // namespace
+
+QString QtUserDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+}
+
+QString QtUserDialogs::saveFileName(QWidget* parent, const FileDialogRequest& request) {
+    return runFileDialog(parent, request, QFileDialog::AcceptSave);
+}
+
+void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text,
+                               const QString& detail) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
+    QMessageBox::information(parent, QApplication::applicationName(), text);
+}

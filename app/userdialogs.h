@@ -1,0 +1,43 @@
+// The window's way to ask and tell the user: file dialogs and message boxes behind
+// one small interface, so that tests drive the real window with a scripted fake.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+struct FileDialogRequest {
+    QString title;
+    QString filter;        // "Map files (*.amp)"
+    QString defaultSuffix; // added to a chosen name that has none
+    QString directory;     // where the dialog starts; empty for its usual place
+};
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // The chosen file's full name, or an empty text when the user cancels.
+    virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // Never asks before replacing an existing file: writing back to the file just
+    // read is the everyday case.
+    virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // A modal box with OK and Cancel; which one the user presses is not used. The
+    // detail, where given, says why in the system's words.
+    virtual void messageBox(QWidget* parent, const QString& caption, const QString& text,
+                            const QString& detail = {}) = 0;
+    // A plain information box with OK.
+    virtual void showMessage(QWidget* parent, const QString& text) = 0;
+};
+
+// The name with the default suffix added when it has none ("north" -> "north.amp").
+QString withDefaultSuffix(const QString& fileName, const QString& suffix);
+
+// The real dialogs of the desktop.
+class QtUserDialogs : public UserDialogs {
+public:
+    QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
+    void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
+    void showMessage(QWidget* parent, const QString& text) override;
+};

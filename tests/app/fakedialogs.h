@@ -1,0 +1,38 @@
+// Dialogs that answer from a script and remember what the window showed, so the
+// tests drive the real window without a modal dialog.
+#pragma once
+
+#include "userdialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct ShownMessage {
+    QString caption;
+    QString text;
+    QString detail;
+};
+
+class FakeDialogs : public UserDialogs {
+public:
+    QStringList openAnswers; // taken from the front; an empty text cancels
+    QStringList saveAnswers;
+    QList<FileDialogRequest> openRequests;
+    QList<FileDialogRequest> saveRequests;
+    QList<ShownMessage> boxes;
+    QStringList plainMessages;
+
+    QString openFileName(QWidget*, const FileDialogRequest& request) override {
+        openRequests.append(request);
+        return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+    }
+    QString saveFileName(QWidget*, const FileDialogRequest& request) override {
+        saveRequests.append(request);
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    void messageBox(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
+        boxes.append({caption, text, detail});
+    }
+    void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
+};

@@ -1,0 +1,114 @@
+// What the window tests share: map files made in a temporary folder, a window
+// built with scripted dialogs, and access to its controls by name.
+#pragma once
+
+#include "fakedialogs.h"
+#include "layermodel.h"
+#include "layerview.h"
+#include "mapfileio.h"
+#include "mapimage.h"
+#include "tfrmmaped.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+inline const amp::MapHeader TenByEight{{0x2A, 0x00, 0x0A, 0x00, 0x08, 0x00, 0x05}};
+
+// Byte j of record k of a test map: every byte tells where it stands.
+inline std::uint8_t patternByte(int record, int layer) {
+    return static_cast<std::uint8_t>((record * 13 + layer * 7 + 1) % 256);
+}
+
+// A file with the header and `records` pattern records, plus `extra` loose bytes.
+inline std::vector<std::uint8_t> patternFile(const amp::MapHeader& header, int records, int extra = 0) {
+    std::vector<std::uint8_t> bytes(header.bytes.begin(), header.bytes.end());
+    for (int k = 0; k < records; ++k) {
+        for (int j = 0; j < amp::RecordSize; ++j) {
+            bytes.push_back(patternByte(k, j));
+        }
+    }
+    bytes.insert(bytes.end(), static_cast<std::size_t>(extra), 0xEE);
+    return bytes;
+}
+
+class WindowFixture {
+public:
+    QString write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
+        const QString path = dir.filePath(name);
+        const auto written = amp::writeMapFile(path, bytes);
+        if (!written.ok()) {
+            qFatal("cannot write test file %s", qPrintable(path));
+        }
+        return path;
+    }
+    std::vector<std::uint8_t> read(const QString& path) const {
+        auto bytes = amp::readMapFile(path);
+        return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>{};
+    }
+
+    TfrmMapEd& open(const QStringList& arguments = {QStringLiteral("ampedit")}) {
+        window = std::make_unique<TfrmMapEd>(dialogs, arguments);
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) {
+            qWarning("the window did not become active");
+        }
+        return *window;
+    }
+
+    template <typename T>
+    T* control(const char* name) const {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        if (!found) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+    QString textOf(const char* name) const { return control<QLineEdit>(name)->text(); }
+    void click(const char* name) const { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
+    LayerView* view(int layer) const { return window->LayerGrids()[static_cast<std::size_t>(layer)]; }
+    LayerModel* model(int layer) const { return view(layer)->layerModel(); }
+    QList<int> visibleLayers() const {
+        QList<int> shown;
+        for (int i = 0; i < amp::LayerCount; ++i) {
+            if (view(i)->isVisible()) {
+                shown.append(i);
+            }
+        }
+        return shown;
+    }
+    // Clicks a cell of a view (given as [column][row]) and types into it, key by
+    // key to whatever has the focus: the view, then the editor the first key opens.
+    void typeIntoCell(LayerView* view, int column, int row, const QString& text, bool finish = true) const {
+        clickCell(view, column, row);
+        for (const QChar c : text) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : view;
+            QTest::keyClicks(target, QString(c));
+        }
+        if (finish) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view, Qt::Key_Return);
+            QCoreApplication::processEvents(); // the view commits the edit from its event queue
+        }
+    }
+    void clickCell(LayerView* view, int column, int row) const {
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    // Loads through the "Read Map" button, as a user would.
+    void readMap(const QString& path) {
+        dialogs.openAnswers.append(path);
+        click("btnOpenMap");
+    }
+
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    std::unique_ptr<TfrmMapEd> window;
+};

@@ -1,0 +1,51 @@
+// ampshot: opens a map in the real window and saves what a user would see as a
+// PNG, for looking at the editor on a machine without a display.
+//   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
+#include "tfrmmaped.h"
+#include "userdialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPixmap>
+#include <QPushButton>
+
+#include <cstdio>
+
+namespace {
+
+// Tells on the terminal what the window would show in a box.
+class TerminalDialogs : public UserDialogs {
+public:
+    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    void messageBox(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
+        std::fprintf(stderr, "[%s] %s %s\n", qPrintable(caption), qPrintable(text), qPrintable(detail));
+    }
+    void showMessage(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines]\n");
+        return 2;
+    }
+    TerminalDialogs dialogs;
+    TfrmMapEd window(dialogs, {QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
+    window.show();
+    if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {
+        window.findChild<QCheckBox*>(QStringLiteral("chkLines"))->click();
+    }
+    const int layer = argc > 3 ? std::atoi(argv[3]) : 0;
+    for (int i = 0; i < layer; ++i) {
+        window.findChild<QPushButton*>(QStringLiteral("btnPlus"))->click();
+    }
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "ampshot: cannot write %s\n", argv[2]);
+        return 1;
+    }
+    return 0;
+}
