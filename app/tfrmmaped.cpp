@@ -61,7 +61,13 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget
     FormCreate(arguments);
 }
 
-TfrmMapEd::~TfrmMapEd() = default;
+TfrmMapEd::~TfrmMapEd() {
+    // Controls still send signals while they are torn down (the layer box, losing
+    // the focus, reports a pick); by then this window no longer listens.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->blockSignals(true);
+    }
+}
 
 void TfrmMapEd::FormCreate(const QStringList& arguments) {
     try {
