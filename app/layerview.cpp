@@ -17,8 +17,11 @@ LayerView::LayerView(QWidget* parent)
     setTabKeyNavigation(true);
     setCornerButtonEnabled(false);
     setWordWrap(false);
+    // Typing into a cell replaces its text, as in a spreadsheet. No editing on a
+    // click into the selected cell: its delayed start would swallow the keys typed
+    // right after the click.
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                    QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+                    QAbstractItemView::EditKeyPressed);
     for (QHeaderView* header : {horizontalHeader(), verticalHeader()}) {
         header->hide();
         header->setMinimumSectionSize(MinimumCellSize);

@@ -1,0 +1,192 @@
+// Writing the map back: the cell texts go out by the conversion rule, header first
+// and records in the loader's order; nothing the user did is lost by a write.
+#include "filesizelimit.h"
+#include "mapgenerator.h"
+#include "windowfixture.h"
+
+#include <QDir>
+
+class WritingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cancellingTheSaveDialogWritesNothing();
+    void anUneditedMapIsWrittenBackByteForByte_data();
+    void anUneditedMapIsWrittenBackByteForByte();
+    void oneTypedValueChangesOneByte();
+    void theTextBeingTypedCounts();
+    void writesColumnsTimesRowsRecordsByTheConversionRule();
+    void aWriteIntoAMissingFolderKeepsEveryEdit();
+    void aWriteThatFailsPartWayLeavesTheOldFile();
+
+private:
+    static void writeMap(WindowFixture& f, const QString& path) {
+        f.dialogs.saveAnswers.append(path);
+        f.click("btnSaveMap");
+    }
+};
+
+void WritingTest::cancellingTheSaveDialogWritesNothing() {
+    WindowFixture f;
+    const auto old = patternFile(TenByEight, 80);
+    const QString path = f.write("ten.amp", old);
+    f.open();
+    f.readMap(path);
+    f.model(0)->setCellText(0, 0, "99");
+    f.click("btnSaveMap"); // no answer scripted: the user cancels
+    QCOMPARE(f.dialogs.saveRequests.size(), 1);
+    QCOMPARE(f.dialogs.saveRequests[0].title, QStringLiteral("Write Map file"));
+    QCOMPARE(f.dialogs.saveRequests[0].filter, QStringLiteral("Map files (*.amp)"));
+    QCOMPARE(f.dialogs.saveRequests[0].defaultSuffix, QStringLiteral("amp"));
+    QVERIFY(f.read(path) == old);
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"ten.amp"});
+}
+
+void WritingTest::anUneditedMapIsWrittenBackByteForByte_data() {
+    QTest::addColumn<QByteArray>("file");
+    const auto bytes = [](const std::vector<std::uint8_t>& v) {
+        return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+    };
+    QTest::newRow("10 x 8") << bytes(patternFile(TenByEight, 80));
+    QTest::newRow("255 x 255") << bytes(amp::encodeMap(amp::generateMap(255, 255, 3)));
+    QTest::newRow("1 x 1") << bytes(amp::encodeMap(amp::generateMap(1, 1, 3)));
+    QTest::newRow("no hexes") << bytes(patternFile(amp::MapHeader{{9, 8, 0, 6, 5, 4, 3}}, 0));
+    QFile sample(QStringLiteral(AMPEDIT_SAMPLES "/demo.amp"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QTest::newRow("sample map") << sample.readAll();
+}
+
+void WritingTest::anUneditedMapIsWrittenBackByteForByte() {
+    QFETCH(QByteArray, file);
+    WindowFixture f;
+    const QString path = f.write("in.amp", std::vector<std::uint8_t>(file.begin(), file.end()));
+    f.open();
+    f.readMap(path);
+    f.click("btnPlus"); // what is on show does not matter
+    writeMap(f, f.dir.filePath("out.amp"));
+    QVERIFY(f.dialogs.boxes.isEmpty());
+    QVERIFY(f.read(f.dir.filePath("out.amp")) == std::vector<std::uint8_t>(file.begin(), file.end()));
+    // And back over the file just read, the everyday case.
+    writeMap(f, path);
+    QVERIFY(f.read(path) == std::vector<std::uint8_t>(file.begin(), file.end()));
+}
+
+void WritingTest::oneTypedValueChangesOneByte() {
+    WindowFixture f;
+    const auto old = patternFile(TenByEight, 80);
+    QVERIFY(old[115] != 7);
+    const QString path = f.write("ten.amp", old);
+    f.open();
+    f.readMap(path);
+    for (int i = 0; i < 4; ++i) {
+        f.click("btnPlus");
+    }
+    f.typeIntoCell(f.view(4), 1, 0, "7");
+    writeMap(f, f.dir.filePath("out.amp"));
+    const auto written = f.read(f.dir.filePath("out.amp"));
+    QCOMPARE(written.size(), old.size());
+    QList<int> differing;
+    for (std::size_t i = 0; i < old.size(); ++i) {
+        if (old[i] != written[i]) {
+            differing.append(static_cast<int>(i));
+        }
+    }
+    QCOMPARE(differing, QList<int>{115});
+    QCOMPARE(int(written[115]), 7);
+
+    // Writing changed nothing in the window; the user goes on and writes again.
+    QCOMPARE(f.model(4)->cellText(1, 0), QStringLiteral("7"));
+    QCOMPARE(f.textOf("Edit3"), QStringLiteral("10"));
+    QCOMPARE(f.window->MapRows(), 8);
+    QCOMPARE(f.visibleLayers(), QList<int>{4});
+    f.typeIntoCell(f.view(4), 1, 0, "8");
+    writeMap(f, f.dir.filePath("out.amp"));
+    QCOMPARE(int(f.read(f.dir.filePath("out.amp"))[115]), 8);
+}
+
+void WritingTest::theTextBeingTypedCounts() {
+    WindowFixture f;
+    f.open();
+    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    // Typed, not confirmed, then "Write Map" clicked.
+    f.typeIntoCell(f.view(0), 0, 0, "42", false);
+    writeMap(f, f.dir.filePath("a.amp"));
+    QCOMPARE(int(f.read(f.dir.filePath("a.amp"))[7]), 42);
+    // Typed, not confirmed, and written without the focus leaving the cell.
+    f.typeIntoCell(f.view(0), 0, 1, "43", false);
+    f.window->WriteMap(f.dir.filePath("b.amp"));
+    QCOMPARE(int(f.read(f.dir.filePath("b.amp"))[7 + 13]), 43);
+    QCOMPARE(f.model(0)->cellText(0, 1), QStringLiteral("43"));
+}
+
+void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
+    WindowFixture f;
+    f.open();
+    writeMap(f, f.dir.filePath("none.amp"));
+    QVERIFY(f.read(f.dir.filePath("none.amp")) == std::vector<std::uint8_t>(7, 0));
+
+    f.readMap(f.write("short.amp", patternFile(TenByEight, 5, 9)));
+    const QStringList texts = {"256", "-1", "300", "abc", "", "+5", "007", "2147483648"};
+    const QList<int> bytes = {0, 255, 44, 0, 0, 5, 7, 0};
+    for (int i = 0; i < texts.size(); ++i) {
+        f.model(6)->setCellText(3, i, texts[i]);
+    }
+    writeMap(f, f.dir.filePath("short-out.amp"));
+    const auto written = f.read(f.dir.filePath("short-out.amp"));
+    QCOMPARE(written.size(), std::size_t(1047));
+    const auto full = patternFile(TenByEight, 80);
+    QVERIFY(std::equal(written.begin(), written.begin() + 7 + 5 * 13, full.begin()));
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(int(written[amp::recordOffset(amp::recordOfCell(3, i, 8)) + 6]), bytes[i]);
+    }
+    // A hex the file lacked is written from its empty cells: 0.
+    QCOMPARE(int(written[amp::recordOffset(79)]), 0);
+
+    f.readMap(f.write("long.amp", patternFile(TenByEight, 90, 4)));
+    writeMap(f, f.dir.filePath("long-out.amp"));
+    QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
+}
+
+void WritingTest::aWriteIntoAMissingFolderKeepsEveryEdit() {
+    WindowFixture f;
+    f.open();
+    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.typeIntoCell(f.view(0), 2, 2, "77");
+    writeMap(f, f.dir.filePath("no such folder/out.amp"));
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("AMP File Error"));
+    QCOMPARE(f.dialogs.boxes[0].text, QStringLiteral("Open unsuccessful."));
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("77"));
+    QVERIFY(!QDir(f.dir.filePath("no such folder")).exists());
+
+    writeMap(f, f.dir.filePath("elsewhere.amp"));
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(int(f.read(f.dir.filePath("elsewhere.amp"))[amp::recordOffset(amp::recordOfCell(2, 2, 8))]), 77);
+}
+
+void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
+    WindowFixture f;
+    const auto old = amp::encodeMap(amp::generateMap(255, 255, 11));
+    const QString path = f.write("big.amp", old);
+    f.open();
+    f.readMap(path);
+    f.model(9)->setCellText(100, 100, "5");
+    {
+        const FileSizeLimit diskFull(64 * 1024);
+        writeMap(f, path);
+    }
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("File Error"));
+    QVERIFY(f.dialogs.boxes[0].text.startsWith("Write unsuccessful."));
+    QVERIFY(f.read(path) == old);
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"big.amp"});
+    QCOMPARE(f.model(9)->cellText(100, 100), QStringLiteral("5"));
+
+    writeMap(f, path); // the disk has room again
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(100, 100, 255)) + 9]), 5);
+}
+
+QTEST_MAIN(WritingTest)
+#include "tst_writing.moc"
