@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <string_view>
 
 LayerModel::LayerModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -80,13 +82,49 @@ void LayerModel::loadLayer(const amp::MapImage& map, int layer) {
     beginResetModel();
     columns_ = map.header.columns();
     rows_ = map.header.rows();
-    codes_.assign(static_cast<std::size_t>(map.header.hexCount()), EmptyCode);
+    codes_.resize(static_cast<std::size_t>(map.header.hexCount()));
     typed_.clear();
     const std::size_t placed = std::min(map.records.size(), codes_.size());
-    for (std::size_t k = 0; k < placed; ++k) {
-        codes_[k] = map.records[k][static_cast<std::size_t>(layer)];
+    const std::uint8_t* source = map.records.empty() ? nullptr : map.records.data()->data() + layer;
+    std::uint16_t* target = codes_.data();
+    std::size_t k = 0;
+    // Four cells per round: the loads are strided, so the stores are what can be saved.
+    for (; std::endian::native == std::endian::little && k + 4 <= placed; k += 4) {
+        const std::uint64_t four = std::uint64_t{source[k * amp::RecordSize]} |
+                                   std::uint64_t{source[(k + 1) * amp::RecordSize]} << 16 |
+                                   std::uint64_t{source[(k + 2) * amp::RecordSize]} << 32 |
+                                   std::uint64_t{source[(k + 3) * amp::RecordSize]} << 48;
+        std::memcpy(target + k, &four, sizeof four);
     }
+    for (; k < placed; ++k) {
+        target[k] = source[k * amp::RecordSize];
+    }
+    std::fill(codes_.begin() + static_cast<std::ptrdiff_t>(placed), codes_.end(), EmptyCode);
     endResetModel();
+}
+
+void LayerModel::exportLayer(std::span<std::uint8_t> file, int layer, int columns, int rows) const {
+    const std::size_t hexes = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    if (file.size() < amp::recordOffset(static_cast<int>(hexes))) {
+        return;
+    }
+    std::uint8_t* target = file.data() + amp::HeaderSize + layer;
+    if (columns == columns_ && rows == rows_) {
+        // The grid has the map's shape: its cells run in the file's order.
+        for (std::size_t k = 0; k < hexes; ++k) {
+            const std::uint16_t code = codes_[k];
+            target[k * amp::RecordSize] = code < 256 ? static_cast<std::uint8_t>(code)
+                                          : code == EmptyCode ? std::uint8_t{0}
+                                                              : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
+        }
+        return;
+    }
+    for (int column = 0; column < columns; ++column) {
+        for (int row = 0; row < rows; ++row) {
+            *target = cellByte(column, row);
+            target += amp::RecordSize;
+        }
+    }
 }
 
 LayerModel::Cell LayerModel::cell(int column, int row) const {

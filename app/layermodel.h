@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +43,10 @@ public:
     // Shapes the grid to the map and fills it with layer `layer` of its records;
     // hexes without a record are empty.
     void loadLayer(const amp::MapImage& map, int layer);
+
+    // Puts this layer's bytes into a complete map file of `columns` x `rows` hexes:
+    // byte `layer` of every record, by the cell rule. Cells outside the grid are 0.
+    void exportLayer(std::span<std::uint8_t> file, int layer, int columns, int rows) const;
 
     // What painting needs of a cell, without making a string: the canonical byte,
     // or the typed text.

@@ -189,14 +189,8 @@ void TfrmMapEd::WriteMap(const QString& fileName) {
         std::vector<std::uint8_t> bytes(amp::completeFileSize(header));
         std::copy(header.bytes.begin(), header.bytes.end(), bytes.begin());
         for (int layer = 0; layer < amp::LayerCount; ++layer) {
-            const LayerModel* model = layerGrids_[static_cast<std::size_t>(layer)]->layerModel();
-            std::size_t offset = amp::recordOffset(0) + static_cast<std::size_t>(layer);
-            for (int column = 0; column < mapColumns_; ++column) {
-                for (int row = 0; row < mapRows_; ++row) {
-                    bytes[offset] = model->cellByte(column, row);
-                    offset += amp::RecordSize;
-                }
-            }
+            layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->exportLayer(bytes, layer, mapColumns_,
+                                                                                 mapRows_);
         }
         const auto written = amp::writeMapFile(fileName, bytes);
         if (!written) {

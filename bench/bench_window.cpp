@@ -1,0 +1,256 @@
+// The window's costs on the largest map (255 x 255 hexes, 13 layers), each beside
+// a baseline measured in the same run:
+//   placing the map into the 13 views      vs  decoding it alone
+//   writing it (texts -> bytes -> commit)  vs  a plain QSaveFile of the same bytes
+//   repainting a 900 x 600 part            vs  a stock QTableView, default delegate
+//   scrolling that part by one screen      vs  the same stock view
+// Run on the offscreen platform (scripts/bench sets it).
+#include "layermodel.h"
+#include "layerview.h"
+#include "mapfileio.h"
+#include "mapimage.h"
+#include "ratioreporter.h"
+#include "tfrmmaped.h"
+#include "userdialogs.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr int ScreenWidth = 900;
+constexpr int ScreenHeight = 600;
+
+class SilentDialogs : public UserDialogs {
+public:
+    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
+    void messageBox(QWidget*, const QString& caption, const QString& text, const QString&) override {
+        qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
+    }
+    void showMessage(QWidget*, const QString&) override {}
+};
+
+// The largest map, mixed: about a quarter of the bytes 0, the rest 1..255.
+const amp::MapImage& mixedMap() {
+    static const amp::MapImage map = [] {
+        amp::MapImage image;
+        image.header.bytes = {1, 2, 255, 0, 255, 0, 5};
+        image.records.resize(amp::MaxHexCount);
+        std::mt19937 random(7);
+        for (auto& record : image.records) {
+            for (auto& byte : record) {
+                byte = random() % 4 == 0 ? 0 : static_cast<std::uint8_t>(1 + random() % 255);
+            }
+        }
+        return image;
+    }();
+    return map;
+}
+
+const std::vector<std::uint8_t>& mixedFile() {
+    static const auto bytes = amp::encodeMap(mixedMap());
+    return bytes;
+}
+
+QTemporaryDir& scratch() {
+    static QTemporaryDir dir;
+    return dir;
+}
+
+// The stock way: the texts made on demand for the default delegate.
+class StockModel : public QAbstractTableModel {
+public:
+    explicit StockModel(int layer) : layer_(layer) {}
+    int rowCount(const QModelIndex& = {}) const override { return amp::MaxDimension; }
+    int columnCount(const QModelIndex& = {}) const override { return amp::MaxDimension; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole) {
+            return {};
+        }
+        const auto k = amp::recordOfCell(index.column(), index.row(), amp::MaxDimension);
+        return QString::number(mixedMap().records[static_cast<std::size_t>(k)][static_cast<std::size_t>(layer_)]);
+    }
+
+private:
+    int layer_;
+};
+
+void styleLikeALayerView(QTableView& view) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSize(6);
+    view.setFont(font);
+    view.setShowGrid(false);
+    view.setFrameShape(QFrame::NoFrame);
+    for (QHeaderView* header : {view.horizontalHeader(), view.verticalHeader()}) {
+        header->hide();
+        header->setMinimumSectionSize(1);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+    }
+    view.horizontalHeader()->setDefaultSectionSize(18);
+    view.verticalHeader()->setDefaultSectionSize(16);
+}
+
+// Our view over the mixed map, full size inside a 900 x 600 scroll area, as the
+// window holds it.
+struct OurScreen {
+    QScrollArea area;
+    LayerView* view = new LayerView;
+    OurScreen() {
+        view->setFont(QFont(QStringLiteral("DejaVu Sans")));
+        view->setFontSize(6);
+        view->setDefaultColumnWidth(18);
+        view->setDefaultRowHeight(16);
+        view->layerModel()->loadLayer(mixedMap(), 4);
+        view->resize(255 * 18 + 5, 255 * 16 + 5);
+        area.setFrameShape(QFrame::NoFrame);
+        area.setWidget(view);
+        area.resize(ScreenWidth, ScreenHeight);
+        area.show();
+    }
+    QScrollBar* scrollBar() { return area.verticalScrollBar(); }
+    QWidget* canvas() { return view->viewport(); }
+};
+
+struct StockScreen {
+    StockModel model{4};
+    QTableView view;
+    StockScreen() {
+        view.setModel(&model);
+        styleLikeALayerView(view);
+        view.resize(ScreenWidth, ScreenHeight);
+        view.show();
+    }
+    QScrollBar* scrollBar() { return view.verticalScrollBar(); }
+    QWidget* canvas() { return view.viewport(); }
+};
+
+// Paints the 900 x 600 part on show into an image, as a repaint would.
+template <typename Screen>
+void paintScreen(Screen& screen, QImage& image) {
+    QWidget* canvas = screen.canvas();
+    const QPoint offset = canvas->mapFrom(canvas->window(), QPoint(0, 0));
+    canvas->render(&image, QPoint(), QRegion(QRect(offset, QSize(ScreenWidth, ScreenHeight))));
+}
+
+template <typename Screen>
+void Repaint(benchmark::State& state) {
+    Screen screen;
+    QImage image(ScreenWidth, ScreenHeight, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        paintScreen(screen, image);
+    }
+}
+
+template <typename Screen>
+void Scroll(benchmark::State& state) {
+    Screen screen;
+    QScrollBar* bar = screen.scrollBar();
+    QImage image(ScreenWidth, ScreenHeight, QImage::Format_ARGB32_Premultiplied);
+    const int page = bar->pageStep();
+    int value = 0;
+    for (auto _ : state) {
+        value = value + page > bar->maximum() ? 0 : value + page;
+        bar->setValue(value);
+        QCoreApplication::sendPostedEvents(); // the view lays out its scrolled contents
+        paintScreen(screen, image);
+    }
+}
+
+void RepaintOurs(benchmark::State& state) { Repaint<OurScreen>(state); }
+void RepaintStock(benchmark::State& state) { Repaint<StockScreen>(state); }
+void ScrollOurs(benchmark::State& state) { Scroll<OurScreen>(state); }
+void ScrollStock(benchmark::State& state) { Scroll<StockScreen>(state); }
+
+void DecodeLargest(benchmark::State& state) {
+    for (auto _ : state) {
+        auto image = amp::decodeMap(mixedFile());
+        benchmark::DoNotOptimize(image);
+    }
+}
+
+void PlaceLargest(benchmark::State& state) {
+    std::array<std::unique_ptr<LayerModel>, amp::LayerCount> models;
+    for (auto& model : models) {
+        model = std::make_unique<LayerModel>();
+    }
+    for (auto _ : state) {
+        const auto image = amp::decodeMap(mixedFile());
+        for (int layer = 0; layer < amp::LayerCount; ++layer) {
+            models[static_cast<std::size_t>(layer)]->loadLayer(image.value(), layer);
+        }
+    }
+}
+
+void LoadMapLargest(benchmark::State& state) {
+    static const QString path = scratch().filePath(QStringLiteral("largest.amp"));
+    amp::writeMapFile(path, mixedFile());
+    SilentDialogs dialogs;
+    TfrmMapEd window(dialogs, {QStringLiteral("ampedit")});
+    for (auto _ : state) {
+        window.LoadMap(path);
+    }
+}
+
+void WriteMapLargest(benchmark::State& state) {
+    static const QString in = scratch().filePath(QStringLiteral("in.amp"));
+    amp::writeMapFile(in, mixedFile());
+    SilentDialogs dialogs;
+    TfrmMapEd window(dialogs, {QStringLiteral("ampedit"), in});
+    const QString out = scratch().filePath(QStringLiteral("out.amp"));
+    for (auto _ : state) {
+        window.WriteMap(out);
+    }
+}
+
+void PlainSaveFile(benchmark::State& state) {
+    const QString out = scratch().filePath(QStringLiteral("plain.amp"));
+    const auto& bytes = mixedFile();
+    for (auto _ : state) {
+        QSaveFile file(out);
+        file.open(QIODevice::WriteOnly);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+        file.commit();
+    }
+}
+
+} // namespace
+
+#define WINDOW_BENCH(name) BENCHMARK(name)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+WINDOW_BENCH(DecodeLargest);
+WINDOW_BENCH(PlaceLargest);
+WINDOW_BENCH(LoadMapLargest);
+WINDOW_BENCH(PlainSaveFile);
+WINDOW_BENCH(WriteMapLargest);
+WINDOW_BENCH(RepaintStock);
+WINDOW_BENCH(RepaintOurs);
+WINDOW_BENCH(ScrollStock);
+WINDOW_BENCH(ScrollOurs);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QApplication application(argc, argv);
+    RatioReporter reporter;
+    runWithRatios(argc, argv, reporter,
+                  {{{"PlaceLargest", "DecodeLargest"}, "<= 10 x"},
+                   {{"WriteMapLargest", "PlainSaveFile"}, "<= 2 x"},
+                   {{"RepaintOurs", "RepaintStock"}, "<= 0.5 x"},
+                   {{"ScrollOurs", "ScrollStock"}, "<= 0.5 x"}},
+                  {"place largest map vs decode it", "write largest map vs plain QSaveFile",
+                   "repaint 900 x 600 vs stock QTableView", "scroll one screen vs stock QTableView"});
+    std::printf("absolute: place %.2f ms (goal < 20), full LoadMap %.2f ms, repaint %.2f ms (goal < 8), "
+                "scroll %.2f ms (goal < 8)\n",
+                reporter.nanoseconds("PlaceLargest") / 1e6, reporter.nanoseconds("LoadMapLargest") / 1e6,
+                reporter.nanoseconds("RepaintOurs") / 1e6, reporter.nanoseconds("ScrollOurs") / 1e6);
+    return 0;
+}

@@ -1,0 +1,100 @@
+// The compact cell store: every text reads back exactly as it was put in, the
+// model keeps Qt's contracts, and a layer goes out to the file by the cell rule.
+#include "layermodel.h"
+#include "mapformat.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+class LayerModelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keepsEveryTextExactlyAsPutIn();
+    void loadsALayerAndExportsItByTheCellRule();
+    void keepsQtsModelContracts();
+};
+
+void LayerModelTest::keepsEveryTextExactlyAsPutIn() {
+    LayerModel model;
+    model.setDimensions(4, 3);
+    const QStringList texts = {"0", "255", "", "007", "-1", "300", "abc", " 7", "+5", QString(100000, '9'),
+                               QString::fromUtf8("Ωmega"), QStringLiteral("1\t2")};
+    const QList<int> values = {0, 255, 0, 7, -1, 300, 0, 7, 5, 0, 0, 0};
+    for (int i = 0; i < texts.size(); ++i) {
+        model.setCellText(i / 3, i % 3, texts[i]);
+    }
+    for (int i = 0; i < texts.size(); ++i) {
+        QCOMPARE(model.cellText(i / 3, i % 3), texts[i]);
+        QCOMPARE(model.index(i % 3, i / 3).data().toString(), texts[i]);
+        QCOMPARE(model.cellValue(i / 3, i % 3), values[i]);
+        QCOMPARE(int(model.cellByte(i / 3, i % 3)), values[i] & 0xFF);
+    }
+    // Overwriting a typed text with a canonical one, and the reverse.
+    model.setCellText(1, 0, "12");
+    QCOMPARE(model.cellText(1, 0), QStringLiteral("12"));
+    model.setCellText(0, 0, "0012");
+    QCOMPARE(model.cellText(0, 0), QStringLiteral("0012"));
+    // Outside the grid: empty, and nothing is stored.
+    model.setCellText(4, 0, "9");
+    QCOMPARE(model.cellText(4, 0), QString());
+    QCOMPARE(model.cellValue(-1, 0), 0);
+    // A new shape starts from empty cells.
+    model.setDimensions(2, 2);
+    QCOMPARE(model.cellText(0, 0), QString());
+}
+
+void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
+    amp::MapImage map;
+    map.header.bytes = {0, 0, 3, 0, 2, 0, 0}; // 3 columns, 2 rows
+    for (int k = 0; k < 5; ++k) {             // one record short
+        amp::CellRecord record{};
+        record[6] = static_cast<std::uint8_t>(10 + k);
+        map.records.push_back(record);
+    }
+    LayerModel model;
+    model.loadLayer(map, 6);
+    QCOMPARE(model.columns(), 3);
+    QCOMPARE(model.rows(), 2);
+    QCOMPARE(model.cellText(0, 1), QStringLiteral("11")); // record 1
+    QCOMPARE(model.cellText(2, 0), QStringLiteral("14")); // record 4
+    QCOMPARE(model.cellText(2, 1), QString());            // no record
+
+    model.setCellText(1, 0, "-1");
+    model.setCellText(2, 1, "300");
+    std::vector<std::uint8_t> file(amp::recordOffset(6), 0xAA);
+    model.exportLayer(file, 6, 3, 2);
+    const QList<int> expected = {10, 11, 255, 13, 14, 44};
+    for (int k = 0; k < 6; ++k) {
+        QCOMPARE(int(file[amp::recordOffset(k) + 6]), expected[k]);
+        QCOMPARE(int(file[amp::recordOffset(k) + 5]), 0xAA); // other layers untouched
+    }
+    // A grid of another shape than the map: by column and row, 0 outside the grid.
+    std::vector<std::uint8_t> wider(amp::recordOffset(8), 0xAA);
+    model.exportLayer(wider, 6, 4, 2);
+    QCOMPARE(int(wider[amp::recordOffset(amp::recordOfCell(1, 0, 2)) + 6]), 255);
+    QCOMPARE(int(wider[amp::recordOffset(amp::recordOfCell(3, 1, 2)) + 6]), 0);
+}
+
+void LayerModelTest::keepsQtsModelContracts() {
+    LayerModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setDimensions(39, 34);
+    QVERIFY(model.setData(model.index(5, 7), "42"));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed[0][0].toModelIndex(), model.index(5, 7));
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    QVERIFY(!model.setData(model.index(0, 0), "1", Qt::DisplayRole));
+    amp::MapImage map;
+    map.header.bytes = {0, 0, 2, 0, 2, 0, 0};
+    map.records.resize(4);
+    model.loadLayer(map, 0);
+    QCOMPARE(model.rowCount(), 2);
+    model.setDimensions(0, 0);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+QTEST_MAIN(LayerModelTest)
+#include "tst_layermodel.moc"
