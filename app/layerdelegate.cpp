@@ -2,8 +2,11 @@
 #include "layermodel.h"
 
 #include <QFontMetrics>
+#include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 // Long typed texts are cut before layout: a cell shows a few characters at most.
@@ -64,22 +67,25 @@ void LayerDelegate::onDrawCell(QPainter* painter, int value, const QRect& rect) 
     // A one-pixel frame on the left and top edges and one pixel inside the right
     // and bottom bounds, filled with the brush in effect.
     painter->drawRect(rect.adjusted(0, 0, -1, -1));
+    // The octagon is drawn once and copied: a polygon with an outline is the
+    // costliest thing a repaint would do otherwise. A cell smaller than the
+    // octagon gets only its part, so the octagon never paints over a neighbour.
+    const QImage& octagon = octagonImage();
+    painter->drawImage(rect.topLeft(), octagon,
+                       QRect(0, 0, std::min(OctagonSize, rect.width()), std::min(OctagonSize, rect.height())));
+}
 
-    std::array<QPoint, 8> vertices;
-    for (std::size_t i = 0; i < vertices.size(); ++i) {
-        vertices[i] = rect.topLeft() + OctagonVertices[i];
-    }
-    painter->setBrush(QColor::fromRgb(OctagonColor));
-    const bool clip = rect.width() < OctagonSize || rect.height() < OctagonSize;
-    if (clip) {
-        // Keep the octagon inside a small cell, off its neighbours.
-        painter->save();
-        painter->setClipRect(rect, Qt::IntersectClip);
-    }
-    painter->drawPolygon(vertices.data(), static_cast<int>(vertices.size()));
-    if (clip) {
-        painter->restore();
-    }
+const QImage& LayerDelegate::octagonImage() {
+    static const QImage image = [] {
+        QImage drawn(OctagonSize, OctagonSize, QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        painter.setPen(QColor::fromRgb(FrameColor));
+        painter.setBrush(QColor::fromRgb(OctagonColor));
+        painter.drawPolygon(OctagonVertices.data(), static_cast<int>(OctagonVertices.size()));
+        return drawn;
+    }();
+    return image;
 }
 
 QWidget* LayerDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -99,8 +105,7 @@ const QStaticText& LayerDelegate::staticText(int value, const QFont& font) const
             auto& text = texts_[static_cast<std::size_t>(i)];
             text.setText(LayerModel::canonicalText(static_cast<std::uint8_t>(i)));
             text.setTextFormat(Qt::PlainText);
-            text.setPerformanceHint(QStaticText::AggressiveCaching);
-            text.prepare(QTransform(), font);
+            text.setPerformanceHint(QStaticText::AggressiveCaching); // laid out on first use
         }
         textsFont_ = font;
         textHeight_ = QFontMetrics(font).height();

@@ -39,6 +39,8 @@ public:
     static constexpr int TextMargin = 2;
 
 private:
+    // The octagon, outlined and filled, on a transparent 15 x 15 image.
+    static const QImage& octagonImage();
     // The 256 canonical texts laid out once per font.
     const QStaticText& staticText(int value, const QFont& font) const;
 

@@ -1,0 +1,154 @@
+// Whole-process start-up, measured from the outside: ampedit opening the largest
+// map against a bare Qt window, and, where Debian's `tiled` is installed, Tiled
+// exporting the same map as a 13-layer hexagonal TMX file. Runs alternate, at least
+// 15 of each; the table shows medians of wall time and peak memory.
+//   bench_startup BARE_WINDOW STARTUP_AMPEDIT [RUNS]
+#include "mapfileio.h"
+#include "mapgenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Sample {
+    double seconds = 0;
+    double mebibytes = 0;
+};
+
+Sample runOnce(const std::vector<std::string>& command) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const auto& word : command) {
+            argv.push_back(const_cast<char*>(word.c_str()));
+        }
+        argv.push_back(nullptr);
+        freopen("/dev/null", "w", stderr);
+        freopen("/dev/null", "w", stdout);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    const auto end = std::chrono::steady_clock::now();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "bench_startup: %s failed (status %d)\n", command[0].c_str(), status);
+    }
+    return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss / 1024.0};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A Tiled map of the same hexes: 13 tile layers of 255 x 255, tile ids 1..256 for
+// the byte values 0..255, over a tileset image made here.
+void writeTmx(const amp::MapImage& map, const QString& folder) {
+    QImage sheet(16 * 18, 16 * 16, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    sheet.save(folder + "/values.png");
+    QFile file(folder + "/largest.tmx");
+    file.open(QIODevice::WriteOnly);
+    QTextStream out(&file);
+    out << R"(<?xml version="1.0" encoding="UTF-8"?>)" << "\n"
+        << R"(<map version="1.8" orientation="hexagonal" renderorder="right-down" width="255" height="255" )"
+        << R"(tilewidth="18" tileheight="16" hexsidelength="8" staggeraxis="x" staggerindex="odd" infinite="0">)"
+        << "\n"
+        << R"( <tileset firstgid="1" name="values" tilewidth="18" tileheight="16" tilecount="256" columns="16">)"
+        << R"(<image source="values.png" width="288" height="256"/></tileset>)" << "\n";
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        out << " <layer id=\"" << layer + 1 << "\" name=\"layer " << layer << "\" width=\"255\" height=\"255\">"
+            << "<data encoding=\"csv\">\n";
+        for (int row = 0; row < 255; ++row) {
+            for (int column = 0; column < 255; ++column) {
+                const auto k = static_cast<std::size_t>(amp::recordOfCell(column, row, 255));
+                out << map.records[k][static_cast<std::size_t>(layer)] + 1;
+                if (row != 254 || column != 254) {
+                    out << ',';
+                }
+            }
+            out << '\n';
+        }
+        out << "</data></layer>\n";
+    }
+    out << "</map>\n";
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    QGuiApplication application(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: bench_startup BARE_WINDOW STARTUP_AMPEDIT [RUNS]\n");
+        return 2;
+    }
+    const int runs = std::max(15, argc > 3 ? std::atoi(argv[3]) : 15);
+    QTemporaryDir folder;
+    const auto map = amp::generateMap(255, 255, 42);
+    const QString mapPath = folder.filePath("largest.amp");
+    amp::writeMapFile(mapPath, amp::encodeMap(map));
+
+    struct Contender {
+        const char* name;
+        std::vector<std::string> command;
+        std::vector<double> seconds, mebibytes;
+    };
+    std::vector<Contender> contenders = {
+        {"bare Qt window, one empty QTableView", {argv[1]}, {}, {}},
+        {"ampedit opening the largest map", {argv[2], mapPath.toStdString()}, {}, {}},
+    };
+    const QString tiled = QStandardPaths::findExecutable("tiled");
+    if (!tiled.isEmpty()) {
+        writeTmx(map, folder.path());
+        contenders.push_back({"tiled --export-map tmx, same map",
+                              {tiled.toStdString(), "--export-map", "tmx", folder.filePath("largest.tmx").toStdString(),
+                               folder.filePath("export.tmx").toStdString()},
+                              {},
+                              {}});
+    }
+    for (auto& contender : contenders) {
+        runOnce(contender.command); // warm the file cache
+    }
+    for (int run = 0; run < runs; ++run) {
+        for (auto& contender : contenders) {
+            const Sample sample = runOnce(contender.command);
+            contender.seconds.push_back(sample.seconds);
+            contender.mebibytes.push_back(sample.mebibytes);
+        }
+    }
+
+    std::printf("start-up, %d alternating runs each, medians (offscreen platform)\n", runs);
+    for (const auto& contender : contenders) {
+        std::printf("  %-40s %8.4f s  %7.1f MiB peak\n", contender.name, median(contender.seconds),
+                    median(contender.mebibytes));
+    }
+    const double bare = median(contenders[0].seconds), ours = median(contenders[1].seconds);
+    std::printf("ampedit vs bare window: %.2f x the time (goal <= 1.5 x), %+.1f MiB peak (goal <= +8 MiB)\n",
+                ours / bare, median(contenders[1].mebibytes) - median(contenders[0].mebibytes));
+    if (contenders.size() > 2) {
+        std::printf("tiled export vs ampedit start-up: ampedit %.1f x faster (goal >= 5 x)\n",
+                    median(contenders[2].seconds) / ours);
+    } else {
+        std::printf("tiled is not installed: its row is left out (apt-get install tiled adds it)\n");
+    }
+    return 0;
+}
