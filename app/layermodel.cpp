@@ -44,7 +44,9 @@ void LayerModel::setDimensions(int columns, int rows) {
     beginResetModel();
     columns_ = columns;
     rows_ = rows;
-    codes_.assign(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), EmptyCode);
+    const std::size_t cells = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    bytes_.assign(cells, 0);
+    canonical_.assign((cells + 63) / 64, 0);
     typed_.clear();
     endResetModel();
 }
@@ -82,24 +84,31 @@ void LayerModel::loadLayer(const amp::MapImage& map, int layer) {
     beginResetModel();
     columns_ = map.header.columns();
     rows_ = map.header.rows();
-    codes_.resize(static_cast<std::size_t>(map.header.hexCount()));
+    const std::size_t cells = static_cast<std::size_t>(map.header.hexCount());
+    bytes_.resize(cells);
     typed_.clear();
-    const std::size_t placed = std::min(map.records.size(), codes_.size());
+    const std::size_t placed = std::min(map.records.size(), cells);
     const std::uint8_t* source = map.records.empty() ? nullptr : map.records.data()->data() + layer;
-    std::uint16_t* target = codes_.data();
+    std::uint8_t* target = bytes_.data();
     std::size_t k = 0;
     // Four cells per round: the loads are strided, so the stores are what can be saved.
     for (; std::endian::native == std::endian::little && k + 4 <= placed; k += 4) {
-        const std::uint64_t four = std::uint64_t{source[k * amp::RecordSize]} |
-                                   std::uint64_t{source[(k + 1) * amp::RecordSize]} << 16 |
-                                   std::uint64_t{source[(k + 2) * amp::RecordSize]} << 32 |
-                                   std::uint64_t{source[(k + 3) * amp::RecordSize]} << 48;
+        const std::uint32_t four = std::uint32_t{source[k * amp::RecordSize]} |
+                                   std::uint32_t{source[(k + 1) * amp::RecordSize]} << 8 |
+                                   std::uint32_t{source[(k + 2) * amp::RecordSize]} << 16 |
+                                   std::uint32_t{source[(k + 3) * amp::RecordSize]} << 24;
         std::memcpy(target + k, &four, sizeof four);
     }
     for (; k < placed; ++k) {
         target[k] = source[k * amp::RecordSize];
     }
-    std::fill(codes_.begin() + static_cast<std::ptrdiff_t>(placed), codes_.end(), EmptyCode);
+    std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(placed), bytes_.end(), std::uint8_t{0});
+    // The placed cells are canonical, the rest empty.
+    canonical_.assign((cells + 63) / 64, 0);
+    std::fill(canonical_.begin(), canonical_.begin() + static_cast<std::ptrdiff_t>(placed / 64), ~std::uint64_t{0});
+    if (placed % 64 != 0) {
+        canonical_[placed / 64] = (std::uint64_t{1} << (placed % 64)) - 1;
+    }
     endResetModel();
 }
 
@@ -112,10 +121,8 @@ void LayerModel::exportLayer(std::span<std::uint8_t> file, int layer, int column
     if (columns == columns_ && rows == rows_) {
         // The grid has the map's shape: its cells run in the file's order.
         for (std::size_t k = 0; k < hexes; ++k) {
-            const std::uint16_t code = codes_[k];
-            target[k * amp::RecordSize] = code < 256 ? static_cast<std::uint8_t>(code)
-                                          : code == EmptyCode ? std::uint8_t{0}
-                                                              : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
+            target[k * amp::RecordSize] = isCanonical(k) ? bytes_[k]
+                                                         : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
         }
         return;
     }
@@ -132,11 +139,19 @@ LayerModel::Cell LayerModel::cell(int column, int row) const {
         return {EmptyCode, nullptr};
     }
     const std::size_t at = slot(column, row);
-    const std::uint16_t code = codes_[at];
-    if (code != TypedCode) {
-        return {code, nullptr};
+    if (isCanonical(at)) {
+        return {bytes_[at], nullptr};
     }
-    return {code, &typed_.find(at)->second};
+    const auto typed = typed_.find(at);
+    if (typed == typed_.end()) {
+        return {EmptyCode, nullptr};
+    }
+    return {TypedCode, &typed->second};
+}
+
+void LayerModel::setCanonical(std::size_t at, bool canonical) {
+    const std::uint64_t bit = std::uint64_t{1} << (at % 64);
+    canonical_[at / 64] = canonical ? canonical_[at / 64] | bit : canonical_[at / 64] & ~bit;
 }
 
 const QString& LayerModel::canonicalText(std::uint8_t value) {
@@ -157,20 +172,22 @@ std::int32_t LayerModel::textValue(const QString& text) {
 }
 
 void LayerModel::store(std::size_t at, const QString& text) {
-    // A canonical text is fully described by its byte; anything else is kept as typed.
-    if (text.isEmpty()) {
-        codes_[at] = EmptyCode;
-        typed_.erase(at);
-        return;
-    }
-    if (text.size() <= 3) {
+    // A canonical text is fully described by its byte; anything else but the empty
+    // text is kept as typed.
+    if (!text.isEmpty() && text.size() <= 3) {
         const std::int32_t value = textValue(text);
         if (value >= 0 && value <= 255 && text == canonicalText(static_cast<std::uint8_t>(value))) {
-            codes_[at] = static_cast<std::uint16_t>(value);
+            bytes_[at] = static_cast<std::uint8_t>(value);
+            setCanonical(at, true);
             typed_.erase(at);
             return;
         }
     }
-    codes_[at] = TypedCode;
-    typed_.insert_or_assign(at, text);
+    setCanonical(at, false);
+    bytes_[at] = 0;
+    if (text.isEmpty()) {
+        typed_.erase(at);
+    } else {
+        typed_.insert_or_assign(at, text);
+    }
 }

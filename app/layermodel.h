@@ -1,8 +1,8 @@
 // The cell texts of one layer view: the document itself. Storage is compact: a
-// cell holding a canonical text "0".."255" is kept as that byte, an empty cell as
-// a marker, and only a text typed in another form ("abc", "300", "007", "-1")
-// keeps its own string in a side table. Every text reads back exactly as it was
-// put in.
+// cell holding a canonical text "0".."255" is kept as that byte and one bit that
+// says so; only a text typed in another form ("abc", "300", "007", "-1") keeps
+// its own string in a side table, and a cell that is neither is empty. Every text
+// reads back exactly as it was put in.
 #pragma once
 
 #include "mapimage.h"
@@ -73,8 +73,12 @@ private:
 
     int columns_ = 0;
     int rows_ = 0;
-    // One code per cell in the cell rule's order (column * rows + row), the order
-    // of the records in the file.
-    std::vector<std::uint16_t> codes_;
+    bool isCanonical(std::size_t slot) const { return (canonical_[slot / 64] >> (slot % 64)) & 1u; }
+    void setCanonical(std::size_t slot, bool canonical);
+
+    // One byte and one bit per cell in the cell rule's order (column * rows + row),
+    // the order of the records in the file.
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint64_t> canonical_;
     std::unordered_map<std::size_t, QString> typed_;
 };

@@ -75,6 +75,21 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
     model.exportLayer(wider, 6, 4, 2);
     QCOMPARE(int(wider[amp::recordOffset(amp::recordOfCell(1, 0, 2)) + 6]), 255);
     QCOMPARE(int(wider[amp::recordOffset(amp::recordOfCell(3, 1, 2)) + 6]), 0);
+
+    // A longer layer, cut off in the middle of its cells: placed cells hold their
+    // bytes, the rest are empty.
+    amp::MapImage longer;
+    longer.header.bytes = {0, 0, 13, 0, 10, 0, 0};
+    longer.records.resize(100);
+    longer.records[99][6] = 99;
+    model.loadLayer(longer, 6);
+    QCOMPARE(model.cellText(9, 8), QStringLiteral("0"));  // record 98
+    QCOMPARE(model.cellText(9, 9), QStringLiteral("99")); // record 99
+    QCOMPARE(model.cellText(10, 0), QString());           // record 100: none
+    QCOMPARE(model.cellText(12, 9), QString());
+    model.setCellText(12, 9, "5");
+    QCOMPARE(model.cellText(12, 9), QStringLiteral("5"));
+    QCOMPARE(model.cellText(12, 8), QString());
 }
 
 void LayerModelTest::keepsQtsModelContracts() {
