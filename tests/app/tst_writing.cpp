@@ -16,7 +16,6 @@ private slots:
     void oneTypedValueChangesOneByte();
     void theTextBeingTypedCounts();
     void writesColumnsTimesRowsRecordsByTheConversionRule();
-    void aWriteIntoAMissingFolderKeepsEveryEdit();
     void aWriteThatFailsPartWayLeavesTheOldFile();
 
 private:
@@ -145,24 +144,6 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     f.readMap(f.write("long.amp", patternFile(TenByEight, 90, 4)));
     writeMap(f, f.dir.filePath("long-out.amp"));
     QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
-}
-
-void WritingTest::aWriteIntoAMissingFolderKeepsEveryEdit() {
-    WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
-    f.typeIntoCell(f.view(0), 2, 2, "77");
-    writeMap(f, f.dir.filePath("no such folder/out.amp"));
-    QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("AMP File Error"));
-    QCOMPARE(f.dialogs.boxes[0].text, QStringLiteral("Open unsuccessful."));
-    QVERIFY(f.window->isVisible());
-    QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("77"));
-    QVERIFY(!QDir(f.dir.filePath("no such folder")).exists());
-
-    writeMap(f, f.dir.filePath("elsewhere.amp"));
-    QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(int(f.read(f.dir.filePath("elsewhere.amp"))[amp::recordOffset(amp::recordOfCell(2, 2, 8))]), 77);
 }
 
 void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
