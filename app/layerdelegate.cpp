@@ -21,7 +21,9 @@ void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const LayerModel::Cell cell = model->cell(index.column(), index.row());
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-    const QColor& background = option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+    // Brushes, pens and the font are shared, never made per cell: painting a cell
+    // allocates nothing beyond a typed text.
+    const QBrush& background = option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base);
     const QRect& rect = option.rect;
 
     std::int32_t value = 0;
@@ -40,8 +42,10 @@ void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
 
     painter->fillRect(rect, background);
-    painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->setFont(option.font);
+    painter->setPen(textPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text)));
+    if (painter->font() != option.font) {
+        painter->setFont(option.font);
+    }
     if (cell.code < 256) {
         const QStaticText& text = staticText(value, option.font);
         const int y = rect.top() + (rect.height() - textHeight_) / 2;
@@ -63,7 +67,8 @@ void LayerDelegate::onDrawCell(QPainter* painter, int value, const QRect& rect) 
     if (value != 0) {
         return;
     }
-    painter->setPen(QColor::fromRgb(FrameColor));
+    static const QPen framePen(QColor::fromRgb(FrameColor), 0);
+    painter->setPen(framePen);
     // A one-pixel frame on the left and top edges and one pixel inside the right
     // and bottom bounds, filled with the brush in effect.
     painter->drawRect(rect.adjusted(0, 0, -1, -1));
@@ -97,6 +102,18 @@ QWidget* LayerDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     Q_UNUSED(index);
     openEditor_ = editor;
     return editor;
+}
+
+const QPen& LayerDelegate::textPen(const QColor& color) const {
+    for (const QPen& pen : textPens_) {
+        if (pen.color() == color) {
+            return pen;
+        }
+    }
+    // A new text colour (normal, selected, or a changed palette): keep the last two.
+    textPens_[1] = textPens_[0];
+    textPens_[0] = QPen(color, 0);
+    return textPens_[0];
 }
 
 const QStaticText& LayerDelegate::staticText(int value, const QFont& font) const {

@@ -4,6 +4,7 @@
 // Every other cell shows its text, drawn without the style's per-cell work.
 #pragma once
 
+#include <QPen>
 #include <QPointer>
 #include <QStaticText>
 #include <QStyledItemDelegate>
@@ -41,10 +42,13 @@ public:
 private:
     // The octagon, outlined and filled, on a transparent 15 x 15 image.
     static const QImage& octagonImage();
+    // A pen of the colour, from the two last used.
+    const QPen& textPen(const QColor& color) const;
     // The 256 canonical texts laid out once per font.
     const QStaticText& staticText(int value, const QFont& font) const;
 
     mutable QPointer<QWidget> openEditor_;
+    mutable std::array<QPen, 2> textPens_;
     mutable std::array<QStaticText, 256> texts_;
     mutable QFont textsFont_;
     mutable int textHeight_ = 0;
