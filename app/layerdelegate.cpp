@@ -26,12 +26,7 @@ void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     const QBrush& background = option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base);
     const QRect& rect = option.rect;
 
-    std::int32_t value = 0;
-    if (cell.code < 256) {
-        value = cell.code;
-    } else if (cell.typed) {
-        value = LayerModel::textValue(*cell.typed);
-    }
+    const std::int32_t value = cell.value();
 
     if (value == 0) {
         // The marker's frame covers the whole cell and any text in it, so the text

@@ -68,13 +68,7 @@ void LayerModel::setCellText(int column, int row, const QString& text) {
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
 
-std::int32_t LayerModel::cellValue(int column, int row) const {
-    const Cell c = cell(column, row);
-    if (c.code < 256) {
-        return c.code;
-    }
-    return c.typed ? textValue(*c.typed) : 0;
-}
+std::int32_t LayerModel::cellValue(int column, int row) const { return cell(column, row).value(); }
 
 std::uint8_t LayerModel::cellByte(int column, int row) const {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(cellValue(column, row)) & 0xFFu);

@@ -53,6 +53,9 @@ public:
     struct Cell {
         std::uint16_t code;   // 0..255: the canonical text of that byte
         const QString* typed; // set when code is TypedCode
+
+        // The whole-number value of the text; 0 for one that is not a number.
+        std::int32_t value() const { return code < 256 ? code : typed ? textValue(*typed) : 0; }
     };
     static constexpr std::uint16_t EmptyCode = 256;
     static constexpr std::uint16_t TypedCode = 257;
