@@ -59,6 +59,9 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget
     connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
 
     FormCreate(arguments);
+    if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
+        move(display->availableGeometry().center() - rect().center());
+    }
 }
 
 TfrmMapEd::~TfrmMapEd() {
