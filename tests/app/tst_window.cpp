@@ -31,12 +31,8 @@ void WindowTest::startsWithTheFormsControlsAndNoMap() {
     TfrmMapEd& window = f.open();
     QCOMPARE(window.windowTitle(), QStringLiteral("Veldrock          Map Edit 0.1     by Tamsk"));
     QCOMPARE(f.visibleLayers(), QList<int>{});
-    QStringList metrics;
-    for (const char* box : {"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"}) {
-        metrics << f.textOf(box);
-        QVERIFY(!f.control<QLineEdit>(box)->isVisible());
-    }
-    QCOMPARE(metrics, (QStringList{"590", "380", "6", "15", "15"}));
+    QCOMPARE(f.metricBoxes(), (QStringList{"590", "380", "6", "15", "15"}));
+    QVERIFY(!f.control<QLineEdit>("Edit8")->isVisible());
     auto* layers = f.control<QComboBox>("cmbLayerName");
     QCOMPARE(layers->count(), 13);
     QCOMPARE(layers->currentText(), QStringLiteral("Terraintype"));
@@ -94,11 +90,8 @@ void WindowTest::placesEveryRecordByTheCellRule() {
     const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
     TfrmMapEd& window = f.open();
     f.readMap(path);
-    QStringList header;
-    for (const char* box : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7"}) {
-        header << f.textOf(box);
-    }
-    QCOMPARE(header, (QStringList{"42", "0", "10", "0", "8", "0", "5"}));
+    QCOMPARE(f.textsOf({"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7"}),
+             (QStringList{"42", "0", "10", "0", "8", "0", "5"}));
     QCOMPARE(window.MapHeader(), TenByEight);
     QCOMPARE(f.textOf("edtFileName"), path);
     QCOMPARE(f.textOf("edtLayerName"), QStringLiteral("Terraintype"));
@@ -199,20 +192,13 @@ void WindowTest::showLinesResizesViewsAndWindow() {
     WindowFixture f;
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
-    const auto sizes = [&] {
-        QStringList all;
-        for (const char* box : {"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"}) {
-            all << f.textOf(box);
-        }
-        return all;
-    };
     for (int j = 0; j < amp::LayerCount; ++j) {
         QCOMPARE(f.view(j)->size(), QSize(185, 133));
         QCOMPARE(f.view(j)->defaultColumnWidth(), 18);
         QCOMPARE(f.view(j)->defaultRowHeight(), 16);
         QVERIFY(!f.view(j)->linesShown());
     }
-    QCOMPARE(sizes(), (QStringList{"185", "133", "6", "18", "16"}));
+    QCOMPARE(f.metricBoxes(), (QStringList{"185", "133", "6", "18", "16"}));
     // The formula gives 178, which would cut "Write Map" off.
     QCOMPARE(f.window->height(), f.window->minimumClientHeight());
     QVERIFY(f.control<QPushButton>("btnSaveMap")->geometry().bottom() < f.window->height());
@@ -225,7 +211,7 @@ void WindowTest::showLinesResizesViewsAndWindow() {
         // The cells keep 18 x 16 pixels; the line adds one to each.
         QCOMPARE(f.view(j)->visualRect(f.view(j)->model()->index(0, 0)).size(), QSize(18, 16));
     }
-    QCOMPARE(sizes(), (QStringList{"195", "141", "6", "18", "16"}));
+    QCOMPARE(f.metricBoxes(), (QStringList{"195", "141", "6", "18", "16"}));
 
     // A map tall enough for the Part's formula to govern: 40 rows, 40 * 16 + 50.
     const amp::MapHeader tall{{0, 0, 3, 0, 40, 0, 0}};

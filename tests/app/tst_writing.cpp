@@ -20,8 +20,7 @@ private slots:
 
 private:
     static void writeMap(WindowFixture& f, const QString& path) {
-        f.dialogs.saveAnswers.append(path);
-        f.click("btnSaveMap");
+        f.writeMap(path);
     }
 };
 
@@ -62,11 +61,11 @@ void WritingTest::anUneditedMapIsWrittenBackByteForByte() {
     f.open();
     f.readMap(path);
     f.click("btnPlus"); // what is on show does not matter
-    writeMap(f, f.dir.filePath("out.amp"));
+    f.writeMap(f.dir.filePath("out.amp"));
     QVERIFY(f.dialogs.boxes.isEmpty());
     QVERIFY(f.read(f.dir.filePath("out.amp")) == std::vector<std::uint8_t>(file.begin(), file.end()));
     // And back over the file just read, the everyday case.
-    writeMap(f, path);
+    f.writeMap(path);
     QVERIFY(f.read(path) == std::vector<std::uint8_t>(file.begin(), file.end()));
 }
 
@@ -81,7 +80,7 @@ void WritingTest::oneTypedValueChangesOneByte() {
         f.click("btnPlus");
     }
     f.typeIntoCell(f.view(4), 1, 0, "7");
-    writeMap(f, f.dir.filePath("out.amp"));
+    f.writeMap(f.dir.filePath("out.amp"));
     const auto written = f.read(f.dir.filePath("out.amp"));
     QCOMPARE(written.size(), old.size());
     QList<int> differing;
@@ -99,7 +98,7 @@ void WritingTest::oneTypedValueChangesOneByte() {
     QCOMPARE(f.window->MapRows(), 8);
     QCOMPARE(f.visibleLayers(), QList<int>{4});
     f.typeIntoCell(f.view(4), 1, 0, "8");
-    writeMap(f, f.dir.filePath("out.amp"));
+    f.writeMap(f.dir.filePath("out.amp"));
     QCOMPARE(int(f.read(f.dir.filePath("out.amp"))[115]), 8);
 }
 
@@ -109,7 +108,7 @@ void WritingTest::theTextBeingTypedCounts() {
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
     // Typed, not confirmed, then "Write Map" clicked.
     f.typeIntoCell(f.view(0), 0, 0, "42", false);
-    writeMap(f, f.dir.filePath("a.amp"));
+    f.writeMap(f.dir.filePath("a.amp"));
     QCOMPARE(int(f.read(f.dir.filePath("a.amp"))[7]), 42);
     // Typed, not confirmed, and written without the focus leaving the cell.
     f.typeIntoCell(f.view(0), 0, 1, "43", false);
@@ -121,7 +120,7 @@ void WritingTest::theTextBeingTypedCounts() {
 void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     WindowFixture f;
     f.open();
-    writeMap(f, f.dir.filePath("none.amp"));
+    f.writeMap(f.dir.filePath("none.amp"));
     QVERIFY(f.read(f.dir.filePath("none.amp")) == std::vector<std::uint8_t>(7, 0));
 
     f.readMap(f.write("short.amp", patternFile(TenByEight, 5, 9)));
@@ -130,7 +129,7 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     for (int i = 0; i < texts.size(); ++i) {
         f.model(6)->setCellText(3, i, texts[i]);
     }
-    writeMap(f, f.dir.filePath("short-out.amp"));
+    f.writeMap(f.dir.filePath("short-out.amp"));
     const auto written = f.read(f.dir.filePath("short-out.amp"));
     QCOMPARE(written.size(), std::size_t(1047));
     const auto full = patternFile(TenByEight, 80);
@@ -142,7 +141,7 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     QCOMPARE(int(written[amp::recordOffset(79)]), 0);
 
     f.readMap(f.write("long.amp", patternFile(TenByEight, 90, 4)));
-    writeMap(f, f.dir.filePath("long-out.amp"));
+    f.writeMap(f.dir.filePath("long-out.amp"));
     QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
 }
 
@@ -155,7 +154,7 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     f.model(9)->setCellText(100, 100, "5");
     {
         const FileSizeLimit diskFull(64 * 1024);
-        writeMap(f, path);
+        f.writeMap(path);
     }
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("File Error"));
@@ -164,7 +163,7 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"big.amp"});
     QCOMPARE(f.model(9)->cellText(100, 100), QStringLiteral("5"));
 
-    writeMap(f, path); // the disk has room again
+    f.writeMap(path); // the disk has room again
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(100, 100, 255)) + 9]), 5);
 }

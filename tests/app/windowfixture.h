@@ -102,6 +102,20 @@ public:
         const QRect cell = view->visualRect(view->model()->index(row, column));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     }
+    // The texts of several boxes, in order.
+    QStringList textsOf(std::initializer_list<const char*> names) const {
+        QStringList texts;
+        for (const char* name : names) {
+            texts << textOf(name);
+        }
+        return texts;
+    }
+    QStringList metricBoxes() const { return textsOf({"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"}); }
+    // Writes through the "Write Map" button, as a user would.
+    void writeMap(const QString& path) {
+        dialogs.saveAnswers.append(path);
+        click("btnSaveMap");
+    }
     // Loads through the "Read Map" button, as a user would.
     void readMap(const QString& path) {
         dialogs.openAnswers.append(path);
