@@ -6,6 +6,7 @@
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QScreen>
@@ -86,6 +87,7 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
             view->setDefaultColumnWidth(CreatedCellSize);
             view->setDefaultRowHeight(CreatedCellSize);
             view->layerModel()->setDimensions(DeclaredColumns, DeclaredRows);
+            connect(view->layerModel(), &QAbstractItemModel::dataChanged, this, [this] { unwrittenEdits_ = true; });
             connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                     [this, view](const QModelIndex& current) {
                         if (current.isValid()) {
@@ -119,6 +121,9 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
 }
 
 void TfrmMapEd::btnOpenMapClick() {
+    if (!mayDiscardEdits()) {
+        return;
+    }
     const QDir gameData(QStringLiteral("GameData"));
     const FileDialogRequest request{QStringLiteral("Open Veldrock Map file"), MapFilter, MapSuffix,
                                     gameData.exists() ? gameData.absolutePath() : QString()};
@@ -172,6 +177,7 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
     // in front, as the layer number says.
     layerGrids_[amp::TerrainLayer]->setVisible(true);
     ApplyLineDisplay();
+    unwrittenEdits_ = false;
 }
 
 void TfrmMapEd::btnSaveMapClick() {
@@ -196,6 +202,7 @@ void TfrmMapEd::WriteMap(const QString& fileName) {
                                                                                  mapRows_);
         }
         const auto written = amp::writeMapFile(fileName, bytes);
+        unwrittenEdits_ = unwrittenEdits_ && !written.ok();
         if (!written) {
             if (written.error().kind == amp::MapErrorKind::CannotOpen) {
                 dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
@@ -330,6 +337,25 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
     const std::int32_t value = sender->layerModel()->cellValue(column, row);
     if (currentLayer_ == amp::TerrainLayer) {
         ui_->edtTerrainType->setText(text(amp::terrainName(value)));
+    }
+}
+
+// Nothing typed is lost without a word: reading another map or closing the window
+// over unwritten edits asks first.
+bool TfrmMapEd::mayDiscardEdits() {
+    for (LayerView* view : layerGrids_) {
+        view->commitPendingEdit();
+    }
+    return !unwrittenEdits_ ||
+           dialogs_.confirmDiscard(this, QStringLiteral("Unwritten changes"),
+                                   QStringLiteral("The map has changes that were not written. Discard them?"));
+}
+
+void TfrmMapEd::closeEvent(QCloseEvent* event) {
+    if (mayDiscardEdits()) {
+        event->accept();
+    } else {
+        event->ignore();
     }
 }
 

@@ -49,8 +49,12 @@ public:
     // The smallest client height that shows the command column down to "Write Map".
     int minimumClientHeight() const;
 
+    // Whether the views hold edits that no write has saved since the last load.
+    bool hasUnwrittenEdits() const { return unwrittenEdits_; }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate(const QStringList& arguments);
@@ -63,6 +67,8 @@ private:
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
 
+    // True when nothing unwritten would be lost, or the user agrees to lose it.
+    bool mayDiscardEdits();
     void showLayer(int layer);
     void stepLayer(int step);
     void refreshMetricBoxes();
@@ -75,4 +81,5 @@ private:
     int mapColumns_ = 0;
     int mapRows_ = 0;
     int currentLayer_ = 0;
+    bool unwrittenEdits_ = false;
 };

@@ -50,3 +50,8 @@ void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QS
 void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
+
+bool QtUserDialogs::confirmDiscard(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Discard | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Discard;
+}

@@ -28,6 +28,8 @@ public:
                             const QString& detail = {}) = 0;
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // Asks before something is thrown away; true when the user agrees.
+    virtual bool confirmDiscard(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 // The name with the default suffix added when it has none ("north" -> "north.amp").
@@ -40,4 +42,5 @@ public:
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
+    bool confirmDiscard(QWidget* parent, const QString& caption, const QString& text) override;
 };

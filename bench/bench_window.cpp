@@ -55,6 +55,7 @@ public:
         qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
     }
     void showMessage(QWidget*, const QString&) override {}
+    bool confirmDiscard(QWidget*, const QString&, const QString&) override { return true; }
 };
 
 // The largest map, mixed: about a quarter of the bytes 0, the rest 1..255.

@@ -22,6 +22,8 @@ public:
     QList<FileDialogRequest> saveRequests;
     QList<ShownMessage> boxes;
     QStringList plainMessages;
+    QList<bool> discardAnswers; // taken from the front; agrees when none is scripted
+    QStringList discardQuestions;
 
     QString openFileName(QWidget*, const FileDialogRequest& request) override {
         openRequests.append(request);
@@ -35,4 +37,8 @@ public:
         boxes.append({caption, text, detail});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
+    bool confirmDiscard(QWidget*, const QString&, const QString& text) override {
+        discardQuestions.append(text);
+        return discardAnswers.isEmpty() ? true : discardAnswers.takeFirst();
+    }
 };

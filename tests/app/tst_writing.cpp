@@ -17,6 +17,7 @@ private slots:
     void theTextBeingTypedCounts();
     void writesColumnsTimesRowsRecordsByTheConversionRule();
     void aWriteThatFailsPartWayLeavesTheOldFile();
+    void unwrittenEditsAreNeverDroppedWithoutAsking();
 
 private:
     static void writeMap(WindowFixture& f, const QString& path) {
@@ -166,6 +167,34 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     f.writeMap(path); // the disk has room again
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(100, 100, 255)) + 9]), 5);
+}
+
+void WritingTest::unwrittenEditsAreNeverDroppedWithoutAsking() {
+    WindowFixture f;
+    const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.open();
+    f.readMap(path);
+    f.readMap(path); // nothing typed yet: no question
+    QVERIFY(f.dialogs.discardQuestions.isEmpty());
+
+    f.typeIntoCell(f.view(0), 2, 2, "61", false); // still in the editor
+    f.dialogs.discardAnswers = {false, false};
+    f.click("btnOpenMap");
+    QCOMPARE(f.dialogs.discardQuestions.size(), 1);
+    QCOMPARE(f.dialogs.openRequests.size(), 2); // the user kept the edits: no open dialog
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("61"));
+
+    f.writeMap(f.dir.filePath("kept.amp"));
+    QVERIFY(!f.window->hasUnwrittenEdits());
+    f.readMap(path); // written: no question
+    QCOMPARE(f.dialogs.discardQuestions.size(), 2);
+
+    f.typeIntoCell(f.view(0), 2, 2, "62");
+    f.dialogs.discardAnswers = {true};
+    QVERIFY(f.window->close());
+    QCOMPARE(f.dialogs.discardQuestions.size(), 3);
 }
 
 QTEST_MAIN(WritingTest)
