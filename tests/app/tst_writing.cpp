@@ -163,6 +163,7 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     QVERIFY(f.read(path) == old);
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"big.amp"});
     QCOMPARE(f.model(9)->cellText(100, 100), QStringLiteral("5"));
+    QVERIFY(f.window->hasUnwrittenEdits()); // closing would still ask
 
     f.writeMap(path); // the disk has room again
     QCOMPARE(f.dialogs.boxes.size(), 1);
