@@ -71,7 +71,7 @@ void LayerModel::setCellText(int column, int row, const QString& text) {
 std::int32_t LayerModel::cellValue(int column, int row) const { return cell(column, row).value(); }
 
 std::uint8_t LayerModel::cellByte(int column, int row) const {
-    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(cellValue(column, row)) & 0xFFu);
+    return amp::lowByte(cellValue(column, row));
 }
 
 void LayerModel::loadLayer(const amp::MapImage& map, int layer) {

@@ -189,14 +189,10 @@ void TfrmMapEd::btnSaveMapClick() {
 }
 
 void TfrmMapEd::WriteMap(const QString& fileName) {
-    // What the user is typing counts, even before the cell is left.
-    for (LayerView* view : layerGrids_) {
-        view->commitPendingEdit();
-    }
+    commitPendingEdits();
     try {
-        amp::MapHeader header = mapHeader_;
-        std::vector<std::uint8_t> bytes(amp::completeFileSize(header));
-        std::copy(header.bytes.begin(), header.bytes.end(), bytes.begin());
+        std::vector<std::uint8_t> bytes(amp::completeFileSize(mapHeader_));
+        std::copy(mapHeader_.bytes.begin(), mapHeader_.bytes.end(), bytes.begin());
         for (int layer = 0; layer < amp::LayerCount; ++layer) {
             layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->exportLayer(bytes, layer, mapColumns_,
                                                                                  mapRows_);
@@ -235,7 +231,7 @@ void TfrmMapEd::ApplyLineDisplay() {
     refreshMetricBoxes();
     fitMapArea();
 
-    // The Part's height, but never so low that "Write Map" is cut off and never
+    // The height the views ask for, but never so low that "Write Map" is cut off and never
     // taller than the screen: a larger map scrolls.
     const LayerView* first = layerGrids_[0];
     const int wanted = first->height() + ViewTop + ui_->Panel1->height() + BottomMargin;
@@ -260,8 +256,8 @@ void TfrmMapEd::ApplyGridMetrics() {
     const auto boxValue = [](const QLineEdit* box) { return LayerModel::textValue(box->text()); };
     for (LayerView* view : layerGrids_) {
         // A size below 0 is 0; anything larger than a widget may be is cut to that.
-        view->resize(std::clamp(boxValue(ui_->Edit8), 0, QWIDGETSIZE_MAX), view->height());
-        view->resize(view->width(), std::clamp(boxValue(ui_->Edit9), 0, QWIDGETSIZE_MAX));
+        view->resize(std::clamp(boxValue(ui_->Edit8), 0, QWIDGETSIZE_MAX),
+                     std::clamp(boxValue(ui_->Edit9), 0, QWIDGETSIZE_MAX));
         view->setFontSize(boxValue(ui_->Edit10));
         view->setDefaultColumnWidth(boxValue(ui_->Edit11));
         view->setDefaultRowHeight(boxValue(ui_->Edit12));
@@ -340,12 +336,17 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
     }
 }
 
-// Nothing typed is lost without a word: reading another map or closing the window
-// over unwritten edits asks first.
-bool TfrmMapEd::mayDiscardEdits() {
+// What the user is typing counts, even before the cell is left.
+void TfrmMapEd::commitPendingEdits() {
     for (LayerView* view : layerGrids_) {
         view->commitPendingEdit();
     }
+}
+
+// Nothing typed is lost without a word: reading another map or closing the window
+// over unwritten edits asks first.
+bool TfrmMapEd::mayDiscardEdits() {
+    commitPendingEdits();
     return !unwrittenEdits_ ||
            dialogs_.confirmDiscard(this, QStringLiteral("Unwritten changes"),
                                    QStringLiteral("The map has changes that were not written. Discard them?"));

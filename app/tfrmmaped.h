@@ -67,6 +67,7 @@ private:
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
 
+    void commitPendingEdits();
     // True when nothing unwritten would be lost, or the user agrees to lose it.
     bool mayDiscardEdits();
     void showLayer(int layer);

@@ -58,11 +58,16 @@ constexpr std::int32_t textValue(std::basic_string_view<CharT> text) {
     return parseWholeNumber(text).value_or(0);
 }
 
-// What a cell text stores in the file: the low 8 bits of its value, so "256" is 0,
-// "300" is 44 and "-1" is 255.
+// What a value stores in the file: its low 8 bits (two's complement for negative
+// values), so 256 is 0, 300 is 44 and -1 is 255.
+constexpr std::uint8_t lowByte(std::int32_t value) {
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);
+}
+
+// What a cell text stores in the file: the low 8 bits of its value.
 template <typename CharT>
 constexpr std::uint8_t textToByte(std::basic_string_view<CharT> text) {
-    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(textValue(text)) & 0xFFu);
+    return lowByte(textValue(text));
 }
 
 inline std::int32_t textValue(std::string_view text) { return textValue<char>(text); }

@@ -213,7 +213,7 @@ void WindowTest::showLinesResizesViewsAndWindow() {
     }
     QCOMPARE(f.metricBoxes(), (QStringList{"195", "141", "6", "18", "16"}));
 
-    // A map tall enough for the Part's formula to govern: 40 rows, 40 * 16 + 50.
+    // A map tall enough for the views' own height to govern: 40 rows, 40 * 16 + 50.
     const amp::MapHeader tall{{0, 0, 3, 0, 40, 0, 0}};
     f.control<QCheckBox>("chkLines")->click();
     f.readMap(f.write("tall.amp", patternFile(tall, 120)));
