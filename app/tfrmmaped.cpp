@@ -197,7 +197,7 @@ void TfrmMapEd::WriteMap(const QString& fileName) {
             layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->exportLayer(bytes, layer, mapColumns_,
                                                                                  mapRows_);
         }
-        const auto written = amp::writeMapFile(fileName, bytes);
+        const auto written = amp::writeFileSafely(fileName, bytes);
         unwrittenEdits_ = unwrittenEdits_ && !written.ok();
         if (!written) {
             if (written.error().kind == amp::MapErrorKind::CannotOpen) {

@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir folder;
     const auto map = amp::generateMap(255, 255, 42);
     const QString mapPath = folder.filePath("largest.amp");
-    amp::writeMapFile(mapPath, amp::encodeMap(map));
+    amp::writeFileSafely(mapPath, amp::encodeMap(map));
 
     struct Contender {
         const char* name;

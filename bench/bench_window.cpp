@@ -222,7 +222,7 @@ void PlaceLargest(benchmark::State& state) {
 
 void LoadMapLargest(benchmark::State& state) {
     static const QString path = scratch().filePath(QStringLiteral("largest.amp"));
-    amp::writeMapFile(path, mixedFile());
+    amp::writeFileSafely(path, mixedFile());
     SilentDialogs dialogs;
     TfrmMapEd window(dialogs, {QStringLiteral("ampedit")});
     for (auto _ : state) {
@@ -232,7 +232,7 @@ void LoadMapLargest(benchmark::State& state) {
 
 void WriteMapLargest(benchmark::State& state) {
     static const QString in = scratch().filePath(QStringLiteral("in.amp"));
-    amp::writeMapFile(in, mixedFile());
+    amp::writeFileSafely(in, mixedFile());
     SilentDialogs dialogs;
     TfrmMapEd window(dialogs, {QStringLiteral("ampedit"), in});
     const QString out = scratch().filePath(QStringLiteral("out.amp"));

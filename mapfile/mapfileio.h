@@ -1,6 +1,6 @@
-// Reading and writing map files on disk. Reading takes at most what the largest
-// map needs and never blocks on a pipe or a device; writing replaces the target
-// only once every byte is safely written.
+// Reading and writing files on disk. Reading takes at most what the largest map
+// needs and never blocks on a pipe or a device; writing replaces the target only
+// once every byte is known to be on disk.
 #pragma once
 
 #include "maperror.h"
@@ -18,11 +18,14 @@ namespace amp {
 // CannotOpen without being read.
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path);
 
-// Writes the bytes to the path through a temporary file beside it that is renamed
-// over the target only after everything is written and flushed, so a failure at
-// any point leaves an existing file byte for byte as it was. A symbolic link is
-// followed: its target gets the new content and the link stays. An existing name
-// that is not a regular file, or that cannot be written, is refused as CannotOpen.
-Status writeMapFile(const QString& path, std::span<const std::uint8_t> bytes);
+// The one writer of files: maps, recovery copies, exported pictures and grids all
+// go through it. The bytes go to a temporary file beside the target, every write
+// checked unbuffered, then synced and measured; only a complete file is renamed
+// over the target, so a failure at any point (a full disk included) leaves an
+// existing file byte for byte as it was and reports WriteError with the system's
+// reason. A replaced file keeps its permission bits. A symbolic link is followed:
+// its target gets the new content and the link stays. An existing name that is
+// not a regular file, or that cannot be written, is refused as CannotOpen.
+Status writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes);
 
 } // namespace amp

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     }
     const auto seed = static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10));
     const auto bytes = amp::encodeMap(amp::generateMap(columns, rows, seed));
-    const auto written = amp::writeMapFile(QString::fromLocal8Bit(argv[4]), bytes);
+    const auto written = amp::writeFileSafely(QString::fromLocal8Bit(argv[4]), bytes);
     if (!written) {
         std::fprintf(stderr, "ampgen: %s\n", written.error().message.c_str());
         return 1;

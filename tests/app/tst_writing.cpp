@@ -16,6 +16,7 @@ private slots:
     void oneTypedValueChangesOneByte();
     void theTextBeingTypedCounts();
     void writesColumnsTimesRowsRecordsByTheConversionRule();
+    void aWriteThatFailsPartWayLeavesTheOldFile_data();
     void aWriteThatFailsPartWayLeavesTheOldFile();
     void unwrittenEditsAreNeverDroppedWithoutAsking();
 
@@ -146,28 +147,41 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
 }
 
+void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile_data() {
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    // 1,047 bytes, 15,607 (inside Qt's 16 KiB write buffer) and the largest map.
+    QTest::newRow("10 x 8") << 10 << 8;
+    QTest::newRow("40 x 30") << 40 << 30;
+    QTest::newRow("255 x 255") << 255 << 255;
+}
+
 void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
+    QFETCH(int, columns);
+    QFETCH(int, rows);
     WindowFixture f;
-    const auto old = amp::encodeMap(amp::generateMap(255, 255, 11));
-    const QString path = f.write("big.amp", old);
+    const auto old = amp::encodeMap(amp::generateMap(columns, rows, 11));
+    const QString path = f.write("map.amp", old);
     f.open();
     f.readMap(path);
-    f.model(9)->setCellText(100, 100, "5");
+    f.model(9)->setCellText(columns - 1, rows - 1, "5");
     {
-        const FileSizeLimit diskFull(64 * 1024);
+        const FileSizeLimit diskFull(old.size() - 1); // the last byte does not fit
         f.writeMap(path);
     }
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("File Error"));
     QVERIFY(f.dialogs.boxes[0].text.startsWith("Write unsuccessful."));
+    QVERIFY2(f.dialogs.boxes[0].detail.contains("too large"), qPrintable(f.dialogs.boxes[0].detail));
     QVERIFY(f.read(path) == old);
-    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"big.amp"});
-    QCOMPARE(f.model(9)->cellText(100, 100), QStringLiteral("5"));
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"map.amp"});
+    QCOMPARE(f.model(9)->cellText(columns - 1, rows - 1), QStringLiteral("5"));
     QVERIFY(f.window->hasUnwrittenEdits()); // closing would still ask
 
     f.writeMap(path); // the disk has room again
     QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(100, 100, 255)) + 9]), 5);
+    const auto written = f.read(path);
+    QCOMPARE(int(written[written.size() - 4]), 5); // byte 9 of the last record
 }
 
 void WritingTest::unwrittenEditsAreNeverDroppedWithoutAsking() {

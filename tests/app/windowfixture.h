@@ -43,7 +43,7 @@ class WindowFixture {
 public:
     QString write(const QString& name, const std::vector<std::uint8_t>& bytes) const {
         const QString path = dir.filePath(name);
-        const auto written = amp::writeMapFile(path, bytes);
+        const auto written = amp::writeFileSafely(path, bytes);
         if (!written.ok()) {
             qFatal("cannot write test file %s", qPrintable(path));
         }

@@ -29,7 +29,7 @@ TEST(CrashSafety, AKilledWriteLeavesTheOldMapOrTheNewOneWhole) {
     const QString target = dir.filePath("map.amp");
     const auto first = filled(0x11);
     const auto second = filled(0x22);
-    ASSERT_TRUE(writeMapFile(target, first).ok());
+    ASSERT_TRUE(writeFileSafely(target, first).ok());
 
     constexpr int Kills = 60;
     std::mt19937 random(2026);
@@ -40,7 +40,7 @@ TEST(CrashSafety, AKilledWriteLeavesTheOldMapOrTheNewOneWhole) {
         if (child == 0) {
             // The writer: the two maps in turn, as fast as it can, until it is killed.
             for (int round = 0;; ++round) {
-                writeMapFile(target, round % 2 ? first : second);
+                writeFileSafely(target, round % 2 ? first : second);
             }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 20000));
@@ -56,7 +56,7 @@ TEST(CrashSafety, AKilledWriteLeavesTheOldMapOrTheNewOneWhole) {
         ASSERT_TRUE(bytes == first || bytes == second) << "after kill " << kill << ": " << bytes.size() << " bytes";
         (bytes == first ? sawFirst : sawSecond)++;
     }
-    // The writer spends its whole life inside writeMapFile, so every kill lands in
+    // The writer spends its whole life inside writeFileSafely, so every kill lands in
     // a write. The temporary file is nameless until it is complete (or carries the
     // target's name and a suffix); nothing else may appear.
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) {

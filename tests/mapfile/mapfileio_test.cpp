@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace amp {
 namespace {
@@ -21,25 +25,37 @@ std::vector<std::uint8_t> pattern(std::size_t size, int seed) {
     return bytes;
 }
 
+std::vector<std::uint8_t> contentOf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray all = file.readAll();
+    return {all.begin(), all.end()};
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+}
+
 class MapFileIo : public testing::Test {
 protected:
     QString path(const QString& name) const { return dir_.filePath(name); }
-    QStringList entries() const {
-        return QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
-    }
-    std::vector<std::uint8_t> read(const QString& name) const {
-        auto bytes = readMapFile(path(name));
-        EXPECT_TRUE(bytes.ok()) << name.toStdString();
-        return bytes.ok() ? bytes.value() : std::vector<std::uint8_t>{};
-    }
     QTemporaryDir dir_;
 };
 
-TEST_F(MapFileIo, ReplacesAFileWholeAndLeavesNothingBehind) {
-    ASSERT_TRUE(writeMapFile(path("m.amp"), pattern(5000, 3)).ok());
-    ASSERT_TRUE(writeMapFile(path("m.amp"), pattern(20, 1)).ok());
-    EXPECT_EQ(read("m.amp"), pattern(20, 1)) << "no tail of the longer old file survives";
-    EXPECT_EQ(entries(), QStringList{"m.amp"}) << "no temporary file is left";
+TEST_F(MapFileIo, ReplacesAFileWholeKeepingItsModeAndLinks) {
+    ASSERT_TRUE(writeFileSafely(path("m.amp"), pattern(5000, 3)).ok());
+    ASSERT_EQ(::chmod(QFile::encodeName(path("m.amp")).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(path("m.amp"), path("link.amp")));
+    ASSERT_TRUE(writeFileSafely(path("link.amp"), pattern(20, 1)).ok());
+
+    EXPECT_EQ(contentOf(path("m.amp")), pattern(20, 1)) << "no tail of the longer old file survives";
+    EXPECT_TRUE(QFileInfo(path("link.amp")).isSymLink()) << "the link stays a link";
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path("m.amp")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(entriesOf(dir_.path()), (QStringList{"link.amp", "m.amp"})) << "no temporary file is left";
 }
 
 TEST_F(MapFileIo, ReadsNoMoreThanTheLargestMapNeeds) {
@@ -50,33 +66,87 @@ TEST_F(MapFileIo, ReadsNoMoreThanTheLargestMapNeeds) {
         QFile empty(path("empty.amp"));
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     }
-    EXPECT_EQ(read("big.amp").size(), static_cast<std::size_t>(MaxFileSize));
-    EXPECT_TRUE(read("empty.amp").empty());
+    ASSERT_TRUE(readMapFile(path("big.amp")).ok());
+    EXPECT_EQ(readMapFile(path("big.amp")).value().size(), 845332u);
+    EXPECT_TRUE(readMapFile(path("empty.amp")).value().empty());
 }
 
-TEST_F(MapFileIo, RefusesToReadWhatIsNotARegularFile) {
+TEST_F(MapFileIo, RefusesWhatIsNotARegularFileAndLeavesItAlone) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.amp"));
     ASSERT_EQ(mkfifo(QFile::encodeName(path("pipe.amp")).constData(), 0600), 0);
     for (const QString& name : {path("missing.amp"), path("folder.amp"), path("pipe.amp"), QString()}) {
         const auto read = readMapFile(name); // a FIFO must not hang
         ASSERT_FALSE(read.ok()) << name.toStdString();
         EXPECT_EQ(read.error().kind, MapErrorKind::CannotOpen) << name.toStdString();
-        EXPECT_FALSE(read.error().message.empty());
     }
+    for (const QString& name : {path("folder.amp"), path("pipe.amp"), path("no/such/folder.amp"), QString()}) {
+        const auto written = writeFileSafely(name, pattern(10, 1));
+        ASSERT_FALSE(written.ok()) << name.toStdString();
+        EXPECT_EQ(written.error().kind, MapErrorKind::CannotOpen) << name.toStdString();
+        EXPECT_FALSE(written.error().message.empty());
+    }
+    EXPECT_TRUE(QFileInfo(path("folder.amp")).isDir());
+    EXPECT_FALSE(QFileInfo(path("pipe.amp")).isFile()) << "the FIFO is still a FIFO";
 }
 
-TEST_F(MapFileIo, AFailedWriteLeavesTheOldFileByteForByte) {
-    const auto old = pattern(MaxFileSize, 5);
-    ASSERT_TRUE(writeMapFile(path("m.amp"), old).ok());
+// Sizes below, at and above Qt's 16 KiB write buffer, where a buffered write
+// used to report success and leave a short file behind.
+class FailingWrite : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(FailingWrite, LeavesTheOldFileAndSaysWhy) {
+    const std::size_t size = GetParam();
+    QTemporaryDir dir;
+    const QString target = dir.filePath("m.amp");
+    const auto old = pattern(size, 5);
+    ASSERT_TRUE(writeFileSafely(target, old).ok());
     {
-        const FileSizeLimit diskFull(4096); // the new file breaks off after 4 KiB
-        const auto written = writeMapFile(path("m.amp"), pattern(MaxFileSize, 9));
+        const FileSizeLimit diskFull(size - 1); // the last byte does not fit
+        const auto written = writeFileSafely(target, pattern(size, 9));
         ASSERT_FALSE(written.ok());
         EXPECT_EQ(written.error().kind, MapErrorKind::WriteError);
+        EXPECT_NE(written.error().message.find("too large"), std::string::npos) << written.error().message;
     }
-    EXPECT_EQ(read("m.amp"), old);
-    EXPECT_EQ(entries(), QStringList{"m.amp"}) << "the broken temporary file is removed";
+    EXPECT_EQ(contentOf(target), old);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{"m.amp"}) << "the broken temporary file is removed";
 }
+
+// The same on a real file system that is full: a small tmpfs, which needs root
+// and a sandbox that allows mounting.
+TEST_P(FailingWrite, OnAFullFileSystemLeavesTheOldFile) {
+    const std::size_t size = GetParam();
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    const std::string options = "size=" + std::to_string(size + 64 * 1024);
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, options.c_str()) != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
+    }
+    const QString target = dir.filePath("m.amp");
+    const auto old = pattern(size, 5);
+    const bool oldWritten = writeFileSafely(target, old).ok();
+    {
+        // Fill every page that is left.
+        QFile filler(dir.filePath("filler"));
+        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const auto written = writeFileSafely(target, pattern(size, 9));
+    const auto after = contentOf(target);
+    QFile::remove(dir.filePath("filler"));
+    const QStringList left = entriesOf(dir.path());
+    ::umount2(mountPoint.constData(), MNT_DETACH);
+
+    ASSERT_TRUE(oldWritten);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(written.error().kind, MapErrorKind::WriteError);
+    EXPECT_NE(written.error().message.find("No space left"), std::string::npos) << written.error().message;
+    EXPECT_EQ(after, old);
+    EXPECT_EQ(left, QStringList{"m.amp"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FailingWrite,
+                         testing::Values(1047, 5000, 10000, 16383, 16384, 16385, 20000, 845332));
 
 } // namespace
 } // namespace amp

@@ -1,0 +1,198 @@
+// The file seam on POSIX calls. Reading opens without blocking and checks the
+// type on the open descriptor, so nothing can swap the file in between. Writing
+// never goes through a buffer: every write(2) is checked, the file is synced and
+// its size measured before it may replace the target.
+#include "platformfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace amp::platform {
+
+namespace {
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+MapError failure(MapErrorKind kind, const QString& path, const std::string& reason) {
+    return {kind, path.toStdString() + ": " + reason};
+}
+
+// Closes a descriptor on every way out.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and says whether the close reported a failure.
+    int close() {
+        const int result = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return result;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// A temporary file beside the target, removed again unless it was renamed.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const QString& target) {
+        const QFileInfo info(target);
+        const QByteArray folder = QFile::encodeName(info.absolutePath());
+        const QByteArray name = QFile::encodeName(info.fileName());
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            // Hidden, and named after the target so that a left-over is recognised.
+            path_ = folder + "/." + name + "." + QByteArray::number(::getpid()) + "-" +
+                    QByteArray::number(counter++) + ".tmp";
+            // 0666: the process's umask gives a new file its usual bits.
+            file_.reset(::open(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (file_.get() >= 0 || errno != EEXIST) {
+                error_ = file_.get() >= 0 ? 0 : errno;
+                return;
+            }
+        }
+        error_ = EEXIST;
+    }
+    ~TemporaryFile() {
+        file_.reset();
+        if (!renamed_ && error_ == 0) {
+            ::unlink(path_.constData());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int openError() const { return error_; }
+    FileDescriptor& file() { return file_; }
+    const QByteArray& path() const { return path_; }
+    void markRenamed() { renamed_ = true; }
+
+private:
+    QByteArray path_;
+    FileDescriptor file_;
+    int error_ = 0;
+    bool renamed_ = false;
+};
+
+// Writes every byte or says why not: a short write is retried, a failing one
+// reports the system's reason.
+int writeAll(int fd, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (wrote == 0) {
+            return EIO;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return 0;
+}
+
+} // namespace
+
+Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
+    const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        return failure(MapErrorKind::CannotOpen, path, systemReason(errno));
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) {
+        return failure(MapErrorKind::CannotOpen, path, systemReason(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return failure(MapErrorKind::CannotOpen, path,
+                       S_ISDIR(info.st_mode) ? "it is a folder, not a file"
+                                             : "it is not a regular file (a pipe, device or socket)");
+    }
+    std::vector<std::uint8_t> bytes(limit);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return failure(MapErrorKind::ReadError, path, systemReason(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
+    const QByteArray targetName = QFile::encodeName(target);
+    struct stat old {};
+    const bool replacing = ::stat(targetName.constData(), &old) == 0;
+
+    TemporaryFile temporary(target);
+    if (temporary.openError() != 0) {
+        return failure(MapErrorKind::CannotOpen, target, systemReason(temporary.openError()));
+    }
+    const int fd = temporary.file().get();
+    const auto writeError = [&](int error) { return failure(MapErrorKind::WriteError, target, systemReason(error)); };
+    if (const int error = writeAll(fd, bytes)) {
+        return writeError(error);
+    }
+    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        return writeError(errno);
+    }
+    // Whatever the file system held back is forced out now; a late failure shows here.
+    if (::fsync(fd) != 0) {
+        return writeError(errno);
+    }
+    struct stat written {};
+    if (::fstat(fd, &written) != 0) {
+        return writeError(errno);
+    }
+    if (written.st_size != static_cast<off_t>(bytes.size())) {
+        return failure(MapErrorKind::WriteError, target,
+                       "only " + std::to_string(written.st_size) + " of " + std::to_string(bytes.size()) +
+                           " bytes reached the disk");
+    }
+    if (temporary.file().close() != 0) {
+        return writeError(errno);
+    }
+    if (::rename(temporary.path().constData(), targetName.constData()) != 0) {
+        return writeError(errno);
+    }
+    temporary.markRenamed();
+    // Make the rename itself durable; the new file is complete either way.
+    const FileDescriptor folder(
+        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) {
+        ::fsync(folder.get());
+    }
+    return Done{};
+}
+
+} // namespace amp::platform

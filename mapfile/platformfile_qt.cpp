@@ -1,0 +1,81 @@
+// The file seam on QtCore alone, for systems without the POSIX calls. QSaveFile
+// is opened unbuffered, so every write reaches the system and is checked there;
+// the size is measured before commit() may rename the file over the target.
+#include "platformfile.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace amp::platform {
+
+namespace {
+
+MapError failure(MapErrorKind kind, const QString& path, const QString& reason) {
+    return {kind, path.toStdString() + ": " + reason.toStdString()};
+}
+
+} // namespace
+
+Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
+    // Checked by name first: opening a pipe here could wait for a writer.
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return failure(MapErrorKind::CannotOpen, path, QStringLiteral("No such file or directory"));
+    }
+    if (info.isDir()) {
+        return failure(MapErrorKind::CannotOpen, path, QStringLiteral("it is a folder, not a file"));
+    }
+    if (!info.isFile()) {
+        return failure(MapErrorKind::CannotOpen, path,
+                       QStringLiteral("it is not a regular file (a pipe, device or socket)"));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return failure(MapErrorKind::CannotOpen, path, file.errorString());
+    }
+    std::vector<std::uint8_t> bytes(limit);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const qint64 got =
+            file.read(reinterpret_cast<char*>(bytes.data() + filled), static_cast<qint64>(bytes.size() - filled));
+        if (got < 0) {
+            return failure(MapErrorKind::ReadError, path, file.errorString());
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
+    QSaveFile file(target); // keeps the permissions of a file it replaces
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return failure(MapErrorKind::CannotOpen, target, file.errorString());
+    }
+    // A short write is retried, so that a failing one reports the system's reason.
+    const auto size = static_cast<qint64>(bytes.size());
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 wrote = file.write(reinterpret_cast<const char*>(bytes.data()) + done, size - done);
+        if (wrote <= 0) {
+            break;
+        }
+        done += wrote;
+    }
+    if (done != size || !file.flush() || file.size() != size) {
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
+                                                                    : QStringLiteral("the file was not written whole");
+        file.cancelWriting();
+        return failure(MapErrorKind::WriteError, target, reason);
+    }
+    if (!file.commit()) {
+        return failure(MapErrorKind::WriteError, target, file.errorString());
+    }
+    return Done{};
+}
+
+} // namespace amp::platform
