@@ -35,15 +35,8 @@ struct MapHeader {
 };
 
 // The cell rule: records run column after column with the row advancing fastest,
-// so record k is the hex in column k / rows, row k % rows. A map with 0 rows or
-// 0 columns has no hexes.
-struct CellPosition {
-    int column = 0;
-    int row = 0;
-    friend bool operator==(const CellPosition&, const CellPosition&) = default;
-};
-
-constexpr CellPosition cellOfRecord(int record, int rows) { return {record / rows, record % rows}; }
+// so the hex in column c, row r is record c * rows + r. A map with 0 rows or 0
+// columns has no hexes.
 constexpr int recordOfCell(int column, int row, int rows) { return column * rows + row; }
 constexpr std::size_t recordOffset(int record) {
     return HeaderSize + static_cast<std::size_t>(RecordSize) * static_cast<std::size_t>(record);

@@ -13,7 +13,7 @@ namespace amp {
 
 struct MapImage {
     MapHeader header;
-    // Record k belongs to the hex of cellOfRecord(k, header.rows()). A file shorter
+    // Record k belongs to the hex in column k / rows, row k % rows. A file shorter
     // than its header promises gives fewer records than header.hexCount(); records
     // beyond the map's hexes are not kept.
     std::vector<CellRecord> records;
