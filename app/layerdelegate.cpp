@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 
@@ -97,6 +98,35 @@ QWidget* LayerDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem
     Q_UNUSED(index);
     openEditor_ = editor;
     return editor;
+}
+
+bool LayerDelegate::eventFilter(QObject* object, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool shift = key->modifiers() & Qt::ShiftModifier;
+        int columns = 0;
+        int rows = 0;
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            rows = shift ? -1 : 1;
+            break;
+        case Qt::Key_Tab:
+            columns = 1;
+            break;
+        case Qt::Key_Backtab:
+            columns = -1;
+            break;
+        default:
+            return QStyledItemDelegate::eventFilter(object, event);
+        }
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+        emit moveRequested(columns, rows);
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
 }
 
 const QPen& LayerDelegate::textPen(const QColor& color) const {

@@ -21,6 +21,10 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
 
+    // Enter and Tab keep the text and close the editor at once (Shift: the other
+    // way), then ask the view to move; every other key is the editor's own.
+    bool eventFilter(QObject* object, QEvent* event) override;
+
     // The editor of the edit in progress, if one is open.
     QWidget* openEditor() const { return openEditor_; }
 
@@ -38,6 +42,9 @@ public:
     static constexpr QRgb FrameColor = 0xFF000000; // black
     static constexpr QRgb OctagonColor = 0xFF008080; // teal: red 0, green 128, blue 128
     static constexpr int TextMargin = 2;
+
+signals:
+    void moveRequested(int columns, int rows);
 
 private:
     // The octagon, outlined and filled, on a transparent 15 x 15 image.

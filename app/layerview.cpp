@@ -3,17 +3,18 @@
 #include "layermodel.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <algorithm>
 
 LayerView::LayerView(QWidget* parent)
-    : QTableView(parent), model_(new LayerModel(this)), delegate_(new LayerDelegate(this)) {
-    setModel(model_);
+    : QTableView(parent), delegate_(new LayerDelegate(this)) {
     setItemDelegate(delegate_);
+    connect(delegate_, &LayerDelegate::moveRequested, this, &LayerView::moveCurrent);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setTabKeyNavigation(true);
     setCornerButtonEnabled(false);
     setWordWrap(false);
@@ -32,6 +33,44 @@ LayerView::LayerView(QWidget* parent)
     setGridStyle(Qt::SolidLine);
     setDefaultColumnWidth(16);
     setDefaultRowHeight(12);
+}
+
+void LayerView::setLayerModel(LayerModel* model) {
+    model_ = model;
+    setModel(model);
+}
+
+void LayerView::keyPressEvent(QKeyEvent* event) {
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        moveCurrent(0, shift ? -1 : 1);
+        return;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace: {
+        QModelIndexList cells = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+        if (cells.isEmpty() && currentIndex().isValid()) {
+            cells.append(currentIndex());
+        }
+        if (!cells.isEmpty()) {
+            emit clearRequested(cells);
+        }
+        return;
+    }
+    default:
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void LayerView::moveCurrent(int columns, int rows) {
+    if (!model_ || model_->columns() == 0 || model_->rows() == 0) {
+        return;
+    }
+    const QModelIndex from = currentIndex();
+    const int column = std::clamp(from.column() + columns, 0, model_->columns() - 1);
+    const int row = std::clamp(from.row() + rows, 0, model_->rows() - 1);
+    setCurrentIndex(model_->index(row, column));
 }
 
 void LayerView::setDefaultColumnWidth(int pixels) {

@@ -2,6 +2,9 @@
 // bars of its own (the window's scroll area scrolls the map). It speaks the
 // grid's terms: a default column width and row height, a font size in points,
 // and the "lines" option that adds a one-pixel grid line to every column and row.
+// The keyboard works as in a spreadsheet: typing replaces a cell's text, Enter
+// and Tab keep it and move down or right (Shift: up or left), Esc drops it, and
+// Delete or Backspace asks for the selected cells to be cleared.
 #pragma once
 
 #include <QTableView>
@@ -16,6 +19,7 @@ public:
     explicit LayerView(QWidget* parent = nullptr);
 
     LayerModel* layerModel() const { return model_; }
+    void setLayerModel(LayerModel* model);
 
     int defaultColumnWidth() const { return columnWidth_; }
     int defaultRowHeight() const { return rowHeight_; }
@@ -38,10 +42,19 @@ public:
     static constexpr int MinimumFontSize = 1;
     static constexpr int MaximumFontSize = 512;
 
+signals:
+    // Delete or Backspace on the selection (the current cell when none is selected).
+    void clearRequested(const QModelIndexList& cells);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // Moves the current cell by whole cells, stopping at the grid's edges.
+    void moveCurrent(int columns, int rows);
     void applySectionSizes();
 
-    LayerModel* model_;
+    LayerModel* model_ = nullptr;
     LayerDelegate* delegate_;
     int columnWidth_ = 0;
     int rowHeight_ = 0;

@@ -1,6 +1,6 @@
 // ampedit: the map editor of Veldrock. The first argument, when longer than five
 // characters, names a map to open at start-up.
-#include "tfrmmaped.h"
+#include "mainwindow.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -16,8 +16,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
     try {
         QtUserDialogs dialogs;
-        TfrmMapEd frmMapEd(dialogs, QApplication::arguments());
-        frmMapEd.show();
+        MainWindow window(dialogs, QApplication::arguments());
+        window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(error.what()));

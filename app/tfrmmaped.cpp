@@ -1,12 +1,12 @@
 #include "tfrmmaped.h"
 #include "layermodel.h"
 #include "layerview.h"
+#include "mapdocument.h"
 #include "mapfileio.h"
 #include "mapimage.h"
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
 
-#include <QCloseEvent>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QScreen>
@@ -46,8 +46,8 @@ QString detail(const amp::MapError& error) { return QString::fromStdString(error
 
 } // namespace
 
-TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs) {
+TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs), document_(document) {
     Q_INIT_RESOURCE(ampedit); // the resources live in this library, not in the program
     ui_->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
@@ -57,12 +57,10 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget
     connect(ui_->btnMinus, &QPushButton::clicked, this, &TfrmMapEd::btnMinusClick);
     connect(ui_->btnPlus, &QPushButton::clicked, this, &TfrmMapEd::btnPlusClick);
     connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::chkLinesClick);
+    connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::linesShownChanged);
     connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
 
     FormCreate(arguments);
-    if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
-        move(display->availableGeometry().center() - rect().center());
-    }
 }
 
 TfrmMapEd::~TfrmMapEd() {
@@ -80,6 +78,7 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
         QFont viewFont(ViewFontFamily);
         for (int i = 0; i < amp::LayerCount; ++i) {
             LayerView* view = layerGrids_[static_cast<std::size_t>(i)];
+            view->setLayerModel(document_.layer(i));
             view->setVisible(false);
             view->setGeometry(0, 0, CreatedWidth, CreatedHeight);
             view->setFont(viewFont);
@@ -87,13 +86,15 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
             view->setDefaultColumnWidth(CreatedCellSize);
             view->setDefaultRowHeight(CreatedCellSize);
             view->layerModel()->setDimensions(DeclaredColumns, DeclaredRows);
-            connect(view->layerModel(), &QAbstractItemModel::dataChanged, this, [this] { unwrittenEdits_ = true; });
             connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
                     [this, view](const QModelIndex& current) {
                         if (current.isValid()) {
                             SelectCell(view, current.column(), current.row());
+                            emit hexSelected(current.column(), current.row());
                         }
                     });
+            connect(view, &LayerView::clearRequested, this,
+                    [this, i](const QModelIndexList& cells) { clearCells(i, cells); });
             ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
         }
         {
@@ -106,7 +107,9 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
         dialogs_.showMessage(this, QStringLiteral("Could not load or display bitmap"));
     }
 
-    // A pick in the layer box, or a layer name typed into it, switches layers.
+    // A pick in the layer box, or a layer name typed into it, switches layers. The
+    // box completes nothing by itself: it never names a layer that is not on show.
+    ui_->cmbLayerName->setCompleter(nullptr);
     connect(ui_->cmbLayerName, &QComboBox::activated, this, &TfrmMapEd::cmbLayerNameChange);
     connect(ui_->cmbLayerName->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
         cmbLayerNameChange(ui_->cmbLayerName->findText(typed, Qt::MatchFixedString));
@@ -167,52 +170,50 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
     for (int i = 0; i < amp::HeaderSize; ++i) {
         headerBoxes[i]->setText(QString::number(map->header.bytes[static_cast<std::size_t>(i)]));
     }
-    mapHeader_ = map->header;
-    mapColumns_ = mapHeader_.columns();
-    mapRows_ = mapHeader_.rows();
-    for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->loadLayer(*map, layer);
+    document_.load(*map, fileName);
+    // [0][0] is the current cell from the start, chosen quietly: otherwise the
+    // first focus on a view would pick it and name a terrain nobody selected.
+    for (LayerView* view : layerGrids_) {
+        const QSignalBlocker quiet(view->selectionModel());
+        view->selectionModel()->setCurrentIndex(view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
     }
     // View 0 lies behind every other view, so a layer on show before the load stays
     // in front, as the layer number says.
     layerGrids_[amp::TerrainLayer]->setVisible(true);
     ApplyLineDisplay();
-    unwrittenEdits_ = false;
 }
 
-void TfrmMapEd::btnSaveMapClick() {
+bool TfrmMapEd::btnSaveMapClick() {
     const FileDialogRequest request{QStringLiteral("Write Map file"), MapFilter, MapSuffix, QString()};
     const QString fileName = dialogs_.saveFileName(this, request);
-    if (!fileName.isEmpty()) {
-        WriteMap(fileName);
-    }
+    return !fileName.isEmpty() && WriteMap(fileName);
 }
 
-void TfrmMapEd::WriteMap(const QString& fileName) {
+bool TfrmMapEd::writeToCurrentFile() {
+    return document_.fileName().isEmpty() ? btnSaveMapClick() : WriteMap(document_.fileName());
+}
+
+bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
     try {
-        std::vector<std::uint8_t> bytes(amp::completeFileSize(mapHeader_));
-        std::copy(mapHeader_.bytes.begin(), mapHeader_.bytes.end(), bytes.begin());
-        for (int layer = 0; layer < amp::LayerCount; ++layer) {
-            layerGrids_[static_cast<std::size_t>(layer)]->layerModel()->exportLayer(bytes, layer, mapColumns_,
-                                                                                 mapRows_);
+        const auto written = amp::writeFileSafely(fileName, document_.encode());
+        if (written) {
+            document_.markWritten(fileName);
+            return true;
         }
-        const auto written = amp::writeFileSafely(fileName, bytes);
-        unwrittenEdits_ = unwrittenEdits_ && !written.ok();
-        if (!written) {
-            if (written.error().kind == amp::MapErrorKind::CannotOpen) {
-                dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
-                                    detail(written.error()));
-            } else {
-                dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                    QStringLiteral("Write unsuccessful. The map was not written; a file that "
-                                                   "stood at that name is as it was."),
-                                    detail(written.error()));
-            }
+        if (written.error().kind == amp::MapErrorKind::CannotOpen) {
+            dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
+                                detail(written.error()));
+        } else {
+            dialogs_.messageBox(this, QStringLiteral("File Error"),
+                                QStringLiteral("Write unsuccessful. The map was not written; a file that "
+                                               "stood at that name is as it was."),
+                                detail(written.error()));
         }
     } catch (...) {
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
     }
+    return false;
 }
 
 void TfrmMapEd::ApplyLineDisplay() {
@@ -223,9 +224,9 @@ void TfrmMapEd::ApplyLineDisplay() {
         view->setDefaultColumnWidth(3 * fontSize);
         view->setDefaultRowHeight(2 * fontSize + 4);
         const int line = lines ? 1 : 0;
-        view->resize(mapColumns_ * (view->defaultColumnWidth() + line) + ViewSizeMargin,
-                     mapRows_ * (view->defaultRowHeight() + line) + ViewSizeMargin);
-        view->layerModel()->setDimensions(mapColumns_, mapRows_);
+        view->resize(MapColumns() * (view->defaultColumnWidth() + line) + ViewSizeMargin,
+                     MapRows() * (view->defaultRowHeight() + line) + ViewSizeMargin);
+        view->layerModel()->setDimensions(MapColumns(), MapRows());
         view->viewport()->update();
     }
     refreshMetricBoxes();
@@ -241,7 +242,9 @@ void TfrmMapEd::ApplyLineDisplay() {
         highest = display->availableGeometry().height() - std::max(frame, 0);
     }
     const int lowest = minimumClientHeight();
-    resize(width(), std::max(lowest, std::min(wanted, highest)));
+    const int height = std::max(lowest, std::min(wanted, highest));
+    resize(width(), height);
+    emit clientHeightChanged(height);
 }
 
 int TfrmMapEd::minimumClientHeight() const {
@@ -275,11 +278,15 @@ void TfrmMapEd::refreshMetricBoxes() {
     ui_->Edit12->setText(QString::number(first->defaultRowHeight()));
 }
 
-// The scroll area's content is as large as the largest view.
+// The scroll area's content is as large as the largest view on show; with none on
+// show (no map yet) there is nothing to scroll.
 void TfrmMapEd::fitMapArea() {
     int width = 0;
     int height = 0;
     for (const LayerView* view : layerGrids_) {
+        if (view->isHidden()) {
+            continue;
+        }
         width = std::max(width, view->width());
         height = std::max(height, view->height());
     }
@@ -344,21 +351,43 @@ void TfrmMapEd::commitPendingEdits() {
 }
 
 // Nothing typed is lost without a word: reading another map or closing the window
-// over unwritten edits asks first.
+// over unwritten edits asks first, and "Save" goes on only when the write worked.
 bool TfrmMapEd::mayDiscardEdits() {
     commitPendingEdits();
-    return !unwrittenEdits_ ||
-           dialogs_.confirmDiscard(this, QStringLiteral("Unwritten changes"),
-                                   QStringLiteral("The map has changes that were not written. Discard them?"));
+    if (!document_.isModified()) {
+        return true;
+    }
+    switch (dialogs_.askUnwritten(this, QStringLiteral("Unwritten changes"),
+                                  QStringLiteral("The map has changes that were not written. Write them first?"))) {
+    case UnwrittenChoice::Save:
+        return writeToCurrentFile();
+    case UnwrittenChoice::Discard:
+        return true;
+    case UnwrittenChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
-void TfrmMapEd::closeEvent(QCloseEvent* event) {
-    if (mayDiscardEdits()) {
-        event->accept();
-    } else {
-        event->ignore();
+// Delete and Backspace: every chosen cell becomes "0", in one undo step.
+void TfrmMapEd::clearCells(int layer, const QModelIndexList& cells) {
+    std::vector<CellEdit> edits;
+    edits.reserve(static_cast<std::size_t>(cells.size()));
+    for (const QModelIndex& cell : cells) {
+        edits.push_back({layer, cell.column(), cell.row(), LayerModel::canonicalText(0)});
     }
+    const QString text = cells.size() == 1
+                             ? tr("Delete in hex %1,%2").arg(cells.front().column()).arg(cells.front().row())
+                             : tr("Delete %Ln cells", nullptr, static_cast<int>(cells.size()));
+    document_.editCells(text, edits);
 }
+
+const amp::MapHeader& TfrmMapEd::MapHeader() const { return document_.header(); }
+int TfrmMapEd::MapColumns() const { return document_.columns(); }
+int TfrmMapEd::MapRows() const { return document_.rows(); }
+bool TfrmMapEd::hasUnwrittenEdits() const { return document_.isModified(); }
+bool TfrmMapEd::linesShown() const { return ui_->chkLines->isChecked(); }
+void TfrmMapEd::setLinesShown(bool shown) { ui_->chkLines->setChecked(shown); }
 
 void TfrmMapEd::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

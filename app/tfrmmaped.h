@@ -1,10 +1,11 @@
-// The one main window: the header boxes, the command column, and the 13 layer
-// views stacked at one place. The views' cell texts are the document; the window
-// keeps only the header of the last map read and its column and row counts.
+// The map form: the header boxes, the command column, and the 13 layer views
+// stacked at one place, each showing one layer of the map document. It is the
+// central widget of the main window, which adds menus and a status line.
 #pragma once
 
 #include "mapformat.h"
 
+#include <QModelIndexList>
 #include <QStringList>
 #include <QWidget>
 
@@ -15,31 +16,34 @@ namespace Ui {
 class TfrmMapEd;
 }
 class LayerView;
+class MapDocument;
 class UserDialogs;
 
 class TfrmMapEd : public QWidget {
     Q_OBJECT
 
 public:
-    // Builds the window from its form description and runs FormCreate, which loads
-    // the map named by the first argument after the program's name, if any.
-    TfrmMapEd(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent = nullptr);
+    // Builds the form from its description and runs FormCreate, which loads the
+    // map named by the first argument after the program's name, if any.
+    TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent = nullptr);
     ~TfrmMapEd() override;
 
     // The layer views in layer order: slot i is grd(i + 1).
     const std::array<LayerView*, amp::LayerCount>& LayerGrids() const { return layerGrids_; }
-    const amp::MapHeader& MapHeader() const { return mapHeader_; }
-    int MapColumns() const { return mapColumns_; }
-    int MapRows() const { return mapRows_; }
+    const amp::MapHeader& MapHeader() const;
+    int MapColumns() const;
+    int MapRows() const;
     int CurrentLayer() const { return currentLayer_; }
+    MapDocument& document() const { return document_; }
 
     // Reads a map file into the views. The file is read and checked first; only a
     // map that can be shown replaces what the window holds, and a failure is told
     // to the user and changes nothing.
     void LoadMap(const QString& fileName);
     // Writes the header of the last map read and the views' cell texts to a file.
-    // A failure is told to the user and leaves the views and any old file as they were.
-    void WriteMap(const QString& fileName);
+    // A failure is told to the user and leaves the views and any old file as they
+    // were; true when the map was written.
+    bool WriteMap(const QString& fileName);
     // Gives every view its line options, cell size and pixel size for the "Show
     // Lines" setting, and fits the window's height to them.
     void ApplyLineDisplay();
@@ -49,27 +53,45 @@ public:
     // The smallest client height that shows the command column down to "Write Map".
     int minimumClientHeight() const;
 
-    // Whether the views hold edits that no write has saved since the last load.
-    bool hasUnwrittenEdits() const { return unwrittenEdits_; }
+    // Whether the map holds edits that no write has saved since the last load.
+    bool hasUnwrittenEdits() const;
+
+    // What the buttons and the menus do: "Read Map" (asking first when edits
+    // would be lost), "Write Map" with its dialog (true when written), writing to
+    // the current file or, when there is none, through the dialog, and "<" / ">".
+    void btnOpenMapClick();
+    bool btnSaveMapClick();
+    bool writeToCurrentFile();
+    void btnMinusClick();
+    void btnPlusClick();
+    // The "Show Lines" box, for a menu item that mirrors it.
+    bool linesShown() const;
+    void setLinesShown(bool shown);
+
+    // True when nothing unwritten would be lost, or the user has it written first
+    // (and the write succeeded) or agrees to lose it.
+    bool mayDiscardEdits();
+
+signals:
+    // A hex became the current one in the view on show.
+    void hexSelected(int column, int row);
+    // The client height that ApplyLineDisplay gives the form; the main window
+    // adds its menu bar and status line.
+    void clientHeightChanged(int height);
+    void linesShownChanged(bool shown);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void FormCreate(const QStringList& arguments);
-    void btnOpenMapClick();
-    void btnSaveMapClick();
-    void btnMinusClick();
-    void btnPlusClick();
     void cmbLayerNameChange(int index);
     void chkLinesClick();
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
 
     void commitPendingEdits();
-    // True when nothing unwritten would be lost, or the user agrees to lose it.
-    bool mayDiscardEdits();
+    void clearCells(int layer, const QModelIndexList& cells);
     void showLayer(int layer);
     void stepLayer(int step);
     void refreshMetricBoxes();
@@ -77,10 +99,7 @@ private:
 
     std::unique_ptr<Ui::TfrmMapEd> ui_;
     UserDialogs& dialogs_;
+    MapDocument& document_;
     std::array<LayerView*, amp::LayerCount> layerGrids_{};
-    amp::MapHeader mapHeader_{};
-    int mapColumns_ = 0;
-    int mapRows_ = 0;
     int currentLayer_ = 0;
-    bool unwrittenEdits_ = false;
 };

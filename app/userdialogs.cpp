@@ -51,7 +51,14 @@ void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
 
-bool QtUserDialogs::confirmDiscard(QWidget* parent, const QString& caption, const QString& text) {
-    return QMessageBox::question(parent, caption, text, QMessageBox::Discard | QMessageBox::Cancel,
-                                 QMessageBox::Cancel) == QMessageBox::Discard;
+UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& caption, const QString& text) {
+    switch (QMessageBox::question(parent, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return UnwrittenChoice::Save;
+    case QMessageBox::Discard:
+        return UnwrittenChoice::Discard;
+    default:
+        return UnwrittenChoice::Cancel;
+    }
 }

@@ -13,6 +13,9 @@ struct FileDialogRequest {
     QString directory;     // where the dialog starts; empty for its usual place
 };
 
+// What to do with changes that were not written, before they would be lost.
+enum class UnwrittenChoice { Save, Discard, Cancel };
+
 class UserDialogs {
 public:
     virtual ~UserDialogs() = default;
@@ -28,8 +31,8 @@ public:
                             const QString& detail = {}) = 0;
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
-    // Asks before something is thrown away; true when the user agrees.
-    virtual bool confirmDiscard(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
+    virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 // The name with the default suffix added when it has none ("north" -> "north.amp").
@@ -42,5 +45,5 @@ public:
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
-    bool confirmDiscard(QWidget* parent, const QString& caption, const QString& text) override;
+    UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
 };

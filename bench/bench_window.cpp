@@ -10,6 +10,8 @@
 #include "mapfileio.h"
 #include "mapimage.h"
 #include "ratioreporter.h"
+#include "mainwindow.h"
+#include "mapdocument.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -55,7 +57,9 @@ public:
         qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
     }
     void showMessage(QWidget*, const QString&) override {}
-    bool confirmDiscard(QWidget*, const QString&, const QString&) override { return true; }
+    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
+        return UnwrittenChoice::Discard;
+    }
 };
 
 // The largest map, mixed: about a quarter of the bytes 0, the rest 1..255.
@@ -122,8 +126,10 @@ void styleLikeALayerView(QTableView& view) {
 // window holds it.
 struct OurScreen {
     QScrollArea area;
+    LayerModel model;
     LayerView* view = new LayerView;
     OurScreen() {
+        view->setLayerModel(&model);
         view->setFont(QFont(QStringLiteral("DejaVu Sans")));
         view->setFontSize(6);
         view->setDefaultColumnWidth(18);
@@ -224,9 +230,9 @@ void LoadMapLargest(benchmark::State& state) {
     static const QString path = scratch().filePath(QStringLiteral("largest.amp"));
     amp::writeFileSafely(path, mixedFile());
     SilentDialogs dialogs;
-    TfrmMapEd window(dialogs, {QStringLiteral("ampedit")});
+    MainWindow window(dialogs, {QStringLiteral("ampedit")});
     for (auto _ : state) {
-        window.LoadMap(path);
+        window.form().LoadMap(path);
     }
 }
 
@@ -234,10 +240,10 @@ void WriteMapLargest(benchmark::State& state) {
     static const QString in = scratch().filePath(QStringLiteral("in.amp"));
     amp::writeFileSafely(in, mixedFile());
     SilentDialogs dialogs;
-    TfrmMapEd window(dialogs, {QStringLiteral("ampedit"), in});
+    MainWindow window(dialogs, {QStringLiteral("ampedit"), in});
     const QString out = scratch().filePath(QStringLiteral("out.amp"));
     for (auto _ : state) {
-        window.WriteMap(out);
+        window.form().WriteMap(out);
     }
 }
 

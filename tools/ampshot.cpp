@@ -1,7 +1,7 @@
 // ampshot: opens a map in the real window and saves what a user would see as a
 // PNG, for looking at the editor on a machine without a display.
 //   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
-#include "tfrmmaped.h"
+#include "mainwindow.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -22,7 +22,7 @@ public:
         std::fprintf(stderr, "[%s] %s %s\n", qPrintable(caption), qPrintable(text), qPrintable(detail));
     }
     void showMessage(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    bool confirmDiscard(QWidget*, const QString&, const QString&) override { return true; }
+    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override { return UnwrittenChoice::Discard; }
 };
 
 } // namespace
@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     TerminalDialogs dialogs;
-    TfrmMapEd window(dialogs, {QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
+    MainWindow window(dialogs, {QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
     window.show();
     if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {
         window.findChild<QCheckBox*>(QStringLiteral("chkLines"))->click();

@@ -22,8 +22,8 @@ public:
     QList<FileDialogRequest> saveRequests;
     QList<ShownMessage> boxes;
     QStringList plainMessages;
-    QList<bool> discardAnswers; // taken from the front; agrees when none is scripted
-    QStringList discardQuestions;
+    QList<UnwrittenChoice> unwrittenAnswers; // taken from the front; Discard when none is scripted
+    int unwrittenQuestions = 0;
 
     QString openFileName(QWidget*, const FileDialogRequest& request) override {
         openRequests.append(request);
@@ -37,8 +37,8 @@ public:
         boxes.append({caption, text, detail});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
-    bool confirmDiscard(QWidget*, const QString&, const QString& text) override {
-        discardQuestions.append(text);
-        return discardAnswers.isEmpty() ? true : discardAnswers.takeFirst();
+    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
+        ++unwrittenQuestions;
+        return unwrittenAnswers.isEmpty() ? UnwrittenChoice::Discard : unwrittenAnswers.takeFirst();
     }
 };

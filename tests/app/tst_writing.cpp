@@ -18,7 +18,6 @@ private slots:
     void writesColumnsTimesRowsRecordsByTheConversionRule();
     void aWriteThatFailsPartWayLeavesTheOldFile_data();
     void aWriteThatFailsPartWayLeavesTheOldFile();
-    void unwrittenEditsAreNeverDroppedWithoutAsking();
 
 private:
     static void writeMap(WindowFixture& f, const QString& path) {
@@ -164,7 +163,7 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     const QString path = f.write("map.amp", old);
     f.open();
     f.readMap(path);
-    f.model(9)->setCellText(columns - 1, rows - 1, "5");
+    f.document().typeIntoCell(9, columns - 1, rows - 1, "5");
     {
         const FileSizeLimit diskFull(old.size() - 1); // the last byte does not fit
         f.writeMap(path);
@@ -182,34 +181,6 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     QCOMPARE(f.dialogs.boxes.size(), 1);
     const auto written = f.read(path);
     QCOMPARE(int(written[written.size() - 4]), 5); // byte 9 of the last record
-}
-
-void WritingTest::unwrittenEditsAreNeverDroppedWithoutAsking() {
-    WindowFixture f;
-    const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.open();
-    f.readMap(path);
-    f.readMap(path); // nothing typed yet: no question
-    QVERIFY(f.dialogs.discardQuestions.isEmpty());
-
-    f.typeIntoCell(f.view(0), 2, 2, "61", false); // still in the editor
-    f.dialogs.discardAnswers = {false, false};
-    f.click("btnOpenMap");
-    QCOMPARE(f.dialogs.discardQuestions.size(), 1);
-    QCOMPARE(f.dialogs.openRequests.size(), 2); // the user kept the edits: no open dialog
-    QVERIFY(!f.window->close());
-    QVERIFY(f.window->isVisible());
-    QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("61"));
-
-    f.writeMap(f.dir.filePath("kept.amp"));
-    QVERIFY(!f.window->hasUnwrittenEdits());
-    f.readMap(path); // written: no question
-    QCOMPARE(f.dialogs.discardQuestions.size(), 2);
-
-    f.typeIntoCell(f.view(0), 2, 2, "62");
-    f.dialogs.discardAnswers = {true};
-    QVERIFY(f.window->close());
-    QCOMPARE(f.dialogs.discardQuestions.size(), 3);
 }
 
 QTEST_MAIN(WritingTest)

@@ -6,6 +6,8 @@
 #include "layermodel.h"
 #include "layerview.h"
 #include "mapfileio.h"
+#include "mainwindow.h"
+#include "mapdocument.h"
 #include "mapimage.h"
 #include "tfrmmaped.h"
 
@@ -55,13 +57,21 @@ public:
     }
 
     TfrmMapEd& open(const QStringList& arguments = {QStringLiteral("ampedit")}) {
-        window = std::make_unique<TfrmMapEd>(dialogs, arguments);
-        window->show();
-        window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window.get())) {
+        main = std::make_unique<MainWindow>(dialogs, arguments);
+        window = &main->form();
+        main->show();
+        main->activateWindow();
+        if (!QTest::qWaitForWindowActive(main.get())) {
             qWarning("the window did not become active");
         }
         return *window;
+    }
+    MapDocument& document() const { return main->document(); }
+    // Presses a key where the focus is, as the user would.
+    void press(QKeySequence key) const {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : main.get();
+        QTest::keySequence(target, key);
+        QCoreApplication::processEvents();
     }
 
     template <typename T>
@@ -124,5 +134,6 @@ public:
 
     QTemporaryDir dir;
     FakeDialogs dialogs;
-    std::unique_ptr<TfrmMapEd> window;
+    std::unique_ptr<MainWindow> main;
+    TfrmMapEd* window = nullptr;
 };

@@ -1,8 +1,9 @@
-// The cell texts of one layer view: the document itself. Storage is compact: a
-// cell holding a canonical text "0".."255" is kept as that byte and one bit that
-// says so; only a text typed in another form ("abc", "300", "007", "-1") keeps
-// its own string in a side table, and a cell that is neither is empty. Every text
-// reads back exactly as it was put in.
+// The cell texts of one layer of the map document. Storage is compact: a cell
+// holding a canonical text "0".."255" is kept as that byte and one bit that says
+// so; only a text typed in another form ("abc", "300", "007", "-1") keeps its own
+// string in a side table, and a cell that is neither is empty. Every text reads
+// back exactly as it was put in. Edits from a view go to the edit handler (the
+// document, which makes an undo step of them); the document alone writes cells.
 #pragma once
 
 #include "mapimage.h"
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +36,38 @@ public:
     void setDimensions(int columns, int rows);
 
     QString cellText(int column, int row) const;
+    // Stores a text and tells the views; no undo step. The document's commands and
+    // a model without an edit handler use it.
     void setCellText(int column, int row, const QString& text);
+
+    // Where an edit typed into a view goes instead of setCellText: the handler
+    // gets the cell and the text and says whether it took them.
+    using EditHandler = std::function<bool(int column, int row, const QString& text)>;
+    void setEditHandler(EditHandler handler) { editHandler_ = std::move(handler); }
+
+    // A cell's stored form, for undo steps that keep old and new cells compactly:
+    // its kind, its byte (canonical cells) and its text (typed cells). Slots run
+    // in the file's order, column * rows + row.
+    enum class Kind : std::uint8_t { Canonical, Empty, Typed };
+    struct Stored {
+        Kind kind = Kind::Empty;
+        std::uint8_t byte = 0;
+        QString typed;
+        friend bool operator==(const Stored&, const Stored&) = default;
+    };
+    std::size_t cellCount() const { return bytes_.size(); }
+    std::size_t slotOf(int column, int row) const { return slot(column, row); }
+    Kind kindAt(std::size_t slot) const;
+    std::uint8_t byteAt(std::size_t slot) const { return bytes_[slot]; }
+    QString typedAt(std::size_t slot) const;
+    // How a text is stored: canonical with its byte, empty, or typed.
+    static Stored storedFormOf(const QString& text);
+    // Puts a cell back in a stored form without telling the views; the caller
+    // reports the changed slots with cellsChanged once.
+    void restore(std::size_t slot, Kind kind, std::uint8_t byte, const QString& typed);
+    // Tells the views that the slots from `first` to `last` changed: the smallest
+    // rectangle of cells that holds them.
+    void cellsChanged(std::size_t first, std::size_t last);
     // The cell's whole-number value (0 for a text that is not a number) and the
     // byte a write stores for it. A cell outside the grid reads as empty.
     std::int32_t cellValue(int column, int row) const;
@@ -84,4 +117,5 @@ private:
     std::vector<std::uint8_t> bytes_;
     std::vector<std::uint64_t> canonical_;
     std::unordered_map<std::size_t, QString> typed_;
+    EditHandler editHandler_;
 };

@@ -24,6 +24,9 @@ bool LayerModel::setData(const QModelIndex& index, const QVariant& value, int ro
     if (!index.isValid() || role != Qt::EditRole || !contains(index.column(), index.row())) {
         return false;
     }
+    if (editHandler_) {
+        return editHandler_(index.column(), index.row(), value.toString());
+    }
     setCellText(index.column(), index.row(), value.toString());
     return true;
 }
@@ -165,23 +168,58 @@ std::int32_t LayerModel::textValue(const QString& text) {
                                               static_cast<std::size_t>(text.size())));
 }
 
+LayerModel::Kind LayerModel::kindAt(std::size_t at) const {
+    if (isCanonical(at)) {
+        return Kind::Canonical;
+    }
+    return typed_.count(at) != 0 ? Kind::Typed : Kind::Empty;
+}
+
+QString LayerModel::typedAt(std::size_t at) const {
+    const auto typed = typed_.find(at);
+    return typed == typed_.end() ? QString() : typed->second;
+}
+
+LayerModel::Stored LayerModel::storedFormOf(const QString& text) {
+    if (text.isEmpty()) {
+        return {};
+    }
+    if (text.size() <= 3) {
+        const std::int32_t value = textValue(text);
+        if (value >= 0 && value <= 255 && text == canonicalText(static_cast<std::uint8_t>(value))) {
+            return {Kind::Canonical, static_cast<std::uint8_t>(value), {}};
+        }
+    }
+    return {Kind::Typed, 0, text};
+}
+
+void LayerModel::restore(std::size_t at, Kind kind, std::uint8_t byte, const QString& typed) {
+    if (at >= bytes_.size()) {
+        return;
+    }
+    setCanonical(at, kind == Kind::Canonical);
+    bytes_[at] = kind == Kind::Canonical ? byte : 0;
+    if (kind == Kind::Typed) {
+        typed_.insert_or_assign(at, typed);
+    } else if (!typed_.empty()) {
+        typed_.erase(at);
+    }
+}
+
+void LayerModel::cellsChanged(std::size_t first, std::size_t last) {
+    if (rows_ == 0 || first > last || last >= bytes_.size()) {
+        return;
+    }
+    const int firstColumn = static_cast<int>(first / static_cast<std::size_t>(rows_));
+    const int lastColumn = static_cast<int>(last / static_cast<std::size_t>(rows_));
+    const int firstRow = firstColumn == lastColumn ? static_cast<int>(first % static_cast<std::size_t>(rows_)) : 0;
+    const int lastRow = firstColumn == lastColumn ? static_cast<int>(last % static_cast<std::size_t>(rows_)) : rows_ - 1;
+    emit dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn), {Qt::DisplayRole, Qt::EditRole});
+}
+
 void LayerModel::store(std::size_t at, const QString& text) {
     // A canonical text is fully described by its byte; anything else but the empty
     // text is kept as typed.
-    if (!text.isEmpty() && text.size() <= 3) {
-        const std::int32_t value = textValue(text);
-        if (value >= 0 && value <= 255 && text == canonicalText(static_cast<std::uint8_t>(value))) {
-            bytes_[at] = static_cast<std::uint8_t>(value);
-            setCanonical(at, true);
-            typed_.erase(at);
-            return;
-        }
-    }
-    setCanonical(at, false);
-    bytes_[at] = 0;
-    if (text.isEmpty()) {
-        typed_.erase(at);
-    } else {
-        typed_.insert_or_assign(at, text);
-    }
+    const Stored stored = storedFormOf(text);
+    restore(at, stored.kind, stored.byte, stored.typed);
 }

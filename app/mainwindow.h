@@ -1,0 +1,48 @@
+// The window the user sees: the map form in the middle, a menu bar with the
+// program's commands and their shortcuts, and a status line that names the
+// selected hex and the file. It owns the map document that the form shows.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+class MapDocument;
+class QAction;
+class QLabel;
+class TfrmMapEd;
+class UserDialogs;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the document, the form (which loads a map named on the command line)
+    // and the menus.
+    MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    TfrmMapEd& form() const { return *form_; }
+    MapDocument& document() const { return *document_; }
+    // The status line's text for the selected hex, empty before a hex is chosen.
+    QString hexStatus() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createMenus();
+    void showHex(int column, int row);
+    void refreshHexStatus();
+    void refreshFileName();
+    void fitClientHeight(int formHeight);
+    void showShortcuts();
+
+    UserDialogs& dialogs_;
+    MapDocument* document_;
+    TfrmMapEd* form_;
+    QLabel* hexLabel_;
+    QLabel* fileLabel_;
+    QAction* linesAction_ = nullptr;
+    int hexColumn_ = -1;
+    int hexRow_ = -1;
+};

@@ -1,0 +1,125 @@
+#include "setcellscommand.h"
+#include "mapdocument.h"
+
+#include <algorithm>
+
+namespace {
+
+using Kind = LayerModel::Kind;
+
+// The typed text at a position of a part, from a list sorted by position.
+const QString& typedAt(const std::vector<std::pair<std::uint32_t, QString>>& list, std::uint32_t position,
+                       std::size_t& cursor) {
+    static const QString none;
+    while (cursor < list.size() && list[cursor].first < position) {
+        ++cursor;
+    }
+    return cursor < list.size() && list[cursor].first == position ? list[cursor].second : none;
+}
+
+} // namespace
+
+SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits)
+    : QUndoCommand(text), document_(document) {
+    // Sorted by layer and slot, the later of two edits of one cell winning.
+    struct Keyed {
+        int layer;
+        std::size_t slot;
+        std::size_t order;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(edits.size());
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        const CellEdit& edit = edits[i];
+        if (edit.layer < 0 || edit.layer >= amp::LayerCount) {
+            continue;
+        }
+        const LayerModel* model = document.layer(edit.layer);
+        if (edit.column < 0 || edit.row < 0 || edit.column >= model->columns() || edit.row >= model->rows()) {
+            continue;
+        }
+        keyed.push_back({edit.layer, model->slotOf(edit.column, edit.row), i});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.layer != b.layer ? a.layer < b.layer : a.slot < b.slot;
+    });
+
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        if (i + 1 < keyed.size() && keyed[i + 1].layer == keyed[i].layer && keyed[i + 1].slot == keyed[i].slot) {
+            continue; // a later edit of the same cell follows
+        }
+        const Keyed& key = keyed[i];
+        const LayerModel* model = document.layer(key.layer);
+        const LayerModel::Stored next = LayerModel::storedFormOf(edits[key.order].text);
+        const Kind oldKind = model->kindAt(key.slot);
+        const std::uint8_t oldByte = oldKind == Kind::Canonical ? model->byteAt(key.slot) : 0;
+        const QString oldTyped = oldKind == Kind::Typed ? model->typedAt(key.slot) : QString();
+        if (oldKind == next.kind && oldByte == next.byte && oldTyped == next.typed) {
+            continue; // changes nothing
+        }
+        if (parts_.empty() || parts_.back().layer != key.layer) {
+            parts_.push_back({});
+            parts_.back().layer = key.layer;
+        }
+        LayerPart& part = parts_.back();
+        const auto slot = static_cast<std::uint32_t>(key.slot);
+        if (!part.runs.empty() && part.runs.back().first + part.runs.back().count == slot) {
+            ++part.runs.back().count;
+        } else {
+            part.runs.push_back({slot, 1});
+        }
+        const auto position = static_cast<std::uint32_t>(part.oldBytes.size());
+        part.oldBytes.push_back(oldByte);
+        part.newBytes.push_back(next.byte);
+        part.kinds.push_back(static_cast<std::uint8_t>(static_cast<unsigned>(oldKind) |
+                                                       static_cast<unsigned>(next.kind) << 4));
+        if (oldKind == Kind::Typed) {
+            part.oldTyped.emplace_back(position, oldTyped);
+        }
+        if (next.kind == Kind::Typed) {
+            part.newTyped.emplace_back(position, next.typed);
+        }
+        ++cellCount_;
+    }
+    for (LayerPart& part : parts_) {
+        part.runs.shrink_to_fit();
+    }
+}
+
+std::size_t SetCellsCommand::byteSize() const {
+    std::size_t bytes = sizeof(*this);
+    for (const LayerPart& part : parts_) {
+        bytes += sizeof(part) + part.runs.capacity() * sizeof(Run) + part.oldBytes.capacity() +
+                 part.newBytes.capacity() + part.kinds.capacity() +
+                 (part.oldTyped.capacity() + part.newTyped.capacity()) * sizeof(std::pair<std::uint32_t, QString>);
+        for (const auto& typed : part.oldTyped) {
+            bytes += static_cast<std::size_t>(typed.second.capacity()) * sizeof(QChar);
+        }
+        for (const auto& typed : part.newTyped) {
+            bytes += static_cast<std::size_t>(typed.second.capacity()) * sizeof(QChar);
+        }
+    }
+    return bytes;
+}
+
+void SetCellsCommand::undo() { apply(false); }
+void SetCellsCommand::redo() { apply(true); }
+
+void SetCellsCommand::apply(bool forward) {
+    for (const LayerPart& part : parts_) {
+        LayerModel* model = document_.layer(part.layer);
+        const auto& bytes = forward ? part.newBytes : part.oldBytes;
+        const auto& typed = forward ? part.newTyped : part.oldTyped;
+        const int shift = forward ? 4 : 0;
+        std::size_t cursor = 0;
+        std::uint32_t position = 0;
+        for (const Run& run : part.runs) {
+            for (std::uint32_t k = 0; k < run.count; ++k, ++position) {
+                const auto kind = static_cast<Kind>((part.kinds[position] >> shift) & 0x0F);
+                model->restore(run.first + k, kind, bytes[position],
+                               kind == Kind::Typed ? typedAt(typed, position, cursor) : QString());
+            }
+        }
+        model->cellsChanged(part.runs.front().first, part.runs.back().first + part.runs.back().count - 1);
+    }
+}

@@ -1,0 +1,62 @@
+// The one undo step for every change of cell texts: typing, deleting, and later
+// filling, pasting, painting and reloading. It keeps the changed cells only, in
+// their compact stored form: per cell the old and the new byte and one byte of
+// kinds (3 bytes a cell), the cells themselves as runs of slots, and the few
+// typed texts beside them.
+#pragma once
+
+#include "layermodel.h"
+
+#include <QString>
+#include <QUndoCommand>
+
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class MapDocument;
+
+// One cell's new text.
+struct CellEdit {
+    int layer = 0;
+    int column = 0;
+    int row = 0;
+    QString text;
+};
+
+class SetCellsCommand : public QUndoCommand {
+public:
+    // Takes the edits that change a cell; edits that leave a text as it is, or
+    // name a cell outside the map, are dropped. isEmpty() says when none is left.
+    SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits);
+
+    bool isEmpty() const { return cellCount_ == 0; }
+    std::size_t cellCount() const { return cellCount_; }
+    // What the step holds in memory, for the benchmarks.
+    std::size_t byteSize() const;
+
+    void undo() override;
+    void redo() override;
+
+private:
+    struct Run {
+        std::uint32_t first; // slot
+        std::uint32_t count;
+    };
+    // The changed cells of one layer, in slot order.
+    struct LayerPart {
+        int layer = 0;
+        std::vector<Run> runs;
+        std::vector<std::uint8_t> oldBytes;
+        std::vector<std::uint8_t> newBytes;
+        std::vector<std::uint8_t> kinds; // old kind in the low nibble, new kind in the high
+        std::vector<std::pair<std::uint32_t, QString>> oldTyped; // by position in the part
+        std::vector<std::pair<std::uint32_t, QString>> newTyped;
+    };
+    void apply(bool forward);
+
+    MapDocument& document_;
+    std::vector<LayerPart> parts_;
+    std::size_t cellCount_ = 0;
+};
