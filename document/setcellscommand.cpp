@@ -71,8 +71,13 @@ SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, con
         const auto position = static_cast<std::uint32_t>(part.oldBytes.size());
         part.oldBytes.push_back(oldByte);
         part.newBytes.push_back(next.byte);
-        part.kinds.push_back(static_cast<std::uint8_t>(static_cast<unsigned>(oldKind) |
-                                                       static_cast<unsigned>(next.kind) << 4));
+        // Two bits for each kind, four for a cell, two cells to a byte.
+        const auto kinds = static_cast<unsigned>(oldKind) | static_cast<unsigned>(next.kind) << 2;
+        if (position % 2 == 0) {
+            part.kinds.push_back(static_cast<std::uint8_t>(kinds));
+        } else {
+            part.kinds.back() = static_cast<std::uint8_t>(part.kinds.back() | kinds << 4);
+        }
         if (oldKind == Kind::Typed) {
             part.oldTyped.emplace_back(position, oldTyped);
         }
@@ -83,6 +88,11 @@ SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, con
     }
     for (LayerPart& part : parts_) {
         part.runs.shrink_to_fit();
+        part.oldBytes.shrink_to_fit();
+        part.newBytes.shrink_to_fit();
+        part.kinds.shrink_to_fit();
+        part.oldTyped.shrink_to_fit();
+        part.newTyped.shrink_to_fit();
     }
 }
 
@@ -110,12 +120,13 @@ void SetCellsCommand::apply(bool forward) {
         LayerModel* model = document_.layer(part.layer);
         const auto& bytes = forward ? part.newBytes : part.oldBytes;
         const auto& typed = forward ? part.newTyped : part.oldTyped;
-        const int shift = forward ? 4 : 0;
+        const int shift = forward ? 2 : 0;
         std::size_t cursor = 0;
         std::uint32_t position = 0;
         for (const Run& run : part.runs) {
             for (std::uint32_t k = 0; k < run.count; ++k, ++position) {
-                const auto kind = static_cast<Kind>((part.kinds[position] >> shift) & 0x0F);
+                const int nibble = (position % 2) * 4;
+                const auto kind = static_cast<Kind>((part.kinds[position / 2] >> (nibble + shift)) & 0x03);
                 model->restore(run.first + k, kind, bytes[position],
                                kind == Kind::Typed ? typedAt(typed, position, cursor) : QString());
             }

@@ -1,8 +1,8 @@
 // The one undo step for every change of cell texts: typing, deleting, and later
 // filling, pasting, painting and reloading. It keeps the changed cells only, in
-// their compact stored form: per cell the old and the new byte and one byte of
-// kinds (3 bytes a cell), the cells themselves as runs of slots, and the few
-// typed texts beside them.
+// their compact stored form: per cell the old and the new byte and half a byte
+// of kinds (2.5 bytes a cell), the cells themselves as runs of slots, and the
+// few typed texts beside them.
 #pragma once
 
 #include "layermodel.h"
@@ -50,7 +50,7 @@ private:
         std::vector<Run> runs;
         std::vector<std::uint8_t> oldBytes;
         std::vector<std::uint8_t> newBytes;
-        std::vector<std::uint8_t> kinds; // old kind in the low nibble, new kind in the high
+        std::vector<std::uint8_t> kinds; // a nibble a cell: old kind in bits 0-1, new in bits 2-3
         std::vector<std::pair<std::uint32_t, QString>> oldTyped; // by position in the part
         std::vector<std::pair<std::uint32_t, QString>> newTyped;
     };
