@@ -1,0 +1,273 @@
+// The main window through the keyboard: typing, undo and redo, writes and the
+// clean state, the question before unwritten changes are lost, Delete, Enter and
+// Tab, the layer shortcuts and the status line.
+#include "filesizelimit.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QUndoStack>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typingUndoAndRedoByKeys();
+    void writesMarkTheMapCleanAndFailuresDoNot();
+    void writeMapWritesToTheCurrentFileOrAsks();
+    void unwrittenChangesAskSaveDiscardOrCancel_data();
+    void unwrittenChangesAskSaveDiscardOrCancel();
+    void deleteClearsTheSelectionInOneStep();
+    void enterAndTabMoveTheCurrentCell();
+    void layerShortcutsWorkWhereverTheFocusIs();
+    void theStatusLineNamesTheSelectedHex();
+    void aReadMapSelectsNothingByItself();
+
+private:
+    static QString tenByEight(WindowFixture& f) { return f.write("ten.amp", patternFile(TenByEight, 80)); }
+    static QAction* action(WindowFixture& f, const QString& text) {
+        for (QAction* found : f.main->findChildren<QAction*>()) {
+            if (found->text().remove('&').startsWith(text)) {
+                return found;
+            }
+        }
+        qFatal("no action %s", qPrintable(text));
+    }
+};
+
+void MainWindowTest::typingUndoAndRedoByKeys() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    f.typeIntoCell(f.view(0), 3, 2, "42");
+    QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("42"));
+    QVERIFY(f.main->isWindowModified());
+    QCOMPARE(action(f, "Undo")->text(), QStringLiteral("Undo Typing in hex 3,2"));
+
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QCOMPARE(f.model(0)->cellText(3, 2), QString::number(patternByte(3 * 8 + 2, 0)));
+    QVERIFY(!f.main->isWindowModified());
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("42"));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("42"));
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    // Typing the text a cell already holds is no step.
+    f.typeIntoCell(f.view(0), 3, 2, "42");
+    QCOMPARE(f.document().undoStack()->count(), 1);
+}
+
+void MainWindowTest::writesMarkTheMapCleanAndFailuresDoNot() {
+    WindowFixture f;
+    f.open();
+    const QString path = tenByEight(f);
+    f.readMap(path);
+    f.typeIntoCell(f.view(0), 1, 1, "9");
+    {
+        const FileSizeLimit diskFull(100);
+        f.press(QKeySequence::Save);
+    }
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.main->isWindowModified());
+    f.press(QKeySequence::Save);
+    QVERIFY(!f.main->isWindowModified());
+    QCOMPARE(int(f.read(path)[7 + 13 * 9]), 9);
+    // Undo after the write is a change again, to be written.
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QVERIFY(f.main->isWindowModified());
+}
+
+void MainWindowTest::writeMapWritesToTheCurrentFileOrAsks() {
+    WindowFixture f;
+    f.open();
+    // No file yet: Write Map asks for a name, as Write Map As does.
+    const QString first = f.dir.filePath("first.amp");
+    f.dialogs.saveAnswers = {first};
+    f.press(QKeySequence::Save);
+    QCOMPARE(f.dialogs.saveRequests.size(), 1);
+    QVERIFY(f.read(first) == std::vector<std::uint8_t>(7, 0));
+
+    const QString path = tenByEight(f);
+    f.readMap(path);
+    f.typeIntoCell(f.view(0), 0, 0, "77");
+    f.press(QKeySequence::Save);
+    QCOMPARE(f.dialogs.saveRequests.size(), 1); // no dialog
+    QCOMPARE(int(f.read(path)[7]), 77);
+    QCOMPARE(f.main->statusBar()->findChildren<QLabel*>().last()->text(), QStringLiteral("ten.amp"));
+
+    // Write Map As names a new current file.
+    const QString other = f.dir.filePath("other.amp");
+    f.dialogs.saveAnswers = {other};
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    f.typeIntoCell(f.view(0), 0, 0, "78");
+    f.press(QKeySequence::Save);
+    QCOMPARE(int(f.read(other)[7]), 78);
+    QCOMPARE(int(f.read(path)[7]), 77);
+}
+
+void MainWindowTest::unwrittenChangesAskSaveDiscardOrCancel_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<bool>("viaClose");
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<int>("written");
+    const auto save = int(UnwrittenChoice::Save), discard = int(UnwrittenChoice::Discard),
+               cancel = int(UnwrittenChoice::Cancel);
+    QTest::newRow("close, save") << save << true << true << 61;
+    QTest::newRow("close, discard") << discard << true << true << -1;
+    QTest::newRow("close, cancel") << cancel << true << false << -1;
+    QTest::newRow("read map, save") << save << false << true << 61;
+    QTest::newRow("read map, discard") << discard << false << true << -1;
+    QTest::newRow("read map, cancel") << cancel << false << false << -1;
+}
+
+void MainWindowTest::unwrittenChangesAskSaveDiscardOrCancel() {
+    QFETCH(int, choice);
+    QFETCH(bool, viaClose);
+    QFETCH(bool, goesOn);
+    QFETCH(int, written);
+    WindowFixture f;
+    f.open();
+    const QString path = tenByEight(f);
+    const int before = f.read(path)[7 + 13 * 2 + 0 + 13 * 8 * 2];
+    f.readMap(path);
+    // Typed and still in the editor: it counts before the question.
+    f.typeIntoCell(f.view(0), 2, 2, "61", false);
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice(choice)};
+    if (viaClose) {
+        QCOMPARE(f.main->close(), goesOn);
+    } else {
+        f.dialogs.openAnswers = {path};
+        f.press(QKeySequence::Open);
+        QCOMPARE(f.dialogs.openRequests.size(), goesOn ? 2 : 1);
+    }
+    QCOMPARE(f.dialogs.unwrittenQuestions, 1);
+    QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(2, 2, 8))]), written < 0 ? before : written);
+    if (!goesOn) {
+        QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("61"));
+        QVERIFY(f.main->isWindowModified());
+    } else if (!viaClose) {
+        // The map read again is clean: closing now asks nothing.
+        QVERIFY(!f.main->isWindowModified());
+        QVERIFY(f.main->close());
+        QCOMPARE(f.dialogs.unwrittenQuestions, 1);
+    }
+}
+
+void MainWindowTest::deleteClearsTheSelectionInOneStep() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    LayerView* view = f.view(0);
+    f.clickCell(view, 1, 1);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier); // columns 1-2, rows 1-2
+    QTest::keyClick(view, Qt::Key_Delete);
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            const bool inside = column >= 1 && column <= 2 && row >= 1 && row <= 2;
+            QCOMPARE(f.model(0)->cellText(column, row),
+                     inside ? QStringLiteral("0") : QString::number(patternByte(column * 8 + row, 0)));
+        }
+    }
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Delete 4 cells"));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QCOMPARE(f.model(0)->cellText(2, 2), QString::number(patternByte(2 * 8 + 2, 0)));
+    // Backspace on one cell.
+    f.clickCell(view, 5, 5);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QCOMPARE(f.model(0)->cellText(5, 5), QStringLiteral("0"));
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Delete in hex 5,5"));
+}
+
+void MainWindowTest::enterAndTabMoveTheCurrentCell() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    LayerView* view = f.view(0);
+    const auto current = [view] { return QPoint(view->currentIndex().column(), view->currentIndex().row()); };
+    f.typeIntoCell(view, 4, 4, "1"); // ends with Enter
+    QCOMPARE(current(), QPoint(4, 5));
+    const auto typeThen = [&](const QString& text, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::keyClicks(view, text);
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+    typeThen("2", Qt::Key_Tab);
+    QCOMPARE(current(), QPoint(5, 5));
+    typeThen("3", Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(current(), QPoint(5, 4));
+    typeThen("4", Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(current(), QPoint(4, 4));
+    QCOMPARE(f.model(0)->cellText(4, 5), QStringLiteral("2"));
+    QCOMPARE(f.model(0)->cellText(5, 5), QStringLiteral("3"));
+    QCOMPARE(f.model(0)->cellText(5, 4), QStringLiteral("4"));
+    // Esc drops what was typed; Enter without an edit moves down; the edge stops it.
+    typeThen("9", Qt::Key_Escape);
+    QCOMPARE(f.model(0)->cellText(4, 4), QStringLiteral("1"));
+    QCOMPARE(current(), QPoint(4, 4));
+    f.clickCell(view, 9, 7);
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(current(), QPoint(9, 7));
+    QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(current(), QPoint(9, 6));
+    QCOMPARE(f.document().undoStack()->count(), 4);
+}
+
+void MainWindowTest::layerShortcutsWorkWhereverTheFocusIs() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    f.clickCell(f.view(0), 0, 0);
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    QCOMPARE(f.visibleLayers(), QList<int>{1});
+    QCOMPARE(f.textOf("edtLevel"), QStringLiteral("1"));
+    f.control<QComboBox>("cmbLayerName")->setFocus();
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    QCOMPARE(f.visibleLayers(), QList<int>{12});
+    QCOMPARE(f.control<QComboBox>("cmbLayerName")->currentText(), QStringLiteral("Text ID b4"));
+    // Show Lines in the menu and the box are one setting.
+    action(f, "Show Lines")->trigger();
+    QVERIFY(f.control<QCheckBox>("chkLines")->isChecked());
+    f.control<QCheckBox>("chkLines")->click();
+    QVERIFY(!action(f, "Show Lines")->isChecked());
+}
+
+void MainWindowTest::theStatusLineNamesTheSelectedHex() {
+    WindowFixture f;
+    f.open();
+    amp::MapImage map = amp::decodeMap(patternFile(TenByEight, 80)).value();
+    map.records[amp::recordOfCell(6, 3, 8)] = {3, 0, 0, 0, 41, 0, 2, 0, 0, 0, 0, 0, 255};
+    f.readMap(f.write("forest.amp", amp::encodeMap(map)));
+    f.clickCell(f.view(0), 6, 3);
+    QCOMPARE(f.main->hexStatus(), QString::fromUtf8("hex 6,3 · Forest · 3 0 0 0 41 0 2 0 0 0 0 0 255"));
+    // It follows edits of that hex, on any layer.
+    f.document().typeIntoCell(0, 6, 3, QStringLiteral("19"));
+    QCOMPARE(f.main->hexStatus(), QString::fromUtf8("hex 6,3 · 19 0 0 0 41 0 2 0 0 0 0 0 255"));
+}
+
+void MainWindowTest::aReadMapSelectsNothingByItself() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    f.view(0)->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(0, 0));
+    QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("edtTerrainType"));
+    QVERIFY(f.main->hexStatus().isEmpty());
+    // The layer box completes nothing: a part of a name names no layer.
+    auto* box = f.control<QComboBox>("cmbLayerName");
+    box->lineEdit()->clear();
+    QTest::keyClicks(box->lineEdit(), "Text ID b");
+    QCOMPARE(box->lineEdit()->text(), QStringLiteral("Text ID b"));
+    QCOMPARE(f.visibleLayers(), QList<int>{0});
+    QTest::keyClicks(box->lineEdit(), "2");
+    QCOMPARE(f.visibleLayers(), QList<int>{10});
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
