@@ -137,12 +137,10 @@ void WindowTest::aRefusedFileChangesNothing_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("textAfterName");
-    QTest::newRow("4-byte file") << "four.amp" << "File Error" << "  is not a map file.";
+    // The two ways a read is refused; the kinds of file behind each are the
+    // file code's own tests.
     QTest::newRow("6-byte file") << "six.amp" << "File Error" << "  is not a map file.";
-    QTest::newRow("FIFO") << "pipe.amp" << "AMP File Error" << "  Open unsuccessful.";
-    QTest::newRow("empty file") << "empty.amp" << "File Error" << "  is not a map file.";
     QTest::newRow("folder") << "folder.amp" << "AMP File Error" << "  Open unsuccessful.";
-    QTest::newRow("missing") << "missing.amp" << "AMP File Error" << "  Open unsuccessful.";
 }
 
 void WindowTest::aRefusedFileChangesNothing() {
@@ -150,10 +148,7 @@ void WindowTest::aRefusedFileChangesNothing() {
     QFETCH(QString, caption);
     QFETCH(QString, textAfterName);
     WindowFixture f;
-    f.write("four.amp", {1, 2, 3, 4});
     f.write("six.amp", {1, 2, 3, 4, 5, 6});
-    QCOMPARE(mkfifo(QFile::encodeName(f.dir.filePath("pipe.amp")).constData(), 0600), 0); // must not hang
-    f.write("empty.amp", {});
     QVERIFY(QDir(f.dir.path()).mkdir("folder.amp"));
     const QString good = f.write("ten.amp", patternFile(TenByEight, 80));
     f.open();

@@ -1,7 +1,6 @@
 // Writing the map back: the cell texts go out by the conversion rule, header first
 // and records in the loader's order; nothing the user did is lost by a write.
 #include "filesizelimit.h"
-#include "mapgenerator.h"
 #include "windowfixture.h"
 
 #include <QDir>
@@ -47,8 +46,8 @@ void WritingTest::anUneditedMapIsWrittenBackByteForByte_data() {
         return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
     };
     QTest::newRow("10 x 8") << bytes(patternFile(TenByEight, 80));
-    QTest::newRow("255 x 255") << bytes(amp::encodeMap(amp::generateMap(255, 255, 3)));
-    QTest::newRow("1 x 1") << bytes(amp::encodeMap(amp::generateMap(1, 1, 3)));
+    QTest::newRow("255 x 255") << bytes(patternFile(amp::MapHeader{{0, 0, 255, 0, 255, 0, 0}}, amp::MaxHexCount));
+    QTest::newRow("1 x 1") << bytes(patternFile(amp::MapHeader{{0, 0, 1, 0, 1, 0, 0}}, 1));
     QTest::newRow("no hexes") << bytes(patternFile(amp::MapHeader{{9, 8, 0, 6, 5, 4, 3}}, 0));
     QFile sample(QStringLiteral(AMPEDIT_SAMPLES "/demo.amp"));
     QVERIFY(sample.open(QIODevice::ReadOnly));
@@ -159,7 +158,8 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     QFETCH(int, columns);
     QFETCH(int, rows);
     WindowFixture f;
-    const auto old = amp::encodeMap(amp::generateMap(columns, rows, 11));
+    const amp::MapHeader header{{0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0}};
+    const auto old = patternFile(header, columns * rows);
     const QString path = f.write("map.amp", old);
     f.open();
     f.readMap(path);
