@@ -161,16 +161,20 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
         return;
     }
+    // The map is whole: only now does anything on screen change.
+    showMap(*map, fileName);
+}
 
-    // The map is whole: only now does anything on screen change. Every view starts
-    // from empty cells, so nothing of an earlier map survives into this one.
+// Every view starts from empty cells, so nothing of an earlier map survives into
+// this one.
+void TfrmMapEd::showMap(const amp::MapImage& map, const QString& fileName) {
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(fileName);
     QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};
     for (int i = 0; i < amp::HeaderSize; ++i) {
-        headerBoxes[i]->setText(QString::number(map->header.bytes[static_cast<std::size_t>(i)]));
+        headerBoxes[i]->setText(QString::number(map.header.bytes[static_cast<std::size_t>(i)]));
     }
-    document_.load(*map, fileName);
+    document_.load(map, fileName);
     // [0][0] is the current cell from the start, chosen quietly: otherwise the
     // first focus on a view would pick it and name a terrain nobody selected.
     for (LayerView* view : layerGrids_) {
@@ -181,6 +185,14 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
     // in front, as the layer number says.
     layerGrids_[amp::TerrainLayer]->setVisible(true);
     ApplyLineDisplay();
+}
+
+void TfrmMapEd::newMap() {
+    int columns = std::max(MapColumns(), 1);
+    int rows = std::max(MapRows(), 1);
+    if (mayDiscardEdits() && dialogs_.askMapSize(this, columns, rows)) {
+        showMap(amp::makeMap(document_.header(), columns, rows), QString());
+    }
 }
 
 bool TfrmMapEd::btnSaveMapClick() {

@@ -3,7 +3,7 @@
 // central widget of the main window, which adds menus and a status line.
 #pragma once
 
-#include "mapformat.h"
+#include "mapimage.h"
 
 #include <QModelIndexList>
 #include <QStringList>
@@ -40,6 +40,11 @@ public:
     // map that can be shown replaces what the window holds, and a failure is told
     // to the user and changes nothing.
     void LoadMap(const QString& fileName);
+    // Shows a map that is whole, read from `fileName` (empty for a new map).
+    void showMap(const amp::MapImage& map, const QString& fileName);
+    // File > New Map: asks for the shape and makes a map of zero hexes whose other
+    // header bytes are those of the map on show (zeros when there is none).
+    void newMap();
     // Writes the header of the last map read and the views' cell texts to a file.
     // A failure is told to the user and leaves the views and any old file as they
     // were; true when the map was written.

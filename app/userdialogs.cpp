@@ -1,6 +1,9 @@
 #include "userdialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -49,6 +52,30 @@ void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QS
 
 void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
+}
+
+bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QObject::tr("New Map"));
+    auto* layout = new QFormLayout(&dialog);
+    QSpinBox* boxes[2] = {new QSpinBox(&dialog), new QSpinBox(&dialog)};
+    for (QSpinBox* box : boxes) {
+        box->setRange(1, 255);
+    }
+    boxes[0]->setValue(columns);
+    boxes[1]->setValue(rows);
+    layout->addRow(QObject::tr("Columns (X Size):"), boxes[0]);
+    layout->addRow(QObject::tr("Rows (Y Size):"), boxes[1]);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    columns = boxes[0]->value();
+    rows = boxes[1]->value();
+    return true;
 }
 
 UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& caption, const QString& text) {

@@ -31,6 +31,9 @@ public:
                             const QString& detail = {}) = 0;
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // Asks for the columns and rows (1-255 each) of a new map, starting from the
+    // values given; false when the user cancels.
+    virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
@@ -45,5 +48,6 @@ public:
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
+    bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
 };

@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <atomic>
 #include <cstdlib>
@@ -57,6 +58,7 @@ public:
         qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
     }
     void showMessage(QWidget*, const QString&) override {}
+    bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;
     }
@@ -247,6 +249,68 @@ void WriteMapLargest(benchmark::State& state) {
     }
 }
 
+// One step that changes every cell of a layer of the largest map, undone or redone
+// with the window's views attached, as the program holds them.
+struct LayerStep {
+    SilentDialogs dialogs;
+    MainWindow window{dialogs, {QStringLiteral("ampedit")}};
+    double bytesPerCell = 0;
+    LayerStep() {
+        static const QString path = scratch().filePath(QStringLiteral("step.amp"));
+        amp::writeFileSafely(path, mixedFile());
+        window.form().LoadMap(path);
+        std::vector<CellEdit> edits;
+        for (int column = 0; column < amp::MaxDimension; ++column) {
+            for (int row = 0; row < amp::MaxDimension; ++row) {
+                edits.push_back({4, column, row, LayerModel::canonicalText(static_cast<std::uint8_t>(column ^ row))});
+            }
+        }
+        auto* step = new SetCellsCommand(window.document(), QStringLiteral("layer"), edits);
+        bytesPerCell = double(step->byteSize()) / double(step->cellCount());
+        window.document().undoStack()->push(step);
+    }
+};
+double stepBytesPerCell = 0;
+
+void UndoFullLayer(benchmark::State& state) {
+    LayerStep step;
+    stepBytesPerCell = step.bytesPerCell;
+    QUndoStack* stack = step.window.document().undoStack();
+    for (auto _ : state) {
+        stack->undo();
+        state.PauseTiming();
+        stack->redo();
+        state.ResumeTiming();
+    }
+}
+
+void RedoFullLayer(benchmark::State& state) {
+    LayerStep step;
+    QUndoStack* stack = step.window.document().undoStack();
+    for (auto _ : state) {
+        state.PauseTiming();
+        stack->undo();
+        state.ResumeTiming();
+        stack->redo();
+    }
+}
+
+// Allocations of one typed cell: its step and what the step holds.
+double typingAllocations = 0;
+void TypeIntoCell(benchmark::State& state) {
+    LayerStep step;
+    MapDocument& document = step.window.document();
+    long count = 0;
+    long typed = 0;
+    for (auto _ : state) {
+        const long before = allocations.load();
+        document.typeIntoCell(0, 100, 100, LayerModel::canonicalText(static_cast<std::uint8_t>(typed % 2 + 1)));
+        count += allocations.load() - before;
+        ++typed;
+    }
+    typingAllocations = double(count) / double(typed);
+}
+
 void PlainSaveFile(benchmark::State& state) {
     const QString out = scratch().filePath(QStringLiteral("plain.amp"));
     const auto& bytes = mixedFile();
@@ -270,6 +334,9 @@ WINDOW_BENCH(RepaintStock);
 WINDOW_BENCH(RepaintOurs);
 WINDOW_BENCH(ScrollStock);
 WINDOW_BENCH(ScrollOurs);
+WINDOW_BENCH(UndoFullLayer);
+WINDOW_BENCH(RedoFullLayer);
+BENCHMARK(TypeIntoCell)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
@@ -288,5 +355,10 @@ int main(int argc, char** argv) {
                 reporter.nanoseconds("RepaintOurs") / 1e6, reporter.nanoseconds("ScrollOurs") / 1e6);
     std::printf("allocations per painted cell: ours %.3f, stock %.1f (goal: none beyond a typed text)\n",
                 allocationsPerCell<OurScreen>, allocationsPerCell<StockScreen>);
+    std::printf("  undo of a whole-layer step %.2f ms, redo %.2f ms (goal <= 5 ms each), %.2f bytes a cell (goal <= 3)\n",
+                reporter.nanoseconds("UndoFullLayer") / 1e6, reporter.nanoseconds("RedoFullLayer") / 1e6,
+                stepBytesPerCell);
+    std::printf("  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
+                typingAllocations);
     return 0;
 }

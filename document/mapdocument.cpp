@@ -7,8 +7,8 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
             typeIntoCell(i, column, row, text);
             return true;
         });
-        // A layer that changes its shape drops every cell, and with them the
-        // steps that name cells of the old shape.
+        // A layer that is read anew or changes its shape drops every cell, and with
+        // them the steps that name cells it had: a read gives a fresh stack.
         connect(model, &QAbstractItemModel::modelReset, &undoStack_, &QUndoStack::clear);
         layers_[static_cast<std::size_t>(i)] = model;
     }
@@ -18,9 +18,8 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
 void MapDocument::load(const amp::MapImage& map, const QString& fileName) {
     header_ = map.header;
     for (int i = 0; i < amp::LayerCount; ++i) {
-        layer(i)->loadLayer(map, i);
+        layer(i)->loadLayer(map, i); // a reset: the stack is cleared
     }
-    undoStack_.clear();
     setFileName(fileName);
 }
 

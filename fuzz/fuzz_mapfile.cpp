@@ -1,6 +1,8 @@
 // libFuzzer target over the Qt-free map code: decoding any bytes, encoding what
-// was decoded, and the text-to-byte rule on any text.
+// was decoded, the text-to-byte rule on any text, and the grid importer on any
+// text (whatever it accepts, formatted again, reads back the same).
 #include "celltext.h"
+#include "mapgrid.h"
 #include "mapimage.h"
 
 #include <cstdint>
@@ -78,5 +80,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     checkConversion(std::string_view(reinterpret_cast<const char*>(data), size));
     checkConversion(std::u16string_view(reinterpret_cast<const char16_t*>(data), size / 2));
+
+    // The grid's shape from the first two bytes, the text from the rest.
+    if (size >= 2) {
+        const int columns = data[0] % 16, rows = data[1] % 16;
+        const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
+        const auto grid = amp::parseGrid(text, columns, rows);
+        if (const auto* cells = std::get_if<std::vector<std::uint8_t>>(&grid)) {
+            check(cells->size() == static_cast<std::size_t>(columns * rows));
+            amp::MapImage map = amp::makeMap({}, columns, rows);
+            for (std::size_t k = 0; k < cells->size(); ++k) {
+                map.records[k][3] = (*cells)[k];
+            }
+            const auto again = amp::parseGrid(amp::formatGrid(map, 3, ','), columns, rows);
+            check(std::holds_alternative<std::vector<std::uint8_t>>(again) &&
+                  std::get<std::vector<std::uint8_t>>(again) == *cells);
+        } else {
+            const auto& error = std::get<amp::GridError>(grid);
+            check(error.line >= 1 && error.column >= 0 && !error.message.empty());
+        }
+    }
     return 0;
 }

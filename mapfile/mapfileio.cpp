@@ -21,6 +21,22 @@ Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {
     return platform::readRegularFile(path, MaxFileSize);
 }
 
+Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {
+    if (path.isEmpty()) {
+        return openError(path, "no file name was given");
+    }
+    auto read = platform::readRegularFile(path, limit + 1);
+    if (!read) {
+        return read.error();
+    }
+    ReadBytes result{std::move(read).value(), true};
+    if (result.bytes.size() > limit) {
+        result.bytes.resize(limit);
+        result.complete = false;
+    }
+    return result;
+}
+
 Status writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes) {
     if (path.isEmpty()) {
         return openError(path, "no file name was given");

@@ -18,6 +18,15 @@ namespace amp {
 // CannotOpen without being read.
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path);
 
+// The same for any file the programs read whole (a grid, a recovery copy): at most
+// `limit` bytes, with the same refusals. `complete` says whether the file ended
+// within the limit.
+struct ReadBytes {
+    std::vector<std::uint8_t> bytes;
+    bool complete = true;
+};
+Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit);
+
 // The one writer of files: maps, recovery copies, exported pictures and grids all
 // go through it. The bytes go to a temporary file beside the target, every write
 // checked unbuffered, then synced and measured; only a complete file is renamed

@@ -28,4 +28,12 @@ Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes);
 // records in the cell rule's order. Hexes the image has no record for are zero.
 std::vector<std::uint8_t> encodeMap(const MapImage& image);
 
+// A complete map of columns x rows zero hexes (each 0..255) whose other header
+// bytes are those of `like`.
+MapImage makeMap(const MapHeader& like, int columns, int rows);
+
+// The map with a new shape: every hex keeps its column and row where it still
+// lies inside; new hexes, and hexes the file had no record for, are 0.
+MapImage resizeMap(const MapImage& map, int columns, int rows);
+
 } // namespace amp

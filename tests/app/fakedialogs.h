@@ -5,6 +5,7 @@
 #include "userdialogs.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +38,16 @@ public:
         boxes.append({caption, text, detail});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
+    QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
+    bool askMapSize(QWidget*, int& columns, int& rows) override {
+        if (mapSizes.isEmpty()) {
+            return false;
+        }
+        const QSize size = mapSizes.takeFirst();
+        columns = size.width();
+        rows = size.height();
+        return true;
+    }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         ++unwrittenQuestions;
         return unwrittenAnswers.isEmpty() ? UnwrittenChoice::Discard : unwrittenAnswers.takeFirst();

@@ -25,6 +25,7 @@ private slots:
     void layerShortcutsWorkWhereverTheFocusIs();
     void theStatusLineNamesTheSelectedHex();
     void aReadMapSelectsNothingByItself();
+    void newMapTakesTheHeaderOfTheMapOnShow();
 
 private:
     static QString tenByEight(WindowFixture& f) { return f.write("ten.amp", patternFile(TenByEight, 80)); }
@@ -267,6 +268,27 @@ void MainWindowTest::aReadMapSelectsNothingByItself() {
     QCOMPARE(f.visibleLayers(), QList<int>{0});
     QTest::keyClicks(box->lineEdit(), "2");
     QCOMPARE(f.visibleLayers(), QList<int>{10});
+}
+
+void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    f.typeIntoCell(f.view(0), 0, 0, "5");
+    f.dialogs.mapSizes = {QSize(3, 2)};
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
+    f.press(QKeySequence::New);
+    QCOMPARE(f.dialogs.unwrittenQuestions, 1);
+    QCOMPARE(f.textsOf({"Edit1", "Edit3", "Edit5", "Edit7"}), (QStringList{"42", "3", "2", "5"}));
+    QCOMPARE(f.model(12)->cellText(2, 1), QStringLiteral("0"));
+    QVERIFY(!f.main->isWindowModified());
+    // A new map has no file yet: Write Map asks for one.
+    const QString path = f.dir.filePath("new.amp");
+    f.dialogs.saveAnswers = {path};
+    f.press(QKeySequence::Save);
+    std::vector<std::uint8_t> expected = {0x2A, 0, 3, 0, 2, 0, 5};
+    expected.resize(7 + 13 * 6, 0);
+    QVERIFY(f.read(path) == expected);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,535 @@
+#include "commands.h"
+#include "celltext.h"
+#include "mapfileio.h"
+#include "mapformat.h"
+#include "mapgrid.h"
+#include "mapimage.h"
+#include "options.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <set>
+
+namespace amptool {
+
+namespace {
+
+constexpr int InvalidInput = 1;
+constexpr int UsageOrIo = 2;
+constexpr std::size_t LargestGrid = 16 * 1024 * 1024;
+
+// A command's failure: its exit status and what it says.
+struct Failure {
+    int status;
+    std::string message;
+};
+
+struct Command {
+    const char* name;
+    const char* usage;
+    const char* help;
+    std::function<int(const std::vector<std::string>&, std::FILE*, std::FILE*)> run;
+};
+
+QString pathOf(const std::string& word) { return QString::fromLocal8Bit(word.c_str()); }
+
+struct LoadedMap {
+    amp::MapImage image;
+    std::size_t size = 0; // of the file on disk
+};
+
+LoadedMap loadMap(const std::string& path) {
+    auto bytes = amp::readMapFile(pathOf(path));
+    if (!bytes) {
+        throw Failure{UsageOrIo, bytes.error().message};
+    }
+    auto image = amp::decodeMap(bytes.value());
+    if (!image) {
+        throw Failure{InvalidInput, path + ": " + image.error().message};
+    }
+    return {std::move(image).value(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size())};
+}
+
+// Every hex's record, those a short file lacks as zeros: the map as the editor
+// would write it.
+amp::MapImage completed(const amp::MapImage& map) {
+    amp::MapImage whole = map;
+    whole.records.resize(static_cast<std::size_t>(map.header.hexCount()), amp::CellRecord{});
+    return whole;
+}
+
+int number(const std::string& word, int least, int most, const std::string& what) {
+    const auto value = amp::parseWholeNumber(std::string_view(word));
+    if (!value || *value < least || *value > most || word.find_first_of(" \t+") != std::string::npos) {
+        throw UsageError{what + " must be a whole number " + std::to_string(least) + "-" + std::to_string(most) +
+                         ", not \"" + word + "\""};
+    }
+    return *value;
+}
+
+// A layer by its number 0-12 or its name (any case); the three "??????" layers go
+// by number only.
+int layerOf(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
+        return number(word, 0, amp::LayerCount - 1, "the layer");
+    }
+    int found = -1;
+    for (int i = 0; i < amp::LayerCount; ++i) {
+        const auto name = amp::LayerNames[static_cast<std::size_t>(i)];
+        if (name.size() == word.size() && std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            })) {
+            if (found >= 0) {
+                throw UsageError{"several layers are named \"" + word + "\": give the layer's number"};
+            }
+            found = i;
+        }
+    }
+    if (found < 0) {
+        throw UsageError{"no layer is named \"" + word + "\" (give 0-12 or a layer's name)"};
+    }
+    return found;
+}
+
+std::string layerName(int layer) { return std::string(amp::LayerNames[static_cast<std::size_t>(layer)]); }
+
+// Writes the bytes to FILE through the safe writer, or to standard output for "-".
+void writeOutput(const std::string& target, std::string_view bytes, std::FILE* out) {
+    if (target == "-") {
+        if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
+            throw Failure{UsageOrIo, std::string("standard output: ") + std::strerror(errno)};
+        }
+        return;
+    }
+    const auto written = amp::writeFileSafely(
+        pathOf(target), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    if (!written) {
+        throw Failure{UsageOrIo, written.error().message};
+    }
+}
+
+void writeMap(const std::string& target, const amp::MapImage& map, std::FILE* out) {
+    const auto bytes = amp::encodeMap(map);
+    writeOutput(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), out);
+}
+
+std::string jsonString(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// ---- info ------------------------------------------------------------------
+
+struct LayerStats {
+    int min = 255, max = 0, distinct = 0, zeros = 0;
+};
+
+int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
+    const Options options(words, {}, {"--json"});
+    options.expectPositional(1, 1, "amptool info MAP [--json]");
+    const LoadedMap loaded = loadMap(options.positional()[0]);
+    const amp::MapImage map = completed(loaded.image);
+    const amp::MapHeader& header = map.header;
+    const std::size_t complete = amp::completeFileSize(header);
+
+    std::array<LayerStats, amp::LayerCount> stats{};
+    std::array<std::array<int, 256>, amp::LayerCount> counts{};
+    for (const amp::CellRecord& record : map.records) {
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            ++counts[static_cast<std::size_t>(j)][record[static_cast<std::size_t>(j)]];
+        }
+    }
+    for (int j = 0; j < amp::LayerCount; ++j) {
+        LayerStats& layer = stats[static_cast<std::size_t>(j)];
+        const auto& count = counts[static_cast<std::size_t>(j)];
+        for (int v = 0; v < 256; ++v) {
+            if (count[static_cast<std::size_t>(v)] > 0) {
+                layer.min = std::min(layer.min, v);
+                layer.max = std::max(layer.max, v);
+                ++layer.distinct;
+            }
+        }
+        layer.zeros = count[0];
+        if (layer.distinct == 0) {
+            layer.min = 0;
+        }
+    }
+    // Terrain names with their counts; values without a name count as "unknown".
+    std::vector<std::pair<std::string, int>> terrain;
+    int unknown = 0;
+    for (int v = 0; v < 256; ++v) {
+        const int count = counts[amp::TerrainLayer][static_cast<std::size_t>(v)];
+        if (v < static_cast<int>(amp::TerrainNames.size())) {
+            terrain.emplace_back(std::string(amp::terrainName(v)), count);
+        } else {
+            unknown += count;
+        }
+    }
+    terrain.emplace_back("unknown", unknown);
+
+    std::string text;
+    if (options.has("--json")) {
+        text = "{\"columns\":" + std::to_string(header.columns()) + ",\"rows\":" + std::to_string(header.rows()) +
+               ",\"header\":[";
+        for (int i = 0; i < amp::HeaderSize; ++i) {
+            text += (i ? "," : "") + std::to_string(header.bytes[static_cast<std::size_t>(i)]);
+        }
+        text += "],\"size\":" + std::to_string(loaded.size) + ",\"complete_size\":" + std::to_string(complete) +
+                ",\"layers\":[";
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            const LayerStats& layer = stats[static_cast<std::size_t>(j)];
+            text += std::string(j ? "," : "") + "{\"name\":" + jsonString(layerName(j)) +
+                    ",\"min\":" + std::to_string(layer.min) + ",\"max\":" + std::to_string(layer.max) +
+                    ",\"distinct\":" + std::to_string(layer.distinct) + ",\"zeros\":" + std::to_string(layer.zeros) +
+                    "}";
+        }
+        text += "],\"terrain\":{";
+        for (std::size_t i = 0; i < terrain.size(); ++i) {
+            text += (i ? "," : "") + jsonString(terrain[i].first) + ":" + std::to_string(terrain[i].second);
+        }
+        text += "}}\n";
+    } else {
+        text = "columns " + std::to_string(header.columns()) + ", rows " + std::to_string(header.rows()) + ", hexes " +
+               std::to_string(header.hexCount()) + "\n";
+        text += "size " + std::to_string(loaded.size) + " bytes, complete size " + std::to_string(complete) + " bytes";
+        if (loaded.size < complete) {
+            const std::size_t records = (loaded.size - amp::HeaderSize) / amp::RecordSize;
+            text += " (short: " + std::to_string(static_cast<std::size_t>(header.hexCount()) - records) +
+                    " records missing)\n";
+        } else if (loaded.size > complete) {
+            text += " (long: " + std::to_string(loaded.size - complete) + " surplus bytes)\n";
+        } else {
+            text += " (complete)\n";
+        }
+        text += "header";
+        for (const std::uint8_t byte : header.bytes) {
+            text += " " + std::to_string(byte);
+        }
+        text += "\nlayer  name           min  max  distinct  zeros\n";
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            const LayerStats& layer = stats[static_cast<std::size_t>(j)];
+            char line[96];
+            std::snprintf(line, sizeof line, "%5d  %-12s  %4d %4d  %8d  %5d\n", j, layerName(j).c_str(), layer.min,
+                          layer.max, layer.distinct, layer.zeros);
+            text += line;
+        }
+        text += "terrain\n";
+        for (const auto& [name, count] : terrain) {
+            if (count > 0) {
+                text += "  " + name + " " + std::to_string(count) + "\n";
+            }
+        }
+    }
+    writeOutput("-", text, out);
+    return 0;
+}
+
+// ---- export ------------------------------------------------------------------
+
+int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
+    const Options options(words, {"--layer", "--format", "-o"}, {});
+    options.expectPositional(1, 1, "amptool export MAP [--layer N] [--format csv|tsv|json] [-o FILE]");
+    const std::string format = options.value("--format").value_or("csv");
+    if (format != "csv" && format != "tsv" && format != "json") {
+        throw UsageError{"the format is csv, tsv or json, not \"" + format + "\""};
+    }
+    const auto layer = options.value("--layer");
+    const int only = layer ? layerOf(*layer) : -1;
+    const amp::MapImage map = completed(loadMap(options.positional()[0]).image);
+    const char separator = format == "tsv" ? '\t' : ',';
+    const int columns = map.header.columns(), rows = map.header.rows();
+
+    std::string text;
+    if (format == "json") {
+        text = "{\"columns\":" + std::to_string(columns) + ",\"rows\":" + std::to_string(rows) + ",\"header\":[";
+        for (int i = 0; i < amp::HeaderSize; ++i) {
+            text += (i ? "," : "") + std::to_string(map.header.bytes[static_cast<std::size_t>(i)]);
+        }
+        text += "],\"layers\":[";
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            if (only >= 0 && j != only) {
+                continue;
+            }
+            text += text.back() == '[' ? "[" : ",[";
+            for (int row = 0; row < rows; ++row) {
+                text += row ? ",[" : "[";
+                for (int column = 0; column < columns; ++column) {
+                    const auto k = static_cast<std::size_t>(amp::recordOfCell(column, row, rows));
+                    if (column) {
+                        text += ',';
+                    }
+                    text += amp::byteText(map.records[k][static_cast<std::size_t>(j)]);
+                }
+                text += ']';
+            }
+            text += ']';
+        }
+        text += "]}\n";
+    } else if (only >= 0) {
+        text = amp::formatGrid(map, only, separator);
+    } else {
+        // One line per hex in file order, after a header line.
+        text = std::string("column") + separator + "row";
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            text += separator + layerName(j);
+        }
+        text += '\n';
+        text.reserve(text.size() + map.records.size() * 60);
+        for (std::size_t k = 0; k < map.records.size(); ++k) {
+            text += amp::byteText(static_cast<std::uint8_t>(k / static_cast<std::size_t>(rows)));
+            text += separator;
+            text += amp::byteText(static_cast<std::uint8_t>(k % static_cast<std::size_t>(rows)));
+            for (const std::uint8_t value : map.records[k]) {
+                text += separator;
+                text += amp::byteText(value);
+            }
+            text += '\n';
+        }
+    }
+    writeOutput(options.value("-o").value_or("-"), text, out);
+    return 0;
+}
+
+// ---- import ------------------------------------------------------------------
+
+std::string readGrid(const std::string& path) {
+    if (path == "-") {
+        return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    }
+    auto read = amp::readFileAtMost(pathOf(path), LargestGrid);
+    if (!read) {
+        throw Failure{UsageOrIo, read.error().message};
+    }
+    if (!read.value().complete) {
+        throw Failure{InvalidInput, path + ": larger than any grid of a map can be"};
+    }
+    const auto& bytes = read.value().bytes;
+    return std::string(bytes.begin(), bytes.end());
+}
+
+int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
+    const Options options(words, {"--layer", "-o"}, {});
+    options.expectPositional(2, 2, "amptool import MAP --layer N FILE [-o OUT]");
+    if (!options.has("--layer")) {
+        throw UsageError{"--layer is needed: which layer the grid replaces"};
+    }
+    const int layer = layerOf(*options.value("--layer"));
+    const std::string& mapPath = options.positional()[0];
+    const std::string& gridPath = options.positional()[1];
+    amp::MapImage map = completed(loadMap(mapPath).image);
+    const auto grid = amp::parseGrid(readGrid(gridPath), map.header.columns(), map.header.rows());
+    if (const auto* error = std::get_if<amp::GridError>(&grid)) {
+        throw Failure{InvalidInput, gridPath + ":" + std::to_string(error->line) + ":" + std::to_string(error->column) +
+                                        ": " + error->message};
+    }
+    const auto& cells = std::get<std::vector<std::uint8_t>>(grid);
+    for (std::size_t k = 0; k < map.records.size(); ++k) {
+        map.records[k][static_cast<std::size_t>(layer)] = cells[k];
+    }
+    writeMap(options.value("-o").value_or(mapPath), map, out);
+    return 0;
+}
+
+// ---- diff --------------------------------------------------------------------
+
+int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
+    const Options options(words, {}, {});
+    options.expectPositional(2, 2, "amptool diff A B");
+    const amp::MapImage a = completed(loadMap(options.positional()[0]).image);
+    const amp::MapImage b = completed(loadMap(options.positional()[1]).image);
+    std::string text;
+    const bool sameShape = a.header.columns() == b.header.columns() && a.header.rows() == b.header.rows();
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        const auto x = a.header.bytes[static_cast<std::size_t>(i)], y = b.header.bytes[static_cast<std::size_t>(i)];
+        if (x != y && (sameShape || (i != amp::ColumnsByte && i != amp::RowsByte))) {
+            text += "header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + "\n";
+        }
+    }
+    if (!sameShape) {
+        text += "size," + std::to_string(a.header.columns()) + "x" + std::to_string(a.header.rows()) + "," +
+                std::to_string(b.header.columns()) + "x" + std::to_string(b.header.rows()) + "\n";
+    } else {
+        const int rows = a.header.rows();
+        for (std::size_t k = 0; k < a.records.size(); ++k) {
+            for (int j = 0; j < amp::LayerCount; ++j) {
+                const auto x = a.records[k][static_cast<std::size_t>(j)], y = b.records[k][static_cast<std::size_t>(j)];
+                if (x != y) {
+                    text += std::to_string(k / static_cast<std::size_t>(rows)) + "," +
+                            std::to_string(k % static_cast<std::size_t>(rows)) + "," + layerName(j) + "," +
+                            std::to_string(x) + "," + std::to_string(y) + "\n";
+                }
+            }
+        }
+    }
+    writeOutput("-", text, out);
+    return text.empty() ? 0 : 1;
+}
+
+// ---- new, resize, replace ------------------------------------------------------
+
+int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    const Options options(words, {"-o", "--like", "--fill"}, {}, {"--fill"});
+    options.expectPositional(2, 2, "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]");
+    if (!options.has("-o")) {
+        throw UsageError{"-o is needed: where the new map goes"};
+    }
+    const int columns = number(options.positional()[0], 0, amp::MaxDimension, "COLUMNS");
+    const int rows = number(options.positional()[1], 0, amp::MaxDimension, "ROWS");
+    std::vector<std::pair<int, int>> fills;
+    for (const std::string& fill : options.values("--fill")) {
+        const auto equals = fill.find('=');
+        if (equals == std::string::npos) {
+            throw UsageError{"--fill takes LAYER=VALUE, not \"" + fill + "\""};
+        }
+        fills.emplace_back(layerOf(fill.substr(0, equals)), number(fill.substr(equals + 1), 0, 255, "a fill value"));
+    }
+    amp::MapHeader like{};
+    if (const auto model = options.value("--like")) {
+        like = loadMap(*model).image.header;
+    } else {
+        std::fprintf(err, "amptool: new: no --like map: header bytes 0, 1, 3, 5 and 6 are 0\n");
+    }
+    amp::MapImage map = amp::makeMap(like, columns, rows);
+    for (amp::CellRecord& record : map.records) {
+        for (const auto& [layer, value] : fills) {
+            record[static_cast<std::size_t>(layer)] = static_cast<std::uint8_t>(value);
+        }
+    }
+    writeMap(*options.value("-o"), map, out);
+    return 0;
+}
+
+int resize(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
+    const Options options(words, {"-o"}, {});
+    options.expectPositional(3, 3, "amptool resize MAP COLUMNS ROWS [-o OUT]");
+    const std::string& path = options.positional()[0];
+    const int columns = number(options.positional()[1], 0, amp::MaxDimension, "COLUMNS");
+    const int rows = number(options.positional()[2], 0, amp::MaxDimension, "ROWS");
+    const amp::MapImage map = loadMap(path).image;
+    writeMap(options.value("-o").value_or(path), amp::resizeMap(map, columns, rows), out);
+    return 0;
+}
+
+int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    const Options options(words, {"--layer", "-o"}, {});
+    options.expectPositional(3, 3, "amptool replace MAP --layer N FROM TO [-o OUT]");
+    if (!options.has("--layer")) {
+        throw UsageError{"--layer is needed: which layer to change"};
+    }
+    const int layer = layerOf(*options.value("--layer"));
+    const std::string& path = options.positional()[0];
+    const int from = number(options.positional()[1], 0, 255, "FROM");
+    const int to = number(options.positional()[2], 0, 255, "TO");
+    amp::MapImage map = completed(loadMap(path).image);
+    int changed = 0;
+    for (amp::CellRecord& record : map.records) {
+        std::uint8_t& value = record[static_cast<std::size_t>(layer)];
+        if (value == from && from != to) {
+            value = static_cast<std::uint8_t>(to);
+            ++changed;
+        }
+    }
+    const std::string target = options.value("-o").value_or(path);
+    writeMap(target, map, out);
+    // The count goes where the map does not.
+    std::fprintf(target == "-" ? err : out, "%d hexes changed\n", changed);
+    return 0;
+}
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> all = {
+        {"info", "amptool info MAP [--json]",
+         "Prints the map's shape, its file size against the complete size, the header bytes, each layer's\n"
+         "min, max, distinct values and zeros, and the count of each terrain. --json gives an object.",
+         info},
+        {"export", "amptool export MAP [--layer N] [--format csv|tsv|json] [-o FILE]",
+         "With --layer (0-12 or a layer's name): the layer as the editor shows it, one line per map row,\n"
+         "top to bottom. Without: one line per hex in file order after a header line. json: every layer as\n"
+         "a list of rows. Hexes a short file lacks are 0. Writes to standard output unless -o names a file.",
+         exportMap},
+        {"import", "amptool import MAP --layer N FILE [-o OUT]",
+         "Replaces a layer with a grid in the form export --layer writes (csv or tsv, found out). Strict:\n"
+         "exactly one line per row and one whole number 0-255 per column. The first error is told as\n"
+         "FILE:LINE:COLUMN and nothing is written. FILE may be - for standard input.",
+         importGrid},
+        {"diff", "amptool diff A B",
+         "One line per difference: header,BYTE,a,b; then column,row,LAYER,a,b in file order; maps of\n"
+         "different shapes as size,COLUMNSxROWS,COLUMNSxROWS. Exit status 0 equal, 1 different, 2 error.",
+         diff},
+        {"new", "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]",
+         "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.",
+         newMap},
+        {"resize", "amptool resize MAP COLUMNS ROWS [-o OUT]",
+         "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
+        {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
+         "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
+    };
+    return all;
+}
+
+void printHelp(std::FILE* to) {
+    std::fprintf(to, "amptool: read, check, convert and compare Veldrock \".amp\" maps.\n\ncommands:\n");
+    for (const Command& command : commands()) {
+        std::fprintf(to, "  %s\n", command.usage);
+    }
+    std::fprintf(to, "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
+                     "differ), 2 a usage or I/O error. A failed command touches no file; -o - writes to\n"
+                     "standard output.\n");
+}
+
+} // namespace
+
+int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    if (words.empty()) {
+        printHelp(err);
+        return UsageOrIo;
+    }
+    const std::string& first = words[0];
+    const auto hasWord = [&words](const char* word) { return std::find(words.begin(), words.end(), word) != words.end(); };
+    if (first == "--help" || first == "-h" || first == "help") {
+        printHelp(out);
+        return 0;
+    }
+    if (hasWord("--version")) {
+        std::fprintf(out, "amptool %s\n", AMPEDIT_VERSION);
+        return 0;
+    }
+    const auto command = std::find_if(commands().begin(), commands().end(),
+                                      [&first](const Command& c) { return first == c.name; });
+    if (command == commands().end()) {
+        std::fprintf(err, "amptool: no command \"%s\"\n", first.c_str());
+        printHelp(err);
+        return UsageOrIo;
+    }
+    if (hasWord("--help") || hasWord("-h")) {
+        std::fprintf(out, "usage: %s\n\n%s\n", command->usage, command->help);
+        return 0;
+    }
+    try {
+        return command->run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);
+    } catch (const UsageError& error) {
+        std::fprintf(err, "amptool: %s: %s\n", command->name, error.message.c_str());
+        return UsageOrIo;
+    } catch (const Failure& failure) {
+        std::fprintf(err, "amptool: %s: %s\n", command->name, failure.message.c_str());
+        return failure.status;
+    } catch (const std::exception& error) {
+        std::fprintf(err, "amptool: %s: %s\n", command->name, error.what());
+        return UsageOrIo;
+    }
+}
+
+} // namespace amptool
