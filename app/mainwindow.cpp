@@ -1,12 +1,17 @@
 #include "mainwindow.h"
+#include "hexmapview.h"
 #include "layermodel.h"
 #include "mapdocument.h"
+#include "mapfileio.h"
+#include "mappanel.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -14,11 +19,24 @@
 #include <QStatusBar>
 #include <QUndoStack>
 
+namespace {
+
+constexpr int MapDockWidth = 380;
+
+} // namespace
+
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), document_(new MapDocument(this)), hexLabel_(new QLabel(this)),
       fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
     statusBar()->addPermanentWidget(fileLabel_);
+    mapPanel_ = new MapPanel(*document_, this);
+    mapDock_ = new QDockWidget(tr("Map"), this);
+    mapDock_->setObjectName(QStringLiteral("mapDock"));
+    mapDock_->setWidget(mapPanel_);
+    mapDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable |
+                          QDockWidget::DockWidgetMovable);
+    addDockWidget(Qt::RightDockWidgetArea, mapDock_);
     createMenus();
     // The form loads a map named on the command line as it is built: what follows
     // the document is connected first, and the window takes the form's size after.
@@ -32,11 +50,17 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(form_, &TfrmMapEd::hexSelected, this, &MainWindow::showHex);
     connect(form_, &TfrmMapEd::clientHeightChanged, this, &MainWindow::fitClientHeight);
     connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
+    // The picture and the form show the same layer and the same hex.
+    connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
+    connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
+    connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     setCentralWidget(form_);
     // The title is the form's caption, with "*" after it while edits are unwritten.
     setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
     setWindowIcon(form_->windowIcon());
-    resize(form_->width(), form_->height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    resize(form_->width() + MapDockWidth, form_->height() + menuBar()->sizeHint().height() +
+                                              statusBar()->sizeHint().height());
+    resizeDocks({mapDock_}, {MapDockWidth}, Qt::Horizontal);
     if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
         move(display->availableGeometry().center() - rect().center());
     }
@@ -58,6 +82,7 @@ void MainWindow::createMenus() {
     add(file, tr("&Write Map"), QKeySequence::keyBindings(QKeySequence::Save), [this] { form_->writeToCurrentFile(); });
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
+    add(file, tr("&Export Picture…"), {}, [this] { exportPicture(); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
@@ -75,6 +100,18 @@ void MainWindow::createMenus() {
     view->addSeparator();
     linesAction_ = add(view, tr("Show &Lines"), {}, [this](bool checked) { form_->setLinesShown(checked); });
     linesAction_->setCheckable(true);
+    view->addSeparator();
+    QAction* picture = mapDock_->toggleViewAction();
+    picture->setText(tr("&Map Picture"));
+    picture->setShortcut(QKeySequence(Qt::Key_F3));
+    view->addAction(picture);
+    add(view, tr("&Fit Map"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { mapPanel_->view()->fitMap(); });
+    QAction* even = add(view, tr("&Even Columns Lower"), {},
+                        [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
+    even->setCheckable(true);
+    QAction* cividis = add(view, tr("&Colour-Blind Palette"), {},
+                           [this](bool checked) { mapPanel_->setColourBlind(checked); });
+    cividis->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)}, [this] { showShortcuts(); });
@@ -83,6 +120,34 @@ void MainWindow::createMenus() {
                                       "map files byte for byte.")
                                        .arg(QApplication::applicationVersion()));
     });
+}
+
+// The picture of the layer on show, at a hex size the user picks, as a PNG
+// through the safe writer.
+void MainWindow::exportPicture() {
+    int size = 12;
+    if (!dialogs_.askNumber(this, tr("Export Picture"), tr("Hex size in pixels (centre to corner):"), size, 1, 64)) {
+        return;
+    }
+    const QString fileName = dialogs_.saveFileName(
+        this, {tr("Export Picture"), tr("PNG images (*.png)"), QStringLiteral("png"), QString()});
+    if (fileName.isEmpty()) {
+        return;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!mapPanel_->view()->renderMap(size).save(&buffer, "PNG")) {
+        dialogs_.messageBox(this, tr("File Error"), tr("The picture could not be made."));
+        return;
+    }
+    const auto written =
+        amp::writeFileSafely(fileName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                                 static_cast<std::size_t>(png.size())));
+    if (!written) {
+        dialogs_.messageBox(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
+                            QString::fromStdString(written.error().message));
+    }
 }
 
 void MainWindow::showShortcuts() {

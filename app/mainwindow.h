@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class MapDocument;
+class MapPanel;
+class QDockWidget;
 class QAction;
 class QLabel;
 class TfrmMapEd;
@@ -22,6 +24,7 @@ public:
     ~MainWindow() override;
 
     TfrmMapEd& form() const { return *form_; }
+    MapPanel& mapPanel() const { return *mapPanel_; }
     MapDocument& document() const { return *document_; }
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
@@ -36,10 +39,13 @@ private:
     void refreshFileName();
     void fitClientHeight(int formHeight);
     void showShortcuts();
+    void exportPicture();
 
     UserDialogs& dialogs_;
     MapDocument* document_;
     TfrmMapEd* form_;
+    MapPanel* mapPanel_;
+    QDockWidget* mapDock_;
     QLabel* hexLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;

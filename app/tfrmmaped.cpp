@@ -344,6 +344,7 @@ void TfrmMapEd::showLayer(int layer) {
     }
     layerGrids_[static_cast<std::size_t>(layer)]->setVisible(true);
     ui_->edtLevel->setText(QString::number(layer));
+    emit layerShown(layer);
 }
 
 // Names the terrain of the cell about to be selected, on the terrain layer only. A
@@ -392,6 +393,17 @@ void TfrmMapEd::clearCells(int layer, const QModelIndexList& cells) {
                              ? tr("Delete in hex %1,%2").arg(cells.front().column()).arg(cells.front().row())
                              : tr("Delete %Ln cells", nullptr, static_cast<int>(cells.size()));
     document_.editCells(text, edits);
+}
+
+void TfrmMapEd::selectHex(int column, int row) {
+    LayerView* view = layerGrids_[static_cast<std::size_t>(currentLayer_)];
+    const QModelIndex cell = view->model()->index(row, column);
+    if (!cell.isValid()) {
+        return;
+    }
+    view->setCurrentIndex(cell);
+    const QRect rect = view->visualRect(cell).translated(view->pos());
+    ui_->mapScroller->ensureVisible(rect.center().x(), rect.center().y(), rect.width(), rect.height());
 }
 
 const amp::MapHeader& TfrmMapEd::MapHeader() const { return document_.header(); }

@@ -73,6 +73,10 @@ public:
     bool linesShown() const;
     void setLinesShown(bool shown);
 
+    // Makes a hex the current cell of the view on show and scrolls it into view,
+    // as a click on it would.
+    void selectHex(int column, int row);
+
     // True when nothing unwritten would be lost, or the user has it written first
     // (and the write succeeded) or agrees to lose it.
     bool mayDiscardEdits();
@@ -84,6 +88,8 @@ signals:
     // adds its menu bar and status line.
     void clientHeightChanged(int height);
     void linesShownChanged(bool shown);
+    // Another layer is on show.
+    void layerShown(int layer);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

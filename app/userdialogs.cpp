@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QInputDialog>
 #include <QSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -52,6 +53,16 @@ void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QS
 
 void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
+}
+
+bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
+                              int maximum) {
+    bool accepted = false;
+    const int chosen = QInputDialog::getInt(parent, title, label, value, minimum, maximum, 1, &accepted);
+    if (accepted) {
+        value = chosen;
+    }
+    return accepted;
 }
 
 bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {

@@ -31,6 +31,10 @@ public:
                             const QString& detail = {}) = 0;
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // Asks for a whole number between the bounds, starting from `value`; false
+    // when the user cancels.
+    virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
+                           int maximum) = 0;
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
     // values given; false when the user cancels.
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
@@ -48,6 +52,8 @@ public:
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
+    bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
+                   int maximum) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
 };

@@ -58,6 +58,7 @@ public:
         qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
     }
     void showMessage(QWidget*, const QString&) override {}
+    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;

@@ -22,6 +22,7 @@ public:
         std::fprintf(stderr, "[%s] %s %s\n", qPrintable(caption), qPrintable(text), qPrintable(detail));
     }
     void showMessage(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override { return UnwrittenChoice::Discard; }
 };

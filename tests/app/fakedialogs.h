@@ -38,6 +38,14 @@ public:
         boxes.append({caption, text, detail});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
+    QList<int> numbers; // taken from the front; cancels when none is scripted
+    bool askNumber(QWidget*, const QString&, const QString&, int& value, int, int) override {
+        if (numbers.isEmpty()) {
+            return false;
+        }
+        value = numbers.takeFirst();
+        return true;
+    }
     QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
     bool askMapSize(QWidget*, int& columns, int& rows) override {
         if (mapSizes.isEmpty()) {

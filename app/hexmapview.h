@@ -1,0 +1,107 @@
+// The picture of the map as coloured hexes: one layer of the document, zoomable
+// around the cursor, panned with the middle button or Space and the left button.
+// A click selects a hex, the arrow keys move the selection, and in paint mode a
+// drag with the left button paints the brush onto the hexes it crosses: one undo
+// step a stroke. The picture is drawn pixel by pixel from the hex under each
+// pixel, only where the widget needs it; an edit redraws the hexes it changed.
+#pragma once
+
+#include "hexgeometry.h"
+#include "layermodel.h"
+#include "palettes.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <map>
+#include <optional>
+
+class MapDocument;
+
+class HexMapView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HexMapView(MapDocument& document, QWidget* parent = nullptr);
+
+    int layer() const { return layer_; }
+    void setLayer(int layer);
+    bool evenColumnsLower() const { return evenLower_; }
+    void setEvenColumnsLower(bool lower);
+    palettes::Ramp ramp() const { return ramp_; }
+    void setRamp(palettes::Ramp ramp);
+
+    // The size of a hex on screen (centre to corner, in pixels).
+    double hexSize() const { return size_; }
+    // Zooms so that the map point under `anchor` (widget pixels) stays there.
+    void zoomAt(double size, QPointF anchor);
+    // Shows the whole map, centred.
+    void fitMap();
+    HexGeometry geometryNow() const;
+    // Where map pixel (0, 0) lies in the widget.
+    QPointF origin() const { return origin_; }
+
+    std::optional<HexCell> selectedHex() const { return selected_; }
+    void setSelectedHex(int column, int row);
+
+    // Paint mode: a left drag paints `brushText` on 1 hex or 7 (a hex and its
+    // neighbours).
+    bool isPainting() const { return painting_; }
+    void setPainting(bool painting) { painting_ = painting; }
+    void setBrushText(const QString& text) { brushText_ = text; }
+    const QString& brushText() const { return brushText_; }
+    void setBrushSize(int hexes) { brushSize_ = hexes; }
+
+    // The whole map of the layer on show, with hexes of `size` pixels.
+    QImage renderMap(double size) const;
+
+    // Sizes a hex may take on screen, and the one from which numbers are shown
+    // (hexes about 28 pixels across).
+    static constexpr double MinimumSize = 0.5;
+    static constexpr double MaximumSize = 80;
+    static constexpr double NumbersFrom = 14;
+    static constexpr double OutlinesFrom = 6;
+
+signals:
+    // A hex was chosen in the picture (a click or an arrow key).
+    void hexChosen(int column, int row);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    QRgb colourOf(int column, int row) const;
+    // Fills `image` with the hexes under its pixels; its pixel (0, 0) is map
+    // pixel `mapOrigin`. Then outlines, numbers and the selection on top.
+    void draw(QImage& image, QPointF mapOrigin, const HexGeometry& geometry, bool decorate) const;
+    void cellsChanged(const QModelIndex& from, const QModelIndex& to);
+    void paintStroke(QPointF at);
+    void finishStroke();
+    void choose(HexCell cell);
+    QRect widgetRect(const QRectF& mapRect) const;
+
+    MapDocument& document_;
+    int layer_ = 0;
+    bool evenLower_ = false;
+    palettes::Ramp ramp_ = palettes::Ramp::Viridis;
+    double size_ = 8;
+    QPointF origin_{0, 0};
+    bool fitted_ = false; // fit the map again at the first showing and each new map
+    std::optional<HexCell> selected_;
+    bool painting_ = false;
+    QString brushText_ = QStringLiteral("0");
+    int brushSize_ = 1;
+    // The stroke in progress: the cells it changed, with what they held before.
+    std::map<std::size_t, LayerModel::Stored> stroke_;
+    bool stroking_ = false;
+    bool spaceHeld_ = false;
+    std::optional<QPointF> panFrom_;
+    QImage canvas_; // reused between paints
+};

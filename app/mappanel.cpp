@@ -1,0 +1,119 @@
+#include "mappanel.h"
+#include "hexmapview.h"
+#include "mapdocument.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <array>
+
+MapPanel::MapPanel(MapDocument& document, QWidget* parent)
+    : QWidget(parent), document_(document), view_(new HexMapView(document, this)), paintButton_(new QToolButton(this)),
+      brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)), legends_(new QStackedWidget(this)),
+      terrainLegend_(new QListWidget(this)), rampBar_(new QLabel(this)), recount_(new QTimer(this)) {
+    paintButton_->setText(tr("Paint"));
+    paintButton_->setCheckable(true);
+    paintButton_->setToolTip(tr("Drag with the left button to paint the brush value"));
+    brushSize_->addItems({tr("1 hex"), tr("7 hexes")});
+    brushSize_->setToolTip(tr("Brush size: a hex, or a hex and its six neighbours"));
+    brushValue_->setRange(0, 255);
+    brushValue_->setToolTip(tr("Brush value"));
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(paintButton_);
+    tools->addWidget(brushSize_);
+    tools->addWidget(new QLabel(tr("Value"), this));
+    tools->addWidget(brushValue_);
+    tools->addStretch(1);
+
+    terrainLegend_->setToolTip(tr("Pick a terrain to paint with"));
+    rampBar_->setMinimumHeight(24);
+    legends_->addWidget(terrainLegend_);
+    legends_->addWidget(rampBar_);
+    legends_->setMaximumHeight(150);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addLayout(tools);
+    layout->addWidget(view_, 1);
+    layout->addWidget(legends_);
+
+    connect(paintButton_, &QToolButton::toggled, view_, &HexMapView::setPainting);
+    connect(brushSize_, &QComboBox::currentIndexChanged, this, [this](int index) { view_->setBrushSize(index ? 7 : 1); });
+    connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
+    connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < palettes::TerrainCount) {
+            brushValue_->setValue(row);
+        }
+    });
+    // Counting waits for a quiet moment: a stroke or a fill changes many cells.
+    recount_->setSingleShot(true);
+    recount_->setInterval(150);
+    connect(recount_, &QTimer::timeout, this, &MapPanel::refreshLegend);
+    const auto later = [this] { recount_->start(); };
+    connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::dataChanged, this, later);
+    connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::modelReset, this, &MapPanel::refreshLegend);
+    refreshLegend();
+    refreshBrush();
+    setLayer(0);
+}
+
+void MapPanel::setLayer(int layer) {
+    view_->setLayer(layer);
+    legends_->setCurrentIndex(layer == amp::TerrainLayer ? 0 : 1);
+}
+
+void MapPanel::setColourBlind(bool cividis) {
+    view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
+    refreshLegend();
+}
+
+void MapPanel::refreshBrush() { view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value()))); }
+
+void MapPanel::refreshLegend() {
+    const LayerModel* terrain = document_.layer(amp::TerrainLayer);
+    std::array<int, palettes::TerrainCount + 1> counts{};
+    for (int column = 0; column < terrain->columns(); ++column) {
+        for (int row = 0; row < terrain->rows(); ++row) {
+            const int value = terrain->cellValue(column, row);
+            ++counts[static_cast<std::size_t>(value >= 0 && value < palettes::TerrainCount ? value : palettes::TerrainCount)];
+        }
+    }
+    const bool fresh = terrainLegend_->count() == 0;
+    for (int value = 0; value <= palettes::TerrainCount; ++value) {
+        const bool unknown = value == palettes::TerrainCount;
+        const std::string_view name = unknown ? std::string_view("unknown (19-255)") : amp::terrainName(value);
+        const QString text = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())) +
+                             QStringLiteral("  ") + QString::number(counts[static_cast<std::size_t>(value)]);
+        if (fresh) {
+            QPixmap swatch(14, 14);
+            swatch.fill(QColor(palettes::terrain(value)));
+            auto* item = new QListWidgetItem(QIcon(swatch), text, terrainLegend_);
+            if (unknown) {
+                item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
+            }
+        } else {
+            terrainLegend_->item(value)->setText(text);
+        }
+    }
+    // The bar: 0 on the left, 255 on the right.
+    QImage bar(256, 1, QImage::Format_RGB32);
+    for (int v = 0; v < 256; ++v) {
+        bar.setPixel(v, 0, palettes::ramp(view_->ramp(), static_cast<std::uint8_t>(v)));
+    }
+    QPixmap shown(QSize(256, 24));
+    shown.fill(palette().color(QPalette::Window));
+    QPainter painter(&shown);
+    painter.drawImage(QRect(0, 0, 256, 12), bar);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRect(0, 12, 256, 12), Qt::AlignLeft, QStringLiteral("0"));
+    painter.drawText(QRect(0, 12, 256, 12), Qt::AlignRight, QStringLiteral("255"));
+    rampBar_->setPixmap(shown);
+}

@@ -1,0 +1,42 @@
+// The "Map" dock: the hex picture with its tools (select or paint, brush size,
+// brush value) and a legend: each terrain's colour, name and count on the terrain
+// layer, a colour bar on the others. Picking a terrain in the legend makes it the
+// brush.
+#pragma once
+
+#include <QWidget>
+
+class HexMapView;
+class MapDocument;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QSpinBox;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+
+class MapPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MapPanel(MapDocument& document, QWidget* parent = nullptr);
+
+    HexMapView* view() const { return view_; }
+    void setLayer(int layer);
+    void setColourBlind(bool cividis);
+
+private:
+    void refreshLegend();
+    void refreshBrush();
+
+    MapDocument& document_;
+    HexMapView* view_;
+    QToolButton* paintButton_;
+    QComboBox* brushSize_;
+    QSpinBox* brushValue_;
+    QStackedWidget* legends_;
+    QListWidget* terrainLegend_;
+    QLabel* rampBar_;
+    QTimer* recount_;
+};

@@ -1,0 +1,92 @@
+#include "hexgeometry.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr double Sqrt3 = 1.7320508075688772;
+
+} // namespace
+
+HexGeometry::HexGeometry(int columns, int rows, double size, bool evenColumnsLower)
+    : columns_(columns), rows_(rows), size_(size), halfHeight_(size * Sqrt3 / 2), evenLower_(evenColumnsLower) {}
+
+// Columns are 1.5 sizes apart, rows a hex height (2 half heights); the first
+// centre lies a size in from the left and a half height down from the top.
+QPointF HexGeometry::centre(int column, int row) const {
+    return {size_ + 1.5 * size_ * column, halfHeight_ + 2 * halfHeight_ * row + rowOffset(column)};
+}
+
+std::array<QPointF, 6> HexGeometry::corners(int column, int row) const {
+    const QPointF c = centre(column, row);
+    return {QPointF(c.x() + size_, c.y()),
+            QPointF(c.x() + size_ / 2, c.y() + halfHeight_),
+            QPointF(c.x() - size_ / 2, c.y() + halfHeight_),
+            QPointF(c.x() - size_, c.y()),
+            QPointF(c.x() - size_ / 2, c.y() - halfHeight_),
+            QPointF(c.x() + size_ / 2, c.y() - halfHeight_)};
+}
+
+QRectF HexGeometry::bounds(int column, int row) const {
+    const QPointF c = centre(column, row);
+    return {c.x() - size_, c.y() - halfHeight_, 2 * size_, 2 * halfHeight_};
+}
+
+QRectF HexGeometry::mapBounds() const {
+    if (columns_ <= 0 || rows_ <= 0) {
+        return {};
+    }
+    const double width = size_ * (1.5 * columns_ + 0.5);
+    const double height = 2 * halfHeight_ * rows_ + (columns_ > 1 || evenLower_ ? halfHeight_ : 0.0);
+    return {0, 0, width, height};
+}
+
+HexCell HexGeometry::nearestHex(double x, double y) const {
+    // The point lies between the centres of two neighbouring columns; in each, the
+    // nearest centre is the nearest row. The nearer of the two wins.
+    const int left = static_cast<int>(std::floor((x - size_) / (1.5 * size_)));
+    HexCell best{};
+    double bestDistance = INFINITY;
+    for (int column = left; column <= left + 1; ++column) {
+        const int row = static_cast<int>(std::lround((y - halfHeight_ - rowOffset(column)) / (2 * halfHeight_)));
+        const double dx = x - (size_ + 1.5 * size_ * column);
+        const double dy = y - (halfHeight_ + 2 * halfHeight_ * row + rowOffset(column));
+        const double distance = dx * dx + dy * dy;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = {column, row};
+        }
+    }
+    return best;
+}
+
+std::optional<HexCell> HexGeometry::hexAt(QPointF point) const {
+    const HexCell nearest = nearestHex(point.x(), point.y());
+    if (!contains(nearest.column, nearest.row)) {
+        return std::nullopt;
+    }
+    // Beyond the map's outer edges the nearest centre is a border hex that does
+    // not hold the point.
+    const QPointF c = centre(nearest.column, nearest.row);
+    const double dx = std::abs(point.x() - c.x()), dy = std::abs(point.y() - c.y());
+    const double slack = 1e-9 * size_;
+    if (dy > halfHeight_ + slack || Sqrt3 * dx + dy > 2 * halfHeight_ + slack) {
+        return std::nullopt;
+    }
+    return nearest;
+}
+
+std::vector<HexCell> HexGeometry::neighbours(int column, int row) const {
+    // A lowered column's side neighbours are its own row and the one below;
+    // a raised column's are the row above and its own.
+    const int up = isLowered(column) ? 0 : -1;
+    const HexCell around[6] = {{column, row - 1},          {column + 1, row + up}, {column + 1, row + up + 1},
+                               {column, row + 1},          {column - 1, row + up + 1}, {column - 1, row + up}};
+    std::vector<HexCell> inside;
+    for (const HexCell& cell : around) {
+        if (contains(cell.column, cell.row)) {
+            inside.push_back(cell);
+        }
+    }
+    return inside;
+}

@@ -1,0 +1,59 @@
+// The geometry of the map as flat-topped hexes: columns left to right, rows top
+// to bottom, every other column half a hex lower (odd columns by default, the
+// "odd-q" layout; even columns when asked). Pure maths in map pixels, where a
+// hex's size is the distance from its centre to a corner: centres, corners, the
+// hex under a point, and the six neighbours inside the map.
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+struct HexCell {
+    int column = 0;
+    int row = 0;
+    friend bool operator==(const HexCell&, const HexCell&) = default;
+};
+
+class HexGeometry {
+public:
+    HexGeometry(int columns, int rows, double size, bool evenColumnsLower = false);
+
+    int columns() const { return columns_; }
+    int rows() const { return rows_; }
+    double size() const { return size_; }
+    bool evenColumnsLower() const { return evenLower_; }
+    bool contains(int column, int row) const { return column >= 0 && row >= 0 && column < columns_ && row < rows_; }
+
+    // Whether a column sits half a hex lower than its neighbours.
+    bool isLowered(int column) const { return (column % 2 == 1) != evenLower_; }
+    QPointF centre(int column, int row) const;
+    // The six corners, clockwise from the right-hand one.
+    std::array<QPointF, 6> corners(int column, int row) const;
+    // The rectangle that holds the hex.
+    QRectF bounds(int column, int row) const;
+    // The whole map's width and height.
+    QRectF mapBounds() const;
+
+    // The hex whose area holds the point: the nearest centre, so edges and corners
+    // go to one hex each; nothing outside the map's hexes.
+    std::optional<HexCell> hexAt(QPointF point) const;
+    // The nearest centre without the map's bounds: the hex a pixel belongs to.
+    HexCell nearestHex(double x, double y) const;
+
+    // The neighbours inside the map, in the order up, up-right, down-right, down,
+    // down-left, up-left.
+    std::vector<HexCell> neighbours(int column, int row) const;
+
+private:
+    double rowOffset(int column) const { return isLowered(column) ? halfHeight_ : 0.0; }
+
+    int columns_;
+    int rows_;
+    double size_;
+    double halfHeight_; // half the height of a hex: size * sqrt(3) / 2
+    bool evenLower_;
+};

@@ -1,0 +1,137 @@
+// The map picture: its pixels, a click that selects the cell in the form, a
+// stroke that is one undo step, zoom and export.
+#include "hexmapview.h"
+#include "mappanel.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QUndoStack>
+#include <QWheelEvent>
+
+#include <cmath>
+
+class PictureTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void hexesShowTheirColoursOddColumnsLower();
+    void aClickSelectsTheCellInTheForm();
+    void aStrokeIsOneUndoStep();
+    void zoomFitAndExport();
+
+private:
+    // A 6 x 4 map whose terrain is Forest (3) but for [1][0], Ocean (6).
+    static HexMapView* openForest(WindowFixture& f) {
+        amp::MapImage map = amp::makeMap(amp::MapHeader{}, 6, 4);
+        for (auto& record : map.records) {
+            record[0] = 3;
+        }
+        map.records[amp::recordOfCell(1, 0, 4)][0] = 6;
+        f.open();
+        f.readMap(f.write("forest.amp", amp::encodeMap(map)));
+        HexMapView* view = f.main->mapPanel().view();
+        view->resize(400, 300);
+        view->fitMap();
+        return view;
+    }
+    static QAction* action(WindowFixture& f) {
+        for (QAction* found : f.main->findChildren<QAction*>()) {
+            if (found->text().remove('&').startsWith("Export Picture")) {
+                return found;
+            }
+        }
+        qFatal("no Export Picture");
+    }
+    static QPoint onScreen(HexMapView* view, int column, int row) {
+        return (view->geometryNow().centre(column, row) + view->origin()).toPoint();
+    }
+    // A point of a hex's own colour: right of its number, inside its outline.
+    static QPoint inFill(HexMapView* view, int column, int row) {
+        return onScreen(view, column, row) + QPoint(qRound(view->hexSize() * 0.6), 0);
+    }
+};
+
+void PictureTest::hexesShowTheirColoursOddColumnsLower() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    const QImage image = view->grab().toImage();
+    QVERIFY(view->hexSize() >= HexMapView::NumbersFrom); // numbers on, and still the colours around them
+    QCOMPARE(image.pixel(inFill(view, 0, 0)), QRgb(0xFF2E7D32)); // Forest
+    QCOMPARE(image.pixel(inFill(view, 1, 0)), QRgb(0xFF1F4E9A)); // Ocean
+    QCOMPARE(image.pixel(inFill(view, 5, 3)), QRgb(0xFF2E7D32));
+    // Just below the top edge of column 0, column 1 has not begun: it sits half
+    // a hex lower.
+    const HexGeometry geometry = view->geometryNow();
+    const int top = qRound(geometry.bounds(0, 0).top() + view->origin().y()) + 2;
+    const QColor background = view->palette().color(QPalette::Window);
+    QCOMPARE(image.pixelColor(onScreen(view, 0, 0).x(), top), QColor(0x2E, 0x7D, 0x32));
+    QCOMPARE(image.pixelColor(onScreen(view, 1, 0).x(), top), background);
+    // Another layer shows the ramp: value 0 is viridis's first colour.
+    f.click("btnPlus");
+    QCOMPARE(view->layer(), 1);
+    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 2)), QRgb(0xFF440154));
+}
+
+void PictureTest::aClickSelectsTheCellInTheForm() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 1, 0));
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(0, 1));
+    QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("Ocean"));
+    QVERIFY(f.main->hexStatus().startsWith("hex 1,0 · Ocean"));
+    // Arrow keys in the picture move on; a cell chosen in the form shows there.
+    QTest::keyClick(view, Qt::Key_Down);
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(1, 1));
+    f.clickCell(f.view(0), 4, 2);
+    QCOMPARE(view->selectedHex(), std::optional(HexCell{4, 2}));
+}
+
+void PictureTest::aStrokeIsOneUndoStep() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    view->setPainting(true);
+    view->setBrushSize(7);
+    view->setBrushText(QStringLiteral("13"));
+    QTest::mousePress(view, Qt::LeftButton, {}, onScreen(view, 2, 1));
+    QTest::mouseMove(view, onScreen(view, 3, 1));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 3, 1));
+    // [2][1] and [3][1] with their neighbours: columns 1-4 around rows 0-2.
+    const QList<QPoint> painted = {{2, 0}, {2, 1}, {2, 2}, {1, 0}, {1, 1}, {3, 1}, {3, 0}, {3, 2}, {4, 1}, {4, 2}};
+    for (int column = 0; column < 6; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            const bool inside = painted.contains(QPoint(column, row));
+            const QString before = column == 1 && row == 0 ? "6" : "3";
+            QCOMPARE(f.model(0)->cellText(column, row), inside ? QStringLiteral("13") : before);
+        }
+    }
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Paint 10 hexes"));
+    f.document().undoStack()->undo();
+    QCOMPARE(f.model(0)->cellText(1, 0), QStringLiteral("6"));
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("3"));
+    QVERIFY(!f.main->isWindowModified());
+}
+
+void PictureTest::zoomFitAndExport() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    const double fitted = view->hexSize();
+    const QPoint at = onScreen(view, 3, 2);
+    QWheelEvent wheel(at, view->mapToGlobal(at), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view, &wheel);
+    QVERIFY(view->hexSize() > fitted * 1.5);
+    QCOMPARE(view->geometryNow().hexAt(QPointF(at) - view->origin()), std::optional(HexCell{3, 2})); // stays put
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_0));
+    QCOMPARE(view->hexSize(), fitted);
+
+    const QString png = f.dir.filePath("map.png");
+    f.dialogs.numbers = {10};
+    f.dialogs.saveAnswers = {png};
+    action(f)->trigger();
+    const QImage exported(png);
+    QCOMPARE(exported.size(), QSize(95, qCeil(10 * std::sqrt(3.0) * 4.5)));
+    QCOMPARE(exported.pixel(31, qRound(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A)); // [1][0], Ocean
+}
+
+QTEST_MAIN(PictureTest)
+#include "tst_picture.moc"
