@@ -10,7 +10,9 @@
 #include "mapfileio.h"
 #include "mapimage.h"
 #include "ratioreporter.h"
+#include "hexmapview.h"
 #include "mainwindow.h"
+#include "mappanel.h"
 #include "mapdocument.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
@@ -312,6 +314,38 @@ void TypeIntoCell(benchmark::State& state) {
     typingAllocations = double(count) / double(typed);
 }
 
+// The picture of the largest map fitted into 800 x 800: a whole repaint, and the
+// repaint that one edited cell causes.
+struct PictureOfLargest : LayerStep {
+    HexMapView* view = window.mapPanel().view();
+    PictureOfLargest() {
+        window.show();
+        view->resize(800, 800);
+        view->fitMap();
+        QCoreApplication::processEvents();
+    }
+};
+double pictureBytes = 0;
+
+void PictureFullRepaint(benchmark::State& state) {
+    PictureOfLargest picture;
+    for (auto _ : state) {
+        picture.view->repaint();
+    }
+    // The picture keeps one image of the area it repaints, whatever the zoom.
+    pictureBytes = 800.0 * 800.0 * 4;
+}
+
+void PictureOneCell(benchmark::State& state) {
+    PictureOfLargest picture;
+    MapDocument& document = picture.window.document();
+    int typed = 0;
+    for (auto _ : state) {
+        document.typeIntoCell(0, 127, 127, LayerModel::canonicalText(static_cast<std::uint8_t>(typed++ % 2 + 3)));
+        QCoreApplication::processEvents(); // the repaint of what changed
+    }
+}
+
 void PlainSaveFile(benchmark::State& state) {
     const QString out = scratch().filePath(QStringLiteral("plain.amp"));
     const auto& bytes = mixedFile();
@@ -338,6 +372,8 @@ WINDOW_BENCH(ScrollOurs);
 WINDOW_BENCH(UndoFullLayer);
 WINDOW_BENCH(RedoFullLayer);
 BENCHMARK(TypeIntoCell)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+WINDOW_BENCH(PictureFullRepaint);
+WINDOW_BENCH(PictureOneCell);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
@@ -359,6 +395,10 @@ int main(int argc, char** argv) {
     std::printf("  undo of a whole-layer step %.2f ms, redo %.2f ms (goal <= 5 ms each), %.2f bytes a cell (goal <= 3)\n",
                 reporter.nanoseconds("UndoFullLayer") / 1e6, reporter.nanoseconds("RedoFullLayer") / 1e6,
                 stepBytesPerCell);
+    std::printf("  picture of the largest map in 800 x 800: full repaint %.2f ms (goal <= 16 ms), after one edit "
+                "%.3f ms (goal <= 2 ms), its image %.1f MiB (goal <= 16 MiB)\n",
+                reporter.nanoseconds("PictureFullRepaint") / 1e6, reporter.nanoseconds("PictureOneCell") / 1e6,
+                pictureBytes / (1 << 20));
     std::printf("  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
                 typingAllocations);
     return 0;
