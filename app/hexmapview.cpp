@@ -40,6 +40,16 @@ void HexMapView::setLayer(int layer) {
     }
 }
 
+void HexMapView::setTool(Tool tool) {
+    finishStroke();
+    tool_ = tool;
+}
+
+void HexMapView::setSelectionMask(std::vector<bool> mask) {
+    selectionMask_ = std::move(mask);
+    update();
+}
+
 void HexMapView::setEvenColumnsLower(bool lower) {
     evenLower_ = lower;
     update();
@@ -110,6 +120,12 @@ void HexMapView::draw(QImage& image, QPointF mapOrigin, const HexGeometry& geome
             if (cell != last) {
                 last = cell;
                 lastColour = geometry.contains(cell.column, cell.row) ? colourOf(cell.column, cell.row) : background;
+                if (!selectionMask_.empty() && geometry.contains(cell.column, cell.row) &&
+                    selectionMask_[static_cast<std::size_t>(cell.column * geometry.rows() + cell.row)]) {
+                    // Selected: halfway to the selection blue.
+                    lastColour = qRgb((qRed(lastColour) + 0x33) / 2, (qGreen(lastColour) + 0x99) / 2,
+                                      (qBlue(lastColour) + 0xFF) / 2);
+                }
             }
             line[x] = lastColour;
         }
@@ -225,10 +241,18 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    if (painting_) {
+    const auto cell = geometryNow().hexAt(event->position() - origin_);
+    if (tool_ == Tool::Paint) {
         stroking_ = true;
         paintStroke(event->position());
-    } else if (const auto cell = geometryNow().hexAt(event->position() - origin_)) {
+    } else if (!cell) {
+        return;
+    } else if (tool_ == Tool::Fill) {
+        emit floodRequested(cell->column, cell->row);
+    } else if (event->modifiers() & Qt::ShiftModifier) {
+        rectangleFrom_ = cell;
+        emit rectangleChosen(cell->column, cell->row, cell->column, cell->row);
+    } else {
         choose(*cell);
     }
 }
@@ -241,6 +265,10 @@ void HexMapView::mouseMoveEvent(QMouseEvent* event) {
         update();
     } else if (stroking_) {
         paintStroke(event->position());
+    } else if (rectangleFrom_) {
+        if (const auto cell = geometryNow().hexAt(event->position() - origin_)) {
+            emit rectangleChosen(rectangleFrom_->column, rectangleFrom_->row, cell->column, cell->row);
+        }
     }
 }
 
@@ -249,6 +277,8 @@ void HexMapView::mouseReleaseEvent(QMouseEvent* event) {
         panFrom_.reset();
     } else if (stroking_ && event->button() == Qt::LeftButton) {
         finishStroke();
+    } else if (event->button() == Qt::LeftButton) {
+        rectangleFrom_.reset();
     }
 }
 

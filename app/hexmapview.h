@@ -15,6 +15,7 @@
 
 #include <map>
 #include <optional>
+#include <vector>
 
 class MapDocument;
 
@@ -44,13 +45,19 @@ public:
     std::optional<HexCell> selectedHex() const { return selected_; }
     void setSelectedHex(int column, int row);
 
-    // Paint mode: a left drag paints `brushText` on 1 hex or 7 (a hex and its
-    // neighbours).
-    bool isPainting() const { return painting_; }
-    void setPainting(bool painting) { painting_ = painting; }
+    // What the left button does: select (Shift+drag: a rectangle), paint
+    // `brushText` on 1 hex or 7 (a hex and its neighbours), or flood fill.
+    enum class Tool { Select, Paint, Fill };
+    Tool tool() const { return tool_; }
+    void setTool(Tool tool);
+    void setPainting(bool painting) { setTool(painting ? Tool::Paint : Tool::Select); }
     void setBrushText(const QString& text) { brushText_ = text; }
     const QString& brushText() const { return brushText_; }
     void setBrushSize(int hexes) { brushSize_ = hexes; }
+
+    // The cells of the form's selection on this layer, in the cell rule's order
+    // (empty: none), drawn lighter.
+    void setSelectionMask(std::vector<bool> mask);
 
     // The whole map of the layer on show, with hexes of `size` pixels.
     QImage renderMap(double size) const;
@@ -65,6 +72,10 @@ public:
 signals:
     // A hex was chosen in the picture (a click or an arrow key).
     void hexChosen(int column, int row);
+    // Shift+drag: the rectangle between two hexes.
+    void rectangleChosen(int column1, int row1, int column2, int row2);
+    // A click with the fill tool.
+    void floodRequested(int column, int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -95,7 +106,9 @@ private:
     QPointF origin_{0, 0};
     bool fitted_ = false; // fit the map again at the first showing and each new map
     std::optional<HexCell> selected_;
-    bool painting_ = false;
+    Tool tool_ = Tool::Select;
+    std::vector<bool> selectionMask_;
+    std::optional<HexCell> rectangleFrom_;
     QString brushText_ = QStringLiteral("0");
     int brushSize_ = 1;
     // The stroke in progress: the cells it changed, with what they held before.

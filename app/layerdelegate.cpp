@@ -105,6 +105,14 @@ bool LayerDelegate::eventFilter(QObject* object, QEvent* event) {
     if (editor && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool shift = key->modifiers() & Qt::ShiftModifier;
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & Qt::ControlModifier)) {
+            const auto* line = qobject_cast<QLineEdit*>(editor);
+            const QString text = line ? line->text() : QString();
+            emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+            emit fillRequested(text);
+            return true;
+        }
         int columns = 0;
         int rows = 0;
         switch (key->key()) {

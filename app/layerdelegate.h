@@ -45,6 +45,8 @@ public:
 
 signals:
     void moveRequested(int columns, int rows);
+    // Ctrl+Enter in the editor: its text for every selected cell, nothing committed.
+    void fillRequested(const QString& text);
 
 private:
     // The octagon, outlined and filled, on a transparent 15 x 15 image.

@@ -11,6 +11,8 @@ LayerView::LayerView(QWidget* parent)
     : QTableView(parent), delegate_(new LayerDelegate(this)) {
     setItemDelegate(delegate_);
     connect(delegate_, &LayerDelegate::moveRequested, this, &LayerView::moveCurrent);
+    connect(delegate_, &LayerDelegate::fillRequested, this,
+            [this](const QString& text) { emit fillRequested(text, chosenCells()); });
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -49,10 +51,7 @@ void LayerView::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Delete:
     case Qt::Key_Backspace: {
-        QModelIndexList cells = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
-        if (cells.isEmpty() && currentIndex().isValid()) {
-            cells.append(currentIndex());
-        }
+        const QModelIndexList cells = chosenCells();
         if (!cells.isEmpty()) {
             emit clearRequested(cells);
         }
@@ -61,6 +60,14 @@ void LayerView::keyPressEvent(QKeyEvent* event) {
     default:
         QTableView::keyPressEvent(event);
     }
+}
+
+QModelIndexList LayerView::chosenCells() const {
+    QModelIndexList cells = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+    if (cells.isEmpty() && currentIndex().isValid()) {
+        cells.append(currentIndex());
+    }
+    return cells;
 }
 
 void LayerView::moveCurrent(int columns, int rows) {

@@ -36,6 +36,9 @@ public:
     // counts before the editor is left.
     void commitPendingEdit();
 
+    // The selected cells, or the current one when none is selected.
+    QModelIndexList chosenCells() const;
+
     // The smallest and largest metrics the view accepts; values beyond are clamped.
     static constexpr int MinimumCellSize = 1;
     static constexpr int MaximumCellSize = 4096;
@@ -45,6 +48,8 @@ public:
 signals:
     // Delete or Backspace on the selection (the current cell when none is selected).
     void clearRequested(const QModelIndexList& cells);
+    // Ctrl+Enter after typing: the text for every selected cell.
+    void fillRequested(const QString& text, const QModelIndexList& cells);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,5 +1,7 @@
 #include "mainwindow.h"
+#include "bulkedits.h"
 #include "hexmapview.h"
+#include "layerview.h"
 #include "layermodel.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
@@ -54,6 +56,19 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
     connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
+    bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
+    connect(bulkEdits_, &BulkEdits::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
+    connect(mapPanel_->view(), &HexMapView::floodRequested, this, [this](int column, int row) {
+        const HexMapView* view = mapPanel_->view();
+        bulkEdits_->floodFill(column, row, view->evenColumnsLower(), view->brushText());
+    });
+    // The picture shows the form's selection of the layer on show.
+    connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);
+    for (LayerView* view : form_->LayerGrids()) {
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &MainWindow::refreshPictureSelection);
+    }
     setCentralWidget(form_);
     // The title is the form's caption, with "*" after it while edits are unwritten.
     setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
@@ -66,7 +81,13 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     }
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Children still send signals while they are torn down (a view's selection,
+    // a layer's reset); by then this window no longer listens.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->blockSignals(true);
+    }
+}
 
 void MainWindow::createMenus() {
     const auto add = [this](QMenu* menu, const QString& text, const QList<QKeySequence>& keys, auto slot) {
@@ -93,6 +114,16 @@ void MainWindow::createMenus() {
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit->addAction(undo);
     edit->addAction(redo);
+    edit->addSeparator();
+    add(edit, tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] { bulkEdits_->cut(); });
+    add(edit, tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { bulkEdits_->copy(); });
+    add(edit, tr("Copy &All Layers"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
+        [this] { bulkEdits_->copyAllLayers(); });
+    add(edit, tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste), [this] { bulkEdits_->paste(); });
+    edit->addSeparator();
+    add(edit, tr("&Fill Selection…"), {}, [this] { bulkEdits_->fillSelection(); });
+    add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
+    add(edit, tr("Select &Same Value"), {}, [this] { bulkEdits_->selectSameValue(); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)}, [this] { form_->btnMinusClick(); });
@@ -150,6 +181,8 @@ void MainWindow::exportPicture() {
     }
 }
 
+void MainWindow::refreshPictureSelection() { mapPanel_->view()->setSelectionMask(bulkEdits_->selectionMask()); }
+
 void MainWindow::showShortcuts() {
     QStringList lines;
     for (const QMenu* menu : menuBar()->findChildren<QMenu*>()) {
@@ -164,9 +197,12 @@ void MainWindow::showShortcuts() {
             }
         }
     }
-    lines << tr("In the views: arrows move; typing replaces a cell; Enter and Tab keep it and move down or "
-                "right (Shift: up or left); Esc cancels; F2 or a double-click edits in place; Delete or "
-                "Backspace sets the selected cells to 0.");
+    lines << tr("In the views: arrows move (Shift: select); typing replaces a cell; Enter and Tab keep it and "
+                "move down or right (Shift: up or left); Ctrl+Enter gives it to every selected cell; Esc cancels; "
+                "F2 or a double-click edits in place; Delete or Backspace sets the selected cells to 0; Ctrl+A "
+                "selects all.");
+    lines << tr("In the picture: the wheel zooms; the middle button or Space and the left button pan; Shift+drag "
+                "selects a rectangle; arrows move the selected hex.");
     dialogs_.showMessage(this, lines.join('\n'));
 }
 

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+class BulkEdits;
 class MapDocument;
 class MapPanel;
 class QDockWidget;
@@ -25,6 +26,7 @@ public:
 
     TfrmMapEd& form() const { return *form_; }
     MapPanel& mapPanel() const { return *mapPanel_; }
+    BulkEdits& bulkEdits() const { return *bulkEdits_; }
     MapDocument& document() const { return *document_; }
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
@@ -40,12 +42,14 @@ private:
     void fitClientHeight(int formHeight);
     void showShortcuts();
     void exportPicture();
+    void refreshPictureSelection();
 
     UserDialogs& dialogs_;
     MapDocument* document_;
     TfrmMapEd* form_;
     MapPanel* mapPanel_;
     QDockWidget* mapDock_;
+    BulkEdits* bulkEdits_ = nullptr;
     QLabel* hexLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;

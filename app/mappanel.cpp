@@ -2,6 +2,7 @@
 #include "hexmapview.h"
 #include "mapdocument.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,18 +17,28 @@
 #include <array>
 
 MapPanel::MapPanel(MapDocument& document, QWidget* parent)
-    : QWidget(parent), document_(document), view_(new HexMapView(document, this)), paintButton_(new QToolButton(this)),
+    : QWidget(parent), document_(document), view_(new HexMapView(document, this)), tools_(new QButtonGroup(this)),
       brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)), legends_(new QStackedWidget(this)),
       terrainLegend_(new QListWidget(this)), rampBar_(new QLabel(this)), recount_(new QTimer(this)) {
-    paintButton_->setText(tr("Paint"));
-    paintButton_->setCheckable(true);
-    paintButton_->setToolTip(tr("Drag with the left button to paint the brush value"));
+    auto* tools = new QHBoxLayout;
+    const std::array<std::pair<QString, QString>, 3> toolTexts = {{
+        {tr("Select"), tr("Click to select a hex; Shift+drag selects a rectangle")},
+        {tr("Paint"), tr("Drag with the left button to paint the brush value")},
+        {tr("Fill"), tr("Click to fill the connected hexes of the same value with the brush value")},
+    }};
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new QToolButton(this);
+        button->setText(toolTexts[static_cast<std::size_t>(i)].first);
+        button->setToolTip(toolTexts[static_cast<std::size_t>(i)].second);
+        button->setCheckable(true);
+        button->setChecked(i == 0);
+        tools_->addButton(button, i);
+        tools->addWidget(button);
+    }
     brushSize_->addItems({tr("1 hex"), tr("7 hexes")});
     brushSize_->setToolTip(tr("Brush size: a hex, or a hex and its six neighbours"));
     brushValue_->setRange(0, 255);
     brushValue_->setToolTip(tr("Brush value"));
-    auto* tools = new QHBoxLayout;
-    tools->addWidget(paintButton_);
     tools->addWidget(brushSize_);
     tools->addWidget(new QLabel(tr("Value"), this));
     tools->addWidget(brushValue_);
@@ -45,7 +56,7 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     layout->addWidget(view_, 1);
     layout->addWidget(legends_);
 
-    connect(paintButton_, &QToolButton::toggled, view_, &HexMapView::setPainting);
+    connect(tools_, &QButtonGroup::idClicked, this, [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
     connect(brushSize_, &QComboBox::currentIndexChanged, this, [this](int index) { view_->setBrushSize(index ? 7 : 1); });
     connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
     connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {

@@ -14,7 +14,7 @@ class QListWidget;
 class QSpinBox;
 class QStackedWidget;
 class QTimer;
-class QToolButton;
+class QButtonGroup;
 
 class MapPanel : public QWidget {
     Q_OBJECT
@@ -32,7 +32,7 @@ private:
 
     MapDocument& document_;
     HexMapView* view_;
-    QToolButton* paintButton_;
+    QButtonGroup* tools_;
     QComboBox* brushSize_;
     QSpinBox* brushValue_;
     QStackedWidget* legends_;

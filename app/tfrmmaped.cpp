@@ -8,6 +8,7 @@
 #include "userdialogs.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QItemSelectionModel>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -95,6 +96,8 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
                     });
             connect(view, &LayerView::clearRequested, this,
                     [this, i](const QModelIndexList& cells) { clearCells(i, cells); });
+            connect(view, &LayerView::fillRequested, this,
+                    [this, i](const QString& text, const QModelIndexList& cells) { fillCells(i, cells, text); });
             ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
         }
         {
@@ -382,17 +385,25 @@ bool TfrmMapEd::mayDiscardEdits() {
     return false;
 }
 
-// Delete and Backspace: every chosen cell becomes "0", in one undo step.
-void TfrmMapEd::clearCells(int layer, const QModelIndexList& cells) {
+void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name) {
     std::vector<CellEdit> edits;
     edits.reserve(static_cast<std::size_t>(cells.size()));
     for (const QModelIndex& cell : cells) {
-        edits.push_back({layer, cell.column(), cell.row(), LayerModel::canonicalText(0)});
+        edits.push_back({layer, cell.column(), cell.row(), text});
     }
-    const QString text = cells.size() == 1
+    document_.editCells(name, edits);
+}
+
+// Delete and Backspace: every chosen cell becomes "0", in one undo step.
+void TfrmMapEd::clearCells(int layer, const QModelIndexList& cells) {
+    const QString name = cells.size() == 1
                              ? tr("Delete in hex %1,%2").arg(cells.front().column()).arg(cells.front().row())
-                             : tr("Delete %Ln cells", nullptr, static_cast<int>(cells.size()));
-    document_.editCells(text, edits);
+                             : tr("Delete %1 cells").arg(QLocale(QLocale::English).toString(cells.size()));
+    setCells(layer, cells, LayerModel::canonicalText(0), name);
+}
+
+void TfrmMapEd::fillCells(int layer, const QModelIndexList& cells, const QString& text) {
+    setCells(layer, cells, text, tr("Fill %1 cells").arg(QLocale(QLocale::English).toString(cells.size())));
 }
 
 void TfrmMapEd::selectHex(int column, int row) {

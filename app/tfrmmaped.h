@@ -73,6 +73,9 @@ public:
     bool linesShown() const;
     void setLinesShown(bool shown);
 
+    // Gives every cell the text, in one undo step "Fill N cells".
+    void fillCells(int layer, const QModelIndexList& cells, const QString& text);
+
     // Makes a hex the current cell of the view on show and scrolls it into view,
     // as a click on it would.
     void selectHex(int column, int row);
@@ -103,6 +106,7 @@ private:
 
     void commitPendingEdits();
     void clearCells(int layer, const QModelIndexList& cells);
+    void setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name);
     void showLayer(int layer);
     void stepLayer(int step);
     void refreshMetricBoxes();

@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -63,6 +65,56 @@ bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QStri
         value = chosen;
     }
     return accepted;
+}
+
+bool QtUserDialogs::askReplace(QWidget* parent, ReplaceRequest& request,
+                               const std::function<int(const ReplaceRequest&)>& count) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QObject::tr("Replace"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* from = new QSpinBox(&dialog);
+    auto* to = new QSpinBox(&dialog);
+    from->setRange(0, 255);
+    to->setRange(0, 255);
+    from->setValue(request.from);
+    to->setValue(request.to);
+    QRadioButton* scopes[3] = {new QRadioButton(QObject::tr("In the selection"), &dialog),
+                               new QRadioButton(QObject::tr("In the layer on show"), &dialog),
+                               new QRadioButton(QObject::tr("In all 13 layers"), &dialog)};
+    scopes[static_cast<int>(request.scope)]->setChecked(true);
+    auto* changes = new QLabel(&dialog);
+    layout->addRow(QObject::tr("Replace:"), from);
+    layout->addRow(QObject::tr("With:"), to);
+    for (QRadioButton* scope : scopes) {
+        layout->addRow(scope);
+    }
+    layout->addRow(changes);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    const auto current = [&] {
+        ReplaceRequest now{from->value(), to->value(), ReplaceRequest::Scope::Layer};
+        for (int i = 0; i < 3; ++i) {
+            if (scopes[i]->isChecked()) {
+                now.scope = static_cast<ReplaceRequest::Scope>(i);
+            }
+        }
+        return now;
+    };
+    // How many cells will change, before the user agrees.
+    const auto recount = [&] { changes->setText(QObject::tr("%Ln cells will change", nullptr, count(current()))); };
+    QObject::connect(from, &QSpinBox::valueChanged, &dialog, recount);
+    QObject::connect(to, &QSpinBox::valueChanged, &dialog, recount);
+    for (QRadioButton* scope : scopes) {
+        QObject::connect(scope, &QRadioButton::toggled, &dialog, recount);
+    }
+    recount();
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    request = current();
+    return true;
 }
 
 bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {

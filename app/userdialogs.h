@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 struct FileDialogRequest {
@@ -11,6 +13,14 @@ struct FileDialogRequest {
     QString filter;        // "Map files (*.amp)"
     QString defaultSuffix; // added to a chosen name that has none
     QString directory;     // where the dialog starts; empty for its usual place
+};
+
+// What Edit > Replace asks for: a value, its replacement and where.
+struct ReplaceRequest {
+    enum class Scope { Selection, Layer, AllLayers };
+    int from = 0;
+    int to = 0;
+    Scope scope = Scope::Layer;
 };
 
 // What to do with changes that were not written, before they would be lost.
@@ -35,6 +45,10 @@ public:
     // when the user cancels.
     virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                            int maximum) = 0;
+    // Asks what to replace; `count` tells how many cells a request would change,
+    // shown before the user agrees. False when the user cancels.
+    virtual bool askReplace(QWidget* parent, ReplaceRequest& request,
+                            const std::function<int(const ReplaceRequest&)>& count) = 0;
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
     // values given; false when the user cancels.
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
@@ -54,6 +68,8 @@ public:
     void showMessage(QWidget* parent, const QString& text) override;
     bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                    int maximum) override;
+    bool askReplace(QWidget* parent, ReplaceRequest& request,
+                    const std::function<int(const ReplaceRequest&)>& count) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
 };

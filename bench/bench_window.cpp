@@ -61,6 +61,9 @@ public:
     }
     void showMessage(QWidget*, const QString&) override {}
     bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
+    bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
+        return false;
+    }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;

@@ -46,6 +46,15 @@ bool MapDocument::editCells(const QString& text, const std::vector<CellEdit>& ed
     return true;
 }
 
+bool MapDocument::placeBlock(const QString& text, const CellBlock& block, int left, int top, int layer) {
+    auto command = std::make_unique<SetCellsCommand>(*this, text, block, left, top, layer);
+    if (command->isEmpty()) {
+        return false;
+    }
+    undoStack_.push(command.release());
+    return true;
+}
+
 bool MapDocument::typeIntoCell(int layer, int column, int row, const QString& text) {
     return editCells(tr("Typing in hex %1,%2").arg(column).arg(row), {CellEdit{layer, column, row, text}});
 }

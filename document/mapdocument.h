@@ -43,6 +43,9 @@ public:
     // One undo step named `text` that sets the cells; nothing is pushed, and false
     // comes back, when no cell would change.
     bool editCells(const QString& text, const std::vector<CellEdit>& edits);
+    // One undo step that places a block of cells (see SetCellsCommand); false when
+    // no cell would change.
+    bool placeBlock(const QString& text, const CellBlock& block, int left, int top, int layer);
     // A text typed into one cell: the step "Typing in hex COLUMN,ROW".
     bool typeIntoCell(int layer, int column, int row, const QString& text);
 

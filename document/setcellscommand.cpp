@@ -48,44 +48,75 @@ SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, con
         if (i + 1 < keyed.size() && keyed[i + 1].layer == keyed[i].layer && keyed[i + 1].slot == keyed[i].slot) {
             continue; // a later edit of the same cell follows
         }
-        const Keyed& key = keyed[i];
-        const LayerModel* model = document.layer(key.layer);
-        const LayerModel::Stored next = LayerModel::storedFormOf(edits[key.order].text);
-        const Kind oldKind = model->kindAt(key.slot);
-        const std::uint8_t oldByte = oldKind == Kind::Canonical ? model->byteAt(key.slot) : 0;
-        const QString oldTyped = oldKind == Kind::Typed ? model->typedAt(key.slot) : QString();
-        if (oldKind == next.kind && oldByte == next.byte && oldTyped == next.typed) {
-            continue; // changes nothing
-        }
-        if (parts_.empty() || parts_.back().layer != key.layer) {
-            parts_.push_back({});
-            parts_.back().layer = key.layer;
-        }
-        LayerPart& part = parts_.back();
-        const auto slot = static_cast<std::uint32_t>(key.slot);
-        if (!part.runs.empty() && part.runs.back().first + part.runs.back().count == slot) {
-            ++part.runs.back().count;
-        } else {
-            part.runs.push_back({slot, 1});
-        }
-        const auto position = static_cast<std::uint32_t>(part.oldBytes.size());
-        part.oldBytes.push_back(oldByte);
-        part.newBytes.push_back(next.byte);
-        // Two bits for each kind, four for a cell, two cells to a byte.
-        const auto kinds = static_cast<unsigned>(oldKind) | static_cast<unsigned>(next.kind) << 2;
-        if (position % 2 == 0) {
-            part.kinds.push_back(static_cast<std::uint8_t>(kinds));
-        } else {
-            part.kinds.back() = static_cast<std::uint8_t>(part.kinds.back() | kinds << 4);
-        }
-        if (oldKind == Kind::Typed) {
-            part.oldTyped.emplace_back(position, oldTyped);
-        }
-        if (next.kind == Kind::Typed) {
-            part.newTyped.emplace_back(position, next.typed);
-        }
-        ++cellCount_;
+        append(keyed[i].layer, keyed[i].slot, LayerModel::storedFormOf(edits[keyed[i].order].text));
     }
+    finish();
+}
+
+SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, const CellBlock& block, int left,
+                                 int top, int layer)
+    : QUndoCommand(text), document_(document) {
+    for (int l = 0; l < block.layers; ++l) {
+        const int target = block.layers == 1 ? layer : l;
+        if (target < 0 || target >= amp::LayerCount) {
+            continue;
+        }
+        const LayerModel* model = document.layer(target);
+        const int columns = std::min(block.columns, model->columns() - left);
+        const int rows = std::min(block.rows, model->rows() - top);
+        for (int column = std::max(0, -left); column < columns; ++column) {
+            for (int row = std::max(0, -top); row < rows; ++row) {
+                append(target, model->slotOf(left + column, top + row),
+                       {LayerModel::Kind::Canonical, block.at(l, column, row), {}});
+            }
+        }
+    }
+    finish();
+}
+
+// Cells come layer by layer, each layer's in rising slots.
+void SetCellsCommand::append(int layer, std::size_t slot, const LayerModel::Stored& next) {
+    const LayerModel* model = document_.layer(layer);
+    const Kind oldKind = model->kindAt(slot);
+    const std::uint8_t oldByte = oldKind == Kind::Canonical ? model->byteAt(slot) : 0;
+    if (oldKind == next.kind && (oldKind == Kind::Empty || (oldKind == Kind::Canonical && oldByte == next.byte))) {
+        return; // changes nothing
+    }
+    const QString oldTyped = oldKind == Kind::Typed ? model->typedAt(slot) : QString();
+    if (oldKind == Kind::Typed && next.kind == Kind::Typed && oldTyped == next.typed) {
+        return; // changes nothing
+    }
+    if (parts_.empty() || parts_.back().layer != layer) {
+        parts_.push_back({});
+        parts_.back().layer = layer;
+    }
+    LayerPart& part = parts_.back();
+    const auto at = static_cast<std::uint32_t>(slot);
+    if (!part.runs.empty() && part.runs.back().first + part.runs.back().count == at) {
+        ++part.runs.back().count;
+    } else {
+        part.runs.push_back({at, 1});
+    }
+    const auto position = static_cast<std::uint32_t>(part.oldBytes.size());
+    part.oldBytes.push_back(oldByte);
+    part.newBytes.push_back(next.byte);
+    // Two bits for each kind, four for a cell, two cells to a byte.
+    const auto kinds = static_cast<unsigned>(oldKind) | static_cast<unsigned>(next.kind) << 2;
+    if (position % 2 == 0) {
+        part.kinds.push_back(static_cast<std::uint8_t>(kinds));
+    } else {
+        part.kinds.back() = static_cast<std::uint8_t>(part.kinds.back() | kinds << 4);
+    }
+    if (oldKind == Kind::Typed) {
+        part.oldTyped.emplace_back(position, oldTyped);
+    }
+    if (next.kind == Kind::Typed) {
+        part.newTyped.emplace_back(position, next.typed);
+    }
+    ++cellCount_;
+}
+
+void SetCellsCommand::finish() {
     for (LayerPart& part : parts_) {
         part.runs.shrink_to_fit();
         part.oldBytes.shrink_to_fit();

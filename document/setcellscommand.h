@@ -5,6 +5,7 @@
 // few typed texts beside them.
 #pragma once
 
+#include "cellblock.h"
 #include "layermodel.h"
 
 #include <QString>
@@ -30,6 +31,9 @@ public:
     // Takes the edits that change a cell; edits that leave a text as it is, or
     // name a cell outside the map, are dropped. isEmpty() says when none is left.
     SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits);
+    // The block's cells placed with its top-left at [left][top], clipped at the
+    // map's edges: all 13 layers, or the one layer `layer` for a block of one.
+    SetCellsCommand(MapDocument& document, const QString& text, const CellBlock& block, int left, int top, int layer);
 
     bool isEmpty() const { return cellCount_ == 0; }
     std::size_t cellCount() const { return cellCount_; }
@@ -54,6 +58,8 @@ private:
         std::vector<std::pair<std::uint32_t, QString>> oldTyped; // by position in the part
         std::vector<std::pair<std::uint32_t, QString>> newTyped;
     };
+    void append(int layer, std::size_t slot, const LayerModel::Stored& next);
+    void finish();
     void apply(bool forward);
 
     MapDocument& document_;

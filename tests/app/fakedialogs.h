@@ -46,6 +46,16 @@ public:
         value = numbers.takeFirst();
         return true;
     }
+    QList<ReplaceRequest> replaceAnswers; // taken from the front; cancels when none is scripted
+    QList<int> replaceCounts;              // what the dialog showed for each request
+    bool askReplace(QWidget*, ReplaceRequest& request, const std::function<int(const ReplaceRequest&)>& count) override {
+        if (replaceAnswers.isEmpty()) {
+            return false;
+        }
+        request = replaceAnswers.takeFirst();
+        replaceCounts.append(count(request));
+        return true;
+    }
     QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
     bool askMapSize(QWidget*, int& columns, int& rows) override {
         if (mapSizes.isEmpty()) {

@@ -1,0 +1,57 @@
+// The edits of many cells at once, each one undo step named for what it did:
+// copy, cut and paste (one layer as tab-separated text, or all 13 layers), fill,
+// replace, flood fill through hex neighbours, and selecting every hex of a value.
+// They work on the layer on show and its view's selection.
+#pragma once
+
+#include "cellblock.h"
+
+#include <QItemSelection>
+#include <QObject>
+
+#include <vector>
+
+class MapDocument;
+class TfrmMapEd;
+class UserDialogs;
+class QWidget;
+
+class BulkEdits : public QObject {
+    Q_OBJECT
+
+public:
+    BulkEdits(MapDocument& document, TfrmMapEd& form, UserDialogs& dialogs, QWidget* window);
+
+    void copy();
+    void copyAllLayers();
+    void cut();
+    void paste();
+    // Edit > Fill Selection: asks for the value.
+    void fillSelection();
+    void replace();
+    void selectSameValue();
+    // Gives `text` to the hexes of the same text connected to [column][row] through
+    // hex neighbours (odd or even columns lower), inside the selection when there is one.
+    void floodFill(int column, int row, bool evenColumnsLower, const QString& text);
+    // Selects the rectangle between two hexes in the view on show.
+    void selectRectangle(int column1, int row1, int column2, int row2);
+    // The selected cells of the layer on show, as a mask in the cell rule's order;
+    // empty when nothing is selected.
+    std::vector<bool> selectionMask() const;
+
+signals:
+    // A word for the status line: what a paste left out, what a replace changed.
+    void message(const QString& text);
+
+private:
+    // The selection's cells; the current cell when nothing is selected.
+    QModelIndexList chosenCells() const;
+    CellBlock takeBlock(bool allLayers) const;
+    void putOnClipboard(const CellBlock& block);
+    int countReplace(const struct ReplaceRequest& request) const;
+
+    MapDocument& document_;
+    TfrmMapEd& form_;
+    UserDialogs& dialogs_;
+    QWidget* window_;
+};
