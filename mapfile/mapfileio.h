@@ -32,7 +32,10 @@ Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit);
 // checked unbuffered, then synced and measured; only a complete file is renamed
 // over the target, so a failure at any point (a full disk included) leaves an
 // existing file byte for byte as it was and reports WriteError with the system's
-// reason. A replaced file keeps its permission bits. A symbolic link is followed:
+// reason. A replaced file keeps its permission bits. Where no temporary file can
+// be made beside an existing target (a folder the user may not write to, a full
+// file system), the target is written in place, its old bytes kept in memory and
+// put back if that write fails. A symbolic link is followed:
 // its target gets the new content and the link stays. An existing name that is
 // not a regular file, or that cannot be written, is refused as CannotOpen.
 Status writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes);

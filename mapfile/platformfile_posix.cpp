@@ -112,6 +112,68 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return 0;
 }
 
+// Writes every byte at its offset, from `offset` on.
+int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (wrote < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (wrote == 0) {
+            return EIO;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return 0;
+}
+
+// The way for a folder where no temporary file can be made: the old bytes are
+// kept in memory, the new ones written over them; if that fails, the old bytes
+// go back.
+Status writeInPlace(const QString& target, std::span<const std::uint8_t> bytes, int temporaryError) {
+    const QByteArray name = QFile::encodeName(target);
+    const FileDescriptor file(::open(name.constData(), O_RDWR | O_CLOEXEC));
+    if (file.get() < 0) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       "no temporary file can be made beside it (" + systemReason(temporaryError) +
+                           ") and it cannot be written in place (" + systemReason(errno) + ")");
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return failure(MapErrorKind::CannotOpen, target, "it cannot be written in place");
+    }
+    std::vector<std::uint8_t> old(static_cast<std::size_t>(info.st_size));
+    for (std::size_t got = 0; got < old.size();) {
+        const ssize_t n = ::pread(file.get(), old.data() + got, old.size() - got, static_cast<off_t>(got));
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return failure(MapErrorKind::ReadError, target, n < 0 ? systemReason(errno) : "it shrank while read");
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    int error = writeAllAt(file.get(), bytes, 0);
+    if (error == 0 && ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fsync(file.get()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        return Done{};
+    }
+    const std::string why = systemReason(error) + "; no temporary file could be made beside it, so it was written in place";
+    const bool restored = writeAllAt(file.get(), old, 0) == 0 && ::ftruncate(file.get(), info.st_size) == 0 &&
+                          ::fsync(file.get()) == 0;
+    return failure(MapErrorKind::WriteError, target,
+                   why + (restored ? ", and its old content was put back" : ", and putting its old content back failed too"));
+}
+
 } // namespace
 
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
@@ -156,6 +218,9 @@ Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
 
     TemporaryFile temporary(target);
     if (temporary.openError() != 0) {
+        if (replacing) {
+            return writeInPlace(target, bytes, temporary.openError());
+        }
         return failure(MapErrorKind::CannotOpen, target, systemReason(temporary.openError()));
     }
     const int fd = temporary.file().get();

@@ -14,6 +14,37 @@ MapError failure(MapErrorKind kind, const QString& path, const QString& reason) 
     return {kind, path.toStdString() + ": " + reason.toStdString()};
 }
 
+// The way for a folder where no temporary file can be made: the old bytes are
+// kept in memory, the new ones written over them; if that fails, the old bytes
+// go back.
+Status writeInPlace(const QString& target, std::span<const std::uint8_t> bytes, const QString& temporaryError) {
+    QFile file(target);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       "no temporary file can be made beside it (" + temporaryError +
+                           ") and it cannot be written in place (" + file.errorString() + ")");
+    }
+    const QByteArray old = file.readAll();
+    const auto writeWhole = [&file](const char* data, qint64 size) {
+        qint64 done = 0;
+        while (done < size) {
+            const qint64 wrote = file.write(data + done, size - done);
+            if (wrote <= 0) {
+                return false;
+            }
+            done += wrote;
+        }
+        return file.resize(size) && file.flush();
+    };
+    if (file.seek(0) && writeWhole(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))) {
+        return Done{};
+    }
+    const QString why = file.errorString() + "; no temporary file could be made beside it, so it was written in place";
+    const bool restored = file.seek(0) && writeWhole(old.constData(), old.size());
+    return failure(MapErrorKind::WriteError, target,
+                   why + (restored ? ", and its old content was put back" : ", and putting its old content back failed too"));
+}
+
 } // namespace
 
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
@@ -54,6 +85,9 @@ Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
     QSaveFile file(target); // keeps the permissions of a file it replaces
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (QFileInfo::exists(target)) {
+            return writeInPlace(target, bytes, file.errorString());
+        }
         return failure(MapErrorKind::CannotOpen, target, file.errorString());
     }
     // A short write is retried, so that a failing one reports the system's reason.

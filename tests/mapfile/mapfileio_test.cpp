@@ -145,6 +145,33 @@ TEST_P(FailingWrite, OnAFullFileSystemLeavesTheOldFile) {
     EXPECT_EQ(left, QStringList{"m.amp"});
 }
 
+// A file system with no inode to spare: no temporary file can be made beside the
+// map, so it is written in place; a write that does not fit puts the old bytes back.
+TEST(WriteInPlace, WhenNoTemporaryFileCanBeMade) {
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k,nr_inodes=2") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
+    }
+    const QString target = dir.filePath("m.amp");
+    const bool oldWritten = writeFileSafely(target, pattern(20000, 5)).ok();
+    const auto smaller = writeFileSafely(target, pattern(1047, 9));
+    const auto afterSmaller = contentOf(target);
+    const auto tooLarge = writeFileSafely(target, pattern(200000, 3)); // more than the file system holds
+    const auto afterTooLarge = contentOf(target);
+    const QStringList left = entriesOf(dir.path());
+    ::umount2(mountPoint.constData(), MNT_DETACH);
+
+    ASSERT_TRUE(oldWritten);
+    EXPECT_TRUE(smaller.ok()) << (smaller.ok() ? "" : smaller.error().message);
+    EXPECT_EQ(afterSmaller, pattern(1047, 9));
+    ASSERT_FALSE(tooLarge.ok());
+    EXPECT_EQ(tooLarge.error().kind, MapErrorKind::WriteError);
+    EXPECT_NE(tooLarge.error().message.find("old content was put back"), std::string::npos) << tooLarge.error().message;
+    EXPECT_EQ(afterTooLarge, pattern(1047, 9));
+    EXPECT_EQ(left, QStringList{"m.amp"});
+}
+
 INSTANTIATE_TEST_SUITE_P(Sizes, FailingWrite,
                          testing::Values(1047, 5000, 10000, 16383, 16384, 16385, 20000, 845332));
 
