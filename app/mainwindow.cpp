@@ -1,11 +1,13 @@
 #include "mainwindow.h"
 #include "bulkedits.h"
+#include "diskwatcher.h"
 #include "hexmapview.h"
 #include "layerview.h"
 #include "layermodel.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mappanel.h"
+#include "recoverykeeper.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -19,6 +21,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QUndoStack>
 
 namespace {
@@ -48,7 +51,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         connect(document_->layer(i), &QAbstractItemModel::dataChanged, this, &MainWindow::refreshHexStatus);
         connect(document_->layer(i), &QAbstractItemModel::modelReset, this, [this] { showHex(-1, -1); });
     }
-    form_ = new TfrmMapEd(dialogs, *document_, arguments, this);
+    // The recovery question comes before a map named on the command line.
+    form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
     connect(form_, &TfrmMapEd::hexSelected, this, &MainWindow::showHex);
     connect(form_, &TfrmMapEd::clientHeightChanged, this, &MainWindow::fitClientHeight);
     connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
@@ -76,6 +80,17 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     resize(form_->width() + MapDockWidth, form_->height() + menuBar()->sizeHint().height() +
                                               statusBar()->sizeHint().height());
     resizeDocks({mapDock_}, {MapDockWidth}, Qt::Horizontal);
+    keeper_ = new RecoveryKeeper(*document_, this);
+    auto* changedOnDisk = new QToolBar(tr("Changed on Disk"), this);
+    changedOnDisk->setObjectName(QStringLiteral("changedOnDisk"));
+    changedOnDisk->setMovable(false);
+    addToolBar(Qt::TopToolBarArea, changedOnDisk);
+    watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
+    connect(form_, &TfrmMapEd::diskContentKnown, watcher_, &DiskWatcher::noteContent);
+    connect(watcher_, &DiskWatcher::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    offerRecovery();
+    form_->openFromArguments(arguments);
+    resize(width(), form_->height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
     if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
         move(display->availableGeometry().center() - rect().center());
     }
@@ -181,6 +196,53 @@ void MainWindow::exportPicture() {
     }
 }
 
+bool MainWindow::offerRecovery() {
+    for (const QString& path : RecoveryKeeper::orphans()) {
+        const auto copy = RecoveryKeeper::readCopy(path);
+        const auto recovered = copy ? amp::decodeMap(copy->bytes) : amp::Result<amp::MapImage>(amp::MapError{});
+        if (!copy || !recovered) {
+            RecoveryKeeper::discard(path); // not a copy this program wrote whole
+            continue;
+        }
+        const QString name = copy->fileName.isEmpty() ? tr("an unnamed map") : copy->fileName;
+        switch (dialogs_.askRecover(this, name, copy->saved)) {
+        case RecoveryChoice::Later:
+            continue;
+        case RecoveryChoice::Discard:
+            RecoveryKeeper::discard(path);
+            continue;
+        case RecoveryChoice::Recover:
+            break;
+        }
+        // The file as it is on disk is the written state; the recovered changes
+        // are one undo step on top of it, so the map opens as modified.
+        const amp::MapImage& map = recovered.value();
+        amp::MapImage base = amp::makeMap(map.header, map.header.columns(), map.header.rows());
+        if (const auto disk = amp::readMapFile(copy->fileName)) {
+            if (auto decoded = amp::decodeMap(disk.value()); decoded && decoded.value().header == map.header) {
+                base = std::move(decoded).value();
+            }
+        }
+        form_->showMap(base, copy->fileName);
+        std::vector<CellEdit> edits;
+        const int rows = map.header.rows();
+        for (int layer = 0; layer < amp::LayerCount; ++layer) {
+            for (std::size_t k = 0; k < map.records.size(); ++k) {
+                edits.push_back({layer, static_cast<int>(k) / rows, static_cast<int>(k) % rows,
+                                 LayerModel::canonicalText(map.records[k][static_cast<std::size_t>(layer)])});
+            }
+        }
+        for (const auto& typed : copy->typed) {
+            edits.push_back({typed.layer, static_cast<int>(typed.slot) / rows, static_cast<int>(typed.slot) % rows, typed.text});
+        }
+        document_->editCells(tr("Recover unwritten changes"), edits);
+        RecoveryKeeper::discard(path);
+        keeper_->writeNow(); // this editor's own copy, at once
+        return true;
+    }
+    return false;
+}
+
 void MainWindow::refreshPictureSelection() { mapPanel_->view()->setSelectionMask(bulkEdits_->selectionMask()); }
 
 void MainWindow::showShortcuts() {
@@ -252,6 +314,7 @@ void MainWindow::fitClientHeight(int formHeight) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (form_->mayDiscardEdits()) {
+        keeper_->removeCopy(); // written or discarded: nothing to recover
         event->accept();
     } else {
         event->ignore();

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class BulkEdits;
+class DiskWatcher;
+class RecoveryKeeper;
 class MapDocument;
 class MapPanel;
 class QDockWidget;
@@ -27,6 +29,8 @@ public:
     TfrmMapEd& form() const { return *form_; }
     MapPanel& mapPanel() const { return *mapPanel_; }
     BulkEdits& bulkEdits() const { return *bulkEdits_; }
+    RecoveryKeeper& recoveryKeeper() const { return *keeper_; }
+    DiskWatcher& diskWatcher() const { return *watcher_; }
     MapDocument& document() const { return *document_; }
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
@@ -43,6 +47,9 @@ private:
     void showShortcuts();
     void exportPicture();
     void refreshPictureSelection();
+    // Offers the copies that editors which are gone left behind; true when one
+    // was recovered into this window.
+    bool offerRecovery();
 
     UserDialogs& dialogs_;
     MapDocument* document_;
@@ -50,6 +57,8 @@ private:
     MapPanel* mapPanel_;
     QDockWidget* mapDock_;
     BulkEdits* bulkEdits_ = nullptr;
+    RecoveryKeeper* keeper_ = nullptr;
+    DiskWatcher* watcher_ = nullptr;
     QLabel* hexLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;

@@ -118,10 +118,15 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
         cmbLayerNameChange(ui_->cmbLayerName->findText(typed, Qt::MatchFixedString));
     });
 
-    // The first argument is a file name, used exactly as given; a short one
-    // (five characters or fewer) is not.
+    openFromArguments(arguments);
+}
+
+// The first argument is a file name, used exactly as given; a short one (five
+// characters or fewer) is not. Edits already in the window are not dropped
+// without a word.
+void TfrmMapEd::openFromArguments(const QStringList& arguments) {
     const QString argument = arguments.value(1);
-    if (argument.size() > 5) {
+    if (argument.size() > 5 && mayDiscardEdits()) {
         LoadMap(argument);
     }
 }
@@ -160,6 +165,8 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
             return;
         }
         map = std::move(decoded).value();
+        emit diskContentKnown(fileName, QByteArray(reinterpret_cast<const char*>(bytes.value().data()),
+                                                   static_cast<qsizetype>(bytes.value().size())));
     } catch (...) {
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
         return;
@@ -211,9 +218,12 @@ bool TfrmMapEd::writeToCurrentFile() {
 bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
     try {
-        const auto written = amp::writeFileSafely(fileName, document_.encode());
+        const std::vector<std::uint8_t> bytes = document_.encode();
+        const auto written = amp::writeFileSafely(fileName, bytes);
         if (written) {
             document_.markWritten(fileName);
+            emit diskContentKnown(fileName, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                       static_cast<qsizetype>(bytes.size())));
             return true;
         }
         if (written.error().kind == amp::MapErrorKind::CannotOpen) {

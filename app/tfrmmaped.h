@@ -40,6 +40,8 @@ public:
     // map that can be shown replaces what the window holds, and a failure is told
     // to the user and changes nothing.
     void LoadMap(const QString& fileName);
+    // Loads the map the first argument after the program's name names, if any.
+    void openFromArguments(const QStringList& arguments);
     // Shows a map that is whole, read from `fileName` (empty for a new map).
     void showMap(const amp::MapImage& map, const QString& fileName);
     // File > New Map: asks for the shape and makes a map of zero hexes whose other
@@ -91,6 +93,8 @@ signals:
     // adds its menu bar and status line.
     void clientHeightChanged(int height);
     void linesShownChanged(bool shown);
+    // The file holds these bytes now: they were just read from it or written to it.
+    void diskContentKnown(const QString& fileName, const QByteArray& bytes);
     // Another layer is on show.
     void layerShown(int layer);
 

@@ -5,6 +5,8 @@
 #include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLocale>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QFileDialog>
@@ -115,6 +117,22 @@ bool QtUserDialogs::askReplace(QWidget* parent, ReplaceRequest& request,
     }
     request = current();
     return true;
+}
+
+RecoveryChoice QtUserDialogs::askRecover(QWidget* parent, const QString& name, const QDateTime& time) {
+    QMessageBox box(QMessageBox::Question, QObject::tr("Recover Unwritten Changes"),
+                    QObject::tr("Recover the unwritten changes to %1 from %2?")
+                        .arg(name, QLocale().toString(time.toLocalTime(), QLocale::ShortFormat)),
+                    QMessageBox::NoButton, parent);
+    QPushButton* recover = box.addButton(QObject::tr("Recover"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QObject::tr("Discard"), QMessageBox::DestructiveRole);
+    box.addButton(QObject::tr("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    box.exec();
+    if (box.clickedButton() == recover) {
+        return RecoveryChoice::Recover;
+    }
+    return box.clickedButton() == discard ? RecoveryChoice::Discard : RecoveryChoice::Later;
 }
 
 bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {

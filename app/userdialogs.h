@@ -2,6 +2,7 @@
 // one small interface, so that tests drive the real window with a scripted fake.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -14,6 +15,9 @@ struct FileDialogRequest {
     QString defaultSuffix; // added to a chosen name that has none
     QString directory;     // where the dialog starts; empty for its usual place
 };
+
+// What to do with the unwritten changes an editor left behind.
+enum class RecoveryChoice { Recover, Discard, Later };
 
 // What Edit > Replace asks for: a value, its replacement and where.
 struct ReplaceRequest {
@@ -49,6 +53,8 @@ public:
     // shown before the user agrees. False when the user cancels.
     virtual bool askReplace(QWidget* parent, ReplaceRequest& request,
                             const std::function<int(const ReplaceRequest&)>& count) = 0;
+    // "Recover Unwritten Changes": "Recover the unwritten changes to NAME from TIME?"
+    virtual RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) = 0;
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
     // values given; false when the user cancels.
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
@@ -70,6 +76,7 @@ public:
                    int maximum) override;
     bool askReplace(QWidget* parent, ReplaceRequest& request,
                     const std::function<int(const ReplaceRequest&)>& count) override;
+    RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
 };

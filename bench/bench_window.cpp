@@ -64,6 +64,7 @@ public:
     bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
         return false;
     }
+    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override { return RecoveryChoice::Later; }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;

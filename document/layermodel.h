@@ -56,6 +56,10 @@ public:
         friend bool operator==(const Stored&, const Stored&) = default;
     };
     std::size_t cellCount() const { return bytes_.size(); }
+    // The cells that hold a typed text, by slot.
+    std::vector<std::pair<std::size_t, QString>> typedCells() const {
+        return {typed_.begin(), typed_.end()};
+    }
     std::size_t slotOf(int column, int row) const { return slot(column, row); }
     Kind kindAt(std::size_t slot) const;
     std::uint8_t byteAt(std::size_t slot) const { return bytes_[slot]; }

@@ -56,6 +56,12 @@ public:
         replaceCounts.append(count(request));
         return true;
     }
+    QList<RecoveryChoice> recoveryAnswers; // taken from the front; Later when none is scripted
+    QStringList recoveryQuestions;         // the names asked about
+    RecoveryChoice askRecover(QWidget*, const QString& name, const QDateTime&) override {
+        recoveryQuestions.append(name);
+        return recoveryAnswers.isEmpty() ? RecoveryChoice::Later : recoveryAnswers.takeFirst();
+    }
     QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
     bool askMapSize(QWidget*, int& columns, int& rows) override {
         if (mapSizes.isEmpty()) {

@@ -57,6 +57,8 @@ public:
     }
 
     TfrmMapEd& open(const QStringList& arguments = {QStringLiteral("ampedit")}) {
+        // Recovery copies go to the test's own folder.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.isEmpty() ? dir.filePath(QStringLiteral("data")) : dataHome));
         main = std::make_unique<MainWindow>(dialogs, arguments);
         window = &main->form();
         main->show();
@@ -133,6 +135,7 @@ public:
     }
 
     QTemporaryDir dir;
+    QString dataHome; // where recovery copies go: a folder in `dir` unless set
     FakeDialogs dialogs;
     std::unique_ptr<MainWindow> main;
     TfrmMapEd* window = nullptr;

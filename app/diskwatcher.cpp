@@ -1,0 +1,125 @@
+#include "diskwatcher.h"
+#include "layerview.h"
+#include "mapdocument.h"
+#include "mapfileio.h"
+#include "tfrmmaped.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QLabel>
+#include <QToolBar>
+
+namespace {
+
+constexpr int DefaultDelay = 500;
+
+QByteArray hashOf(const std::vector<std::uint8_t>& bytes) {
+    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<qsizetype>(bytes.size())),
+                                    QCryptographicHash::Sha1);
+}
+
+} // namespace
+
+DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
+    : QObject(bar), document_(document), form_(form), bar_(bar), label_(new QLabel(bar)) {
+    delay_.setSingleShot(true);
+    delay_.setInterval(DefaultDelay);
+    bar_->addWidget(label_);
+    bar_->addAction(tr("Reload"), this, &DiskWatcher::reload);
+    bar_->addAction(tr("Keep Mine"), this, &DiskWatcher::keepMine);
+    bar_->hide();
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, &delay_, [this] { delay_.start(); });
+    connect(&delay_, &QTimer::timeout, this, &DiskWatcher::check);
+    connect(&document_, &MapDocument::fileNameChanged, this, &DiskWatcher::watch);
+}
+
+void DiskWatcher::noteContent(const QString& fileName, const QByteArray& bytes) {
+    if (fileName == document_.fileName() || document_.fileName().isEmpty()) {
+        known_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+        offered_.clear();
+        bar_->hide();
+    }
+    watch(fileName);
+}
+
+void DiskWatcher::watch(const QString& fileName) {
+    if (!watcher_.files().isEmpty()) {
+        watcher_.removePaths(watcher_.files());
+    }
+    if (!fileName.isEmpty() && QFileInfo::exists(fileName)) {
+        watcher_.addPath(fileName);
+    }
+}
+
+void DiskWatcher::check() {
+    const QString fileName = document_.fileName();
+    if (fileName.isEmpty()) {
+        return;
+    }
+    // An atomic replace ends the watch on the old file: watch the new one.
+    if (!watcher_.files().contains(fileName) && QFileInfo::exists(fileName)) {
+        watcher_.addPath(fileName);
+    }
+    const auto bytes = amp::readMapFile(fileName);
+    if (!bytes) {
+        return; // gone or unreadable: what the window holds stays
+    }
+    const QByteArray hash = hashOf(bytes.value());
+    if (hash == known_ || hash == offered_) {
+        return; // our own write, or a change already offered
+    }
+    const QString name = QFileInfo(fileName).fileName();
+    if (!document_.isModified()) {
+        // Read again, keeping the layer on show and the current hex.
+        LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+        const QModelIndex current = view->currentIndex();
+        form_.LoadMap(fileName);
+        if (current.isValid()) {
+            form_.selectHex(current.column(), current.row());
+        }
+        emit message(tr("%1 changed on disk and was read again").arg(name));
+        return;
+    }
+    offered_ = hash;
+    label_->setText(tr("%1 changed on disk. ").arg(name));
+    bar_->show();
+}
+
+// The disk's map replaces the cells in one undo step: undo brings the unwritten
+// changes back. A map of another shape is read anew.
+void DiskWatcher::reload() {
+    bar_->hide();
+    const QString fileName = document_.fileName();
+    const auto bytes = amp::readMapFile(fileName);
+    auto decoded = bytes ? amp::decodeMap(bytes.value()) : amp::Result<amp::MapImage>(amp::MapError{});
+    if (!decoded) {
+        return;
+    }
+    const amp::MapImage& map = decoded.value();
+    if (map.header != document_.header()) {
+        form_.LoadMap(fileName);
+        return;
+    }
+    std::vector<CellEdit> edits;
+    const int rows = map.header.rows();
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        for (int k = 0; k < map.header.hexCount(); ++k) {
+            const auto index = static_cast<std::size_t>(k);
+            edits.push_back({layer, k / rows, k % rows,
+                             index < map.records.size()
+                                 ? LayerModel::canonicalText(map.records[index][static_cast<std::size_t>(layer)])
+                                 : QString()});
+        }
+    }
+    document_.editCells(tr("Reload from disk"), edits);
+    document_.undoStack()->setClean(); // the window holds what the disk holds
+    known_ = hashOf(bytes.value());
+    offered_.clear();
+}
+
+void DiskWatcher::keepMine() {
+    bar_->hide();
+    known_ = offered_; // this change is answered
+    offered_.clear();
+}
