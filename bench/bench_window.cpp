@@ -10,6 +10,7 @@
 #include "mapfileio.h"
 #include "mapimage.h"
 #include "ratioreporter.h"
+#include "bulkedits.h"
 #include "hexmapview.h"
 #include "mainwindow.h"
 #include "mappanel.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
@@ -350,6 +352,90 @@ void PictureOneCell(benchmark::State& state) {
     }
 }
 
+// Bulk edits on the largest map with the views and the picture on screen: each
+// action, then its undo, with the repaints they cause.
+void FillWholeLayer(benchmark::State& state) {
+    PictureOfLargest picture;
+    LayerView* view = picture.window.form().LayerGrids()[0];
+    view->selectAll();
+    int round = 0;
+    for (auto _ : state) {
+        picture.window.form().fillCells(0, view->chosenCells(), LayerModel::canonicalText(static_cast<std::uint8_t>(++round % 2 + 7)));
+        QCoreApplication::processEvents();
+    }
+}
+
+void ReplaceWholeLayer(benchmark::State& state) {
+    PictureOfLargest picture;
+    MapDocument& document = picture.window.document();
+    const LayerModel* model = document.layer(0);
+    int round = 0;
+    for (auto _ : state) {
+        // What Edit > Replace does: every cell of the value, one step.
+        const int from = round % 256, to = (round + 1) % 256;
+        ++round;
+        std::vector<CellEdit> edits;
+        for (std::size_t slot = 0; slot < model->cellCount(); ++slot) {
+            if (model->byteAt(slot) == from) {
+                edits.push_back({0, static_cast<int>(slot) / 255, static_cast<int>(slot) % 255, LayerModel::canonicalText(static_cast<std::uint8_t>(to))});
+            }
+        }
+        document.editCells(QStringLiteral("replace"), edits);
+        QCoreApplication::processEvents();
+    }
+}
+
+void UndoFill(benchmark::State& state) {
+    PictureOfLargest picture;
+    LayerView* view = picture.window.form().LayerGrids()[0];
+    view->selectAll();
+    picture.window.form().fillCells(0, view->chosenCells(), LayerModel::canonicalText(7));
+    QUndoStack* stack = picture.window.document().undoStack();
+    for (auto _ : state) {
+        stack->undo();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        stack->redo();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+void CopyPasteAllLayers(benchmark::State& state) {
+    PictureOfLargest picture;
+    BulkEdits& bulk = picture.window.bulkEdits();
+    LayerView* view = picture.window.form().LayerGrids()[0];
+    int round = 0;
+    for (auto _ : state) {
+        view->selectAll();
+        bulk.copyAllLayers();
+        view->selectionModel()->clearSelection();
+        view->setCurrentIndex(view->model()->index(0, ++round % 2)); // a column over, then back
+        bulk.paste();
+        QCoreApplication::processEvents();
+    }
+}
+
+void UndoPaste(benchmark::State& state) {
+    PictureOfLargest picture;
+    BulkEdits& bulk = picture.window.bulkEdits();
+    LayerView* view = picture.window.form().LayerGrids()[0];
+    view->selectAll();
+    bulk.copyAllLayers();
+    view->selectionModel()->clearSelection();
+    view->setCurrentIndex(view->model()->index(0, 1));
+    bulk.paste();
+    QUndoStack* stack = picture.window.document().undoStack();
+    for (auto _ : state) {
+        stack->undo();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        stack->redo();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
 void PlainSaveFile(benchmark::State& state) {
     const QString out = scratch().filePath(QStringLiteral("plain.amp"));
     const auto& bytes = mixedFile();
@@ -378,6 +464,11 @@ WINDOW_BENCH(RedoFullLayer);
 BENCHMARK(TypeIntoCell)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 WINDOW_BENCH(PictureFullRepaint);
 WINDOW_BENCH(PictureOneCell);
+WINDOW_BENCH(FillWholeLayer);
+WINDOW_BENCH(ReplaceWholeLayer);
+WINDOW_BENCH(UndoFill);
+WINDOW_BENCH(CopyPasteAllLayers);
+WINDOW_BENCH(UndoPaste);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
@@ -403,6 +494,12 @@ int main(int argc, char** argv) {
                 "%.3f ms (goal <= 2 ms), its image %.1f MiB (goal <= 16 MiB)\n",
                 reporter.nanoseconds("PictureFullRepaint") / 1e6, reporter.nanoseconds("PictureOneCell") / 1e6,
                 pictureBytes / (1 << 20));
+    std::printf("  whole layer of the largest map, views and picture updated: fill %.2f ms, replace %.2f ms "
+                "(goal <= 10 ms), undo of the fill %.2f ms (goal: no slower than the fill)\n",
+                reporter.nanoseconds("FillWholeLayer") / 1e6, reporter.nanoseconds("ReplaceWholeLayer") / 1e6,
+                reporter.nanoseconds("UndoFill") / 1e6);
+    std::printf("  all 13 layers of the largest map: copy and paste %.2f ms (goal <= 50 ms), undo of the paste %.2f ms\n",
+                reporter.nanoseconds("CopyPasteAllLayers") / 1e6, reporter.nanoseconds("UndoPaste") / 1e6);
     std::printf("  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
                 typingAllocations);
     return 0;

@@ -92,27 +92,8 @@ private:
     bool renamed_ = false;
 };
 
-// Writes every byte or says why not: a short write is retried, a failing one
-// reports the system's reason.
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (wrote == 0) {
-            return EIO;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return 0;
-}
-
-// Writes every byte at its offset, from `offset` on.
+// Writes every byte at its offset, from `offset` on, or says why not: a short
+// write is retried, a failing one reports the system's reason.
 int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -225,7 +206,7 @@ Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
     }
     const int fd = temporary.file().get();
     const auto writeError = [&](int error) { return failure(MapErrorKind::WriteError, target, systemReason(error)); };
-    if (const int error = writeAll(fd, bytes)) {
+    if (const int error = writeAllAt(fd, bytes, 0)) {
         return writeError(error);
     }
     if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0) {
