@@ -396,6 +396,25 @@ bool TfrmMapEd::mayDiscardEdits() {
 }
 
 void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name) {
+    if (cells.isEmpty()) {
+        return;
+    }
+    // A whole rectangle of one number goes in as a block: no edit per cell to sort.
+    int left = cells.front().column(), right = left, top = cells.front().row(), bottom = top;
+    for (const QModelIndex& cell : cells) {
+        left = std::min(left, cell.column());
+        right = std::max(right, cell.column());
+        top = std::min(top, cell.row());
+        bottom = std::max(bottom, cell.row());
+    }
+    const LayerModel::Stored stored = LayerModel::storedFormOf(text);
+    const int columns = right - left + 1, rows = bottom - top + 1;
+    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == static_cast<qsizetype>(columns) * rows) {
+        const CellBlock block{columns, rows, 1,
+                              std::vector<std::uint8_t>(static_cast<std::size_t>(columns * rows), stored.byte)};
+        document_.placeBlock(name, block, left, top, layer);
+        return;
+    }
     std::vector<CellEdit> edits;
     edits.reserve(static_cast<std::size_t>(cells.size()));
     for (const QModelIndex& cell : cells) {
