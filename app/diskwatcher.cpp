@@ -34,12 +34,12 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
     connect(&document_, &MapDocument::fileNameChanged, this, &DiskWatcher::watch);
 }
 
+// Called as a map is read (before the document takes its name) and after a
+// write: either way the file is the document's from now on.
 void DiskWatcher::noteContent(const QString& fileName, const QByteArray& bytes) {
-    if (fileName == document_.fileName() || document_.fileName().isEmpty()) {
-        known_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
-        offered_.clear();
-        bar_->hide();
-    }
+    known_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    offered_.clear();
+    bar_->hide();
     watch(fileName);
 }
 
