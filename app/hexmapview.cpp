@@ -110,13 +110,41 @@ QRgb HexMapView::colourOf(int column, int row) const {
 void HexMapView::draw(QImage& image, QPointF mapOrigin, const HexGeometry& geometry, bool decorate) const {
     const QRgb background = palette().color(QPalette::Window).rgb();
     const int width = image.width();
+    // The hex under a pixel is the nearer of two centres: one in each of the two
+    // columns around it. What depends on x alone (the columns, their horizontal
+    // distances) is worked out once per paint, what depends on y alone (the
+    // nearest row in a raised and in a lowered column) once per line.
+    const double size = geometry.size();
+    const double half = size * 0.8660254037844386; // half a hex's height
+    std::vector<int> leftColumn(static_cast<std::size_t>(width));
+    std::vector<double> leftDx2(static_cast<std::size_t>(width)), rightDx2(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const double mx = mapOrigin.x() + x + 0.5;
+        const int left = static_cast<int>(std::floor((mx - size) / (1.5 * size)));
+        const double dx = mx - (size + 1.5 * size * left);
+        leftColumn[static_cast<std::size_t>(x)] = left;
+        leftDx2[static_cast<std::size_t>(x)] = dx * dx;
+        rightDx2[static_cast<std::size_t>(x)] = (dx - 1.5 * size) * (dx - 1.5 * size);
+    }
     HexCell last{-1, -1};
     QRgb lastColour = background;
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         const double my = mapOrigin.y() + y + 0.5;
+        int rowOf[2];
+        double dy2[2];
+        for (int lowered = 0; lowered < 2; ++lowered) {
+            const double offset = half + lowered * half;
+            rowOf[lowered] = static_cast<int>(std::lround((my - offset) / (2 * half)));
+            const double dy = my - (offset + 2 * half * rowOf[lowered]);
+            dy2[lowered] = dy * dy;
+        }
         for (int x = 0; x < width; ++x) {
-            const HexCell cell = geometry.nearestHex(mapOrigin.x() + x + 0.5, my);
+            const int left = leftColumn[static_cast<std::size_t>(x)];
+            const int a = geometry.isLowered(left) ? 1 : 0; // neighbouring columns differ
+            const double leftDistance = leftDx2[static_cast<std::size_t>(x)] + dy2[a];
+            const double rightDistance = rightDx2[static_cast<std::size_t>(x)] + dy2[1 - a];
+            const HexCell cell = leftDistance <= rightDistance ? HexCell{left, rowOf[a]} : HexCell{left + 1, rowOf[1 - a]};
             if (cell != last) {
                 last = cell;
                 lastColour = geometry.contains(cell.column, cell.row) ? colourOf(cell.column, cell.row) : background;
@@ -134,7 +162,6 @@ void HexMapView::draw(QImage& image, QPointF mapOrigin, const HexGeometry& geome
         return;
     }
     // Outlines, numbers and the selection, for the hexes the image shows.
-    const double size = geometry.size();
     const QRectF view(mapOrigin, QSizeF(image.size()));
     const int firstColumn = std::max(0, static_cast<int>((view.left() - size) / (1.5 * size)));
     const int lastColumn = std::min(geometry.columns() - 1, static_cast<int>(view.right() / (1.5 * size)) + 1);

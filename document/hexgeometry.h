@@ -29,7 +29,7 @@ public:
     bool contains(int column, int row) const { return column >= 0 && row >= 0 && column < columns_ && row < rows_; }
 
     // Whether a column sits half a hex lower than its neighbours.
-    bool isLowered(int column) const { return (column % 2 == 1) != evenLower_; }
+    bool isLowered(int column) const { return ((column & 1) == 1) != evenLower_; } // -1 is odd too
     QPointF centre(int column, int row) const;
     // The six corners, clockwise from the right-hand one.
     std::array<QPointF, 6> corners(int column, int row) const;

@@ -2,6 +2,7 @@
 // stroke that is one undo step, zoom and export.
 #include "hexmapview.h"
 #include "mappanel.h"
+#include "palettes.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -15,6 +16,7 @@ class PictureTest : public QObject {
 
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
+    void everyPixelShowsTheHexUnderIt();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
     void zoomFitAndExport();
@@ -70,6 +72,37 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
     f.click("btnPlus");
     QCOMPARE(view->layer(), 1);
     QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 2)), QRgb(0xFF440154));
+}
+
+void PictureTest::everyPixelShowsTheHexUnderIt() {
+    // Small hexes (no outlines), both layouts: each pixel has the colour of the
+    // hex whose area holds the pixel's centre, or the background.
+    WindowFixture f;
+    amp::MapImage map = amp::makeMap({}, 30, 20);
+    for (int k = 0; k < 600; ++k) {
+        map.records[static_cast<std::size_t>(k)][0] = static_cast<std::uint8_t>(k % 19);
+    }
+    f.open();
+    f.readMap(f.write("many.amp", amp::encodeMap(map)));
+    HexMapView* view = f.main->mapPanel().view();
+    view->resize(120, 120);
+    for (const bool even : {false, true}) {
+        view->setEvenColumnsLower(even);
+        view->fitMap();
+        QVERIFY(view->hexSize() < HexMapView::OutlinesFrom);
+        const QImage image = view->grab().toImage();
+        const HexGeometry geometry = view->geometryNow();
+        const QRgb background = view->palette().color(QPalette::Window).rgb();
+        int mismatches = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const auto cell = geometry.hexAt(QPointF(x + 0.5, y + 0.5) - view->origin());
+                const QRgb expected = cell ? palettes::terrain((cell->column * 20 + cell->row) % 19) : background;
+                mismatches += image.pixel(x, y) != expected;
+            }
+        }
+        QCOMPARE(mismatches, 0);
+    }
 }
 
 void PictureTest::aClickSelectsTheCellInTheForm() {
