@@ -51,15 +51,10 @@ CellBlock BulkEdits::takeBlock(bool allLayers) const {
     if (cells.isEmpty()) {
         return block;
     }
-    int left = cells.front().column(), right = left, top = cells.front().row(), bottom = top;
-    for (const QModelIndex& cell : cells) {
-        left = std::min(left, cell.column());
-        right = std::max(right, cell.column());
-        top = std::min(top, cell.row());
-        bottom = std::max(bottom, cell.row());
-    }
-    block.columns = right - left + 1;
-    block.rows = bottom - top + 1;
+    const QRect bounds = cellBounds(cells);
+    const int left = bounds.left(), right = bounds.right(), top = bounds.top(), bottom = bounds.bottom();
+    block.columns = bounds.width();
+    block.rows = bounds.height();
     block.layers = allLayers ? amp::LayerCount : 1;
     block.bytes.reserve(static_cast<std::size_t>(block.columns * block.rows * block.layers));
     for (int l = 0; l < block.layers; ++l) {

@@ -62,6 +62,20 @@ void LayerView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+QRect cellBounds(const QModelIndexList& cells) {
+    if (cells.isEmpty()) {
+        return {};
+    }
+    int left = cells.front().column(), right = left, top = cells.front().row(), bottom = top;
+    for (const QModelIndex& cell : cells) {
+        left = std::min(left, cell.column());
+        right = std::max(right, cell.column());
+        top = std::min(top, cell.row());
+        bottom = std::max(bottom, cell.row());
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 QModelIndexList LayerView::chosenCells() const {
     QModelIndexList cells = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
     if (cells.isEmpty() && currentIndex().isValid()) {

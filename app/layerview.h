@@ -12,6 +12,9 @@
 class LayerModel;
 class LayerDelegate;
 
+// The smallest rectangle of cells that holds them all: x is the column, y the row.
+QRect cellBounds(const QModelIndexList& cells);
+
 class LayerView : public QTableView {
     Q_OBJECT
 

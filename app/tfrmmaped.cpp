@@ -400,15 +400,9 @@ void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString&
         return;
     }
     // A whole rectangle of one number goes in as a block: no edit per cell to sort.
-    int left = cells.front().column(), right = left, top = cells.front().row(), bottom = top;
-    for (const QModelIndex& cell : cells) {
-        left = std::min(left, cell.column());
-        right = std::max(right, cell.column());
-        top = std::min(top, cell.row());
-        bottom = std::max(bottom, cell.row());
-    }
+    const QRect bounds = cellBounds(cells);
     const LayerModel::Stored stored = LayerModel::storedFormOf(text);
-    const int columns = right - left + 1, rows = bottom - top + 1;
+    const int columns = bounds.width(), rows = bounds.height(), left = bounds.left(), top = bounds.top();
     if (stored.kind == LayerModel::Kind::Canonical && cells.size() == static_cast<qsizetype>(columns) * rows) {
         const CellBlock block{columns, rows, 1,
                               std::vector<std::uint8_t>(static_cast<std::size_t>(columns * rows), stored.byte)};
