@@ -1,7 +1,9 @@
 #include "userdialogs.h"
+#include "dialogforms.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -9,9 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QMessageBox>
 
 QString withDefaultSuffix(const QString& fileName, const QString& suffix) {
     if (fileName.isEmpty() || suffix.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) {
@@ -20,39 +19,156 @@ QString withDefaultSuffix(const QString& fileName, const QString& suffix) {
     return fileName + '.' + suffix;
 }
 
+namespace dialogforms {
+
 namespace {
 
-QString runFileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(parent, request.title, request.directory, request.filter);
-    dialog.setAcceptMode(mode);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    if (mode == QFileDialog::AcceptOpen) {
-        dialog.setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return withDefaultSuffix(dialog.selectedFiles().constFirst(), request.defaultSuffix);
+QDialogButtonBox* okAndCancel(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+QSpinBox* byteBox(QWidget* parent, int minimum, int value) {
+    auto* box = new QSpinBox(parent);
+    box->setRange(minimum, 255);
+    box->setValue(value);
+    return box;
 }
 
 } // namespace
 
+std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+    auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.directory, request.filter);
+    dialog->setAcceptMode(mode);
+    dialog->setDefaultSuffix(request.defaultSuffix);
+    if (mode == QFileDialog::AcceptOpen) {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    return dialog;
+}
+
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
+                                        const QString& detail) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                             parent);
+    box->setInformativeText(detail);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> unwrittenQuestion(QWidget* parent, const QString& caption, const QString& text) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, caption, text,
+                                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box->setDefaultButton(QMessageBox::Save);
+    return box;
+}
+
+UnwrittenChoice unwrittenChoice(QMessageBox::StandardButton pressed) {
+    switch (pressed) {
+    case QMessageBox::Save:
+        return UnwrittenChoice::Save;
+    case QMessageBox::Discard:
+        return UnwrittenChoice::Discard;
+    default:
+        return UnwrittenChoice::Cancel;
+    }
+}
+
+std::unique_ptr<QMessageBox> recoveryQuestion(QWidget* parent, const QString& name, const QDateTime& time) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::Question, QObject::tr("Recover Unwritten Changes"),
+        QObject::tr("Recover the unwritten changes to %1 from %2?")
+            .arg(name, QLocale().toString(time.toLocalTime(), QLocale::ShortFormat)),
+        QMessageBox::NoButton, parent);
+    QPushButton* recover = box->addButton(QObject::tr("Recover"), QMessageBox::AcceptRole);
+    box->addButton(QObject::tr("Discard"), QMessageBox::DestructiveRole);
+    box->addButton(QObject::tr("Later"), QMessageBox::RejectRole);
+    box->setDefaultButton(recover);
+    return box;
+}
+
+RecoveryChoice recoveryChoice(const QMessageBox& box) {
+    const QAbstractButton* pressed = box.clickedButton();
+    switch (pressed ? box.buttonRole(const_cast<QAbstractButton*>(pressed)) : QMessageBox::RejectRole) {
+    case QMessageBox::AcceptRole:
+        return RecoveryChoice::Recover;
+    case QMessageBox::DestructiveRole:
+        return RecoveryChoice::Discard;
+    default:
+        return RecoveryChoice::Later;
+    }
+}
+
+MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows)
+    : QDialog(parent), boxes_{byteBox(this, 1, columns), byteBox(this, 1, rows)} {
+    setWindowTitle(tr("New Map"));
+    auto* layout = new QFormLayout(this);
+    layout->addRow(tr("Columns (X Size):"), boxes_[0]);
+    layout->addRow(tr("Rows (Y Size):"), boxes_[1]);
+    layout->addRow(okAndCancel(this));
+}
+
+int MapSizeForm::columns() const { return boxes_[0]->value(); }
+int MapSizeForm::rows() const { return boxes_[1]->value(); }
+
+ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request, std::function<int(const ReplaceRequest&)> count)
+    : QDialog(parent), count_(std::move(count)), from_(byteBox(this, 0, request.from)), to_(byteBox(this, 0, request.to)),
+      scopes_{new QRadioButton(tr("In the selection"), this), new QRadioButton(tr("In the layer on show"), this),
+              new QRadioButton(tr("In all 13 layers"), this)},
+      changes_(new QLabel(this)) {
+    setWindowTitle(tr("Replace"));
+    scopes_[static_cast<int>(request.scope)]->setChecked(true);
+    auto* layout = new QFormLayout(this);
+    layout->addRow(tr("Replace:"), from_);
+    layout->addRow(tr("With:"), to_);
+    for (QRadioButton* scope : scopes_) {
+        layout->addRow(scope);
+        connect(scope, &QRadioButton::toggled, this, &ReplaceForm::recount);
+    }
+    layout->addRow(changes_);
+    layout->addRow(okAndCancel(this));
+    connect(from_, &QSpinBox::valueChanged, this, &ReplaceForm::recount);
+    connect(to_, &QSpinBox::valueChanged, this, &ReplaceForm::recount);
+    recount();
+}
+
+ReplaceRequest ReplaceForm::request() const {
+    ReplaceRequest now{from_->value(), to_->value(), ReplaceRequest::Scope::Layer};
+    for (int i = 0; i < 3; ++i) {
+        if (scopes_[i]->isChecked()) {
+            now.scope = static_cast<ReplaceRequest::Scope>(i);
+        }
+    }
+    return now;
+}
+
+QString ReplaceForm::changesText() const { return changes_->text(); }
+
+// How many cells will change, before the user agrees.
+void ReplaceForm::recount() { changes_->setText(tr("%n cells will change", nullptr, count_(request()))); }
+
+} // namespace dialogforms
+
 QString QtUserDialogs::openFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptOpen);
+    const auto dialog = dialogforms::fileDialog(parent, request, QFileDialog::AcceptOpen);
+    return dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()
+               ? withDefaultSuffix(dialog->selectedFiles().constFirst(), request.defaultSuffix)
+               : QString();
 }
 
 QString QtUserDialogs::saveFileName(QWidget* parent, const FileDialogRequest& request) {
-    return runFileDialog(parent, request, QFileDialog::AcceptSave);
+    const auto dialog = dialogforms::fileDialog(parent, request, QFileDialog::AcceptSave);
+    return dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()
+               ? withDefaultSuffix(dialog->selectedFiles().constFirst(), request.defaultSuffix)
+               : QString();
 }
 
-void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text,
-                               const QString& detail) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
-    box.setInformativeText(detail);
-    box.exec();
+void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) {
+    dialogforms::messageBox(parent, caption, text, detail)->exec();
 }
 
 void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
@@ -71,102 +187,31 @@ bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QStri
 
 bool QtUserDialogs::askReplace(QWidget* parent, ReplaceRequest& request,
                                const std::function<int(const ReplaceRequest&)>& count) {
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QObject::tr("Replace"));
-    auto* layout = new QFormLayout(&dialog);
-    auto* from = new QSpinBox(&dialog);
-    auto* to = new QSpinBox(&dialog);
-    from->setRange(0, 255);
-    to->setRange(0, 255);
-    from->setValue(request.from);
-    to->setValue(request.to);
-    QRadioButton* scopes[3] = {new QRadioButton(QObject::tr("In the selection"), &dialog),
-                               new QRadioButton(QObject::tr("In the layer on show"), &dialog),
-                               new QRadioButton(QObject::tr("In all 13 layers"), &dialog)};
-    scopes[static_cast<int>(request.scope)]->setChecked(true);
-    auto* changes = new QLabel(&dialog);
-    layout->addRow(QObject::tr("Replace:"), from);
-    layout->addRow(QObject::tr("With:"), to);
-    for (QRadioButton* scope : scopes) {
-        layout->addRow(scope);
-    }
-    layout->addRow(changes);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
-    const auto current = [&] {
-        ReplaceRequest now{from->value(), to->value(), ReplaceRequest::Scope::Layer};
-        for (int i = 0; i < 3; ++i) {
-            if (scopes[i]->isChecked()) {
-                now.scope = static_cast<ReplaceRequest::Scope>(i);
-            }
-        }
-        return now;
-    };
-    // How many cells will change, before the user agrees.
-    const auto recount = [&] { changes->setText(QObject::tr("%Ln cells will change", nullptr, count(current()))); };
-    QObject::connect(from, &QSpinBox::valueChanged, &dialog, recount);
-    QObject::connect(to, &QSpinBox::valueChanged, &dialog, recount);
-    for (QRadioButton* scope : scopes) {
-        QObject::connect(scope, &QRadioButton::toggled, &dialog, recount);
-    }
-    recount();
-    if (dialog.exec() != QDialog::Accepted) {
+    dialogforms::ReplaceForm form(parent, request, count);
+    if (form.exec() != QDialog::Accepted) {
         return false;
     }
-    request = current();
+    request = form.request();
     return true;
 }
 
 RecoveryChoice QtUserDialogs::askRecover(QWidget* parent, const QString& name, const QDateTime& time) {
-    QMessageBox box(QMessageBox::Question, QObject::tr("Recover Unwritten Changes"),
-                    QObject::tr("Recover the unwritten changes to %1 from %2?")
-                        .arg(name, QLocale().toString(time.toLocalTime(), QLocale::ShortFormat)),
-                    QMessageBox::NoButton, parent);
-    QPushButton* recover = box.addButton(QObject::tr("Recover"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QObject::tr("Discard"), QMessageBox::DestructiveRole);
-    box.addButton(QObject::tr("Later"), QMessageBox::RejectRole);
-    box.setDefaultButton(recover);
-    box.exec();
-    if (box.clickedButton() == recover) {
-        return RecoveryChoice::Recover;
-    }
-    return box.clickedButton() == discard ? RecoveryChoice::Discard : RecoveryChoice::Later;
+    const auto box = dialogforms::recoveryQuestion(parent, name, time);
+    box->exec();
+    return dialogforms::recoveryChoice(*box);
 }
 
 bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {
-    QDialog dialog(parent);
-    dialog.setWindowTitle(QObject::tr("New Map"));
-    auto* layout = new QFormLayout(&dialog);
-    QSpinBox* boxes[2] = {new QSpinBox(&dialog), new QSpinBox(&dialog)};
-    for (QSpinBox* box : boxes) {
-        box->setRange(1, 255);
-    }
-    boxes[0]->setValue(columns);
-    boxes[1]->setValue(rows);
-    layout->addRow(QObject::tr("Columns (X Size):"), boxes[0]);
-    layout->addRow(QObject::tr("Rows (Y Size):"), boxes[1]);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted) {
+    dialogforms::MapSizeForm form(parent, columns, rows);
+    if (form.exec() != QDialog::Accepted) {
         return false;
     }
-    columns = boxes[0]->value();
-    rows = boxes[1]->value();
+    columns = form.columns();
+    rows = form.rows();
     return true;
 }
 
 UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& caption, const QString& text) {
-    switch (QMessageBox::question(parent, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                  QMessageBox::Save)) {
-    case QMessageBox::Save:
-        return UnwrittenChoice::Save;
-    case QMessageBox::Discard:
-        return UnwrittenChoice::Discard;
-    default:
-        return UnwrittenChoice::Cancel;
-    }
+    const auto box = dialogforms::unwrittenQuestion(parent, caption, text);
+    return dialogforms::unwrittenChoice(static_cast<QMessageBox::StandardButton>(box->exec()));
 }

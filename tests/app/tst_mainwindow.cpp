@@ -26,6 +26,7 @@ private slots:
     void theStatusLineNamesTheSelectedHex();
     void aReadMapSelectsNothingByItself();
     void newMapTakesTheHeaderOfTheMapOnShow();
+    void helpListsEveryShortcut();
 
 private:
     static QString tenByEight(WindowFixture& f) { return f.write("ten.amp", patternFile(TenByEight, 80)); }
@@ -290,6 +291,19 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     std::vector<std::uint8_t> expected = {0x2A, 0, 3, 0, 2, 0, 5};
     expected.resize(7 + 13 * 6, 0);
     QVERIFY(f.read(path) == expected);
+}
+
+void MainWindowTest::helpListsEveryShortcut() {
+    WindowFixture f;
+    f.open();
+    f.press(QKeySequence::HelpContents);
+    QCOMPARE(f.dialogs.plainMessages.size(), 1);
+    for (const char* key : {"Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+Z", "Ctrl+Y", "Ctrl+PgUp", "Ctrl+PgDown", "Ctrl+H",
+                            "Ctrl+Shift+C", "F3", "Ctrl+0", "Delete"}) {
+        QVERIFY2(f.dialogs.plainMessages[0].contains(QLatin1String(key)), key);
+    }
+    action(f, "About")->trigger();
+    QVERIFY(f.dialogs.plainMessages.last().startsWith("ampedit "));
 }
 
 QTEST_MAIN(MainWindowTest)

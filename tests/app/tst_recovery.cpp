@@ -98,9 +98,24 @@ void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     f.document().typeIntoCell(0, 1, 1, QStringLiteral("5"));
     QTRY_VERIFY(!keeper.copyPath().isEmpty());
     const QString second = keeper.copyPath();
+    // What a crash leaves: the copy, its editor gone. Later keeps it; Discard removes it.
+    QVERIFY(QFile::copy(second, QFileInfo(second).path() + "/1-1.amprec"));
     f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     QVERIFY(f.main->close());
     QVERIFY(!QFile::exists(second));
+    WindowFixture next;
+    next.dataHome = f.dir.filePath("data");
+    next.dialogs.recoveryAnswers = {RecoveryChoice::Later};
+    next.open();
+    QCOMPARE(next.dialogs.recoveryQuestions, QStringList{map});
+    QVERIFY(!next.main->isWindowModified());
+    next.main.reset();
+    WindowFixture last;
+    last.dataHome = f.dir.filePath("data");
+    last.dialogs.recoveryAnswers = {RecoveryChoice::Discard};
+    last.open();
+    QCOMPARE(last.dialogs.recoveryQuestions, QStringList{map});
+    QVERIFY(RecoveryKeeper::orphans().empty());
 }
 
 void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {

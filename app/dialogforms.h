@@ -1,0 +1,64 @@
+// The desktop's dialogs, built apart from being shown: QtUserDialogs builds one,
+// runs it and reads the answer; tests build the same forms, fill them in and read
+// them without ever showing one.
+#pragma once
+
+#include "userdialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <memory>
+
+class QLabel;
+class QRadioButton;
+class QSpinBox;
+
+namespace dialogforms {
+
+std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode);
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
+                                        const QString& detail);
+// Save (the default), Discard, Cancel.
+std::unique_ptr<QMessageBox> unwrittenQuestion(QWidget* parent, const QString& caption, const QString& text);
+UnwrittenChoice unwrittenChoice(QMessageBox::StandardButton pressed);
+// "Recover Unwritten Changes" with Recover (the default), Discard and Later.
+std::unique_ptr<QMessageBox> recoveryQuestion(QWidget* parent, const QString& name, const QDateTime& time);
+RecoveryChoice recoveryChoice(const QMessageBox& box);
+
+// Columns and rows of a new map, 1 to 255 each.
+class MapSizeForm : public QDialog {
+public:
+    MapSizeForm(QWidget* parent, int columns, int rows);
+    int columns() const;
+    int rows() const;
+    QSpinBox* columnsBox() const { return boxes_[0]; }
+    QSpinBox* rowsBox() const { return boxes_[1]; }
+
+private:
+    QSpinBox* boxes_[2];
+};
+
+// A value, its replacement and where, with the number of cells that would change
+// shown as the user fills it in.
+class ReplaceForm : public QDialog {
+public:
+    ReplaceForm(QWidget* parent, const ReplaceRequest& request, std::function<int(const ReplaceRequest&)> count);
+    ReplaceRequest request() const;
+    QSpinBox* fromBox() const { return from_; }
+    QSpinBox* toBox() const { return to_; }
+    QRadioButton* scopeButton(ReplaceRequest::Scope scope) const { return scopes_[static_cast<int>(scope)]; }
+    QString changesText() const;
+
+private:
+    void recount();
+
+    std::function<int(const ReplaceRequest&)> count_;
+    QSpinBox* from_;
+    QSpinBox* to_;
+    QRadioButton* scopes_[3];
+    QLabel* changes_;
+};
+
+} // namespace dialogforms

@@ -1,0 +1,105 @@
+// The desktop's real dialogs, built and filled in without being shown, and the
+// program's two options answered on the terminal.
+#include "dialogforms.h"
+
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fileDialogsAskAsTheMapFilesWant();
+    void boxesOfferTheirButtons();
+    void formsReadBackWhatWasFilledIn();
+    void theProgramAnswersHelpAndVersion();
+};
+
+void DialogsTest::fileDialogsAskAsTheMapFilesWant() {
+    const FileDialogRequest request{"Open Veldrock Map file", "Map files (*.amp)", "amp", QString()};
+    const auto open = dialogforms::fileDialog(nullptr, request, QFileDialog::AcceptOpen);
+    QCOMPARE(open->windowTitle(), QStringLiteral("Open Veldrock Map file"));
+    QCOMPARE(open->fileMode(), QFileDialog::ExistingFile);
+    QCOMPARE(open->defaultSuffix(), QStringLiteral("amp"));
+    QCOMPARE(open->nameFilters(), QStringList{"Map files (*.amp)"});
+    const auto save = dialogforms::fileDialog(nullptr, request, QFileDialog::AcceptSave);
+    QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite)); // writing back is the everyday case
+    QCOMPARE(withDefaultSuffix("north", "amp"), QStringLiteral("north.amp"));
+    QCOMPARE(withDefaultSuffix("north.map", "amp"), QStringLiteral("north.map"));
+    QCOMPARE(withDefaultSuffix("", "amp"), QString());
+}
+
+void DialogsTest::boxesOfferTheirButtons() {
+    const auto box = dialogforms::messageBox(nullptr, "File Error", "Write unsuccessful.", "No space left on device");
+    QCOMPARE(box->windowTitle(), QStringLiteral("File Error"));
+    QCOMPARE(box->informativeText(), QStringLiteral("No space left on device"));
+    QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+
+    const auto question = dialogforms::unwrittenQuestion(nullptr, "Unwritten changes", "Write them first?");
+    QCOMPARE(question->standardButtons(), QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    QCOMPARE(question->defaultButton(), question->button(QMessageBox::Save));
+    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Save), UnwrittenChoice::Save);
+    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Discard), UnwrittenChoice::Discard);
+    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Cancel), UnwrittenChoice::Cancel);
+    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::NoButton), UnwrittenChoice::Cancel); // closed: nothing lost
+
+    const QDateTime time(QDate(2026, 12, 6), QTime(21, 30));
+    const QList<std::pair<QString, RecoveryChoice>> answers = {
+        {"Recover", RecoveryChoice::Recover}, {"Discard", RecoveryChoice::Discard}, {"Later", RecoveryChoice::Later}};
+    for (const auto& [label, choice] : answers) {
+        const auto recovery = dialogforms::recoveryQuestion(nullptr, "north.amp", time);
+        QCOMPARE(recovery->windowTitle(), QStringLiteral("Recover Unwritten Changes"));
+        QVERIFY(recovery->text().startsWith("Recover the unwritten changes to north.amp from "));
+        QVERIFY(recovery->text().endsWith("?"));
+        QCOMPARE(recovery->defaultButton()->text(), QStringLiteral("Recover"));
+        QCOMPARE(dialogforms::recoveryChoice(*recovery), RecoveryChoice::Later); // closed without a choice
+        for (QAbstractButton* button : recovery->buttons()) {
+            if (button->text() == label) {
+                button->click();
+            }
+        }
+        QCOMPARE(dialogforms::recoveryChoice(*recovery), choice);
+    }
+}
+
+void DialogsTest::formsReadBackWhatWasFilledIn() {
+    dialogforms::MapSizeForm size(nullptr, 40, 30);
+    QCOMPARE(size.columns(), 40);
+    size.columnsBox()->setValue(300); // 1 to 255 only
+    size.rowsBox()->setValue(0);
+    QCOMPARE(size.columns(), 255);
+    QCOMPARE(size.rows(), 1);
+
+    // The count follows every change, before the user agrees.
+    dialogforms::ReplaceForm replace(nullptr, {7, 3, ReplaceRequest::Scope::Layer}, [](const ReplaceRequest& r) {
+        return r.from * 100 + static_cast<int>(r.scope);
+    });
+    QCOMPARE(replace.changesText(), QStringLiteral("701 cells will change"));
+    replace.fromBox()->setValue(9);
+    QCOMPARE(replace.changesText(), QStringLiteral("901 cells will change"));
+    replace.scopeButton(ReplaceRequest::Scope::AllLayers)->setChecked(true);
+    QCOMPARE(replace.changesText(), QStringLiteral("902 cells will change"));
+    replace.toBox()->setValue(12);
+    const ReplaceRequest request = replace.request();
+    QCOMPARE(request.from, 9);
+    QCOMPARE(request.to, 12);
+    QCOMPARE(request.scope, ReplaceRequest::Scope::AllLayers);
+}
+
+void DialogsTest::theProgramAnswersHelpAndVersion() {
+    for (const char* option : {"--version", "--help"}) {
+        QProcess program;
+        program.start(QStringLiteral(AMPEDIT_PATH), {QString::fromLatin1(option)});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        QVERIFY2(out.contains(option == QLatin1String("--version") ? "ampedit 0.1.0.1" : "Usage:"), qPrintable(out));
+    }
+}
+
+QTEST_MAIN(DialogsTest)
+#include "tst_dialogs.moc"
