@@ -52,6 +52,13 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
     }
     QCOMPARE(stack(f)->count(), 1);
     QCOMPARE(stack(f)->undoText(), QStringLiteral("Fill 6 cells"));
+    // A typed text fills as typed.
+    QTest::keyClicks(view, "x");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::ControlModifier);
+    QCOMPARE(f.model(0)->cellText(2, 3), QStringLiteral("x"));
+    QCOMPARE(f.model(0)->cellValue(2, 3), 0);
+    stack(f)->undo();
+    QCOMPARE(f.model(0)->cellText(2, 3), QStringLiteral("9"));
     stack(f)->undo();
     QCOMPARE(f.model(0)->cellText(2, 3), pattern(2, 3));
 
@@ -71,7 +78,7 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
     QVERIFY(f.main->statusBar()->currentMessage().contains("beyond the map's edge"));
     stack(f)->undo();
     QCOMPARE(f.model(0)->cellText(9, 6), pattern(9, 6));
-    QCOMPARE(stack(f)->count(), 2); // the undone fill gave way to the cut
+    QCOMPARE(stack(f)->count(), 2); // the undone fills gave way to the cut
 }
 
 void BulkEditsTest::allLayersTravelTogether() {

@@ -156,6 +156,19 @@ void PictureTest::zoomFitAndExport() {
     QCOMPARE(view->geometryNow().hexAt(QPointF(at) - view->origin()), std::optional(HexCell{3, 2})); // stays put
     f.press(QKeySequence(Qt::CTRL | Qt::Key_0));
     QCOMPARE(view->hexSize(), fitted);
+    // Panning: the middle button, or Space and the left button, move the map along.
+    const QPointF before = view->origin();
+    QTest::mousePress(view, Qt::MiddleButton, {}, QPoint(50, 50));
+    QTest::mouseMove(view, QPoint(80, 70));
+    QTest::mouseRelease(view, Qt::MiddleButton, {}, QPoint(80, 70));
+    QCOMPARE(view->origin(), before + QPointF(30, 20));
+    QTest::keyPress(view, Qt::Key_Space);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(80, 70));
+    QTest::mouseMove(view, QPoint(70, 70));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(70, 70));
+    QTest::keyRelease(view, Qt::Key_Space);
+    QCOMPARE(view->origin(), before + QPointF(20, 20));
+    QCOMPARE(f.document().undoStack()->count(), 0); // panning selected and painted nothing
 
     const QString png = f.dir.filePath("map.png");
     f.dialogs.numbers = {10};
