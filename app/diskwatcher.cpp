@@ -4,7 +4,6 @@
 #include "mapfileio.h"
 #include "tfrmmaped.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QLabel>
 #include <QToolBar>
@@ -13,10 +12,10 @@ namespace {
 
 constexpr int DefaultDelay = 500;
 
-QByteArray hashOf(const std::vector<std::uint8_t>& bytes) {
-    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<qsizetype>(bytes.size())),
-                                    QCryptographicHash::Sha1);
+// The bytes themselves, not a hash of them: copying is cheaper than hashing, and
+// the largest map is 845,332 bytes.
+QByteArray contentOf(const std::vector<std::uint8_t>& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 } // namespace
@@ -37,7 +36,7 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
 // Called as a map is read (before the document takes its name) and after a
 // write: either way the file is the document's from now on.
 void DiskWatcher::noteContent(const QString& fileName, const QByteArray& bytes) {
-    known_ = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    known_ = bytes;
     offered_.clear();
     bar_->hide();
     watch(fileName);
@@ -65,8 +64,8 @@ void DiskWatcher::check() {
     if (!bytes) {
         return; // gone or unreadable: what the window holds stays
     }
-    const QByteArray hash = hashOf(bytes.value());
-    if (hash == known_ || hash == offered_) {
+    const QByteArray content = contentOf(bytes.value());
+    if (content == known_ || content == offered_) {
         return; // our own write, or a change already offered
     }
     const QString name = QFileInfo(fileName).fileName();
@@ -81,7 +80,7 @@ void DiskWatcher::check() {
         emit message(tr("%1 changed on disk and was read again").arg(name));
         return;
     }
-    offered_ = hash;
+    offered_ = content;
     label_->setText(tr("%1 changed on disk. ").arg(name));
     bar_->show();
 }
@@ -114,7 +113,7 @@ void DiskWatcher::reload() {
     }
     document_.editCells(tr("Reload from disk"), edits);
     document_.undoStack()->setClean(); // the window holds what the disk holds
-    known_ = hashOf(bytes.value());
+    known_ = contentOf(bytes.value());
     offered_.clear();
 }
 

@@ -41,6 +41,6 @@ private:
     QLabel* label_;
     QFileSystemWatcher watcher_;
     QTimer delay_;
-    QByteArray known_;   // the hash of what the disk held when last read or written
-    QByteArray offered_; // the hash of a change the bar offers
+    QByteArray known_;   // what the disk held when last read or written
+    QByteArray offered_; // a change the bar offers
 };

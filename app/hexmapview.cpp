@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -207,6 +208,13 @@ void HexMapView::draw(QImage& image, QPointF mapOrigin, const HexGeometry& geome
 }
 
 void HexMapView::paintEvent(QPaintEvent* event) {
+    // The window's first paint shows the form at once; the picture follows.
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        QPainter(this).fillRect(event->rect(), palette().color(QPalette::Window));
+        QTimer::singleShot(0, this, qOverload<>(&QWidget::update));
+        return;
+    }
     if (!fitted_) {
         fitMap();
     }

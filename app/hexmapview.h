@@ -117,4 +117,5 @@ private:
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;
     QImage canvas_; // reused between paints
+    bool shownOnce_ = false;
 };
