@@ -100,18 +100,7 @@ void DiskWatcher::reload() {
         form_.LoadMap(fileName);
         return;
     }
-    std::vector<CellEdit> edits;
-    const int rows = map.header.rows();
-    for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        for (int k = 0; k < map.header.hexCount(); ++k) {
-            const auto index = static_cast<std::size_t>(k);
-            edits.push_back({layer, k / rows, k % rows,
-                             index < map.records.size()
-                                 ? LayerModel::canonicalText(map.records[index][static_cast<std::size_t>(layer)])
-                                 : QString()});
-        }
-    }
-    document_.editCells(tr("Reload from disk"), edits);
+    document_.editCells(tr("Reload from disk"), cellEditsOf(map));
     document_.undoStack()->setClean(); // the window holds what the disk holds
     known_ = contentOf(bytes.value());
     offered_.clear();

@@ -224,14 +224,8 @@ bool MainWindow::offerRecovery() {
             }
         }
         form_->showMap(base, copy->fileName);
-        std::vector<CellEdit> edits;
+        std::vector<CellEdit> edits = cellEditsOf(map);
         const int rows = map.header.rows();
-        for (int layer = 0; layer < amp::LayerCount; ++layer) {
-            for (std::size_t k = 0; k < map.records.size(); ++k) {
-                edits.push_back({layer, static_cast<int>(k) / rows, static_cast<int>(k) % rows,
-                                 LayerModel::canonicalText(map.records[k][static_cast<std::size_t>(layer)])});
-            }
-        }
         for (const auto& typed : copy->typed) {
             edits.push_back({typed.layer, static_cast<int>(typed.slot) / rows, static_cast<int>(typed.slot) % rows, typed.text});
         }

@@ -19,6 +19,22 @@ const QString& typedAt(const std::vector<std::pair<std::uint32_t, QString>>& lis
 
 } // namespace
 
+std::vector<CellEdit> cellEditsOf(const amp::MapImage& map) {
+    std::vector<CellEdit> edits;
+    const int rows = map.header.rows();
+    edits.reserve(static_cast<std::size_t>(map.header.hexCount()) * amp::LayerCount);
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        for (int k = 0; k < map.header.hexCount(); ++k) {
+            const auto index = static_cast<std::size_t>(k);
+            edits.push_back({layer, k / rows, k % rows,
+                             index < map.records.size()
+                                 ? LayerModel::canonicalText(map.records[index][static_cast<std::size_t>(layer)])
+                                 : QString()});
+        }
+    }
+    return edits;
+}
+
 SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits)
     : QUndoCommand(text), document_(document) {
     // Sorted by layer and slot, the later of two edits of one cell winning.

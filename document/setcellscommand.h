@@ -26,6 +26,10 @@ struct CellEdit {
     QString text;
 };
 
+// Edits that give every cell of all 13 layers the text of the map's byte; hexes
+// the map has no record for become empty.
+std::vector<CellEdit> cellEditsOf(const amp::MapImage& map);
+
 class SetCellsCommand : public QUndoCommand {
 public:
     // Takes the edits that change a cell; edits that leave a text as it is, or
