@@ -24,11 +24,11 @@ BulkEdits::BulkEdits(MapDocument& document, TfrmMapEd& form, UserDialogs& dialog
     : QObject(window), document_(document), form_(form), dialogs_(dialogs), window_(window) {}
 
 QModelIndexList BulkEdits::chosenCells() const {
-    return form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())]->chosenCells();
+    return form_.currentGrid()->chosenCells();
 }
 
 std::vector<bool> BulkEdits::selectionMask() const {
-    const LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+    const LayerView* view = form_.currentGrid();
     const LayerModel* model = document_.layer(form_.CurrentLayer());
     if (!view->selectionModel() || !view->selectionModel()->hasSelection()) {
         return {};
@@ -96,7 +96,7 @@ void BulkEdits::cut() {
 
 void BulkEdits::paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
-    const LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+    const LayerView* view = form_.currentGrid();
     const QModelIndex at = view->currentIndex();
     if (!data || !at.isValid()) {
         return;
@@ -192,7 +192,7 @@ void BulkEdits::replace() {
 }
 
 void BulkEdits::selectSameValue() {
-    LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+    LayerView* view = form_.currentGrid();
     const QModelIndex at = view->currentIndex();
     if (!at.isValid()) {
         return;
@@ -217,7 +217,7 @@ void BulkEdits::selectSameValue() {
 }
 
 void BulkEdits::selectRectangle(int column1, int row1, int column2, int row2) {
-    LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+    LayerView* view = form_.currentGrid();
     const QAbstractItemModel* model = view->model();
     view->selectionModel()->select(QItemSelection(model->index(std::min(row1, row2), std::min(column1, column2)),
                                                   model->index(std::max(row1, row2), std::max(column1, column2))),

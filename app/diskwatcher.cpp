@@ -71,7 +71,7 @@ void DiskWatcher::check() {
     const QString name = QFileInfo(fileName).fileName();
     if (!document_.isModified()) {
         // Read again, keeping the layer on show and the current hex.
-        LayerView* view = form_.LayerGrids()[static_cast<std::size_t>(form_.CurrentLayer())];
+        LayerView* view = form_.currentGrid();
         const QModelIndex current = view->currentIndex();
         form_.LoadMap(fileName);
         if (current.isValid()) {

@@ -69,10 +69,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     });
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);
-    for (LayerView* view : form_->LayerGrids()) {
-        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &MainWindow::refreshPictureSelection);
-    }
+    connect(form_, &TfrmMapEd::gridSelectionChanged, this, &MainWindow::refreshPictureSelection);
     setCentralWidget(form_);
     // The title is the form's caption, with "*" after it while edits are unwritten.
     setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));

@@ -74,32 +74,21 @@ TfrmMapEd::~TfrmMapEd() {
 
 void TfrmMapEd::FormCreate(const QStringList& arguments) {
     try {
-        layerGrids_ = {ui_->grd1, ui_->grd2, ui_->grd3,  ui_->grd4,  ui_->grd5,  ui_->grd6, ui_->grd7,
-                       ui_->grd8, ui_->grd9, ui_->grd10, ui_->grd11, ui_->grd12, ui_->grd13};
-        QFont viewFont(ViewFontFamily);
+        // The terrain view stands for all 13 here: the others are made from its
+        // settings when first needed.
+        LayerView* view = ui_->grd1;
+        layerGrids_[amp::TerrainLayer] = view;
+        view->setVisible(false);
+        view->setGeometry(0, 0, CreatedWidth, CreatedHeight);
+        view->setFont(QFont(ViewFontFamily));
+        view->setFontSize(CreatedFontSize);
+        view->setDefaultColumnWidth(CreatedCellSize);
+        view->setDefaultRowHeight(CreatedCellSize);
         for (int i = 0; i < amp::LayerCount; ++i) {
-            LayerView* view = layerGrids_[static_cast<std::size_t>(i)];
-            view->setLayerModel(document_.layer(i));
-            view->setVisible(false);
-            view->setGeometry(0, 0, CreatedWidth, CreatedHeight);
-            view->setFont(viewFont);
-            view->setFontSize(CreatedFontSize);
-            view->setDefaultColumnWidth(CreatedCellSize);
-            view->setDefaultRowHeight(CreatedCellSize);
-            view->layerModel()->setDimensions(DeclaredColumns, DeclaredRows);
-            connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                    [this, view](const QModelIndex& current) {
-                        if (current.isValid()) {
-                            SelectCell(view, current.column(), current.row());
-                            emit hexSelected(current.column(), current.row());
-                        }
-                    });
-            connect(view, &LayerView::clearRequested, this,
-                    [this, i](const QModelIndexList& cells) { clearCells(i, cells); });
-            connect(view, &LayerView::fillRequested, this,
-                    [this, i](const QString& text, const QModelIndexList& cells) { fillCells(i, cells, text); });
+            document_.layer(i)->setDimensions(DeclaredColumns, DeclaredRows);
             ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
         }
+        attachGrid(view, amp::TerrainLayer);
         {
             const QSignalBlocker quiet(ui_->cmbLayerName);
             ui_->cmbLayerName->setCurrentIndex(0);
@@ -119,6 +108,61 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
     });
 
     openFromArguments(arguments);
+}
+
+LayerView* TfrmMapEd::layerGrid(int layer) {
+    const auto slot = static_cast<std::size_t>(std::clamp(layer, 0, amp::LayerCount - 1));
+    if (!layerGrids_[slot]) {
+        layerGrids_[slot] = makeGrid(static_cast<int>(slot));
+    }
+    return layerGrids_[slot];
+}
+
+const std::array<LayerView*, amp::LayerCount>& TfrmMapEd::LayerGrids() {
+    for (int i = 0; i < amp::LayerCount; ++i) {
+        layerGrid(i);
+    }
+    return layerGrids_;
+}
+
+// Every view carries the same settings (the form only ever changes them for all
+// 13 at once), so a new view takes them from the terrain view. Made later than
+// the terrain view, it lies in front of it, as the layer views always have.
+LayerView* TfrmMapEd::makeGrid(int layer) {
+    const LayerView* pattern = layerGrids_[amp::TerrainLayer];
+    auto* view = new LayerView(ui_->mapArea);
+    view->setObjectName(QStringLiteral("grd%1").arg(layer + 1));
+    view->setVisible(false);
+    view->setGeometry(pattern->geometry());
+    view->setFont(pattern->font());
+    view->setDefaultColumnWidth(pattern->defaultColumnWidth());
+    view->setDefaultRowHeight(pattern->defaultRowHeight());
+    view->setLinesShown(pattern->linesShown());
+    attachGrid(view, layer);
+    return view;
+}
+
+void TfrmMapEd::attachGrid(LayerView* view, int layer) {
+    view->setLayerModel(document_.layer(layer));
+    // [0][0] is the current cell from the start, chosen quietly: otherwise the
+    // first focus on a view would pick it and name a terrain nobody selected.
+    if (const QModelIndex first = view->model()->index(0, 0); first.isValid()) {
+        const QSignalBlocker quiet(view->selectionModel());
+        view->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    }
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this, view](const QModelIndex& current) {
+                if (current.isValid()) {
+                    SelectCell(view, current.column(), current.row());
+                    emit hexSelected(current.column(), current.row());
+                }
+            });
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmMapEd::gridSelectionChanged);
+    connect(view, &LayerView::clearRequested, this,
+            [this, layer](const QModelIndexList& cells) { clearCells(layer, cells); });
+    connect(view, &LayerView::fillRequested, this,
+            [this, layer](const QString& text, const QModelIndexList& cells) { fillCells(layer, cells, text); });
 }
 
 // The first argument is a file name, used exactly as given; a short one (five
@@ -185,12 +229,11 @@ void TfrmMapEd::showMap(const amp::MapImage& map, const QString& fileName) {
         headerBoxes[i]->setText(QString::number(map.header.bytes[static_cast<std::size_t>(i)]));
     }
     document_.load(map, fileName);
-    // [0][0] is the current cell from the start, chosen quietly: otherwise the
-    // first focus on a view would pick it and name a terrain nobody selected.
-    for (LayerView* view : layerGrids_) {
+    // [0][0] is the current cell from the start, chosen quietly (see attachGrid).
+    forEachGrid([](LayerView* view) {
         const QSignalBlocker quiet(view->selectionModel());
         view->selectionModel()->setCurrentIndex(view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-    }
+    });
     // View 0 lies behind every other view, so a layer on show before the load stays
     // in front, as the layer number says.
     layerGrids_[amp::TerrainLayer]->setVisible(true);
@@ -243,7 +286,7 @@ bool TfrmMapEd::WriteMap(const QString& fileName) {
 
 void TfrmMapEd::ApplyLineDisplay() {
     const bool lines = ui_->chkLines->isChecked();
-    for (LayerView* view : layerGrids_) {
+    forEachGrid([&](LayerView* view) {
         view->setLinesShown(lines);
         const int fontSize = view->fontSize();
         view->setDefaultColumnWidth(3 * fontSize);
@@ -251,8 +294,10 @@ void TfrmMapEd::ApplyLineDisplay() {
         const int line = lines ? 1 : 0;
         view->resize(MapColumns() * (view->defaultColumnWidth() + line) + ViewSizeMargin,
                      MapRows() * (view->defaultRowHeight() + line) + ViewSizeMargin);
-        view->layerModel()->setDimensions(MapColumns(), MapRows());
         view->viewport()->update();
+    });
+    for (int i = 0; i < amp::LayerCount; ++i) {
+        document_.layer(i)->setDimensions(MapColumns(), MapRows());
     }
     refreshMetricBoxes();
     fitMapArea();
@@ -282,7 +327,7 @@ void TfrmMapEd::Button1Click() { ApplyGridMetrics(); }
 
 void TfrmMapEd::ApplyGridMetrics() {
     const auto boxValue = [](const QLineEdit* box) { return LayerModel::textValue(box->text()); };
-    for (LayerView* view : layerGrids_) {
+    forEachGrid([&](LayerView* view) {
         // A size below 0 is 0; anything larger than a widget may be is cut to that.
         view->resize(std::clamp(boxValue(ui_->Edit8), 0, QWIDGETSIZE_MAX),
                      std::clamp(boxValue(ui_->Edit9), 0, QWIDGETSIZE_MAX));
@@ -290,7 +335,7 @@ void TfrmMapEd::ApplyGridMetrics() {
         view->setDefaultColumnWidth(boxValue(ui_->Edit11));
         view->setDefaultRowHeight(boxValue(ui_->Edit12));
         view->viewport()->update();
-    }
+    });
     fitMapArea();
 }
 
@@ -308,13 +353,12 @@ void TfrmMapEd::refreshMetricBoxes() {
 void TfrmMapEd::fitMapArea() {
     int width = 0;
     int height = 0;
-    for (const LayerView* view : layerGrids_) {
-        if (view->isHidden()) {
-            continue;
+    forEachGrid([&](const LayerView* view) {
+        if (!view->isHidden()) {
+            width = std::max(width, view->width());
+            height = std::max(height, view->height());
         }
-        width = std::max(width, view->width());
-        height = std::max(height, view->height());
-    }
+    });
     ui_->mapArea->resize(width, height);
 }
 
@@ -352,10 +396,8 @@ void TfrmMapEd::cmbLayerNameChange(int index) {
 }
 
 void TfrmMapEd::showLayer(int layer) {
-    for (LayerView* view : layerGrids_) {
-        view->setVisible(false);
-    }
-    layerGrids_[static_cast<std::size_t>(layer)]->setVisible(true);
+    forEachGrid([](LayerView* view) { view->setVisible(false); });
+    layerGrid(layer)->setVisible(true);
     ui_->edtLevel->setText(QString::number(layer));
     emit layerShown(layer);
 }
@@ -371,9 +413,7 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
 
 // What the user is typing counts, even before the cell is left.
 void TfrmMapEd::commitPendingEdits() {
-    for (LayerView* view : layerGrids_) {
-        view->commitPendingEdit();
-    }
+    forEachGrid([](LayerView* view) { view->commitPendingEdit(); });
 }
 
 // Nothing typed is lost without a word: reading another map or closing the window
@@ -430,7 +470,7 @@ void TfrmMapEd::fillCells(int layer, const QModelIndexList& cells, const QString
 }
 
 void TfrmMapEd::selectHex(int column, int row) {
-    LayerView* view = layerGrids_[static_cast<std::size_t>(currentLayer_)];
+    LayerView* view = currentGrid();
     const QModelIndex cell = view->model()->index(row, column);
     if (!cell.isValid()) {
         return;

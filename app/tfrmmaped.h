@@ -28,8 +28,15 @@ public:
     TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent = nullptr);
     ~TfrmMapEd() override;
 
-    // The layer views in layer order: slot i is grd(i + 1).
-    const std::array<LayerView*, amp::LayerCount>& LayerGrids() const { return layerGrids_; }
+    // The view of one layer (grd(layer + 1)). Only the terrain view is made with
+    // the form; another is made the first time it is asked for, with the settings
+    // every view shares (size, font, cell size, lines), so a start-up pays for one
+    // view, not 13.
+    LayerView* layerGrid(int layer);
+    // The view of the layer on show.
+    LayerView* currentGrid() { return layerGrid(currentLayer_); }
+    // All 13 views in layer order, every one made now if it was not yet.
+    const std::array<LayerView*, amp::LayerCount>& LayerGrids();
     const amp::MapHeader& MapHeader() const;
     int MapColumns() const;
     int MapRows() const;
@@ -97,6 +104,8 @@ signals:
     void diskContentKnown(const QString& fileName, const QByteArray& bytes);
     // Another layer is on show.
     void layerShown(int layer);
+    // The selection of one of the views changed.
+    void gridSelectionChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -115,10 +124,21 @@ private:
     void stepLayer(int step);
     void refreshMetricBoxes();
     void fitMapArea();
+    LayerView* makeGrid(int layer);
+    void attachGrid(LayerView* view, int layer);
+    // The views made so far (a null slot is a view not made yet).
+    template <typename Action>
+    void forEachGrid(Action action) {
+        for (LayerView* view : layerGrids_) {
+            if (view) {
+                action(view);
+            }
+        }
+    }
 
     std::unique_ptr<Ui::TfrmMapEd> ui_;
     UserDialogs& dialogs_;
     MapDocument& document_;
-    std::array<LayerView*, amp::LayerCount> layerGrids_{};
+    std::array<LayerView*, amp::LayerCount> layerGrids_{}; // made on first use
     int currentLayer_ = 0;
 };

@@ -133,6 +133,7 @@ void DrawingTest::metricBoxesApplyToEveryView() {
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
     f.control<QCheckBox>("chkLines")->click();
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp)); // layer 12's view is made before the change, the rest after
     const int height = f.window->height();
     const char* boxes[] = {"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"};
     const QStringList texts = {"300", "200", "8", "20", "14"};

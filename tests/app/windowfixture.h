@@ -86,7 +86,7 @@ public:
     }
     QString textOf(const char* name) const { return control<QLineEdit>(name)->text(); }
     void click(const char* name) const { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
-    LayerView* view(int layer) const { return window->LayerGrids()[static_cast<std::size_t>(layer)]; }
+    LayerView* view(int layer) const { return window->layerGrid(layer); }
     LayerModel* model(int layer) const { return view(layer)->layerModel(); }
     QList<int> visibleLayers() const {
         QList<int> shown;
