@@ -12,11 +12,7 @@ namespace {
 
 constexpr int DefaultDelay = 500;
 
-// The bytes themselves, not a hash of them: copying is cheaper than hashing, and
-// the largest map is 845,332 bytes.
-QByteArray contentOf(const std::vector<std::uint8_t>& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-}
+bool holds(const FileBytes& kept, const std::vector<std::uint8_t>& bytes) { return kept && *kept == bytes; }
 
 } // namespace
 
@@ -35,9 +31,9 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
 
 // Called as a map is read (before the document takes its name) and after a
 // write: either way the file is the document's from now on.
-void DiskWatcher::noteContent(const QString& fileName, const QByteArray& bytes) {
+void DiskWatcher::noteContent(const QString& fileName, const FileBytes& bytes) {
     known_ = bytes;
-    offered_.clear();
+    offered_.reset();
     bar_->hide();
     watch(fileName);
 }
@@ -60,12 +56,11 @@ void DiskWatcher::check() {
     if (!watcher_.files().contains(fileName) && QFileInfo::exists(fileName)) {
         watcher_.addPath(fileName);
     }
-    const auto bytes = amp::readMapFile(fileName);
+    auto bytes = amp::readMapFile(fileName);
     if (!bytes) {
         return; // gone or unreadable: what the window holds stays
     }
-    const QByteArray content = contentOf(bytes.value());
-    if (content == known_ || content == offered_) {
+    if (holds(known_, bytes.value()) || holds(offered_, bytes.value())) {
         return; // our own write, or a change already offered
     }
     const QString name = QFileInfo(fileName).fileName();
@@ -80,7 +75,7 @@ void DiskWatcher::check() {
         emit message(tr("%1 changed on disk and was read again").arg(name));
         return;
     }
-    offered_ = content;
+    offered_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value());
     label_->setText(tr("%1 changed on disk. ").arg(name));
     bar_->show();
 }
@@ -90,7 +85,7 @@ void DiskWatcher::check() {
 void DiskWatcher::reload() {
     bar_->hide();
     const QString fileName = document_.fileName();
-    const auto bytes = amp::readMapFile(fileName);
+    auto bytes = amp::readMapFile(fileName);
     auto decoded = bytes ? amp::decodeMap(bytes.value()) : amp::Result<amp::MapImage>(amp::MapError{});
     if (!decoded) {
         return;
@@ -102,12 +97,12 @@ void DiskWatcher::reload() {
     }
     document_.editCells(tr("Reload from disk"), cellEditsOf(map));
     document_.undoStack()->setClean(); // the window holds what the disk holds
-    known_ = contentOf(bytes.value());
-    offered_.clear();
+    known_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value());
+    offered_.reset();
 }
 
 void DiskWatcher::keepMine() {
     bar_->hide();
     known_ = offered_; // this change is answered
-    offered_.clear();
+    offered_.reset();
 }

@@ -6,7 +6,8 @@
 // step) and Keep Mine, and blocks nothing.
 #pragma once
 
-#include <QByteArray>
+#include "tfrmmaped.h"
+
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
@@ -14,7 +15,6 @@
 class MapDocument;
 class QLabel;
 class QToolBar;
-class TfrmMapEd;
 
 class DiskWatcher : public QObject {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
 
     void setDelay(int milliseconds) { delay_.setInterval(milliseconds); }
     // The form read or wrote these bytes: the disk holds them now.
-    void noteContent(const QString& fileName, const QByteArray& bytes);
+    void noteContent(const QString& fileName, const FileBytes& bytes);
     void reload();
     void keepMine();
 
@@ -41,6 +41,7 @@ private:
     QLabel* label_;
     QFileSystemWatcher watcher_;
     QTimer delay_;
-    QByteArray known_;   // what the disk held when last read or written
-    QByteArray offered_; // a change the bar offers
+    // The bytes themselves, not a hash of them: comparing is cheaper than hashing.
+    FileBytes known_;   // what the disk held when last read or written
+    FileBytes offered_; // a change the bar offers
 };

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdlib>
@@ -41,7 +40,6 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
     try {
         QtUserDialogs dialogs;
         MainWindow window(dialogs, QApplication::arguments());

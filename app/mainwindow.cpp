@@ -24,9 +24,12 @@
 #include <QToolBar>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int MapDockWidth = 380;
+constexpr int NarrowestDockWidth = 200;
 
 } // namespace
 
@@ -74,9 +77,18 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // The title is the form's caption, with "*" after it while edits are unwritten.
     setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
     setWindowIcon(form_->windowIcon());
-    resize(form_->width() + MapDockWidth, form_->height() + menuBar()->sizeHint().height() +
-                                              statusBar()->sizeHint().height());
-    resizeDocks({mapDock_}, {MapDockWidth}, Qt::Horizontal);
+    QApplication::setWindowIcon(form_->windowIcon()); // for windows of their own, such as dialogs
+    // Never wider than the desktop: on a narrow one the picture gives way first.
+    int dockWidth = MapDockWidth;
+    int width = form_->width() + dockWidth;
+    if (const QScreen* display = screen()) {
+        const int available = display->availableGeometry().width();
+        dockWidth = std::clamp(available - form_->width(), NarrowestDockWidth, MapDockWidth);
+        width = std::min(form_->width() + dockWidth, available);
+    }
+    resize(width, height());
+    fitClientHeight(form_->height());
+    resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
     keeper_ = new RecoveryKeeper(*document_, this);
     auto* changedOnDisk = new QToolBar(tr("Changed on Disk"), this);
     changedOnDisk->setObjectName(QStringLiteral("changedOnDisk"));
@@ -87,7 +99,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(watcher_, &DiskWatcher::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     offerRecovery();
     form_->openFromArguments(arguments);
-    resize(width(), form_->height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    fitClientHeight(form_->height()); // the bars too stay on the desktop
     if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
         move(display->availableGeometry().center() - rect().center());
     }

@@ -72,6 +72,7 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::dataChanged, this, later);
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::modelReset, this, &MapPanel::refreshLegend);
     refreshLegend();
+    refreshRampBar();
     refreshBrush();
     setLayer(0);
 }
@@ -83,20 +84,14 @@ void MapPanel::setLayer(int layer) {
 
 void MapPanel::setColourBlind(bool cividis) {
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
-    refreshLegend();
+    refreshRampBar();
 }
 
 void MapPanel::refreshBrush() { view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value()))); }
 
 void MapPanel::refreshLegend() {
-    const LayerModel* terrain = document_.layer(amp::TerrainLayer);
-    std::array<int, palettes::TerrainCount + 1> counts{};
-    for (int column = 0; column < terrain->columns(); ++column) {
-        for (int row = 0; row < terrain->rows(); ++row) {
-            const int value = terrain->cellValue(column, row);
-            ++counts[static_cast<std::size_t>(value >= 0 && value < palettes::TerrainCount ? value : palettes::TerrainCount)];
-        }
-    }
+    std::array<int, palettes::TerrainCount + 1> counts{}; // the last: every value without a colour of its own
+    document_.layer(amp::TerrainLayer)->countValues(counts);
     const bool fresh = terrainLegend_->count() == 0;
     for (int value = 0; value <= palettes::TerrainCount; ++value) {
         const bool unknown = value == palettes::TerrainCount;
@@ -114,7 +109,10 @@ void MapPanel::refreshLegend() {
             terrainLegend_->item(value)->setText(text);
         }
     }
-    // The bar: 0 on the left, 255 on the right.
+}
+
+// The bar: 0 on the left, 255 on the right.
+void MapPanel::refreshRampBar() {
     QImage bar(256, 1, QImage::Format_RGB32);
     for (int v = 0; v < 256; ++v) {
         bar.setPixel(v, 0, palettes::ramp(view_->ramp(), static_cast<std::uint8_t>(v)));

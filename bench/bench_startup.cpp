@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,9 +30,26 @@
 namespace {
 
 struct Sample {
-    double seconds = 0;
+    double seconds = 0;      // until the process was reaped
+    double paintSeconds = 0; // until the first paint was done, when the program tells it
     double mebibytes = 0;
 };
+
+// The moment a bench window program printed as "first-paint NANOSECONDS" on the
+// monotonic clock, which std::chrono::steady_clock reads too.
+std::optional<std::chrono::steady_clock::time_point> firstPaintIn(const std::string& output) {
+    std::FILE* file = std::fopen(output.c_str(), "r");
+    if (!file) {
+        return std::nullopt;
+    }
+    long long nanoseconds = 0;
+    const bool found = std::fscanf(file, "first-paint %lld", &nanoseconds) == 1;
+    std::fclose(file);
+    if (!found) {
+        return std::nullopt;
+    }
+    return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds));
+}
 
 // Runs the command with its standard output to `output` (a file, or nothing).
 Sample runOnce(const std::vector<std::string>& command, const std::string& output = "/dev/null") {
@@ -55,7 +73,11 @@ Sample runOnce(const std::vector<std::string>& command, const std::string& outpu
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "bench_startup: %s failed (status %d)\n", command[0].c_str(), status);
     }
-    return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss / 1024.0};
+    Sample sample{std::chrono::duration<double>(end - start).count(), 0, usage.ru_maxrss / 1024.0};
+    if (const auto painted = firstPaintIn(output)) {
+        sample.paintSeconds = std::chrono::duration<double>(*painted - start).count();
+    }
+    return sample;
 }
 
 double median(std::vector<double> values) {
@@ -107,6 +129,8 @@ int main(int argc, char* argv[]) {
     }
     const int runs = std::max(15, argc > 5 ? std::atoi(argv[5]) : 15);
     QTemporaryDir folder;
+    // The editors look for recovery copies in a folder of their own, not the user's.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.filePath(QStringLiteral("data"))));
     const auto map = amp::generateMap(255, 255, 42);
     const QString mapPath = folder.filePath("largest.amp");
     amp::writeFileSafely(mapPath, amp::encodeMap(map));
@@ -116,11 +140,14 @@ int main(int argc, char* argv[]) {
         std::vector<std::string> command;
         std::vector<double> seconds, mebibytes;
         std::string output = "/dev/null";
+        std::vector<double> paintSeconds = {};
     };
+    // The window programs tell when their first paint was done.
+    const std::string painted = folder.filePath("painted.txt").toStdString();
     std::vector<Contender> contenders = {
-        {"bare Qt window, one empty QTableView", {argv[1]}, {}, {}},
-        {"bare Qt table of 255 x 255 numbers", {argv[2]}, {}, {}},
-        {"ampedit opening the largest map", {argv[3], mapPath.toStdString()}, {}, {}},
+        {"bare Qt window, one empty QTableView", {argv[1]}, {}, {}, painted},
+        {"bare Qt table of 255 x 255 numbers", {argv[2]}, {}, {}, painted},
+        {"ampedit opening the largest map", {argv[3], mapPath.toStdString()}, {}, {}, painted},
     };
     const QString tiled = QStandardPaths::findExecutable("tiled");
     if (!tiled.isEmpty()) {
@@ -152,23 +179,33 @@ int main(int argc, char* argv[]) {
             const Sample sample = runOnce(contender.command, contender.output);
             contender.seconds.push_back(sample.seconds);
             contender.mebibytes.push_back(sample.mebibytes);
+            if (sample.paintSeconds > 0) {
+                contender.paintSeconds.push_back(sample.paintSeconds);
+            }
         }
     }
 
     std::printf("start-up, %d alternating runs each, medians (offscreen platform)\n", runs);
+    std::printf("  %-40s %10s %10s %12s\n", "", "1st paint", "reaped", "peak");
     for (const auto& contender : contenders) {
-        std::printf("  %-40s %8.4f s  %7.1f MiB peak\n", contender.name, median(contender.seconds),
+        const double paint = contender.paintSeconds.empty() ? 0 : median(contender.paintSeconds);
+        std::printf("  %-40s %8.4f s %8.4f s %7.1f MiB\n", contender.name, paint, median(contender.seconds),
                     median(contender.mebibytes));
     }
-    const double bare = median(contenders[0].seconds), table = median(contenders[1].seconds),
-                 ours = median(contenders[2].seconds);
-    std::printf("ampedit vs bare table of numbers: %.2f x the time (goal <= 1.25 x), %+.1f MiB peak\n", ours / table,
-                median(contenders[2].mebibytes) - median(contenders[1].mebibytes));
-    std::printf("ampedit vs bare empty window: %.2f x the time, %+.1f MiB peak\n", ours / bare,
+    // The goal counts to the first paint; "reaped" adds the kernel's freeing of
+    // the process's memory after it ends, which a larger program pays more for.
+    const double bare = median(contenders[0].paintSeconds), table = median(contenders[1].paintSeconds),
+                 ours = median(contenders[2].paintSeconds);
+    std::printf("ampedit vs bare table of numbers, to the first paint: %.2f x the time (goal <= 1.25 x), %+.1f MiB "
+                "peak\n",
+                ours / table, median(contenders[2].mebibytes) - median(contenders[1].mebibytes));
+    std::printf("ampedit vs bare table of numbers, until reaped: %.2f x the time\n",
+                median(contenders[2].seconds) / median(contenders[1].seconds));
+    std::printf("ampedit vs bare empty window, to the first paint: %.2f x the time, %+.1f MiB peak\n", ours / bare,
                 median(contenders[2].mebibytes) - median(contenders[0].mebibytes));
     if (windows > 3) {
         std::printf("tiled export vs ampedit start-up: ampedit %.1f x faster (goal >= 5 x)\n",
-                    median(contenders[3].seconds) / ours);
+                    median(contenders[3].seconds) / median(contenders[2].seconds)); // both until reaped
     } else {
         std::printf("tiled is not installed: its rows are left out (apt-get install tiled adds them)\n");
     }

@@ -77,6 +77,45 @@ std::uint8_t LayerModel::cellByte(int column, int row) const {
     return amp::lowByte(cellValue(column, row));
 }
 
+void LayerModel::countValues(std::span<int> counts) const {
+    std::fill(counts.begin(), counts.end(), 0);
+    if (counts.empty()) {
+        return;
+    }
+    const auto add = [&counts](std::int32_t value, int times) {
+        const bool counted = value >= 0 && static_cast<std::size_t>(value) < counts.size() - 1;
+        counts[counted ? static_cast<std::size_t>(value) : counts.size() - 1] += times;
+    };
+    // The canonical cells by their bytes, 64 at a time where all of them are.
+    std::array<int, 256> bytes{};
+    std::size_t canonical = 0;
+    for (std::size_t word = 0; word < canonical_.size(); ++word) {
+        const std::uint64_t bits = canonical_[word];
+        const std::size_t first = word * 64;
+        const std::size_t end = std::min(first + 64, bytes_.size());
+        if (bits == ~std::uint64_t{0} && end == first + 64) {
+            for (std::size_t at = first; at < end; ++at) {
+                ++bytes[bytes_[at]];
+            }
+            canonical += 64;
+            continue;
+        }
+        for (std::size_t at = first; at < end; ++at) {
+            if ((bits >> (at - first)) & 1u) {
+                ++bytes[bytes_[at]];
+                ++canonical;
+            }
+        }
+    }
+    for (int value = 0; value < 256; ++value) {
+        add(value, bytes[static_cast<std::size_t>(value)]);
+    }
+    for (const auto& [at, text] : typed_) {
+        add(textValue(text), 1);
+    }
+    add(0, static_cast<int>(bytes_.size() - canonical - typed_.size())); // the empty cells
+}
+
 void LayerModel::loadLayer(const amp::MapImage& map, int layer) {
     beginResetModel();
     columns_ = map.header.columns();

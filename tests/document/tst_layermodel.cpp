@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <array>
+
 class LayerModelTest : public QObject {
     Q_OBJECT
 
@@ -83,6 +85,21 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
     model.setCellText(12, 9, "5");
     QCOMPARE(model.cellText(12, 9), QStringLiteral("5"));
     QCOMPARE(model.cellText(12, 8), QString());
+
+    // Counted as the cells read: an empty cell as 0, a typed one by its text. Of
+    // the 130 cells, records 0..98 hold 0 but two are typed over ("007" in record
+    // 0, "-2" in record 10), record 99 holds 99, and 30 cells are empty but one ("5").
+    model.setCellText(0, 0, "007");
+    model.setCellText(1, 0, "-2");
+    std::array<int, 20> counts{};
+    counts.fill(-1);
+    model.countValues(counts);
+    std::array<int, 20> expectedCounts{};
+    expectedCounts[0] = 97 + 29;
+    expectedCounts[5] = 1;
+    expectedCounts[7] = 1;
+    expectedCounts[19] = 2; // 99 and -2: beyond the counted values
+    QCOMPARE(counts, expectedCounts);
 }
 
 void LayerModelTest::keepsQtsModelContracts() {
