@@ -397,9 +397,17 @@ void TfrmMapEd::cmbLayerNameChange(int index) {
     showLayer(currentLayer_);
 }
 
+// The focus goes along to the view on show: hidden with the focus, a view would
+// hand it on as Tab does, to its next cell, picking a hex nobody chose.
 void TfrmMapEd::showLayer(int layer) {
-    forEachGrid([](LayerView* view) { view->setVisible(false); });
-    layerGrid(layer)->setVisible(true);
+    LayerView* shown = layerGrid(layer);
+    bool focused = false;
+    forEachGrid([&focused](const LayerView* view) { focused = focused || view->hasFocus(); });
+    shown->setVisible(true);
+    if (focused) {
+        shown->setFocus(Qt::OtherFocusReason);
+    }
+    forEachGrid([shown](LayerView* view) { view->setVisible(view == shown); });
     ui_->edtLevel->setText(QString::number(layer));
     emit layerShown(layer);
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QUndoStack>
 
@@ -27,6 +28,7 @@ private slots:
     void aReadMapSelectsNothingByItself();
     void newMapTakesTheHeaderOfTheMapOnShow();
     void helpListsEveryShortcut();
+    void theWindowOpensOnTheDesktop();
 
 private:
     static QString tenByEight(WindowFixture& f) { return f.write("ten.amp", patternFile(TenByEight, 80)); }
@@ -261,6 +263,17 @@ void MainWindowTest::aReadMapSelectsNothingByItself() {
     QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(0, 0));
     QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("edtTerrainType"));
     QVERIFY(f.main->hexStatus().isEmpty());
+    // Switching layers from the keyboard in a view moves no cell (a view losing
+    // the focus to being hidden would step to its next cell as Tab does), and the
+    // view of a layer first shown after the read selects nothing either.
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    QCOMPARE(QApplication::focusWidget(), f.view(2));
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(0, 0));
+    QCOMPARE(f.view(2)->currentIndex(), f.model(2)->index(0, 0));
+    QVERIFY(f.main->hexStatus().isEmpty());
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
     // The layer box completes nothing: a part of a name names no layer.
     auto* box = f.control<QComboBox>("cmbLayerName");
     box->setFocus();
@@ -308,3 +321,20 @@ void MainWindowTest::helpListsEveryShortcut() {
 
 QTEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"
+
+void MainWindowTest::theWindowOpensOnTheDesktop() {
+    // The largest map asks for more height than any desktop has, and the form and
+    // the picture for more width than this one (800 x 800) has.
+    WindowFixture f;
+    std::vector<std::uint8_t> largest = {0, 0, 255, 0, 255, 0, 0};
+    largest.resize(7 + 13 * 255 * 255, 1);
+    f.open({QStringLiteral("ampedit"), f.write("largest.amp", largest)});
+    QCOMPARE(f.model(0)->columns(), 255);
+    // The window's own area; the frame around it is the window manager's.
+    const QSize desktop = f.main->screen()->availableGeometry().size();
+    QVERIFY2(f.main->width() <= desktop.width() && f.main->height() <= desktop.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(f.main->width()).arg(f.main->height())));
+    // A small map's window is as high as the form with the menu bar and status line.
+    f.readMap(tenByEight(f));
+    QCOMPARE(f.main->height(), f.window->height() + f.main->menuBar()->height() + f.main->statusBar()->height());
+}
