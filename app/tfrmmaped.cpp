@@ -193,27 +193,29 @@ void TfrmMapEd::btnOpenMapClick() {
 }
 
 void TfrmMapEd::LoadMap(const QString& fileName) {
-    std::optional<amp::MapImage> map;
+    FileBytes bytes; // the map is shown from the file's bytes, which the watcher keeps
+    std::optional<amp::MapView> map;
     try {
-        auto bytes = amp::readMapFile(fileName);
-        if (!bytes) {
-            if (bytes.error().kind == amp::MapErrorKind::CannotOpen) {
+        auto read = amp::readMapFile(fileName);
+        if (!read) {
+            if (read.error().kind == amp::MapErrorKind::CannotOpen) {
                 dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
-                                    fileName + QStringLiteral("  Open unsuccessful."), detail(bytes.error()));
+                                    fileName + QStringLiteral("  Open unsuccessful."), detail(read.error()));
             } else {
                 dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                    fileName + QStringLiteral("  Read unsuccessful."), detail(bytes.error()));
+                                    fileName + QStringLiteral("  Read unsuccessful."), detail(read.error()));
             }
             return;
         }
-        auto decoded = amp::decodeMap(bytes.value());
-        if (!decoded) {
+        bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(read).value());
+        auto viewed = amp::viewMap(*bytes);
+        if (!viewed) {
             dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                fileName + QStringLiteral("  is not a map file."), detail(decoded.error()));
+                                fileName + QStringLiteral("  is not a map file."), detail(viewed.error()));
             return;
         }
-        map = std::move(decoded).value();
-        emit diskContentKnown(fileName, std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value()));
+        map = viewed.value();
+        emit diskContentKnown(fileName, bytes);
     } catch (...) {
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
         return;
@@ -224,7 +226,7 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
 
 // Every view starts from empty cells, so nothing of an earlier map survives into
 // this one.
-void TfrmMapEd::showMap(const amp::MapImage& map, const QString& fileName) {
+void TfrmMapEd::showMap(const amp::MapView& map, const QString& fileName) {
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(fileName);
     QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};

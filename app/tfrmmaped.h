@@ -55,7 +55,8 @@ public:
     // Loads the map the first argument after the program's name names, if any.
     void openFromArguments(const QStringList& arguments);
     // Shows a map that is whole, read from `fileName` (empty for a new map).
-    void showMap(const amp::MapImage& map, const QString& fileName);
+    void showMap(const amp::MapView& map, const QString& fileName);
+    void showMap(const amp::MapImage& map, const QString& fileName) { showMap(amp::viewOf(map), fileName); }
     // File > New Map: asks for the shape and makes a map of zero hexes whose other
     // header bytes are those of the map on show (zeros when there is none).
     void newMap();

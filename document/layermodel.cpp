@@ -116,15 +116,15 @@ void LayerModel::countValues(std::span<int> counts) const {
     add(0, static_cast<int>(bytes_.size() - canonical - typed_.size())); // the empty cells
 }
 
-void LayerModel::loadLayer(const amp::MapImage& map, int layer) {
+void LayerModel::loadLayer(const amp::MapView& map, int layer) {
     beginResetModel();
     columns_ = map.header.columns();
     rows_ = map.header.rows();
     const std::size_t cells = static_cast<std::size_t>(map.header.hexCount());
     bytes_.resize(cells);
     typed_.clear();
-    const std::size_t placed = std::min(map.records.size(), cells);
-    const std::uint8_t* source = map.records.empty() ? nullptr : map.records.data()->data() + layer;
+    const std::size_t placed = std::min(map.recordCount(), cells);
+    const std::uint8_t* source = map.records.empty() ? nullptr : map.records.data() + layer;
     std::uint8_t* target = bytes_.data();
     std::size_t k = 0;
     // Four cells per round: the loads are strided, so the stores are what can be saved.

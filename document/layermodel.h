@@ -82,7 +82,8 @@ public:
 
     // Shapes the grid to the map and fills it with layer `layer` of its records;
     // hexes without a record are empty.
-    void loadLayer(const amp::MapImage& map, int layer);
+    void loadLayer(const amp::MapView& map, int layer);
+    void loadLayer(const amp::MapImage& map, int layer) { loadLayer(amp::viewOf(map), layer); }
 
     // Puts this layer's bytes into a complete map file of `columns` x `rows` hexes:
     // byte `layer` of every record, by the cell rule. Cells outside the grid are 0.

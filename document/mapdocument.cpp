@@ -15,7 +15,7 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     connect(&undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
 }
 
-void MapDocument::load(const amp::MapImage& map, const QString& fileName) {
+void MapDocument::load(const amp::MapView& map, const QString& fileName) {
     header_ = map.header;
     for (int i = 0; i < amp::LayerCount; ++i) {
         layer(i)->loadLayer(map, i); // a reset: the stack is cleared

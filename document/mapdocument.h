@@ -33,7 +33,8 @@ public:
     bool isModified() const { return !undoStack_.isClean(); }
 
     // Takes a whole map and gives it a fresh undo stack.
-    void load(const amp::MapImage& map, const QString& fileName);
+    void load(const amp::MapView& map, const QString& fileName);
+    void load(const amp::MapImage& map, const QString& fileName) { load(amp::viewOf(map), fileName); }
     // The complete file the layers make: the header as read, then columns x rows
     // records, each cell converted by the text rule.
     std::vector<std::uint8_t> encode() const;

@@ -6,19 +6,34 @@
 
 namespace amp {
 
-Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes) {
+Result<MapView> viewMap(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < static_cast<std::size_t>(HeaderSize)) {
         return MapError{MapErrorKind::NotAMap, "The file is " + std::to_string(bytes.size()) +
                                                    " bytes long, shorter than the 7-byte map header."};
     }
-    MapImage image;
-    std::memcpy(image.header.bytes.data(), bytes.data(), HeaderSize);
-
+    MapView view;
+    std::memcpy(view.header.bytes.data(), bytes.data(), HeaderSize);
     const std::size_t complete = (bytes.size() - HeaderSize) / RecordSize;
-    const std::size_t placed = std::min(complete, static_cast<std::size_t>(image.header.hexCount()));
-    image.records.resize(placed);
-    if (placed > 0) {
-        std::memcpy(image.records.data(), bytes.data() + HeaderSize, placed * RecordSize);
+    const std::size_t placed = std::min(complete, static_cast<std::size_t>(view.header.hexCount()));
+    view.records = bytes.subspan(HeaderSize, placed * RecordSize);
+    return view;
+}
+
+MapView viewOf(const MapImage& image) {
+    const auto* first = reinterpret_cast<const std::uint8_t*>(image.records.data());
+    return {image.header, std::span<const std::uint8_t>(first, image.records.size() * RecordSize)};
+}
+
+Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes) {
+    auto view = viewMap(bytes);
+    if (!view) {
+        return view.error();
+    }
+    MapImage image;
+    image.header = view.value().header;
+    image.records.resize(view.value().recordCount());
+    if (!image.records.empty()) {
+        std::memcpy(image.records.data(), view.value().records.data(), view.value().records.size());
     }
     return image;
 }

@@ -24,6 +24,16 @@ struct MapImage {
 // columns x rows. Fewer than 7 bytes is not a map.
 Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes);
 
+// The same reading without a copy: the header, and the records as they lie in
+// the file's bytes, which must outlive the view.
+struct MapView {
+    MapHeader header;
+    std::span<const std::uint8_t> records; // whole records only, in order
+    std::size_t recordCount() const { return records.size() / RecordSize; }
+};
+Result<MapView> viewMap(std::span<const std::uint8_t> bytes);
+MapView viewOf(const MapImage& image);
+
 // The complete file of a map: the header as it stands, then columns x rows
 // records in the cell rule's order. Hexes the image has no record for are zero.
 std::vector<std::uint8_t> encodeMap(const MapImage& image);
