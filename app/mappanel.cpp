@@ -72,19 +72,25 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::dataChanged, this, later);
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::modelReset, this, &MapPanel::refreshLegend);
     refreshLegend();
-    refreshRampBar();
     refreshBrush();
     setLayer(0);
 }
 
+// The bar is drawn when it is first shown and again when the palette changes.
 void MapPanel::setLayer(int layer) {
     view_->setLayer(layer);
+    if (layer != amp::TerrainLayer && !rampBarDrawn_) {
+        refreshRampBar();
+    }
     legends_->setCurrentIndex(layer == amp::TerrainLayer ? 0 : 1);
 }
 
 void MapPanel::setColourBlind(bool cividis) {
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
-    refreshRampBar();
+    rampBarDrawn_ = false;
+    if (legends_->currentWidget() == rampBar_) {
+        refreshRampBar();
+    }
 }
 
 void MapPanel::refreshBrush() { view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value()))); }
@@ -113,6 +119,7 @@ void MapPanel::refreshLegend() {
 
 // The bar: 0 on the left, 255 on the right.
 void MapPanel::refreshRampBar() {
+    rampBarDrawn_ = true;
     QImage bar(256, 1, QImage::Format_RGB32);
     for (int v = 0; v < 256; ++v) {
         bar.setPixel(v, 0, palettes::ramp(view_->ramp(), static_cast<std::uint8_t>(v)));

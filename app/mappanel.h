@@ -40,4 +40,5 @@ private:
     QListWidget* terrainLegend_;
     QLabel* rampBar_;
     QTimer* recount_;
+    bool rampBarDrawn_ = false;
 };
