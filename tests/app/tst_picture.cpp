@@ -6,6 +6,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QUndoStack>
 #include <QWheelEvent>
 
@@ -72,6 +73,21 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
     f.click("btnPlus");
     QCOMPARE(view->layer(), 1);
     QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 2)), QRgb(0xFF440154));
+    // So does the bar under the picture, and it follows a change of palette:
+    // cividis begins at about #00224E.
+    const auto barStart = [&f] {
+        for (const QLabel* label : f.main->mapPanel().findChildren<QLabel*>()) {
+            if (label->isVisible() && !label->pixmap().isNull()) {
+                return label->pixmap().toImage().pixel(0, 0);
+            }
+        }
+        return QRgb(0);
+    };
+    QCOMPARE(barStart(), QRgb(0xFF440154));
+    f.main->mapPanel().setColourBlind(true);
+    const QRgb cividis = barStart();
+    QVERIFY(std::abs(qRed(cividis) - 0x00) <= 3 && std::abs(qGreen(cividis) - 0x22) <= 3 &&
+            std::abs(qBlue(cividis) - 0x4E) <= 3);
 }
 
 void PictureTest::everyPixelShowsTheHexUnderIt() {
