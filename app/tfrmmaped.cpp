@@ -221,19 +221,19 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
         return;
     }
     // The map is whole: only now does anything on screen change.
-    showMap(*map, fileName);
+    showMap(*map, fileName, bytes);
 }
 
 // Every view starts from empty cells, so nothing of an earlier map survives into
 // this one.
-void TfrmMapEd::showMap(const amp::MapView& map, const QString& fileName) {
+void TfrmMapEd::showMap(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(fileName);
     QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};
     for (int i = 0; i < amp::HeaderSize; ++i) {
         headerBoxes[i]->setText(QString::number(map.header.bytes[static_cast<std::size_t>(i)]));
     }
-    document_.load(map, fileName);
+    document_.load(map, fileName, owner);
     // [0][0] is the current cell from the start, chosen quietly (see attachGrid).
     forEachGrid([](LayerView* view) {
         const QSignalBlocker quiet(view->selectionModel());

@@ -54,8 +54,9 @@ public:
     void LoadMap(const QString& fileName);
     // Loads the map the first argument after the program's name names, if any.
     void openFromArguments(const QStringList& arguments);
-    // Shows a map that is whole, read from `fileName` (empty for a new map).
-    void showMap(const amp::MapView& map, const QString& fileName);
+    // Shows a map that is whole, read from `fileName` (empty for a new map). Given
+    // the owner of the map's bytes, the document reads them in place.
+    void showMap(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner = {});
     void showMap(const amp::MapImage& map, const QString& fileName) { showMap(amp::viewOf(map), fileName); }
     // File > New Map: asks for the shape and makes a map of zero hexes whose other
     // header bytes are those of the map on show (zeros when there is none).

@@ -7,6 +7,27 @@
 #include <cstring>
 #include <string_view>
 
+namespace {
+
+// Every 13th byte from `source` (a layer's byte of the first record) into `count`
+// bytes at `target`.
+void gather(const std::uint8_t* source, std::size_t count, std::uint8_t* target) {
+    std::size_t k = 0;
+    // Four cells per round: the loads are strided, so the stores are what can be saved.
+    for (; std::endian::native == std::endian::little && k + 4 <= count; k += 4) {
+        const std::uint32_t four = std::uint32_t{source[k * amp::RecordSize]} |
+                                   std::uint32_t{source[(k + 1) * amp::RecordSize]} << 8 |
+                                   std::uint32_t{source[(k + 2) * amp::RecordSize]} << 16 |
+                                   std::uint32_t{source[(k + 3) * amp::RecordSize]} << 24;
+        std::memcpy(target + k, &four, sizeof four);
+    }
+    for (; k < count; ++k) {
+        target[k] = source[k * amp::RecordSize];
+    }
+}
+
+} // namespace
+
 LayerModel::LayerModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int LayerModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
@@ -48,6 +69,10 @@ void LayerModel::setDimensions(int columns, int rows) {
     columns_ = columns;
     rows_ = rows;
     const std::size_t cells = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
+    cells_ = cells;
+    shared_ = nullptr;
+    sharedCount_ = 0;
+    sharedOwner_.reset();
     bytes_.assign(cells, 0);
     canonical_.assign((cells + 63) / 64, 0);
     typed_.clear();
@@ -92,17 +117,17 @@ void LayerModel::countValues(std::span<int> counts) const {
     for (std::size_t word = 0; word < canonical_.size(); ++word) {
         const std::uint64_t bits = canonical_[word];
         const std::size_t first = word * 64;
-        const std::size_t end = std::min(first + 64, bytes_.size());
+        const std::size_t end = std::min(first + 64, cells_);
         if (bits == ~std::uint64_t{0} && end == first + 64) {
             for (std::size_t at = first; at < end; ++at) {
-                ++bytes[bytes_[at]];
+                ++bytes[byte(at)];
             }
             canonical += 64;
             continue;
         }
         for (std::size_t at = first; at < end; ++at) {
             if ((bits >> (at - first)) & 1u) {
-                ++bytes[bytes_[at]];
+                ++bytes[byte(at)];
                 ++canonical;
             }
         }
@@ -113,39 +138,49 @@ void LayerModel::countValues(std::span<int> counts) const {
     for (const auto& [at, text] : typed_) {
         add(textValue(text), 1);
     }
-    add(0, static_cast<int>(bytes_.size() - canonical - typed_.size())); // the empty cells
+    add(0, static_cast<int>(cells_ - canonical - typed_.size())); // the empty cells
 }
 
-void LayerModel::loadLayer(const amp::MapView& map, int layer) {
+void LayerModel::loadLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner) {
     beginResetModel();
     columns_ = map.header.columns();
     rows_ = map.header.rows();
-    const std::size_t cells = static_cast<std::size_t>(map.header.hexCount());
-    bytes_.resize(cells);
+    cells_ = static_cast<std::size_t>(map.header.hexCount());
     typed_.clear();
-    const std::size_t placed = std::min(map.recordCount(), cells);
+    const std::size_t placed = std::min(map.recordCount(), cells_);
     const std::uint8_t* source = map.records.empty() ? nullptr : map.records.data() + layer;
-    std::uint8_t* target = bytes_.data();
-    std::size_t k = 0;
-    // Four cells per round: the loads are strided, so the stores are what can be saved.
-    for (; std::endian::native == std::endian::little && k + 4 <= placed; k += 4) {
-        const std::uint32_t four = std::uint32_t{source[k * amp::RecordSize]} |
-                                   std::uint32_t{source[(k + 1) * amp::RecordSize]} << 8 |
-                                   std::uint32_t{source[(k + 2) * amp::RecordSize]} << 16 |
-                                   std::uint32_t{source[(k + 3) * amp::RecordSize]} << 24;
-        std::memcpy(target + k, &four, sizeof four);
+    if (owner && source) {
+        // Read in place until a cell changes.
+        bytes_ = {};
+        shared_ = source;
+        sharedCount_ = placed;
+        sharedOwner_ = std::move(owner);
+    } else {
+        shared_ = nullptr;
+        sharedCount_ = 0;
+        sharedOwner_.reset();
+        bytes_.resize(cells_);
+        gather(source, placed, bytes_.data());
+        std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(placed), bytes_.end(), std::uint8_t{0});
     }
-    for (; k < placed; ++k) {
-        target[k] = source[k * amp::RecordSize];
-    }
-    std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(placed), bytes_.end(), std::uint8_t{0});
     // The placed cells are canonical, the rest empty.
-    canonical_.assign((cells + 63) / 64, 0);
+    canonical_.assign((cells_ + 63) / 64, 0);
     std::fill(canonical_.begin(), canonical_.begin() + static_cast<std::ptrdiff_t>(placed / 64), ~std::uint64_t{0});
     if (placed % 64 != 0) {
         canonical_[placed / 64] = (std::uint64_t{1} << (placed % 64)) - 1;
     }
     endResetModel();
+}
+
+void LayerModel::ownBytes() {
+    if (!shared_) {
+        return;
+    }
+    bytes_.assign(cells_, 0);
+    gather(shared_, sharedCount_, bytes_.data());
+    shared_ = nullptr;
+    sharedCount_ = 0;
+    sharedOwner_.reset();
 }
 
 void LayerModel::exportLayer(std::span<std::uint8_t> file, int layer, int columns, int rows) const {
@@ -157,7 +192,7 @@ void LayerModel::exportLayer(std::span<std::uint8_t> file, int layer, int column
     if (columns == columns_ && rows == rows_) {
         // The grid has the map's shape: its cells run in the file's order.
         for (std::size_t k = 0; k < hexes; ++k) {
-            target[k * amp::RecordSize] = isCanonical(k) ? bytes_[k]
+            target[k * amp::RecordSize] = isCanonical(k) ? byte(k)
                                                          : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
         }
         return;
@@ -176,7 +211,7 @@ LayerModel::Cell LayerModel::cell(int column, int row) const {
     }
     const std::size_t at = slot(column, row);
     if (isCanonical(at)) {
-        return {bytes_[at], nullptr};
+        return {byte(at), nullptr};
     }
     const auto typed = typed_.find(at);
     if (typed == typed_.end()) {
@@ -233,9 +268,10 @@ LayerModel::Stored LayerModel::storedFormOf(const QString& text) {
 }
 
 void LayerModel::restore(std::size_t at, Kind kind, std::uint8_t byte, const QString& typed) {
-    if (at >= bytes_.size()) {
+    if (at >= cells_) {
         return;
     }
+    ownBytes();
     setCanonical(at, kind == Kind::Canonical);
     bytes_[at] = kind == Kind::Canonical ? byte : 0;
     if (kind == Kind::Typed) {
@@ -246,7 +282,7 @@ void LayerModel::restore(std::size_t at, Kind kind, std::uint8_t byte, const QSt
 }
 
 void LayerModel::cellsChanged(std::size_t first, std::size_t last) {
-    if (rows_ == 0 || first > last || last >= bytes_.size()) {
+    if (rows_ == 0 || first > last || last >= cells_) {
         return;
     }
     const int firstColumn = static_cast<int>(first / static_cast<std::size_t>(rows_));

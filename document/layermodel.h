@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -55,14 +56,14 @@ public:
         QString typed;
         friend bool operator==(const Stored&, const Stored&) = default;
     };
-    std::size_t cellCount() const { return bytes_.size(); }
+    std::size_t cellCount() const { return cells_; }
     // The cells that hold a typed text, by slot.
     std::vector<std::pair<std::size_t, QString>> typedCells() const {
         return {typed_.begin(), typed_.end()};
     }
     std::size_t slotOf(int column, int row) const { return slot(column, row); }
     Kind kindAt(std::size_t slot) const;
-    std::uint8_t byteAt(std::size_t slot) const { return bytes_[slot]; }
+    std::uint8_t byteAt(std::size_t slot) const { return byte(slot); }
     QString typedAt(std::size_t slot) const;
     // How a text is stored: canonical with its byte, empty, or typed.
     static Stored storedFormOf(const QString& text);
@@ -81,8 +82,10 @@ public:
     std::uint8_t cellByte(int column, int row) const;
 
     // Shapes the grid to the map and fills it with layer `layer` of its records;
-    // hexes without a record are empty.
-    void loadLayer(const amp::MapView& map, int layer);
+    // hexes without a record are empty. Given an owner of the map's bytes, the
+    // layer reads its cells from those bytes until one of them changes, and only
+    // then takes a copy of its own: reading a map copies no layer.
+    void loadLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner = {});
     void loadLayer(const amp::MapImage& map, int layer) { loadLayer(amp::viewOf(map), layer); }
 
     // Puts this layer's bytes into a complete map file of `columns` x `rows` hexes:
@@ -121,8 +124,20 @@ private:
     void setCanonical(std::size_t slot, bool canonical);
 
     // One byte and one bit per cell in the cell rule's order (column * rows + row),
-    // the order of the records in the file.
+    // the order of the records in the file. The bytes are this layer's own, or
+    // while nothing has changed since a read, every 13th of the file's.
+    std::uint8_t byte(std::size_t slot) const {
+        if (!shared_) {
+            return bytes_[slot];
+        }
+        return slot < sharedCount_ ? shared_[slot * amp::RecordSize] : std::uint8_t{0};
+    }
+    void ownBytes();
+    std::size_t cells_ = 0;
     std::vector<std::uint8_t> bytes_;
+    const std::uint8_t* shared_ = nullptr; // this layer's byte of the first record
+    std::size_t sharedCount_ = 0;          // records there
+    std::shared_ptr<const void> sharedOwner_;
     std::vector<std::uint64_t> canonical_;
     std::unordered_map<std::size_t, QString> typed_;
     EditHandler editHandler_;

@@ -15,10 +15,10 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     connect(&undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
 }
 
-void MapDocument::load(const amp::MapView& map, const QString& fileName) {
+void MapDocument::load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
     header_ = map.header;
     for (int i = 0; i < amp::LayerCount; ++i) {
-        layer(i)->loadLayer(map, i); // a reset: the stack is cleared
+        layer(i)->loadLayer(map, i, owner); // a reset: the stack is cleared
     }
     setFileName(fileName);
 }

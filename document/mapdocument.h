@@ -14,6 +14,7 @@
 #include <QUndoStack>
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <vector>
 
@@ -32,8 +33,9 @@ public:
     const QString& fileName() const { return fileName_; }
     bool isModified() const { return !undoStack_.isClean(); }
 
-    // Takes a whole map and gives it a fresh undo stack.
-    void load(const amp::MapView& map, const QString& fileName);
+    // Takes a whole map and gives it a fresh undo stack. Given the owner of the
+    // map's bytes, the layers read them in place until they change.
+    void load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner = {});
     void load(const amp::MapImage& map, const QString& fileName) { load(amp::viewOf(map), fileName); }
     // The complete file the layers make: the header as read, then columns x rows
     // records, each cell converted by the text rule.

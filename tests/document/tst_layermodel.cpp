@@ -2,12 +2,15 @@
 // model keeps Qt's contracts, and a layer goes out to the file by the cell rule.
 #include "layermodel.h"
 #include "mapformat.h"
+#include "mapimage.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <array>
+#include <memory>
+#include <vector>
 
 class LayerModelTest : public QObject {
     Q_OBJECT
@@ -16,6 +19,7 @@ private slots:
     void keepsEveryTextExactlyAsPutIn();
     void loadsALayerAndExportsItByTheCellRule();
     void keepsQtsModelContracts();
+    void readsTheFileInPlaceUntilACellChanges();
 };
 
 void LayerModelTest::keepsEveryTextExactlyAsPutIn() {
@@ -116,6 +120,42 @@ void LayerModelTest::keepsQtsModelContracts() {
     model.loadLayer(map, 0); // a reset the tester follows
     model.setDimensions(0, 0);
     QCOMPARE(model.rowCount(), 0);
+}
+
+void LayerModelTest::readsTheFileInPlaceUntilACellChanges() {
+    // A 1 x 3 map one record short, its bytes exactly that long: layer 4 holds 7
+    // and 9. Reading past them would be caught by the sanitizer.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{0, 0, 1, 0, 3, 0, 0});
+    bytes->resize(7 + 2 * 13, 0);
+    (*bytes)[7 + 4] = 7;
+    (*bytes)[7 + 13 + 4] = 9;
+    const amp::MapView view = amp::viewMap(*bytes).value();
+    LayerModel edited, untouched;
+    edited.loadLayer(view, 4, bytes);
+    untouched.loadLayer(view, 4, bytes);
+    QCOMPARE(edited.cellText(0, 0), QStringLiteral("7"));
+    QCOMPARE(edited.cellText(0, 2), QString()); // no record
+    QCOMPARE(int(untouched.byteAt(2)), 0);
+
+    edited.setCellText(0, 1, "5");
+    QCOMPARE(edited.cellText(0, 0), QStringLiteral("7")); // kept through the copy
+    QCOMPARE(edited.cellText(0, 1), QStringLiteral("5"));
+    QCOMPARE(untouched.cellText(0, 1), QStringLiteral("9"));
+    QCOMPARE(int((*bytes)[7 + 13 + 4]), 9); // the file's bytes stay as read
+
+    // The layers keep the bytes they read alive.
+    bytes.reset();
+    QCOMPARE(untouched.cellText(0, 1), QStringLiteral("9"));
+    std::vector<std::uint8_t> file(amp::recordOffset(3), 0xAA);
+    untouched.exportLayer(file, 4, 1, 3);
+    QCOMPARE(int(file[amp::recordOffset(0) + 4]), 7);
+    QCOMPARE(int(file[amp::recordOffset(1) + 4]), 9);
+    QCOMPARE(int(file[amp::recordOffset(2) + 4]), 0);
+    std::array<int, 11> counts{};
+    untouched.countValues(counts);
+    QCOMPARE(counts[0], 1); // the cell without a record
+    QCOMPARE(counts[7], 1);
+    QCOMPARE(counts[9], 1);
 }
 
 QTEST_MAIN(LayerModelTest)
