@@ -18,8 +18,8 @@
 
 MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     : QWidget(parent), document_(document), view_(new HexMapView(document, this)), tools_(new QButtonGroup(this)),
-      brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)), legends_(new QStackedWidget(this)),
-      terrainLegend_(new QListWidget(this)), rampBar_(new QLabel(this)), recount_(new QTimer(this)) {
+      brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)), layout_(new QVBoxLayout(this)),
+      recount_(new QTimer(this)) {
     auto* tools = new QHBoxLayout;
     const std::array<std::pair<QString, QString>, 3> toolTexts = {{
         {tr("Select"), tr("Click to select a hex; Shift+drag selects a rectangle")},
@@ -44,26 +44,13 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     tools->addWidget(brushValue_);
     tools->addStretch(1);
 
-    terrainLegend_->setToolTip(tr("Pick a terrain to paint with"));
-    rampBar_->setMinimumHeight(24);
-    legends_->addWidget(terrainLegend_);
-    legends_->addWidget(rampBar_);
-    legends_->setMaximumHeight(150);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(2, 2, 2, 2);
-    layout->addLayout(tools);
-    layout->addWidget(view_, 1);
-    layout->addWidget(legends_);
+    layout_->setContentsMargins(2, 2, 2, 2);
+    layout_->addLayout(tools);
+    layout_->addWidget(view_, 1);
 
     connect(tools_, &QButtonGroup::idClicked, this, [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
     connect(brushSize_, &QComboBox::currentIndexChanged, this, [this](int index) { view_->setBrushSize(index ? 7 : 1); });
     connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
-    connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < palettes::TerrainCount) {
-            brushValue_->setValue(row);
-        }
-    });
     // Counting waits for a quiet moment: a stroke or a fill changes many cells.
     recount_->setSingleShot(true);
     recount_->setInterval(150);
@@ -71,14 +58,47 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     const auto later = [this] { recount_->start(); };
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::dataChanged, this, later);
     connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::modelReset, this, &MapPanel::refreshLegend);
-    refreshLegend();
     refreshBrush();
     setLayer(0);
+}
+
+// The window's first paint shows the form and the tools; the legend comes right
+// after, as the picture does.
+void MapPanel::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!legends_) {
+        QTimer::singleShot(0, this, &MapPanel::buildLegends);
+    }
+}
+
+void MapPanel::buildLegends() {
+    if (legends_) {
+        return;
+    }
+    legends_ = new QStackedWidget(this);
+    terrainLegend_ = new QListWidget(legends_);
+    rampBar_ = new QLabel(legends_);
+    terrainLegend_->setToolTip(tr("Pick a terrain to paint with"));
+    rampBar_->setMinimumHeight(24);
+    legends_->addWidget(terrainLegend_);
+    legends_->addWidget(rampBar_);
+    legends_->setMaximumHeight(150);
+    layout_->addWidget(legends_);
+    connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < palettes::TerrainCount) {
+            brushValue_->setValue(row);
+        }
+    });
+    refreshLegend();
+    setLayer(view_->layer());
 }
 
 // The bar is drawn when it is first shown and again when the palette changes.
 void MapPanel::setLayer(int layer) {
     view_->setLayer(layer);
+    if (!legends_) {
+        return;
+    }
     if (layer != amp::TerrainLayer && !rampBarDrawn_) {
         refreshRampBar();
     }
@@ -88,7 +108,7 @@ void MapPanel::setLayer(int layer) {
 void MapPanel::setColourBlind(bool cividis) {
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
     rampBarDrawn_ = false;
-    if (legends_->currentWidget() == rampBar_) {
+    if (legends_ && legends_->currentWidget() == rampBar_) {
         refreshRampBar();
     }
 }
@@ -96,6 +116,9 @@ void MapPanel::setColourBlind(bool cividis) {
 void MapPanel::refreshBrush() { view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value()))); }
 
 void MapPanel::refreshLegend() {
+    if (!terrainLegend_) {
+        return; // counted when the legend is built
+    }
     std::array<int, palettes::TerrainCount + 1> counts{}; // the last: every value without a colour of its own
     document_.layer(amp::TerrainLayer)->countValues(counts);
     const bool fresh = terrainLegend_->count() == 0;

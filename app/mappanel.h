@@ -1,5 +1,5 @@
 // The "Map" dock: the hex picture with its tools (select or paint, brush size,
-// brush value) and a legend: each terrain's colour, name and count on the terrain
+// brush value) and, from right after the window's first paint, a legend: each terrain's colour, name and count on the terrain
 // layer, a colour bar on the others. Picking a terrain in the legend makes it the
 // brush.
 #pragma once
@@ -14,6 +14,7 @@ class QListWidget;
 class QSpinBox;
 class QStackedWidget;
 class QTimer;
+class QVBoxLayout;
 class QButtonGroup;
 
 class MapPanel : public QWidget {
@@ -26,7 +27,11 @@ public:
     void setLayer(int layer);
     void setColourBlind(bool cividis);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    void buildLegends();
     void refreshLegend();
     void refreshRampBar();
     void refreshBrush();
@@ -36,9 +41,10 @@ private:
     QButtonGroup* tools_;
     QComboBox* brushSize_;
     QSpinBox* brushValue_;
-    QStackedWidget* legends_;
-    QListWidget* terrainLegend_;
-    QLabel* rampBar_;
+    QVBoxLayout* layout_;
+    QStackedWidget* legends_ = nullptr; // made after the window's first paint
+    QListWidget* terrainLegend_ = nullptr;
+    QLabel* rampBar_ = nullptr;
     QTimer* recount_;
     bool rampBarDrawn_ = false;
 };

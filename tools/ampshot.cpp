@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -49,7 +50,13 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < layer; ++i) {
         window.findChild<QPushButton*>(QStringLiteral("btnPlus"))->click();
     }
-    QApplication::processEvents();
+    // What follows the first paint (the picture, the legend) arrives within a few
+    // turns of the event loop.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 200) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
     if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "ampshot: cannot write %s\n", argv[2]);
         return 1;

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QListWidget>
 #include <QUndoStack>
 #include <QWheelEvent>
 
@@ -18,6 +19,7 @@ class PictureTest : public QObject {
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
     void everyPixelShowsTheHexUnderIt();
+    void theLegendCountsTerrainsAndPicksTheBrush();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
     void zoomFitAndExport();
@@ -83,11 +85,29 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
         }
         return QRgb(0);
     };
-    QCOMPARE(barStart(), QRgb(0xFF440154));
+    QTRY_COMPARE(barStart(), QRgb(0xFF440154)); // the legends come right after the first paint
     f.main->mapPanel().setColourBlind(true);
     const QRgb cividis = barStart();
     QVERIFY(std::abs(qRed(cividis) - 0x00) <= 3 && std::abs(qGreen(cividis) - 0x22) <= 3 &&
             std::abs(qBlue(cividis) - 0x4E) <= 3);
+}
+
+void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
+    WindowFixture f;
+    HexMapView* view = openForest(f); // 23 Forest hexes, one Ocean
+    QListWidget* legend = nullptr;
+    QTRY_VERIFY((legend = f.main->mapPanel().findChild<QListWidget*>()) != nullptr);
+    QCOMPARE(legend->count(), 20); // 19 terrains and "unknown"
+    QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  23"));
+    QCOMPARE(legend->item(6)->text(), QStringLiteral("Ocean  1"));
+    QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  0"));
+    f.model(0)->setCellText(0, 0, "6");
+    f.model(0)->setCellText(0, 1, "200");
+    QTRY_COMPARE(legend->item(6)->text(), QStringLiteral("Ocean  2"));
+    QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  21"));
+    QCOMPARE(legend->item(19)->text(), QStringLiteral("unknown (19-255)  1"));
+    legend->setCurrentRow(6);
+    QCOMPARE(view->brushText(), QStringLiteral("6"));
 }
 
 void PictureTest::everyPixelShowsTheHexUnderIt() {
