@@ -188,8 +188,11 @@ int main(int argc, char* argv[]) {
     std::printf("start-up, %d alternating runs each, medians (offscreen platform)\n", runs);
     std::printf("  %-40s %10s %10s %12s\n", "", "1st paint", "reaped", "peak");
     for (const auto& contender : contenders) {
-        const double paint = contender.paintSeconds.empty() ? 0 : median(contender.paintSeconds);
-        std::printf("  %-40s %8.4f s %8.4f s %7.1f MiB\n", contender.name, paint, median(contender.seconds),
+        char paint[32] = "         -";
+        if (!contender.paintSeconds.empty()) {
+            std::snprintf(paint, sizeof paint, "%8.4f s", median(contender.paintSeconds));
+        }
+        std::printf("  %-40s %s %8.4f s %7.1f MiB\n", contender.name, paint, median(contender.seconds),
                     median(contender.mebibytes));
     }
     // The goal counts to the first paint; "reaped" adds the kernel's freeing of
