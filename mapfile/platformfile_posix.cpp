@@ -4,6 +4,8 @@
 // its size measured before it may replace the target.
 #include "platformfile.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -173,9 +175,15 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
                        S_ISDIR(info.st_mode) ? "it is a folder, not a file"
                                              : "it is not a regular file (a pipe, device or socket)");
     }
-    std::vector<std::uint8_t> bytes(limit);
+    // The buffer is as long as the file says it is, and one byte more to see that it
+    // has grown since; a file that grows while it is read is read on to the limit.
+    const auto length = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
+    std::vector<std::uint8_t> bytes(length < limit ? length + 1 : limit);
     std::size_t filled = 0;
-    while (filled < bytes.size()) {
+    while (filled < limit) {
+        if (filled == bytes.size()) {
+            bytes.resize(std::min(limit, std::max(bytes.size() * 2, std::size_t{4096})));
+        }
         const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
         if (got < 0) {
             if (errno == EINTR) {

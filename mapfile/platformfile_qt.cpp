@@ -3,6 +3,8 @@
 // the size is measured before commit() may rename the file over the target.
 #include "platformfile.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -64,9 +66,15 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return failure(MapErrorKind::CannotOpen, path, file.errorString());
     }
-    std::vector<std::uint8_t> bytes(limit);
+    // As long as the file says it is, and one byte more to see that it has grown;
+    // a file that grows while it is read is read on to the limit.
+    const auto length = static_cast<std::size_t>(std::max<qint64>(file.size(), 0));
+    std::vector<std::uint8_t> bytes(length < limit ? length + 1 : limit);
     std::size_t filled = 0;
-    while (filled < bytes.size()) {
+    while (filled < limit) {
+        if (filled == bytes.size()) {
+            bytes.resize(std::min(limit, std::max(bytes.size() * 2, std::size_t{4096})));
+        }
         const qint64 got =
             file.read(reinterpret_cast<char*>(bytes.data() + filled), static_cast<qint64>(bytes.size() - filled));
         if (got < 0) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
 #include <cstring>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -69,6 +70,16 @@ TEST_F(MapFileIo, ReadsNoMoreThanTheLargestMapNeeds) {
     ASSERT_TRUE(readMapFile(path("big.amp")).ok());
     EXPECT_EQ(readMapFile(path("big.amp")).value().size(), 845332u);
     EXPECT_TRUE(readMapFile(path("empty.amp")).value().empty());
+    // A file whose length says nothing of its content (the kernel's files say 0) is
+    // read to its end all the same.
+    if (QFile::exists("/proc/self/status")) {
+        const auto status = readFileAtMost("/proc/self/status", 1 << 20);
+        ASSERT_TRUE(status.ok());
+        EXPECT_TRUE(status.value().complete);
+        ASSERT_GT(status.value().bytes.size(), 4096u / 4);
+        EXPECT_EQ(std::string(status.value().bytes.begin(), status.value().bytes.begin() + 5), "Name:");
+        EXPECT_EQ(status.value().bytes.back(), '\n');
+    }
 }
 
 TEST_F(MapFileIo, RefusesWhatIsNotARegularFileAndLeavesItAlone) {
