@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,6 +19,31 @@ namespace amp::platform {
 // At most `limit` bytes from the start of a regular file; anything else (a
 // folder, a pipe, a device) is refused as CannotOpen without waiting on it.
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit);
+
+// What both builds read with: at most `limit` bytes through `readSome(at, size)`
+// (the bytes read, 0 at the end, below 0 on an error) into a buffer as long as
+// the file says it is and one byte more, grown for a file that holds more than it
+// says (a file that grows while it is read, or one of the kernel's that says 0).
+// False on an error, with `bytes` as far as it got.
+template <typename ReadSome>
+bool readUpTo(std::vector<std::uint8_t>& bytes, std::size_t limit, std::size_t length, ReadSome readSome) {
+    bytes.assign(length < limit ? length + 1 : limit, 0);
+    std::size_t filled = 0;
+    bool ok = true;
+    while (filled < limit) {
+        if (filled == bytes.size()) {
+            bytes.resize(std::min(limit, std::max(bytes.size() * 2, std::size_t{4096})));
+        }
+        const long long got = readSome(bytes.data() + filled, bytes.size() - filled);
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    bytes.resize(filled);
+    return ok;
+}
 
 // Writes a complete new file beside `target` and renames it over the target only
 // when every byte has been written and synced. A replaced file keeps its

@@ -175,28 +175,22 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
                        S_ISDIR(info.st_mode) ? "it is a folder, not a file"
                                              : "it is not a regular file (a pipe, device or socket)");
     }
-    // The buffer is as long as the file says it is, and one byte more to see that it
-    // has grown since; a file that grows while it is read is read on to the limit.
-    const auto length = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
-    std::vector<std::uint8_t> bytes(length < limit ? length + 1 : limit);
-    std::size_t filled = 0;
-    while (filled < limit) {
-        if (filled == bytes.size()) {
-            bytes.resize(std::min(limit, std::max(bytes.size() * 2, std::size_t{4096})));
-        }
-        const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return failure(MapErrorKind::ReadError, path, systemReason(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    std::vector<std::uint8_t> bytes;
+    int error = 0;
+    const bool read = readUpTo(bytes, limit, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)),
+                               [&](std::uint8_t* at, std::size_t size) -> long long {
+                                   for (;;) {
+                                       const ssize_t got = ::read(file.get(), at, size);
+                                       if (got < 0 && errno == EINTR) {
+                                           continue;
+                                       }
+                                       error = got < 0 ? errno : 0;
+                                       return got;
+                                   }
+                               });
+    if (!read) {
+        return failure(MapErrorKind::ReadError, path, systemReason(error));
     }
-    bytes.resize(filled);
     return bytes;
 }
 

@@ -66,26 +66,14 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return failure(MapErrorKind::CannotOpen, path, file.errorString());
     }
-    // As long as the file says it is, and one byte more to see that it has grown;
-    // a file that grows while it is read is read on to the limit.
-    const auto length = static_cast<std::size_t>(std::max<qint64>(file.size(), 0));
-    std::vector<std::uint8_t> bytes(length < limit ? length + 1 : limit);
-    std::size_t filled = 0;
-    while (filled < limit) {
-        if (filled == bytes.size()) {
-            bytes.resize(std::min(limit, std::max(bytes.size() * 2, std::size_t{4096})));
-        }
-        const qint64 got =
-            file.read(reinterpret_cast<char*>(bytes.data() + filled), static_cast<qint64>(bytes.size() - filled));
-        if (got < 0) {
-            return failure(MapErrorKind::ReadError, path, file.errorString());
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    std::vector<std::uint8_t> bytes;
+    const bool read = readUpTo(bytes, limit, static_cast<std::size_t>(std::max<qint64>(file.size(), 0)),
+                               [&file](std::uint8_t* at, std::size_t size) -> long long {
+                                   return file.read(reinterpret_cast<char*>(at), static_cast<qint64>(size));
+                               });
+    if (!read) {
+        return failure(MapErrorKind::ReadError, path, file.errorString());
     }
-    bytes.resize(filled);
     return bytes;
 }
 
