@@ -3,7 +3,9 @@
 // program that shows 255 x 255 numbers in one QTableView, and, where Debian's
 // `tiled` is installed, Tiled exporting the same map as a 13-layer hexagonal TMX
 // file. Runs alternate, at least 15 of each; the table shows medians of wall time
-// and peak memory. Then the console tool on the same map: `amptool export` of all
+// from the start of the process to the end of its first paint (the window
+// programs say when that was) and to the process being reaped, and of peak
+// memory. Then the console tool on the same map: `amptool export` of all
 // layers against `xxd -p` of the file, and `amptool info`.
 //   bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL [RUNS]
 #include "mapfileio.h"
