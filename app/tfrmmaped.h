@@ -1,6 +1,7 @@
 // The map form: the header boxes, the command column, and the 13 layer views
-// stacked at one place, each showing one layer of the map document. It is the
-// central widget of the main window, which adds menus and a status line.
+// stacked at one place, each showing one layer of the map document (a view is
+// made when its layer is first shown). It is the central widget of the main
+// window, which adds menus and a status line.
 #pragma once
 
 #include "mapimage.h"
@@ -68,7 +69,7 @@ public:
     // Gives every view its line options, cell size and pixel size for the "Show
     // Lines" setting, and fits the window's height to them.
     void ApplyLineDisplay();
-    // Applies the five metric boxes to all 13 views.
+    // Applies the five metric boxes to all 13 views (those made later take them on).
     void ApplyGridMetrics();
 
     // The smallest client height that shows the command column down to "Write Map".
