@@ -86,10 +86,15 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
         return QRgb(0);
     };
     QTRY_COMPARE(barStart(), QRgb(0xFF440154)); // the legends come right after the first paint
+    // A palette chosen while the bar is hidden is the bar's when it shows again.
+    f.click("btnMinus");
     f.main->mapPanel().setColourBlind(true);
+    f.click("btnPlus");
     const QRgb cividis = barStart();
     QVERIFY(std::abs(qRed(cividis) - 0x00) <= 3 && std::abs(qGreen(cividis) - 0x22) <= 3 &&
             std::abs(qBlue(cividis) - 0x4E) <= 3);
+    f.main->mapPanel().setColourBlind(false); // and at once while it shows
+    QCOMPARE(barStart(), QRgb(0xFF440154));
 }
 
 void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
