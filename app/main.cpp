@@ -1,6 +1,8 @@
 // ampedit: the map editor of Veldrock. The first argument, when longer than five
-// characters, names a map to open at start-up; "--help" and "--version" are the
-// only options, answered on the terminal without a window.
+// characters, names a map to open at start-up. The options the help lists
+// (-h/--help, --help-all, -v/--version) are answered on the terminal without a
+// window; any other word that starts with "-" is refused there, and "--" ends the
+// options, so a map whose name starts with "-" can still be named.
 #include "mainwindow.h"
 #include "userdialogs.h"
 
@@ -8,16 +10,31 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 
 namespace {
 
-bool isOption(const char* word) { return qstrcmp(word, "--help") == 0 || qstrcmp(word, "--version") == 0; }
+constexpr int UsageError = 2;
+// The form opens a first argument only when it is longer than this.
+constexpr qsizetype LongestIgnoredName = 5;
 
-// Prints the help or the version and ends the program; needs no display.
+bool isAnsweredOption(const char* word) {
+    for (const char* option : {"-h", "--help", "--help-all", "-v", "--version"}) {
+        if (qstrcmp(word, option) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Prints the help or the version and ends the program. It needs no display: the
+// window's own options, which --help-all lists, come with a window system, so
+// the answer is given on the one that draws into memory.
 [[noreturn]] void answerOption(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
     QCommandLineParser parser;
@@ -27,22 +44,60 @@ bool isOption(const char* word) { return qstrcmp(word, "--help") == 0 || qstrcmp
                                  QStringLiteral("A map to open (a name longer than five characters)."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.process(application); // exits after --help or --version
+    parser.process(application); // exits after each of the options it answers
     std::exit(0);
+}
+
+void tell(const QString& text) { std::fprintf(stderr, "ampedit: %s\n", qPrintable(text)); }
+
+// The arguments the window gets: the program's name and the map named, if any.
+// Qt has already taken its own options (-platform, -style, ...) out of them.
+// Empty after an error, which has been told on the terminal.
+QStringList windowArguments(const QStringList& arguments) {
+    QStringList names;
+    bool optionsEnded = false;
+    for (const QString& word : arguments.mid(1)) {
+        if (!optionsEnded && word == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
+            tell(QStringLiteral("unknown option '%1' (ampedit --help lists the options; a map whose name starts "
+                                "with '-' goes after '--')")
+                     .arg(word));
+            return {};
+        } else {
+            names.append(word);
+        }
+    }
+    if (!names.isEmpty() && names.first().size() <= LongestIgnoredName) {
+        tell(QStringLiteral("'%1' was not opened: a map's name must be longer than %2 characters (./%1 names the "
+                            "same file)")
+                 .arg(names.first())
+                 .arg(LongestIgnoredName));
+    }
+    for (const QString& extra : names.mid(1)) {
+        tell(QStringLiteral("'%1' was not opened: the editor opens one map, the first one named").arg(extra));
+    }
+    return QStringList{arguments.value(0)} + names.mid(0, 1);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 1 && isOption(argv[1])) {
-        answerOption(argc, argv);
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i) {
+        if (isAnsweredOption(argv[i])) {
+            answerOption(argc, argv);
+        }
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
+    const QStringList arguments = windowArguments(QApplication::arguments());
+    if (arguments.isEmpty()) {
+        return UsageError;
+    }
     try {
         QtUserDialogs dialogs;
-        MainWindow window(dialogs, QApplication::arguments());
+        MainWindow window(dialogs, arguments);
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

@@ -15,7 +15,10 @@ private slots:
     void fileDialogsAskAsTheMapFilesWant();
     void boxesOfferTheirButtons();
     void formsReadBackWhatWasFilledIn();
-    void theProgramAnswersHelpAndVersion();
+    void theProgramAnswersEveryOptionItsHelpLists_data();
+    void theProgramAnswersEveryOptionItsHelpLists();
+    void aWordThatIsNoOptionIsRefusedOnTheTerminal();
+    void aNameTooShortToOpenIsToldOnTheTerminal();
 };
 
 void DialogsTest::fileDialogsAskAsTheMapFilesWant() {
@@ -90,15 +93,73 @@ void DialogsTest::formsReadBackWhatWasFilledIn() {
     QCOMPARE(request.scope, ReplaceRequest::Scope::AllLayers);
 }
 
-void DialogsTest::theProgramAnswersHelpAndVersion() {
-    for (const char* option : {"--version", "--help"}) {
-        QProcess program;
-        program.start(QStringLiteral(AMPEDIT_PATH), {QString::fromLatin1(option)});
-        QVERIFY(program.waitForFinished(30000));
-        QCOMPARE(program.exitCode(), 0);
-        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        QVERIFY2(out.contains(option == QLatin1String("--version") ? "ampedit 0.1.0.1" : "Usage:"), qPrintable(out));
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run runProgram(const QStringList& arguments) {
+    QProcess program;
+    program.start(QStringLiteral(AMPEDIT_PATH), arguments);
+    if (!program.waitForFinished(30000)) {
+        program.kill();
+        program.waitForFinished();
+        return {-1, {}, QStringLiteral("did not end")};
     }
+    return {program.exitCode(), QString::fromLocal8Bit(program.readAllStandardOutput()),
+            QString::fromLocal8Bit(program.readAllStandardError())};
+}
+
+} // namespace
+
+void DialogsTest::theProgramAnswersEveryOptionItsHelpLists_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("--version") << "--version" << "ampedit 0.1.0.1";
+    QTest::newRow("-v") << "-v" << "ampedit 0.1.0.1";
+    QTest::newRow("--help") << "--help" << "Usage:";
+    QTest::newRow("-h") << "-h" << "Usage:";
+    // --help-all adds Qt's own options, the window's among them, to the help.
+    QTest::newRow("--help-all") << "--help-all" << "--platform";
+}
+
+// Every option the help names answers without a window; none is taken for a map.
+void DialogsTest::theProgramAnswersEveryOptionItsHelpLists() {
+    QFETCH(QString, option);
+    QFETCH(QString, answer);
+    const Run help = runProgram({QStringLiteral("--help")});
+    QVERIFY2(help.out.contains(option), qPrintable(help.out));
+    const Run run = runProgram({option});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(answer), qPrintable(run.out + run.err));
+}
+
+void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
+    for (const QString& word : {QStringLiteral("-x"), QStringLiteral("--bogus-option"), QStringLiteral("-map.amp")}) {
+        const Run run = runProgram({word});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("unknown option '%1'").arg(word)), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QLatin1String("Open unsuccessful")), qPrintable(run.err));
+    }
+}
+
+// The window opens without the map and the terminal says why; the test ends the
+// program once it has said so.
+void DialogsTest::aNameTooShortToOpenIsToldOnTheTerminal() {
+    QProcess program;
+    program.setReadChannel(QProcess::StandardError);
+    program.start(QStringLiteral(AMPEDIT_PATH), {QStringLiteral("a.amp")});
+    QString err;
+    while (!err.contains(QLatin1String("not opened")) && program.waitForReadyRead(30000)) {
+        err += QString::fromLocal8Bit(program.readAllStandardError());
+    }
+    program.kill();
+    program.waitForFinished();
+    QVERIFY2(err.contains(QLatin1String("'a.amp' was not opened: a map's name must be longer than 5 characters")),
+             qPrintable(err));
 }
 
 QTEST_MAIN(DialogsTest)
