@@ -100,7 +100,15 @@ Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_
             return openError(path, "its symbolic links go round in a circle");
         }
     }
-    return platform::writeFile(target, bytes, mode);
+    const auto restored = restoreFirst(target);
+    if (!restored) {
+        return restored.error();
+    }
+    auto written = platform::writeFile(target, bytes, mode);
+    if (!written) {
+        return written;
+    }
+    return Written{written.value().way, restored.value()};
 }
 
 } // namespace amp

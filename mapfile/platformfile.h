@@ -47,8 +47,8 @@ bool readUpTo(std::vector<std::uint8_t>& bytes, std::size_t limit, std::size_t l
     return ok;
 }
 
-// Writes `target` whole by one of the two ways (see writeFileSafely), undoing
-// first an interrupted write of it. `target` has no link left in its last part.
+// Writes `target` whole by one of the two ways (see writeFileSafely); the caller
+// has undone an interrupted write of it first. `target` is no link.
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
 
 // Puts back the old bytes of an interrupted in-place write of `path` when its

@@ -399,11 +399,7 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
 } // namespace
 
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
-    const auto restored = restoreInterruptedWrite(target);
-    if (!restored) {
-        return restored.error();
-    }
-    Written written{WriteWay::Replaced, restored.value()};
+    Written written;
     const QByteArray name = QFile::encodeName(target);
     struct stat old {};
     const bool replacing = ::stat(name.constData(), &old) == 0;
