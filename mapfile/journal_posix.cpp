@@ -221,6 +221,10 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
         return failure(MapErrorKind::CannotOpen, target,
                        why + ", and it cannot be written in place either (" + systemReason(errno) + ")");
     }
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + ", and another program is writing it in place now");
+    }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return failure(MapErrorKind::CannotOpen, target, why + ", and it cannot be written in place either");
@@ -229,10 +233,6 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
         return failure(MapErrorKind::CannotOpen, target,
                        why + "; at " + std::to_string(info.st_size) +
                            " bytes it is larger than any map, so it is not written in place either");
-    }
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-        return failure(MapErrorKind::CannotOpen, target,
-                       why + ", and another program is writing it in place now");
     }
     const QByteArray folder = journalFolder();
     const int folderError = folder.isEmpty() ? ENOENT : makeJournalFolder(folder);
