@@ -16,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -379,7 +380,8 @@ TEST(KilledWrite, InPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
         GTEST_SKIP() << "the portable file code keeps no journal";
     }
     const char* const setpriv = "/usr/bin/setpriv";
-    if (::geteuid() != 0 || ::access(setpriv, X_OK) != 0) {
+    if (::geteuid() != 0 || ::access(setpriv, X_OK) != 0 ||
+        std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") != 0) {
         GTEST_SKIP() << "needs root and setpriv to run amptool as nobody in a folder nobody may not write to";
     }
     QTemporaryDir dir;
