@@ -379,38 +379,72 @@ KillCounts killWrites(const std::vector<std::string>& words, const QString& map,
 
 constexpr int Kills = 40;
 
-// In a folder the user may not write to, the map is written in place: as
-// nobody, since permission bits do not stop root.
-TEST(KilledWrite, InPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
-    if (PortableFileCode) {
-        GTEST_SKIP() << "the portable file code keeps no journal";
+// Runs as nobody need root and setpriv, and a copy of amptool where nobody may
+// run it, with a data folder of nobody's own.
+class AsNobody : public testing::Test {
+protected:
+    void SetUp() override {
+        if (PortableFileCode) {
+            GTEST_SKIP() << "the portable file code keeps no journal";
+        }
+        if (::geteuid() != 0 || ::access(Setpriv, X_OK) != 0 ||
+            std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") != 0) {
+            GTEST_SKIP() << "needs root and setpriv to run amptool as nobody";
+        }
+        ASSERT_TRUE(QDir(dir.path()).mkdir("maps") && QDir(dir.path()).mkdir("data"));
+        ASSERT_TRUE(QFile::copy(AMPTOOL_PATH, tool));
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_TRUE(QDir().mkpath(journals));
+        for (const QString& made : {data, data + "/ampedit", journals}) {
+            ASSERT_EQ(::chown(QFile::encodeName(made).constData(), Nobody, Nobody), 0);
+        }
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data));
     }
-    const char* const setpriv = "/usr/bin/setpriv";
-    if (::geteuid() != 0 || ::access(setpriv, X_OK) != 0 ||
-        std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") != 0) {
-        GTEST_SKIP() << "needs root and setpriv to run amptool as nobody in a folder nobody may not write to";
+    std::vector<std::string> asNobody(std::initializer_list<std::string> words) const {
+        std::vector<std::string> all = {Setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                        tool.toStdString()};
+        all.insert(all.end(), words);
+        return all;
     }
+    static constexpr const char* Setpriv = "/usr/bin/setpriv";
+    static constexpr uid_t Nobody = 65534;
     QTemporaryDir dir;
     const QString folder = dir.filePath("maps"), data = dir.filePath("data"), tool = dir.filePath("amptool");
-    ASSERT_TRUE(QDir(dir.path()).mkdir("maps") && QDir(dir.path()).mkdir("data"));
-    ASSERT_TRUE(QFile::copy(AMPTOOL_PATH, tool)); // where nobody may run it
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    ASSERT_EQ(::chown(QFile::encodeName(data).constData(), 65534, 65534), 0);
+    const QString journals = journalFolderUnder(data);
+};
+
+// In a folder nobody may write to, or for a file whose owner nobody cannot give
+// a new file (a shared group folder), the map is written in place: its inode,
+// owner and group stay.
+TEST_F(AsNobody, AnotherUsersFileInASharedFolderKeepsItsOwner) {
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    const QString map = folder + "/shared.amp";
+    putFile(map, oldMap());
+    ASSERT_EQ(::chown(QFile::encodeName(map).constData(), 1234, Nobody), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(map).constData(), 0664), 0);
+    const auto inode = inodeOf(map);
+    EXPECT_FALSE(runAndKill(asNobody({"new", "255", "255", "--fill", "0=7", "-o", "shared.amp"}), folder,
+                            {journals, "*"}, std::chrono::seconds(10))
+                     .killed);
+    EXPECT_EQ(bytesOf(dir, "maps/shared.amp"), filledMap());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(map).constData(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, Nobody);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
+    EXPECT_EQ(info.st_ino, inode);
+    EXPECT_EQ(entriesOf(folder), QStringList{"shared.amp"});
+}
+
+// In a folder the user may not write to, the map is written in place: as
+// nobody, since permission bits do not stop root.
+TEST_F(AsNobody, AKilledWriteInPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
     const QString map = folder + "/m.amp";
     const auto reset = [&map] {
         putFile(map, oldMap());
-        ::chown(QFile::encodeName(map).constData(), 65534, 65534);
+        ::chown(QFile::encodeName(map).constData(), Nobody, Nobody);
     };
-    reset();
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
-    const QString journals = journalFolderUnder(data);
-    ASSERT_TRUE(QDir().mkpath(journals));
-    for (const QString& made : {data + "/ampedit", journals}) {
-        ASSERT_EQ(::chown(QFile::encodeName(made).constData(), 65534, 65534), 0);
-    }
-    const std::vector<std::string> words = {setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                                            tool.toStdString(),
-                                            "new", "255", "255", "--fill", "0=7", "-o", "m.amp"};
+    const std::vector<std::string> words = asNobody({"new", "255", "255", "--fill", "0=7", "-o", "m.amp"});
     // From the moment the journal is whole, the file itself is written.
     const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset);
     EXPECT_EQ(counts.torn, 0);
@@ -420,7 +454,7 @@ TEST(KilledWrite, InPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
     // One whole write more: the journal folder holds no journal and no leftover.
     runAndKill(words, folder, {journals, "*.journal"}, std::chrono::seconds(10));
     EXPECT_EQ(bytesOf(dir, "maps/m.amp"), filledMap());
-    EXPECT_EQ(entriesOf(journalFolderUnder(data)), QStringList{});
+    EXPECT_EQ(entriesOf(journals), QStringList{});
 }
 
 // Killed while replacing, a write leaves its temporary file; the next write of
