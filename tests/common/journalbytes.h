@@ -29,7 +29,8 @@ inline QByteArray littleEndian(std::uint64_t value, int size) {
     return bytes;
 }
 
-inline QByteArray journalBytes(const QByteArray& path, std::uint64_t inode, const std::vector<std::uint8_t>& old) {
+inline QByteArray journalBytes(const QByteArray& path, std::uint64_t inode,
+                               const std::vector<std::uint8_t>& old) {
     return QByteArray("ampedit journal 1\n") + littleEndian(inode, 8) + littleEndian(old.size(), 8) +
            littleEndian(static_cast<std::uint64_t>(path.size()), 4) + path +
            QByteArray(reinterpret_cast<const char*>(old.data()), static_cast<qsizetype>(old.size()));
@@ -37,11 +38,14 @@ inline QByteArray journalBytes(const QByteArray& path, std::uint64_t inode, cons
 
 inline std::uint64_t inodeOf(const QString& path) {
     struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino) : 0;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino)
+                                                                   : 0;
 }
 
 // Where both programs keep journals under the data folder `dataHome`.
-inline QString journalFolderUnder(const QString& dataHome) { return dataHome + QStringLiteral("/ampedit/journal"); }
+inline QString journalFolderUnder(const QString& dataHome) {
+    return dataHome + QStringLiteral("/ampedit/journal");
+}
 
 inline bool plantJournal(const QString& dataHome, const QString& name, const QByteArray& bytes) {
     if (!QDir().mkpath(journalFolderUnder(dataHome))) {
