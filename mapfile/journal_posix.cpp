@@ -26,6 +26,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,9 +45,16 @@ constexpr char JournalSuffix[] = ".journal";
 constexpr mode_t PrivateFolder = 0700;
 constexpr mode_t PrivateFile = 0600;
 
-// ~/.local/share/ampedit/journal (or under $XDG_DATA_HOME); empty without a home.
+// ~/.local/share/ampedit/journal (or under $XDG_DATA_HOME). Without HOME, the
+// user's home comes from the password database rather than "/".
 QByteArray journalFolder() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME") && qEnvironmentVariableIsEmpty("HOME")) {
+        const passwd* user = ::getpwuid(::getuid());
+        data = user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/'
+                   ? QFile::decodeName(user->pw_dir) + QStringLiteral("/.local/share")
+                   : QString();
+    }
     if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
         return {};
     }
