@@ -256,6 +256,23 @@ TEST_F(MapFileIo, AWriteKeepsTheFilesLinksOwnerAndMode) {
     EXPECT_TRUE(QFileInfo(path("loop1.amp")).isSymLink());
 }
 
+// A new file gets the usual bits under the umask, or only the owner's when asked
+// (for what holds a user's private data); a replaced one keeps its own.
+TEST_F(MapFileIo, ANewFileGetsTheModeAsked) {
+    const mode_t saved = ::umask(022);
+    const bool usual = writeFileSafely(path("usual.amp"), pattern(10, 1)).ok();
+    const bool own = writeFileSafely(path("own.amp"), pattern(10, 1), NewFileMode::OwnerOnly).ok();
+    const mode_t usualMode = statusOf(path("usual.amp")).st_mode & 07777;
+    ASSERT_EQ(::chmod(nameOf(path("usual.amp")).constData(), 0640), 0);
+    const bool replaced = writeFileSafely(path("usual.amp"), pattern(20, 2), NewFileMode::OwnerOnly).ok();
+    ::umask(saved);
+    ASSERT_TRUE(usual && own && replaced);
+    EXPECT_EQ(usualMode, 0644u);
+    EXPECT_EQ(statusOf(path("own.amp")).st_mode & 07777, 0600u);
+    EXPECT_EQ(statusOf(path("usual.amp")).st_mode & 07777, 0640u);
+    EXPECT_EQ(contentOf(path("usual.amp")), pattern(20, 2));
+}
+
 // The ACL bytes of "user::rw-, user:nobody:rw-, group::r--, mask::rw-, other::---"
 // as the kernel keeps them: version 2, then tag, permissions, id for each entry.
 QByteArray nobodyMayWriteAcl() {
