@@ -12,8 +12,6 @@
 #include <array>
 #include <cstring>
 #include <functional>
-#include <iostream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -54,7 +52,9 @@ LoadedMap loadMap(const std::string& path) {
     if (!image) {
         throw Failure{InvalidInput, path + ": " + image.error().message};
     }
-    return {std::move(image).value(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size())};
+    // A file of the kernel's says it is empty and holds more: the larger one counts.
+    return {std::move(image).value(),
+            std::max(bytes.value().size(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size()))};
 }
 
 // Every hex's record, those a short file lacks as zeros: the map as the editor
@@ -305,9 +305,28 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
 
 // ---- import ------------------------------------------------------------------
 
+// Standard input in blocks, never more than one byte past the largest grid.
+std::string readStandardInput() {
+    constexpr std::size_t BlockSize = 64 * 1024;
+    std::string text;
+    while (text.size() <= LargestGrid) {
+        const std::size_t start = text.size();
+        text.resize(start + std::min(BlockSize, LargestGrid + 1 - start));
+        const std::size_t got = std::fread(text.data() + start, 1, text.size() - start, stdin);
+        text.resize(start + got);
+        if (got == 0) {
+            if (std::ferror(stdin)) {
+                throw Failure{UsageOrIo, std::string("standard input: ") + std::strerror(errno)};
+            }
+            return text;
+        }
+    }
+    throw Failure{InvalidInput, "standard input: larger than any grid of a map can be"};
+}
+
 std::string readGrid(const std::string& path) {
     if (path == "-") {
-        return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return readStandardInput();
     }
     auto read = amp::readFileAtMost(pathOf(path), LargestGrid);
     if (!read) {
@@ -449,6 +468,36 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
     return 0;
 }
 
+// A message as the terminal may show it: control characters (and bytes that are
+// not UTF-8, which a terminal might take for one) as \xHH, so that a hostile
+// file cannot move the cursor, retitle the window or clear the screen.
+std::string shown(std::string_view text) {
+    std::string safe;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                                                                            : lead >= 0xF0 && lead < 0xF5    ? 4
+                                                                                                             : 0;
+        bool whole = length > 0 && at + length <= text.size();
+        for (std::size_t i = 1; whole && i < length; ++i) {
+            whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
+        }
+        // U+0080..U+009F are the 8-bit controls, written C2 80..C2 9F.
+        const bool control = lead < 0x20 || lead == 0x7F ||
+                             (lead == 0xC2 && whole && static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        if (!whole || control) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
+            safe += escaped;
+            ++at;
+        } else {
+            safe.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return safe;
+}
+
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {"info", "amptool info MAP [--json]",
@@ -510,7 +559,7 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     const auto command = std::find_if(commands().begin(), commands().end(),
                                       [&first](const Command& c) { return first == c.name; });
     if (command == commands().end()) {
-        std::fprintf(err, "amptool: no command \"%s\"\n", first.c_str());
+        std::fprintf(err, "amptool: no command \"%s\"\n", shown(first).c_str());
         printHelp(err);
         return UsageOrIo;
     }
@@ -518,16 +567,24 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         std::fprintf(out, "usage: %s\n\n%s\n", command->usage, command->help);
         return 0;
     }
+    const auto tell = [&](const std::string& message) {
+        std::fprintf(err, "amptool: %s: %s\n", command->name, shown(message).c_str());
+    };
+    amp::setRestoreNotice([err, name = command->name](const QString& path) {
+        std::fprintf(err, "amptool: %s: %s\n", name,
+                     shown(path.toStdString() + ": a write of it was cut short; its old content was put back first")
+                         .c_str());
+    });
     try {
         return command->run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);
     } catch (const UsageError& error) {
-        std::fprintf(err, "amptool: %s: %s\n", command->name, error.message.c_str());
+        tell(error.message);
         return UsageOrIo;
     } catch (const Failure& failure) {
-        std::fprintf(err, "amptool: %s: %s\n", command->name, failure.message.c_str());
+        tell(failure.message);
         return failure.status;
     } catch (const std::exception& error) {
-        std::fprintf(err, "amptool: %s: %s\n", command->name, error.what());
+        tell(error.what());
         return UsageOrIo;
     }
 }

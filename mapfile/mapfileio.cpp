@@ -2,21 +2,54 @@
 #include "mapformat.h"
 #include "platformfile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace amp {
 
 namespace {
 
+// Links followed to the file they name, as the system does before giving up.
+constexpr int MostLinks = 40;
+
 MapError openError(const QString& path, const std::string& reason) {
     return {MapErrorKind::CannotOpen, path.toStdString() + ": " + reason};
 }
 
+std::function<void(const QString&)>& restoreNotice() {
+    static std::function<void(const QString&)> notice;
+    return notice;
+}
+
+// Undoes an interrupted write of the file before anything reads it; true when it did.
+Result<bool> restoreFirst(const QString& path) {
+    auto restored = platform::restoreInterruptedWrite(path);
+    if (restored && restored.value() && restoreNotice()) {
+        restoreNotice()(path);
+    }
+    return restored;
+}
+
+// The file a dangling symbolic link names, followed through further links.
+QString danglingTarget(const QString& path) {
+    QString target = path;
+    for (int hop = 0; hop < MostLinks && QFileInfo(target).isSymLink(); ++hop) {
+        const QFileInfo link(target);
+        target = QDir(link.absolutePath()).absoluteFilePath(link.symLinkTarget());
+    }
+    return target;
+}
+
 } // namespace
+
+void setRestoreNotice(std::function<void(const QString& path)> notice) { restoreNotice() = std::move(notice); }
 
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {
     if (path.isEmpty()) {
         return openError(path, "no file name was given");
+    }
+    if (const auto restored = restoreFirst(path); !restored) {
+        return restored.error();
     }
     return platform::readRegularFile(path, MaxFileSize);
 }
@@ -25,11 +58,15 @@ Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {
     if (path.isEmpty()) {
         return openError(path, "no file name was given");
     }
+    const auto restored = restoreFirst(path);
+    if (!restored) {
+        return restored.error();
+    }
     auto read = platform::readRegularFile(path, limit + 1);
     if (!read) {
         return read.error();
     }
-    ReadBytes result{std::move(read).value(), true};
+    ReadBytes result{std::move(read).value(), true, restored.value()};
     if (result.bytes.size() > limit) {
         result.bytes.resize(limit);
         result.complete = false;
@@ -37,7 +74,7 @@ Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {
     return result;
 }
 
-Status writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes) {
+Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes, NewFileMode mode) {
     if (path.isEmpty()) {
         return openError(path, "no file name was given");
     }
@@ -57,8 +94,21 @@ Status writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes)
             return openError(path, "the file is read-only");
         }
         target = existing.canonicalFilePath(); // the link stays, its target is replaced
+    } else if (existing.isSymLink()) {
+        target = danglingTarget(path); // the link stays, the file it names is made
+        if (QFileInfo(target).isSymLink()) {
+            return openError(path, "its symbolic links go round in a circle");
+        }
     }
-    return platform::replaceFile(target, bytes);
+    const auto restored = restoreFirst(target);
+    if (!restored) {
+        return restored.error();
+    }
+    auto written = platform::writeFile(target, bytes, mode);
+    if (!written) {
+        return written;
+    }
+    return Written{written.value().way, restored.value()};
 }
 
 } // namespace amp

@@ -7,9 +7,14 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 } // namespace
 
 std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows) {
+    if (text.starts_with(ByteOrderMark)) {
+        text.remove_prefix(ByteOrderMark.size());
+    }
     std::vector<std::uint8_t> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
     // The separator is the grid's own: a tab anywhere makes it a tab-separated grid.
     const char separator = text.find('\t') != std::string_view::npos && text.find(',') == std::string_view::npos

@@ -24,8 +24,9 @@ struct GridError {
 // The cells of a grid in the cell rule's order (column * rows + row), or the
 // first thing wrong with it. Strict: exactly `rows` lines of exactly `columns`
 // whole numbers 0..255, separated by commas or by tabs (one kind per grid);
-// blanks around a number, a carriage return before a line's end and an empty
-// last line are allowed.
+// blanks around a number, a carriage return before a line's end, an empty last
+// line and a UTF-8 byte-order mark before the first line (spreadsheets write one
+// in "CSV UTF-8") are allowed.
 std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows);
 
 // Layer `layer` of the map as a grid, separated by `separator`; hexes without a

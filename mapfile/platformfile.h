@@ -1,11 +1,13 @@
 // The seam between the file code and the operating system. Two builds of it
 // exist: one on POSIX calls (non-blocking open, fstat, unbuffered writes, fsync,
-// rename) and a portable one on QtCore alone; CMake picks one at compile time.
+// rename, fchown, extended attributes, flock, a journal for writes in place) and a
+// portable one on QtCore alone; CMake picks one at compile time.
 // The callers in mapfileio.cpp have already refused empty names and checked what
 // stands at a write's target.
 #pragma once
 
 #include "maperror.h"
+#include "mapfileio.h"
 
 #include <QString>
 
@@ -45,9 +47,13 @@ bool readUpTo(std::vector<std::uint8_t>& bytes, std::size_t limit, std::size_t l
     return ok;
 }
 
-// Writes a complete new file beside `target` and renames it over the target only
-// when every byte has been written and synced. A replaced file keeps its
-// permission bits; a new one gets the usual bits of a new file.
-Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes);
+// Writes `target` whole by one of the two ways (see writeFileSafely); the caller
+// has undone an interrupted write of it first. `target` is no link.
+Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
+
+// Puts back the old bytes of an interrupted in-place write of `path` when its
+// journal is still there and no live process is writing it; true when it did.
+// Fails only when such a journal exists and the bytes cannot be put back.
+Result<bool> restoreInterruptedWrite(const QString& path);
 
 } // namespace amp::platform

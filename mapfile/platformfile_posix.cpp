@@ -1,25 +1,29 @@
 // The file seam on POSIX calls. Reading opens without blocking and checks the
 // type on the open descriptor, so nothing can swap the file in between. Writing
 // never goes through a buffer: every write(2) is checked, the file is synced and
-// its size measured before it may replace the target.
+// its size measured before it may replace the target. The in-place way and its
+// journal are in journal_posix.cpp.
 #include "platformfile.h"
-
-#include <algorithm>
+#include "posixfile.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace amp::platform {
-
-namespace {
 
 std::string systemReason(int error) { return std::strerror(error); }
 
@@ -27,75 +31,19 @@ MapError failure(MapErrorKind kind, const QString& path, const std::string& reas
     return {kind, path.toStdString() + ": " + reason};
 }
 
-// Closes a descriptor on every way out.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and says whether the close reported a failure.
-    int close() {
-        const int result = fd_ >= 0 ? ::close(fd_) : 0;
-        fd_ = -1;
-        return result;
+int FileDescriptor::close() {
+    const int result = fd_ >= 0 ? ::close(fd_) : 0;
+    fd_ = -1;
+    return result;
+}
+
+void FileDescriptor::reset(int fd) {
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
+    fd_ = fd;
+}
 
-private:
-    int fd_;
-};
-
-// A temporary file beside the target, removed again unless it was renamed.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const QString& target) {
-        const QFileInfo info(target);
-        const QByteArray folder = QFile::encodeName(info.absolutePath());
-        const QByteArray name = QFile::encodeName(info.fileName());
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            // Hidden, and named after the target so that a left-over is recognised.
-            path_ = folder + "/." + name + "." + QByteArray::number(::getpid()) + "-" +
-                    QByteArray::number(counter++) + ".tmp";
-            // 0666: the process's umask gives a new file its usual bits.
-            file_.reset(::open(path_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (file_.get() >= 0 || errno != EEXIST) {
-                error_ = file_.get() >= 0 ? 0 : errno;
-                return;
-            }
-        }
-        error_ = EEXIST;
-    }
-    ~TemporaryFile() {
-        file_.reset();
-        if (!renamed_ && error_ == 0) {
-            ::unlink(path_.constData());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int openError() const { return error_; }
-    FileDescriptor& file() { return file_; }
-    const QByteArray& path() const { return path_; }
-    void markRenamed() { renamed_ = true; }
-
-private:
-    QByteArray path_;
-    FileDescriptor file_;
-    int error_ = 0;
-    bool renamed_ = false;
-};
-
-// Writes every byte at its offset, from `offset` on, or says why not: a short
-// write is retried, a failing one reports the system's reason.
 int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -114,50 +62,183 @@ int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
     return 0;
 }
 
-// The way for a folder where no temporary file can be made: the old bytes are
-// kept in memory, the new ones written over them; if that fails, the old bytes
-// go back.
-Status writeInPlace(const QString& target, std::span<const std::uint8_t> bytes, int temporaryError) {
-    const QByteArray name = QFile::encodeName(target);
-    const FileDescriptor file(::open(name.constData(), O_RDWR | O_CLOEXEC));
-    if (file.get() < 0) {
-        return failure(MapErrorKind::CannotOpen, target,
-                       "no temporary file can be made beside it (" + systemReason(temporaryError) +
-                           ") and it cannot be written in place (" + systemReason(errno) + ")");
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return failure(MapErrorKind::CannotOpen, target, "it cannot be written in place");
-    }
-    std::vector<std::uint8_t> old(static_cast<std::size_t>(info.st_size));
-    for (std::size_t got = 0; got < old.size();) {
-        const ssize_t n = ::pread(file.get(), old.data() + got, old.size() - got, static_cast<off_t>(got));
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
+int readAllAt(int fd, std::uint8_t* to, std::size_t size, off_t offset) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, to + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0) {
+            if (errno == EINTR) {
                 continue;
             }
-            return failure(MapErrorKind::ReadError, target, n < 0 ? systemReason(errno) : "it shrank while read");
+            return errno;
         }
-        got += static_cast<std::size_t>(n);
+        if (got == 0) {
+            return EIO;
+        }
+        done += static_cast<std::size_t>(got);
     }
-    int error = writeAllAt(file.get(), bytes, 0);
-    if (error == 0 && ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
-        error = errno;
+    return 0;
+}
+
+int copyBlocks(int from, off_t fromOffset, int to, off_t toOffset, std::uint64_t size) {
+    constexpr std::size_t BlockSize = 64 * 1024;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(size, BlockSize)));
+    for (std::uint64_t done = 0; done < size;) {
+        const std::size_t part = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, BlockSize));
+        const off_t at = static_cast<off_t>(done);
+        if (const int error = readAllAt(from, block.data(), part, fromOffset + at)) {
+            return error;
+        }
+        if (const int error = writeAllAt(to, std::span(block.data(), part), toOffset + at)) {
+            return error;
+        }
+        done += part;
     }
-    if (error == 0 && ::fsync(file.get()) != 0) {
-        error = errno;
+    return 0;
+}
+
+bool isSameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+void syncFolder(const QByteArray& folder) {
+    const FileDescriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.get() >= 0) {
+        ::fsync(handle.get());
     }
-    if (error == 0) {
-        return Done{};
+}
+
+namespace {
+
+// ".ampedit-" and 12 random letters or digits and ".tmp": 25 bytes, whatever the
+// target is called, and not to be guessed by whoever else may write the folder.
+constexpr char TemporaryPrefix[] = ".ampedit-";
+constexpr char TemporarySuffix[] = ".tmp";
+constexpr std::size_t RandomLength = 12;
+constexpr int NameAttempts = 100;
+constexpr char NameLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+QByteArray randomLetters() {
+    static std::random_device source;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof NameLetters - 2);
+    QByteArray letters(RandomLength, '0');
+    for (char& letter : letters) {
+        letter = NameLetters[pick(source)];
     }
-    const std::string why = systemReason(error) + "; no temporary file could be made beside it, so it was written in place";
-    const bool restored = writeAllAt(file.get(), old, 0) == 0 && ::ftruncate(file.get(), info.st_size) == 0 &&
-                          ::fsync(file.get()) == 0;
-    return failure(MapErrorKind::WriteError, target,
-                   why + (restored ? ", and its old content was put back" : ", and putting its old content back failed too"));
+    return letters;
+}
+
+bool isTemporaryName(const char* name) {
+    const std::size_t prefix = sizeof TemporaryPrefix - 1, suffix = sizeof TemporarySuffix - 1;
+    if (std::strlen(name) != prefix + RandomLength + suffix || std::strncmp(name, TemporaryPrefix, prefix) != 0 ||
+        std::strcmp(name + prefix + RandomLength, TemporarySuffix) != 0) {
+        return false;
+    }
+    return std::all_of(name + prefix, name + prefix + RandomLength,
+                       [](char c) { return std::strchr(NameLetters, c) != nullptr && c != 0; });
+}
+
+// The older writer named its temporary files ".NAME.PID-N.tmp"; true, with the
+// PID, for such a name of `target`.
+bool isOlderTemporaryName(const char* name, const QByteArray& target, pid_t& pid) {
+    const QByteArray entry(name);
+    const QByteArray start = "." + target + ".";
+    if (!entry.startsWith(start) || !entry.endsWith(TemporarySuffix)) {
+        return false;
+    }
+    const QByteArray middle = entry.mid(start.size(), entry.size() - start.size() - (sizeof TemporarySuffix - 1));
+    const qsizetype dash = middle.indexOf('-');
+    bool pidOk = false, counterOk = false;
+    pid = static_cast<pid_t>(middle.left(dash).toInt(&pidOk));
+    middle.mid(dash + 1).toUInt(&counterOk);
+    return dash > 0 && pidOk && counterOk && pid > 0;
+}
+
+// Removes `name` in `folder` if it is a regular file that nobody holds locked.
+void removeIfUnlocked(const QByteArray& path) {
+    const FileDescriptor file(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {}, named {};
+    if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return;
+    }
+    if (::lstat(path.constData(), &named) == 0 && isSameFile(opened, named)) {
+        ::unlink(path.constData());
+    }
 }
 
 } // namespace
+
+void removeLeftoverTemporaries(const QByteArray& folder, const QByteArray& name) {
+    DIR* entries = ::opendir(folder.constData());
+    if (entries == nullptr) {
+        return;
+    }
+    std::vector<QByteArray> leftovers;
+    while (const dirent* entry = ::readdir(entries)) {
+        pid_t pid = 0;
+        if (isTemporaryName(entry->d_name)) {
+            leftovers.push_back(folder + "/" + entry->d_name);
+        } else if (isOlderTemporaryName(entry->d_name, name, pid) && pid != ::getpid() && ::kill(pid, 0) != 0 &&
+                   errno == ESRCH) {
+            ::unlink((folder + "/" + entry->d_name).constData());
+        }
+    }
+    ::closedir(entries);
+    for (const QByteArray& leftover : leftovers) {
+        removeIfUnlocked(leftover);
+    }
+}
+
+TemporaryFile::TemporaryFile(const QByteArray& folder, mode_t mode) : folder_(folder) {
+    error_ = EEXIST;
+    for (int attempt = 0; attempt < NameAttempts && error_ == EEXIST; ++attempt) {
+        path_ = folder + "/" + TemporaryPrefix + randomLetters() + TemporarySuffix;
+        file_.reset(::open(path_.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (file_.get() < 0) {
+            error_ = errno;
+            continue;
+        }
+        // Between the open and the lock another writer may have taken the file
+        // for a leftover and removed it: then it is tried again under a new name.
+        struct stat opened {}, named {};
+        if (::flock(file_.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(file_.get(), &opened) == 0 &&
+            ::lstat(path_.constData(), &named) == 0 && isSameFile(opened, named)) {
+            error_ = 0;
+        } else {
+            file_.reset();
+            error_ = EEXIST;
+        }
+    }
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (!renamed_ && error_ == 0) {
+        ::unlink(path_.constData());
+    }
+    file_.reset();
+}
+
+int TemporaryFile::commit(const QByteArray& name, std::uint64_t expectedSize, bool keepOpen) {
+    // Whatever the file system held back is forced out now; a late failure shows here.
+    if (::fsync(file_.get()) != 0) {
+        return errno;
+    }
+    struct stat written {};
+    if (::fstat(file_.get(), &written) != 0) {
+        return errno;
+    }
+    if (static_cast<std::uint64_t>(written.st_size) != expectedSize) {
+        return EIO;
+    }
+    if (!keepOpen && file_.close() != 0) {
+        return errno;
+    }
+    if (::rename(path_.constData(), name.constData()) != 0) {
+        return errno;
+    }
+    renamed_ = true;
+    syncFolder(folder_); // makes the rename itself durable; the new file is complete either way
+    return 0;
+}
 
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
     const QByteArray name = QFile::encodeName(path);
@@ -194,53 +275,155 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     return bytes;
 }
 
-Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
-    const QByteArray targetName = QFile::encodeName(target);
-    struct stat old {};
-    const bool replacing = ::stat(targetName.constData(), &old) == 0;
+namespace {
 
-    TemporaryFile temporary(target);
-    if (temporary.openError() != 0) {
-        if (replacing) {
-            return writeInPlace(target, bytes, temporary.openError());
+// A replace that could not be done, and whether the in-place way may take over.
+struct Refusal {
+    bool wayClosed = false; // the file is intact and may be written in place
+    int error = 0;
+    std::string why;
+    MapErrorKind kind = MapErrorKind::WriteError;
+};
+
+// Errors of making a file in a folder that say the folder cannot take one
+// (rather than that the target is wrong).
+bool folderRefuses(int error) {
+    return error == EACCES || error == EPERM || error == ENOSPC || error == EDQUOT || error == ENAMETOOLONG ||
+           error == EROFS || error == EMLINK || error == EEXIST;
+}
+
+// A rename refused for what the target is (a bind mount, another file system,
+// a sticky folder), not for a failure of the disk.
+bool renameRefuses(int error) { return error == EBUSY || error == EXDEV || error == EPERM || error == EACCES; }
+
+// Gives the new file every extended attribute the old one has (an ACL is one),
+// and takes away those it got on its own (a folder's default ACL) that the old one
+// lacks. 0, or the error and the attribute that could not be given.
+int copyAttributes(const char* from, int to, std::string& failedName) {
+    const auto names = [](ssize_t length, auto list) {
+        std::vector<char> buffer;
+        while (length > 0) {
+            buffer.resize(static_cast<std::size_t>(length));
+            length = list(buffer.data(), buffer.size());
+            if (length >= 0) {
+                buffer.resize(static_cast<std::size_t>(length));
+                break;
+            }
+            length = errno == ERANGE ? list(nullptr, 0) : -1;
         }
-        return failure(MapErrorKind::CannotOpen, target, systemReason(temporary.openError()));
+        std::vector<std::string> split;
+        for (std::size_t at = 0; at < buffer.size();) {
+            split.emplace_back(buffer.data() + at);
+            at += split.back().size() + 1;
+        }
+        return std::pair(length, split);
+    };
+    const auto [oldLength, oldNames] =
+        names(::listxattr(from, nullptr, 0), [from](char* list, std::size_t size) { return ::listxattr(from, list, size); });
+    if (oldLength < 0 && errno != ENOTSUP) {
+        failedName = "(the list)";
+        return errno;
     }
-    const int fd = temporary.file().get();
-    const auto writeError = [&](int error) { return failure(MapErrorKind::WriteError, target, systemReason(error)); };
+    for (const std::string& name : oldNames) {
+        std::vector<char> value;
+        ssize_t length = ::getxattr(from, name.c_str(), nullptr, 0);
+        while (length >= 0) {
+            value.resize(static_cast<std::size_t>(length));
+            const ssize_t got = ::getxattr(from, name.c_str(), value.data(), value.size());
+            if (got >= 0) {
+                value.resize(static_cast<std::size_t>(got));
+                break;
+            }
+            length = errno == ERANGE ? ::getxattr(from, name.c_str(), nullptr, 0) : -1;
+        }
+        if (length < 0 || ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) != 0) {
+            failedName = name;
+            return errno;
+        }
+    }
+    const auto [newLength, newNames] =
+        names(::flistxattr(to, nullptr, 0), [to](char* list, std::size_t size) { return ::flistxattr(to, list, size); });
+    for (const std::string& name : newNames) {
+        if (newLength > 0 && std::find(oldNames.begin(), oldNames.end(), name) == oldNames.end()) {
+            ::fremovexattr(to, name.c_str()); // the kernel's own (a security label) may stay
+        }
+    }
+    return 0;
+}
+
+// The replace way. `old` is the target's status when it exists.
+Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> bytes, const struct stat* old,
+                     mode_t newMode) {
+    const QFileInfo info(QFile::decodeName(target));
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    removeLeftoverTemporaries(folder, QFile::encodeName(info.fileName()));
+    TemporaryFile temporary(folder, newMode);
+    if (const int error = temporary.openError()) {
+        if (old == nullptr) {
+            return {false, error, systemReason(error), MapErrorKind::CannotOpen};
+        }
+        return {folderRefuses(error), error, "no new file can be made in its folder (" + systemReason(error) + ")"};
+    }
+    const int fd = temporary.fd();
+    if (old != nullptr) {
+        struct stat made {};
+        if (::fstat(fd, &made) != 0) {
+            return {false, errno, systemReason(errno)};
+        }
+        if ((made.st_uid != old->st_uid || made.st_gid != old->st_gid) && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            return {true, errno, "its owner and group cannot be given to a new file (" + systemReason(errno) + ")"};
+        }
+        if (::fchmod(fd, old->st_mode & 07777) != 0) {
+            return {false, errno, systemReason(errno)};
+        }
+        std::string attribute;
+        if (const int error = copyAttributes(target.constData(), fd, attribute)) {
+            return {true, error,
+                    "its attribute " + attribute + " cannot be given to a new file (" + systemReason(error) + ")"};
+        }
+    }
     if (const int error = writeAllAt(fd, bytes, 0)) {
-        return writeError(error);
+        return {false, error, systemReason(error)};
     }
-    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0) {
-        return writeError(errno);
+    if (const int error = temporary.commit(target, bytes.size())) {
+        if (old != nullptr && renameRefuses(error)) {
+            return {true, error, "it cannot be replaced (" + systemReason(error) + ")"};
+        }
+        return {false, error,
+                error == EIO ? "the file did not reach the disk whole (" + systemReason(error) + ")"
+                             : systemReason(error)};
     }
-    // Whatever the file system held back is forced out now; a late failure shows here.
-    if (::fsync(fd) != 0) {
-        return writeError(errno);
+    return {};
+}
+
+} // namespace
+
+Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
+    Written written;
+    const QByteArray name = QFile::encodeName(target);
+    struct stat old {};
+    const bool replacing = ::stat(name.constData(), &old) == 0;
+    std::string why;
+    if (replacing && old.st_nlink > 1) {
+        why = "it has " + std::to_string(old.st_nlink) + " names (hard links) that a new file would not keep";
+    } else {
+        // 0666 or 0600: the process's umask takes its bits from a new file's mode.
+        const mode_t newMode = mode == NewFileMode::OwnerOnly ? 0600 : 0666;
+        const Refusal refusal = replaceWhole(name, bytes, replacing ? &old : nullptr, newMode);
+        if (refusal.error == 0) {
+            return written;
+        }
+        if (!refusal.wayClosed) {
+            return failure(refusal.kind, target, refusal.why);
+        }
+        why = refusal.why;
     }
-    struct stat written {};
-    if (::fstat(fd, &written) != 0) {
-        return writeError(errno);
+    const Status inPlace = writeInPlaceJournaled(target, bytes, why);
+    if (!inPlace) {
+        return inPlace.error();
     }
-    if (written.st_size != static_cast<off_t>(bytes.size())) {
-        return failure(MapErrorKind::WriteError, target,
-                       "only " + std::to_string(written.st_size) + " of " + std::to_string(bytes.size()) +
-                           " bytes reached the disk");
-    }
-    if (temporary.file().close() != 0) {
-        return writeError(errno);
-    }
-    if (::rename(temporary.path().constData(), targetName.constData()) != 0) {
-        return writeError(errno);
-    }
-    temporary.markRenamed();
-    // Make the rename itself durable; the new file is complete either way.
-    const FileDescriptor folder(
-        ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) {
-        ::fsync(folder.get());
-    }
-    return Done{};
+    written.way = WriteWay::InPlace;
+    return written;
 }
 
 } // namespace amp::platform

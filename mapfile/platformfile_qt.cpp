@@ -1,6 +1,11 @@
 // The file seam on QtCore alone, for systems without the POSIX calls. QSaveFile
 // is opened unbuffered, so every write reaches the system and is checked there;
 // the size is measured before commit() may rename the file over the target.
+// QtCore can neither give a file an owner nor copy its extended attributes, nor
+// tell its hard links, so this seam always replaces, except where no temporary
+// file can be made: then it writes in place with the old bytes (at most the
+// largest map's) held in memory, and keeps no journal.
+#include "mapformat.h"
 #include "platformfile.h"
 
 #include <algorithm>
@@ -25,6 +30,12 @@ Status writeInPlace(const QString& target, std::span<const std::uint8_t> bytes, 
         return failure(MapErrorKind::CannotOpen, target,
                        "no temporary file can be made beside it (" + temporaryError +
                            ") and it cannot be written in place (" + file.errorString() + ")");
+    }
+    if (file.size() > MaxFileSize) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       "no temporary file can be made beside it (" + temporaryError + "), and at " +
+                           QString::number(file.size()) +
+                           " bytes it is larger than any map, so it is not written in place either");
     }
     const QByteArray old = file.readAll();
     const auto writeWhole = [&file](const char* data, qint64 size) {
@@ -77,14 +88,24 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     return bytes;
 }
 
-Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
+Result<bool> restoreInterruptedWrite(const QString&) { return false; } // this seam keeps no journals
+
+Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
     QSaveFile file(target); // keeps the permissions of a file it replaces
     file.setDirectWriteFallback(false);
+    const bool replacing = QFileInfo::exists(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (QFileInfo::exists(target)) {
-            return writeInPlace(target, bytes, file.errorString());
+        if (replacing) {
+            const Status inPlace = writeInPlace(target, bytes, file.errorString());
+            if (!inPlace) {
+                return inPlace.error();
+            }
+            return Written{WriteWay::InPlace, false};
         }
         return failure(MapErrorKind::CannotOpen, target, file.errorString());
+    }
+    if (!replacing && mode == NewFileMode::OwnerOnly) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     // A short write is retried, so that a failing one reports the system's reason.
     const auto size = static_cast<qint64>(bytes.size());
@@ -105,7 +126,7 @@ Status replaceFile(const QString& target, std::span<const std::uint8_t> bytes) {
     if (!file.commit()) {
         return failure(MapErrorKind::WriteError, target, file.errorString());
     }
-    return Done{};
+    return Written{};
 }
 
 } // namespace amp::platform

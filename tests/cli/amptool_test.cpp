@@ -1,17 +1,28 @@
 // Runs of the real amptool binary: round trips through a grid, diff's exit
-// codes, a bad grid's LINE:COLUMN message with the map untouched, and the shapes
-// that new and resize make.
+// codes, a bad grid's LINE:COLUMN message with the map untouched, the shapes
+// that new and resize make, hostile input, and writes killed at random moments.
+#include "journalbytes.h"
 #include "mapfileio.h"
 #include "mapformat.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <optional>
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -22,11 +33,12 @@ struct Outcome {
     std::string err;
 };
 
-// Runs amptool with the words through the shell, in the folder.
-Outcome amptool(const QTemporaryDir& dir, const std::string& words) {
+// Runs amptool with the words through the shell, in the folder (or, without
+// `prefixed`, the words as a whole command line).
+Outcome amptool(const QTemporaryDir& dir, const std::string& words, bool prefixed = true) {
     const std::string errPath = dir.filePath("stderr.txt").toStdString();
-    const std::string command = "cd '" + dir.path().toStdString() + "' && " AMPTOOL_PATH " " + words + " 2>'" +
-                                errPath + "'";
+    const std::string command = "cd '" + dir.path().toStdString() + "' && " + (prefixed ? AMPTOOL_PATH " " : "") +
+                                words + " 2>'" + errPath + "'";
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -59,9 +71,18 @@ std::vector<std::uint8_t> smallMap() {
 
 class Amptool : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(amp::writeFileSafely(dir.filePath("m.amp"), smallMap()).ok()); }
+    void SetUp() override {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+        ASSERT_TRUE(amp::writeFileSafely(dir.filePath("m.amp"), smallMap()).ok());
+    }
     QTemporaryDir dir;
 };
+
+void putFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
 
 TEST_F(Amptool, ExportsLayersAsTheEditorShowsThemAndImportsThemBack) {
     // Layer 4 by rows: row 0 holds records 0, 2, 4 (columns 0, 1, 2).
@@ -176,6 +197,282 @@ TEST_F(Amptool, InfoTellsShapeSizeAndLayers) {
     QFile file(dir.filePath("m.amp"));
     ASSERT_TRUE(file.resize(7 + 13 * 4 + 5)); // two records short, and part of one
     EXPECT_NE(amptool(dir, "info m.amp").out.find("(short: 2 records missing)"), std::string::npos);
+}
+
+// Grids from a spreadsheet or from an attacker: a byte-order mark is taken, a
+// message shows control characters escaped, and standard input is cut off at the
+// same 16 MiB as a file, without ever holding more.
+TEST_F(Amptool, HostileOrForeignGridsAreReadSafely) {
+    putFile(dir.filePath("bom.csv"), "\xEF\xBB\xBF" "1,2,3\r\n4,5,6\r\n");
+    const Outcome bom = amptool(dir, "import m.amp --layer 0 bom.csv");
+    EXPECT_EQ(bom.status, 0) << bom.err;
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7], 1);           // column 0, row 0
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7 + 13 * 5], 6);  // column 2, row 1
+
+    putFile(dir.filePath("evil.csv"), "1,2,3\n4,5,\x1b]0;owned\x07\x1b[2J\n");
+    const Outcome evil = amptool(dir, "import m.amp --layer 0 evil.csv");
+    EXPECT_EQ(evil.status, 1);
+    EXPECT_NE(evil.err.find("evil.csv:2:3: \"\\x1b]0;owned\\x07\\x1b[2J\""), std::string::npos) << evil.err;
+    EXPECT_EQ(evil.err.find_first_of("\x1b\x07"), std::string::npos) << "no control character reaches the terminal";
+    putFile(dir.filePath("c1.csv"), "1,2,\xC2\x9B" "2J\n4,5,6\n");
+    EXPECT_NE(amptool(dir, "import m.amp --layer 0 c1.csv").err.find("\\xc2\\x9b2J"), std::string::npos);
+
+    constexpr long long Piped = 200LL * 1024 * 1024; // far past the cap
+    const Outcome piped = amptool(dir, "head -c " + std::to_string(Piped) + " /dev/zero | " AMPTOOL_PATH
+                                           " import m.amp --layer 0 -", false);
+    rusage children{};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_NE(piped.err.find("standard input: larger than any grid"), std::string::npos) << piped.err;
+    EXPECT_LT(children.ru_maxrss * 1024LL, Piped / 2) << "standard input is read in bounded memory";
+}
+
+// A file of the kernel's says it is empty but holds a few KB, and its header names
+// a map of 'm' (109) columns and ':' (58) rows: short, with no more records
+// missing than the map has hexes.
+TEST_F(Amptool, InfoOnAFileThatHoldsMoreThanItSays) {
+    const Outcome info = amptool(dir, "info /proc/self/status");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.rfind("columns 109, rows 58, hexes 6322\n", 0), 0u) << info.out;
+    const auto at = info.out.find("(short: ");
+    ASSERT_NE(at, std::string::npos) << info.out;
+    const long long missing = std::stoll(info.out.substr(at + 8));
+    EXPECT_GT(missing, 6322 - 4096 / 13);
+    EXPECT_LE(missing, 6322);
+}
+
+// A journal left by a write that was cut short: amptool puts the old bytes back
+// before it reads the map, and says so.
+TEST_F(Amptool, SaysWhenItPutsBackAMapWhoseWriteWasCutShort) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code keeps no journal";
+    }
+    const QString map = dir.filePath("m.amp");
+    const QByteArray canonical = QFile::encodeName(QFileInfo(map).canonicalFilePath());
+    std::vector<std::uint8_t> torn = smallMap();
+    torn.resize(40);
+    putFile(map, QByteArray(reinterpret_cast<const char*>(torn.data()), static_cast<qsizetype>(torn.size())));
+    ASSERT_TRUE(plantJournal(dir.filePath("data"), "a.journal", journalBytes(canonical, inodeOf(map), smallMap())));
+    const Outcome info = amptool(dir, "info m.amp");
+    EXPECT_EQ(info.status, 0);
+    EXPECT_NE(info.out.find("(complete)"), std::string::npos) << info.out;
+    EXPECT_NE(info.err.find("amptool: info: m.amp: a write of it was cut short; its old content was put back first"),
+              std::string::npos)
+        << info.err;
+    EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
+}
+
+// ---- writes killed at a random moment -------------------------------------------
+
+// 255 x 255 hexes, header 0 0 255 0 255 0 0, every terrain 7: what
+// "amptool new 255 255 --fill 0=7" writes.
+std::vector<std::uint8_t> filledMap() {
+    std::vector<std::uint8_t> bytes = {0, 0, 255, 0, 255, 0, 0};
+    for (int k = 0; k < 255 * 255; ++k) {
+        bytes.insert(bytes.end(), {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    }
+    return bytes;
+}
+
+// 100 x 100 hexes of changing bytes: the map before the write.
+QByteArray oldMap() {
+    QByteArray bytes("\x01\x02\x64\x03\x64\x04\x05", 7);
+    for (int i = 0; i < 13 * 100 * 100; ++i) {
+        bytes.append(static_cast<char>((i * 7 + 3) % 251));
+    }
+    return bytes;
+}
+
+struct KillCounts {
+    int killed = 0, old = 0, fresh = 0, torn = 0, restored = 0;
+};
+
+QStringList entriesOf(const QString& folder, const QString& pattern = QStringLiteral("*")) {
+    return QDir(folder).entryList({pattern}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+}
+
+// Where a run's write shows itself first: a folder and a pattern of names.
+struct Watched {
+    QString folder;
+    QString pattern;
+};
+
+// One run of a write, and how it ended.
+struct Run {
+    bool killed = false;
+    std::chrono::microseconds writing{0}; // from the write's first file to the end
+};
+
+// Starts `words` in `folder` and, once a new entry shows in `watched` (the
+// write's first file of that kind), sends SIGKILL after `delay` unless the run ended before.
+Run runAndKill(const std::vector<std::string>& words, const QString& folder, const Watched& watched,
+               std::chrono::microseconds delay) {
+    const QStringList before = entriesOf(watched.folder, watched.pattern);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& word : words) {
+            argv.push_back(const_cast<char*>(word.c_str()));
+        }
+        argv.push_back(nullptr);
+        std::freopen("/dev/null", "w", stderr); // what new says of its header
+        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1); // a killed run has nothing to say of leaks
+        if (::chdir(QFile::encodeName(folder).constData()) == 0) {
+            ::execv(argv[0], argv.data());
+        }
+        ::_exit(127);
+    }
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> writing;
+    int status = 0;
+    Run run;
+    while (::waitpid(child, &status, WNOHANG) != child) {
+        if (!writing) {
+            const QStringList now = entriesOf(watched.folder, watched.pattern);
+            if (std::any_of(now.begin(), now.end(), [&before](const QString& name) { return !before.contains(name); })) {
+                writing = Clock::now();
+            }
+        } else if (Clock::now() - *writing >= delay) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            run.killed = WIFSIGNALED(status);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    if (writing) {
+        run.writing = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *writing);
+    }
+    return run;
+}
+
+// Kills the writes `words` make of `map` at random moments from the write's
+// first file in `watched` to a little past the end of a whole run, each time
+// reading the map at once (which puts a journal back): the old bytes or the new
+// ones, never a mixture.
+KillCounts killWrites(const std::vector<std::string>& words, const QString& map, const Watched& watched, int kills,
+                      const std::function<void()>& reset) {
+    const QString folder = QFileInfo(map).absolutePath();
+    KillCounts counts;
+    amp::setRestoreNotice([&counts](const QString&) { ++counts.restored; });
+    reset();
+    const Run whole = runAndKill(words, folder, watched, std::chrono::seconds(10)); // sizes the moments
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<long long> moment(0, whole.writing.count() * 6 / 5);
+    const std::vector<std::uint8_t> fresh = filledMap();
+    const QByteArray oldBytes = oldMap();
+    const std::vector<std::uint8_t> old(oldBytes.begin(), oldBytes.end());
+    for (int i = 0; i < kills; ++i) {
+        reset();
+        counts.killed += runAndKill(words, folder, watched, std::chrono::microseconds(moment(random))).killed;
+        const auto read = amp::readMapFile(map);
+        const auto bytes = read ? read.value() : std::vector<std::uint8_t>{};
+        ++(bytes == old ? counts.old : bytes == fresh ? counts.fresh : counts.torn);
+    }
+    amp::setRestoreNotice({});
+    std::printf("%d runs, %d killed while writing (a whole write %lld us): %d old, %d new, %d put back from a "
+                "journal, %d torn\n",
+                kills, counts.killed, static_cast<long long>(whole.writing.count()), counts.old, counts.fresh,
+                counts.restored, counts.torn);
+    return counts;
+}
+
+constexpr int Kills = 40;
+
+// Runs as nobody need root and setpriv, and a copy of amptool where nobody may
+// run it, with a data folder of nobody's own.
+class AsNobody : public testing::Test {
+protected:
+    void SetUp() override {
+        if (PortableFileCode) {
+            GTEST_SKIP() << "the portable file code keeps no journal";
+        }
+        if (::geteuid() != 0 || ::access(Setpriv, X_OK) != 0 ||
+            std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") != 0) {
+            GTEST_SKIP() << "needs root and setpriv to run amptool as nobody";
+        }
+        ASSERT_TRUE(QDir(dir.path()).mkdir("maps") && QDir(dir.path()).mkdir("data"));
+        ASSERT_TRUE(QFile::copy(AMPTOOL_PATH, tool));
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_TRUE(QDir().mkpath(journals));
+        for (const QString& made : {data, data + "/ampedit", journals}) {
+            ASSERT_EQ(::chown(QFile::encodeName(made).constData(), Nobody, Nobody), 0);
+        }
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    }
+    std::vector<std::string> asNobody(std::initializer_list<std::string> words) const {
+        std::vector<std::string> all = {Setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                        tool.toStdString()};
+        all.insert(all.end(), words);
+        return all;
+    }
+    static constexpr const char* Setpriv = "/usr/bin/setpriv";
+    static constexpr uid_t Nobody = 65534;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("maps"), data = dir.filePath("data"), tool = dir.filePath("amptool");
+    const QString journals = journalFolderUnder(data);
+};
+
+// In a folder nobody may write to, or for a file whose owner nobody cannot give
+// a new file (a shared group folder), the map is written in place: its inode,
+// owner and group stay.
+TEST_F(AsNobody, AnotherUsersFileInASharedFolderKeepsItsOwner) {
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    const QString map = folder + "/shared.amp";
+    putFile(map, oldMap());
+    ASSERT_EQ(::chown(QFile::encodeName(map).constData(), 1234, Nobody), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(map).constData(), 0664), 0);
+    const auto inode = inodeOf(map);
+    EXPECT_FALSE(runAndKill(asNobody({"new", "255", "255", "--fill", "0=7", "-o", "shared.amp"}), folder,
+                            {journals, "*"}, std::chrono::seconds(10))
+                     .killed);
+    EXPECT_EQ(bytesOf(dir, "maps/shared.amp"), filledMap());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(map).constData(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, Nobody);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
+    EXPECT_EQ(info.st_ino, inode);
+    EXPECT_EQ(entriesOf(folder), QStringList{"shared.amp"});
+}
+
+// In a folder the user may not write to, the map is written in place: as
+// nobody, since permission bits do not stop root.
+TEST_F(AsNobody, AKilledWriteInPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
+    const QString map = folder + "/m.amp";
+    const auto reset = [&map] {
+        putFile(map, oldMap());
+        ::chown(QFile::encodeName(map).constData(), Nobody, Nobody);
+    };
+    const std::vector<std::string> words = asNobody({"new", "255", "255", "--fill", "0=7", "-o", "m.amp"});
+    // From the moment the journal is whole, the file itself is written.
+    const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset);
+    EXPECT_EQ(counts.torn, 0);
+    EXPECT_GT(counts.fresh, 0) << "the write works as nobody in place";
+    EXPECT_GT(counts.killed, 0) << "the write in place keeps a journal, and kills come while it is there";
+    EXPECT_EQ(entriesOf(folder), QStringList{"m.amp"});
+    // One whole write more: the journal folder holds no journal and no leftover.
+    runAndKill(words, folder, {journals, "*.journal"}, std::chrono::seconds(10));
+    EXPECT_EQ(bytesOf(dir, "maps/m.amp"), filledMap());
+    EXPECT_EQ(entriesOf(journals), QStringList{});
+}
+
+// Killed while replacing, a write leaves its temporary file; the next write of
+// that folder removes it.
+TEST(KilledWrite, ReplacingLeavesTheOldMapOrTheNewAndNoLeftoverForLong) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code does not remove the temporary files of killed writes";
+    }
+    QTemporaryDir dir;
+    const QString map = dir.filePath("m.amp");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+    const std::vector<std::string> words = {AMPTOOL_PATH, "new", "255", "255", "--fill", "0=7", "-o", "m.amp"};
+    const Watched temporary{dir.path(), ".ampedit-*"};
+    const KillCounts counts = killWrites(words, map, temporary, Kills, [&map] { putFile(map, oldMap()); });
+    EXPECT_EQ(counts.torn, 0);
+    runAndKill(words, dir.path(), temporary, std::chrono::seconds(10));
+    EXPECT_EQ(bytesOf(dir, "m.amp"), filledMap());
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{"m.amp"}) << "leftovers of killed writes are removed";
 }
 
 } // namespace

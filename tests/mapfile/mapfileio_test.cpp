@@ -1,4 +1,5 @@
 #include "filesizelimit.h"
+#include "journalbytes.h"
 #include "mapfileio.h"
 #include "mapformat.h"
 
@@ -11,8 +12,12 @@
 #include <cerrno>
 #include <string>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace amp {
@@ -37,6 +42,29 @@ std::vector<std::uint8_t> contentOf(const QString& path) {
 
 QStringList entriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+}
+
+// Journals of writes in place go to a data folder of the tests' own.
+class DataHome : public testing::Environment {
+public:
+    void SetUp() override { qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.path())); }
+    QTemporaryDir dir_;
+};
+DataHome* const dataHome = static_cast<DataHome*>(testing::AddGlobalTestEnvironment(new DataHome));
+
+QByteArray nameOf(const QString& path) { return QFile::encodeName(path); }
+
+bool putFile(const QString& path, const std::vector<std::uint8_t>& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) ==
+               static_cast<qint64>(bytes.size());
+}
+
+struct stat statusOf(const QString& path) {
+    struct stat info {};
+    ::stat(nameOf(path).constData(), &info);
+    return info;
 }
 
 class MapFileIo : public testing::Test {
@@ -181,6 +209,273 @@ TEST(WriteInPlace, WhenNoTemporaryFileCanBeMade) {
     EXPECT_NE(tooLarge.error().message.find("old content was put back"), std::string::npos) << tooLarge.error().message;
     EXPECT_EQ(afterTooLarge, pattern(1047, 9));
     EXPECT_EQ(left, QStringList{"m.amp"});
+}
+
+// What belongs to the file and not to its bytes survives a write: a second hard
+// link (written in place, one inode), its owner, group and mode (replaced, as
+// root may give them), and a dangling link, whose target is made.
+TEST_F(MapFileIo, AWriteKeepsTheFilesLinksOwnerAndMode) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code always replaces: it cannot tell hard links nor give an owner";
+    }
+    ASSERT_TRUE(putFile(path("h.amp"), pattern(5000, 1)));
+    ASSERT_EQ(::link(nameOf(path("h.amp")).constData(), nameOf(path("h2.amp")).constData()), 0);
+    const auto linked = writeFileSafely(path("h.amp"), pattern(300, 2));
+    ASSERT_TRUE(linked.ok()) << linked.error().message;
+    EXPECT_EQ(linked.value().way, WriteWay::InPlace);
+    EXPECT_EQ(contentOf(path("h2.amp")), pattern(300, 2));
+    EXPECT_EQ(statusOf(path("h.amp")).st_ino, statusOf(path("h2.amp")).st_ino);
+    EXPECT_EQ(statusOf(path("h.amp")).st_nlink, 2u);
+    const QString journals = journalFolderUnder(dataHome->dir_.path());
+    EXPECT_EQ(statusOf(journals).st_mode & 07777, 0700u) << "the journals hold maps: the user's alone";
+    EXPECT_EQ(entriesOf(journals), QStringList{}) << "the journal goes once the write is done";
+
+    ASSERT_TRUE(putFile(path("o.amp"), pattern(100, 3)));
+    ASSERT_EQ(::chown(nameOf(path("o.amp")).constData(), 1234, 4321), 0);
+    ASSERT_EQ(::chmod(nameOf(path("o.amp")).constData(), 0604), 0);
+    const auto owned = writeFileSafely(path("o.amp"), pattern(200, 4));
+    ASSERT_TRUE(owned.ok()) << owned.error().message;
+    EXPECT_EQ(owned.value().way, geteuid() == 0 ? WriteWay::Replaced : WriteWay::InPlace);
+    EXPECT_EQ(statusOf(path("o.amp")).st_uid, 1234u);
+    EXPECT_EQ(statusOf(path("o.amp")).st_gid, 4321u);
+    EXPECT_EQ(statusOf(path("o.amp")).st_mode & 07777, 0604u);
+    EXPECT_EQ(contentOf(path("o.amp")), pattern(200, 4));
+
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
+    ASSERT_TRUE(QFile::link("sub/missing.amp", path("second.amp")));
+    ASSERT_TRUE(QFile::link("second.amp", path("dl.amp"))); // a link to a link to nothing
+    const auto dangling = writeFileSafely(path("dl.amp"), pattern(59, 5));
+    ASSERT_TRUE(dangling.ok()) << dangling.error().message;
+    EXPECT_TRUE(QFileInfo(path("dl.amp")).isSymLink());
+    EXPECT_TRUE(QFileInfo(path("second.amp")).isSymLink());
+    EXPECT_EQ(contentOf(path("sub/missing.amp")), pattern(59, 5));
+    ASSERT_TRUE(QFile::link("loop2.amp", path("loop1.amp")));
+    ASSERT_TRUE(QFile::link("loop1.amp", path("loop2.amp")));
+    const auto circle = writeFileSafely(path("loop1.amp"), pattern(59, 5));
+    ASSERT_FALSE(circle.ok());
+    EXPECT_TRUE(QFileInfo(path("loop1.amp")).isSymLink());
+}
+
+// A new file gets the usual bits under the umask, or only the owner's when asked
+// (for what holds a user's private data); a replaced one keeps its own.
+TEST_F(MapFileIo, ANewFileGetsTheModeAsked) {
+    const mode_t saved = ::umask(022);
+    const bool usual = writeFileSafely(path("usual.amp"), pattern(10, 1)).ok();
+    const bool own = writeFileSafely(path("own.amp"), pattern(10, 1), NewFileMode::OwnerOnly).ok();
+    const mode_t usualMode = statusOf(path("usual.amp")).st_mode & 07777;
+    ASSERT_EQ(::chmod(nameOf(path("usual.amp")).constData(), 0640), 0);
+    const bool replaced = writeFileSafely(path("usual.amp"), pattern(20, 2), NewFileMode::OwnerOnly).ok();
+    ::umask(saved);
+    ASSERT_TRUE(usual && own && replaced);
+    EXPECT_EQ(usualMode, 0644u);
+    EXPECT_EQ(statusOf(path("own.amp")).st_mode & 07777, 0600u);
+    EXPECT_EQ(statusOf(path("usual.amp")).st_mode & 07777, 0640u);
+    EXPECT_EQ(contentOf(path("usual.amp")), pattern(20, 2));
+}
+
+// The ACL bytes of "user::rw-, user:nobody:rw-, group::r--, mask::rw-, other::---"
+// as the kernel keeps them: version 2, then tag, permissions, id for each entry.
+QByteArray nobodyMayWriteAcl() {
+    QByteArray acl = littleEndian(2, 4);
+    const struct {
+        std::uint64_t tag, permissions, id;
+    } entries[] = {{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 65534}, {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF},
+                   {0x20, 0, 0xFFFFFFFF}};
+    for (const auto& entry : entries) {
+        acl += littleEndian(entry.tag, 2) + littleEndian(entry.permissions, 2) + littleEndian(entry.id, 4);
+    }
+    return acl;
+}
+
+QByteArray attributeOf(const QString& path, const char* name) {
+    QByteArray value(4096, 0);
+    const ssize_t got = ::getxattr(nameOf(path).constData(), name, value.data(), static_cast<std::size_t>(value.size()));
+    return got < 0 ? QByteArray("(none)") : value.left(got);
+}
+
+TEST(WriteKeeps, ExtendedAttributesAndTheAcl) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code cannot copy extended attributes";
+    }
+    // /tmp may be a tmpfs without user attributes; /var/tmp is a disk's.
+    std::unique_ptr<QTemporaryDir> dir;
+    for (const QString& base : {QDir::tempPath(), QStringLiteral("/var/tmp")}) {
+        auto candidate = std::make_unique<QTemporaryDir>(base + "/ampedit-xattr-XXXXXX");
+        QFile probe(candidate->filePath("probe"));
+        if (candidate->isValid() && probe.open(QIODevice::WriteOnly) &&
+            ::setxattr(nameOf(probe.fileName()).constData(), "user.probe", "1", 1, 0) == 0) {
+            dir = std::move(candidate);
+            break;
+        }
+    }
+    if (!dir) {
+        GTEST_SKIP() << "no temporary folder here keeps user extended attributes";
+    }
+    const QString target = dir->filePath("m.amp");
+    ASSERT_TRUE(putFile(target, pattern(700, 1)));
+    ASSERT_EQ(::setxattr(nameOf(target).constData(), "user.note", "keepme", 6, 0), 0);
+    const QByteArray acl = nobodyMayWriteAcl();
+    const bool hasAcl = ::setxattr(nameOf(target).constData(), "system.posix_acl_access", acl.constData(),
+                                   static_cast<std::size_t>(acl.size()), 0) == 0;
+    const mode_t mode = statusOf(target).st_mode;
+
+    const auto written = writeFileSafely(target, pattern(900, 2));
+    ASSERT_TRUE(written.ok()) << written.error().message;
+    EXPECT_EQ(contentOf(target), pattern(900, 2));
+    EXPECT_EQ(attributeOf(target, "user.note"), QByteArray("keepme"));
+    EXPECT_EQ(statusOf(target).st_mode, mode);
+    if (hasAcl) {
+        EXPECT_EQ(attributeOf(target, "system.posix_acl_access"), acl);
+    } else {
+        std::printf("(the ACL part is skipped: this file system takes no POSIX ACL)\n");
+    }
+}
+
+// A file bind-mounted over another cannot be renamed over: it is written in place.
+TEST(WriteInPlace, ABindMountedFileIsWritten) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code keeps no journal, so it does not write a bind-mounted file in place";
+    }
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.amp"), mounted = dir.filePath("mounted.amp");
+    ASSERT_TRUE(putFile(source, pattern(400, 1)));
+    ASSERT_TRUE(putFile(mounted, pattern(10, 2)));
+    if (::mount(nameOf(source).constData(), nameOf(mounted).constData(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "cannot bind-mount a file here (" << std::strerror(errno) << ")";
+    }
+    const auto written = writeFileSafely(mounted, pattern(800, 3));
+    const auto seenThroughMount = contentOf(mounted);
+    ::umount2(nameOf(mounted).constData(), MNT_DETACH);
+    ASSERT_TRUE(written.ok()) << written.error().message;
+    EXPECT_EQ(written.value().way, WriteWay::InPlace);
+    EXPECT_EQ(seenThroughMount, pattern(800, 3));
+    EXPECT_EQ(contentOf(source), pattern(800, 3));
+    EXPECT_EQ(contentOf(mounted), pattern(10, 2)) << "the file under the mount point is not touched";
+}
+
+// Neither a long name nor files planted at names an attacker can guess make the
+// writer leave the replace way; leftovers of gone writers are removed, those of
+// live ones kept.
+TEST_F(MapFileIo, NoNameLengthOrPlantedFileTurnsTheWriterFromReplacing) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code names its temporary files after the target (QSaveFile's way)";
+    }
+    const QString longName = QString(82, QChar(0x5730)) + ".amp"; // 82 CJK letters of 3 bytes: a 250-byte name
+    ASSERT_EQ(nameOf(longName).size(), 250);
+    ASSERT_TRUE(putFile(path(longName), pattern(300, 1)));
+    const auto longWritten = writeFileSafely(path(longName), pattern(301, 2));
+    ASSERT_TRUE(longWritten.ok()) << longWritten.error().message;
+    EXPECT_EQ(longWritten.value().way, WriteWay::Replaced);
+    EXPECT_EQ(contentOf(path(longName)), pattern(301, 2));
+
+    ASSERT_TRUE(putFile(path("m.amp"), pattern(300, 1)));
+    QStringList planted;
+    for (int i = 0; i < 100; ++i) {
+        planted << QString(".m.amp.%1-%2.tmp").arg(::getpid()).arg(i);
+        ASSERT_TRUE(putFile(path(planted.back()), {}));
+    }
+    // A leftover of a writer that is gone (nobody holds it), one of a live writer
+    // (this test holds its lock), and one of the older writer's names whose
+    // process is gone.
+    ASSERT_TRUE(putFile(path(".ampedit-0123456789ab.tmp"), pattern(100, 7)));
+    ASSERT_TRUE(putFile(path(".ampedit-livewriter00.tmp"), pattern(100, 7)));
+    const int live = ::open(nameOf(path(".ampedit-livewriter00.tmp")).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(gone, nullptr, 0);
+    ASSERT_TRUE(putFile(path(QString(".m.amp.%1-0.tmp").arg(gone)), pattern(100, 7)));
+
+    const auto written = writeFileSafely(path("m.amp"), pattern(302, 3));
+    ::close(live);
+    ASSERT_TRUE(written.ok()) << written.error().message;
+    EXPECT_EQ(written.value().way, WriteWay::Replaced);
+    EXPECT_EQ(contentOf(path("m.amp")), pattern(302, 3));
+    QStringList expected = planted;
+    expected << ".ampedit-livewriter00.tmp" << longName << "m.amp";
+    expected.sort();
+    EXPECT_EQ(entriesOf(dir_.path()), expected);
+}
+
+// A journal left by a write cut short puts the old bytes back before the file is
+// read or written again, and says so; a journal that does not hold together or
+// names another file is left alone and writes nothing.
+TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code keeps no journal";
+    }
+    QStringList told;
+    setRestoreNotice([&told](const QString& file) { told << file; });
+    const QString map = path("m.amp"), other = path("o.amp");
+    const auto old = pattern(400, 7), torn = pattern(900, 8);
+    ASSERT_TRUE(putFile(map, torn));
+    ASSERT_TRUE(putFile(other, pattern(50, 9)));
+    const QByteArray mapPath = nameOf(QFileInfo(map).canonicalFilePath());
+    const QString data = dataHome->dir_.path();
+    QByteArray truncated = journalBytes(mapPath, inodeOf(map), old);
+    truncated.chop(1);
+    QByteArray badMagic = journalBytes(mapPath, inodeOf(map), old);
+    badMagic[0] = 'A';
+    QByteArray huge = journalBytes(mapPath, inodeOf(map), {1, 2, 3});
+    huge.replace(26, 8, littleEndian(std::uint64_t{1} << 40, 8));
+    const QByteArray hostile[] = {
+        journalBytes(nameOf(QFileInfo(other).canonicalFilePath()), inodeOf(other), old), // another file's
+        journalBytes(mapPath, inodeOf(map) + 1, old), // the file was replaced since
+        journalBytes("m.amp", inodeOf(map), old),     // not an absolute path
+        journalBytes(mapPath + QByteArray("\0x", 2), inodeOf(map), old),
+        truncated, badMagic, huge, QByteArray(), QByteArray(10, '\xff')};
+    for (std::size_t i = 0; i < std::size(hostile); ++i) {
+        ASSERT_TRUE(plantJournal(data, QString("hostile%1.journal").arg(i), hostile[i]));
+    }
+    ASSERT_TRUE(readMapFile(map).ok());
+    EXPECT_EQ(readMapFile(map).value(), torn);
+    EXPECT_EQ(contentOf(other), pattern(50, 9));
+    EXPECT_EQ(told, QStringList{});
+    EXPECT_EQ(entriesOf(journalFolderUnder(data)).size(), static_cast<qsizetype>(std::size(hostile)));
+
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, inodeOf(map), old)));
+    EXPECT_EQ(readMapFile(map).value(), old);
+    EXPECT_EQ(told, QStringList{map});
+    EXPECT_EQ(readMapFile(map).value(), old) << "put back once";
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_FALSE(QFile::exists(journalFolderUnder(data) + "/cutshort.journal"));
+
+    ASSERT_TRUE(putFile(map, torn));
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, inodeOf(map), old)));
+    const auto grid = readFileAtMost(map, 1000);
+    EXPECT_TRUE(grid.ok() && grid.value().restored && grid.value().bytes == old);
+    ASSERT_TRUE(putFile(map, torn));
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, inodeOf(map), old)));
+    const auto written = writeFileSafely(map, pattern(10, 1));
+    EXPECT_TRUE(written.ok() && written.value().restored);
+    EXPECT_EQ(contentOf(map), pattern(10, 1));
+    EXPECT_EQ(told.size(), 3);
+    setRestoreNotice({});
+    for (std::size_t i = 0; i < std::size(hostile); ++i) {
+        QFile::remove(journalFolderUnder(data) + QString("/hostile%1.journal").arg(i));
+    }
+}
+
+// Written in place, a file costs its size on disk in the journal, never in memory;
+// one larger than any map is refused and left as it was.
+TEST_F(MapFileIo, AFileLargerThanAnyMapIsNotWrittenInPlace) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code cannot tell hard links, so it replaces this file";
+    }
+    constexpr qint64 Gibibyte = qint64{1} << 30;
+    {
+        QFile big(path("big.amp"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(Gibibyte)); // sparse
+    }
+    ASSERT_EQ(::link(nameOf(path("big.amp")).constData(), nameOf(path("big2.amp")).constData()), 0);
+    const auto written = writeFileSafely(path("big.amp"), pattern(100, 1));
+    ASSERT_FALSE(written.ok());
+    EXPECT_NE(written.error().message.find("larger than any map"), std::string::npos) << written.error().message;
+    EXPECT_EQ(QFileInfo(path("big.amp")).size(), Gibibyte);
+    EXPECT_EQ(entriesOf(journalFolderUnder(dataHome->dir_.path())), QStringList{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FailingWrite,

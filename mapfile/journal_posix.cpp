@@ -1,0 +1,310 @@
+// The journaled in-place way of the POSIX seam, after SQLite's rollback journal.
+// A file that must not be replaced is written over in place; before that, its old
+// bytes go to a journal in the user's data folder (written whole by the replace
+// way, or absent), and the journal goes only once the new bytes are on disk. A
+// journal still there belongs to a write that was cut short: the next reader or
+// writer of that file puts the old bytes back first, so the file is the old one
+// or the new one, never a mixture. While a file is written or put back, an flock
+// on it tells every other process of ours that its journal is in use.
+//
+// A journal: "ampedit journal 1\n", the file's inode and old length (8 bytes
+// each, least significant first), the length of its absolute path (4 bytes) and
+// the path, then the old bytes. Journals are read as hostile input: one that does
+// not hold together, or whose path does not name the very file at hand, is left
+// alone, and the bytes only ever go into that file's own descriptor.
+#include "mapformat.h"
+#include "platformfile.h"
+#include "posixfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace amp::platform {
+
+namespace {
+
+constexpr char Magic[] = "ampedit journal 1\n";
+constexpr std::size_t MagicSize = sizeof Magic - 1;
+constexpr std::size_t NumberSize = 8;
+constexpr std::size_t PathLengthSize = 4;
+constexpr std::size_t FixedSize = MagicSize + 2 * NumberSize + PathLengthSize;
+constexpr std::size_t LongestPath = 4096; // PATH_MAX
+constexpr char JournalSuffix[] = ".journal";
+constexpr mode_t PrivateFolder = 0700;
+constexpr mode_t PrivateFile = 0600;
+
+// ~/.local/share/ampedit/journal (or under $XDG_DATA_HOME). Without HOME, the
+// user's home comes from the password database rather than "/".
+QByteArray journalFolder() {
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME") && qEnvironmentVariableIsEmpty("HOME")) {
+        const passwd* user = ::getpwuid(::getuid());
+        data = user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/'
+                   ? QFile::decodeName(user->pw_dir) + QStringLiteral("/.local/share")
+                   : QString();
+    }
+    if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
+        return {};
+    }
+    return QFile::encodeName(data + QStringLiteral("/ampedit/journal"));
+}
+
+// Makes the journal folder, private to the user; 0 or the system's error.
+int makeJournalFolder(const QByteArray& folder) {
+    const QByteArray program = folder.left(folder.lastIndexOf('/'));
+    if (!QDir().mkpath(QFile::decodeName(program.left(program.lastIndexOf('/'))))) {
+        return EACCES;
+    }
+    for (const QByteArray& each : {program, folder}) {
+        if (::mkdir(each.constData(), PrivateFolder) != 0 && errno != EEXIST) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+void putNumber(QByteArray& to, std::uint64_t value, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        to.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+std::uint64_t takeNumber(const std::uint8_t* from, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        value |= static_cast<std::uint64_t>(from[i]) << (8 * i);
+    }
+    return value;
+}
+
+QByteArray journalHeader(const QByteArray& path, const struct stat& file) {
+    QByteArray header(Magic, MagicSize);
+    putNumber(header, static_cast<std::uint64_t>(file.st_ino), NumberSize);
+    putNumber(header, static_cast<std::uint64_t>(file.st_size), NumberSize);
+    putNumber(header, static_cast<std::uint64_t>(path.size()), PathLengthSize);
+    return header + path;
+}
+
+// What a journal says, once it has been found to hold together.
+struct Journal {
+    QByteArray path;
+    std::uint64_t inode = 0;
+    std::uint64_t oldSize = 0;
+    std::uint64_t bytesAt = 0; // where the old bytes start
+};
+
+bool readJournal(int fd, Journal& journal) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < static_cast<off_t>(FixedSize)) {
+        return false;
+    }
+    std::array<std::uint8_t, FixedSize> fixed{};
+    if (readAllAt(fd, fixed.data(), fixed.size(), 0) != 0 ||
+        std::memcmp(fixed.data(), Magic, MagicSize) != 0) {
+        return false;
+    }
+    journal.inode = takeNumber(fixed.data() + MagicSize, NumberSize);
+    journal.oldSize = takeNumber(fixed.data() + MagicSize + NumberSize, NumberSize);
+    const std::uint64_t pathLength = takeNumber(fixed.data() + MagicSize + 2 * NumberSize, PathLengthSize);
+    if (pathLength == 0 || pathLength > LongestPath ||
+        journal.oldSize > static_cast<std::uint64_t>(MaxFileSize)) {
+        return false;
+    }
+    journal.bytesAt = FixedSize + pathLength;
+    if (static_cast<std::uint64_t>(info.st_size) != journal.bytesAt + journal.oldSize) {
+        return false; // a journal is whole or absent: this one is neither
+    }
+    journal.path.resize(static_cast<qsizetype>(pathLength));
+    if (readAllAt(fd, reinterpret_cast<std::uint8_t*>(journal.path.data()), pathLength, FixedSize) != 0) {
+        return false;
+    }
+    return journal.path.startsWith('/') && !journal.path.contains('\0');
+}
+
+// Puts the journal's old bytes back into the file and syncs it; 0 or the error.
+int putBack(int journal, const Journal& said, int file) {
+    int error = copyBlocks(journal, static_cast<off_t>(said.bytesAt), file, 0, said.oldSize);
+    if (error == 0 && ::ftruncate(file, static_cast<off_t>(said.oldSize)) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fsync(file) != 0) {
+        error = errno;
+    }
+    return error;
+}
+
+bool isJournalName(const char* name) {
+    const std::size_t length = std::strlen(name), suffix = sizeof JournalSuffix - 1;
+    return length > suffix && name[0] != '.' && std::strcmp(name + length - suffix, JournalSuffix) == 0;
+}
+
+// The name a new journal gets: its temporary file's random letters.
+QByteArray journalNameFor(const QByteArray& folder, const QByteArray& temporary) {
+    const QByteArray base = temporary.mid(temporary.lastIndexOf('/') + 1);
+    return folder + "/" + base.mid(1, base.size() - 1 - 4) +
+           JournalSuffix; // ".ampedit-X.tmp" -> "ampedit-X.journal"
+}
+
+} // namespace
+
+Result<bool> restoreInterruptedWrite(const QString& path) {
+    const QByteArray folder = journalFolder();
+    DIR* entries = folder.isEmpty() ? nullptr : ::opendir(folder.constData());
+    if (entries == nullptr) {
+        return false;
+    }
+    std::vector<QByteArray> journals;
+    while (const dirent* entry = ::readdir(entries)) {
+        if (isJournalName(entry->d_name)) {
+            journals.push_back(folder + "/" + entry->d_name);
+        }
+    }
+    ::closedir(entries);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat target {};
+    if (journals.empty() || ::stat(name.constData(), &target) != 0 || !S_ISREG(target.st_mode)) {
+        return false;
+    }
+    for (const QByteArray& journalName : journals) {
+        const FileDescriptor journal(
+            ::open(journalName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        Journal said;
+        struct stat named {};
+        if (journal.get() < 0 || !readJournal(journal.get(), said) ||
+            ::stat(said.path.constData(), &named) != 0 || !isSameFile(named, target) ||
+            static_cast<std::uint64_t>(target.st_ino) != said.inode) {
+            continue; // another file's, or not a journal of ours
+        }
+        const FileDescriptor file(::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        if (file.get() < 0) {
+            return failure(MapErrorKind::CannotOpen, path,
+                           "a write of it was cut short, and its old content cannot be put back (" +
+                               systemReason(errno) + "); the journal " + journalName.toStdString() +
+                               " keeps it");
+        }
+        if (::fstat(file.get(), &opened) != 0 || !isSameFile(opened, target)) {
+            continue;
+        }
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            return false; // a live process is writing it and will remove its journal itself
+        }
+        // Under the lock: a writer that has just finished removed its journal first.
+        struct stat journalNow {
+        }, journalOpened{};
+        if (::stat(journalName.constData(), &journalNow) != 0 ||
+            ::fstat(journal.get(), &journalOpened) != 0 || !isSameFile(journalNow, journalOpened)) {
+            return false;
+        }
+        if (const int error = putBack(journal.get(), said, file.get())) {
+            return failure(MapErrorKind::WriteError, path,
+                           "a write of it was cut short, and putting its old content back failed (" +
+                               systemReason(error) + "); the journal " + journalName.toStdString() +
+                               " keeps it");
+        }
+        ::unlink(journalName.constData());
+        syncFolder(folder);
+        return true;
+    }
+    return false;
+}
+
+Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes,
+                             const std::string& why) {
+    const QByteArray name = QFile::encodeName(target);
+    const FileDescriptor file(::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + ", and it cannot be written in place either (" + systemReason(errno) + ")");
+    }
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + ", and another program is writing it in place now");
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return failure(MapErrorKind::CannotOpen, target, why + ", and it cannot be written in place either");
+    }
+    if (info.st_size > static_cast<off_t>(MaxFileSize)) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + "; at " + std::to_string(info.st_size) +
+                           " bytes it is larger than any map, so it is not written in place either");
+    }
+    const QByteArray folder = journalFolder();
+    const int folderError = folder.isEmpty() ? ENOENT : makeJournalFolder(folder);
+    if (folderError != 0) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why +
+                           ", and no journal for writing it in place can be kept in the user's data folder " +
+                           folder.toStdString() + " (" + systemReason(folderError) + ")");
+    }
+    const QByteArray absolute = QFile::encodeName(QFileInfo(target).absoluteFilePath());
+
+    // The journal, through the replace way: whole on disk or absent.
+    removeLeftoverTemporaries(folder, {});
+    TemporaryFile journal(folder, PrivateFile);
+    const QByteArray header = journalHeader(absolute, info);
+    const QByteArray journalName = journalNameFor(folder, journal.path());
+    int error = journal.openError();
+    if (error == 0) {
+        error = writeAllAt(journal.fd(),
+                           std::span(reinterpret_cast<const std::uint8_t*>(header.constData()),
+                                     static_cast<std::size_t>(header.size())),
+                           0);
+    }
+    if (error == 0) {
+        error = copyBlocks(file.get(), 0, journal.fd(), static_cast<off_t>(header.size()),
+                           static_cast<std::uint64_t>(info.st_size));
+    }
+    if (error == 0) {
+        error = journal.commit(journalName, static_cast<std::uint64_t>(header.size() + info.st_size), true);
+    }
+    if (error != 0) {
+        return failure(
+            MapErrorKind::WriteError, target,
+            why + ", and the journal of its old bytes for writing it in place could not be written (" +
+                systemReason(error) + "); it was left as it was");
+    }
+
+    // The new bytes in place; on a failure the old ones go back at once.
+    error = writeAllAt(file.get(), bytes, 0);
+    if (error == 0 && ::fsync(file.get()) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::fsync(file.get()) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        ::unlink(journalName.constData());
+        syncFolder(folder);
+        return Done{};
+    }
+    const std::string written = systemReason(error) + " (" + why + ", so it was written in place)";
+    Journal said{absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
+                 static_cast<std::uint64_t>(header.size())};
+    if (putBack(journal.fd(), said, file.get()) == 0) {
+        ::unlink(journalName.constData());
+        syncFolder(folder);
+        return failure(MapErrorKind::WriteError, target, written + ", and its old content was put back");
+    }
+    return failure(MapErrorKind::WriteError, target,
+                   written + ", and putting its old content back failed too; it goes back from the journal " +
+                       journalName.toStdString() + " the next time the file is read");
+}
+
+} // namespace amp::platform

@@ -1,0 +1,89 @@
+// What the POSIX file seam's two write ways share: descriptors that close
+// themselves, checked writes and reads at an offset, and the locked temporary
+// files of the replace way, with the removal of those a gone process left.
+#pragma once
+
+#include "maperror.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace amp::platform {
+
+std::string systemReason(int error);
+MapError failure(MapErrorKind kind, const QString& path, const std::string& reason);
+
+// Closes a descriptor on every way out (and with it any flock held through it).
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and says whether the close reported a failure.
+    int close();
+    void reset(int fd = -1);
+
+private:
+    int fd_;
+};
+
+// Every byte at its offset, retried on a short write; 0 or the system's error.
+int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset);
+// `size` bytes from `offset` into `to`; 0, or the system's error (EIO for a file
+// that ends early).
+int readAllAt(int fd, std::uint8_t* to, std::size_t size, off_t offset);
+// Copies `size` bytes from one file to another in small blocks, so that copying
+// costs no more memory for a large file than for a small one.
+int copyBlocks(int from, off_t fromOffset, int to, off_t toOffset, std::uint64_t size);
+
+bool isSameFile(const struct stat& a, const struct stat& b);
+// Makes a rename or an unlink in the folder durable; best effort.
+void syncFolder(const QByteArray& folder);
+
+// A new file with a short random name in `folder`, made with O_EXCL (a name that
+// is taken is tried again with another) and locked with flock for as long as it
+// is open, so that a file of this form that can be locked belongs to nobody.
+// Removed again unless it was renamed.
+class TemporaryFile {
+public:
+    TemporaryFile(const QByteArray& folder, mode_t mode);
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    int openError() const { return error_; }
+    int fd() const { return file_.get(); }
+    const QByteArray& path() const { return path_; }
+    // Synced, measured and renamed to `name`; 0 or the system's error. The
+    // descriptor (and so the lock) stays open when `keepOpen` says so.
+    int commit(const QByteArray& name, std::uint64_t expectedSize, bool keepOpen = false);
+    FileDescriptor& file() { return file_; }
+
+private:
+    QByteArray folder_;
+    QByteArray path_;
+    FileDescriptor file_;
+    int error_ = 0;
+    bool renamed_ = false;
+};
+
+// Removes the temporary files of this writer that no live process holds in
+// `folder`, and the older writer's `.NAME.PID-N.tmp` of a gone process for the
+// file name `name`.
+void removeLeftoverTemporaries(const QByteArray& folder, const QByteArray& name);
+
+// The journaled in-place way: the old bytes go to a journal in the user's data
+// folder, the new ones over the file, then the journal goes. `why` says why the
+// file is not replaced. Holds an flock on the file throughout.
+Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes,
+                             const std::string& why);
+
+} // namespace amp::platform

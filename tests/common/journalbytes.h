@@ -1,0 +1,56 @@
+// A journal of an in-place write, built by hand from its documented layout: the
+// text "ampedit journal 1\n", the file's inode and old length (8 bytes each,
+// least significant first), the path's length (4 bytes) and the path, then the
+// old bytes. The tests use it to leave a write "cut short" on purpose.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+
+#include <cstdint>
+#include <sys/stat.h>
+#include <vector>
+
+// The portable file code (QtCore alone) can neither give a file an owner nor
+// copy its attributes, nor tell its hard links, and keeps no journal: the tests
+// of what only the POSIX code does are skipped there.
+#ifdef AMPEDIT_PORTABLE_IO_BUILD
+inline constexpr bool PortableFileCode = true;
+#else
+inline constexpr bool PortableFileCode = false;
+#endif
+
+inline QByteArray littleEndian(std::uint64_t value, int size) {
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i) {
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+    return bytes;
+}
+
+inline QByteArray journalBytes(const QByteArray& path, std::uint64_t inode,
+                               const std::vector<std::uint8_t>& old) {
+    return QByteArray("ampedit journal 1\n") + littleEndian(inode, 8) + littleEndian(old.size(), 8) +
+           littleEndian(static_cast<std::uint64_t>(path.size()), 4) + path +
+           QByteArray(reinterpret_cast<const char*>(old.data()), static_cast<qsizetype>(old.size()));
+}
+
+inline std::uint64_t inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino)
+                                                                   : 0;
+}
+
+// Where both programs keep journals under the data folder `dataHome`.
+inline QString journalFolderUnder(const QString& dataHome) {
+    return dataHome + QStringLiteral("/ampedit/journal");
+}
+
+inline bool plantJournal(const QString& dataHome, const QString& name, const QByteArray& bytes) {
+    if (!QDir().mkpath(journalFolderUnder(dataHome))) {
+        return false;
+    }
+    QFile file(journalFolderUnder(dataHome) + "/" + name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
