@@ -1,10 +1,10 @@
 #include "hexmapview.h"
+#include "hexraster.h"
 #include "mapdocument.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -48,6 +48,14 @@ void HexMapView::setTool(Tool tool) {
 
 void HexMapView::setSelectionMask(std::vector<bool> mask) {
     selectionMask_ = std::move(mask);
+    selectionBounds_ = {};
+    const int rows = document_.layer(layer_)->rows();
+    for (std::size_t slot = 0; rows > 0 && slot < selectionMask_.size(); ++slot) {
+        if (selectionMask_[slot]) {
+            const QRect cell(static_cast<int>(slot) / rows, static_cast<int>(slot) % rows, 1, 1);
+            selectionBounds_ = selectionBounds_.united(cell);
+        }
+    }
     update();
 }
 
@@ -100,110 +108,64 @@ void HexMapView::setSelectedHex(int column, int row) {
     update(widgetRect(geometry.bounds(column, row)));
 }
 
-QRgb HexMapView::colourOf(int column, int row) const {
+MapRenderer HexMapView::renderer(double size) const {
     const LayerModel* model = document_.layer(layer_);
-    if (layer_ == amp::TerrainLayer) {
-        return palettes::terrain(model->cellValue(column, row));
-    }
-    return palettes::ramp(ramp_, model->cellByte(column, row));
+    const HexGeometry geometry(model->columns(), model->rows(), size, evenLower_);
+    return MapRenderer(geometry, MapRenderer::valuesOf(*model), {layer_ == amp::TerrainLayer, ramp_});
 }
 
-void HexMapView::draw(QImage& image, QPointF mapOrigin, const HexGeometry& geometry, bool decorate) const {
-    const QRgb background = palette().color(QPalette::Window).rgb();
-    const int width = image.width();
-    // The hex under a pixel is the nearer of two centres: one in each of the two
-    // columns around it. What depends on x alone (the columns, their horizontal
-    // distances) is worked out once per paint, what depends on y alone (the
-    // nearest row in a raised and in a lowered column) once per line.
-    const double size = geometry.size();
-    const double half = size * 0.8660254037844386; // half a hex's height
-    std::vector<int> leftColumn(static_cast<std::size_t>(width));
-    std::vector<double> leftDx2(static_cast<std::size_t>(width)), rightDx2(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x) {
-        const double mx = mapOrigin.x() + x + 0.5;
-        const int left = static_cast<int>(std::floor((mx - size) / (1.5 * size)));
-        const double dx = mx - (size + 1.5 * size * left);
-        leftColumn[static_cast<std::size_t>(x)] = left;
-        leftDx2[static_cast<std::size_t>(x)] = dx * dx;
-        rightDx2[static_cast<std::size_t>(x)] = (dx - 1.5 * size) * (dx - 1.5 * size);
+bool HexMapView::isSelected(HexCell cell) const {
+    const LayerModel* model = document_.layer(layer_);
+    // A mask made for a map of another shape selects nothing.
+    if (selectionMask_.size() != model->cellCount() || cell.column < 0 || cell.row < 0 ||
+        cell.column >= model->columns() || cell.row >= model->rows()) {
+        return false;
     }
-    HexCell last{-1, -1};
-    QRgb lastColour = background;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        const double my = mapOrigin.y() + y + 0.5;
-        int rowOf[2];
-        double dy2[2];
-        for (int lowered = 0; lowered < 2; ++lowered) {
-            const double offset = half + lowered * half;
-            rowOf[lowered] = static_cast<int>(std::lround((my - offset) / (2 * half)));
-            const double dy = my - (offset + 2 * half * rowOf[lowered]);
-            dy2[lowered] = dy * dy;
-        }
-        for (int x = 0; x < width; ++x) {
-            const int left = leftColumn[static_cast<std::size_t>(x)];
-            const int a = geometry.isLowered(left) ? 1 : 0; // neighbouring columns differ
-            const double leftDistance = leftDx2[static_cast<std::size_t>(x)] + dy2[a];
-            const double rightDistance = rightDx2[static_cast<std::size_t>(x)] + dy2[1 - a];
-            const HexCell cell = leftDistance <= rightDistance ? HexCell{left, rowOf[a]} : HexCell{left + 1, rowOf[1 - a]};
-            if (cell != last) {
-                last = cell;
-                lastColour = geometry.contains(cell.column, cell.row) ? colourOf(cell.column, cell.row) : background;
-                if (!selectionMask_.empty() && geometry.contains(cell.column, cell.row) &&
-                    selectionMask_[static_cast<std::size_t>(cell.column * geometry.rows() + cell.row)]) {
-                    // Selected: halfway to the selection blue.
-                    lastColour = qRgb((qRed(lastColour) + 0x33) / 2, (qGreen(lastColour) + 0x99) / 2,
-                                      (qBlue(lastColour) + 0xFF) / 2);
+    return selectionMask_[model->slotOf(cell.column, cell.row)];
+}
+
+void HexMapView::drawSelection(QImage& image, QPointF mapOrigin, const HexGeometry& geometry) const {
+    // Selected hexes are tinted halfway to the selection blue, pixel by pixel
+    // over the part of the image their rectangle covers.
+    const QRect cells = selectionBounds();
+    if (!cells.isEmpty()) {
+        const QRectF covered = geometry.bounds(cells.left(), cells.top())
+                                   .united(geometry.bounds(cells.right(), cells.bottom()))
+                                   .adjusted(0, -geometry.size(), 0, geometry.size());
+        const QRect pixels = covered.translated(-mapOrigin).toAlignedRect().intersected(image.rect());
+        if (!pixels.isEmpty()) {
+            HexRaster lines(geometry, mapOrigin + QPointF(pixels.left(), 0), pixels.width());
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+                lines.setLine(y);
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y)) + pixels.left();
+                HexCell last{-1, -1};
+                bool selected = false;
+                for (int x = 0; x < pixels.width(); ++x) {
+                    const HexCell cell = lines.at(x);
+                    if (cell != last) {
+                        last = cell;
+                        selected = isSelected(cell);
+                    }
+                    if (selected) {
+                        const QRgb under = line[x];
+                        line[x] = qRgb((qRed(under) + 0x33) / 2, (qGreen(under) + 0x99) / 2, (qBlue(under) + 0xFF) / 2);
+                    }
                 }
-            }
-            line[x] = lastColour;
-        }
-    }
-    if (!decorate || geometry.columns() == 0) {
-        return;
-    }
-    // Outlines, numbers and the selection, for the hexes the image shows.
-    const QRectF view(mapOrigin, QSizeF(image.size()));
-    const int firstColumn = std::max(0, static_cast<int>((view.left() - size) / (1.5 * size)));
-    const int lastColumn = std::min(geometry.columns() - 1, static_cast<int>(view.right() / (1.5 * size)) + 1);
-    const double height = size * 1.7320508075688772;
-    const int firstRow = std::max(0, static_cast<int>(view.top() / height) - 1);
-    const int lastRow = std::min(geometry.rows() - 1, static_cast<int>(view.bottom() / height) + 1);
-    QPainter painter(&image);
-    painter.translate(-mapOrigin);
-    const auto polygon = [&geometry](int column, int row) {
-        const auto corners = geometry.corners(column, row);
-        return QPolygonF(QList<QPointF>(corners.begin(), corners.end()));
-    };
-    if (size >= OutlinesFrom) {
-        painter.setPen(QPen(QColor(0, 0, 0, 70), 0));
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            for (int row = firstRow; row <= lastRow; ++row) {
-                painter.drawPolygon(polygon(column, row));
-            }
-        }
-    }
-    if (size >= NumbersFrom) {
-        QFont font = painter.font();
-        font.setPixelSize(std::max(8, static_cast<int>(size * 0.55)));
-        painter.setFont(font);
-        const LayerModel* model = document_.layer(layer_);
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            for (int row = firstRow; row <= lastRow; ++row) {
-                const QColor fill(colourOf(column, row));
-                painter.setPen(fill.lightnessF() > 0.55 ? Qt::black : Qt::white);
-                painter.drawText(geometry.bounds(column, row), Qt::AlignCenter,
-                                 QString::number(model->cellValue(column, row)));
             }
         }
     }
     if (selected_ && geometry.contains(selected_->column, selected_->row)) {
+        QPainter painter(&image);
+        painter.translate(-mapOrigin);
+        const auto corners = geometry.corners(selected_->column, selected_->row);
+        const QPolygonF outline(QList<QPointF>(corners.begin(), corners.end()));
+        const double size = geometry.size();
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(Qt::white, std::max(1.5, size / 6)));
         painter.setBrush(Qt::NoBrush);
-        painter.drawPolygon(polygon(selected_->column, selected_->row));
+        painter.drawPolygon(outline);
         painter.setPen(QPen(Qt::black, std::max(0.75, size / 12)));
-        painter.drawPolygon(polygon(selected_->column, selected_->row));
+        painter.drawPolygon(outline);
     }
 }
 
@@ -222,7 +184,10 @@ void HexMapView::paintEvent(QPaintEvent* event) {
     if (canvas_.size() != area.size()) {
         canvas_ = QImage(area.size(), QImage::Format_RGB32);
     }
-    draw(canvas_, QPointF(area.topLeft()) - origin_, geometryNow(), true);
+    const QPointF mapOrigin = QPointF(area.topLeft()) - origin_;
+    const MapRenderer map = renderer(size_);
+    map.draw(canvas_, mapOrigin, palette().color(QPalette::Window).rgb());
+    drawSelection(canvas_, mapOrigin, map.geometry());
     QPainter painter(this);
     painter.drawImage(area.topLeft(), canvas_);
 }
@@ -230,14 +195,6 @@ void HexMapView::paintEvent(QPaintEvent* event) {
 void HexMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     fitted_ = false; // a new size fits the map again until the user zooms
-}
-
-QImage HexMapView::renderMap(double size) const {
-    const HexGeometry geometry(document_.layer(layer_)->columns(), document_.layer(layer_)->rows(), size, evenLower_);
-    const QSize pixels = geometry.mapBounds().size().toSize().expandedTo(QSize(1, 1));
-    QImage image(pixels, QImage::Format_RGB32);
-    draw(image, QPointF(0, 0), geometry, true);
-    return image;
 }
 
 QRect HexMapView::widgetRect(const QRectF& mapRect) const {

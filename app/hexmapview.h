@@ -2,12 +2,14 @@
 // around the cursor, panned with the middle button or Space and the left button.
 // A click selects a hex, the arrow keys move the selection, and in paint mode a
 // drag with the left button paints the brush onto the hexes it crosses: one undo
-// step a stroke. The picture is drawn pixel by pixel from the hex under each
-// pixel, only where the widget needs it; an edit redraws the hexes it changed.
+// step a stroke. The map renderer draws the layer only where the widget needs
+// it, and an edit redraws the hexes it changed; the selection and the current
+// hex are drawn over the renderer's picture.
 #pragma once
 
 #include "hexgeometry.h"
 #include "layermodel.h"
+#include "maprenderer.h"
 #include "palettes.h"
 
 #include <QImage>
@@ -59,15 +61,18 @@ public:
     // (empty: none), drawn lighter.
     void setSelectionMask(std::vector<bool> mask);
 
-    // The whole map of the layer on show, with hexes of `size` pixels.
-    QImage renderMap(double size) const;
+    // The layer on show as the picture draws it, with hexes of `size` pixels.
+    MapRenderer renderer(double size) const;
+    // The whole map of the layer on show, with hexes of `size` pixels, without
+    // the selection.
+    QImage renderMap(double size) const { return renderer(size).image(); }
 
-    // Sizes a hex may take on screen, and the one from which numbers are shown
-    // (hexes about 28 pixels across).
+    // Sizes a hex may take on screen, and those from which outlines and numbers
+    // are shown.
     static constexpr double MinimumSize = 0.5;
     static constexpr double MaximumSize = 80;
-    static constexpr double NumbersFrom = 14;
-    static constexpr double OutlinesFrom = 6;
+    static constexpr double NumbersFrom = MapRenderer::NumbersFrom;
+    static constexpr double OutlinesFrom = MapRenderer::OutlinesFrom;
 
 signals:
     // A hex was chosen in the picture (a click or an arrow key).
@@ -88,10 +93,13 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    QRgb colourOf(int column, int row) const;
-    // Fills `image` with the hexes under its pixels; its pixel (0, 0) is map
-    // pixel `mapOrigin`. Then outlines, numbers and the selection on top.
-    void draw(QImage& image, QPointF mapOrigin, const HexGeometry& geometry, bool decorate) const;
+    // The selection as drawing reads it: whether a cell is chosen, and the
+    // smallest rectangle of cells that holds the chosen ones.
+    bool isSelected(HexCell cell) const;
+    QRect selectionBounds() const { return selectionBounds_; }
+    // Over the renderer's picture in `image` (its pixel (0, 0) is map pixel
+    // `mapOrigin`): the selected hexes tinted, the current hex outlined.
+    void drawSelection(QImage& image, QPointF mapOrigin, const HexGeometry& geometry) const;
     void cellsChanged(const QModelIndex& from, const QModelIndex& to);
     void paintStroke(QPointF at);
     void finishStroke();
@@ -108,6 +116,7 @@ private:
     std::optional<HexCell> selected_;
     Tool tool_ = Tool::Select;
     std::vector<bool> selectionMask_;
+    QRect selectionBounds_; // in cells
     std::optional<HexCell> rectangleFrom_;
     QString brushText_ = QStringLiteral("0");
     int brushSize_ = 1;

@@ -41,23 +41,22 @@ QRectF HexGeometry::mapBounds() const {
     return {0, 0, width, height};
 }
 
-HexCell HexGeometry::nearestHex(double x, double y) const {
-    // The point lies between the centres of two neighbouring columns; in each, the
-    // nearest centre is the nearest row. The nearer of the two wins.
-    const int left = static_cast<int>(std::floor((x - size_) / (1.5 * size_)));
-    HexCell best{};
-    double bestDistance = INFINITY;
-    for (int column = left; column <= left + 1; ++column) {
-        const int row = static_cast<int>(std::lround((y - halfHeight_ - rowOffset(column)) / (2 * halfHeight_)));
-        const double dx = x - (size_ + 1.5 * size_ * column);
-        const double dy = y - (halfHeight_ + 2 * halfHeight_ * row + rowOffset(column));
-        const double distance = dx * dx + dy * dy;
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = {column, row};
-        }
+HexGeometry::ColumnsAround HexGeometry::columnsAround(double x) const {
+    const double step = 1.5 * size_;
+    const int left = static_cast<int>(std::floor((x - size_) / step));
+    const double dx = x - (size_ + step * left);
+    return {left, isLowered(left), dx * dx, (dx - step) * (dx - step)};
+}
+
+HexGeometry::RowsAround HexGeometry::rowsAround(double y) const {
+    RowsAround around;
+    for (int lowered = 0; lowered < 2; ++lowered) {
+        const double offset = halfHeight_ + lowered * halfHeight_;
+        around.row[lowered] = static_cast<int>(std::lround((y - offset) / (2 * halfHeight_)));
+        const double dy = y - (offset + 2 * halfHeight_ * around.row[lowered]);
+        around.dy2[lowered] = dy * dy;
     }
-    return best;
+    return around;
 }
 
 std::optional<HexCell> HexGeometry::hexAt(QPointF point) const {

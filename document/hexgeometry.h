@@ -2,7 +2,9 @@
 // to bottom, every other column half a hex lower (odd columns by default, the
 // "odd-q" layout; even columns when asked). Pure maths in map pixels, where a
 // hex's size is the distance from its centre to a corner: centres, corners, the
-// hex under a point, and the six neighbours inside the map.
+// hex under a point, and the six neighbours inside the map. The hex under a
+// point is worked out in one place, nearestHex; HexRaster applies the same
+// function to every pixel of an image.
 #pragma once
 
 #include <QPointF>
@@ -42,7 +44,28 @@ public:
     // go to one hex each; nothing outside the map's hexes.
     std::optional<HexCell> hexAt(QPointF point) const;
     // The nearest centre without the map's bounds: the hex a pixel belongs to.
-    HexCell nearestHex(double x, double y) const;
+    // The point lies between the centres of two neighbouring columns, and in each
+    // column the nearest centre is the nearest row; the nearer of the two wins (the
+    // left one on a tie). What depends on x alone and what depends on y alone are
+    // worked out apart, so that a raster of many pixels can reuse them.
+    HexCell nearestHex(double x, double y) const { return nearer(columnsAround(x), rowsAround(y)); }
+    struct ColumnsAround {
+        int left = 0; // the column whose centre lies at or left of x
+        bool leftLowered = false;
+        double leftDx2 = 0; // the squared horizontal distances to the two columns' centres
+        double rightDx2 = 0;
+    };
+    struct RowsAround {
+        int row[2] = {0, 0}; // the nearest row in a raised [0] and in a lowered [1] column
+        double dy2[2] = {0, 0};
+    };
+    ColumnsAround columnsAround(double x) const;
+    RowsAround rowsAround(double y) const;
+    static HexCell nearer(const ColumnsAround& x, const RowsAround& y) {
+        const int a = x.leftLowered ? 1 : 0; // neighbouring columns differ
+        return x.leftDx2 + y.dy2[a] <= x.rightDx2 + y.dy2[1 - a] ? HexCell{x.left, y.row[a]}
+                                                                 : HexCell{x.left + 1, y.row[1 - a]};
+    }
 
     // The neighbours inside the map, in the order up, up-right, down-right, down,
     // down-left, up-left.

@@ -1,10 +1,17 @@
 // ampshot: opens a map in the real window and saves what a user would see as a
-// PNG, for looking at the editor on a machine without a display.
+// PNG, for looking at the editor on a machine without a display; or, with
+// --picture, draws one layer's picture alone with the map renderer, as Export
+// Picture does, without a window.
 //   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
+//   QT_QPA_PLATFORM=offscreen ampshot --picture SIZE MAP OUT.png [LAYER]
+#include "layermodel.h"
 #include "mainwindow.h"
+#include "mapfileio.h"
+#include "maprenderer.h"
 #include "userdialogs.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -32,12 +39,51 @@ public:
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override { return UnwrittenChoice::Discard; }
 };
 
+// As large as Export Picture makes them.
+constexpr double LargestSize = 64;
+
+// The picture of one layer at hex size `size`, through the safe writer.
+int drawPicture(double size, const QString& mapName, const QString& pngName, int layer) {
+    const auto bytes = amp::readMapFile(mapName);
+    const auto map = bytes ? amp::decodeMap(bytes.value()) : amp::Result<amp::MapImage>(bytes.error());
+    if (!map) {
+        std::fprintf(stderr, "ampshot: %s: %s\n", qPrintable(mapName), map.error().message.c_str());
+        return 1;
+    }
+    LayerModel model;
+    model.loadLayer(map.value(), layer);
+    const HexGeometry geometry(model.columns(), model.rows(), size);
+    const MapRenderer renderer(geometry, MapRenderer::valuesOf(model), {layer == amp::TerrainLayer, palettes::Ramp::Viridis});
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const bool made = renderer.image().save(&buffer, "PNG");
+    const auto written = made ? amp::writeFileSafely(pngName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                                                        static_cast<std::size_t>(png.size())))
+                              : amp::Status(amp::MapError{amp::MapErrorKind::WriteError, "no PNG was made"});
+    if (!written) {
+        std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName), written.error().message.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    if (argc >= 5 && QString::fromLatin1(argv[1]) == QLatin1String("--picture")) {
+        const double size = std::atof(argv[2]);
+        const int layer = argc > 5 ? std::atoi(argv[5]) : 0;
+        if (!(size >= 1 && size <= LargestSize) || layer < 0 || layer >= amp::LayerCount) {
+            std::fprintf(stderr, "ampshot: a hex size from 1 to 64 and a layer from 0 to 12\n");
+            return 2;
+        }
+        return drawPicture(size, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]), layer);
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines]\n");
+        std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines]\n"
+                             "       ampshot --picture SIZE MAP OUT.png [LAYER]\n");
         return 2;
     }
     TerminalDialogs dialogs;

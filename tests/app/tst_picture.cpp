@@ -1,5 +1,7 @@
 // The map picture: its pixels, a click that selects the cell in the form, a
-// stroke that is one undo step, zoom and export.
+// stroke that is one undo step, zoom and export, which never shows the
+// selection.
+#include "../document/hexmaths.h"
 #include "hexmapview.h"
 #include "mappanel.h"
 #include "palettes.h"
@@ -18,7 +20,9 @@ class PictureTest : public QObject {
 
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
-    void everyPixelShowsTheHexUnderIt();
+    void everyHexCentreShowsItsColourInBothLayouts();
+    void anExportShowsNoSelection();
+    void aLargerMapAfterASelectionShowsItsOwnCells();
     void theLegendCountsTerrainsAndPicksTheBrush();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
@@ -115,9 +119,9 @@ void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
     QCOMPARE(view->brushText(), QStringLiteral("6"));
 }
 
-void PictureTest::everyPixelShowsTheHexUnderIt() {
-    // Small hexes (no outlines), both layouts: each pixel has the colour of the
-    // hex whose area holds the pixel's centre, or the background.
+void PictureTest::everyHexCentreShowsItsColourInBothLayouts() {
+    // Small hexes (no outlines), both layouts: the picture shows the map from
+    // its origin, each hex's centre in the hex's colour, the background around.
     WindowFixture f;
     amp::MapImage map = amp::makeMap({}, 30, 20);
     for (int k = 0; k < 600; ++k) {
@@ -130,20 +134,69 @@ void PictureTest::everyPixelShowsTheHexUnderIt() {
     for (const bool even : {false, true}) {
         view->setEvenColumnsLower(even);
         view->fitMap();
-        QVERIFY(view->hexSize() < HexMapView::OutlinesFrom);
+        const double size = view->hexSize();
+        QVERIFY(size < HexMapView::OutlinesFrom);
         const QImage image = view->grab().toImage();
-        const HexGeometry geometry = view->geometryNow();
-        const QRgb background = view->palette().color(QPalette::Window).rgb();
-        int mismatches = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const auto cell = geometry.hexAt(QPointF(x + 0.5, y + 0.5) - view->origin());
-                const QRgb expected = cell ? palettes::terrain((cell->column * 20 + cell->row) % 19) : background;
-                mismatches += image.pixel(x, y) != expected;
+        int wrong = 0;
+        for (int column = 0; column < 30; ++column) {
+            for (int row = 0; row < 20; ++row) {
+                const QPointF centre(hexmaths::centreX(size, column), hexmaths::centreY(size, column, row, even));
+                wrong += image.pixel((centre + view->origin()).toPoint()) != palettes::terrain((column * 20 + row) % 19);
             }
         }
-        QCOMPARE(mismatches, 0);
+        QCOMPARE(wrong, 0);
+        // Above the map (fitted to the width, centred in the height): the background.
+        const QRgb background = view->palette().color(QPalette::Window).rgb();
+        QVERIFY(view->origin().y() > 5);
+        QCOMPARE(image.pixel((view->origin() + QPointF(size, -3)).toPoint()), background);
     }
+}
+
+void PictureTest::anExportShowsNoSelection() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 2, 1));
+    QCOMPARE(view->selectedHex(), std::optional(HexCell{2, 1}));
+    // On screen the selected Forest hex is halfway to the selection blue
+    // (#2E7D32 and #3399FF), and outlined.
+    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 1)), qRgb(0x30, 0x8B, 0x98));
+    QCOMPARE(view->grab().toImage().pixel(inFill(view, 3, 1)), QRgb(0xFF2E7D32));
+    // The exported picture shows the map alone: Forest at the hex's centre and
+    // next to its corners, where the outline of the current hex would be.
+    const QString png = f.dir.filePath("selected.png");
+    f.dialogs.numbers = {10};
+    f.dialogs.saveAnswers = {png};
+    action(f)->trigger();
+    const QImage exported(png);
+    QVERIFY(!exported.isNull());
+    const QPoint centre(int(hexmaths::centreX(10, 2)), int(hexmaths::centreY(10, 2, 1, false)));
+    QCOMPARE(exported.pixel(centre), QRgb(0xFF2E7D32));
+    QCOMPARE(exported.pixel(centre + QPoint(8, 0)), QRgb(0xFF2E7D32));
+    QCOMPARE(exported.pixel(centre - QPoint(8, 0)), QRgb(0xFF2E7D32));
+}
+
+void PictureTest::aLargerMapAfterASelectionShowsItsOwnCells() {
+    // A selection made on a 6 x 4 map, then a 40 x 30 map read: the picture
+    // draws the new map's hexes from its own cells, none of them tinted by what
+    // was chosen on the old one.
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 5, 3));
+    amp::MapImage large = amp::makeMap({}, 40, 30);
+    for (auto& record : large.records) {
+        record[0] = 6;
+    }
+    f.readMap(f.write("large.amp", amp::encodeMap(large)));
+    view->resize(400, 300);
+    view->fitMap();
+    const QImage image = view->grab().toImage();
+    int wrong = 0;
+    for (int column = 6; column < 40; ++column) {
+        for (int row = 4; row < 30; ++row) {
+            wrong += image.pixel(onScreen(view, column, row)) != QRgb(0xFF1F4E9A); // Ocean
+        }
+    }
+    QCOMPARE(wrong, 0);
 }
 
 void PictureTest::aClickSelectsTheCellInTheForm() {
