@@ -1,17 +1,38 @@
 // Nothing lost: an editor killed at random moments while it keeps recovery
 // copies leaves a copy that a new editor offers and that holds a state the user
 // saw; the map file is never touched. And a map changed on disk by another
-// program is read again, or offered, with nothing lost either way.
+// program is read again, or offered, with nothing lost either way, and never lost
+// sight of.
 #include "diskwatcher.h"
 #include "recoverykeeper.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
 
+#include <QLabel>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
+
+#include <cstdio>
+
+namespace {
+
+// A window on ten.amp whose watcher looks at the disk 20 ms after a change.
+QString openWatched(WindowFixture& f) {
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    f.main->diskWatcher().setDelay(20);
+    return map;
+}
+
+QString barText(const QToolBar* bar) {
+    return bar->findChild<QLabel*>()->text();
+}
+
+} // namespace
 
 class RecoveryTest : public QObject {
     Q_OBJECT
@@ -21,6 +42,8 @@ private slots:
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
     void aMapChangedOnDiskIsReadAgainOrOffered();
+    void aMapDeletedOrEmptiedOnDiskIsToldInTheBar();
+    void aMapMadeAgainOrRenamedOverIsReadAgain();
 };
 
 void RecoveryTest::killedEditorsLeaveWholeCopies() {
@@ -167,6 +190,60 @@ void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {
     QVERIFY(!f.main->isWindowModified());
     f.document().undoStack()->undo();
     QCOMPARE(f.model(0)->cellText(0, 0), QStringLiteral("7"));
+}
+
+void RecoveryTest::aMapDeletedOrEmptiedOnDiskIsToldInTheBar() {
+    WindowFixture f;
+    const QString map = openWatched(f);
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    // Emptied: no map any more, told in the bar, never in a modal box.
+    QVERIFY(QFile::resize(map, 0));
+    QTRY_VERIFY(bar->isVisible() || !f.dialogs.boxes.isEmpty());
+    QCOMPARE(f.dialogs.boxes.size(), 0);
+    QVERIFY2(barText(bar).startsWith("ten.amp changed on disk and is not a map file"),
+             qPrintable(barText(bar)));
+    QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2))); // the window keeps its map
+    // Write Map puts it back, and the bar goes.
+    f.press(QKeySequence::Save);
+    QVERIFY(f.read(map) == patternFile(TenByEight, 80));
+    QVERIFY(!bar->isVisible());
+    QVERIFY(QFile::remove(map));
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(barText(bar), QStringLiteral("ten.amp was deleted on disk: Write Map will create it again"));
+    QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2)));
+}
+
+// The file's watch ends with the file; the folder's tells when it is back.
+void RecoveryTest::aMapMadeAgainOrRenamedOverIsReadAgain() {
+    WindowFixture f;
+    const QString map = openWatched(f);
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    QVERIFY(QFile::remove(map));
+    QTest::qWait(200); // the watcher has seen it go
+    // Made again later by another program, written in place as `cp` does.
+    auto forest = patternFile(TenByEight, 80);
+    forest[amp::recordOffset(amp::recordOfCell(3, 4, 8)) + 1] = 99;
+    QFile copy(map);
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    QCOMPARE(copy.write(reinterpret_cast<const char*>(forest.data()), static_cast<qint64>(forest.size())),
+             static_cast<qint64>(forest.size()));
+    copy.close();
+    QTRY_COMPARE(f.model(1)->cellText(3, 4), QStringLiteral("99"));
+    QTRY_VERIFY(!bar->isVisible());
+    QVERIFY(!f.main->isWindowModified());
+    // One typed cell and Write Map: the other program's map plus that cell.
+    f.document().typeIntoCell(0, 2, 2, QStringLiteral("7"));
+    f.press(QKeySequence::Save);
+    forest[amp::recordOffset(amp::recordOfCell(2, 2, 8))] = 7;
+    QVERIFY(f.read(map) == forest);
+    // Renamed over, twice: each map is read as it comes.
+    for (const std::uint8_t value : {std::uint8_t{61}, std::uint8_t{62}}) {
+        forest[amp::recordOffset(amp::recordOfCell(5, 6, 8)) + 4] = value;
+        const QString other = f.write("other.amp", forest);
+        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(map).constData()), 0);
+        QTRY_COMPARE(f.model(4)->cellText(5, 6), QString::number(value));
+    }
+    QCOMPARE(f.dialogs.boxes.size(), 0);
 }
 
 QTEST_MAIN(RecoveryTest)
