@@ -1,23 +1,59 @@
 // Nothing lost: an editor killed at random moments while it keeps recovery
 // copies leaves a copy that a new editor offers and that holds a state the user
-// saw; the map file is never touched. And a map changed on disk by another
-// program is read again, or offered, with nothing lost either way, and never lost
-// sight of.
+// saw; the map file is never touched. Copies are the user's alone; where none can
+// be kept the user is told; a copy that does not hold together is set aside,
+// never offered. And a map changed on disk by another program is read again, or
+// offered, with nothing lost either way, and never lost sight of.
 #include "diskwatcher.h"
+#include "noticebar.h"
 #include "recoverykeeper.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
 
+#include <QDataStream>
 #include <QLabel>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
 
 #include <cstdio>
+#include <tuple>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
+
+using Typed = std::tuple<quint8, quint32, QString>;
+
+// A copy laid out as the editor keeps one: the magic line with its 0 byte, the
+// map's file name, when it was kept, the map's bytes, the number of typed cells,
+// then each as layer, slot (column * rows + row) and text.
+QByteArray craftedCopy(const QString& map, const std::vector<std::uint8_t>& bytes, qint32 count,
+                       const QList<Typed>& typed) {
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.writeRawData("ampedit recovery 1", 19);
+    out << map << QDateTime::currentDateTimeUtc()
+        << QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+        << count;
+    for (const auto& [layer, slot, text] : typed) {
+        out << layer << slot << text;
+    }
+    return data;
+}
+
+#ifdef Q_OS_UNIX
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 0777)
+                                                                   : -1;
+}
+#endif
 
 // A window on ten.amp whose watcher looks at the disk 20 ms after a change.
 QString openWatched(WindowFixture& f) {
@@ -44,6 +80,10 @@ private slots:
     void aMapChangedOnDiskIsReadAgainOrOffered();
     void aMapDeletedOrEmptiedOnDiskIsToldInTheBar();
     void aMapMadeAgainOrRenamedOverIsReadAgain();
+    void copiesAreTheUsersAlone();
+    void anUnusableDataFolderIsTold();
+    void copiesThatDoNotHoldTogetherAreSetAside_data();
+    void copiesThatDoNotHoldTogetherAreSetAside();
 };
 
 void RecoveryTest::killedEditorsLeaveWholeCopies() {
@@ -244,6 +284,124 @@ void RecoveryTest::aMapMadeAgainOrRenamedOverIsReadAgain() {
         QTRY_COMPARE(f.model(4)->cellText(5, 6), QString::number(value));
     }
     QCOMPARE(f.dialogs.boxes.size(), 0);
+}
+
+void RecoveryTest::copiesAreTheUsersAlone() {
+#ifdef Q_OS_UNIX
+    const mode_t before = ::umask(022);
+    const auto restore = qScopeGuard([before] { ::umask(before); });
+    WindowFixture f;
+    f.open();
+    QVERIFY(QDir().mkpath(RecoveryKeeper::folder())); // an older folder, open to all
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0755);
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("abc"));
+    keeper.writeNow();
+    QVERIFY(QFile::exists(keeper.copyPath()));
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0700);
+    QCOMPARE(modeOf(keeper.copyPath()), 0600);
+    f.document().typeIntoCell(0, 1, 2, QStringLiteral("def"));
+    keeper.writeNow();
+    QCOMPARE(RecoveryKeeper::readCopy(keeper.copyPath())->typed.size(), std::size_t(2));
+    QCOMPARE(modeOf(keeper.copyPath()), 0600);
+#else
+    QSKIP("permission bits are POSIX's");
+#endif
+}
+
+// Root may write anywhere: the data folder is made impossible by a file where its
+// parent folder should be.
+void RecoveryTest::anUnusableDataFolderIsTold() {
+    WindowFixture f;
+    const QString plain = f.write("plain", {1});
+    f.dataHome = plain + QStringLiteral("/data");
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(20);
+    QSignalSpy told(&keeper, &RecoveryKeeper::protectionChanged);
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("5"));
+    QTRY_VERIFY(notices->isVisible());
+    QVERIFY2(notices->text().startsWith("Unwritten changes are not protected"), qPrintable(notices->text()));
+    QCOMPARE(f.main->statusBar()->currentMessage(), notices->text());
+    QVERIFY(keeper.copyPath().isEmpty());
+    // Said once; tried again at every change, and kept once the folder can be made.
+    f.document().typeIntoCell(0, 1, 2, QStringLiteral("6"));
+    keeper.writeNow();
+    QCOMPARE(told.count(), 1);
+    QVERIFY(QFile::remove(plain));
+    f.document().typeIntoCell(0, 1, 3, QStringLiteral("7"));
+    QTRY_VERIFY(!keeper.copyPath().isEmpty() && QFile::exists(keeper.copyPath()));
+    QVERIFY(!notices->isVisible());
+    QCOMPARE(told.count(), 2);
+    QVERIFY(told.last().first().toString().isEmpty());
+    // With no HOME there is no data folder: never one at the root of the disk.
+    keeper.removeCopy();
+    const QByteArray home = qgetenv("HOME");
+    qunsetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    keeper.writeNow();
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dataHome));
+    QVERIFY(keeper.copyPath().isEmpty());
+    QVERIFY(notices->isVisible());
+    QVERIFY2(notices->text().contains("HOME is not set"), qPrintable(notices->text()));
+}
+
+void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside_data() {
+    QTest::addColumn<QByteArray>("copy");
+    QTest::addColumn<bool>("whole");
+    const QString map = QStringLiteral("/nowhere/ten.amp");
+    const auto ten = patternFile(TenByEight, 80);
+    const amp::MapHeader noRows{{0x2A, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x05}};
+    const std::vector<std::uint8_t> header(noRows.bytes.begin(), noRows.bytes.end());
+    const QByteArray whole = craftedCopy(map, ten, 1, {{2, 79, "abc"}});
+    QTest::newRow("whole, the last slot") << whole << true;
+    QTest::newRow("no rows, a typed cell") << craftedCopy(map, header, 1, {{0, 0, "abc"}}) << false;
+    QTest::newRow("a slot past the end") << craftedCopy(map, ten, 1, {{2, 80, "abc"}}) << false;
+    QTest::newRow("layer 13") << craftedCopy(map, ten, 1, {{13, 0, "abc"}}) << false;
+    QTest::newRow("truncated") << whole.left(whole.size() / 2) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("a huge count") << craftedCopy(map, ten, 0x7FFFFFFF, {{2, 1, "abc"}}) << false;
+    QTest::newRow("map shorter than its header")
+        << craftedCopy(map, patternFile(TenByEight, 79), 0, {}) << false;
+}
+
+void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside() {
+    QFETCH(QByteArray, copy);
+    QFETCH(bool, whole);
+    WindowFixture f;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath("data")));
+    QVERIFY(QDir().mkpath(RecoveryKeeper::folder()));
+    const QString path = RecoveryKeeper::folder() + QStringLiteral("/1-1.amprec");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(copy) == copy.size());
+    file.close();
+    f.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
+    f.open();
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    if (whole) {
+        QCOMPARE(f.dialogs.recoveryQuestions, QStringList{"/nowhere/ten.amp"});
+        QCOMPARE(f.model(2)->cellText(9, 7), QStringLiteral("abc")); // slot 79: column 9, row 7
+        QVERIFY(!notices->isVisible());
+        return;
+    }
+    QVERIFY(f.dialogs.recoveryQuestions.isEmpty());
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(QFile::exists(path + ".broken"));
+    QVERIFY(notices->isVisible());
+    QVERIFY2(notices->text().contains(path), qPrintable(notices->text()));
+    f.main.reset();
+    // Never offered again, and set aside once.
+    WindowFixture next;
+    next.dataHome = f.dir.filePath("data");
+    next.open();
+    QVERIFY(next.dialogs.recoveryQuestions.isEmpty());
+    QCOMPARE(QDir(RecoveryKeeper::folder()).entryList(QDir::Files), QStringList{"1-1.amprec.broken"});
 }
 
 QTEST_MAIN(RecoveryTest)
