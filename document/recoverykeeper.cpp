@@ -149,6 +149,9 @@ std::vector<QString> RecoveryKeeper::orphans() {
         return found;
     }
     QDir dir(folder());
+    if (dir.exists()) {
+        QFile::setPermissions(dir.path(), FolderMode); // an older folder open to all is closed first
+    }
     for (const QFileInfo& copy : dir.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Time | QDir::Reversed)) {
         // A lock that can be taken belongs to no running editor.
         QLockFile lock(lockOf(copy.filePath()));

@@ -291,9 +291,12 @@ void RecoveryTest::copiesAreTheUsersAlone() {
     const mode_t before = ::umask(022);
     const auto restore = qScopeGuard([before] { ::umask(before); });
     WindowFixture f;
-    f.open();
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath("data")));
     QVERIFY(QDir().mkpath(RecoveryKeeper::folder())); // an older folder, open to all
     QCOMPARE(modeOf(RecoveryKeeper::folder()), 0755);
+    f.open(); // closed before a copy in it is read
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0700);
+    QCOMPARE(::chmod(QFile::encodeName(RecoveryKeeper::folder()).constData(), 0755), 0); // opened again
     const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
     f.readMap(map);
     RecoveryKeeper& keeper = f.main->recoveryKeeper();
