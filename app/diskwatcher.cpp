@@ -119,6 +119,9 @@ void DiskWatcher::check() {
 }
 
 void DiskWatcher::tell(const QString& text, bool mayReload) {
+    if (!mayReload) {
+        offered_.reset(); // a change offered before is no longer on disk
+    }
     if (text == told_) {
         return; // said already; Keep Mine may have answered it
     }

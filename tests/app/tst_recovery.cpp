@@ -251,6 +251,19 @@ void RecoveryTest::aMapDeletedOrEmptiedOnDiskIsToldInTheBar() {
     QTRY_VERIFY(bar->isVisible());
     QCOMPARE(barText(bar), QStringLiteral("ten.amp was deleted on disk: Write Map will create it again"));
     QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2)));
+    // A change offered, then gone: Keep Mine answers the deletion, and the
+    // change, made again, is offered again.
+    f.document().typeIntoCell(0, 0, 0, QStringLiteral("7"));
+    auto changed = patternFile(TenByEight, 80);
+    changed[amp::recordOffset(0) + 2] = 42;
+    f.write("ten.amp", changed);
+    QTRY_VERIFY(barText(bar).endsWith("changed on disk. "));
+    QVERIFY(QFile::remove(map));
+    QTRY_VERIFY(barText(bar).contains("deleted"));
+    f.main->diskWatcher().keepMine();
+    f.write("ten.amp", changed);
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(barText(bar), QStringLiteral("ten.amp changed on disk. "));
 }
 
 // The file's watch ends with the file; the folder's tells when it is back.
