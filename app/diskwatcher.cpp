@@ -2,8 +2,11 @@
 #include "layerview.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
+#include "mapimage.h"
 #include "tfrmmaped.h"
 
+#include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QToolBar>
@@ -21,10 +24,11 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
     delay_.setSingleShot(true);
     delay_.setInterval(DefaultDelay);
     bar_->addWidget(label_);
-    bar_->addAction(tr("Reload"), this, &DiskWatcher::reload);
+    reloadAction_ = bar_->addAction(tr("Reload"), this, &DiskWatcher::reload);
     bar_->addAction(tr("Keep Mine"), this, &DiskWatcher::keepMine);
     bar_->hide();
     connect(&watcher_, &QFileSystemWatcher::fileChanged, &delay_, [this] { delay_.start(); });
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &delay_, [this] { delay_.start(); });
     connect(&delay_, &QTimer::timeout, this, &DiskWatcher::check);
     connect(&document_, &MapDocument::fileNameChanged, this, &DiskWatcher::watch);
 }
@@ -34,15 +38,26 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
 void DiskWatcher::noteContent(const QString& fileName, const FileBytes& bytes) {
     known_ = bytes;
     offered_.reset();
+    told_.clear();
     bar_->hide();
     watch(fileName);
 }
 
+// The folder too: a watch on the file ends with the file (deleted, renamed
+// over), and only the folder tells when a file of that name is there again.
 void DiskWatcher::watch(const QString& fileName) {
-    if (!watcher_.files().isEmpty()) {
-        watcher_.removePaths(watcher_.files());
+    const QStringList watched = watcher_.files() + watcher_.directories();
+    if (!watched.isEmpty()) {
+        watcher_.removePaths(watched);
     }
-    if (!fileName.isEmpty() && QFileInfo::exists(fileName)) {
+    if (fileName.isEmpty()) {
+        return;
+    }
+    const QFileInfo file(fileName);
+    if (file.dir().exists()) {
+        watcher_.addPath(file.absolutePath());
+    }
+    if (file.exists()) {
         watcher_.addPath(fileName);
     }
 }
@@ -56,14 +71,37 @@ void DiskWatcher::check() {
     if (!watcher_.files().contains(fileName) && QFileInfo::exists(fileName)) {
         watcher_.addPath(fileName);
     }
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!watcher_.directories().contains(folder) && QFileInfo::exists(folder)) {
+        watcher_.addPath(folder);
+    }
+    // Whatever is on disk now, what the window holds stays until the user says.
+    const QString name = QFileInfo(fileName).fileName();
+    if (!QFileInfo::exists(fileName)) {
+        tell(tr("%1 was deleted on disk: Write Map will create it again").arg(name), false);
+        return;
+    }
     auto bytes = amp::readMapFile(fileName);
     if (!bytes) {
-        return; // gone or unreadable: what the window holds stays
+        tell(tr("%1 cannot be read on disk (%2)").arg(name, QString::fromStdString(bytes.error().message)),
+             false);
+        return;
     }
-    if (holds(known_, bytes.value()) || holds(offered_, bytes.value())) {
-        return; // our own write, or a change already offered
+    if (holds(known_, bytes.value())) {
+        told_.clear(); // back to what the window knows: nothing to tell
+        offered_.reset();
+        bar_->hide();
+        return;
     }
-    const QString name = QFileInfo(fileName).fileName();
+    if (holds(offered_, bytes.value())) {
+        return; // a change already offered
+    }
+    if (const auto map = amp::viewMap(bytes.value()); !map) {
+        tell(tr("%1 changed on disk and is not a map file now (%2)")
+                 .arg(name, QString::fromStdString(map.error().message)),
+             false);
+        return;
+    }
     if (!document_.isModified()) {
         // Read again, keeping the layer on show and the current hex.
         LayerView* view = form_.currentGrid();
@@ -76,7 +114,20 @@ void DiskWatcher::check() {
         return;
     }
     offered_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value());
-    label_->setText(tr("%1 changed on disk. ").arg(name));
+    told_.clear();
+    tell(tr("%1 changed on disk. ").arg(name), true);
+}
+
+void DiskWatcher::tell(const QString& text, bool mayReload) {
+    if (!mayReload) {
+        offered_.reset(); // a change offered before is no longer on disk
+    }
+    if (text == told_) {
+        return; // said already; Keep Mine may have answered it
+    }
+    told_ = text;
+    label_->setText(text);
+    reloadAction_->setVisible(mayReload);
     bar_->show();
 }
 
@@ -103,6 +154,8 @@ void DiskWatcher::reload() {
 
 void DiskWatcher::keepMine() {
     bar_->hide();
-    known_ = offered_; // this change is answered
-    offered_.reset();
+    if (offered_) {
+        known_ = offered_; // this change is answered
+        offered_.reset();
+    }
 }

@@ -1,9 +1,12 @@
-// Notices when another program changes the map file on disk. The file is
-// watched (again after an atomic replace), changes are taken together for half
-// a second, and the editor's own writes are told by their content, never by
+// Notices when another program changes the map file on disk. The file and its
+// folder are watched, so a map that is replaced, deleted, renamed over or made
+// again later is never lost sight of; changes are taken together for half a
+// second, and the editor's own writes are told by their content, never by
 // time. With no unwritten changes the map is read again, the layer on show and
 // the current hex kept; with unwritten changes a bar offers Reload (one undo
-// step) and Keep Mine, and blocks nothing.
+// step) and Keep Mine, and blocks nothing. Whatever else the watcher finds (the
+// map gone, unreadable, or no map any more) goes to the bar too, never to a
+// modal box.
 #pragma once
 
 #include "tfrmmaped.h"
@@ -13,6 +16,7 @@
 #include <QTimer>
 
 class MapDocument;
+class QAction;
 class QLabel;
 class QToolBar;
 
@@ -34,11 +38,15 @@ signals:
 private:
     void watch(const QString& fileName);
     void check();
+    // Shows the bar, once for each text, with Reload where there is a map to read.
+    void tell(const QString& text, bool mayReload);
 
     MapDocument& document_;
     TfrmMapEd& form_;
     QToolBar* bar_;
     QLabel* label_;
+    QAction* reloadAction_;
+    QString told_; // what the bar said last, until the disk holds the known bytes again
     QFileSystemWatcher watcher_;
     QTimer delay_;
     // The bytes themselves, not a hash of them: comparing is cheaper than hashing.

@@ -7,6 +7,7 @@
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mappanel.h"
+#include "noticebar.h"
 #include "recoverykeeper.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
@@ -89,7 +90,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     resize(width, height());
     fitClientHeight(form_->height());
     resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
+    notices_ = new NoticeBar(this);
+    addToolBar(Qt::TopToolBarArea, notices_);
     keeper_ = new RecoveryKeeper(*document_, this);
+    connect(keeper_, &RecoveryKeeper::protectionChanged, this, [this](const QString& notice) {
+        notices_->setNotice(QStringLiteral("recovery"), notice);
+        if (!notice.isEmpty()) {
+            statusBar()->showMessage(notice, 8000);
+        }
+    });
     auto* changedOnDisk = new QToolBar(tr("Changed on Disk"), this);
     changedOnDisk->setObjectName(QStringLiteral("changedOnDisk"));
     changedOnDisk->setMovable(false);
@@ -207,10 +216,12 @@ void MainWindow::exportPicture() {
 
 bool MainWindow::offerRecovery() {
     for (const QString& path : RecoveryKeeper::orphans()) {
-        const auto copy = RecoveryKeeper::readCopy(path);
+        QString why;
+        const auto copy = RecoveryKeeper::readCopy(path, &why);
         const auto recovered = copy ? amp::decodeMap(copy->bytes) : amp::Result<amp::MapImage>(amp::MapError{});
         if (!copy || !recovered) {
-            RecoveryKeeper::discard(path); // not a copy this program wrote whole
+            // Not a copy this program wrote whole: kept aside, never offered again.
+            notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
             continue;
         }
         const QString name = copy->fileName.isEmpty() ? tr("an unnamed map") : copy->fileName;

@@ -11,6 +11,7 @@ class DiskWatcher;
 class RecoveryKeeper;
 class MapDocument;
 class MapPanel;
+class NoticeBar;
 class QDockWidget;
 class QAction;
 class QLabel;
@@ -59,6 +60,7 @@ private:
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
+    NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;

@@ -3,21 +3,27 @@
 #include "mapfileio.h"
 
 #include <QCoreApplication>
-#include <QDataStream>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <cstring>
-
 namespace {
 
-constexpr char Magic[] = "ampedit recovery 1";
 constexpr int DefaultDelay = 2000;
+// A long run of changes with no pause is kept after this many delays at the most.
+constexpr int LongestWait = 5;
 const QString Suffix = QStringLiteral(".amprec");
+const QString BrokenSuffix = QStringLiteral(".broken");
+constexpr QFile::Permissions FolderMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+constexpr QFile::Permissions CopyMode = QFile::ReadOwner | QFile::WriteOwner;
 
 QString lockOf(const QString& copy) { return copy + QStringLiteral(".lock"); }
+
+// The folder, made (or tightened) so that only the user may enter it.
+bool makePrivateFolder(const QString& path) {
+    return QDir().mkpath(path) && QFile::setPermissions(path, FolderMode);
+}
 
 } // namespace
 
@@ -32,7 +38,14 @@ RecoveryKeeper::RecoveryKeeper(MapDocument& document, QObject* parent) : QObject
 RecoveryKeeper::~RecoveryKeeper() { removeCopy(); }
 
 QString RecoveryKeeper::folder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/recovery");
+#ifndef Q_OS_WIN
+    // Without HOME the data folder would be taken from the root of the disk.
+    if (!QDir::isAbsolutePath(qEnvironmentVariable("XDG_DATA_HOME")) && qEnvironmentVariableIsEmpty("HOME")) {
+        return {};
+    }
+#endif
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/recovery");
 }
 
 QString RecoveryKeeper::copyPath() const { return path_; }
@@ -44,7 +57,7 @@ void RecoveryKeeper::changed() {
         if (!timer_.isActive()) {
             pendingSince_.start();
         }
-        if (pendingSince_.elapsed() >= 5 * timer_.interval()) {
+        if (pendingSince_.elapsed() >= LongestWait * timer_.interval()) {
             timer_.stop();
             writeNow();
         } else {
@@ -53,49 +66,76 @@ void RecoveryKeeper::changed() {
     } else {
         timer_.stop();
         removeCopy();
+        setProtected({}); // nothing is left to protect
     }
 }
 
 void RecoveryKeeper::writeNow() {
     pendingSince_.invalidate();
-    if (!document_.isModified()) {
-        return;
+    if (document_.isModified()) {
+        setProtected(keepCopy());
+    }
+}
+
+QString RecoveryKeeper::keepCopy() {
+    const QString dir = folder();
+    if (dir.isEmpty()) {
+        return tr("there is no data folder to keep a recovery copy in (HOME is not set)");
+    }
+    if (!makePrivateFolder(dir)) {
+        return tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(dir));
     }
     if (path_.isEmpty()) {
-        if (!QDir().mkpath(folder())) {
-            return;
-        }
-        path_ = folder() + QStringLiteral("/%1-%2%3")
-                               .arg(QCoreApplication::applicationPid())
-                               .arg(QDateTime::currentMSecsSinceEpoch())
-                               .arg(Suffix);
+        path_ = dir + QStringLiteral("/%1-%2%3")
+                          .arg(QCoreApplication::applicationPid())
+                          .arg(QDateTime::currentMSecsSinceEpoch())
+                          .arg(Suffix);
         lock_ = std::make_unique<QLockFile>(lockOf(path_));
         if (!lock_->tryLock(0)) {
+            const QString failed = path_;
             path_.clear();
             lock_.reset();
-            return;
+            return tr("no lock can be made for %1").arg(QDir::toNativeSeparators(failed));
         }
     }
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    const std::vector<std::uint8_t> bytes = document_.encode();
-    out.writeRawData(Magic, sizeof Magic);
-    out << document_.fileName() << QDateTime::currentDateTimeUtc()
-        << QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-    qint32 typedCount = 0;
-    QByteArray typed;
-    QDataStream typedOut(&typed, QIODevice::WriteOnly);
+    RecoveryCopy copy;
+    copy.fileName = document_.fileName();
+    copy.saved = QDateTime::currentDateTimeUtc();
+    copy.bytes = document_.encode();
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
         for (const auto& [slot, text] : document_.layer(layer)->typedCells()) {
-            typedOut << static_cast<quint8>(layer) << static_cast<quint32>(slot) << text;
-            ++typedCount;
+            copy.typed.push_back({layer, static_cast<std::uint32_t>(slot), text});
         }
     }
-    out << typedCount;
-    out.writeRawData(typed.constData(), static_cast<int>(typed.size()));
-    // Through the safe writer: a copy is whole or the one before stays.
-    amp::writeFileSafely(path_, std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
-                                          static_cast<std::size_t>(data.size())));
+    const QByteArray data = encodeRecoveryCopy(copy);
+    // Through the safe writer: a copy is whole or the one before stays, and a new
+    // one is made readable by its owner alone.
+    const auto written =
+        amp::writeFileSafely(path_,
+                             std::span(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                       static_cast<std::size_t>(data.size())),
+                             amp::NewFileMode::OwnerOnly);
+    if (!written) {
+        return tr("the recovery copy %1 cannot be written: %2")
+            .arg(QDir::toNativeSeparators(path_), QString::fromStdString(written.error().message));
+    }
+    // A copy an older editor left open to all is closed too (the writer keeps a
+    // replaced file's mode).
+    if (!QFile::setPermissions(path_, CopyMode)) {
+        return tr("the recovery copy %1 cannot be made private").arg(QDir::toNativeSeparators(path_));
+    }
+    return {};
+}
+
+void RecoveryKeeper::setProtected(const QString& failure) {
+    const bool changes = failure.isEmpty() != failure_.isEmpty();
+    failure_ = failure;
+    if (changes) {
+        emit protectionChanged(failure.isEmpty() ? QString()
+                                                 : tr("Unwritten changes are not protected: %1. "
+                                                      "Trying again at the next change.")
+                                                       .arg(failure));
+    }
 }
 
 void RecoveryKeeper::removeCopy() {
@@ -107,8 +147,14 @@ void RecoveryKeeper::removeCopy() {
 }
 
 std::vector<QString> RecoveryKeeper::orphans() {
-    QDir dir(folder());
     std::vector<QString> found;
+    if (folder().isEmpty()) {
+        return found;
+    }
+    QDir dir(folder());
+    if (dir.exists()) {
+        QFile::setPermissions(dir.path(), FolderMode); // an older folder open to all is closed first
+    }
     for (const QFileInfo& copy : dir.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Time | QDir::Reversed)) {
         // A lock that can be taken belongs to no running editor.
         QLockFile lock(lockOf(copy.filePath()));
@@ -120,33 +166,17 @@ std::vector<QString> RecoveryKeeper::orphans() {
     return found;
 }
 
-std::optional<RecoveryKeeper::Copy> RecoveryKeeper::readCopy(const QString& path) {
-    const auto read = amp::readFileAtMost(path, 64 * 1024 * 1024);
-    if (!read || !read.value().complete) {
+std::optional<RecoveryKeeper::Copy> RecoveryKeeper::readCopy(const QString& path, QString* why) {
+    const auto read = amp::readFileAtMost(path, LargestRecoveryCopy + 1);
+    if (!read) {
+        if (why) {
+            *why = QString::fromStdString(read.error().message);
+        }
         return std::nullopt;
     }
-    const QByteArray data(reinterpret_cast<const char*>(read.value().bytes.data()),
-                          static_cast<qsizetype>(read.value().bytes.size()));
-    QDataStream in(data);
-    char magic[sizeof Magic] = {};
-    if (in.readRawData(magic, sizeof Magic) != sizeof Magic || std::memcmp(magic, Magic, sizeof Magic) != 0) {
-        return std::nullopt;
-    }
-    Copy copy;
-    copy.path = path;
-    QByteArray bytes;
-    qint32 typedCount = 0;
-    in >> copy.fileName >> copy.saved >> bytes >> typedCount;
-    copy.bytes.assign(bytes.begin(), bytes.end());
-    for (qint32 i = 0; i < typedCount && in.status() == QDataStream::Ok; ++i) {
-        quint8 layer = 0;
-        quint32 slot = 0;
-        QString text;
-        in >> layer >> slot >> text;
-        copy.typed.push_back({layer, slot, text});
-    }
-    if (in.status() != QDataStream::Ok || !in.atEnd() || copy.bytes.size() < 7) {
-        return std::nullopt;
+    auto copy = decodeRecoveryCopy(read.value().bytes, why);
+    if (copy) {
+        copy->path = path;
     }
     return copy;
 }
@@ -154,4 +184,14 @@ std::optional<RecoveryKeeper::Copy> RecoveryKeeper::readCopy(const QString& path
 void RecoveryKeeper::discard(const QString& path) {
     QFile::remove(path);
     QFile::remove(lockOf(path));
+}
+
+QString RecoveryKeeper::setAside(const QString& path, const QString& why) {
+    const QString aside = path + BrokenSuffix;
+    QFile::remove(aside); // only the latest is kept
+    const bool kept = QFile::rename(path, aside);
+    discard(path);
+    const QString refused = tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(path), why);
+    return kept ? tr("%1 and set aside as %2.").arg(refused, QDir::toNativeSeparators(aside))
+                : tr("%1 and removed.").arg(refused);
 }

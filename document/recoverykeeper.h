@@ -5,7 +5,13 @@
 // every keystroke. A lock file tells running
 // editors' copies from those whose editor is gone. The copy goes once the
 // changes are written or discarded, and when the editor closes cleanly.
+// The folder is the user's alone (0700) and so is every copy (0600): a copy holds
+// the whole map and its name. Where no copy can be kept (no data folder, one that
+// cannot be written, a full disk) the keeper says so once and tries again at the
+// next change.
 #pragma once
+
+#include "recoverycopy.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -25,20 +31,7 @@ class RecoveryKeeper : public QObject {
     Q_OBJECT
 
 public:
-    // What a copy holds: the exact bytes Write Map would write, the typed texts
-    // that are more than their bytes, and the name of the map's file.
-    struct Copy {
-        QString path; // of the copy itself
-        QString fileName;
-        QDateTime saved;
-        std::vector<std::uint8_t> bytes;
-        struct Typed {
-            int layer;
-            std::uint32_t slot;
-            QString text;
-        };
-        std::vector<Typed> typed;
-    };
+    using Copy = RecoveryCopy;
 
     explicit RecoveryKeeper(MapDocument& document, QObject* parent = nullptr);
     ~RecoveryKeeper() override; // a clean exit: the copy goes
@@ -51,19 +44,33 @@ public:
     void writeNow();
     void removeCopy();
 
+    // Empty where the user has no data folder (HOME not set).
     static QString folder();
     // Copies whose editor is gone, oldest first.
     static std::vector<QString> orphans();
-    static std::optional<Copy> readCopy(const QString& path);
+    // The copy, or nothing and the reason in `why` when it does not hold together.
+    static std::optional<Copy> readCopy(const QString& path, QString* why = nullptr);
     // Removes a copy and its lock.
     static void discard(const QString& path);
+    // Keeps a copy refused for `why` aside under a name that is never offered (its
+    // name plus ".broken"; removed where it cannot be renamed), and gives the
+    // message that tells the user so.
+    static QString setAside(const QString& path, const QString& why);
+
+signals:
+    // Empty when unwritten changes are protected again (or none are left);
+    // otherwise why they are not, said once until that changes.
+    void protectionChanged(const QString& notice);
 
 private:
     void changed();
+    QString keepCopy(); // the reason when no copy could be kept
+    void setProtected(const QString& failure);
 
     MapDocument& document_;
     QTimer timer_;
     QElapsedTimer pendingSince_; // the first change the copy does not hold yet
     QString path_;
     std::unique_ptr<QLockFile> lock_;
+    QString failure_; // what was said last time no copy could be kept
 };

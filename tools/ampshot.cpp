@@ -60,7 +60,7 @@ int drawPicture(double size, const QString& mapName, const QString& pngName, int
     const bool made = renderer.image().save(&buffer, "PNG");
     const auto written = made ? amp::writeFileSafely(pngName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
                                                                         static_cast<std::size_t>(png.size())))
-                              : amp::Status(amp::MapError{amp::MapErrorKind::WriteError, "no PNG was made"});
+                              : amp::Result<amp::Written>(amp::MapError{amp::MapErrorKind::WriteError, "no PNG was made"});
     if (!written) {
         std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName), written.error().message.c_str());
         return 1;

@@ -1,17 +1,74 @@
 // Nothing lost: an editor killed at random moments while it keeps recovery
 // copies leaves a copy that a new editor offers and that holds a state the user
-// saw; the map file is never touched. And a map changed on disk by another
-// program is read again, or offered, with nothing lost either way.
+// saw; the map file is never touched. Copies are the user's alone; where none can
+// be kept the user is told; a copy that does not hold together is set aside,
+// never offered. And a map changed on disk by another program is read again, or
+// offered, with nothing lost either way, and never lost sight of.
 #include "diskwatcher.h"
+#include "noticebar.h"
 #include "recoverykeeper.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
 
+#include <QDataStream>
+#include <QLabel>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
+
+#include <cstdio>
+#include <tuple>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+using Typed = std::tuple<quint8, quint32, QString>;
+
+// A copy laid out as the editor keeps one: the magic line with its 0 byte, the
+// map's file name, when it was kept, the map's bytes, the number of typed cells,
+// then each as layer, slot (column * rows + row) and text.
+QByteArray craftedCopy(const QString& map, const std::vector<std::uint8_t>& bytes, qint32 count,
+                       const QList<Typed>& typed) {
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.writeRawData("ampedit recovery 1", 19);
+    out << map << QDateTime::currentDateTimeUtc()
+        << QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+        << count;
+    for (const auto& [layer, slot, text] : typed) {
+        out << layer << slot << text;
+    }
+    return data;
+}
+
+#ifdef Q_OS_UNIX
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<int>(info.st_mode & 0777)
+                                                                   : -1;
+}
+#endif
+
+// A window on ten.amp whose watcher looks at the disk 20 ms after a change.
+QString openWatched(WindowFixture& f) {
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    f.main->diskWatcher().setDelay(20);
+    return map;
+}
+
+QString barText(const QToolBar* bar) {
+    return bar->findChild<QLabel*>()->text();
+}
+
+} // namespace
 
 class RecoveryTest : public QObject {
     Q_OBJECT
@@ -21,6 +78,12 @@ private slots:
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
     void aMapChangedOnDiskIsReadAgainOrOffered();
+    void aMapDeletedOrEmptiedOnDiskIsToldInTheBar();
+    void aMapMadeAgainOrRenamedOverIsReadAgain();
+    void copiesAreTheUsersAlone();
+    void anUnusableDataFolderIsTold();
+    void copiesThatDoNotHoldTogetherAreSetAside_data();
+    void copiesThatDoNotHoldTogetherAreSetAside();
 };
 
 void RecoveryTest::killedEditorsLeaveWholeCopies() {
@@ -167,6 +230,194 @@ void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {
     QVERIFY(!f.main->isWindowModified());
     f.document().undoStack()->undo();
     QCOMPARE(f.model(0)->cellText(0, 0), QStringLiteral("7"));
+}
+
+void RecoveryTest::aMapDeletedOrEmptiedOnDiskIsToldInTheBar() {
+    WindowFixture f;
+    const QString map = openWatched(f);
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    // Emptied: no map any more, told in the bar, never in a modal box.
+    QVERIFY(QFile::resize(map, 0));
+    QTRY_VERIFY(bar->isVisible() || !f.dialogs.boxes.isEmpty());
+    QCOMPARE(f.dialogs.boxes.size(), 0);
+    QVERIFY2(barText(bar).startsWith("ten.amp changed on disk and is not a map file"),
+             qPrintable(barText(bar)));
+    QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2))); // the window keeps its map
+    // Write Map puts it back, and the bar goes.
+    f.press(QKeySequence::Save);
+    QVERIFY(f.read(map) == patternFile(TenByEight, 80));
+    QVERIFY(!bar->isVisible());
+    QVERIFY(QFile::remove(map));
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(barText(bar), QStringLiteral("ten.amp was deleted on disk: Write Map will create it again"));
+    QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2)));
+    // A change offered, then gone: Keep Mine answers the deletion, and the
+    // change, made again, is offered again.
+    f.document().typeIntoCell(0, 0, 0, QStringLiteral("7"));
+    auto changed = patternFile(TenByEight, 80);
+    changed[amp::recordOffset(0) + 2] = 42;
+    f.write("ten.amp", changed);
+    QTRY_VERIFY(barText(bar).endsWith("changed on disk. "));
+    QVERIFY(QFile::remove(map));
+    QTRY_VERIFY(barText(bar).contains("deleted"));
+    f.main->diskWatcher().keepMine();
+    f.write("ten.amp", changed);
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(barText(bar), QStringLiteral("ten.amp changed on disk. "));
+}
+
+// The file's watch ends with the file; the folder's tells when it is back.
+void RecoveryTest::aMapMadeAgainOrRenamedOverIsReadAgain() {
+    WindowFixture f;
+    const QString map = openWatched(f);
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    QVERIFY(QFile::remove(map));
+    QTest::qWait(200); // the watcher has seen it go
+    // Made again later by another program, written in place as `cp` does.
+    auto forest = patternFile(TenByEight, 80);
+    forest[amp::recordOffset(amp::recordOfCell(3, 4, 8)) + 1] = 99;
+    QFile copy(map);
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    QCOMPARE(copy.write(reinterpret_cast<const char*>(forest.data()), static_cast<qint64>(forest.size())),
+             static_cast<qint64>(forest.size()));
+    copy.close();
+    QTRY_COMPARE(f.model(1)->cellText(3, 4), QStringLiteral("99"));
+    QTRY_VERIFY(!bar->isVisible());
+    QVERIFY(!f.main->isWindowModified());
+    // One typed cell and Write Map: the other program's map plus that cell.
+    f.document().typeIntoCell(0, 2, 2, QStringLiteral("7"));
+    f.press(QKeySequence::Save);
+    forest[amp::recordOffset(amp::recordOfCell(2, 2, 8))] = 7;
+    QVERIFY(f.read(map) == forest);
+    // Renamed over, twice: each map is read as it comes.
+    for (const std::uint8_t value : {std::uint8_t{61}, std::uint8_t{62}}) {
+        forest[amp::recordOffset(amp::recordOfCell(5, 6, 8)) + 4] = value;
+        const QString other = f.write("other.amp", forest);
+        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(map).constData()), 0);
+        QTRY_COMPARE(f.model(4)->cellText(5, 6), QString::number(value));
+    }
+    QCOMPARE(f.dialogs.boxes.size(), 0);
+}
+
+void RecoveryTest::copiesAreTheUsersAlone() {
+#ifdef Q_OS_UNIX
+    const mode_t before = ::umask(022);
+    const auto restore = qScopeGuard([before] { ::umask(before); });
+    WindowFixture f;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath("data")));
+    QVERIFY(QDir().mkpath(RecoveryKeeper::folder())); // an older folder, open to all
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0755);
+    f.open(); // closed before a copy in it is read
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0700);
+    QCOMPARE(::chmod(QFile::encodeName(RecoveryKeeper::folder()).constData(), 0755), 0); // opened again
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("abc"));
+    keeper.writeNow();
+    QVERIFY(QFile::exists(keeper.copyPath()));
+    QCOMPARE(modeOf(RecoveryKeeper::folder()), 0700);
+    QCOMPARE(modeOf(keeper.copyPath()), 0600);
+    f.document().typeIntoCell(0, 1, 2, QStringLiteral("def"));
+    keeper.writeNow();
+    QCOMPARE(RecoveryKeeper::readCopy(keeper.copyPath())->typed.size(), std::size_t(2));
+    QCOMPARE(modeOf(keeper.copyPath()), 0600);
+#else
+    QSKIP("permission bits are POSIX's");
+#endif
+}
+
+// Root may write anywhere: the data folder is made impossible by a file where its
+// parent folder should be.
+void RecoveryTest::anUnusableDataFolderIsTold() {
+    WindowFixture f;
+    const QString plain = f.write("plain", {1});
+    f.dataHome = plain + QStringLiteral("/data");
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(20);
+    QSignalSpy told(&keeper, &RecoveryKeeper::protectionChanged);
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("5"));
+    QTRY_VERIFY(notices->isVisible());
+    QVERIFY2(notices->text().startsWith("Unwritten changes are not protected"), qPrintable(notices->text()));
+    QCOMPARE(f.main->statusBar()->currentMessage(), notices->text());
+    QVERIFY(keeper.copyPath().isEmpty());
+    // Said once; tried again at every change, and kept once the folder can be made.
+    f.document().typeIntoCell(0, 1, 2, QStringLiteral("6"));
+    keeper.writeNow();
+    QCOMPARE(told.count(), 1);
+    QVERIFY(QFile::remove(plain));
+    f.document().typeIntoCell(0, 1, 3, QStringLiteral("7"));
+    QTRY_VERIFY(!keeper.copyPath().isEmpty() && QFile::exists(keeper.copyPath()));
+    QVERIFY(!notices->isVisible());
+    QCOMPARE(told.count(), 2);
+    QVERIFY(told.last().first().toString().isEmpty());
+    // With no HOME there is no data folder: never one at the root of the disk.
+    keeper.removeCopy();
+    const QByteArray home = qgetenv("HOME");
+    qunsetenv("HOME");
+    qunsetenv("XDG_DATA_HOME");
+    keeper.writeNow();
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dataHome));
+    QVERIFY(keeper.copyPath().isEmpty());
+    QVERIFY(notices->isVisible());
+    QVERIFY2(notices->text().contains("HOME is not set"), qPrintable(notices->text()));
+}
+
+void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside_data() {
+    QTest::addColumn<QByteArray>("copy");
+    QTest::addColumn<bool>("whole");
+    const QString map = QStringLiteral("/nowhere/ten.amp");
+    const auto ten = patternFile(TenByEight, 80);
+    const amp::MapHeader noRows{{0x2A, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x05}};
+    const std::vector<std::uint8_t> header(noRows.bytes.begin(), noRows.bytes.end());
+    const QByteArray whole = craftedCopy(map, ten, 1, {{2, 79, "abc"}});
+    QTest::newRow("whole, the last slot") << whole << true;
+    QTest::newRow("no rows, a typed cell") << craftedCopy(map, header, 1, {{0, 0, "abc"}}) << false;
+    QTest::newRow("a slot past the end") << craftedCopy(map, ten, 1, {{2, 80, "abc"}}) << false;
+    QTest::newRow("layer 13") << craftedCopy(map, ten, 1, {{13, 0, "abc"}}) << false;
+    QTest::newRow("truncated") << whole.left(whole.size() / 2) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("a huge count") << craftedCopy(map, ten, 0x7FFFFFFF, {{2, 1, "abc"}}) << false;
+    QTest::newRow("map shorter than its header")
+        << craftedCopy(map, patternFile(TenByEight, 79), 0, {}) << false;
+}
+
+void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside() {
+    QFETCH(QByteArray, copy);
+    QFETCH(bool, whole);
+    WindowFixture f;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath("data")));
+    QVERIFY(QDir().mkpath(RecoveryKeeper::folder()));
+    const QString path = RecoveryKeeper::folder() + QStringLiteral("/1-1.amprec");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(copy) == copy.size());
+    file.close();
+    f.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
+    f.open();
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    if (whole) {
+        QCOMPARE(f.dialogs.recoveryQuestions, QStringList{"/nowhere/ten.amp"});
+        QCOMPARE(f.model(2)->cellText(9, 7), QStringLiteral("abc")); // slot 79: column 9, row 7
+        QVERIFY(!notices->isVisible());
+        return;
+    }
+    QVERIFY(f.dialogs.recoveryQuestions.isEmpty());
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(QFile::exists(path + ".broken"));
+    QVERIFY(notices->isVisible());
+    QVERIFY2(notices->text().contains(path), qPrintable(notices->text()));
+    f.main.reset();
+    // Never offered again, and set aside once.
+    WindowFixture next;
+    next.dataHome = f.dir.filePath("data");
+    next.open();
+    QVERIFY(next.dialogs.recoveryQuestions.isEmpty());
+    QCOMPARE(QDir(RecoveryKeeper::folder()).entryList(QDir::Files), QStringList{"1-1.amprec.broken"});
 }
 
 QTEST_MAIN(RecoveryTest)
