@@ -1,13 +1,18 @@
-// Whole-process start-up, measured from the outside: ampedit opening the largest
-// map against two floors, a bare Qt window with an empty QTableView and a bare Qt
-// program that shows 255 x 255 numbers in one QTableView, and, where Debian's
-// `tiled` is installed, Tiled exporting the same map as a 13-layer hexagonal TMX
-// file. Runs alternate, at least 15 of each; the table shows medians of wall time
-// from the start of the process to the end of its first paint (the window
-// programs say when that was) and to the process being reaped, and of peak
-// memory. Then the console tool on the same map: `amptool export` of all
-// layers against `xxd -p` of the file, and `amptool info`.
-//   bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL [RUNS]
+// Whole processes, measured from the outside and side by side: each round runs
+// every program once, in turn, so a pair of programs compared shares the load of
+// the moment; a ratio is the median of the rounds' ratios. Start-up: ampedit
+// opening the largest map against two floors, a bare Qt window with an empty
+// QTableView and a bare Qt program that shows 255 x 255 numbers in one
+// QTableView, and, where Debian's `tiled` is installed, Tiled exporting the same
+// map as a 13-layer hexagonal TMX file. The window programs tell when their first
+// paint was done, then close their windows the ordinary way; the table shows wall
+// time to the first paint and until the process is reaped, the CPU time (user and
+// system) and peak memory. Then the console tool on the same map against the
+// system's tools doing as much: `amptool export` of all layers against `xxd -p`,
+// `amptool diff` of two maps that differ in every cell against `cmp -l`, and
+// `amptool info`, with a program that links QtCore and returns at once against
+// one that links nothing, for what loading QtCore costs any command.
+//   bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL BARE_QTCORE BARE_PROGRAM [ROUNDS]
 #include "mapfileio.h"
 #include "mapgenerator.h"
 
@@ -22,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
@@ -34,6 +40,7 @@ namespace {
 struct Sample {
     double seconds = 0;      // until the process was reaped
     double paintSeconds = 0; // until the first paint was done, when the program tells it
+    double cpuSeconds = 0;   // user and system time of the process
     double mebibytes = 0;
 };
 
@@ -53,8 +60,15 @@ std::optional<std::chrono::steady_clock::time_point> firstPaintIn(const std::str
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds));
 }
 
-// Runs the command with its standard output to `output` (a file, or nothing).
-Sample runOnce(const std::vector<std::string>& command, const std::string& output = "/dev/null") {
+double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6; }
+
+// Runs the command with its standard output to `output` (a file, or nothing);
+// `status` is the exit status it should end with.
+Sample runOnce(const std::vector<std::string>& command, const std::string& output = "/dev/null", int expected = 0) {
+    // What the last program printed there is freed now, not on this one's time.
+    if (output != "/dev/null") {
+        std::remove(output.c_str());
+    }
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
@@ -72,10 +86,11 @@ Sample runOnce(const std::vector<std::string>& command, const std::string& outpu
     rusage usage{};
     wait4(child, &status, 0, &usage);
     const auto end = std::chrono::steady_clock::now();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != expected) {
         std::fprintf(stderr, "bench_startup: %s failed (status %d)\n", command[0].c_str(), status);
     }
-    Sample sample{std::chrono::duration<double>(end - start).count(), 0, usage.ru_maxrss / 1024.0};
+    Sample sample{std::chrono::duration<double>(end - start).count(), 0,
+                  secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime), usage.ru_maxrss / 1024.0};
     if (const auto painted = firstPaintIn(output)) {
         sample.paintSeconds = std::chrono::duration<double>(*painted - start).count();
     }
@@ -83,8 +98,50 @@ Sample runOnce(const std::vector<std::string>& command, const std::string& outpu
 }
 
 double median(std::vector<double> values) {
+    if (values.empty()) {
+        return 0;
+    }
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+struct Contender {
+    std::string name;
+    std::vector<std::string> command;
+    std::string output = "/dev/null";
+    int status = 0;
+    std::vector<Sample> samples = {};
+};
+
+// The median over the rounds of one program's figure divided by another's in the
+// same round.
+double pairRatio(const Contender& ours, const Contender& theirs, double Sample::*figure) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < ours.samples.size() && i < theirs.samples.size(); ++i) {
+        if (theirs.samples[i].*figure > 0) {
+            ratios.push_back(ours.samples[i].*figure / (theirs.samples[i].*figure));
+        }
+    }
+    return median(ratios);
+}
+
+double medianOf(const Contender& contender, double Sample::*figure) {
+    std::vector<double> values;
+    for (const Sample& sample : contender.samples) {
+        values.push_back(sample.*figure);
+    }
+    return median(values);
+}
+
+// Every hex's bytes one higher (255 becomes 0): a map that differs from `map` in
+// every cell and nowhere in its header.
+amp::MapImage everyCellChanged(amp::MapImage map) {
+    for (amp::CellRecord& record : map.records) {
+        for (std::uint8_t& value : record) {
+            value = static_cast<std::uint8_t>(value + 1);
+        }
+    }
+    return map;
 }
 
 // A Tiled map of the same hexes: 13 tile layers of 255 x 255, tile ids 1..256 for
@@ -125,102 +182,121 @@ void writeTmx(const amp::MapImage& map, const QString& folder) {
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QGuiApplication application(argc, argv);
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL [RUNS]\n");
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL BARE_QTCORE "
+                             "BARE_PROGRAM [ROUNDS]\n");
         return 2;
     }
-    const int runs = std::max(15, argc > 5 ? std::atoi(argv[5]) : 15);
+    const int rounds = std::max(21, argc > 7 ? std::atoi(argv[7]) : 31);
     QTemporaryDir folder;
     // The editors look for recovery copies in a folder of their own, not the user's.
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.filePath(QStringLiteral("data"))));
     const auto map = amp::generateMap(255, 255, 42);
-    const QString mapPath = folder.filePath("largest.amp");
-    amp::writeFileSafely(mapPath, amp::encodeMap(map));
+    const std::string mapPath = folder.filePath("largest.amp").toStdString();
+    const std::string otherPath = folder.filePath("every-cell-changed.amp").toStdString();
+    amp::writeFileSafely(QString::fromStdString(mapPath), amp::encodeMap(map));
+    amp::writeFileSafely(QString::fromStdString(otherPath), amp::encodeMap(everyCellChanged(map)));
 
-    struct Contender {
-        const char* name;
-        std::vector<std::string> command;
-        std::vector<double> seconds, mebibytes;
-        std::string output = "/dev/null";
-        std::vector<double> paintSeconds = {};
-    };
     // The window programs tell when their first paint was done.
     const std::string painted = folder.filePath("painted.txt").toStdString();
-    std::vector<Contender> contenders = {
-        {"bare Qt window, one empty QTableView", {argv[1]}, {}, {}, painted},
-        {"bare Qt table of 255 x 255 numbers", {argv[2]}, {}, {}, painted},
-        {"ampedit opening the largest map", {argv[3], mapPath.toStdString()}, {}, {}, painted},
+    // What the console programs print goes to a file, as a user's redirection would.
+    const std::string printed = folder.filePath("printed.txt").toStdString();
+    const std::string amptool = argv[4];
+    std::map<std::string, Contender> contenders = {
+        {"window", {"bare Qt window, one empty QTableView", {argv[1]}, painted}},
+        {"table", {"bare Qt table of 255 x 255 numbers", {argv[2]}, painted}},
+        {"ampedit", {"ampedit opening the largest map", {argv[3], mapPath}, painted}},
+        {"export", {"amptool export, all layers", {amptool, "export", mapPath}, printed}},
+        {"xxd", {"xxd -p, same file", {"xxd", "-p", mapPath}, printed}},
+        {"diff", {"amptool diff, every cell differs", {amptool, "diff", mapPath, otherPath}, printed, 1}},
+        {"cmp", {"cmp -l, same files", {"cmp", "-l", mapPath, otherPath}, printed, 1}},
+        {"info", {"amptool info", {amptool, "info", mapPath}, printed}},
+        {"qtcore", {"a program that links QtCore, returns", {argv[5]}}},
+        {"program", {"a program that links nothing, returns", {argv[6]}}},
     };
     const QString tiled = QStandardPaths::findExecutable("tiled");
     if (!tiled.isEmpty()) {
         writeTmx(map, folder.path());
-        contenders.push_back({"tiled --export-map tmx, same map",
-                              {tiled.toStdString(), "--export-map", "tmx", folder.filePath("largest.tmx").toStdString(),
-                               folder.filePath("export.tmx").toStdString()},
-                              {},
-                              {}});
+        contenders["tiled"] = {"tiled --export-map tmx, same map",
+                               {tiled.toStdString(), "--export-map", "tmx", folder.filePath("largest.tmx").toStdString(),
+                                folder.filePath("export.tmx").toStdString()}};
+        contenders["tiled-csv"] = {"tiled --export-map csv, same map",
+                                   {tiled.toStdString(), "--export-map", "csv",
+                                    folder.filePath("largest.tmx").toStdString(),
+                                    folder.filePath("export-tiled.csv").toStdString()}};
     }
-    const std::size_t windows = contenders.size();
-    const std::string amptool = argv[4], out = folder.filePath("export.csv").toStdString();
-    // Both write the same file through standard output.
-    contenders.push_back({"amptool export, all layers", {amptool, "export", mapPath.toStdString()}, {}, {}, out});
-    contenders.push_back({"xxd -p, same file", {"xxd", "-p", mapPath.toStdString()}, {}, {}, out});
-    contenders.push_back({"amptool info", {amptool, "info", mapPath.toStdString()}, {}, {}});
-    if (!tiled.isEmpty()) {
-        contenders.push_back({"tiled --export-map csv, same map",
-                              {tiled.toStdString(), "--export-map", "csv", folder.filePath("largest.tmx").toStdString(),
-                               folder.filePath("export-tiled.csv").toStdString()},
-                              {},
-                              {}});
+    // Each pair runs next to each other in every round: A B A B ...
+    const std::vector<std::string> order = {"window", "table", "ampedit", "tiled", "tiled-csv", "export", "xxd",
+                                            "diff",   "cmp",   "info",    "qtcore", "program"};
+    for (auto& [key, contender] : contenders) {
+        runOnce(contender.command, contender.output, contender.status); // warm the file cache
     }
-    for (auto& contender : contenders) {
-        runOnce(contender.command, contender.output); // warm the file cache
-    }
-    for (int run = 0; run < runs; ++run) {
-        for (auto& contender : contenders) {
-            const Sample sample = runOnce(contender.command, contender.output);
-            contender.seconds.push_back(sample.seconds);
-            contender.mebibytes.push_back(sample.mebibytes);
-            if (sample.paintSeconds > 0) {
-                contender.paintSeconds.push_back(sample.paintSeconds);
+    for (int round = 0; round < rounds; ++round) {
+        for (const std::string& key : order) {
+            if (auto found = contenders.find(key); found != contenders.end()) {
+                Contender& contender = found->second;
+                contender.samples.push_back(runOnce(contender.command, contender.output, contender.status));
             }
         }
     }
 
-    std::printf("start-up, %d alternating runs each, medians (offscreen platform)\n", runs);
-    std::printf("  %-40s %10s %10s %12s\n", "", "1st paint", "reaped", "peak");
-    for (const auto& contender : contenders) {
-        char paint[32] = "         -";
-        if (!contender.paintSeconds.empty()) {
-            std::snprintf(paint, sizeof paint, "%8.4f s", median(contender.paintSeconds));
+    std::printf("whole processes, %d rounds, each program once a round in turn, medians (offscreen platform, "
+                "%ld cores shared with whatever else runs)\n",
+                rounds, sysconf(_SC_NPROCESSORS_ONLN));
+    std::printf("  %-40s %10s %10s %10s %12s\n", "", "1st paint", "reaped", "CPU", "peak");
+    for (const std::string& key : order) {
+        const auto found = contenders.find(key);
+        if (found == contenders.end()) {
+            continue;
         }
-        std::printf("  %-40s %s %8.4f s %7.1f MiB\n", contender.name, paint, median(contender.seconds),
-                    median(contender.mebibytes));
+        const Contender& contender = found->second;
+        char paint[32] = "         -";
+        if (medianOf(contender, &Sample::paintSeconds) > 0) {
+            std::snprintf(paint, sizeof paint, "%8.4f s", medianOf(contender, &Sample::paintSeconds));
+        }
+        std::printf("  %-40s %s %8.4f s %8.4f s %7.1f MiB\n", contender.name.c_str(), paint,
+                    medianOf(contender, &Sample::seconds), medianOf(contender, &Sample::cpuSeconds),
+                    medianOf(contender, &Sample::mebibytes));
     }
-    // The goal counts to the first paint; "reaped" adds the kernel's freeing of
-    // the process's memory after it ends, which a larger program pays more for.
-    const double bare = median(contenders[0].paintSeconds), table = median(contenders[1].paintSeconds),
-                 ours = median(contenders[2].paintSeconds);
-    std::printf("ampedit vs bare table of numbers, to the first paint: %.2f x the time (goal <= 1.25 x), %+.1f MiB "
-                "peak\n",
-                ours / table, median(contenders[2].mebibytes) - median(contenders[1].mebibytes));
-    std::printf("ampedit vs bare table of numbers, until reaped: %.2f x the time\n",
-                median(contenders[2].seconds) / median(contenders[1].seconds));
-    std::printf("ampedit vs bare empty window, to the first paint: %.2f x the time, %+.1f MiB peak\n", ours / bare,
-                median(contenders[2].mebibytes) - median(contenders[0].mebibytes));
-    if (windows > 3) {
+    const Contender &ours = contenders["ampedit"], &table = contenders["table"], &bare = contenders["window"];
+    std::printf("ampedit vs bare table of numbers, whole process: %.2f x the wall time (goal <= 1.25 x), %.2f x the "
+                "CPU time (goal <= 1.15 x), %+.1f MiB peak (goal <= +8 MiB)\n",
+                pairRatio(ours, table, &Sample::seconds), pairRatio(ours, table, &Sample::cpuSeconds),
+                medianOf(ours, &Sample::mebibytes) - medianOf(table, &Sample::mebibytes));
+    std::printf("ampedit vs bare table of numbers, to the first paint: %.2f x the time\n",
+                pairRatio(ours, table, &Sample::paintSeconds));
+    // After the first paint both close their windows the ordinary way.
+    std::vector<double> goneAfter, tableGoneAfter;
+    for (const Sample& sample : ours.samples) {
+        goneAfter.push_back(sample.seconds - sample.paintSeconds);
+    }
+    for (const Sample& sample : table.samples) {
+        tableGoneAfter.push_back(sample.seconds - sample.paintSeconds);
+    }
+    std::printf("ampedit from closing its window until reaped: %.1f ms vs %.1f ms for the bare table (goal <= 200 "
+                "ms)\n",
+                median(goneAfter) * 1e3, median(tableGoneAfter) * 1e3);
+    std::printf("ampedit vs bare empty window, whole process: %.2f x the wall time, %+.1f MiB peak\n",
+                pairRatio(ours, bare, &Sample::seconds),
+                medianOf(ours, &Sample::mebibytes) - medianOf(bare, &Sample::mebibytes));
+    if (contenders.count("tiled")) {
         std::printf("tiled export vs ampedit start-up: ampedit %.1f x faster (goal >= 5 x)\n",
-                    median(contenders[3].seconds) / median(contenders[2].seconds)); // both until reaped
+                    pairRatio(contenders["tiled"], ours, &Sample::seconds));
+        std::printf("tiled --export-map csv vs amptool export: amptool %.1f x faster (goal >= 20 x)\n",
+                    pairRatio(contenders["tiled-csv"], contenders["export"], &Sample::seconds));
     } else {
         std::printf("tiled is not installed: its rows are left out (apt-get install tiled adds them)\n");
     }
-    const double exported = median(contenders[windows].seconds), xxd = median(contenders[windows + 1].seconds);
-    std::printf("amptool export vs xxd -p: %.1f ms vs %.1f ms = %.2f x (goal <= 1 x)\n", exported * 1e3, xxd * 1e3,
-                exported / xxd);
-    std::printf("amptool info: %.1f ms (goal <= 10 ms)\n", median(contenders[windows + 2].seconds) * 1e3);
-    if (windows > 3) {
-        std::printf("tiled --export-map csv vs amptool export: amptool %.1f x faster (goal >= 20 x)\n",
-                    median(contenders.back().seconds) / exported);
-    }
+    const auto console = [&contenders](const char* what, const char* a, const char* b, const char* goal) {
+        std::printf("%s: %.1f ms vs %.1f ms = %.2f x (goal %s)\n", what, medianOf(contenders[a], &Sample::seconds) * 1e3,
+                    medianOf(contenders[b], &Sample::seconds) * 1e3,
+                    pairRatio(contenders[a], contenders[b], &Sample::seconds), goal);
+    };
+    console("amptool export vs xxd -p", "export", "xxd", "<= 0.5 x");
+    console("amptool diff vs cmp -l", "diff", "cmp", "<= 2 x");
+    std::printf("amptool info: %.1f ms (goal <= 5 ms), %.2f x a program that links QtCore and returns\n",
+                medianOf(contenders["info"], &Sample::seconds) * 1e3,
+                pairRatio(contenders["info"], contenders["qtcore"], &Sample::seconds));
+    console("a program linking QtCore vs one linking nothing", "qtcore", "program", "none: what QtCore costs");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "mapgrid.h"
 #include "mapimage.h"
 #include "options.h"
+#include "textsink.h"
 
 #include <QFileInfo>
 
@@ -55,6 +56,37 @@ LoadedMap loadMap(const std::string& path) {
     // A file of the kernel's says it is empty and holds more: the larger one counts.
     return {std::move(image).value(),
             std::max(bytes.value().size(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size()))};
+}
+
+// A map read in place, for the commands that only look at it: the file's bytes
+// and the header and records as they lie in them, with no copy.
+struct ViewedMap {
+    std::vector<std::uint8_t> bytes;
+    amp::MapView view;
+    std::size_t size = 0; // of the file on disk, when asked for
+    // Record k, or zeros for a hex a short file lacks.
+    const std::uint8_t* record(std::size_t k) const {
+        static constexpr amp::CellRecord missing{};
+        return k < view.recordCount() ? view.records.data() + k * amp::RecordSize : missing.data();
+    }
+};
+
+ViewedMap viewMapFile(const std::string& path, bool measure = false) {
+    ViewedMap map;
+    auto bytes = amp::readMapFile(pathOf(path));
+    if (!bytes) {
+        throw Failure{UsageOrIo, bytes.error().message};
+    }
+    map.bytes = std::move(bytes).value();
+    const auto view = amp::viewMap(map.bytes);
+    if (!view) {
+        throw Failure{InvalidInput, path + ": " + view.error().message};
+    }
+    map.view = view.value();
+    if (measure) {
+        map.size = static_cast<std::size_t>(QFileInfo(pathOf(path)).size());
+    }
+    return map; // the view points into the bytes, which move along with their buffer
 }
 
 // Every hex's record, those a short file lacks as zeros: the map as the editor
@@ -140,17 +172,22 @@ struct LayerStats {
 int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const Options options(words, {}, {"--json"});
     options.expectPositional(1, 1, "amptool info MAP [--json]");
-    const LoadedMap loaded = loadMap(options.positional()[0]);
-    const amp::MapImage map = completed(loaded.image);
-    const amp::MapHeader& header = map.header;
+    const ViewedMap loaded = viewMapFile(options.positional()[0], true);
+    const amp::MapHeader& header = loaded.view.header;
     const std::size_t complete = amp::completeFileSize(header);
 
     std::array<LayerStats, amp::LayerCount> stats{};
     std::array<std::array<int, 256>, amp::LayerCount> counts{};
-    for (const amp::CellRecord& record : map.records) {
-        for (int j = 0; j < amp::LayerCount; ++j) {
-            ++counts[static_cast<std::size_t>(j)][record[static_cast<std::size_t>(j)]];
+    const std::span<const std::uint8_t> records = loaded.view.records;
+    for (std::size_t at = 0; at < records.size(); at += amp::RecordSize) {
+        for (std::size_t j = 0; j < amp::RecordSize; ++j) {
+            ++counts[j][records[at + j]];
         }
+    }
+    // Hexes a short file lacks are zeros.
+    const auto lacking = static_cast<int>(static_cast<std::size_t>(header.hexCount()) - loaded.view.recordCount());
+    for (auto& count : counts) {
+        count[0] += lacking;
     }
     for (int j = 0; j < amp::LayerCount; ++j) {
         LayerStats& layer = stats[static_cast<std::size_t>(j)];
@@ -239,6 +276,36 @@ int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
 
 // ---- export ------------------------------------------------------------------
 
+// One line per hex in file order, after a header line: column, row and the 13
+// values. Hexes a short file lacks are 0.
+void printHexLines(const ViewedMap& map, char separator, TextSink& sink) {
+    sink.put("column");
+    sink.put(separator);
+    sink.put("row");
+    for (int j = 0; j < amp::LayerCount; ++j) {
+        sink.put(separator);
+        sink.put(layerName(j));
+    }
+    sink.put('\n');
+    // Each value takes its separator and the four characters putByte places.
+    constexpr std::size_t LongestLine = (2 + amp::LayerCount) * 5 + 1;
+    const auto rows = static_cast<std::size_t>(map.view.header.rows());
+    const auto hexes = static_cast<std::size_t>(map.view.header.hexCount());
+    for (std::size_t k = 0; k < hexes; ++k) {
+        const std::uint8_t* record = map.record(k);
+        char* at = sink.room(LongestLine);
+        at = putByte(at, static_cast<std::uint8_t>(k / rows));
+        *at++ = separator;
+        at = putByte(at, static_cast<std::uint8_t>(k % rows));
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            *at++ = separator;
+            at = putByte(at, record[j]);
+        }
+        *at++ = '\n';
+        sink.commit(at);
+    }
+}
+
 int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const Options options(words, {"--layer", "--format", "-o"}, {});
     options.expectPositional(1, 1, "amptool export MAP [--layer N] [--format csv|tsv|json] [-o FILE]");
@@ -248,15 +315,15 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
     }
     const auto layer = options.value("--layer");
     const int only = layer ? layerOf(*layer) : -1;
-    const amp::MapImage map = completed(loadMap(options.positional()[0]).image);
     const char separator = format == "tsv" ? '\t' : ',';
-    const int columns = map.header.columns(), rows = map.header.rows();
+    TextSink sink(options.value("-o").value_or("-"), out);
 
-    std::string text;
     if (format == "json") {
-        text = "{\"columns\":" + std::to_string(columns) + ",\"rows\":" + std::to_string(rows) + ",\"header\":[";
+        const amp::MapImage whole = completed(loadMap(options.positional()[0]).image);
+        const int columns = whole.header.columns(), rows = whole.header.rows();
+        std::string text = "{\"columns\":" + std::to_string(columns) + ",\"rows\":" + std::to_string(rows) + ",\"header\":[";
         for (int i = 0; i < amp::HeaderSize; ++i) {
-            text += (i ? "," : "") + std::to_string(map.header.bytes[static_cast<std::size_t>(i)]);
+            text += (i ? "," : "") + std::to_string(whole.header.bytes[static_cast<std::size_t>(i)]);
         }
         text += "],\"layers\":[";
         for (int j = 0; j < amp::LayerCount; ++j) {
@@ -271,35 +338,20 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
                     if (column) {
                         text += ',';
                     }
-                    text += amp::byteText(map.records[k][static_cast<std::size_t>(j)]);
+                    text += amp::byteText(whole.records[k][static_cast<std::size_t>(j)]);
                 }
                 text += ']';
             }
             text += ']';
         }
         text += "]}\n";
+        sink.put(text);
     } else if (only >= 0) {
-        text = amp::formatGrid(map, only, separator);
+        sink.put(amp::formatGrid(loadMap(options.positional()[0]).image, only, separator));
     } else {
-        // One line per hex in file order, after a header line.
-        text = std::string("column") + separator + "row";
-        for (int j = 0; j < amp::LayerCount; ++j) {
-            text += separator + layerName(j);
-        }
-        text += '\n';
-        text.reserve(text.size() + map.records.size() * 60);
-        for (std::size_t k = 0; k < map.records.size(); ++k) {
-            text += amp::byteText(static_cast<std::uint8_t>(k / static_cast<std::size_t>(rows)));
-            text += separator;
-            text += amp::byteText(static_cast<std::uint8_t>(k % static_cast<std::size_t>(rows)));
-            for (const std::uint8_t value : map.records[k]) {
-                text += separator;
-                text += amp::byteText(value);
-            }
-            text += '\n';
-        }
+        printHexLines(viewMapFile(options.positional()[0]), separator, sink);
     }
-    writeOutput(options.value("-o").value_or("-"), text, out);
+    sink.finish();
     return 0;
 }
 
@@ -367,34 +419,57 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
 int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const Options options(words, {}, {});
     options.expectPositional(2, 2, "amptool diff A B");
-    const amp::MapImage a = completed(loadMap(options.positional()[0]).image);
-    const amp::MapImage b = completed(loadMap(options.positional()[1]).image);
-    std::string text;
+    const ViewedMap first = viewMapFile(options.positional()[0]);
+    const ViewedMap second = viewMapFile(options.positional()[1]);
+    const amp::MapView &a = first.view, &b = second.view;
+    TextSink sink("-", out);
     const bool sameShape = a.header.columns() == b.header.columns() && a.header.rows() == b.header.rows();
     for (int i = 0; i < amp::HeaderSize; ++i) {
         const auto x = a.header.bytes[static_cast<std::size_t>(i)], y = b.header.bytes[static_cast<std::size_t>(i)];
         if (x != y && (sameShape || (i != amp::ColumnsByte && i != amp::RowsByte))) {
-            text += "header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + "\n";
+            sink.put("header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + "\n");
         }
     }
     if (!sameShape) {
-        text += "size," + std::to_string(a.header.columns()) + "x" + std::to_string(a.header.rows()) + "," +
-                std::to_string(b.header.columns()) + "x" + std::to_string(b.header.rows()) + "\n";
+        sink.put("size," + std::to_string(a.header.columns()) + "x" + std::to_string(a.header.rows()) + "," +
+                 std::to_string(b.header.columns()) + "x" + std::to_string(b.header.rows()) + "\n");
     } else {
-        const int rows = a.header.rows();
-        for (std::size_t k = 0; k < a.records.size(); ++k) {
-            for (int j = 0; j < amp::LayerCount; ++j) {
-                const auto x = a.records[k][static_cast<std::size_t>(j)], y = b.records[k][static_cast<std::size_t>(j)];
-                if (x != y) {
-                    text += std::to_string(k / static_cast<std::size_t>(rows)) + "," +
-                            std::to_string(k % static_cast<std::size_t>(rows)) + "," + layerName(j) + "," +
-                            std::to_string(x) + "," + std::to_string(y) + "\n";
+        // column,row,LAYER,a,b: hexes a short file lacks are 0.
+        std::size_t longestName = 0;
+        for (const auto name : amp::LayerNames) {
+            longestName = std::max(longestName, name.size());
+        }
+        const std::size_t longestLine = 4 * 5 + longestName + 1;
+        const auto rows = static_cast<std::size_t>(a.header.rows());
+        const auto hexes = static_cast<std::size_t>(a.header.hexCount());
+        for (std::size_t k = 0; k < hexes; ++k) {
+            const std::uint8_t* x = first.record(k);
+            const std::uint8_t* y = second.record(k);
+            if (std::memcmp(x, y, amp::RecordSize) == 0) {
+                continue;
+            }
+            for (std::size_t j = 0; j < amp::RecordSize; ++j) {
+                if (x[j] != y[j]) {
+                    const std::string_view name = amp::LayerNames[j];
+                    char* at = sink.room(longestLine);
+                    at = putByte(at, static_cast<std::uint8_t>(k / rows));
+                    *at++ = ',';
+                    at = putByte(at, static_cast<std::uint8_t>(k % rows));
+                    *at++ = ',';
+                    at = std::copy(name.begin(), name.end(), at);
+                    *at++ = ',';
+                    at = putByte(at, x[j]);
+                    *at++ = ',';
+                    at = putByte(at, y[j]);
+                    *at++ = '\n';
+                    sink.commit(at);
                 }
             }
         }
     }
-    writeOutput("-", text, out);
-    return text.empty() ? 0 : 1;
+    const bool same = sink.isEmpty();
+    sink.finish();
+    return same ? 0 : 1;
 }
 
 // ---- new, resize, replace ------------------------------------------------------

@@ -1,6 +1,8 @@
 // Runs of the real amptool binary: round trips through a grid, diff's exit
-// codes, a bad grid's LINE:COLUMN message with the map untouched, the shapes
-// that new and resize make, hostile input, and writes killed at random moments.
+// codes, every value export and diff print (one, two and three digits, hexes a
+// short file lacks, a map's worth of output), a bad grid's LINE:COLUMN message
+// with the map untouched, the shapes that new and resize make, hostile input, and
+// writes killed at random moments.
 #include "journalbytes.h"
 #include "mapfileio.h"
 #include "mapformat.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -128,6 +131,79 @@ TEST_F(Amptool, DiffSaysWhatDiffersAndExitsLikeDiff) {
     const Outcome missing = amptool(dir, "diff m.amp nothing.amp");
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("amptool: diff: "), std::string::npos) << missing.err;
+}
+
+TEST_F(Amptool, ExportAndDiffPrintEveryValueAsItsDecimalText) {
+    // 2 x 2 hexes, three records and 5 bytes of a fourth: hex 1,1 is all zeros.
+    std::vector<std::uint8_t> bytes = {9, 8, 2, 7, 2, 6, 5,
+                                       0, 9, 10, 99, 100, 255, 1, 2, 3, 4, 5, 6, 7,
+                                       255, 200, 199, 109, 101, 90, 89, 11, 8, 0, 0, 0, 250,
+                                       1, 10, 100, 2, 20, 200, 3, 30, 255, 0, 5, 50, 250,
+                                       77, 77, 77, 77, 77};
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("s.amp"), bytes).ok());
+    const std::string csv =
+        "column,row,Terraintype,??????,??????,??????,height b1,height b2,roads,city b1,city b2,"
+        "Text ID b1,Text ID b2,Text ID b3,Text ID b4\n"
+        "0,0,0,9,10,99,100,255,1,2,3,4,5,6,7\n"
+        "0,1,255,200,199,109,101,90,89,11,8,0,0,0,250\n"
+        "1,0,1,10,100,2,20,200,3,30,255,0,5,50,250\n"
+        "1,1,0,0,0,0,0,0,0,0,0,0,0,0,0\n";
+    const Outcome exported = amptool(dir, "export s.amp");
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out, csv);
+    std::string tsv = csv;
+    std::replace(tsv.begin(), tsv.end(), ',', '\t');
+    EXPECT_EQ(amptool(dir, "export s.amp --format tsv").out, tsv);
+    ASSERT_EQ(amptool(dir, "export s.amp -o s.csv").status, 0);
+    QFile written(dir.filePath("s.csv"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().toStdString(), csv);
+    // The missing hex counts as a zero of every layer: layer 0 holds 0, 255, 1, 0.
+    EXPECT_NE(amptool(dir, "info s.amp --json").out.find("{\"name\":\"Terraintype\",\"min\":0,\"max\":255,"
+                                                          "\"distinct\":3,\"zeros\":2}"),
+              std::string::npos);
+
+    // The same map complete, with four cells changed, the missing hex's among them.
+    std::vector<std::uint8_t> other(bytes.begin(), bytes.begin() + 7 + 13 * 3);
+    other.resize(7 + 13 * 4, 0);
+    other[7 + 5] = 0;             // hex 0,0, height b2: 255 -> 0
+    other[7 + 13 + 12] = 251;     // hex 0,1, Text ID b4: 250 -> 251
+    other[7 + 26 + 9] = 9;        // hex 1,0, Text ID b1: 0 -> 9
+    other[7 + 39] = 100;          // hex 1,1, Terraintype: 0 -> 100
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("t.amp"), other).ok());
+    const Outcome differ = amptool(dir, "diff s.amp t.amp");
+    EXPECT_EQ(differ.status, 1);
+    EXPECT_EQ(differ.out, "0,0,height b2,255,0\n0,1,Text ID b4,250,251\n1,0,Text ID b1,0,9\n1,1,Terraintype,0,100\n");
+
+    // The largest map, and one that differs from it in every cell: many blocks of
+    // output, each line as the rule gives it.
+    std::vector<std::uint8_t> largest = {1, 2, 255, 4, 255, 6, 7}, changed = largest;
+    std::string lines, differences;
+    for (int k = 0; k < 255 * 255; ++k) {
+        const std::string hex = std::to_string(k / 255) + "," + std::to_string(k % 255);
+        lines += hex;
+        for (int j = 0; j < 13; ++j) {
+            const int value = (k * 7 + j * 31) % 256, next = (value + 1) % 256;
+            largest.push_back(static_cast<std::uint8_t>(value));
+            changed.push_back(static_cast<std::uint8_t>(next));
+            lines += "," + std::to_string(value);
+            differences += hex + "," + std::string(amp::LayerNames[static_cast<std::size_t>(j)]) + "," +
+                           std::to_string(value) + "," + std::to_string(next) + "\n";
+        }
+        lines += "\n";
+    }
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("l.amp"), largest).ok());
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("c.amp"), changed).ok());
+    const Outcome all = amptool(dir, "export l.amp");
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_TRUE(all.out == csv.substr(0, csv.find('\n') + 1) + lines) << "the largest map's export differs";
+    ASSERT_EQ(amptool(dir, "export l.amp -o l.csv").status, 0);
+    QFile file(dir.filePath("l.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().toStdString() == all.out) << "-o and standard output differ";
+    const Outcome every = amptool(dir, "diff l.amp c.amp");
+    EXPECT_EQ(every.status, 1);
+    EXPECT_TRUE(every.out == differences) << "the diff of every cell differs";
 }
 
 TEST_F(Amptool, ABadGridIsToldByLineAndColumnAndTouchesNothing) {
