@@ -1,4 +1,5 @@
 #include "tfrmmaped.h"
+#include "celledits.h"
 #include "layermodel.h"
 #include "layerview.h"
 #include "mapdocument.h"
@@ -442,25 +443,12 @@ bool TfrmMapEd::mayDiscardEdits() {
 }
 
 void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name) {
-    if (cells.isEmpty()) {
-        return;
-    }
-    // A whole rectangle of one number goes in as a block: no edit per cell to sort.
-    const QRect bounds = cellBounds(cells);
-    const LayerModel::Stored stored = LayerModel::storedFormOf(text);
-    const int columns = bounds.width(), rows = bounds.height(), left = bounds.left(), top = bounds.top();
-    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == static_cast<qsizetype>(columns) * rows) {
-        const CellBlock block{columns, rows, 1,
-                              std::vector<std::uint8_t>(static_cast<std::size_t>(columns * rows), stored.byte)};
-        document_.placeBlock(name, block, left, top, layer);
-        return;
-    }
-    std::vector<CellEdit> edits;
-    edits.reserve(static_cast<std::size_t>(cells.size()));
+    std::vector<QPoint> points;
+    points.reserve(static_cast<std::size_t>(cells.size()));
     for (const QModelIndex& cell : cells) {
-        edits.push_back({layer, cell.column(), cell.row(), text});
+        points.emplace_back(cell.column(), cell.row());
     }
-    document_.editCells(name, edits);
+    celledits::fill(document_, layer, points, text, name);
 }
 
 // Delete and Backspace: every chosen cell becomes "0", in one undo step.

@@ -86,6 +86,30 @@ std::vector<QRect> sameValue(const MapDocument& document, int layer, int column,
     return runs;
 }
 
+bool fill(MapDocument& document, int layer, const std::vector<QPoint>& cells, const QString& text,
+          const QString& name) {
+    if (cells.empty()) {
+        return false;
+    }
+    QRect bounds(cells.front(), cells.front());
+    for (const QPoint& cell : cells) {
+        bounds |= QRect(cell, cell);
+    }
+    const LayerModel::Stored stored = LayerModel::storedFormOf(text);
+    const auto area = static_cast<std::size_t>(bounds.width()) * static_cast<std::size_t>(bounds.height());
+    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == area) {
+        const CellBlock block{bounds.width(), bounds.height(), 1,
+                              std::vector<std::uint8_t>(area, stored.byte)};
+        return document.placeBlock(name, block, bounds.left(), bounds.top(), layer);
+    }
+    std::vector<CellEdit> edits;
+    edits.reserve(cells.size());
+    for (const QPoint& cell : cells) {
+        edits.push_back({layer, cell.x(), cell.y(), text});
+    }
+    return document.editCells(name, edits);
+}
+
 CellBlock takeBlock(const MapDocument& document, int layer, const QRect& cells, bool allLayers) {
     CellBlock block;
     const QRect inside = cells & QRect(0, 0, document.layer(layer)->columns(), document.layer(layer)->rows());

@@ -36,6 +36,11 @@ QString replace(MapDocument& document, int layer, const ReplaceRequest& request)
 // down each column); empty for a cell outside the map.
 std::vector<QRect> sameValue(const MapDocument& document, int layer, int column, int row);
 
+// Every cell of `cells` on `layer` takes `text`, in one step named `name`; a whole
+// rectangle of one byte goes in as a block. False when no cell changed.
+bool fill(MapDocument& document, int layer, const std::vector<QPoint>& cells, const QString& text,
+          const QString& name);
+
 // The bytes of the rectangle: of `layer`, or of all 13 layers.
 CellBlock takeBlock(const MapDocument& document, int layer, const QRect& cells, bool allLayers);
 // Every cell of the rectangles of `layer` becomes "0": the step "Cut N cells".
