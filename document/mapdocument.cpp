@@ -85,6 +85,9 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     });
 }
 
+// The stack is torn down after the members its signals would reach.
+MapDocument::~MapDocument() { disconnect(&undoStack_, nullptr, this, nullptr); }
+
 void MapDocument::load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
     endStroke();
     resetting_ = true;

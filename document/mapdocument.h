@@ -45,6 +45,7 @@ class MapDocument : public QObject {
 
 public:
     explicit MapDocument(QObject* parent = nullptr);
+    ~MapDocument() override;
 
     const amp::MapHeader& header() const { return header_; }
     int columns() const { return header_.columns(); }
