@@ -289,6 +289,9 @@ void ActionsTest::replaceCountsFirstAndLeavesTypedTexts() {
         celledits::sameValue(document, 6, 3, 0),
         (std::vector<QRect>{QRect(1, 1, 1, 2), QRect(2, 0, 1, 1), QRect(2, 2, 1, 1), QRect(3, 0, 1, 3)}));
     QVERIFY(celledits::sameValue(document, 6, 4, 0).empty());
+    // A typed text counts by its text, never by the byte it is stored with: of
+    // the cells that read 0, the typed "008" is not one.
+    QCOMPARE(celledits::countReplace(document, 6, {0, 1, ReplaceRequest::Scope::Layer}), 7);
 }
 
 void ActionsTest::blocksAreTakenPastedAndCut() {
