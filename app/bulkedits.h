@@ -1,7 +1,7 @@
-// The edits of many cells at once, each one undo step named for what it did:
-// copy, cut and paste (one layer as tab-separated text, or all 13 layers), fill,
-// replace, flood fill through hex neighbours, and selecting every hex of a value.
-// They work on the layer on show and its view's selection.
+// The menu items that edit many cells at once: copy, cut and paste (one layer as
+// tab-separated text, or all 13 layers, through the clipboard), fill, replace,
+// flood fill and selecting every hex of a value. They ask what the dialogs ask
+// and call the document (celledits), on the layer on show and its selection.
 #pragma once
 
 #include "cellblock.h"
@@ -31,13 +31,10 @@ public:
     void replace();
     void selectSameValue();
     // Gives `text` to the hexes of the same text connected to [column][row] through
-    // hex neighbours (odd or even columns lower), inside the selection when there is one.
+    // hex neighbours (odd or even columns lower): see MapDocument::floodFill.
     void floodFill(int column, int row, bool evenColumnsLower, const QString& text);
     // Selects the rectangle between two hexes in the view on show.
     void selectRectangle(int column1, int row1, int column2, int row2);
-    // The selected cells of the layer on show, as a mask in the cell rule's order;
-    // empty when nothing is selected.
-    std::vector<bool> selectionMask() const;
 
 signals:
     // A word for the status line: what a paste left out, what a replace changed.
@@ -48,7 +45,6 @@ private:
     QModelIndexList chosenCells() const;
     CellBlock takeBlock(bool allLayers) const;
     void putOnClipboard(const CellBlock& block);
-    int countReplace(const struct ReplaceRequest& request) const;
 
     MapDocument& document_;
     TfrmMapEd& form_;

@@ -106,7 +106,9 @@ void DiskWatcher::check() {
         // Read again, keeping the layer on show and the current hex.
         LayerView* view = form_.currentGrid();
         const QModelIndex current = view->currentIndex();
-        form_.LoadMap(fileName);
+        if (!document_.read(fileName)) {
+            return; // not a map as it stands: what the window holds stays
+        }
         if (current.isValid()) {
             form_.selectHex(current.column(), current.row());
         }
@@ -131,25 +133,13 @@ void DiskWatcher::tell(const QString& text, bool mayReload) {
     bar_->show();
 }
 
-// The disk's map replaces the cells in one undo step: undo brings the unwritten
-// changes back. A map of another shape is read anew.
+// The disk's map replaces the cells in one undo step, whatever its shape: undo
+// brings the unwritten changes back.
 void DiskWatcher::reload() {
     bar_->hide();
-    const QString fileName = document_.fileName();
-    auto bytes = amp::readMapFile(fileName);
-    auto decoded = bytes ? amp::decodeMap(bytes.value()) : amp::Result<amp::MapImage>(amp::MapError{});
-    if (!decoded) {
-        return;
+    if (document_.reloadFromDisk()) {
+        offered_.reset(); // the document told what the disk holds now
     }
-    const amp::MapImage& map = decoded.value();
-    if (map.header != document_.header()) {
-        form_.LoadMap(fileName);
-        return;
-    }
-    document_.editCells(tr("Reload from disk"), cellEditsOf(map));
-    document_.undoStack()->setClean(); // the window holds what the disk holds
-    known_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value());
-    offered_.reset();
 }
 
 void DiskWatcher::keepMine() {

@@ -16,21 +16,24 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
     setMinimumSize(120, 120);
-    for (int i = 0; i < amp::LayerCount; ++i) {
-        LayerModel* model = document_.layer(i);
-        connect(model, &QAbstractItemModel::dataChanged, this, [this, i](const QModelIndex& from, const QModelIndex& to) {
-            if (i == layer_) {
-                cellsChanged(from, to);
-            }
-        });
-        connect(model, &QAbstractItemModel::modelReset, this, [this, i] {
-            if (i == layer_) {
-                fitted_ = false;
-                selected_.reset();
-                update();
-            }
-        });
-    }
+    connect(&document_, &MapDocument::cellsChanged, this, [this](int layer, const QRect& cells) {
+        if (layer == layer_) {
+            const LayerModel* model = document_.layer(layer);
+            cellsChanged(model->index(cells.top(), cells.left()), model->index(cells.bottom(), cells.right()));
+        }
+    });
+    // A new map, or a new shape: fit it again, and nothing of the old one stays
+    // selected.
+    connect(&document_, &MapDocument::mapReset, this, [this] {
+        finishStroke();
+        fitted_ = false;
+        selected_.reset();
+        selectionMask_.clear();
+        // A map read once the window is up is drawn at once: the wait for the
+        // window's first paint is over.
+        shownOnce_ = shownOnce_ || window()->isVisible();
+        update();
+    });
 }
 
 void HexMapView::setLayer(int layer) {
@@ -235,7 +238,8 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
     }
     const auto cell = geometryNow().hexAt(event->position() - origin_);
     if (tool_ == Tool::Paint) {
-        stroking_ = true;
+        document_.beginStroke(layer_, brushText_);
+        stroking_ = document_.isStroking();
         paintStroke(event->position());
     } else if (!cell) {
         return;
@@ -279,6 +283,10 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
         spaceHeld_ = true;
         return;
     }
+    if (event->key() == Qt::Key_Escape) {
+        emit selectNoneRequested();
+        return;
+    }
     const HexGeometry geometry = geometryNow();
     int dc = 0, dr = 0;
     switch (event->key()) {
@@ -306,9 +314,13 @@ void HexMapView::keyReleaseEvent(QKeyEvent* event) {
     QWidget::keyReleaseEvent(event);
 }
 
-// The stroke shows at once: its cells take the brush directly, and what they
-// held is kept, so that the whole stroke becomes one undo step when it ends.
+// Each hex the pointer crosses is a dab of the document's stroke: it shows at
+// once and joins the stroke's one undo step. A stroke the document ended (an
+// undo, a reload, typing) takes no more dabs until the button is pressed again.
 void HexMapView::paintStroke(QPointF at) {
+    if (!stroking_) {
+        return;
+    }
     const HexGeometry geometry = geometryNow();
     const auto cell = geometry.hexAt(at - origin_);
     if (!cell) {
@@ -319,29 +331,14 @@ void HexMapView::paintStroke(QPointF at) {
         const auto around = geometry.neighbours(cell->column, cell->row);
         cells.insert(cells.end(), around.begin(), around.end());
     }
-    LayerModel* model = document_.layer(layer_);
-    for (const HexCell& c : cells) {
-        const std::size_t slot = model->slotOf(c.column, c.row);
-        if (stroke_.count(slot) == 0) {
-            stroke_.emplace(slot, LayerModel::Stored{model->kindAt(slot), model->byteAt(slot), model->typedAt(slot)});
-            model->setCellText(c.column, c.row, brushText_);
-        }
+    if (document_.paintDab(cells).kind == DocumentResult::Kind::NoStroke) {
+        stroking_ = false;
     }
 }
 
 void HexMapView::finishStroke() {
-    stroking_ = false;
-    if (stroke_.empty()) {
-        return;
+    if (stroking_) {
+        stroking_ = false;
+        document_.endStroke();
     }
-    LayerModel* model = document_.layer(layer_);
-    std::vector<CellEdit> edits;
-    edits.reserve(stroke_.size());
-    for (const auto& [slot, stored] : stroke_) {
-        model->restore(slot, stored.kind, stored.byte, stored.typed);
-        const int rows = model->rows();
-        edits.push_back({layer_, static_cast<int>(slot) / rows, static_cast<int>(slot) % rows, brushText_});
-    }
-    stroke_.clear();
-    document_.editCells(tr("Paint %Ln hexes", nullptr, static_cast<int>(edits.size())), edits);
 }

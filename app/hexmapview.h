@@ -1,10 +1,10 @@
 // The picture of the map as coloured hexes: one layer of the document, zoomable
 // around the cursor, panned with the middle button or Space and the left button.
-// A click selects a hex, the arrow keys move the selection, and in paint mode a
-// drag with the left button paints the brush onto the hexes it crosses: one undo
-// step a stroke. The map renderer draws the layer only where the widget needs
-// it, and an edit redraws the hexes it changed; the selection and the current
-// hex are drawn over the renderer's picture.
+// A click selects a hex, the arrow keys move the selection, Esc selects nothing,
+// and in paint mode a drag with the left button paints the brush onto the hexes
+// it crosses: the document's stroke, one undo step. The map renderer draws the
+// layer only where the widget needs it, and an edit redraws the hexes it changed;
+// the selection and the current hex are drawn over the renderer's picture.
 #pragma once
 
 #include "hexgeometry.h"
@@ -15,7 +15,6 @@
 #include <QImage>
 #include <QWidget>
 
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -81,6 +80,8 @@ signals:
     void rectangleChosen(int column1, int row1, int column2, int row2);
     // A click with the fill tool.
     void floodRequested(int column, int row);
+    // Esc: nothing selected any more.
+    void selectNoneRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -120,9 +121,7 @@ private:
     std::optional<HexCell> rectangleFrom_;
     QString brushText_ = QStringLiteral("0");
     int brushSize_ = 1;
-    // The stroke in progress: the cells it changed, with what they held before.
-    std::map<std::size_t, LayerModel::Stored> stroke_;
-    bool stroking_ = false;
+    bool stroking_ = false; // the left button paints the document's stroke
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;
     QImage canvas_; // reused between paints

@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -51,10 +52,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // the document is connected first, and the window takes the form's size after.
     connect(document_, &MapDocument::modifiedChanged, this, &QWidget::setWindowModified);
     connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::refreshFileName);
-    for (int i = 0; i < amp::LayerCount; ++i) {
-        connect(document_->layer(i), &QAbstractItemModel::dataChanged, this, &MainWindow::refreshHexStatus);
-        connect(document_->layer(i), &QAbstractItemModel::modelReset, this, [this] { showHex(-1, -1); });
-    }
+    connect(document_, &MapDocument::cellsChanged, this, &MainWindow::refreshHexStatus);
+    connect(document_, &MapDocument::mapReset, this, [this] { showHex(-1, -1); });
     // The recovery question comes before a map named on the command line.
     form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
     connect(form_, &TfrmMapEd::hexSelected, this, &MainWindow::showHex);
@@ -63,14 +62,18 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // The picture and the form show the same layer and the same hex.
     connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
     connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
+    connect(form_, &TfrmMapEd::hexSelected, this,
+            [this](int column, int row) { document_->selection().setCurrentHex(HexCell{column, row}); });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
     connect(bulkEdits_, &BulkEdits::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
     connect(mapPanel_->view(), &HexMapView::floodRequested, this, [this](int column, int row) {
         const HexMapView* view = mapPanel_->view();
-        bulkEdits_->floodFill(column, row, view->evenColumnsLower(), view->brushText());
+        document_->floodFill(form_->CurrentLayer(), column, row, view->evenColumnsLower(), view->brushText());
     });
+    connect(mapPanel_->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
+    connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);
     connect(form_, &TfrmMapEd::gridSelectionChanged, this, &MainWindow::refreshPictureSelection);
@@ -79,17 +82,27 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
     setWindowIcon(form_->windowIcon());
     QApplication::setWindowIcon(form_->windowIcon()); // for windows of their own, such as dialogs
-    // Never wider than the desktop: on a narrow one the picture gives way first.
+    // Never wider than the desktop: on a narrow one the picture gives way first,
+    // and where it does not fit beside the form it floats.
+    form_->setMinimumWidth(form_->minimumClientWidth());
     int dockWidth = MapDockWidth;
     int width = form_->width() + dockWidth;
     if (const QScreen* display = screen()) {
         const int available = display->availableGeometry().width();
-        dockWidth = std::clamp(available - form_->width(), NarrowestDockWidth, MapDockWidth);
+        const int narrowest = std::max(NarrowestDockWidth, mapDock_->minimumSizeHint().width());
+        dockWidth = std::clamp(available - form_->width(), narrowest, MapDockWidth);
+        if (form_->width() + dockWidth > available) {
+            mapDock_->setFloating(true);
+            mapDock_->resize(MapDockWidth, MapDockWidth);
+            dockWidth = 0;
+        }
         width = std::min(form_->width() + dockWidth, available);
     }
     resize(width, height());
     fitClientHeight(form_->height());
-    resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
+    if (!mapDock_->isFloating()) {
+        resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
+    }
     notices_ = new NoticeBar(this);
     addToolBar(Qt::TopToolBarArea, notices_);
     keeper_ = new RecoveryKeeper(*document_, this);
@@ -157,6 +170,7 @@ void MainWindow::createMenus() {
     add(edit, tr("&Fill Selection…"), {}, [this] { bulkEdits_->fillSelection(); });
     add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
     add(edit, tr("Select &Same Value"), {}, [this] { bulkEdits_->selectSameValue(); });
+    add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)}, [this] { form_->btnMinusClick(); });
@@ -218,8 +232,7 @@ bool MainWindow::offerRecovery() {
     for (const QString& path : RecoveryKeeper::orphans()) {
         QString why;
         const auto copy = RecoveryKeeper::readCopy(path, &why);
-        const auto recovered = copy ? amp::decodeMap(copy->bytes) : amp::Result<amp::MapImage>(amp::MapError{});
-        if (!copy || !recovered) {
+        if (!copy || !amp::decodeMap(copy->bytes)) {
             // Not a copy this program wrote whole: kept aside, never offered again.
             notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
             continue;
@@ -234,22 +247,13 @@ bool MainWindow::offerRecovery() {
         case RecoveryChoice::Recover:
             break;
         }
-        // The file as it is on disk is the written state; the recovered changes
-        // are one undo step on top of it, so the map opens as modified.
-        const amp::MapImage& map = recovered.value();
-        amp::MapImage base = amp::makeMap(map.header, map.header.columns(), map.header.rows());
-        if (const auto disk = amp::readMapFile(copy->fileName)) {
-            if (auto decoded = amp::decodeMap(disk.value()); decoded && decoded.value().header == map.header) {
-                base = std::move(decoded).value();
-            }
+        std::vector<MapDocument::TypedCell> typed;
+        for (const auto& cell : copy->typed) {
+            typed.push_back({cell.layer, cell.slot, cell.text});
         }
-        form_->showMap(base, copy->fileName);
-        std::vector<CellEdit> edits = cellEditsOf(map);
-        const int rows = map.header.rows();
-        for (const auto& typed : copy->typed) {
-            edits.push_back({typed.layer, static_cast<int>(typed.slot) / rows, static_cast<int>(typed.slot) % rows, typed.text});
+        if (!document_->recover(copy->bytes, typed, copy->fileName)) {
+            continue;
         }
-        document_->editCells(tr("Recover unwritten changes"), edits);
         RecoveryKeeper::discard(path);
         keeper_->writeNow(); // this editor's own copy, at once
         return true;
@@ -257,7 +261,32 @@ bool MainWindow::offerRecovery() {
     return false;
 }
 
-void MainWindow::refreshPictureSelection() { mapPanel_->view()->setSelectionMask(bulkEdits_->selectionMask()); }
+// The form's selection on the layer on show is the document's, which the picture
+// shows.
+void MainWindow::refreshPictureSelection() {
+    std::vector<QRect> rectangles;
+    if (const QItemSelectionModel* chosen = form_->currentGrid()->selectionModel()) {
+        for (const QItemSelectionRange& range : chosen->selection()) {
+            rectangles.emplace_back(QPoint(range.left(), range.top()), QPoint(range.right(), range.bottom()));
+        }
+    }
+    document_->selection().select(form_->CurrentLayer(), rectangles);
+    showPictureSelection();
+}
+
+void MainWindow::showPictureSelection() {
+    const MapSelection& selection = document_->selection();
+    mapPanel_->view()->setSelectionMask(selection.layer() == form_->CurrentLayer() ? selection.mask()
+                                                                                   : std::vector<bool>());
+}
+
+// Edit > Select None and Esc in the picture: the current cell stays.
+void MainWindow::selectNone() {
+    if (QItemSelectionModel* chosen = form_->currentGrid()->selectionModel()) {
+        chosen->clearSelection();
+    }
+    document_->selection().clear();
+}
 
 void MainWindow::showShortcuts() {
     QStringList lines;

@@ -48,6 +48,8 @@ private:
     void showShortcuts();
     void exportPicture();
     void refreshPictureSelection();
+    void showPictureSelection();
+    void selectNone();
     // Offers the copies that editors which are gone left behind; true when one
     // was recovered into this window.
     bool offerRecovery();

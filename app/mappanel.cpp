@@ -47,6 +47,18 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     layout_->setContentsMargins(2, 2, 2, 2);
     layout_->addLayout(tools);
     layout_->addWidget(view_, 1);
+    // Before a map there is no hex to show or paint: a word instead of the picture.
+    hint_ = new QLabel(tr("No map yet: read a map (Ctrl+O) or make a new one (Ctrl+N)."), this);
+    hint_->setObjectName(QStringLiteral("noMapHint"));
+    hint_->setAlignment(Qt::AlignCenter);
+    hint_->setWordWrap(true);
+    layout_->addWidget(hint_, 1);
+    const auto showMap = [this] {
+        hint_->setVisible(!document_.hasMap());
+        view_->setVisible(document_.hasMap());
+    };
+    showMap();
+    connect(&document_, &MapDocument::mapReset, this, showMap);
 
     connect(tools_, &QButtonGroup::idClicked, this, [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
     connect(brushSize_, &QComboBox::currentIndexChanged, this, [this](int index) { view_->setBrushSize(index ? 7 : 1); });
@@ -56,8 +68,12 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     recount_->setInterval(150);
     connect(recount_, &QTimer::timeout, this, &MapPanel::refreshLegend);
     const auto later = [this] { recount_->start(); };
-    connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::dataChanged, this, later);
-    connect(document_.layer(amp::TerrainLayer), &QAbstractItemModel::modelReset, this, &MapPanel::refreshLegend);
+    connect(&document_, &MapDocument::cellsChanged, this, [later](int layer) {
+        if (layer == amp::TerrainLayer) {
+            later();
+        }
+    });
+    connect(&document_, &MapDocument::mapReset, this, &MapPanel::refreshLegend);
     refreshBrush();
     setLayer(0);
 }

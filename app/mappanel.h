@@ -38,6 +38,7 @@ private:
 
     MapDocument& document_;
     HexMapView* view_;
+    QLabel* hint_;
     QButtonGroup* tools_;
     QComboBox* brushSize_;
     QSpinBox* brushValue_;

@@ -1,8 +1,8 @@
 #include "tfrmmaped.h"
+#include "celledits.h"
 #include "layermodel.h"
 #include "layerview.h"
 #include "mapdocument.h"
-#include "mapfileio.h"
 #include "mapimage.h"
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
@@ -45,8 +45,6 @@ QString text(std::string_view view) {
     return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
 }
 
-QString detail(const amp::MapError& error) { return QString::fromStdString(error.message); }
-
 } // namespace
 
 TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent)
@@ -64,6 +62,8 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringL
     connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::chkLinesClick);
     connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::linesShownChanged);
     connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
+    connect(&document_, &MapDocument::mapReset, this, &TfrmMapEd::showMap);
+    connect(&document_, &MapDocument::diskContentKnown, this, &TfrmMapEd::diskContentKnown);
 
     FormCreate(arguments);
 }
@@ -193,47 +193,38 @@ void TfrmMapEd::btnOpenMapClick() {
 }
 
 void TfrmMapEd::LoadMap(const QString& fileName) {
-    FileBytes bytes; // the map is shown from the file's bytes, which the watcher keeps
-    std::optional<amp::MapView> map;
-    try {
-        auto read = amp::readMapFile(fileName);
-        if (!read) {
-            if (read.error().kind == amp::MapErrorKind::CannotOpen) {
-                dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
-                                    fileName + QStringLiteral("  Open unsuccessful."), detail(read.error()));
-            } else {
-                dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                    fileName + QStringLiteral("  Read unsuccessful."), detail(read.error()));
-            }
-            return;
-        }
-        bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(read).value());
-        auto viewed = amp::viewMap(*bytes);
-        if (!viewed) {
-            dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                fileName + QStringLiteral("  is not a map file."), detail(viewed.error()));
-            return;
-        }
-        map = viewed.value();
-        emit diskContentKnown(fileName, bytes);
-    } catch (...) {
+    const DocumentResult read = document_.read(fileName);
+    switch (read.kind) {
+    case DocumentResult::Kind::Done:
+    case DocumentResult::Kind::Unchanged:
+        return;
+    case DocumentResult::Kind::CannotOpen:
+        dialogs_.messageBox(this, QStringLiteral("AMP File Error"), fileName + QStringLiteral("  Open unsuccessful."),
+                            read.message);
+        return;
+    case DocumentResult::Kind::NotAMap:
+        dialogs_.messageBox(this, QStringLiteral("File Error"), fileName + QStringLiteral("  is not a map file."),
+                            read.message);
+        return;
+    case DocumentResult::Kind::CannotRead:
+        dialogs_.messageBox(this, QStringLiteral("File Error"), fileName + QStringLiteral("  Read unsuccessful."),
+                            read.message);
+        return;
+    default:
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
         return;
     }
-    // The map is whole: only now does anything on screen change.
-    showMap(*map, fileName, bytes);
 }
 
 // Every view starts from empty cells, so nothing of an earlier map survives into
 // this one.
-void TfrmMapEd::showMap(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
+void TfrmMapEd::showMap() {
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
-    ui_->edtFileName->setText(fileName);
+    ui_->edtFileName->setText(document_.fileName());
     QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};
     for (int i = 0; i < amp::HeaderSize; ++i) {
-        headerBoxes[i]->setText(QString::number(map.header.bytes[static_cast<std::size_t>(i)]));
+        headerBoxes[i]->setText(QString::number(document_.header().bytes[static_cast<std::size_t>(i)]));
     }
-    document_.load(map, fileName, owner);
     // [0][0] is the current cell from the start, chosen quietly (see attachGrid).
     forEachGrid([](LayerView* view) {
         const QSignalBlocker quiet(view->selectionModel());
@@ -249,7 +240,7 @@ void TfrmMapEd::newMap() {
     int columns = std::max(MapColumns(), 1);
     int rows = std::max(MapRows(), 1);
     if (mayDiscardEdits() && dialogs_.askMapSize(this, columns, rows)) {
-        showMap(amp::makeMap(document_.header(), columns, rows), QString());
+        document_.newMap(columns, rows);
     }
 }
 
@@ -265,27 +256,28 @@ bool TfrmMapEd::writeToCurrentFile() {
 
 bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
-    try {
-        auto bytes = std::make_shared<const std::vector<std::uint8_t>>(document_.encode());
-        const auto written = amp::writeFileSafely(fileName, *bytes);
-        if (written) {
-            document_.markWritten(fileName);
-            emit diskContentKnown(fileName, bytes);
-            return true;
+    const DocumentResult written = document_.write(fileName);
+    switch (written.kind) {
+    case DocumentResult::Kind::Done:
+    case DocumentResult::Kind::Unchanged:
+        if (!written.note.isEmpty()) {
+            dialogs_.messageBox(this, QStringLiteral("Write Map"), written.note);
         }
-        if (written.error().kind == amp::MapErrorKind::CannotOpen) {
-            dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
-                                detail(written.error()));
-        } else {
-            dialogs_.messageBox(this, QStringLiteral("File Error"),
-                                QStringLiteral("Write unsuccessful. The map was not written; a file that "
-                                               "stood at that name is as it was."),
-                                detail(written.error()));
-        }
-    } catch (...) {
+        return true;
+    case DocumentResult::Kind::CannotOpen:
+        dialogs_.messageBox(this, QStringLiteral("AMP File Error"), QStringLiteral("Open unsuccessful."),
+                            written.message);
+        return false;
+    case DocumentResult::Kind::CannotWrite:
+        dialogs_.messageBox(this, QStringLiteral("File Error"),
+                            QStringLiteral("Write unsuccessful. The map was not written; a file that "
+                                           "stood at that name is as it was."),
+                            written.message);
+        return false;
+    default:
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
+        return false;
     }
-    return false;
 }
 
 void TfrmMapEd::ApplyLineDisplay() {
@@ -324,6 +316,8 @@ void TfrmMapEd::ApplyLineDisplay() {
 int TfrmMapEd::minimumClientHeight() const {
     return ui_->btnSaveMap->geometry().bottom() + 1 + BottomMargin;
 }
+
+int TfrmMapEd::minimumClientWidth() const { return ui_->Panel1->geometry().right() + 1 + InfoColumnWidth; }
 
 void TfrmMapEd::chkLinesClick() { ApplyLineDisplay(); }
 
@@ -410,6 +404,7 @@ void TfrmMapEd::showLayer(int layer) {
         shown->setFocus(Qt::OtherFocusReason);
     }
     forEachGrid([shown](LayerView* view) { view->setVisible(view == shown); });
+    fitMapArea(); // the area is as large as the view now on show
     ui_->edtLevel->setText(QString::number(layer));
     emit layerShown(layer);
 }
@@ -448,25 +443,12 @@ bool TfrmMapEd::mayDiscardEdits() {
 }
 
 void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name) {
-    if (cells.isEmpty()) {
-        return;
-    }
-    // A whole rectangle of one number goes in as a block: no edit per cell to sort.
-    const QRect bounds = cellBounds(cells);
-    const LayerModel::Stored stored = LayerModel::storedFormOf(text);
-    const int columns = bounds.width(), rows = bounds.height(), left = bounds.left(), top = bounds.top();
-    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == static_cast<qsizetype>(columns) * rows) {
-        const CellBlock block{columns, rows, 1,
-                              std::vector<std::uint8_t>(static_cast<std::size_t>(columns * rows), stored.byte)};
-        document_.placeBlock(name, block, left, top, layer);
-        return;
-    }
-    std::vector<CellEdit> edits;
-    edits.reserve(static_cast<std::size_t>(cells.size()));
+    std::vector<QPoint> points;
+    points.reserve(static_cast<std::size_t>(cells.size()));
     for (const QModelIndex& cell : cells) {
-        edits.push_back({layer, cell.column(), cell.row(), text});
+        points.emplace_back(cell.column(), cell.row());
     }
-    document_.editCells(name, edits);
+    celledits::fill(document_, layer, points, text, name);
 }
 
 // Delete and Backspace: every chosen cell becomes "0", in one undo step.

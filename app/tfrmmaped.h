@@ -4,6 +4,7 @@
 // window, which adds menus and a status line.
 #pragma once
 
+#include "mapdocument.h"
 #include "mapimage.h"
 
 #include <QModelIndexList>
@@ -19,11 +20,7 @@ namespace Ui {
 class TfrmMapEd;
 }
 class LayerView;
-class MapDocument;
 class UserDialogs;
-
-// A file's bytes, shared rather than copied: the largest map is 845,332 bytes.
-using FileBytes = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 class TfrmMapEd : public QWidget {
     Q_OBJECT
@@ -49,16 +46,12 @@ public:
     int CurrentLayer() const { return currentLayer_; }
     MapDocument& document() const { return document_; }
 
-    // Reads a map file into the views. The file is read and checked first; only a
-    // map that can be shown replaces what the window holds, and a failure is told
-    // to the user and changes nothing.
+    // Has the document read a map file. The file is read and checked first; only
+    // a map that can be shown replaces what the window holds, and a failure is
+    // told to the user and changes nothing.
     void LoadMap(const QString& fileName);
     // Loads the map the first argument after the program's name names, if any.
     void openFromArguments(const QStringList& arguments);
-    // Shows a map that is whole, read from `fileName` (empty for a new map). Given
-    // the owner of the map's bytes, the document reads them in place.
-    void showMap(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner = {});
-    void showMap(const amp::MapImage& map, const QString& fileName) { showMap(amp::viewOf(map), fileName); }
     // File > New Map: asks for the shape and makes a map of zero hexes whose other
     // header bytes are those of the map on show (zeros when there is none).
     void newMap();
@@ -74,6 +67,9 @@ public:
 
     // The smallest client height that shows the command column down to "Write Map".
     int minimumClientHeight() const;
+    // The narrowest the form may be with the command column clear of the header
+    // boxes ("Y Size" and its box).
+    int minimumClientWidth() const;
 
     // Whether the map holds edits that no write has saved since the last load.
     bool hasUnwrittenEdits() const;
@@ -108,7 +104,8 @@ signals:
     // adds its menu bar and status line.
     void clientHeightChanged(int height);
     void linesShownChanged(bool shown);
-    // The file holds these bytes now: they were just read from it or written to it.
+    // The file holds these bytes now: they were just read from it or written to it
+    // (the document's word, passed on).
     void diskContentKnown(const QString& fileName, const FileBytes& bytes);
     // Another layer is on show.
     void layerShown(int layer);
@@ -125,6 +122,9 @@ private:
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
 
+    // The document holds a new map (or a new shape): the header boxes, the file
+    // name and the views follow it.
+    void showMap();
     void commitPendingEdits();
     void clearCells(int layer, const QModelIndexList& cells);
     void setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name);

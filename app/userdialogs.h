@@ -2,6 +2,8 @@
 // one small interface, so that tests drive the real window with a scripted fake.
 #pragma once
 
+#include "celledits.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -18,14 +20,6 @@ struct FileDialogRequest {
 
 // What to do with the unwritten changes an editor left behind.
 enum class RecoveryChoice { Recover, Discard, Later };
-
-// What Edit > Replace asks for: a value, its replacement and where.
-struct ReplaceRequest {
-    enum class Scope { Selection, Layer, AllLayers };
-    int from = 0;
-    int to = 0;
-    Scope scope = Scope::Layer;
-};
 
 // What to do with changes that were not written, before they would be lost.
 enum class UnwrittenChoice { Save, Discard, Cancel };

@@ -34,20 +34,30 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+
+#include <malloc.h>
 #include <random>
 
 // Every allocation of the program is counted, so that a repaint can show how many
-// it makes.
+// it makes, and so are the bytes held, so that an undo step's size is measured
+// from outside.
 static std::atomic<long> allocations{0};
+static std::atomic<long> heldBytes{0};
 void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* memory = std::malloc(size ? size : 1)) {
+        heldBytes.fetch_add(static_cast<long>(malloc_usable_size(memory)), std::memory_order_relaxed);
         return memory;
     }
     throw std::bad_alloc();
 }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory) noexcept {
+    if (memory) {
+        heldBytes.fetch_sub(static_cast<long>(malloc_usable_size(memory)), std::memory_order_relaxed);
+    }
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept { operator delete(memory); }
 
 namespace {
 
@@ -274,12 +284,63 @@ struct LayerStep {
                 edits.push_back({4, column, row, LayerModel::canonicalText(static_cast<std::uint8_t>(column ^ row))});
             }
         }
+        const long before = heldBytes.load();
         auto* step = new SetCellsCommand(window.document(), QStringLiteral("layer"), edits);
-        bytesPerCell = double(step->byteSize()) / double(step->cellCount());
+        bytesPerCell = double(heldBytes.load() - before) / double(step->cellCount());
         window.document().undoStack()->push(step);
     }
 };
 double stepBytesPerCell = 0;
+
+// A stroke of 1,000 dabs of the 7-hex brush across the largest map, through the
+// document as the picture paints it: four sweeps along the rows. The document
+// alone, so that the bytes held are the step's and not the views' pending
+// repaints.
+double strokeBytesPerCell = 0;
+int strokeSteps = 0;
+std::size_t strokeCells = 0;
+void StrokeThousandDabs(benchmark::State& state) {
+    MapDocument document;
+    document.load(amp::decodeMap(mixedFile()).value(), QStringLiteral("stroke.amp"));
+    document.typeIntoCell(4, 0, 0, QStringLiteral("1")); // a step below, as in a session
+    const HexGeometry geometry(amp::MaxDimension, amp::MaxDimension, 1);
+    constexpr int Dabs = 1000;
+    constexpr int Sweep = 250;
+    for (auto _ : state) {
+        state.PauseTiming();
+        document.undoStack()->setIndex(1); // the stroke before goes at the first dab
+        const bool fresh = document.undoStack()->count() == 1;
+        const int stepsBefore = document.undoStack()->count();
+        std::vector<std::uint8_t> layerBefore(static_cast<std::size_t>(document.layer(2)->cellCount()));
+        for (std::size_t slot = 0; slot < layerBefore.size(); ++slot) {
+            layerBefore[slot] = document.layer(2)->byteAt(slot);
+        }
+        const long before = heldBytes.load();
+        state.ResumeTiming();
+        document.beginStroke(2, QStringLiteral("250"));
+        for (int dab = 0; dab < Dabs; ++dab) {
+            const HexCell centre{2 + dab % Sweep, 20 + 60 * (dab / Sweep)};
+            std::vector<HexCell> cells = {centre};
+            const auto around = geometry.neighbours(centre.column, centre.row);
+            cells.insert(cells.end(), around.begin(), around.end());
+            document.paintDab(cells);
+        }
+        document.endStroke();
+        state.PauseTiming();
+        if (!fresh) {
+            state.ResumeTiming();
+            continue; // the bytes and the steps are measured on a stack with nothing above
+        }
+        const long held = heldBytes.load() - before;
+        strokeSteps = document.undoStack()->count() - stepsBefore;
+        strokeCells = 0;
+        for (std::size_t slot = 0; slot < layerBefore.size(); ++slot) {
+            strokeCells += document.layer(2)->byteAt(slot) != layerBefore[slot] ? 1 : 0;
+        }
+        strokeBytesPerCell = double(held) / double(std::max<std::size_t>(strokeCells, 1));
+        state.ResumeTiming();
+    }
+}
 
 void UndoFullLayer(benchmark::State& state) {
     LayerStep step;
@@ -466,6 +527,7 @@ WINDOW_BENCH(ReplaceWholeLayer);
 WINDOW_BENCH(UndoFill);
 WINDOW_BENCH(CopyPasteAllLayers);
 WINDOW_BENCH(UndoPaste);
+WINDOW_BENCH(StrokeThousandDabs);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
@@ -497,6 +559,9 @@ int main(int argc, char** argv) {
                 reporter.nanoseconds("UndoFill") / 1e6);
     std::printf("  all 13 layers of the largest map: copy and paste %.2f ms (goal <= 50 ms), undo of the paste %.2f ms\n",
                 reporter.nanoseconds("CopyPasteAllLayers") / 1e6, reporter.nanoseconds("UndoPaste") / 1e6);
+    std::printf("  a stroke of 1,000 dabs (7 hexes each) on the largest map: %.2f ms, %d step, %zu cells, %.2f bytes "
+                "a cell (goal: one step, <= 3 bytes a cell)\n",
+                reporter.nanoseconds("StrokeThousandDabs") / 1e6, strokeSteps, strokeCells, strokeBytesPerCell);
     std::printf("  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
                 typingAllocations);
     return 0;

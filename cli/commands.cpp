@@ -41,7 +41,6 @@ QString pathOf(const std::string& word) { return QString::fromLocal8Bit(word.c_s
 
 struct LoadedMap {
     amp::MapImage image;
-    std::size_t size = 0; // of the file on disk
 };
 
 LoadedMap loadMap(const std::string& path) {
@@ -53,9 +52,7 @@ LoadedMap loadMap(const std::string& path) {
     if (!image) {
         throw Failure{InvalidInput, path + ": " + image.error().message};
     }
-    // A file of the kernel's says it is empty and holds more: the larger one counts.
-    return {std::move(image).value(),
-            std::max(bytes.value().size(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size()))};
+    return {std::move(image).value()};
 }
 
 // A map read in place, for the commands that only look at it: the file's bytes
@@ -78,14 +75,15 @@ ViewedMap viewMapFile(const std::string& path, bool measure = false) {
         throw Failure{UsageOrIo, bytes.error().message};
     }
     map.bytes = std::move(bytes).value();
+    if (measure) {
+        // A file of the kernel's says it is empty and holds more: the larger one counts.
+        map.size = std::max(map.bytes.size(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size()));
+    }
     const auto view = amp::viewMap(map.bytes);
     if (!view) {
         throw Failure{InvalidInput, path + ": " + view.error().message};
     }
     map.view = view.value();
-    if (measure) {
-        map.size = static_cast<std::size_t>(QFileInfo(pathOf(path)).size());
-    }
     return map; // the view points into the bytes, which move along with their buffer
 }
 

@@ -9,6 +9,13 @@
 
 namespace {
 
+// A byte's canonical text has at most three digits ("255").
+constexpr qsizetype LongestCanonicalText = 3;
+constexpr int ByteValues = 256; // 0..255
+constexpr int LargestByte = ByteValues - 1;
+// The canonical flags: one bit a cell, 64 cells to a word.
+constexpr std::size_t FlagBits = 64;
+
 // Every 13th byte from `source` (a layer's byte of the first record) into `count`
 // bytes at `target`.
 void gather(const std::uint8_t* source, std::size_t count, std::uint8_t* target) {
@@ -74,14 +81,14 @@ void LayerModel::setDimensions(int columns, int rows) {
     sharedCount_ = 0;
     sharedOwner_.reset();
     bytes_.assign(cells, 0);
-    canonical_.assign((cells + 63) / 64, 0);
+    canonical_.assign((cells + FlagBits - 1) / FlagBits, 0);
     typed_.clear();
     endResetModel();
 }
 
 QString LayerModel::cellText(int column, int row) const {
     const Cell c = cell(column, row);
-    if (c.code < 256) {
+    if (c.code < ByteValues) {
         return canonicalText(static_cast<std::uint8_t>(c.code));
     }
     return c.typed ? *c.typed : QString();
@@ -111,18 +118,18 @@ void LayerModel::countValues(std::span<int> counts) const {
         const bool counted = value >= 0 && static_cast<std::size_t>(value) < counts.size() - 1;
         counts[counted ? static_cast<std::size_t>(value) : counts.size() - 1] += times;
     };
-    // The canonical cells by their bytes, 64 at a time where all of them are.
-    std::array<int, 256> bytes{};
+    // The canonical cells by their bytes, a word at a time where all of them are.
+    std::array<int, ByteValues> bytes{};
     std::size_t canonical = 0;
     for (std::size_t word = 0; word < canonical_.size(); ++word) {
         const std::uint64_t bits = canonical_[word];
-        const std::size_t first = word * 64;
-        const std::size_t end = std::min(first + 64, cells_);
-        if (bits == ~std::uint64_t{0} && end == first + 64) {
+        const std::size_t first = word * FlagBits;
+        const std::size_t end = std::min(first + FlagBits, cells_);
+        if (bits == ~std::uint64_t{0} && end == first + FlagBits) {
             for (std::size_t at = first; at < end; ++at) {
                 ++bytes[byte(at)];
             }
-            canonical += 64;
+            canonical += FlagBits;
             continue;
         }
         for (std::size_t at = first; at < end; ++at) {
@@ -132,7 +139,7 @@ void LayerModel::countValues(std::span<int> counts) const {
             }
         }
     }
-    for (int value = 0; value < 256; ++value) {
+    for (int value = 0; value < ByteValues; ++value) {
         add(value, bytes[static_cast<std::size_t>(value)]);
     }
     for (const auto& [at, text] : typed_) {
@@ -164,11 +171,28 @@ void LayerModel::loadLayer(const amp::MapView& map, int layer, std::shared_ptr<c
         std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(placed), bytes_.end(), std::uint8_t{0});
     }
     // The placed cells are canonical, the rest empty.
-    canonical_.assign((cells_ + 63) / 64, 0);
-    std::fill(canonical_.begin(), canonical_.begin() + static_cast<std::ptrdiff_t>(placed / 64), ~std::uint64_t{0});
-    if (placed % 64 != 0) {
-        canonical_[placed / 64] = (std::uint64_t{1} << (placed % 64)) - 1;
+    canonical_.assign((cells_ + FlagBits - 1) / FlagBits, 0);
+    std::fill(canonical_.begin(), canonical_.begin() + static_cast<std::ptrdiff_t>(placed / FlagBits),
+              ~std::uint64_t{0});
+    if (placed % FlagBits != 0) {
+        canonical_[placed / FlagBits] = (std::uint64_t{1} << (placed % FlagBits)) - 1;
     }
+    endResetModel();
+}
+
+void LayerModel::swapCells(LayerModel& other) {
+    beginResetModel();
+    other.beginResetModel();
+    std::swap(columns_, other.columns_);
+    std::swap(rows_, other.rows_);
+    std::swap(cells_, other.cells_);
+    std::swap(bytes_, other.bytes_);
+    std::swap(shared_, other.shared_);
+    std::swap(sharedCount_, other.sharedCount_);
+    std::swap(sharedOwner_, other.sharedOwner_);
+    std::swap(canonical_, other.canonical_);
+    std::swap(typed_, other.typed_);
+    other.endResetModel();
     endResetModel();
 }
 
@@ -221,14 +245,14 @@ LayerModel::Cell LayerModel::cell(int column, int row) const {
 }
 
 void LayerModel::setCanonical(std::size_t at, bool canonical) {
-    const std::uint64_t bit = std::uint64_t{1} << (at % 64);
-    canonical_[at / 64] = canonical ? canonical_[at / 64] | bit : canonical_[at / 64] & ~bit;
+    const std::uint64_t bit = std::uint64_t{1} << (at % FlagBits);
+    canonical_[at / FlagBits] = canonical ? canonical_[at / FlagBits] | bit : canonical_[at / FlagBits] & ~bit;
 }
 
 const QString& LayerModel::canonicalText(std::uint8_t value) {
-    static const std::array<QString, 256> texts = [] {
-        std::array<QString, 256> all;
-        for (int i = 0; i < 256; ++i) {
+    static const std::array<QString, ByteValues> texts = [] {
+        std::array<QString, ByteValues> all;
+        for (int i = 0; i < ByteValues; ++i) {
             const std::string_view text = amp::byteText(static_cast<std::uint8_t>(i));
             all[static_cast<std::size_t>(i)] = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
         }
@@ -258,9 +282,9 @@ LayerModel::Stored LayerModel::storedFormOf(const QString& text) {
     if (text.isEmpty()) {
         return {};
     }
-    if (text.size() <= 3) {
+    if (text.size() <= LongestCanonicalText) {
         const std::int32_t value = textValue(text);
-        if (value >= 0 && value <= 255 && text == canonicalText(static_cast<std::uint8_t>(value))) {
+        if (value >= 0 && value <= LargestByte && text == canonicalText(static_cast<std::uint8_t>(value))) {
             return {Kind::Canonical, static_cast<std::uint8_t>(value), {}};
         }
     }

@@ -88,6 +88,10 @@ public:
     void loadLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner = {});
     void loadLayer(const amp::MapImage& map, int layer) { loadLayer(amp::viewOf(map), layer); }
 
+    // Trades every cell and the shape with another layer (a step that replaces
+    // the whole map); both tell their views.
+    void swapCells(LayerModel& other);
+
     // Puts this layer's bytes into a complete map file of `columns` x `rows` hexes:
     // byte `layer` of every record, by the cell rule. Cells outside the grid are 0.
     void exportLayer(std::span<std::uint8_t> file, int layer, int columns, int rows) const;

@@ -1,4 +1,60 @@
 #include "mapdocument.h"
+#include "mapfileio.h"
+#include "strokecommand.h"
+
+#include <QLocale>
+
+#include <deque>
+#include <optional>
+
+namespace {
+
+QString reason(const amp::MapError& error) { return QString::fromStdString(error.message); }
+
+DocumentResult failure(DocumentResult::Kind kind, const amp::MapError& error) { return {kind, reason(error), {}}; }
+
+QString count(qsizetype n) { return QLocale(QLocale::English).toString(n); }
+
+// A map file's bytes and the map they hold (read in place), or why there is none.
+struct ReadMap {
+    FileBytes bytes;
+    std::optional<amp::MapView> map;
+    DocumentResult result;
+};
+
+ReadMap readMap(const QString& fileName) {
+    auto read = amp::readMapFile(fileName);
+    if (!read) {
+        return {{}, {}, failure(read.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
+                                                                                   : DocumentResult::Kind::CannotRead,
+                                read.error())};
+    }
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(read).value());
+    const auto viewed = amp::viewMap(*bytes);
+    if (!viewed) {
+        return {{}, {}, failure(DocumentResult::Kind::NotAMap, viewed.error())};
+    }
+    return {bytes, viewed.value(), {}};
+}
+
+} // namespace
+
+// A reload of a map of another shape: the header and all 13 layers change places
+// with those the step holds, so undo gives back the map as it was, edits and all.
+class ReplaceMapCommand : public QUndoCommand {
+public:
+    ReplaceMapCommand(MapDocument& document, const QString& text, const amp::MapHeader& header,
+                      std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers)
+        : QUndoCommand(text), document_(document), header_(header), layers_(std::move(layers)) {}
+
+    void redo() override { document_.swapMap(header_, layers_); }
+    void undo() override { document_.swapMap(header_, layers_); }
+
+private:
+    MapDocument& document_;
+    amp::MapHeader header_;
+    std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers_;
+};
 
 MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     for (int i = 0; i < amp::LayerCount; ++i) {
@@ -7,20 +63,141 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
             typeIntoCell(i, column, row, text);
             return true;
         });
-        // A layer that is read anew or changes its shape drops every cell, and with
-        // them the steps that name cells it had: a read gives a fresh stack.
-        connect(model, &QAbstractItemModel::modelReset, &undoStack_, &QUndoStack::clear);
+        // A layer given another shape from outside (the views' metrics before a
+        // map) drops every cell, and with them the steps that name cells it had.
+        connect(model, &QAbstractItemModel::modelReset, this, [this] {
+            if (!resetting_) {
+                endStroke();
+                undoStack_.clear();
+            }
+        });
+        connect(model, &QAbstractItemModel::dataChanged, this, [this, i](const QModelIndex& from, const QModelIndex& to) {
+            emit cellsChanged(i, QRect(QPoint(from.column(), from.row()), QPoint(to.column(), to.row())));
+        });
         layers_[static_cast<std::size_t>(i)] = model;
     }
     connect(&undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
+    // Any change of the stack but a dab of the stroke ends the stroke.
+    connect(&undoStack_, &QUndoStack::indexChanged, this, [this] {
+        if (!pushingDab_) {
+            strokeOpen_ = false;
+        }
+    });
 }
 
+// The stack is torn down after the members its signals would reach.
+MapDocument::~MapDocument() { disconnect(&undoStack_, nullptr, this, nullptr); }
+
 void MapDocument::load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
+    endStroke();
+    resetting_ = true;
     header_ = map.header;
+    hasMap_ = true;
     for (int i = 0; i < amp::LayerCount; ++i) {
-        layer(i)->loadLayer(map, i, owner); // a reset: the stack is cleared
+        layer(i)->loadLayer(map, i, owner);
     }
+    resetting_ = false;
+    // Every cell is new: no step of the old map applies.
+    undoStack_.clear();
+    selection_.reset(columns(), rows());
     setFileName(fileName);
+    emit mapReset();
+}
+
+DocumentResult MapDocument::read(const QString& fileName) {
+    try {
+        // The map is shown from the file's bytes, which the watcher keeps.
+        const ReadMap read = readMap(fileName);
+        if (!read.map) {
+            return read.result;
+        }
+        emit diskContentKnown(fileName, read.bytes);
+        load(*read.map, fileName, read.bytes);
+    } catch (const std::exception& error) {
+        return {DocumentResult::Kind::Failed, QString::fromLocal8Bit(error.what()), {}};
+    }
+    return {};
+}
+
+DocumentResult MapDocument::write(const QString& fileName) {
+    try {
+        auto bytes = std::make_shared<const std::vector<std::uint8_t>>(encode());
+        const auto written = amp::writeFileSafely(fileName, *bytes);
+        if (!written) {
+            return failure(written.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
+                                                                                  : DocumentResult::Kind::CannotWrite,
+                           written.error());
+        }
+        DocumentResult result;
+        if (hasMap_ || !isModified()) {
+            markWritten(fileName);
+        } else {
+            setFileName(fileName);
+            result.note = tr("The map has no hexes yet, so the cells in the views are not part of the file and "
+                             "stay unwritten. Read a map or make a new one to write cells.");
+        }
+        emit diskContentKnown(fileName, bytes);
+        return result;
+    } catch (const std::exception& error) {
+        return {DocumentResult::Kind::Failed, QString::fromLocal8Bit(error.what()), {}};
+    }
+}
+
+void MapDocument::newMap(int columns, int rows) { load(amp::makeMap(header_, columns, rows), QString()); }
+
+DocumentResult MapDocument::reloadFromDisk() {
+    endStroke();
+    const ReadMap read = readMap(fileName_);
+    if (!read.map) {
+        return read.result;
+    }
+    const FileBytes& bytes = read.bytes;
+    const amp::MapView& map = *read.map;
+    const QString text = tr("Reload from disk");
+    if (!hasMap_) {
+        load(map, fileName_, bytes);
+    } else if (map.header == header_) {
+        if (auto decoded = amp::decodeMap(*bytes)) {
+            editCells(text, cellEditsOf(decoded.value()));
+        }
+    } else {
+        std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers;
+        for (int i = 0; i < amp::LayerCount; ++i) {
+            layers[static_cast<std::size_t>(i)] = std::make_unique<LayerModel>();
+            layers[static_cast<std::size_t>(i)]->loadLayer(map, i, bytes);
+        }
+        undoStack_.push(new ReplaceMapCommand(*this, text, map.header, std::move(layers)));
+    }
+    undoStack_.setClean(); // the document holds what the disk holds
+    emit diskContentKnown(fileName_, bytes);
+    return {};
+}
+
+DocumentResult MapDocument::recover(const std::vector<std::uint8_t>& copy, const std::vector<TypedCell>& typed,
+                                    const QString& fileName) {
+    auto recovered = amp::decodeMap(copy);
+    if (!recovered) {
+        return failure(DocumentResult::Kind::NotAMap, recovered.error());
+    }
+    const amp::MapImage& map = recovered.value();
+    // The file as it is on disk is the written state.
+    amp::MapImage base = amp::makeMap(map.header, map.header.columns(), map.header.rows());
+    if (const auto disk = amp::readMapFile(fileName)) {
+        if (auto decoded = amp::decodeMap(disk.value()); decoded && decoded.value().header == map.header) {
+            base = std::move(decoded).value();
+        }
+    }
+    load(base, fileName);
+    std::vector<CellEdit> edits = cellEditsOf(map);
+    const int rows = map.header.rows();
+    for (const TypedCell& cell : typed) {
+        if (rows > 0) {
+            edits.push_back({cell.layer, static_cast<int>(cell.slot) / rows, static_cast<int>(cell.slot) % rows,
+                             cell.text});
+        }
+    }
+    editCells(tr("Recover unwritten changes"), edits);
+    return {};
 }
 
 std::vector<std::uint8_t> MapDocument::encode() const {
@@ -57,6 +234,88 @@ bool MapDocument::placeBlock(const QString& text, const CellBlock& block, int le
 
 bool MapDocument::typeIntoCell(int layer, int column, int row, const QString& text) {
     return editCells(tr("Typing in hex %1,%2").arg(column).arg(row), {CellEdit{layer, column, row, text}});
+}
+
+DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenColumnsLower, const QString& to) {
+    if (layer < 0 || layer >= amp::LayerCount) {
+        return {DocumentResult::Kind::Unchanged, {}, {}};
+    }
+    const LayerModel* model = this->layer(layer);
+    const HexGeometry geometry(model->columns(), model->rows(), 1, evenColumnsLower);
+    if (!geometry.contains(column, row)) {
+        return {DocumentResult::Kind::Unchanged, {}, {}};
+    }
+    // A selection of one hex is where the click went, not a limit.
+    const bool limited = selection_.layer() == layer && selection_.cellCount() > 1;
+    const auto allowed = [&](int c, int r) { return !limited || selection_.contains(c, r); };
+    if (!allowed(column, row)) {
+        return {DocumentResult::Kind::Unchanged, {}, {}};
+    }
+    const QString from = model->cellText(column, row);
+    std::vector<bool> seen(model->cellCount(), false);
+    std::deque<HexCell> queue = {{column, row}};
+    seen[model->slotOf(column, row)] = true;
+    std::vector<CellEdit> edits;
+    while (!queue.empty()) {
+        const HexCell cell = queue.front();
+        queue.pop_front();
+        edits.push_back({layer, cell.column, cell.row, to});
+        for (const HexCell& next : geometry.neighbours(cell.column, cell.row)) {
+            const std::size_t slot = model->slotOf(next.column, next.row);
+            if (!seen[slot] && allowed(next.column, next.row) && model->cellText(next.column, next.row) == from) {
+                seen[slot] = true;
+                queue.push_back(next);
+            }
+        }
+    }
+    const bool changed = editCells(tr("Fill %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
+    return {changed ? DocumentResult::Kind::Done : DocumentResult::Kind::Unchanged, {}, {}};
+}
+
+void MapDocument::beginStroke(int layer, const QString& text) {
+    endStroke();
+    if (!hasMap_ || layer < 0 || layer >= amp::LayerCount) {
+        return; // no hex to paint
+    }
+    strokeOpen_ = true;
+    strokeLayer_ = layer;
+    strokeText_ = text;
+    ++strokeNumber_;
+}
+
+DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
+    if (!strokeOpen_) {
+        return {DocumentResult::Kind::NoStroke, {}, {}};
+    }
+    const LayerModel* model = layer(strokeLayer_);
+    std::vector<std::size_t> cellSlots;
+    cellSlots.reserve(cells.size());
+    for (const HexCell& cell : cells) {
+        if (cell.column >= 0 && cell.row >= 0 && cell.column < model->columns() && cell.row < model->rows()) {
+            cellSlots.push_back(model->slotOf(cell.column, cell.row));
+        }
+    }
+    auto dab = std::make_unique<StrokeCommand>(*this, strokeLayer_, std::move(cellSlots), strokeText_, strokeNumber_);
+    if (dab->isEmpty()) {
+        return {DocumentResult::Kind::Unchanged, {}, {}};
+    }
+    pushingDab_ = true;
+    undoStack_.push(dab.release()); // merged into the stroke's step below, if there is one
+    pushingDab_ = false;
+    return {};
+}
+
+void MapDocument::endStroke() { strokeOpen_ = false; }
+
+void MapDocument::swapMap(amp::MapHeader& header, std::array<std::unique_ptr<LayerModel>, amp::LayerCount>& layers) {
+    resetting_ = true;
+    std::swap(header_, header);
+    for (int i = 0; i < amp::LayerCount; ++i) {
+        layer(i)->swapCells(*layers[static_cast<std::size_t>(i)]);
+    }
+    resetting_ = false;
+    selection_.reset(columns(), rows());
+    emit mapReset();
 }
 
 void MapDocument::setFileName(const QString& fileName) {

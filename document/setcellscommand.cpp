@@ -143,22 +143,6 @@ void SetCellsCommand::finish() {
     }
 }
 
-std::size_t SetCellsCommand::byteSize() const {
-    std::size_t bytes = sizeof(*this);
-    for (const LayerPart& part : parts_) {
-        bytes += sizeof(part) + part.runs.capacity() * sizeof(Run) + part.oldBytes.capacity() +
-                 part.newBytes.capacity() + part.kinds.capacity() +
-                 (part.oldTyped.capacity() + part.newTyped.capacity()) * sizeof(std::pair<std::uint32_t, QString>);
-        for (const auto& typed : part.oldTyped) {
-            bytes += static_cast<std::size_t>(typed.second.capacity()) * sizeof(QChar);
-        }
-        for (const auto& typed : part.newTyped) {
-            bytes += static_cast<std::size_t>(typed.second.capacity()) * sizeof(QChar);
-        }
-    }
-    return bytes;
-}
-
 void SetCellsCommand::undo() { apply(false); }
 void SetCellsCommand::redo() { apply(true); }
 

@@ -41,8 +41,6 @@ public:
 
     bool isEmpty() const { return cellCount_ == 0; }
     std::size_t cellCount() const { return cellCount_; }
-    // What the step holds in memory, for the benchmarks.
-    std::size_t byteSize() const;
 
     void undo() override;
     void redo() override;

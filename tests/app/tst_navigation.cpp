@@ -2,6 +2,8 @@
 // selected hex, all through the real widgets.
 #include "windowfixture.h"
 
+#include <QScrollArea>
+
 #include <QAbstractItemView>
 
 class NavigationTest : public QObject {
@@ -60,6 +62,16 @@ void NavigationTest::buttonsWorkBeforeAnyMap() {
     QCOMPARE(f.model(1)->columns(), 39);
     QCOMPARE(f.model(1)->rows(), 34);
     QCOMPARE(f.model(1)->cellText(38, 33), QString());
+    // And it is on screen: the scroll area shows the view's zero markers, teal
+    // octagons from the cell's top-left corner (its centre 7 pixels in).
+    auto* scroller = f.window->findChild<QScrollArea*>("mapScroller");
+    QVERIFY(scroller);
+    const QImage screen = scroller->grab().toImage();
+    for (const QPoint cell : {QPoint(0, 0), QPoint(3, 2), QPoint(10, 5)}) {
+        const QRect rect = f.view(1)->visualRect(f.model(1)->index(cell.y(), cell.x()));
+        const QPoint centre = f.view(1)->viewport()->mapTo(scroller, rect.topLeft() + QPoint(7, 7));
+        QCOMPARE(screen.pixelColor(centre), QColor(0, 128, 128));
+    }
 }
 
 void NavigationTest::theLayerBoxPicksByNameAndKeepsTheTerrainName() {

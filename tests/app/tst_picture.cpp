@@ -27,6 +27,10 @@ private slots:
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
     void zoomFitAndExport();
+    void undoWhileTheButtonIsHeldEndsTheStroke();
+    void aLargerMapGetsASelectionOfItsOwn();
+    void theFillToolFloodsTheRegionAndEscSelectsNothing();
+    void beforeAMapThePictureShowsAHint();
 
 private:
     // A 6 x 4 map whose terrain is Forest (3) but for [1][0], Ocean (6).
@@ -271,6 +275,93 @@ void PictureTest::zoomFitAndExport() {
     const QImage exported(png);
     QCOMPARE(exported.size(), QSize(95, qCeil(10 * std::sqrt(3.0) * 4.5)));
     QCOMPARE(exported.pixel(31, qRound(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A)); // [1][0], Ocean
+}
+
+void PictureTest::undoWhileTheButtonIsHeldEndsTheStroke() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    f.typeIntoCell(f.view(0), 2, 1, QStringLiteral("5"));
+    view->setPainting(true);
+    view->setBrushText(QStringLiteral("13"));
+    QTest::mousePress(view, Qt::LeftButton, {}, onScreen(view, 2, 1));
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("13"));
+    f.press(QKeySequence::Undo); // the stroke goes, and with it the rest of the drag
+    QTest::mouseMove(view, onScreen(view, 3, 1));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 3, 1));
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("5"));
+    QCOMPARE(f.model(0)->cellText(3, 1), QStringLiteral("3"));
+    f.press(QKeySequence::Undo); // the typing: the file's 3, and nothing unwritten
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("3"));
+    QVERIFY(!f.main->isWindowModified());
+    QVERIFY(f.document().undoStack()->canRedo());
+    f.document().undoStack()->redo();
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("5"));
+}
+
+void PictureTest::aLargerMapGetsASelectionOfItsOwn() {
+    WindowFixture f;
+    HexMapView* view = openForest(f); // 6 x 4
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 1, 1));
+    QTest::keyClick(f.view(0), Qt::Key_A, Qt::ControlModifier); // every hex selected
+    QCOMPARE(f.document().selection().cellCount(), 24);
+    f.readMap(f.write("clear.amp", amp::encodeMap(amp::makeMap({}, 40, 30)))); // all Clear
+    QVERIFY(f.document().selection().isEmpty());
+    view->resize(400, 300);
+    view->fitMap();
+    // No hex is drawn as selected: each shows Clear's own colour.
+    const QImage image = view->grab().toImage();
+    int selected = 0;
+    for (int column = 0; column < 40; ++column) {
+        for (int row = 0; row < 30; ++row) {
+            selected += image.pixel(onScreen(view, column, row)) != palettes::terrain(0);
+        }
+    }
+    QCOMPARE(selected, 0);
+}
+
+void PictureTest::theFillToolFloodsTheRegionAndEscSelectsNothing() {
+    WindowFixture f;
+    HexMapView* view = openForest(f); // 23 Forest hexes around one Ocean
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 3, 2)); // a one-hex selection
+    view->setTool(HexMapView::Tool::Fill);
+    view->setBrushText(QStringLiteral("7"));
+    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 4, 1));
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Fill 23 cells"));
+    QCOMPARE(f.model(0)->cellText(0, 3), QStringLiteral("7"));
+    QCOMPARE(f.model(0)->cellText(1, 0), QStringLiteral("6"));
+    // Shift+drag selects a rectangle; Esc in the picture selects nothing again.
+    view->setTool(HexMapView::Tool::Select);
+    QTest::mousePress(view, Qt::LeftButton, Qt::ShiftModifier, onScreen(view, 0, 0));
+    QTest::mouseMove(view, onScreen(view, 2, 2));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::ShiftModifier, onScreen(view, 2, 2));
+    QCOMPARE(f.document().selection().cellCount(), 9);
+    QVERIFY(f.view(0)->selectionModel()->hasSelection());
+    QTest::keyClick(view, Qt::Key_Escape);
+    QVERIFY(f.document().selection().isEmpty());
+    QVERIFY(!f.view(0)->selectionModel()->hasSelection());
+}
+
+void PictureTest::beforeAMapThePictureShowsAHint() {
+    WindowFixture f;
+    f.open();
+    HexMapView* view = f.main->mapPanel().view();
+    const auto* hint = f.main->mapPanel().findChild<QLabel*>("noMapHint");
+    QVERIFY(hint);
+    QVERIFY(hint->isVisible());
+    QVERIFY(!view->isVisible());
+    // Typed into the empty cells the views show: a write holds no hex, says so,
+    // and leaves the change unwritten.
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("4"));
+    const QString path = f.dir.filePath("nothing.amp");
+    f.dialogs.saveAnswers = {path};
+    f.press(QKeySequence::Save);
+    QVERIFY(f.read(path) == std::vector<std::uint8_t>(7, 0));
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.dialogs.boxes[0].text.contains("not part of the file"));
+    QVERIFY(f.main->isWindowModified());
+    f.readMap(f.write("forest.amp", amp::encodeMap(amp::makeMap({}, 6, 4))));
+    QVERIFY(!hint->isVisible());
+    QVERIFY(view->isVisible());
 }
 
 QTEST_MAIN(PictureTest)

@@ -6,6 +6,8 @@
 // offered, with nothing lost either way, and never lost sight of.
 #include "diskwatcher.h"
 #include "noticebar.h"
+#include "hexmapview.h"
+#include "mappanel.h"
 #include "recoverykeeper.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
@@ -84,6 +86,8 @@ private slots:
     void anUnusableDataFolderIsTold();
     void copiesThatDoNotHoldTogetherAreSetAside_data();
     void copiesThatDoNotHoldTogetherAreSetAside();
+    void aChangeOnDiskDuringAStrokeIsOffered();
+    void reloadOfAnotherShapeIsOneStep();
 };
 
 void RecoveryTest::killedEditorsLeaveWholeCopies() {
@@ -418,6 +422,62 @@ void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside() {
     next.open();
     QVERIFY(next.dialogs.recoveryQuestions.isEmpty());
     QCOMPARE(QDir(RecoveryKeeper::folder()).entryList(QDir::Files), QStringList{"1-1.amprec.broken"});
+}
+
+// Another program rewrites the map while a stroke is held: the stroke is already
+// an unwritten change, so nothing is read over it; the bar offers the disk's map.
+void RecoveryTest::aChangeOnDiskDuringAStrokeIsOffered() {
+    WindowFixture f;
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    f.main->diskWatcher().setDelay(20);
+    HexMapView* view = f.main->mapPanel().view();
+    view->resize(400, 300);
+    view->fitMap();
+    view->setPainting(true);
+    view->setBrushText(QStringLiteral("200"));
+    const QPoint hex = (view->geometryNow().centre(2, 1) + view->origin()).toPoint();
+    QTest::mousePress(view, Qt::LeftButton, {}, hex);
+    auto changed = patternFile(TenByEight, 80);
+    changed[amp::recordOffset(amp::recordOfCell(2, 1, 8))] = 77;
+    QVERIFY(amp::writeFileSafely(map, changed).ok());
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    QTRY_VERIFY(bar->isVisible());
+    QTest::mouseRelease(view, Qt::LeftButton, {}, hex);
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("200"));
+    QVERIFY(f.main->isWindowModified());
+    f.document().undoStack()->undo();
+    QCOMPARE(f.model(0)->cellText(2, 1), QString::number(patternByte(amp::recordOfCell(2, 1, 8), 0)));
+    // Reload: the disk's map, written state, one step above the old one.
+    f.main->diskWatcher().reload();
+    QVERIFY(f.document().encode() == changed);
+    QVERIFY(!f.main->isWindowModified());
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("77"));
+}
+
+// Reload over unwritten changes is one undo step, a map of another shape too.
+void RecoveryTest::reloadOfAnotherShapeIsOneStep() {
+    WindowFixture f;
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    f.main->diskWatcher().setDelay(20);
+    f.document().typeIntoCell(3, 9, 7, QStringLiteral("abc"));
+    const amp::MapHeader small{{0, 0, 3, 0, 2, 0, 0}};
+    const auto other = patternFile(small, 6);
+    QVERIFY(amp::writeFileSafely(map, other).ok());
+    auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
+    QTRY_VERIFY(bar->isVisible());
+    f.main->diskWatcher().reload();
+    QCOMPARE(f.textOf("Edit3"), QStringLiteral("3"));
+    QCOMPARE(f.view(0)->model()->columnCount(), 3);
+    QVERIFY(!f.main->isWindowModified());
+    QVERIFY(f.document().undoStack()->canUndo());
+    f.press(QKeySequence::Undo);
+    QCOMPARE(f.textOf("Edit3"), QStringLiteral("10"));
+    QCOMPARE(f.model(3)->cellText(9, 7), QStringLiteral("abc"));
+    QVERIFY(f.main->isWindowModified());
 }
 
 QTEST_MAIN(RecoveryTest)

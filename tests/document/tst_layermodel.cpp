@@ -12,11 +12,36 @@
 #include <memory>
 #include <vector>
 
+namespace {
+
+// The two storages a layer has: the file's bytes read in place, and its own copy
+// (taken at its first change, or at once when nothing owns the bytes). Every
+// test of a loaded layer runs against each.
+enum class Storage { OwnCopy, InPlace, AfterFirstCopy };
+
+void load(LayerModel& model, const amp::MapImage& map, int layer, Storage storage) {
+    if (storage == Storage::OwnCopy) {
+        model.loadLayer(map, layer);
+        return;
+    }
+    auto owned = std::make_shared<const amp::MapImage>(map);
+    model.loadLayer(amp::viewOf(*owned), layer, owned);
+    if (storage == Storage::AfterFirstCopy && model.cellCount() > 0) {
+        // Putting a cell back as it is makes the layer take its copy.
+        model.restore(0, model.kindAt(0), model.byteAt(0), model.typedAt(0));
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Storage)
+
 class LayerModelTest : public QObject {
     Q_OBJECT
 
 private slots:
     void keepsEveryTextExactlyAsPutIn();
+    void loadsALayerAndExportsItByTheCellRule_data();
     void loadsALayerAndExportsItByTheCellRule();
     void keepsQtsModelContracts();
     void readsTheFileInPlaceUntilACellChanges();
@@ -44,7 +69,15 @@ void LayerModelTest::keepsEveryTextExactlyAsPutIn() {
     QCOMPARE(model.cellText(3, 2), QString());
 }
 
+void LayerModelTest::loadsALayerAndExportsItByTheCellRule_data() {
+    QTest::addColumn<Storage>("storage");
+    QTest::newRow("own copy") << Storage::OwnCopy;
+    QTest::newRow("in place") << Storage::InPlace;
+    QTest::newRow("after its first copy") << Storage::AfterFirstCopy;
+}
+
 void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
+    QFETCH(Storage, storage);
     amp::MapImage map;
     map.header.bytes = {0, 0, 3, 0, 2, 0, 0}; // 3 columns, 2 rows
     for (int k = 0; k < 5; ++k) {             // one record short
@@ -53,12 +86,17 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
         map.records.push_back(record);
     }
     LayerModel model;
-    model.loadLayer(map, 6);
+    load(model, map, 6, storage);
     QCOMPARE(model.columns(), 3);
     QCOMPARE(model.rows(), 2);
     QCOMPARE(model.cellText(0, 1), QStringLiteral("11")); // record 1
     QCOMPARE(model.cellText(2, 0), QStringLiteral("14")); // record 4
     QCOMPARE(model.cellText(2, 1), QString());            // no record
+    std::vector<std::uint8_t> read(amp::recordOffset(6), 0xAA);
+    model.exportLayer(read, 6, 3, 2);
+    for (int k = 0; k < 6; ++k) {
+        QCOMPARE(int(read[amp::recordOffset(k) + 6]), k < 5 ? 10 + k : 0);
+    }
 
     model.setCellText(1, 0, "-1");
     model.setCellText(2, 1, "300");
@@ -81,7 +119,7 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
     longer.header.bytes = {0, 0, 13, 0, 10, 0, 0};
     longer.records.resize(100);
     longer.records[99][6] = 99;
-    model.loadLayer(longer, 6);
+    load(model, longer, 6, storage);
     QCOMPARE(model.cellText(9, 8), QStringLiteral("0"));  // record 98
     QCOMPARE(model.cellText(9, 9), QStringLiteral("99")); // record 99
     QCOMPARE(model.cellText(10, 0), QString());           // record 100: none
