@@ -8,14 +8,15 @@
 #include "mapfileio.h"
 #include "mappanel.h"
 #include "noticebar.h"
+#include "picturefile.h"
 #include "recoverykeeper.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -105,6 +106,14 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     }
     notices_ = new NoticeBar(this);
     addToolBar(Qt::TopToolBarArea, notices_);
+    // A write cut short by a crash is undone by the next read or write of that
+    // file, whoever makes it: the user hears of it.
+    amp::setRestoreNotice([this](const QString& path) {
+        const QString text = tr("A write of %1 was cut short; its old content was put back first.")
+                                 .arg(QDir::toNativeSeparators(path));
+        notices_->setNotice(QStringLiteral("restored ") + path, text);
+        statusBar()->showMessage(text, 8000);
+    });
     keeper_ = new RecoveryKeeper(*document_, this);
     connect(keeper_, &RecoveryKeeper::protectionChanged, this, [this](const QString& notice) {
         notices_->setNotice(QStringLiteral("recovery"), notice);
@@ -128,6 +137,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
 }
 
 MainWindow::~MainWindow() {
+    amp::setRestoreNotice({});
     // Children still send signals while they are torn down (a view's selection,
     // a layer's reset); by then this window no longer listens.
     for (QObject* child : findChildren<QObject*>()) {
@@ -212,19 +222,12 @@ void MainWindow::exportPicture() {
     if (fileName.isEmpty()) {
         return;
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!mapPanel_->view()->renderMap(size).save(&buffer, "PNG")) {
-        dialogs_.messageBox(this, tr("File Error"), tr("The picture could not be made."));
-        return;
-    }
-    const auto written =
-        amp::writeFileSafely(fileName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
-                                                 static_cast<std::size_t>(png.size())));
-    if (!written) {
+    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size), fileName);
+    if (written.kind == DocumentResult::Kind::CannotWrite) {
         dialogs_.messageBox(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
-                            QString::fromStdString(written.error().message));
+                            written.message);
+    } else if (!written) {
+        dialogs_.messageBox(this, tr("File Error"), written.message);
     }
 }
 
@@ -232,7 +235,7 @@ bool MainWindow::offerRecovery() {
     for (const QString& path : RecoveryKeeper::orphans()) {
         QString why;
         const auto copy = RecoveryKeeper::readCopy(path, &why);
-        if (!copy || !amp::decodeMap(copy->bytes)) {
+        if (!copy) {
             // Not a copy this program wrote whole: kept aside, never offered again.
             notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
             continue;

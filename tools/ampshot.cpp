@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "mapfileio.h"
 #include "maprenderer.h"
+#include "picturefile.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -54,15 +55,9 @@ int drawPicture(double size, const QString& mapName, const QString& pngName, int
     model.loadLayer(map.value(), layer);
     const HexGeometry geometry(model.columns(), model.rows(), size);
     const MapRenderer renderer(geometry, MapRenderer::valuesOf(model), {layer == amp::TerrainLayer, palettes::Ramp::Viridis});
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    const bool made = renderer.image().save(&buffer, "PNG");
-    const auto written = made ? amp::writeFileSafely(pngName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
-                                                                        static_cast<std::size_t>(png.size())))
-                              : amp::Result<amp::Written>(amp::MapError{amp::MapErrorKind::WriteError, "no PNG was made"});
+    const DocumentResult written = writePicture(renderer.image(), pngName);
     if (!written) {
-        std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName), written.error().message.c_str());
+        std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName), qPrintable(written.message));
         return 1;
     }
     return 0;

@@ -9,6 +9,7 @@
 #include "hexmapview.h"
 #include "mappanel.h"
 #include "recoverykeeper.h"
+#include "journalbytes.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
 
@@ -88,6 +89,7 @@ private slots:
     void copiesThatDoNotHoldTogetherAreSetAside();
     void aChangeOnDiskDuringAStrokeIsOffered();
     void reloadOfAnotherShapeIsOneStep();
+    void aWriteCutShortIsUndoneAndTold();
 };
 
 void RecoveryTest::killedEditorsLeaveWholeCopies() {
@@ -478,6 +480,29 @@ void RecoveryTest::reloadOfAnotherShapeIsOneStep() {
     QCOMPARE(f.textOf("Edit3"), QStringLiteral("10"));
     QCOMPARE(f.model(3)->cellText(9, 7), QStringLiteral("abc"));
     QVERIFY(f.main->isWindowModified());
+}
+
+// A write in place that a crash cut short left its journal: reading the map puts
+// the old bytes back first, and the window says so.
+void RecoveryTest::aWriteCutShortIsUndoneAndTold() {
+    WindowFixture f;
+    f.open();
+    const auto whole = patternFile(TenByEight, 80);
+    auto torn = whole;
+    std::fill(torn.begin() + amp::HeaderSize, torn.begin() + amp::HeaderSize + 100, std::uint8_t{0xEE});
+    torn.resize(500);
+    const QString map = f.write("ten.amp", torn);
+    const QByteArray canonical = QFile::encodeName(QFileInfo(map).canonicalFilePath());
+    QVERIFY(plantJournal(f.dataHome.isEmpty() ? f.dir.filePath("data") : f.dataHome, "cut.journal",
+                         journalBytes(canonical, inodeOf(map), whole)));
+    f.readMap(map);
+    QCOMPARE(f.model(0)->cellText(0, 0), QString::number(patternByte(0, 0)));
+    QCOMPARE(f.model(4)->cellText(9, 7), QString::number(patternByte(79, 4))); // past the torn end
+    QVERIFY(f.read(map) == whole);
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    QVERIFY(notices->isVisible());
+    QVERIFY2(notices->text().contains("was cut short; its old content was put back first"), qPrintable(notices->text()));
+    QVERIFY(!f.main->isWindowModified());
 }
 
 QTEST_MAIN(RecoveryTest)

@@ -1,0 +1,11 @@
+// A picture of the map as a PNG file, written through the one safe writer: what
+// Export Picture and the tools that draw a map without a window save.
+#pragma once
+
+#include "mapdocument.h"
+
+class QImage;
+
+// Encodes the image as PNG and writes it to `fileName`; a failure leaves any file
+// of that name as it was. CannotWrite carries the system's reason.
+DocumentResult writePicture(const QImage& image, const QString& fileName);
