@@ -12,7 +12,6 @@
 #include "userdialogs.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPixmap>
