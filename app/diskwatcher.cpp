@@ -1,151 +1,40 @@
 #include "diskwatcher.h"
 #include "layerview.h"
-#include "mapdocument.h"
-#include "mapfileio.h"
-#include "mapimage.h"
-#include "tfrmmaped.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QToolBar>
 
-namespace {
-
-constexpr int DefaultDelay = 500;
-
-bool holds(const FileBytes& kept, const std::vector<std::uint8_t>& bytes) { return kept && *kept == bytes; }
-
-} // namespace
-
 DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
-    : QObject(bar), document_(document), form_(form), bar_(bar), label_(new QLabel(bar)) {
-    delay_.setSingleShot(true);
-    delay_.setInterval(DefaultDelay);
+    : QObject(bar), watch_(document), form_(form), bar_(bar), label_(new QLabel(bar)) {
     bar_->addWidget(label_);
     reloadAction_ = bar_->addAction(tr("Reload"), this, &DiskWatcher::reload);
     bar_->addAction(tr("Keep Mine"), this, &DiskWatcher::keepMine);
     bar_->hide();
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, &delay_, [this] { delay_.start(); });
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &delay_, [this] { delay_.start(); });
-    connect(&delay_, &QTimer::timeout, this, &DiskWatcher::check);
-    connect(&document_, &MapDocument::fileNameChanged, this, &DiskWatcher::watch);
-}
-
-// Called as a map is read (before the document takes its name) and after a
-// write: either way the file is the document's from now on.
-void DiskWatcher::noteContent(const QString& fileName, const FileBytes& bytes) {
-    known_ = bytes;
-    offered_.reset();
-    told_.clear();
-    bar_->hide();
-    watch(fileName);
-}
-
-// The folder too: a watch on the file ends with the file (deleted, renamed
-// over), and only the folder tells when a file of that name is there again.
-void DiskWatcher::watch(const QString& fileName) {
-    const QStringList watched = watcher_.files() + watcher_.directories();
-    if (!watched.isEmpty()) {
-        watcher_.removePaths(watched);
-    }
-    if (fileName.isEmpty()) {
-        return;
-    }
-    const QFileInfo file(fileName);
-    if (file.dir().exists()) {
-        watcher_.addPath(file.absolutePath());
-    }
-    if (file.exists()) {
-        watcher_.addPath(fileName);
-    }
-}
-
-void DiskWatcher::check() {
-    const QString fileName = document_.fileName();
-    if (fileName.isEmpty()) {
-        return;
-    }
-    // An atomic replace ends the watch on the old file: watch the new one.
-    if (!watcher_.files().contains(fileName) && QFileInfo::exists(fileName)) {
-        watcher_.addPath(fileName);
-    }
-    const QString folder = QFileInfo(fileName).absolutePath();
-    if (!watcher_.directories().contains(folder) && QFileInfo::exists(folder)) {
-        watcher_.addPath(folder);
-    }
-    // Whatever is on disk now, what the window holds stays until the user says.
-    const QString name = QFileInfo(fileName).fileName();
-    if (!QFileInfo::exists(fileName)) {
-        tell(tr("%1 was deleted on disk: Write Map will create it again").arg(name), false);
-        return;
-    }
-    auto bytes = amp::readMapFile(fileName);
-    if (!bytes) {
-        tell(tr("%1 cannot be read on disk (%2)").arg(name, QString::fromStdString(bytes.error().message)),
-             false);
-        return;
-    }
-    if (holds(known_, bytes.value())) {
-        told_.clear(); // back to what the window knows: nothing to tell
-        offered_.reset();
-        bar_->hide();
-        return;
-    }
-    if (holds(offered_, bytes.value())) {
-        return; // a change already offered
-    }
-    if (const auto map = amp::viewMap(bytes.value()); !map) {
-        tell(tr("%1 changed on disk and is not a map file now (%2)")
-                 .arg(name, QString::fromStdString(map.error().message)),
-             false);
-        return;
-    }
-    if (!document_.isModified()) {
-        // Read again, keeping the layer on show and the current hex.
-        LayerView* view = form_.currentGrid();
-        const QModelIndex current = view->currentIndex();
-        if (!document_.read(fileName)) {
-            return; // not a map as it stands: what the window holds stays
-        }
-        if (current.isValid()) {
-            form_.selectHex(current.column(), current.row());
+    connect(&watch_, &DiskWatch::told, this, &DiskWatcher::show);
+    connect(&watch_, &DiskWatch::settled, bar_, &QToolBar::hide);
+    connect(&watch_, &DiskWatch::aboutToReadAgain, this,
+            [this] { current_ = form_.currentGrid()->currentIndex(); });
+    connect(&watch_, &DiskWatch::readAgain, this, [this](const QString& name) {
+        if (current_.isValid()) {
+            form_.selectHex(current_.column(), current_.row());
         }
         emit message(tr("%1 changed on disk and was read again").arg(name));
-        return;
-    }
-    offered_ = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes).value());
-    told_.clear();
-    tell(tr("%1 changed on disk. ").arg(name), true);
+    });
 }
 
-void DiskWatcher::tell(const QString& text, bool mayReload) {
-    if (!mayReload) {
-        offered_.reset(); // a change offered before is no longer on disk
-    }
-    if (text == told_) {
-        return; // said already; Keep Mine may have answered it
-    }
-    told_ = text;
+void DiskWatcher::show(const QString& text, bool mayReload) {
     label_->setText(text);
     reloadAction_->setVisible(mayReload);
     bar_->show();
 }
 
-// The disk's map replaces the cells in one undo step, whatever its shape: undo
-// brings the unwritten changes back.
 void DiskWatcher::reload() {
     bar_->hide();
-    if (document_.reloadFromDisk()) {
-        offered_.reset(); // the document told what the disk holds now
-    }
+    watch_.reload();
 }
 
 void DiskWatcher::keepMine() {
     bar_->hide();
-    if (offered_) {
-        known_ = offered_; // this change is answered
-        offered_.reset();
-    }
+    watch_.keepMine();
 }

@@ -126,7 +126,6 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     changedOnDisk->setMovable(false);
     addToolBar(Qt::TopToolBarArea, changedOnDisk);
     watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
-    connect(form_, &TfrmMapEd::diskContentKnown, watcher_, &DiskWatcher::noteContent);
     connect(watcher_, &DiskWatcher::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     offerRecovery();
     form_->openFromArguments(arguments);
