@@ -471,6 +471,11 @@ TEST_F(MapFileIo, AFileLargerThanAnyMapIsNotWrittenInPlace) {
     ASSERT_FALSE(written.ok());
     EXPECT_NE(written.error().message.find("larger than any map"), std::string::npos) << written.error().message;
     EXPECT_EQ(QFileInfo(big).size(), Gibibyte);
+    ASSERT_TRUE(QFile::resize(big, 1000)); // a map's size: written in place, and its journal goes
+    const auto small = writeFileSafely(big, pattern(100, 2));
+    ASSERT_TRUE(small.ok()) << small.error().message;
+    EXPECT_EQ(small.value().way, WriteWay::InPlace);
+    EXPECT_EQ(contentOf(big), pattern(100, 2));
     EXPECT_EQ(entriesOf(journalFolderUnder(dataHome->dir_.path())), QStringList{});
 }
 
