@@ -7,11 +7,11 @@
 // or the new one, never a mixture. While a file is written or put back, an flock
 // on it tells every other process of ours that its journal is in use.
 //
-// A journal: "ampedit journal 1\n", the file's inode and old length (8 bytes
-// each, least significant first), the length of its absolute path (4 bytes) and
-// the path, then the old bytes. Journals are read as hostile input: one that does
-// not hold together, or whose path does not name the very file at hand, is left
-// alone, and the bytes only ever go into that file's own descriptor.
+// The journal's layout is in journalformat.h. Journals are read as hostile
+// input: one that does not hold together, or whose path does not name the very
+// file at hand, is left alone, and the bytes only ever go into that file's own
+// descriptor.
+#include "journalformat.h"
 #include "mapformat.h"
 #include "platformfile.h"
 #include "posixfile.h"
@@ -35,13 +35,6 @@ namespace amp::platform {
 
 namespace {
 
-constexpr char Magic[] = "ampedit journal 1\n";
-constexpr std::size_t MagicSize = sizeof Magic - 1;
-constexpr std::size_t NumberSize = 8;
-constexpr std::size_t PathLengthSize = 4;
-constexpr std::size_t FixedSize = MagicSize + 2 * NumberSize + PathLengthSize;
-constexpr std::size_t LongestPath = 4096; // PATH_MAX
-constexpr char JournalSuffix[] = ".journal";
 constexpr mode_t PrivateFolder = 0700;
 constexpr mode_t PrivateFile = 0600;
 
@@ -75,62 +68,25 @@ int makeJournalFolder(const QByteArray& folder) {
     return 0;
 }
 
-void putNumber(QByteArray& to, std::uint64_t value, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) {
-        to.append(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
+using Journal = journalformat::Header;
 
-std::uint64_t takeNumber(const std::uint8_t* from, std::size_t size) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        value |= static_cast<std::uint64_t>(from[i]) << (8 * i);
-    }
-    return value;
-}
-
-QByteArray journalHeader(const QByteArray& path, const struct stat& file) {
-    QByteArray header(Magic, MagicSize);
-    putNumber(header, static_cast<std::uint64_t>(file.st_ino), NumberSize);
-    putNumber(header, static_cast<std::uint64_t>(file.st_size), NumberSize);
-    putNumber(header, static_cast<std::uint64_t>(path.size()), PathLengthSize);
-    return header + path;
-}
-
-// What a journal says, once it has been found to hold together.
-struct Journal {
-    QByteArray path;
-    std::uint64_t inode = 0;
-    std::uint64_t oldSize = 0;
-    std::uint64_t bytesAt = 0; // where the old bytes start
-};
-
-bool readJournal(int fd, Journal& journal) {
+bool readJournal(int fd, Journal& said) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < static_cast<off_t>(FixedSize)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size < static_cast<off_t>(journalformat::FixedSize)) {
         return false;
     }
-    std::array<std::uint8_t, FixedSize> fixed{};
+    std::array<std::uint8_t, journalformat::FixedSize> fixed{};
     if (readAllAt(fd, fixed.data(), fixed.size(), 0) != 0 ||
-        std::memcmp(fixed.data(), Magic, MagicSize) != 0) {
+        !journalformat::decodeFixed(fixed, static_cast<std::uint64_t>(info.st_size), said)) {
         return false;
     }
-    journal.inode = takeNumber(fixed.data() + MagicSize, NumberSize);
-    journal.oldSize = takeNumber(fixed.data() + MagicSize + NumberSize, NumberSize);
-    const std::uint64_t pathLength = takeNumber(fixed.data() + MagicSize + 2 * NumberSize, PathLengthSize);
-    if (pathLength == 0 || pathLength > LongestPath ||
-        journal.oldSize > static_cast<std::uint64_t>(MaxFileSize)) {
+    said.path.resize(said.bytesAt - journalformat::FixedSize);
+    if (readAllAt(fd, reinterpret_cast<std::uint8_t*>(said.path.data()), said.path.size(),
+                  journalformat::FixedSize) != 0) {
         return false;
     }
-    journal.bytesAt = FixedSize + pathLength;
-    if (static_cast<std::uint64_t>(info.st_size) != journal.bytesAt + journal.oldSize) {
-        return false; // a journal is whole or absent: this one is neither
-    }
-    journal.path.resize(static_cast<qsizetype>(pathLength));
-    if (readAllAt(fd, reinterpret_cast<std::uint8_t*>(journal.path.data()), pathLength, FixedSize) != 0) {
-        return false;
-    }
-    return journal.path.startsWith('/') && !journal.path.contains('\0');
+    return said.path.starts_with('/') && journalformat::isUsablePath(said.path);
 }
 
 // Puts the journal's old bytes back into the file and syncs it; 0 or the error.
@@ -145,16 +101,11 @@ int putBack(int journal, const Journal& said, int file) {
     return error;
 }
 
-bool isJournalName(const char* name) {
-    const std::size_t length = std::strlen(name), suffix = sizeof JournalSuffix - 1;
-    return length > suffix && name[0] != '.' && std::strcmp(name + length - suffix, JournalSuffix) == 0;
-}
-
 // The name a new journal gets: its temporary file's random letters.
 QByteArray journalNameFor(const QByteArray& folder, const QByteArray& temporary) {
     const QByteArray base = temporary.mid(temporary.lastIndexOf('/') + 1);
     return folder + "/" + base.mid(1, base.size() - 1 - 4) +
-           JournalSuffix; // ".ampedit-X.tmp" -> "ampedit-X.journal"
+           journalformat::Suffix; // ".ampedit-X.tmp" -> "ampedit-X.journal"
 }
 
 } // namespace
@@ -167,7 +118,7 @@ Result<bool> restoreInterruptedWrite(const QString& path) {
     }
     std::vector<QByteArray> journals;
     while (const dirent* entry = ::readdir(entries)) {
-        if (isJournalName(entry->d_name)) {
+        if (journalformat::isJournalName(entry->d_name)) {
             journals.push_back(folder + "/" + entry->d_name);
         }
     }
@@ -183,8 +134,8 @@ Result<bool> restoreInterruptedWrite(const QString& path) {
         Journal said;
         struct stat named {};
         if (journal.get() < 0 || !readJournal(journal.get(), said) ||
-            ::stat(said.path.constData(), &named) != 0 || !isSameFile(named, target) ||
-            static_cast<std::uint64_t>(target.st_ino) != said.inode) {
+            ::stat(said.path.c_str(), &named) != 0 || !isSameFile(named, target) ||
+            static_cast<std::uint64_t>(target.st_ino) != said.identity) {
             continue; // another file's, or not a journal of ours
         }
         const FileDescriptor file(::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
@@ -255,21 +206,20 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
     // The journal, through the replace way: whole on disk or absent.
     removeLeftoverTemporaries(folder, {});
     TemporaryFile journal(folder, PrivateFile);
-    const QByteArray header = journalHeader(absolute, info);
+    const std::vector<std::uint8_t> header = journalformat::encodeHeader(
+        std::string_view(absolute.constData(), static_cast<std::size_t>(absolute.size())),
+        static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size));
     const QByteArray journalName = journalNameFor(folder, journal.path());
     int error = journal.openError();
     if (error == 0) {
-        error = writeAllAt(journal.fd(),
-                           std::span(reinterpret_cast<const std::uint8_t*>(header.constData()),
-                                     static_cast<std::size_t>(header.size())),
-                           0);
+        error = writeAllAt(journal.fd(), header, 0);
     }
     if (error == 0) {
         error = copyBlocks(file.get(), 0, journal.fd(), static_cast<off_t>(header.size()),
                            static_cast<std::uint64_t>(info.st_size));
     }
     if (error == 0) {
-        error = journal.commit(journalName, static_cast<std::uint64_t>(header.size() + info.st_size), true);
+        error = journal.commit(journalName, header.size() + static_cast<std::uint64_t>(info.st_size), true);
     }
     if (error != 0) {
         return failure(
@@ -295,8 +245,8 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
         return Done{};
     }
     const std::string written = systemReason(error) + " (" + why + ", so it was written in place)";
-    Journal said{absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
-                 static_cast<std::uint64_t>(header.size())};
+    Journal said{absolute.toStdString(), static_cast<std::uint64_t>(info.st_ino),
+                 static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(header.size())};
     if (putBack(journal.fd(), said, file.get()) == 0) {
         ::unlink(journalName.constData());
         syncFolder(folder);

@@ -2,11 +2,11 @@
 // is opened unbuffered, so every write reaches the system and is checked there;
 // the size is measured before commit() may rename the file over the target.
 // QtCore can neither give a file an owner nor copy its extended attributes, nor
-// tell its hard links, so this seam always replaces, except where no temporary
-// file can be made: then it writes in place with the old bytes (at most the
-// largest map's) held in memory, and keeps no journal.
-#include "mapformat.h"
+// tell its hard links, so this seam replaces wherever it can; where no temporary
+// file can be made beside the target or the rename is refused, it writes in
+// place with a journal (journal_qt.cpp).
 #include "platformfile.h"
+#include "qtfile.h"
 
 #include <algorithm>
 
@@ -15,50 +15,20 @@
 
 namespace amp::platform {
 
-namespace {
-
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason) {
     return {kind, path.toStdString() + ": " + reason.toStdString()};
 }
 
-// The way for a folder where no temporary file can be made: the old bytes are
-// kept in memory, the new ones written over them; if that fails, the old bytes
-// go back.
-Status writeInPlace(const QString& target, std::span<const std::uint8_t> bytes, const QString& temporaryError) {
-    QFile file(target);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        return failure(MapErrorKind::CannotOpen, target,
-                       "no temporary file can be made beside it (" + temporaryError +
-                           ") and it cannot be written in place (" + file.errorString() + ")");
-    }
-    if (file.size() > MaxFileSize) {
-        return failure(MapErrorKind::CannotOpen, target,
-                       "no temporary file can be made beside it (" + temporaryError + "), and at " +
-                           QString::number(file.size()) +
-                           " bytes it is larger than any map, so it is not written in place either");
-    }
-    const QByteArray old = file.readAll();
-    const auto writeWhole = [&file](const char* data, qint64 size) {
-        qint64 done = 0;
-        while (done < size) {
-            const qint64 wrote = file.write(data + done, size - done);
-            if (wrote <= 0) {
-                return false;
-            }
-            done += wrote;
+bool writeWhole(QFileDevice& file, const char* data, qint64 size) {
+    for (qint64 done = 0; done < size;) {
+        const qint64 wrote = file.write(data + done, size - done);
+        if (wrote <= 0) {
+            return false;
         }
-        return file.resize(size) && file.flush();
-    };
-    if (file.seek(0) && writeWhole(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()))) {
-        return Done{};
+        done += wrote;
     }
-    const QString why = file.errorString() + "; no temporary file could be made beside it, so it was written in place";
-    const bool restored = file.seek(0) && writeWhole(old.constData(), old.size());
-    return failure(MapErrorKind::WriteError, target,
-                   why + (restored ? ", and its old content was put back" : ", and putting its old content back failed too"));
+    return true;
 }
-
-} // namespace
 
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
     // Checked by name first: opening a pipe here could wait for a writer.
@@ -88,45 +58,45 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     return bytes;
 }
 
-Result<bool> restoreInterruptedWrite(const QString&) { return false; } // this seam keeps no journals
-
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
     QSaveFile file(target); // keeps the permissions of a file it replaces
     file.setDirectWriteFallback(false);
     const bool replacing = QFileInfo::exists(target);
+    QString why;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (replacing) {
-            const Status inPlace = writeInPlace(target, bytes, file.errorString());
-            if (!inPlace) {
-                return inPlace.error();
-            }
-            return Written{WriteWay::InPlace, false};
+        if (!replacing) {
+            return failure(MapErrorKind::CannotOpen, target, file.errorString());
         }
-        return failure(MapErrorKind::CannotOpen, target, file.errorString());
-    }
-    if (!replacing && mode == NewFileMode::OwnerOnly) {
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    // A short write is retried, so that a failing one reports the system's reason.
-    const auto size = static_cast<qint64>(bytes.size());
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 wrote = file.write(reinterpret_cast<const char*>(bytes.data()) + done, size - done);
-        if (wrote <= 0) {
-            break;
+        why = "no new file can be made in its folder (" + file.errorString() + ")";
+    } else {
+        if (!replacing && mode == NewFileMode::OwnerOnly) {
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
-        done += wrote;
+        // A short write is retried, so that a failing one reports the system's reason.
+        const auto size = static_cast<qint64>(bytes.size());
+        if (!writeWhole(file, reinterpret_cast<const char*>(bytes.data()), size) || !file.flush() ||
+            file.size() != size) {
+            const QString reason = file.error() != QFileDevice::NoError
+                                       ? file.errorString()
+                                       : QStringLiteral("the file was not written whole");
+            file.cancelWriting();
+            return failure(MapErrorKind::WriteError, target, reason);
+        }
+        if (file.commit()) {
+            return Written{};
+        }
+        // A failing write shows as a WriteError; anything else refused the rename
+        // (a bind mount, a name too long for the temporary one) and left the target.
+        if (!replacing || file.error() == QFileDevice::WriteError) {
+            return failure(MapErrorKind::WriteError, target, file.errorString());
+        }
+        why = "it cannot be replaced (" + file.errorString() + ")";
     }
-    if (done != size || !file.flush() || file.size() != size) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                                                                    : QStringLiteral("the file was not written whole");
-        file.cancelWriting();
-        return failure(MapErrorKind::WriteError, target, reason);
+    const Status inPlace = writeInPlaceJournaled(target, bytes, why);
+    if (!inPlace) {
+        return inPlace.error();
     }
-    if (!file.commit()) {
-        return failure(MapErrorKind::WriteError, target, file.errorString());
-    }
-    return Written{};
+    return Written{WriteWay::InPlace, false};
 }
 
 } // namespace amp::platform

@@ -1,20 +1,22 @@
 // A journal of an in-place write, built by hand from its documented layout: the
-// text "ampedit journal 1\n", the file's inode and old length (8 bytes each,
+// text "ampedit journal 1\n", the file's identity and old length (8 bytes each,
 // least significant first), the path's length (4 bytes) and the path, then the
 // old bytes. The tests use it to leave a write "cut short" on purpose.
 #pragma once
 
 #include <QByteArray>
 #include <QDir>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdint>
 #include <sys/stat.h>
 #include <vector>
 
 // The portable file code (QtCore alone) can neither give a file an owner nor
-// copy its attributes, nor tell its hard links, and keeps no journal: the tests
-// of what only the POSIX code does are skipped there.
+// copy its attributes, nor tell its hard links: the tests of what only the POSIX
+// code does are skipped there.
 #ifdef AMPEDIT_PORTABLE_IO_BUILD
 inline constexpr bool PortableFileCode = true;
 #else
@@ -29,9 +31,9 @@ inline QByteArray littleEndian(std::uint64_t value, int size) {
     return bytes;
 }
 
-inline QByteArray journalBytes(const QByteArray& path, std::uint64_t inode,
+inline QByteArray journalBytes(const QByteArray& path, std::uint64_t identity,
                                const std::vector<std::uint8_t>& old) {
-    return QByteArray("ampedit journal 1\n") + littleEndian(inode, 8) + littleEndian(old.size(), 8) +
+    return QByteArray("ampedit journal 1\n") + littleEndian(identity, 8) + littleEndian(old.size(), 8) +
            littleEndian(static_cast<std::uint64_t>(path.size()), 4) + path +
            QByteArray(reinterpret_cast<const char*>(old.data()), static_cast<qsizetype>(old.size()));
 }
@@ -40,6 +42,16 @@ inline std::uint64_t inodeOf(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino)
                                                                    : 0;
+}
+
+// What a journal names a file by: its inode, or for the portable file code
+// (which cannot see inodes) its birth time in milliseconds since 1970.
+inline std::uint64_t identityOf(const QString& path) {
+    if (PortableFileCode) {
+        const QDateTime born = QFileInfo(path).birthTime();
+        return born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0;
+    }
+    return inodeOf(path);
 }
 
 // Where both programs keep journals under the data folder `dataHome`.

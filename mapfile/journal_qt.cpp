@@ -1,0 +1,236 @@
+// The journaled in-place way of the portable seam, with the promise of the POSIX
+// one (journal_posix.cpp) kept on QtCore alone. The old bytes of the file go to a
+// journal in the user's data folder through QSaveFile (whole on disk or absent),
+// the new ones over the file, and the journal goes once they are written; a
+// journal still there is put back by the next reader or writer of that file, so a
+// kill leaves the old file or the new one, never a mixture. Where the POSIX seam
+// holds an flock on the file, this one holds a QLockFile named after the file's
+// path in the journal folder: a lock whose process is gone is taken over, so the
+// journal it guards is known to belong to a write cut short. QtCore cannot sync an
+// open file: the bytes written in place are with the system, which no kill undoes,
+// before the journal goes, but not yet on the disk.
+#include "journalformat.h"
+#include "mapformat.h"
+#include "platformfile.h"
+#include "qtfile.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <array>
+
+namespace amp::platform {
+
+namespace {
+
+constexpr qint64 BlockSize = 64 * 1024;
+constexpr QFileDevice::Permissions PrivateFolder =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr char LockSuffix[] = ".lock";
+
+using Journal = journalformat::Header;
+
+// ~/.local/share/ampedit/journal, or wherever the system keeps a user's data.
+QString journalFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() || !QDir::isAbsolutePath(data) ? QString()
+                                                         : data + QStringLiteral("/ampedit/journal");
+}
+
+// Makes the journal folder, private to the user.
+bool makeJournalFolder(const QString& folder) {
+    const QString program = QFileInfo(folder).path();
+    if (!QDir().mkpath(QFileInfo(program).path())) {
+        return false;
+    }
+    for (const QString& each : {program, folder}) {
+        if (!QDir().mkdir(each, PrivateFolder) && !QFileInfo(each).isDir()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What tells the file from one put in its place since: its birth time, where
+// the system keeps one.
+std::uint64_t identityOf(const QString& path) {
+    const QDateTime born = QFileInfo(path).birthTime();
+    return born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0;
+}
+
+// The name of the journal and the lock of a file, after its canonical path.
+QString keyOf(const QString& canonical) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QFile::encodeName(canonical), QCryptographicHash::Sha1).toHex());
+}
+
+QStringList journalsIn(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*") + journalformat::Suffix},
+                                  QDir::Files | QDir::NoSymLinks);
+}
+
+// The journal's header, when it holds together and names the very file at hand.
+bool readJournal(QFile& journal, const QString& canonical, std::uint64_t identity, Journal& said) {
+    std::array<std::uint8_t, journalformat::FixedSize> fixed{};
+    const auto fixedSize = static_cast<qint64>(fixed.size());
+    if (journal.read(reinterpret_cast<char*>(fixed.data()), fixedSize) != fixedSize ||
+        !journalformat::decodeFixed(fixed, static_cast<std::uint64_t>(journal.size()), said)) {
+        return false;
+    }
+    said.path.resize(said.bytesAt - journalformat::FixedSize);
+    const auto pathSize = static_cast<qint64>(said.path.size());
+    if (journal.read(said.path.data(), pathSize) != pathSize || !journalformat::isUsablePath(said.path)) {
+        return false;
+    }
+    const QString named = QFile::decodeName(QByteArray::fromStdString(said.path));
+    return QDir::isAbsolutePath(named) && QFileInfo(named).canonicalFilePath() == canonical &&
+           (said.identity == 0 || said.identity == identity);
+}
+
+bool copyBlocks(QFileDevice& from, QFileDevice& to, qint64 size) {
+    std::vector<char> block(static_cast<std::size_t>(std::min(size, BlockSize)));
+    for (qint64 done = 0; done < size;) {
+        const qint64 part = std::min(size - done, BlockSize);
+        if (from.read(block.data(), part) != part || !writeWhole(to, block.data(), part)) {
+            return false;
+        }
+        done += part;
+    }
+    return true;
+}
+
+// Puts the journal's old bytes back into the file.
+bool putBack(QFile& journal, const Journal& said, QFile& file) {
+    const auto oldSize = static_cast<qint64>(said.oldSize);
+    return journal.seek(static_cast<qint64>(said.bytesAt)) && file.seek(0) &&
+           copyBlocks(journal, file, oldSize) && file.resize(oldSize) && file.flush();
+}
+
+// With the file's lock held: puts back a journal that names the file; true when
+// it did.
+Result<bool> putBackLocked(const QString& folder, const QString& path, const QString& canonical) {
+    const std::uint64_t identity = identityOf(canonical);
+    for (const QString& name : journalsIn(folder)) {
+        const QString journalName = folder + "/" + name;
+        QFile journal(journalName);
+        Journal said;
+        if (!journalformat::isJournalName(name.toStdString()) || !journal.open(QIODevice::ReadOnly) ||
+            !readJournal(journal, canonical, identity, said)) {
+            continue; // another file's, or not a journal of ours
+        }
+        QFile file(canonical);
+        if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+            return failure(MapErrorKind::CannotOpen, path,
+                           "a write of it was cut short, and its old content cannot be put back (" +
+                               file.errorString() + "); the journal " + journalName + " keeps it");
+        }
+        if (!putBack(journal, said, file)) {
+            return failure(MapErrorKind::WriteError, path,
+                           "a write of it was cut short, and putting its old content back failed (" +
+                               file.errorString() + "); the journal " + journalName + " keeps it");
+        }
+        journal.close();
+        QFile::remove(journalName);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Result<bool> restoreInterruptedWrite(const QString& path) {
+    const QString folder = journalFolder();
+    const QFileInfo info(path);
+    if (folder.isEmpty() || journalsIn(folder).isEmpty() || !info.isFile()) {
+        return false;
+    }
+    const QString canonical = info.canonicalFilePath();
+    QLockFile lock(folder + "/" + keyOf(canonical) + LockSuffix);
+    if (!lock.tryLock(0)) {
+        return false; // a live process is writing it and will remove its journal itself
+    }
+    return putBackLocked(folder, path, canonical);
+}
+
+Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes, const QString& why) {
+    QFile file(target);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + ", and it cannot be written in place either (" + file.errorString() + ")");
+    }
+    const QString folder = journalFolder();
+    if (folder.isEmpty() || !makeJournalFolder(folder)) {
+        return failure(
+            MapErrorKind::CannotOpen, target,
+            why + ", and no journal for writing it in place can be kept in the user's data folder " + folder);
+    }
+    const QString canonical = QFileInfo(target).canonicalFilePath();
+    const QString key = keyOf(canonical);
+    QLockFile lock(folder + "/" + key + LockSuffix);
+    if (!lock.tryLock(0)) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + ", and another program is writing it in place now");
+    }
+    // Under the lock, a journal of this file belongs to a write cut short since it
+    // was read, and a temporary one to a journal's writer that is gone.
+    if (const auto restored = putBackLocked(folder, target, canonical); !restored) {
+        return restored.error();
+    }
+    const QString journalName = folder + "/" + key + journalformat::Suffix;
+    for (const QString& leftover : QDir(folder).entryList(
+             {key + journalformat::Suffix + QStringLiteral(".*")}, QDir::Files | QDir::Hidden)) {
+        QFile::remove(folder + "/" + leftover);
+    }
+    const qint64 oldSize = file.size();
+    if (oldSize > MaxFileSize) {
+        return failure(MapErrorKind::CannotOpen, target,
+                       why + "; at " + QString::number(oldSize) +
+                           " bytes it is larger than any map, so it is not written in place either");
+    }
+
+    // The journal, through the replace way: whole on disk or absent.
+    const std::vector<std::uint8_t> header =
+        journalformat::encodeHeader(QFile::encodeName(canonical).toStdString(), identityOf(canonical),
+                                    static_cast<std::uint64_t>(oldSize));
+    const auto headerSize = static_cast<qint64>(header.size());
+    QSaveFile journal(journalName);
+    journal.setDirectWriteFallback(false);
+    if (!journal.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !journal.setPermissions(PrivateFile) ||
+        !writeWhole(journal, reinterpret_cast<const char*>(header.data()), headerSize) || !file.seek(0) ||
+        !copyBlocks(file, journal, oldSize) || journal.size() != headerSize + oldSize || !journal.commit()) {
+        const QString reason =
+            journal.error() != QFileDevice::NoError ? journal.errorString() : file.errorString();
+        return failure(
+            MapErrorKind::WriteError, target,
+            why + ", and the journal of its old bytes for writing it in place could not be written (" +
+                reason + "); it was left as it was");
+    }
+
+    // The new bytes in place; on a failure the old ones go back at once.
+    const auto size = static_cast<qint64>(bytes.size());
+    if (file.seek(0) && writeWhole(file, reinterpret_cast<const char*>(bytes.data()), size) &&
+        file.resize(size) && file.flush()) {
+        QFile::remove(journalName);
+        return Done{};
+    }
+    const QString written = file.errorString() + " (" + why + ", so it was written in place)";
+    QFile saved(journalName);
+    const Journal said{{}, 0, static_cast<std::uint64_t>(oldSize), header.size()};
+    if (saved.open(QIODevice::ReadOnly) && putBack(saved, said, file)) {
+        saved.close();
+        QFile::remove(journalName);
+        return failure(MapErrorKind::WriteError, target, written + ", and its old content was put back");
+    }
+    return failure(MapErrorKind::WriteError, target,
+                   written + ", and putting its old content back failed too; it goes back from the journal " +
+                       journalName + " the next time the file is read");
+}
+
+} // namespace amp::platform
