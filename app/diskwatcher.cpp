@@ -16,11 +16,18 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
     connect(&watch_, &DiskWatch::aboutToReadAgain, this,
             [this] { current_ = form_.currentGrid()->currentIndex(); });
     connect(&watch_, &DiskWatch::readAgain, this, [this](const QString& name) {
-        if (current_.isValid()) {
-            form_.selectHex(current_.column(), current_.row());
-        }
+        keepCurrentHex();
         emit message(tr("%1 changed on disk and was read again").arg(name));
     });
+}
+
+// The current hex stays where it was (where the map still has it), and Hex Info
+// names what lies there now.
+void DiskWatcher::keepCurrentHex() {
+    if (current_.isValid()) {
+        form_.selectHex(current_.column(), current_.row());
+    }
+    form_.refreshHexInfo();
 }
 
 void DiskWatcher::show(const QString& text, bool mayReload) {
@@ -31,7 +38,10 @@ void DiskWatcher::show(const QString& text, bool mayReload) {
 
 void DiskWatcher::reload() {
     bar_->hide();
-    watch_.reload();
+    current_ = form_.currentGrid()->currentIndex();
+    if (watch_.reload()) {
+        keepCurrentHex();
+    }
 }
 
 void DiskWatcher::keepMine() {

@@ -30,6 +30,7 @@ signals:
 
 private:
     void show(const QString& text, bool mayReload);
+    void keepCurrentHex();
 
     DiskWatch watch_;
     TfrmMapEd& form_;

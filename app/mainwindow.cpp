@@ -135,6 +135,39 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     }
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!picturePlaced_) { // once the form has laid out its views
+        picturePlaced_ = true;
+        placeFloatingPicture();
+    }
+}
+
+// A picture that floats because the desktop is too narrow for it beside the form
+// lies over the lower left of the layer views, which scroll: never over the
+// menus, the bars, the header boxes or the command column with Write Map.
+void MainWindow::placeFloatingPicture() {
+    if (!mapDock_->isFloating()) {
+        return;
+    }
+    const QWidget* area = form_->findChild<QWidget*>(QStringLiteral("mapArea"));
+    const QWidget* column = form_->findChild<QWidget*>(QStringLiteral("pnlInfo"));
+    if (!area || !column) {
+        return;
+    }
+    const QPoint areaTopLeft = area->mapTo(this, QPoint(0, 0));
+    const int bottom = std::min(areaTopLeft.y() + area->height(), statusBar()->y());
+    const int top = areaTopLeft.y();
+    const int right = column->mapTo(this, QPoint(0, 0)).x();
+    const int width = std::min(MapDockWidth, right - areaTopLeft.x());
+    const int height = std::min(MapDockWidth, bottom - top);
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    mapDock_->resize(width, height);
+    mapDock_->move(mapToGlobal(QPoint(areaTopLeft.x(), bottom - mapDock_->frameGeometry().height())));
+}
+
 MainWindow::~MainWindow() {
     amp::setRestoreNotice({});
     // Children still send signals while they are torn down (a view's selection,

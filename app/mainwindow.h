@@ -38,6 +38,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createMenus();
@@ -58,6 +59,9 @@ private:
     MapDocument* document_;
     TfrmMapEd* form_;
     MapPanel* mapPanel_;
+    void placeFloatingPicture();
+    bool picturePlaced_ = false;
+
     QDockWidget* mapDock_;
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;

@@ -418,6 +418,16 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
     }
 }
 
+void TfrmMapEd::refreshHexInfo() {
+    LayerView* view = currentGrid();
+    const QModelIndex current = view->currentIndex();
+    if (current.isValid()) {
+        SelectCell(view, current.column(), current.row());
+    } else {
+        ui_->edtTerrainType->clear();
+    }
+}
+
 // What the user is typing counts, even before the cell is left.
 void TfrmMapEd::commitPendingEdits() {
     forEachGrid([](LayerView* view) { view->commitPendingEdit(); });

@@ -92,6 +92,9 @@ public:
     // Makes a hex the current cell of the view on show and scrolls it into view,
     // as a click on it would.
     void selectHex(int column, int row);
+    // Hex Info names the terrain of the current hex again (after the map under it
+    // was read again from disk).
+    void refreshHexInfo();
 
     // True when nothing unwritten would be lost, or the user has it written first
     // (and the write succeeded) or agrees to lose it.

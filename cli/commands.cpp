@@ -492,7 +492,7 @@ int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
     if (const auto model = options.value("--like")) {
         like = loadMap(*model).image.header;
     } else {
-        std::fprintf(err, "amptool: new: no --like map: header bytes 0, 1, 3, 5 and 6 are 0\n");
+        std::fprintf(err, "amptool: new: note: without --like, header bytes 0, 1, 3, 5 and 6 are 0\n");
     }
     amp::MapImage map = amp::makeMap(like, columns, rows);
     for (amp::CellRecord& record : map.records) {

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -341,6 +342,20 @@ void MainWindowTest::theWindowOpensOnTheDesktop() {
     QVERIFY(info && ySizeBox);
     QVERIFY2(ySizeBox->mapTo(f.window, QPoint(ySizeBox->width(), 0)).x() <= info->x(),
              qPrintable(QStringLiteral("form %1 wide").arg(f.window->width())));
+    // The picture floats over the lower left of the views: never over the menus,
+    // the bars, the header boxes or the command column.
+    const QDockWidget* picture = f.main->findChild<QDockWidget*>();
+    QVERIFY(picture && picture->isFloating());
+    const QRect pictureOnScreen = picture->frameGeometry();
+    const QWidget* views = f.window->findChild<QWidget*>("mapArea");
+    const QRect viewsOnScreen(views->mapToGlobal(QPoint(0, 0)), views->size());
+    QVERIFY2(viewsOnScreen.contains(pictureOnScreen),
+             qPrintable(QStringLiteral("picture %1,%2 %3x%4")
+                            .arg(pictureOnScreen.x())
+                            .arg(pictureOnScreen.y())
+                            .arg(pictureOnScreen.width())
+                            .arg(pictureOnScreen.height())));
+    QVERIFY(!pictureOnScreen.intersects(QRect(info->mapToGlobal(QPoint(0, 0)), info->size())));
     // A small map's window is as high as the form with the menu bar and status line.
     f.readMap(tenByEight(f));
     QCOMPARE(f.main->height(), f.window->height() + f.main->menuBar()->height() + f.main->statusBar()->height());

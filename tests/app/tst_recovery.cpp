@@ -466,12 +466,17 @@ void RecoveryTest::reloadOfAnotherShapeIsOneStep() {
     f.readMap(map);
     f.main->diskWatcher().setDelay(20);
     f.document().typeIntoCell(3, 9, 7, QStringLiteral("abc"));
+    f.window->selectHex(0, 1); // record 1: terrain 14
+    QCOMPARE(f.textOf("edtTerrainType"), QString::fromLatin1(amp::TerrainNames[14].data()));
     const amp::MapHeader small{{0, 0, 3, 0, 2, 0, 0}};
-    const auto other = patternFile(small, 6);
+    auto other = patternFile(small, 6);
+    other[amp::recordOffset(amp::recordOfCell(0, 1, 2))] = 3; // the disk's map has terrain 3 there
     QVERIFY(amp::writeFileSafely(map, other).ok());
     auto* bar = f.main->findChild<QToolBar*>("changedOnDisk");
     QTRY_VERIFY(bar->isVisible());
     f.main->diskWatcher().reload();
+    // Hex Info names what lies under the current hex now.
+    QCOMPARE(f.textOf("edtTerrainType"), QString::fromLatin1(amp::TerrainNames[3].data()));
     QCOMPARE(f.textOf("Edit3"), QStringLiteral("3"));
     QCOMPARE(f.view(0)->model()->columnCount(), 3);
     QVERIFY(!f.main->isWindowModified());
