@@ -474,6 +474,7 @@ protected:
         for (const QString& made : {data, data + "/ampedit", journals}) {
             ASSERT_EQ(::chown(QFile::encodeName(made).constData(), Nobody, Nobody), 0);
         }
+        ASSERT_EQ(::chmod(QFile::encodeName(journals).constData(), 0700), 0); // as the programs make it
         qputenv("XDG_DATA_HOME", QFile::encodeName(data));
     }
     std::vector<std::string> asNobody(std::initializer_list<std::string> words) const {
