@@ -54,6 +54,13 @@ QByteArray journalFolder() {
     return QFile::encodeName(data + QStringLiteral("/ampedit/journal"));
 }
 
+// Only a journal this user made is trusted: one owned by someone else, or one
+// others may write, could put anybody's bytes into the user's file.
+bool isOwnPrivate(const struct stat& info) {
+    constexpr mode_t OthersWrite = S_IWGRP | S_IWOTH;
+    return info.st_uid == ::geteuid() && (info.st_mode & OthersWrite) == 0;
+}
+
 // Makes the journal folder, private to the user; 0 or the system's error.
 int makeJournalFolder(const QByteArray& folder) {
     const QByteArray program = folder.left(folder.lastIndexOf('/'));
@@ -65,14 +72,18 @@ int makeJournalFolder(const QByteArray& folder) {
             return errno;
         }
     }
-    return 0;
+    struct stat info {};
+    if (::stat(folder.constData(), &info) != 0) {
+        return errno;
+    }
+    return S_ISDIR(info.st_mode) && isOwnPrivate(info) ? 0 : EPERM; // another user's folder
 }
 
 using Journal = journalformat::Header;
 
 bool readJournal(int fd, Journal& said) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !isOwnPrivate(info) ||
         info.st_size < static_cast<off_t>(journalformat::FixedSize)) {
         return false;
     }
@@ -112,7 +123,12 @@ QByteArray journalNameFor(const QByteArray& folder, const QByteArray& temporary)
 
 Result<bool> restoreInterruptedWrite(const QString& path) {
     const QByteArray folder = journalFolder();
-    DIR* entries = folder.isEmpty() ? nullptr : ::opendir(folder.constData());
+    struct stat folderInfo {};
+    if (folder.isEmpty() || ::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
+        !isOwnPrivate(folderInfo)) {
+        return false;
+    }
+    DIR* entries = ::opendir(folder.constData());
     if (entries == nullptr) {
         return false;
     }

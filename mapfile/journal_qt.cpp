@@ -76,8 +76,21 @@ QStringList journalsIn(const QString& folder) {
                                   QDir::Files | QDir::NoSymLinks);
 }
 
+// A journal that others may write, or one another user put in the folder, is not
+// this user's: its bytes never go into a file.
+bool isOwnPrivate(const QFile& journal) {
+    const QFileInfo file(journal.fileName());
+    const QFileInfo folder(file.absolutePath());
+    constexpr QFile::Permissions OpenToOthers = QFile::WriteGroup | QFile::WriteOther;
+    return !(file.permissions() & OpenToOthers) && !(folder.permissions() & OpenToOthers) &&
+           file.ownerId() == folder.ownerId();
+}
+
 // The journal's header, when it holds together and names the very file at hand.
 bool readJournal(QFile& journal, const QString& canonical, std::uint64_t identity, Journal& said) {
+    if (!isOwnPrivate(journal)) {
+        return false;
+    }
     std::array<std::uint8_t, journalformat::FixedSize> fixed{};
     const auto fixedSize = static_cast<qint64>(fixed.size());
     if (journal.read(reinterpret_cast<char*>(fixed.data()), fixedSize) != fixedSize ||

@@ -421,10 +421,10 @@ Run runAndKill(const std::vector<std::string>& words, const QString& folder, con
 
 // Kills the writes `words` make of `map` at random moments from the write's
 // first file in `watched` to a little past the end of a whole run, each time
-// reading the map at once (which puts a journal back): the old bytes or the new
-// ones, never a mixture.
+// reading the map at once as `reader`, the user the journal belongs to (which
+// puts a journal back): the old bytes or the new ones, never a mixture.
 KillCounts killWrites(const std::vector<std::string>& words, const QString& map, const Watched& watched, int kills,
-                      const std::function<void()>& reset) {
+                      const std::function<void()>& reset, uid_t reader = ::geteuid()) {
     const QString folder = QFileInfo(map).absolutePath();
     KillCounts counts;
     amp::setRestoreNotice([&counts](const QString&) { ++counts.restored; });
@@ -438,7 +438,10 @@ KillCounts killWrites(const std::vector<std::string>& words, const QString& map,
     for (int i = 0; i < kills; ++i) {
         reset();
         counts.killed += runAndKill(words, folder, watched, std::chrono::microseconds(moment(random))).killed;
+        const uid_t self = ::geteuid();
+        EXPECT_EQ(::seteuid(reader), 0);
         const auto read = amp::readMapFile(map);
+        EXPECT_EQ(::seteuid(self), 0);
         const auto bytes = read ? read.value() : std::vector<std::uint8_t>{};
         ++(bytes == old ? counts.old : bytes == fresh ? counts.fresh : counts.torn);
     }
@@ -468,6 +471,7 @@ protected:
         for (const QString& made : {data, data + "/ampedit", journals}) {
             ASSERT_EQ(::chown(QFile::encodeName(made).constData(), Nobody, Nobody), 0);
         }
+        ASSERT_EQ(::chmod(QFile::encodeName(journals).constData(), 0700), 0); // as the programs make it
         qputenv("XDG_DATA_HOME", QFile::encodeName(data));
     }
     std::vector<std::string> asNobody(std::initializer_list<std::string> words) const {
@@ -519,7 +523,7 @@ TEST_F(AsNobody, AKilledWriteInPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
     };
     const std::vector<std::string> words = asNobody({"new", "255", "255", "--fill", "0=7", "-o", "m.amp"});
     // From the moment the journal is whole, the file itself is written.
-    const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset);
+    const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset, Nobody);
     EXPECT_EQ(counts.torn, 0);
     EXPECT_GT(counts.fresh, 0) << "the write works as nobody in place";
     EXPECT_GT(counts.killed, 0) << "the write in place keeps a journal, and kills come while it is there";

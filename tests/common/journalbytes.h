@@ -59,10 +59,15 @@ inline QString journalFolderUnder(const QString& dataHome) {
     return dataHome + QStringLiteral("/ampedit/journal");
 }
 
+// Plants a journal as the programs keep one: the user's own, in a folder and a
+// file no one else may write, whatever the umask.
 inline bool plantJournal(const QString& dataHome, const QString& name, const QByteArray& bytes) {
-    if (!QDir().mkpath(journalFolderUnder(dataHome))) {
+    const QString folder = journalFolderUnder(dataHome);
+    if (!QDir().mkpath(folder) ||
+        !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
         return false;
     }
-    QFile file(journalFolderUnder(dataHome) + "/" + name);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    QFile file(folder + "/" + name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() &&
+           file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }

@@ -429,6 +429,20 @@ TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
     EXPECT_EQ(told, QStringList{});
     EXPECT_EQ(entriesOf(journalFolderUnder(data)).size(), static_cast<qsizetype>(std::size(hostile)));
 
+    // A whole, matching journal that another user owns or may write is not this
+    // user's: its bytes never go into the file.
+    const QString planted = journalFolderUnder(data) + "/planted.journal";
+    ASSERT_TRUE(plantJournal(data, "planted.journal", journalBytes(mapPath, identityOf(map), old)));
+    ASSERT_TRUE(QFile::setPermissions(planted, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteOther));
+    EXPECT_EQ(readMapFile(map).value(), torn) << "a journal anybody may write";
+    constexpr uid_t Nobody = 65534;
+    if (::geteuid() == 0 && ::chown(nameOf(planted).constData(), Nobody, Nobody) == 0) {
+        ASSERT_TRUE(QFile::setPermissions(planted, QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_EQ(readMapFile(map).value(), torn) << "another user's journal";
+    }
+    EXPECT_EQ(told, QStringList{});
+    QFile::remove(planted);
+
     ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old)));
     EXPECT_EQ(readMapFile(map).value(), old);
     EXPECT_EQ(told, QStringList{map});
