@@ -20,7 +20,6 @@ class PictureTest : public QObject {
 
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
-    void everyHexCentreShowsItsColourInBothLayouts();
     void anExportShowsNoSelection();
     void aLargerMapAfterASelectionShowsItsOwnCells();
     void theLegendCountsTerrainsAndPicksTheBrush();
@@ -121,39 +120,6 @@ void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
     QCOMPARE(legend->item(19)->text(), QStringLiteral("unknown (19-255)  1"));
     legend->setCurrentRow(6);
     QCOMPARE(view->brushText(), QStringLiteral("6"));
-}
-
-void PictureTest::everyHexCentreShowsItsColourInBothLayouts() {
-    // Small hexes (no outlines), both layouts: the picture shows the map from
-    // its origin, each hex's centre in the hex's colour, the background around.
-    WindowFixture f;
-    amp::MapImage map = amp::makeMap({}, 30, 20);
-    for (int k = 0; k < 600; ++k) {
-        map.records[static_cast<std::size_t>(k)][0] = static_cast<std::uint8_t>(k % 19);
-    }
-    f.open();
-    f.readMap(f.write("many.amp", amp::encodeMap(map)));
-    HexMapView* view = f.main->mapPanel().view();
-    view->resize(120, 120);
-    for (const bool even : {false, true}) {
-        view->setEvenColumnsLower(even);
-        view->fitMap();
-        const double size = view->hexSize();
-        QVERIFY(size < HexMapView::OutlinesFrom);
-        const QImage image = view->grab().toImage();
-        int wrong = 0;
-        for (int column = 0; column < 30; ++column) {
-            for (int row = 0; row < 20; ++row) {
-                const QPointF centre(hexmaths::centreX(size, column), hexmaths::centreY(size, column, row, even));
-                wrong += image.pixel((centre + view->origin()).toPoint()) != palettes::terrain((column * 20 + row) % 19);
-            }
-        }
-        QCOMPARE(wrong, 0);
-        // Above the map (fitted to the width, centred in the height): the background.
-        const QRgb background = view->palette().color(QPalette::Window).rgb();
-        QVERIFY(view->origin().y() > 5);
-        QCOMPARE(image.pixel((view->origin() + QPointF(size, -3)).toPoint()), background);
-    }
 }
 
 void PictureTest::anExportShowsNoSelection() {
