@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bulkedits.h"
 #include "celledits.h"
 #include "layerview.h"
@@ -41,8 +42,12 @@ void BulkEdits::putOnClipboard(const CellBlock& block) {
     QApplication::clipboard()->setMimeData(data);
 }
 
-void BulkEdits::copy() { putOnClipboard(takeBlock(false)); }
-void BulkEdits::copyAllLayers() { putOnClipboard(takeBlock(true)); }
+void BulkEdits::copy() {
+    putOnClipboard(takeBlock(false));
+}
+void BulkEdits::copyAllLayers() {
+    putOnClipboard(takeBlock(true));
+}
 
 void BulkEdits::cut() {
     copy();
@@ -88,23 +93,30 @@ void BulkEdits::paste() {
                          .arg(block->columns)
                          .arg(block->rows));
     } else {
-        emit message(tr("Pasted %1 x %2 cells%3").arg(columns).arg(rows).arg(block->layers > 1 ? tr(" on all 13 layers") : QString()));
+        emit message(tr("Pasted %1 x %2 cells%3")
+                         .arg(columns)
+                         .arg(rows)
+                         .arg(block->layers > 1 ? tr(" on all 13 layers") : QString()));
     }
 }
 
 void BulkEdits::fillSelection() {
     int value = 0;
     if (dialogs_.askNumber(window_, tr("Fill Selection"), tr("Value (0-255):"), value, 0, 255)) {
-        form_.fillCells(form_.CurrentLayer(), chosenCells(), LayerModel::canonicalText(static_cast<std::uint8_t>(value)));
+        form_.fillCells(form_.CurrentLayer(), chosenCells(),
+                        LayerModel::canonicalText(static_cast<std::uint8_t>(value)));
     }
 }
 
 // Replaces cells that show the value; typed texts ("007") are left as typed.
 void BulkEdits::replace() {
     ReplaceRequest request;
-    request.scope = document_.selection().isEmpty() ? ReplaceRequest::Scope::Layer : ReplaceRequest::Scope::Selection;
+    request.scope =
+        document_.selection().isEmpty() ? ReplaceRequest::Scope::Layer : ReplaceRequest::Scope::Selection;
     const int layer = form_.CurrentLayer();
-    const auto count = [this, layer](const ReplaceRequest& r) { return celledits::countReplace(document_, layer, r); };
+    const auto count = [this, layer](const ReplaceRequest& r) {
+        return celledits::countReplace(document_, layer, r);
+    };
     if (!dialogs_.askReplace(window_, request, count) || request.from == request.to) {
         return;
     }
@@ -129,9 +141,10 @@ void BulkEdits::selectSameValue() {
 void BulkEdits::selectRectangle(int column1, int row1, int column2, int row2) {
     LayerView* view = form_.currentGrid();
     const QAbstractItemModel* model = view->model();
-    view->selectionModel()->select(QItemSelection(model->index(std::min(row1, row2), std::min(column1, column2)),
-                                                  model->index(std::max(row1, row2), std::max(column1, column2))),
-                                   QItemSelectionModel::ClearAndSelect);
+    view->selectionModel()->select(
+        QItemSelection(model->index(std::min(row1, row2), std::min(column1, column2)),
+                       model->index(std::max(row1, row2), std::max(column1, column2))),
+        QItemSelectionModel::ClearAndSelect);
 }
 
 void BulkEdits::floodFill(int column, int row, bool evenColumnsLower, const QString& to) {

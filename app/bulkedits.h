@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu items that edit many cells at once: copy, cut and paste (one layer as
 // tab-separated text, or all 13 layers, through the clipboard), fill, replace,
 // flood fill and selecting every hex of a value. They ask what the dialogs ask

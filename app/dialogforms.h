@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop's dialogs, built apart from being shown: QtUserDialogs builds one,
 // runs it and reads the answer; tests build the same forms, fill them in and read
 // them without ever showing one.
@@ -17,7 +18,8 @@ class QSpinBox;
 
 namespace dialogforms {
 
-std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode);
+std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request,
+                                        QFileDialog::AcceptMode mode);
 std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
                                         const QString& detail);
 // Save (the default), Discard, Cancel.
@@ -44,7 +46,8 @@ private:
 // shown as the user fills it in.
 class ReplaceForm : public QDialog {
 public:
-    ReplaceForm(QWidget* parent, const ReplaceRequest& request, std::function<int(const ReplaceRequest&)> count);
+    ReplaceForm(QWidget* parent, const ReplaceRequest& request,
+                std::function<int(const ReplaceRequest&)> count);
     ReplaceRequest request() const;
     QSpinBox* fromBox() const { return from_; }
     QSpinBox* toBox() const { return to_; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diskwatcher.h"
 #include "layerview.h"
 

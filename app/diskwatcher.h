@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's side of the disk watch (DiskWatch, in the document library): a
 // bar above the form that tells what the watch finds, never a modal box, with
 // Reload (one undo step) and Keep Mine where a change is offered over unwritten

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hexmapview.h"
 #include "hexraster.h"
 #include "mapdocument.h"
@@ -19,7 +20,8 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
     connect(&document_, &MapDocument::cellsChanged, this, [this](int layer, const QRect& cells) {
         if (layer == layer_) {
             const LayerModel* model = document_.layer(layer);
-            cellsChanged(model->index(cells.top(), cells.left()), model->index(cells.bottom(), cells.right()));
+            cellsChanged(model->index(cells.top(), cells.left()),
+                         model->index(cells.bottom(), cells.right()));
         }
     });
     // A new map, or a new shape: fit it again, and nothing of the old one stays
@@ -87,12 +89,14 @@ void HexMapView::zoomAt(double size, QPointF anchor) {
 }
 
 void HexMapView::fitMap() {
-    const HexGeometry unit(document_.layer(layer_)->columns(), document_.layer(layer_)->rows(), 1.0, evenLower_);
+    const HexGeometry unit(document_.layer(layer_)->columns(), document_.layer(layer_)->rows(), 1.0,
+                           evenLower_);
     const QRectF bounds = unit.mapBounds();
     if (bounds.isEmpty() || width() <= 0 || height() <= 0) {
         return;
     }
-    size_ = std::clamp(std::min(width() / bounds.width(), height() / bounds.height()), MinimumSize, MaximumSize);
+    size_ =
+        std::clamp(std::min(width() / bounds.width(), height() / bounds.height()), MinimumSize, MaximumSize);
     origin_ = QPointF((width() - bounds.width() * size_) / 2, (height() - bounds.height() * size_) / 2);
     fitted_ = true;
     update();
@@ -151,7 +155,8 @@ void HexMapView::drawSelection(QImage& image, QPointF mapOrigin, const HexGeomet
                     }
                     if (selected) {
                         const QRgb under = line[x];
-                        line[x] = qRgb((qRed(under) + 0x33) / 2, (qGreen(under) + 0x99) / 2, (qBlue(under) + 0xFF) / 2);
+                        line[x] = qRgb((qRed(under) + 0x33) / 2, (qGreen(under) + 0x99) / 2,
+                                       (qBlue(under) + 0xFF) / 2);
                     }
                 }
             }
@@ -290,10 +295,18 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
     const HexGeometry geometry = geometryNow();
     int dc = 0, dr = 0;
     switch (event->key()) {
-    case Qt::Key_Left: dc = -1; break;
-    case Qt::Key_Right: dc = 1; break;
-    case Qt::Key_Up: dr = -1; break;
-    case Qt::Key_Down: dr = 1; break;
+    case Qt::Key_Left:
+        dc = -1;
+        break;
+    case Qt::Key_Right:
+        dc = 1;
+        break;
+    case Qt::Key_Up:
+        dr = -1;
+        break;
+    case Qt::Key_Down:
+        dr = 1;
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;
@@ -302,7 +315,8 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const HexCell from = selected_.value_or(HexCell{0, 0});
-    choose({std::clamp(from.column + dc, 0, geometry.columns() - 1), std::clamp(from.row + dr, 0, geometry.rows() - 1)});
+    choose({std::clamp(from.column + dc, 0, geometry.columns() - 1),
+            std::clamp(from.row + dr, 0, geometry.rows() - 1)});
 }
 
 void HexMapView::keyReleaseEvent(QKeyEvent* event) {

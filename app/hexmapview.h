@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture of the map as coloured hexes: one layer of the document, zoomable
 // around the cursor, panned with the middle button or Space and the left button.
 // A click selects a hex, the arrow keys move the selection, Esc selects nothing,

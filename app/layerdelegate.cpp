@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "layerdelegate.h"
 #include "layermodel.h"
 
@@ -17,11 +18,13 @@ constexpr int LongestCellText = 16 * 1024 * 1024;
 
 LayerDelegate::LayerDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
-void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
     const auto* model = static_cast<const LayerModel*>(index.model());
     const LayerModel::Cell cell = model->cell(index.column(), index.row());
     const bool selected = option.state & QStyle::State_Selected;
-    const QPalette::ColorGroup group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    const QPalette::ColorGroup group =
+        (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
     // Brushes, pens and the font are shared, never made per cell: painting a cell
     // allocates nothing beyond a typed text.
     const QBrush& background = option.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base);
@@ -38,7 +41,8 @@ void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     }
 
     painter->fillRect(rect, background);
-    painter->setPen(textPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text)));
+    painter->setPen(
+        textPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text)));
     if (painter->font() != option.font) {
         painter->setFont(option.font);
     }
@@ -72,8 +76,9 @@ void LayerDelegate::onDrawCell(QPainter* painter, int value, const QRect& rect) 
     // costliest thing a repaint would do otherwise. A cell smaller than the
     // octagon gets only its part, so the octagon never paints over a neighbour.
     const QImage& octagon = octagonImage();
-    painter->drawImage(rect.topLeft(), octagon,
-                       QRect(0, 0, std::min(OctagonSize, rect.width()), std::min(OctagonSize, rect.height())));
+    painter->drawImage(
+        rect.topLeft(), octagon,
+        QRect(0, 0, std::min(OctagonSize, rect.width()), std::min(OctagonSize, rect.height())));
 }
 
 const QImage& LayerDelegate::octagonImage() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Paints and edits the cells of a layer view. A cell whose text reads as 0 (an
 // empty cell and a text that is no number included) is drawn as the zero marker:
 // a black-framed cell with a teal octagon in its top-left corner and no digit.
@@ -17,7 +18,8 @@ class LayerDelegate : public QStyledItemDelegate {
 public:
     explicit LayerDelegate(QObject* parent = nullptr);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
 
@@ -35,11 +37,11 @@ public:
     // The marker's octagon, as offsets from the cell's top-left corner: 15 x 15
     // pixels with its corners cut 4 pixels deep, never scaled to the cell.
     static constexpr std::array<QPoint, 8> OctagonVertices = {
-        QPoint(4, 0), QPoint(10, 0), QPoint(14, 4), QPoint(14, 10),
+        QPoint(4, 0),   QPoint(10, 0), QPoint(14, 4), QPoint(14, 10),
         QPoint(10, 14), QPoint(4, 14), QPoint(0, 10), QPoint(0, 4),
     };
     static constexpr int OctagonSize = 15;
-    static constexpr QRgb FrameColor = 0xFF000000; // black
+    static constexpr QRgb FrameColor = 0xFF000000;   // black
     static constexpr QRgb OctagonColor = 0xFF008080; // teal: red 0, green 128, blue 128
     static constexpr int TextMargin = 2;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "layerview.h"
 #include "layerdelegate.h"
 #include "layermodel.h"
@@ -7,8 +8,7 @@
 
 #include <algorithm>
 
-LayerView::LayerView(QWidget* parent)
-    : QTableView(parent), delegate_(new LayerDelegate(this)) {
+LayerView::LayerView(QWidget* parent) : QTableView(parent), delegate_(new LayerDelegate(this)) {
     setItemDelegate(delegate_);
     connect(delegate_, &LayerDelegate::moveRequested, this, &LayerView::moveCurrent);
     connect(delegate_, &LayerDelegate::fillRequested, this,
@@ -104,7 +104,9 @@ void LayerView::setDefaultRowHeight(int pixels) {
     applySectionSizes();
 }
 
-int LayerView::fontSize() const { return font().pointSize(); }
+int LayerView::fontSize() const {
+    return font().pointSize();
+}
 
 void LayerView::setFontSize(int points) {
     QFont changed = font();

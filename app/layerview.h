@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One layer view: a borderless grid of number cells with no headers and no scroll
 // bars of its own (the window's scroll area scrolls the map). It speaks the
 // grid's terms: a default column width and row height, a font size in points,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ampedit: the map editor of Veldrock. The first argument, when longer than five
 // characters, names a map to open at start-up. The options the help lists
 // (-h/--help, --help-all, -v/--version) are answered on the terminal without a
@@ -38,8 +39,9 @@ bool isAnsweredOption(const char* word) {
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("The map editor of Veldrock: reads, edits and writes \".amp\" "
-                                                    "map files byte for byte."));
+    parser.setApplicationDescription(
+        QStringLiteral("The map editor of Veldrock: reads, edits and writes \".amp\" "
+                       "map files byte for byte."));
     parser.addPositionalArgument(QStringLiteral("map"),
                                  QStringLiteral("A map to open (a name longer than five characters)."));
     parser.addHelpOption();
@@ -48,7 +50,9 @@ bool isAnsweredOption(const char* word) {
     std::exit(0);
 }
 
-void tell(const QString& text) { std::fprintf(stderr, "ampedit: %s\n", qPrintable(text)); }
+void tell(const QString& text) {
+    std::fprintf(stderr, "ampedit: %s\n", qPrintable(text));
+}
 
 // The arguments the window gets: the program's name and the map named, if any.
 // Qt has already taken its own options (-platform, -style, ...) out of them.
@@ -60,8 +64,9 @@ QStringList windowArguments(const QStringList& arguments) {
         if (!optionsEnded && word == QLatin1String("--")) {
             optionsEnded = true;
         } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
-            tell(QStringLiteral("unknown option '%1' (ampedit --help lists the options; a map whose name starts "
-                                "with '-' goes after '--')")
+            tell(QStringLiteral(
+                     "unknown option '%1' (ampedit --help lists the options; a map whose name starts "
+                     "with '-' goes after '--')")
                      .arg(word));
             return {};
         } else {
@@ -69,8 +74,9 @@ QStringList windowArguments(const QStringList& arguments) {
         }
     }
     if (!names.isEmpty() && names.first().size() <= LongestIgnoredName) {
-        tell(QStringLiteral("'%1' was not opened: a map's name must be longer than %2 characters (./%1 names the "
-                            "same file)")
+        tell(QStringLiteral(
+                 "'%1' was not opened: a map's name must be longer than %2 characters (./%1 names the "
+                 "same file)")
                  .arg(names.first())
                  .arg(LongestIgnoredName));
     }
@@ -103,7 +109,8 @@ int main(int argc, char* argv[]) {
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QStringLiteral("An unknown error ended the program."));
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QStringLiteral("An unknown error ended the program."));
     }
     return 0;
 }

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 #include "mainwindow.h"
 #include "bulkedits.h"
 #include "diskwatcher.h"
 #include "hexmapview.h"
-#include "layerview.h"
 #include "layermodel.h"
+#include "layerview.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mappanel.h"
@@ -63,11 +64,13 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // The picture and the form show the same layer and the same hex.
     connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
     connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
-    connect(form_, &TfrmMapEd::hexSelected, this,
-            [this](int column, int row) { document_->selection().setCurrentHex(HexCell{column, row}); });
+    connect(form_, &TfrmMapEd::hexSelected, this, [this](int column, int row) {
+        document_->selection().setCurrentHex(HexCell{column, row});
+    });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
-    connect(bulkEdits_, &BulkEdits::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(bulkEdits_, &BulkEdits::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
     connect(mapPanel_->view(), &HexMapView::floodRequested, this, [this](int column, int row) {
         const HexMapView* view = mapPanel_->view();
@@ -126,10 +129,11 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     changedOnDisk->setMovable(false);
     addToolBar(Qt::TopToolBarArea, changedOnDisk);
     watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
-    connect(watcher_, &DiskWatcher::message, this, [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(watcher_, &DiskWatcher::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     offerRecovery();
     form_->openFromArguments(arguments);
-    fitClientHeight(form_->height()); // the bars too stay on the desktop
+    fitClientHeight(form_->height());        // the bars too stay on the desktop
     if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
         move(display->availableGeometry().center() - rect().center());
     }
@@ -187,8 +191,10 @@ void MainWindow::createMenus() {
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
     add(file, tr("&New Map…"), QKeySequence::keyBindings(QKeySequence::New), [this] { form_->newMap(); });
-    add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open), [this] { form_->btnOpenMapClick(); });
-    add(file, tr("&Write Map"), QKeySequence::keyBindings(QKeySequence::Save), [this] { form_->writeToCurrentFile(); });
+    add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open),
+        [this] { form_->btnOpenMapClick(); });
+    add(file, tr("&Write Map"), QKeySequence::keyBindings(QKeySequence::Save),
+        [this] { form_->writeToCurrentFile(); });
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
     add(file, tr("&Export Picture…"), {}, [this] { exportPicture(); });
@@ -215,8 +221,10 @@ void MainWindow::createMenus() {
     add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
-    add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)}, [this] { form_->btnMinusClick(); });
-    add(view, tr("&Next Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, [this] { form_->btnPlusClick(); });
+    add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+        [this] { form_->btnMinusClick(); });
+    add(view, tr("&Next Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
+        [this] { form_->btnPlusClick(); });
     view->addSeparator();
     linesAction_ = add(view, tr("Show &Lines"), {}, [this](bool checked) { form_->setLinesShown(checked); });
     linesAction_->setCheckable(true);
@@ -234,11 +242,13 @@ void MainWindow::createMenus() {
     cividis->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)}, [this] { showShortcuts(); });
+    add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
+        [this] { showShortcuts(); });
     add(help, tr("&About"), {}, [this] {
-        dialogs_.showMessage(this, tr("ampedit %1\nThe map editor of Veldrock: reads, edits and writes \".amp\" "
-                                      "map files byte for byte.")
-                                       .arg(QApplication::applicationVersion()));
+        dialogs_.showMessage(this,
+                             tr("ampedit %1\nThe map editor of Veldrock: reads, edits and writes \".amp\" "
+                                "map files byte for byte.")
+                                 .arg(QApplication::applicationVersion()));
     });
 }
 
@@ -246,7 +256,8 @@ void MainWindow::createMenus() {
 // through the safe writer.
 void MainWindow::exportPicture() {
     int size = 12;
-    if (!dialogs_.askNumber(this, tr("Export Picture"), tr("Hex size in pixels (centre to corner):"), size, 1, 64)) {
+    if (!dialogs_.askNumber(this, tr("Export Picture"), tr("Hex size in pixels (centre to corner):"), size, 1,
+                            64)) {
         return;
     }
     const QString fileName = dialogs_.saveFileName(
@@ -337,12 +348,14 @@ void MainWindow::showShortcuts() {
             }
         }
     }
-    lines << tr("In the views: arrows move (Shift: select); typing replaces a cell; Enter and Tab keep it and "
-                "move down or right (Shift: up or left); Ctrl+Enter gives it to every selected cell; Esc cancels; "
-                "F2 or a double-click edits in place; Delete or Backspace sets the selected cells to 0; Ctrl+A "
-                "selects all.");
-    lines << tr("In the picture: the wheel zooms; the middle button or Space and the left button pan; Shift+drag "
-                "selects a rectangle; arrows move the selected hex.");
+    lines << tr(
+        "In the views: arrows move (Shift: select); typing replaces a cell; Enter and Tab keep it and "
+        "move down or right (Shift: up or left); Ctrl+Enter gives it to every selected cell; Esc cancels; "
+        "F2 or a double-click edits in place; Delete or Backspace sets the selected cells to 0; Ctrl+A "
+        "selects all.");
+    lines << tr(
+        "In the picture: the wheel zooms; the middle button or Space and the left button pan; Shift+drag "
+        "selects a rectangle; arrows move the selected hex.");
     dialogs_.showMessage(this, lines.join('\n'));
 }
 
@@ -356,7 +369,8 @@ QString MainWindow::hexStatus() const {
     QString status = tr("hex %1,%2").arg(hexColumn_).arg(hexRow_);
     const std::string_view name = amp::terrainName(terrain->cellValue(hexColumn_, hexRow_));
     if (!name.empty()) {
-        status += QStringLiteral(" · ") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+        status +=
+            QStringLiteral(" · ") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     }
     status += QStringLiteral(" ·");
     for (int i = 0; i < amp::LayerCount; ++i) {
@@ -371,7 +385,9 @@ void MainWindow::showHex(int column, int row) {
     refreshHexStatus();
 }
 
-void MainWindow::refreshHexStatus() { hexLabel_->setText(hexStatus()); }
+void MainWindow::refreshHexStatus() {
+    hexLabel_->setText(hexStatus());
+}
 
 void MainWindow::refreshFileName() {
     const QString& name = document_->fileName();

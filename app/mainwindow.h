@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window the user sees: the map form in the middle, a menu bar with the
 // program's commands and their shortcuts, and a status line that names the
 // selected hex and the file. It owns the map document that the form shows.

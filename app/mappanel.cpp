@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mappanel.h"
 #include "hexmapview.h"
 #include "mapdocument.h"
@@ -17,9 +18,9 @@
 #include <array>
 
 MapPanel::MapPanel(MapDocument& document, QWidget* parent)
-    : QWidget(parent), document_(document), view_(new HexMapView(document, this)), tools_(new QButtonGroup(this)),
-      brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)), layout_(new QVBoxLayout(this)),
-      recount_(new QTimer(this)) {
+    : QWidget(parent), document_(document), view_(new HexMapView(document, this)),
+      tools_(new QButtonGroup(this)), brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)),
+      layout_(new QVBoxLayout(this)), recount_(new QTimer(this)) {
     auto* tools = new QHBoxLayout;
     const std::array<std::pair<QString, QString>, 3> toolTexts = {{
         {tr("Select"), tr("Click to select a hex; Shift+drag selects a rectangle")},
@@ -60,8 +61,10 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     showMap();
     connect(&document_, &MapDocument::mapReset, this, showMap);
 
-    connect(tools_, &QButtonGroup::idClicked, this, [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
-    connect(brushSize_, &QComboBox::currentIndexChanged, this, [this](int index) { view_->setBrushSize(index ? 7 : 1); });
+    connect(tools_, &QButtonGroup::idClicked, this,
+            [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
+    connect(brushSize_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { view_->setBrushSize(index ? 7 : 1); });
     connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
     // Counting waits for a quiet moment: a stroke or a fill changes many cells.
     recount_->setSingleShot(true);
@@ -129,7 +132,9 @@ void MapPanel::setColourBlind(bool cividis) {
     }
 }
 
-void MapPanel::refreshBrush() { view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value()))); }
+void MapPanel::refreshBrush() {
+    view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value())));
+}
 
 void MapPanel::refreshLegend() {
     if (!terrainLegend_) {
@@ -140,7 +145,8 @@ void MapPanel::refreshLegend() {
     const bool fresh = terrainLegend_->count() == 0;
     for (int value = 0; value <= palettes::TerrainCount; ++value) {
         const bool unknown = value == palettes::TerrainCount;
-        const std::string_view name = unknown ? std::string_view("unknown (19-255)") : amp::terrainName(value);
+        const std::string_view name =
+            unknown ? std::string_view("unknown (19-255)") : amp::terrainName(value);
         const QString text = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())) +
                              QStringLiteral("  ") + QString::number(counts[static_cast<std::size_t>(value)]);
         if (fresh) {

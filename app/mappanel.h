@@ -1,7 +1,7 @@
+// SPDX-License-Identifier: MIT
 // The "Map" dock: the hex picture with its tools (select or paint, brush size,
-// brush value) and, from right after the window's first paint, a legend: each terrain's colour, name and count on the terrain
-// layer, a colour bar on the others. Picking a terrain in the legend makes it the
-// brush.
+// brush value) and, from right after the window's first paint, a legend: each terrain's colour, name and
+// count on the terrain layer, a colour bar on the others. Picking a terrain in the legend makes it the brush.
 #pragma once
 
 #include <QWidget>

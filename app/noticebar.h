@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A bar above the form for what the user should know but need not answer now (a
 // recovery copy that cannot be kept, one that was set aside): each notice under a
 // key of its own, withdrawn by that key or dismissed with the bar. Never modal.

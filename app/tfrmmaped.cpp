@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tfrmmaped.h"
 #include "celledits.h"
 #include "layermodel.h"
@@ -9,9 +10,9 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLocale>
 #include <QPixmap>
-#include <QItemSelectionModel>
 #include <QScreen>
 #include <QSignalBlocker>
 
@@ -47,7 +48,8 @@ QString text(std::string_view view) {
 
 } // namespace
 
-TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent)
+TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments,
+                     QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs), document_(document) {
     Q_INIT_RESOURCE(ampedit); // the resources live in this library, not in the program
     ui_->setupUi(this);
@@ -165,8 +167,9 @@ void TfrmMapEd::attachGrid(LayerView* view, int layer) {
             &TfrmMapEd::gridSelectionChanged);
     connect(view, &LayerView::clearRequested, this,
             [this, layer](const QModelIndexList& cells) { clearCells(layer, cells); });
-    connect(view, &LayerView::fillRequested, this,
-            [this, layer](const QString& text, const QModelIndexList& cells) { fillCells(layer, cells, text); });
+    connect(
+        view, &LayerView::fillRequested, this,
+        [this, layer](const QString& text, const QModelIndexList& cells) { fillCells(layer, cells, text); });
 }
 
 // The first argument is a file name, used exactly as given; a short one (five
@@ -199,16 +202,16 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
     case DocumentResult::Kind::Unchanged:
         return;
     case DocumentResult::Kind::CannotOpen:
-        dialogs_.messageBox(this, QStringLiteral("AMP File Error"), fileName + QStringLiteral("  Open unsuccessful."),
-                            read.message);
+        dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
+                            fileName + QStringLiteral("  Open unsuccessful."), read.message);
         return;
     case DocumentResult::Kind::NotAMap:
-        dialogs_.messageBox(this, QStringLiteral("File Error"), fileName + QStringLiteral("  is not a map file."),
-                            read.message);
+        dialogs_.messageBox(this, QStringLiteral("File Error"),
+                            fileName + QStringLiteral("  is not a map file."), read.message);
         return;
     case DocumentResult::Kind::CannotRead:
-        dialogs_.messageBox(this, QStringLiteral("File Error"), fileName + QStringLiteral("  Read unsuccessful."),
-                            read.message);
+        dialogs_.messageBox(this, QStringLiteral("File Error"),
+                            fileName + QStringLiteral("  Read unsuccessful."), read.message);
         return;
     default:
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
@@ -221,7 +224,8 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
 void TfrmMapEd::showMap() {
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(document_.fileName());
-    QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4, ui_->Edit5, ui_->Edit6, ui_->Edit7};
+    QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
+                                ui_->Edit5, ui_->Edit6, ui_->Edit7};
     for (int i = 0; i < amp::HeaderSize; ++i) {
         headerBoxes[i]->setText(QString::number(document_.header().bytes[static_cast<std::size_t>(i)]));
     }
@@ -317,11 +321,17 @@ int TfrmMapEd::minimumClientHeight() const {
     return ui_->btnSaveMap->geometry().bottom() + 1 + BottomMargin;
 }
 
-int TfrmMapEd::minimumClientWidth() const { return ui_->Panel1->geometry().right() + 1 + InfoColumnWidth; }
+int TfrmMapEd::minimumClientWidth() const {
+    return ui_->Panel1->geometry().right() + 1 + InfoColumnWidth;
+}
 
-void TfrmMapEd::chkLinesClick() { ApplyLineDisplay(); }
+void TfrmMapEd::chkLinesClick() {
+    ApplyLineDisplay();
+}
 
-void TfrmMapEd::Button1Click() { ApplyGridMetrics(); }
+void TfrmMapEd::Button1Click() {
+    ApplyGridMetrics();
+}
 
 void TfrmMapEd::ApplyGridMetrics() {
     const auto boxValue = [](const QLineEdit* box) { return LayerModel::textValue(box->text()); };
@@ -440,8 +450,9 @@ bool TfrmMapEd::mayDiscardEdits() {
     if (!document_.isModified()) {
         return true;
     }
-    switch (dialogs_.askUnwritten(this, QStringLiteral("Unwritten changes"),
-                                  QStringLiteral("The map has changes that were not written. Write them first?"))) {
+    switch (dialogs_.askUnwritten(
+        this, QStringLiteral("Unwritten changes"),
+        QStringLiteral("The map has changes that were not written. Write them first?"))) {
     case UnwrittenChoice::Save:
         return writeToCurrentFile();
     case UnwrittenChoice::Discard:
@@ -484,12 +495,24 @@ void TfrmMapEd::selectHex(int column, int row) {
     ui_->mapScroller->ensureVisible(rect.center().x(), rect.center().y(), rect.width(), rect.height());
 }
 
-const amp::MapHeader& TfrmMapEd::MapHeader() const { return document_.header(); }
-int TfrmMapEd::MapColumns() const { return document_.columns(); }
-int TfrmMapEd::MapRows() const { return document_.rows(); }
-bool TfrmMapEd::hasUnwrittenEdits() const { return document_.isModified(); }
-bool TfrmMapEd::linesShown() const { return ui_->chkLines->isChecked(); }
-void TfrmMapEd::setLinesShown(bool shown) { ui_->chkLines->setChecked(shown); }
+const amp::MapHeader& TfrmMapEd::MapHeader() const {
+    return document_.header();
+}
+int TfrmMapEd::MapColumns() const {
+    return document_.columns();
+}
+int TfrmMapEd::MapRows() const {
+    return document_.rows();
+}
+bool TfrmMapEd::hasUnwrittenEdits() const {
+    return document_.isModified();
+}
+bool TfrmMapEd::linesShown() const {
+    return ui_->chkLines->isChecked();
+}
+void TfrmMapEd::setLinesShown(bool shown) {
+    ui_->chkLines->setChecked(shown);
+}
 
 void TfrmMapEd::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

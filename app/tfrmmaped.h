@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map form: the header boxes, the command column, and the 13 layer views
 // stacked at one place, each showing one layer of the map document (a view is
 // made when its layer is first shown). It is the central widget of the main
@@ -28,7 +29,8 @@ class TfrmMapEd : public QWidget {
 public:
     // Builds the form from its description and runs FormCreate, which loads the
     // map named by the first argument after the program's name, if any.
-    TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments, QWidget* parent = nullptr);
+    TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments,
+              QWidget* parent = nullptr);
     ~TfrmMapEd() override;
 
     // The view of one layer (grd(layer + 1)). Only the terrain view is made with
@@ -138,8 +140,7 @@ private:
     LayerView* makeGrid(int layer);
     void attachGrid(LayerView* view, int layer);
     // The views made so far (a null slot is a view not made yet).
-    template <typename Action>
-    void forEachGrid(Action action) {
+    template <typename Action> void forEachGrid(Action action) {
         for (LayerView* view : layerGrids_) {
             if (view) {
                 action(view);

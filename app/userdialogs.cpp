@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "userdialogs.h"
 #include "dialogforms.h"
 
@@ -39,7 +40,8 @@ QSpinBox* byteBox(QWidget* parent, int minimum, int value) {
 
 } // namespace
 
-std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request,
+                                        QFileDialog::AcceptMode mode) {
     auto dialog = std::make_unique<QFileDialog>(parent, request.title, request.directory, request.filter);
     dialog->setAcceptMode(mode);
     dialog->setDefaultSuffix(request.defaultSuffix);
@@ -54,15 +56,16 @@ std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest
 
 std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
                                         const QString& detail) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
-                                             parent);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text,
+                                             QMessageBox::Ok | QMessageBox::Cancel, parent);
     box->setInformativeText(detail);
     return box;
 }
 
 std::unique_ptr<QMessageBox> unwrittenQuestion(QWidget* parent, const QString& caption, const QString& text) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Question, caption, text,
-                                             QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Question, caption, text,
+                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box->setDefaultButton(QMessageBox::Save);
     return box;
 }
@@ -112,13 +115,19 @@ MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows)
     layout->addRow(okAndCancel(this));
 }
 
-int MapSizeForm::columns() const { return boxes_[0]->value(); }
-int MapSizeForm::rows() const { return boxes_[1]->value(); }
+int MapSizeForm::columns() const {
+    return boxes_[0]->value();
+}
+int MapSizeForm::rows() const {
+    return boxes_[1]->value();
+}
 
-ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request, std::function<int(const ReplaceRequest&)> count)
-    : QDialog(parent), count_(std::move(count)), from_(byteBox(this, 0, request.from)), to_(byteBox(this, 0, request.to)),
-      scopes_{new QRadioButton(tr("In the selection"), this), new QRadioButton(tr("In the layer on show"), this),
-              new QRadioButton(tr("In all 13 layers"), this)},
+ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
+                         std::function<int(const ReplaceRequest&)> count)
+    : QDialog(parent), count_(std::move(count)), from_(byteBox(this, 0, request.from)),
+      to_(byteBox(this, 0, request.to)), scopes_{new QRadioButton(tr("In the selection"), this),
+                                                 new QRadioButton(tr("In the layer on show"), this),
+                                                 new QRadioButton(tr("In all 13 layers"), this)},
       changes_(new QLabel(this)) {
     setWindowTitle(tr("Replace"));
     scopes_[static_cast<int>(request.scope)]->setChecked(true);
@@ -146,10 +155,14 @@ ReplaceRequest ReplaceForm::request() const {
     return now;
 }
 
-QString ReplaceForm::changesText() const { return changes_->text(); }
+QString ReplaceForm::changesText() const {
+    return changes_->text();
+}
 
 // How many cells will change, before the user agrees.
-void ReplaceForm::recount() { changes_->setText(tr("%n cells will change", nullptr, count_(request()))); }
+void ReplaceForm::recount() {
+    changes_->setText(tr("%n cells will change", nullptr, count_(request())));
+}
 
 } // namespace dialogforms
 
@@ -167,7 +180,8 @@ QString QtUserDialogs::saveFileName(QWidget* parent, const FileDialogRequest& re
                : QString();
 }
 
-void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) {
+void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text,
+                               const QString& detail) {
     dialogforms::messageBox(parent, caption, text, detail)->exec();
 }
 
@@ -175,8 +189,8 @@ void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
 
-bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
-                              int maximum) {
+bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QString& label, int& value,
+                              int minimum, int maximum) {
     bool accepted = false;
     const int chosen = QInputDialog::getInt(parent, title, label, value, minimum, maximum, 1, &accepted);
     if (accepted) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's way to ask and tell the user: file dialogs and message boxes behind
 // one small interface, so that tests drive the real window with a scripted fake.
 #pragma once
@@ -41,8 +42,8 @@ public:
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // Asks for a whole number between the bounds, starting from `value`; false
     // when the user cancels.
-    virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
-                           int maximum) = 0;
+    virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value,
+                           int minimum, int maximum) = 0;
     // Asks what to replace; `count` tells how many cells a request would change,
     // shown before the user agrees. False when the user cancels.
     virtual bool askReplace(QWidget* parent, ReplaceRequest& request,
@@ -64,7 +65,8 @@ class QtUserDialogs : public UserDialogs {
 public:
     QString openFileName(QWidget* parent, const FileDialogRequest& request) override;
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
-    void messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
+    void messageBox(QWidget* parent, const QString& caption, const QString& text,
+                    const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
     bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                    int maximum) override;

@@ -1,2 +1,5 @@
+// SPDX-License-Identifier: MIT
 // The floor of any process: a program that links nothing and returns at once.
-int main() { return 0; }
+int main() {
+    return 0;
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor of a start-up that shows numbers: a bare Qt program with one QTableView
 // of 255 x 255 numbers in a 904 x 397 window, quitting after its first paint. It
 // pays for fonts and text layout as any program that shows numbers does.

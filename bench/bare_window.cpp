@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor of a start-up: a bare Qt program that shows one empty QTableView and
 // quits after its first paint.
 #include "firstpaint.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decoding and encoding the largest map (255 x 255 hexes, 845,332 bytes) against a
 // plain memcpy of the same bytes, the floor of any byte work.
 #include "mapgenerator.h"
@@ -50,11 +51,12 @@ BENCHMARK(Encode)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregat
 
 int main(int argc, char** argv) {
     RatioReporter reporter;
-    runWithRatios(argc, argv, reporter, {{{"Decode", "Memcpy"}, "far below 1 ms per 100,000 hexes"},
-                                         {{"Encode", "Memcpy"}, "far below 1 ms per 100,000 hexes"}},
+    runWithRatios(argc, argv, reporter,
+                  {{{"Decode", "Memcpy"}, "far below 1 ms per 100,000 hexes"},
+                   {{"Encode", "Memcpy"}, "far below 1 ms per 100,000 hexes"}},
                   {"decode largest map vs memcpy", "encode largest map vs memcpy"});
     const double hexes = amp::MaxHexCount / 100000.0;
-    std::printf("per 100,000 hexes: decode %.4f ms, encode %.4f ms\n", reporter.nanoseconds("Decode") / 1e6 / hexes,
-                reporter.nanoseconds("Encode") / 1e6 / hexes);
+    std::printf("per 100,000 hexes: decode %.4f ms, encode %.4f ms\n",
+                reporter.nanoseconds("Decode") / 1e6 / hexes, reporter.nanoseconds("Encode") / 1e6 / hexes);
     return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole processes, measured from the outside and side by side: each round runs
 // every program once, in turn, so a pair of programs compared shares the load of
 // the moment; a ratio is the median of the rounds' ratios. Start-up: ampedit
@@ -60,11 +61,14 @@ std::optional<std::chrono::steady_clock::time_point> firstPaintIn(const std::str
     return std::chrono::steady_clock::time_point(std::chrono::nanoseconds(nanoseconds));
 }
 
-double secondsOf(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6; }
+double secondsOf(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6;
+}
 
 // Runs the command with its standard output to `output` (a file, or nothing);
 // `status` is the exit status it should end with.
-Sample runOnce(const std::vector<std::string>& command, const std::string& output = "/dev/null", int expected = 0) {
+Sample runOnce(const std::vector<std::string>& command, const std::string& output = "/dev/null",
+               int expected = 0) {
     // What the last program printed there is freed now, not on this one's time.
     if (output != "/dev/null") {
         std::remove(output.c_str());
@@ -153,14 +157,17 @@ void writeTmx(const amp::MapImage& map, const QString& folder) {
     QFile file(folder + "/largest.tmx");
     file.open(QIODevice::WriteOnly);
     QTextStream out(&file);
-    out << R"(<?xml version="1.0" encoding="UTF-8"?>)" << "\n"
+    out << R"(<?xml version="1.0" encoding="UTF-8"?>)"
+        << "\n"
         << R"(<map version="1.8" orientation="hexagonal" renderorder="right-down" width="255" height="255" )"
         << R"(tilewidth="18" tileheight="16" hexsidelength="8" staggeraxis="x" staggerindex="odd" infinite="0">)"
         << "\n"
         << R"( <tileset firstgid="1" name="values" tilewidth="18" tileheight="16" tilecount="256" columns="16">)"
-        << R"(<image source="values.png" width="288" height="256"/></tileset>)" << "\n";
+        << R"(<image source="values.png" width="288" height="256"/></tileset>)"
+        << "\n";
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        out << " <layer id=\"" << layer + 1 << "\" name=\"layer " << layer << "\" width=\"255\" height=\"255\">"
+        out << " <layer id=\"" << layer + 1 << "\" name=\"layer " << layer
+            << "\" width=\"255\" height=\"255\">"
             << "<data encoding=\"csv\">\n";
         for (int row = 0; row < 255; ++row) {
             for (int column = 0; column < 255; ++column) {
@@ -183,8 +190,9 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     QGuiApplication application(argc, argv);
     if (argc < 7) {
-        std::fprintf(stderr, "usage: bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL BARE_QTCORE "
-                             "BARE_PROGRAM [ROUNDS]\n");
+        std::fprintf(stderr,
+                     "usage: bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL BARE_QTCORE "
+                     "BARE_PROGRAM [ROUNDS]\n");
         return 2;
     }
     const int rounds = std::max(21, argc > 7 ? std::atoi(argv[7]) : 31);
@@ -218,7 +226,8 @@ int main(int argc, char* argv[]) {
     if (!tiled.isEmpty()) {
         writeTmx(map, folder.path());
         contenders["tiled"] = {"tiled --export-map tmx, same map",
-                               {tiled.toStdString(), "--export-map", "tmx", folder.filePath("largest.tmx").toStdString(),
+                               {tiled.toStdString(), "--export-map", "tmx",
+                                folder.filePath("largest.tmx").toStdString(),
                                 folder.filePath("export.tmx").toStdString()}};
         contenders["tiled-csv"] = {"tiled --export-map csv, same map",
                                    {tiled.toStdString(), "--export-map", "csv",
@@ -226,8 +235,8 @@ int main(int argc, char* argv[]) {
                                     folder.filePath("export-tiled.csv").toStdString()}};
     }
     // Each pair runs next to each other in every round: A B A B ...
-    const std::vector<std::string> order = {"window", "table", "ampedit", "tiled", "tiled-csv", "export", "xxd",
-                                            "diff",   "cmp",   "info",    "qtcore", "program"};
+    const std::vector<std::string> order = {"window", "table", "ampedit", "tiled", "tiled-csv", "export",
+                                            "xxd",    "diff",  "cmp",     "info",  "qtcore",    "program"};
     for (auto& [key, contender] : contenders) {
         runOnce(contender.command, contender.output, contender.status); // warm the file cache
     }
@@ -259,10 +268,11 @@ int main(int argc, char* argv[]) {
                     medianOf(contender, &Sample::mebibytes));
     }
     const Contender &ours = contenders["ampedit"], &table = contenders["table"], &bare = contenders["window"];
-    std::printf("ampedit vs bare table of numbers, whole process: %.2f x the wall time (goal <= 1.25 x), %.2f x the "
-                "CPU time (goal <= 1.15 x), %+.1f MiB peak (goal <= +8 MiB)\n",
-                pairRatio(ours, table, &Sample::seconds), pairRatio(ours, table, &Sample::cpuSeconds),
-                medianOf(ours, &Sample::mebibytes) - medianOf(table, &Sample::mebibytes));
+    std::printf(
+        "ampedit vs bare table of numbers, whole process: %.2f x the wall time (goal <= 1.25 x), %.2f x the "
+        "CPU time (goal <= 1.15 x), %+.1f MiB peak (goal <= +8 MiB)\n",
+        pairRatio(ours, table, &Sample::seconds), pairRatio(ours, table, &Sample::cpuSeconds),
+        medianOf(ours, &Sample::mebibytes) - medianOf(table, &Sample::mebibytes));
     std::printf("ampedit vs bare table of numbers, to the first paint: %.2f x the time\n",
                 pairRatio(ours, table, &Sample::paintSeconds));
     // After the first paint both close their windows the ordinary way.
@@ -273,9 +283,10 @@ int main(int argc, char* argv[]) {
     for (const Sample& sample : table.samples) {
         tableGoneAfter.push_back(sample.seconds - sample.paintSeconds);
     }
-    std::printf("ampedit from closing its window until reaped: %.1f ms vs %.1f ms for the bare table (goal <= 200 "
-                "ms)\n",
-                median(goneAfter) * 1e3, median(tableGoneAfter) * 1e3);
+    std::printf(
+        "ampedit from closing its window until reaped: %.1f ms vs %.1f ms for the bare table (goal <= 200 "
+        "ms)\n",
+        median(goneAfter) * 1e3, median(tableGoneAfter) * 1e3);
     std::printf("ampedit vs bare empty window, whole process: %.2f x the wall time, %+.1f MiB peak\n",
                 pairRatio(ours, bare, &Sample::seconds),
                 medianOf(ours, &Sample::mebibytes) - medianOf(bare, &Sample::mebibytes));
@@ -288,7 +299,8 @@ int main(int argc, char* argv[]) {
         std::printf("tiled is not installed: its rows are left out (apt-get install tiled adds them)\n");
     }
     const auto console = [&contenders](const char* what, const char* a, const char* b, const char* goal) {
-        std::printf("%s: %.1f ms vs %.1f ms = %.2f x (goal %s)\n", what, medianOf(contenders[a], &Sample::seconds) * 1e3,
+        std::printf("%s: %.1f ms vs %.1f ms = %.2f x (goal %s)\n", what,
+                    medianOf(contenders[a], &Sample::seconds) * 1e3,
                     medianOf(contenders[b], &Sample::seconds) * 1e3,
                     pairRatio(contenders[a], contenders[b], &Sample::seconds), goal);
     };
@@ -297,6 +309,7 @@ int main(int argc, char* argv[]) {
     std::printf("amptool info: %.1f ms (goal <= 5 ms), %.2f x a program that links QtCore and returns\n",
                 medianOf(contenders["info"], &Sample::seconds) * 1e3,
                 pairRatio(contenders["info"], contenders["qtcore"], &Sample::seconds));
-    console("a program linking QtCore vs one linking nothing", "qtcore", "program", "none: what QtCore costs");
+    console("a program linking QtCore vs one linking nothing", "qtcore", "program",
+            "none: what QtCore costs");
     return 0;
 }

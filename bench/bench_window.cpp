@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's costs on the largest map (255 x 255 hexes, 13 layers), each beside
 // a baseline measured in the same run:
 //   placing the map into the 13 views      vs  decoding it alone
@@ -5,23 +6,23 @@
 //   repainting a 900 x 600 part            vs  a stock QTableView, default delegate
 //   scrolling that part by one screen      vs  the same stock view
 // Run on the offscreen platform (scripts/bench sets it).
-#include "layermodel.h"
-#include "layerview.h"
-#include "mapfileio.h"
-#include "mapimage.h"
-#include "ratioreporter.h"
 #include "bulkedits.h"
 #include "hexmapview.h"
+#include "layermodel.h"
+#include "layerview.h"
 #include "mainwindow.h"
-#include "mappanel.h"
 #include "mapdocument.h"
+#include "mapfileio.h"
+#include "mapimage.h"
+#include "mappanel.h"
+#include "ratioreporter.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -57,7 +58,9 @@ void operator delete(void* memory) noexcept {
     }
     std::free(memory);
 }
-void operator delete(void* memory, std::size_t) noexcept { operator delete(memory); }
+void operator delete(void* memory, std::size_t) noexcept {
+    operator delete(memory);
+}
 
 namespace {
 
@@ -76,7 +79,9 @@ public:
     bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
         return false;
     }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override { return RecoveryChoice::Later; }
+    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
+        return RecoveryChoice::Later;
+    }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;
@@ -121,7 +126,8 @@ public:
             return {};
         }
         const auto k = amp::recordOfCell(index.column(), index.row(), amp::MaxDimension);
-        return QString::number(mixedMap().records[static_cast<std::size_t>(k)][static_cast<std::size_t>(layer_)]);
+        return QString::number(
+            mixedMap().records[static_cast<std::size_t>(k)][static_cast<std::size_t>(layer_)]);
     }
 
 private:
@@ -179,19 +185,16 @@ struct StockScreen {
     QWidget* canvas() { return view.viewport(); }
 };
 
-template <typename Screen>
-double allocationsPerCell = 0;
+template <typename Screen> double allocationsPerCell = 0;
 
 // Paints the 900 x 600 part on show into an image, as a repaint would.
-template <typename Screen>
-void paintScreen(Screen& screen, QImage& image) {
+template <typename Screen> void paintScreen(Screen& screen, QImage& image) {
     QWidget* canvas = screen.canvas();
     const QPoint offset = canvas->mapFrom(canvas->window(), QPoint(0, 0));
     canvas->render(&image, QPoint(), QRegion(QRect(offset, QSize(ScreenWidth, ScreenHeight))));
 }
 
-template <typename Screen>
-void Repaint(benchmark::State& state) {
+template <typename Screen> void Repaint(benchmark::State& state) {
     Screen screen;
     QImage image(ScreenWidth, ScreenHeight, QImage::Format_ARGB32_Premultiplied);
     paintScreen(screen, image); // the first paint lays out the texts in use
@@ -207,8 +210,7 @@ void Repaint(benchmark::State& state) {
     state.counters["allocs/cell"] = allocationsPerCell<Screen>;
 }
 
-template <typename Screen>
-void Scroll(benchmark::State& state) {
+template <typename Screen> void Scroll(benchmark::State& state) {
     Screen screen;
     QScrollBar* bar = screen.scrollBar();
     QImage image(ScreenWidth, ScreenHeight, QImage::Format_ARGB32_Premultiplied);
@@ -222,10 +224,18 @@ void Scroll(benchmark::State& state) {
     }
 }
 
-void RepaintOurs(benchmark::State& state) { Repaint<OurScreen>(state); }
-void RepaintStock(benchmark::State& state) { Repaint<StockScreen>(state); }
-void ScrollOurs(benchmark::State& state) { Scroll<OurScreen>(state); }
-void ScrollStock(benchmark::State& state) { Scroll<StockScreen>(state); }
+void RepaintOurs(benchmark::State& state) {
+    Repaint<OurScreen>(state);
+}
+void RepaintStock(benchmark::State& state) {
+    Repaint<StockScreen>(state);
+}
+void ScrollOurs(benchmark::State& state) {
+    Scroll<OurScreen>(state);
+}
+void ScrollStock(benchmark::State& state) {
+    Scroll<StockScreen>(state);
+}
 
 void DecodeLargest(benchmark::State& state) {
     for (auto _ : state) {
@@ -281,7 +291,8 @@ struct LayerStep {
         std::vector<CellEdit> edits;
         for (int column = 0; column < amp::MaxDimension; ++column) {
             for (int row = 0; row < amp::MaxDimension; ++row) {
-                edits.push_back({4, column, row, LayerModel::canonicalText(static_cast<std::uint8_t>(column ^ row))});
+                edits.push_back(
+                    {4, column, row, LayerModel::canonicalText(static_cast<std::uint8_t>(column ^ row))});
             }
         }
         const long before = heldBytes.load();
@@ -374,7 +385,8 @@ void TypeIntoCell(benchmark::State& state) {
     long typed = 0;
     for (auto _ : state) {
         const long before = allocations.load();
-        document.typeIntoCell(0, 100, 100, LayerModel::canonicalText(static_cast<std::uint8_t>(typed % 2 + 1)));
+        document.typeIntoCell(0, 100, 100,
+                              LayerModel::canonicalText(static_cast<std::uint8_t>(typed % 2 + 1)));
         count += allocations.load() - before;
         ++typed;
     }
@@ -408,7 +420,8 @@ void PictureOneCell(benchmark::State& state) {
     MapDocument& document = picture.window.document();
     int typed = 0;
     for (auto _ : state) {
-        document.typeIntoCell(0, 127, 127, LayerModel::canonicalText(static_cast<std::uint8_t>(typed++ % 2 + 3)));
+        document.typeIntoCell(0, 127, 127,
+                              LayerModel::canonicalText(static_cast<std::uint8_t>(typed++ % 2 + 3)));
         QCoreApplication::processEvents(); // the repaint of what changed
     }
 }
@@ -421,7 +434,8 @@ void FillWholeLayer(benchmark::State& state) {
     view->selectAll();
     int round = 0;
     for (auto _ : state) {
-        picture.window.form().fillCells(0, view->chosenCells(), LayerModel::canonicalText(static_cast<std::uint8_t>(++round % 2 + 7)));
+        picture.window.form().fillCells(
+            0, view->chosenCells(), LayerModel::canonicalText(static_cast<std::uint8_t>(++round % 2 + 7)));
         QCoreApplication::processEvents();
     }
 }
@@ -438,7 +452,8 @@ void ReplaceWholeLayer(benchmark::State& state) {
         std::vector<CellEdit> edits;
         for (std::size_t slot = 0; slot < model->cellCount(); ++slot) {
             if (model->byteAt(slot) == from) {
-                edits.push_back({0, static_cast<int>(slot) / 255, static_cast<int>(slot) % 255, LayerModel::canonicalText(static_cast<std::uint8_t>(to))});
+                edits.push_back({0, static_cast<int>(slot) / 255, static_cast<int>(slot) % 255,
+                                 LayerModel::canonicalText(static_cast<std::uint8_t>(to))});
             }
         }
         document.editCells(QStringLiteral("replace"), edits);
@@ -507,7 +522,8 @@ void PlainSaveFile(benchmark::State& state) {
 
 } // namespace
 
-#define WINDOW_BENCH(name) BENCHMARK(name)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
+#define WINDOW_BENCH(name)                                                                                   \
+    BENCHMARK(name)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true)
 WINDOW_BENCH(DecodeLargest);
 WINDOW_BENCH(PlaceLargest);
 WINDOW_BENCH(LoadMapLargest);
@@ -546,23 +562,28 @@ int main(int argc, char** argv) {
                 reporter.nanoseconds("RepaintOurs") / 1e6, reporter.nanoseconds("ScrollOurs") / 1e6);
     std::printf("allocations per painted cell: ours %.3f, stock %.1f (goal: none beyond a typed text)\n",
                 allocationsPerCell<OurScreen>, allocationsPerCell<StockScreen>);
-    std::printf("  undo of a whole-layer step %.2f ms, redo %.2f ms (goal <= 5 ms each), %.2f bytes a cell (goal <= 3)\n",
+    std::printf("  undo of a whole-layer step %.2f ms, redo %.2f ms (goal <= 5 ms each), %.2f bytes a cell "
+                "(goal <= 3)\n",
                 reporter.nanoseconds("UndoFullLayer") / 1e6, reporter.nanoseconds("RedoFullLayer") / 1e6,
                 stepBytesPerCell);
-    std::printf("  picture of the largest map in 800 x 800: full repaint %.2f ms (goal <= 16 ms), after one edit "
-                "%.3f ms (goal <= 2 ms), its image %.1f MiB (goal <= 16 MiB)\n",
-                reporter.nanoseconds("PictureFullRepaint") / 1e6, reporter.nanoseconds("PictureOneCell") / 1e6,
-                pictureBytes / (1 << 20));
+    std::printf(
+        "  picture of the largest map in 800 x 800: full repaint %.2f ms (goal <= 16 ms), after one edit "
+        "%.3f ms (goal <= 2 ms), its image %.1f MiB (goal <= 16 MiB)\n",
+        reporter.nanoseconds("PictureFullRepaint") / 1e6, reporter.nanoseconds("PictureOneCell") / 1e6,
+        pictureBytes / (1 << 20));
     std::printf("  whole layer of the largest map, views and picture updated: fill %.2f ms, replace %.2f ms "
                 "(goal <= 10 ms), undo of the fill %.2f ms (goal: no slower than the fill)\n",
                 reporter.nanoseconds("FillWholeLayer") / 1e6, reporter.nanoseconds("ReplaceWholeLayer") / 1e6,
                 reporter.nanoseconds("UndoFill") / 1e6);
-    std::printf("  all 13 layers of the largest map: copy and paste %.2f ms (goal <= 50 ms), undo of the paste %.2f ms\n",
+    std::printf("  all 13 layers of the largest map: copy and paste %.2f ms (goal <= 50 ms), undo of the "
+                "paste %.2f ms\n",
                 reporter.nanoseconds("CopyPasteAllLayers") / 1e6, reporter.nanoseconds("UndoPaste") / 1e6);
-    std::printf("  a stroke of 1,000 dabs (7 hexes each) on the largest map: %.2f ms, %d step, %zu cells, %.2f bytes "
-                "a cell (goal: one step, <= 3 bytes a cell)\n",
-                reporter.nanoseconds("StrokeThousandDabs") / 1e6, strokeSteps, strokeCells, strokeBytesPerCell);
-    std::printf("  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
-                typingAllocations);
+    std::printf(
+        "  a stroke of 1,000 dabs (7 hexes each) on the largest map: %.2f ms, %d step, %zu cells, %.2f bytes "
+        "a cell (goal: one step, <= 3 bytes a cell)\n",
+        reporter.nanoseconds("StrokeThousandDabs") / 1e6, strokeSteps, strokeCells, strokeBytesPerCell);
+    std::printf(
+        "  typing into a cell: %.1f allocations, all of them its undo step (goal: nothing beyond the step)\n",
+        typingAllocations);
     return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Ends the program once the first paint of its windows is done, so a start-up
 // can be timed from the outside. Only the bench programs use it. It prints the
 // moment the paint was done ("first-paint NANOSECONDS", the monotonic clock),
@@ -24,7 +25,8 @@ public:
             QTimer::singleShot(0, qApp, [] {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("first-paint %lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+                std::printf("first-paint %lld\n",
+                            static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
                 std::fflush(nullptr);
                 QApplication::closeAllWindows();
             });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the registered benchmarks, prints Google Benchmark's table, then one line
 // per ratio: these machines are noisy, and a ratio measured in the same run says
 // more than a time.
@@ -16,8 +17,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median") {
-                nanoseconds_[run.run_name.function_name] = run.GetAdjustedRealTime() *
-                    (run.time_unit == benchmark::kMillisecond ? 1e6 : run.time_unit == benchmark::kMicrosecond ? 1e3 : 1);
+                nanoseconds_[run.run_name.function_name] =
+                    run.GetAdjustedRealTime() * (run.time_unit == benchmark::kMillisecond   ? 1e6
+                                                 : run.time_unit == benchmark::kMicrosecond ? 1e3
+                                                                                            : 1);
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -30,7 +33,8 @@ public:
     void printRatio(const char* what, const std::string& a, const std::string& b, const char* goal) const {
         const double x = nanoseconds(a), y = nanoseconds(b);
         if (x > 0 && y > 0) {
-            std::printf("%-44s %10.3f ms / %10.3f ms = %7.2f x   (goal %s)\n", what, x / 1e6, y / 1e6, x / y, goal);
+            std::printf("%-44s %10.3f ms / %10.3f ms = %7.2f x   (goal %s)\n", what, x / 1e6, y / 1e6, x / y,
+                        goal);
         }
     }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ampedit's own start-up, as main() runs it, opening the map named as the first
 // argument, and quitting after the first paint.
 #include "firstpaint.h"

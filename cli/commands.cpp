@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands.h"
 #include "celltext.h"
 #include "mapfileio.h"
@@ -37,7 +38,9 @@ struct Command {
     std::function<int(const std::vector<std::string>&, std::FILE*, std::FILE*)> run;
 };
 
-QString pathOf(const std::string& word) { return QString::fromLocal8Bit(word.c_str()); }
+QString pathOf(const std::string& word) {
+    return QString::fromLocal8Bit(word.c_str());
+}
 
 struct LoadedMap {
     amp::MapImage image;
@@ -98,8 +101,8 @@ amp::MapImage completed(const amp::MapImage& map) {
 int number(const std::string& word, int least, int most, const std::string& what) {
     const auto value = amp::parseWholeNumber(std::string_view(word));
     if (!value || *value < least || *value > most || word.find_first_of(" \t+") != std::string::npos) {
-        throw UsageError{what + " must be a whole number " + std::to_string(least) + "-" + std::to_string(most) +
-                         ", not \"" + word + "\""};
+        throw UsageError{what + " must be a whole number " + std::to_string(least) + "-" +
+                         std::to_string(most) + ", not \"" + word + "\""};
     }
     return *value;
 }
@@ -113,8 +116,10 @@ int layerOf(const std::string& word) {
     int found = -1;
     for (int i = 0; i < amp::LayerCount; ++i) {
         const auto name = amp::LayerNames[static_cast<std::size_t>(i)];
-        if (name.size() == word.size() && std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        if (name.size() == word.size() &&
+            std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
             })) {
             if (found >= 0) {
                 throw UsageError{"several layers are named \"" + word + "\": give the layer's number"};
@@ -128,7 +133,9 @@ int layerOf(const std::string& word) {
     return found;
 }
 
-std::string layerName(int layer) { return std::string(amp::LayerNames[static_cast<std::size_t>(layer)]); }
+std::string layerName(int layer) {
+    return std::string(amp::LayerNames[static_cast<std::size_t>(layer)]);
+}
 
 // Writes the bytes to FILE through the safe writer, or to standard output for "-".
 void writeOutput(const std::string& target, std::string_view bytes, std::FILE* out) {
@@ -183,7 +190,8 @@ int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         }
     }
     // Hexes a short file lacks are zeros.
-    const auto lacking = static_cast<int>(static_cast<std::size_t>(header.hexCount()) - loaded.view.recordCount());
+    const auto lacking =
+        static_cast<int>(static_cast<std::size_t>(header.hexCount()) - loaded.view.recordCount());
     for (auto& count : counts) {
         count[0] += lacking;
     }
@@ -217,19 +225,19 @@ int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
 
     std::string text;
     if (options.has("--json")) {
-        text = "{\"columns\":" + std::to_string(header.columns()) + ",\"rows\":" + std::to_string(header.rows()) +
-               ",\"header\":[";
+        text = "{\"columns\":" + std::to_string(header.columns()) +
+               ",\"rows\":" + std::to_string(header.rows()) + ",\"header\":[";
         for (int i = 0; i < amp::HeaderSize; ++i) {
             text += (i ? "," : "") + std::to_string(header.bytes[static_cast<std::size_t>(i)]);
         }
-        text += "],\"size\":" + std::to_string(loaded.size) + ",\"complete_size\":" + std::to_string(complete) +
-                ",\"layers\":[";
+        text += "],\"size\":" + std::to_string(loaded.size) +
+                ",\"complete_size\":" + std::to_string(complete) + ",\"layers\":[";
         for (int j = 0; j < amp::LayerCount; ++j) {
             const LayerStats& layer = stats[static_cast<std::size_t>(j)];
             text += std::string(j ? "," : "") + "{\"name\":" + jsonString(layerName(j)) +
                     ",\"min\":" + std::to_string(layer.min) + ",\"max\":" + std::to_string(layer.max) +
-                    ",\"distinct\":" + std::to_string(layer.distinct) + ",\"zeros\":" + std::to_string(layer.zeros) +
-                    "}";
+                    ",\"distinct\":" + std::to_string(layer.distinct) +
+                    ",\"zeros\":" + std::to_string(layer.zeros) + "}";
         }
         text += "],\"terrain\":{";
         for (std::size_t i = 0; i < terrain.size(); ++i) {
@@ -237,9 +245,10 @@ int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         }
         text += "}}\n";
     } else {
-        text = "columns " + std::to_string(header.columns()) + ", rows " + std::to_string(header.rows()) + ", hexes " +
-               std::to_string(header.hexCount()) + "\n";
-        text += "size " + std::to_string(loaded.size) + " bytes, complete size " + std::to_string(complete) + " bytes";
+        text = "columns " + std::to_string(header.columns()) + ", rows " + std::to_string(header.rows()) +
+               ", hexes " + std::to_string(header.hexCount()) + "\n";
+        text += "size " + std::to_string(loaded.size) + " bytes, complete size " + std::to_string(complete) +
+                " bytes";
         if (loaded.size < complete) {
             const std::size_t records = (loaded.size - amp::HeaderSize) / amp::RecordSize;
             text += " (short: " + std::to_string(static_cast<std::size_t>(header.hexCount()) - records) +
@@ -257,8 +266,8 @@ int info(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         for (int j = 0; j < amp::LayerCount; ++j) {
             const LayerStats& layer = stats[static_cast<std::size_t>(j)];
             char line[96];
-            std::snprintf(line, sizeof line, "%5d  %-12s  %4d %4d  %8d  %5d\n", j, layerName(j).c_str(), layer.min,
-                          layer.max, layer.distinct, layer.zeros);
+            std::snprintf(line, sizeof line, "%5d  %-12s  %4d %4d  %8d  %5d\n", j, layerName(j).c_str(),
+                          layer.min, layer.max, layer.distinct, layer.zeros);
             text += line;
         }
         text += "terrain\n";
@@ -319,7 +328,8 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
     if (format == "json") {
         const amp::MapImage whole = completed(loadMap(options.positional()[0]).image);
         const int columns = whole.header.columns(), rows = whole.header.rows();
-        std::string text = "{\"columns\":" + std::to_string(columns) + ",\"rows\":" + std::to_string(rows) + ",\"header\":[";
+        std::string text =
+            "{\"columns\":" + std::to_string(columns) + ",\"rows\":" + std::to_string(rows) + ",\"header\":[";
         for (int i = 0; i < amp::HeaderSize; ++i) {
             text += (i ? "," : "") + std::to_string(whole.header.bytes[static_cast<std::size_t>(i)]);
         }
@@ -401,8 +411,8 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
     amp::MapImage map = completed(loadMap(mapPath).image);
     const auto grid = amp::parseGrid(readGrid(gridPath), map.header.columns(), map.header.rows());
     if (const auto* error = std::get_if<amp::GridError>(&grid)) {
-        throw Failure{InvalidInput, gridPath + ":" + std::to_string(error->line) + ":" + std::to_string(error->column) +
-                                        ": " + error->message};
+        throw Failure{InvalidInput, gridPath + ":" + std::to_string(error->line) + ":" +
+                                        std::to_string(error->column) + ": " + error->message};
     }
     const auto& cells = std::get<std::vector<std::uint8_t>>(grid);
     for (std::size_t k = 0; k < map.records.size(); ++k) {
@@ -423,9 +433,11 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     TextSink sink("-", out);
     const bool sameShape = a.header.columns() == b.header.columns() && a.header.rows() == b.header.rows();
     for (int i = 0; i < amp::HeaderSize; ++i) {
-        const auto x = a.header.bytes[static_cast<std::size_t>(i)], y = b.header.bytes[static_cast<std::size_t>(i)];
+        const auto x = a.header.bytes[static_cast<std::size_t>(i)],
+                   y = b.header.bytes[static_cast<std::size_t>(i)];
         if (x != y && (sameShape || (i != amp::ColumnsByte && i != amp::RowsByte))) {
-            sink.put("header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) + "\n");
+            sink.put("header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) +
+                     "\n");
         }
     }
     if (!sameShape) {
@@ -486,7 +498,8 @@ int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
         if (equals == std::string::npos) {
             throw UsageError{"--fill takes LAYER=VALUE, not \"" + fill + "\""};
         }
-        fills.emplace_back(layerOf(fill.substr(0, equals)), number(fill.substr(equals + 1), 0, 255, "a fill value"));
+        fills.emplace_back(layerOf(fill.substr(0, equals)),
+                           number(fill.substr(equals + 1), 0, 255, "a fill value"));
     }
     amp::MapHeader like{};
     if (const auto model = options.value("--like")) {
@@ -548,9 +561,11 @@ std::string shown(std::string_view text) {
     std::string safe;
     for (std::size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                                                            : lead >= 0xF0 && lead < 0xF5    ? 4
-                                                                                                             : 0;
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
         bool whole = length > 0 && at + length <= text.size();
         for (std::size_t i = 1; whole && i < length; ++i) {
             whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
@@ -607,9 +622,10 @@ void printHelp(std::FILE* to) {
     for (const Command& command : commands()) {
         std::fprintf(to, "  %s\n", command.usage);
     }
-    std::fprintf(to, "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
-                     "differ), 2 a usage or I/O error. A failed command touches no file; -o - writes to\n"
-                     "standard output.\n");
+    std::fprintf(to,
+                 "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
+                 "differ), 2 a usage or I/O error. A failed command touches no file; -o - writes to\n"
+                 "standard output.\n");
 }
 
 } // namespace
@@ -620,7 +636,9 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         return UsageOrIo;
     }
     const std::string& first = words[0];
-    const auto hasWord = [&words](const char* word) { return std::find(words.begin(), words.end(), word) != words.end(); };
+    const auto hasWord = [&words](const char* word) {
+        return std::find(words.begin(), words.end(), word) != words.end();
+    };
     if (first == "--help" || first == "-h" || first == "help") {
         printHelp(out);
         return 0;
@@ -644,9 +662,10 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "amptool: %s: %s\n", command->name, shown(message).c_str());
     };
     amp::setRestoreNotice([err, name = command->name](const QString& path) {
-        std::fprintf(err, "amptool: %s: %s\n", name,
-                     shown(path.toStdString() + ": a write of it was cut short; its old content was put back first")
-                         .c_str());
+        std::fprintf(
+            err, "amptool: %s: %s\n", name,
+            shown(path.toStdString() + ": a write of it was cut short; its old content was put back first")
+                .c_str());
     });
     try {
         return command->run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);

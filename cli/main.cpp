@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // amptool: the console door to Veldrock's ".amp" maps (info, export, import,
 // diff, new, resize, replace). Needs no display.
 #include "commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "options.h"
 
 #include <algorithm>
@@ -18,7 +19,8 @@ Options::Options(const std::vector<std::string>& words, const std::vector<std::s
         const std::string& word = words[i];
         // "-" alone names standard output or input; "--" ends the options.
         if (word == "--") {
-            positional_.insert(positional_.end(), words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+            positional_.insert(positional_.end(), words.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                               words.end());
             break;
         }
         if (word.size() < 2 || word[0] != '-' || (word[1] >= '0' && word[1] <= '9')) {

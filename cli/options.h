@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The words of one amptool command: positional words, options with a value
 // ("-o FILE", "--layer 4", "--layer=4") and flags ("--json"). Unknown options
 // and missing values are usage errors.

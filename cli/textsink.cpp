@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "textsink.h"
 #include "mapfileio.h"
 
@@ -42,9 +43,9 @@ void TextSink::finish() {
         }
         return;
     }
-    const auto written = amp::writeFileSafely(
-        QString::fromLocal8Bit(target_.c_str()),
-        std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));
+    const auto written =
+        amp::writeFileSafely(QString::fromLocal8Bit(target_.c_str()),
+                             std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));
     if (!written) {
         throw std::runtime_error(written.error().message);
     }

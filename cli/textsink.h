@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a command prints, gathered in one buffer: to standard output it goes in
 // blocks of 256 KiB as the buffer fills, to a named file whole through the
 // safe writer at the end. Numbers 0-255 are copied from a table of their decimal

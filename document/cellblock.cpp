@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cellblock.h"
 #include "celltext.h"
 #include "mapformat.h"
@@ -56,7 +57,8 @@ std::variant<CellBlock, amp::GridError> CellBlock::fromText(const QString& text)
     }
     block.rows = 1 + static_cast<int>(std::count(body.begin(), body.end(), '\n'));
     const std::string_view first = body.substr(0, body.find('\n'));
-    const char separator = all.find('\t') != std::string_view::npos && all.find(',') == std::string_view::npos ? '\t' : ',';
+    const char separator =
+        all.find('\t') != std::string_view::npos && all.find(',') == std::string_view::npos ? '\t' : ',';
     block.columns = 1 + static_cast<int>(std::count(first.begin(), first.end(), separator));
     if (block.columns > amp::MaxDimension || block.rows > amp::MaxDimension) {
         return amp::GridError{1, 0, "more than 255 rows or columns"};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A rectangle of cells taken from the map, for the clipboard: one layer or all
 // 13, as bytes. It travels as tab-separated text (one line per row, what a
 // spreadsheet takes and gives back) and, for all layers, as a MIME type of our own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "celledits.h"
 #include "mapdocument.h"
 

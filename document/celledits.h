@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The edits of many cells at once, as calls on a document that need no window:
 // replace (counted first, then applied), the cells of one value, a rectangle of
 // cells taken as a block (one layer or all 13), a block pasted, cells cleared

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "diskwatch.h"
 
 #include "mapfileio.h"
@@ -10,7 +11,9 @@ namespace {
 
 constexpr int DefaultDelay = 500;
 
-bool holds(const FileBytes& kept, const std::vector<std::uint8_t>& bytes) { return kept && *kept == bytes; }
+bool holds(const FileBytes& kept, const std::vector<std::uint8_t>& bytes) {
+    return kept && *kept == bytes;
+}
 
 } // namespace
 

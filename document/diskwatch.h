@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Notices when another program changes the document's file on disk. The file and
 // its folder are watched, so a map that is replaced, deleted, renamed over or
 // made again later is never lost sight of; changes are taken together for half a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hexgeometry.h"
 
 #include <cmath>
@@ -9,7 +10,8 @@ constexpr double Sqrt3 = 1.7320508075688772;
 } // namespace
 
 HexGeometry::HexGeometry(int columns, int rows, double size, bool evenColumnsLower)
-    : columns_(columns), rows_(rows), size_(size), halfHeight_(size * Sqrt3 / 2), evenLower_(evenColumnsLower) {}
+    : columns_(columns), rows_(rows), size_(size), halfHeight_(size * Sqrt3 / 2),
+      evenLower_(evenColumnsLower) {}
 
 // Columns are 1.5 sizes apart, rows a hex height (2 half heights); the first
 // centre lies a size in from the left and a half height down from the top.
@@ -79,8 +81,8 @@ std::vector<HexCell> HexGeometry::neighbours(int column, int row) const {
     // A lowered column's side neighbours are its own row and the one below;
     // a raised column's are the row above and its own.
     const int up = isLowered(column) ? 0 : -1;
-    const HexCell around[6] = {{column, row - 1},          {column + 1, row + up}, {column + 1, row + up + 1},
-                               {column, row + 1},          {column - 1, row + up + 1}, {column - 1, row + up}};
+    const HexCell around[6] = {{column, row - 1}, {column + 1, row + up},     {column + 1, row + up + 1},
+                               {column, row + 1}, {column - 1, row + up + 1}, {column - 1, row + up}};
     std::vector<HexCell> inside;
     for (const HexCell& cell : around) {
         if (contains(cell.column, cell.row)) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The geometry of the map as flat-topped hexes: columns left to right, rows top
 // to bottom, every other column half a hex lower (odd columns by default, the
 // "odd-q" layout; even columns when asked). Pure maths in map pixels, where a
@@ -28,7 +29,9 @@ public:
     int rows() const { return rows_; }
     double size() const { return size_; }
     bool evenColumnsLower() const { return evenLower_; }
-    bool contains(int column, int row) const { return column >= 0 && row >= 0 && column < columns_ && row < rows_; }
+    bool contains(int column, int row) const {
+        return column >= 0 && row >= 0 && column < columns_ && row < rows_;
+    }
 
     // Whether a column sits half a hex lower than its neighbours.
     bool isLowered(int column) const { return ((column & 1) == 1) != evenLower_; } // -1 is odd too

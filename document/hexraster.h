@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hex under every pixel of an image, fast: the geometry's own nearestHex,
 // with what depends on x alone worked out once per column of pixels and what
 // depends on y alone once per line. Pixel (0, 0) of the image is map pixel

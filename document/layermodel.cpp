@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "layermodel.h"
 #include "celltext.h"
 
@@ -37,9 +38,13 @@ void gather(const std::uint8_t* source, std::size_t count, std::uint8_t* target)
 
 LayerModel::LayerModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-int LayerModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int LayerModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int LayerModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+int LayerModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
 
 QVariant LayerModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
@@ -103,7 +108,9 @@ void LayerModel::setCellText(int column, int row, const QString& text) {
     emit dataChanged(at, at, {Qt::DisplayRole, Qt::EditRole});
 }
 
-std::int32_t LayerModel::cellValue(int column, int row) const { return cell(column, row).value(); }
+std::int32_t LayerModel::cellValue(int column, int row) const {
+    return cell(column, row).value();
+}
 
 std::uint8_t LayerModel::cellByte(int column, int row) const {
     return amp::lowByte(cellValue(column, row));
@@ -216,8 +223,8 @@ void LayerModel::exportLayer(std::span<std::uint8_t> file, int layer, int column
     if (columns == columns_ && rows == rows_) {
         // The grid has the map's shape: its cells run in the file's order.
         for (std::size_t k = 0; k < hexes; ++k) {
-            target[k * amp::RecordSize] = isCanonical(k) ? byte(k)
-                                                         : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
+            target[k * amp::RecordSize] =
+                isCanonical(k) ? byte(k) : cellByte(static_cast<int>(k) / rows, static_cast<int>(k) % rows);
         }
         return;
     }
@@ -246,7 +253,8 @@ LayerModel::Cell LayerModel::cell(int column, int row) const {
 
 void LayerModel::setCanonical(std::size_t at, bool canonical) {
     const std::uint64_t bit = std::uint64_t{1} << (at % FlagBits);
-    canonical_[at / FlagBits] = canonical ? canonical_[at / FlagBits] | bit : canonical_[at / FlagBits] & ~bit;
+    canonical_[at / FlagBits] =
+        canonical ? canonical_[at / FlagBits] | bit : canonical_[at / FlagBits] & ~bit;
 }
 
 const QString& LayerModel::canonicalText(std::uint8_t value) {
@@ -254,7 +262,8 @@ const QString& LayerModel::canonicalText(std::uint8_t value) {
         std::array<QString, ByteValues> all;
         for (int i = 0; i < ByteValues; ++i) {
             const std::string_view text = amp::byteText(static_cast<std::uint8_t>(i));
-            all[static_cast<std::size_t>(i)] = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+            all[static_cast<std::size_t>(i)] =
+                QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
         }
         return all;
     }();
@@ -311,9 +320,12 @@ void LayerModel::cellsChanged(std::size_t first, std::size_t last) {
     }
     const int firstColumn = static_cast<int>(first / static_cast<std::size_t>(rows_));
     const int lastColumn = static_cast<int>(last / static_cast<std::size_t>(rows_));
-    const int firstRow = firstColumn == lastColumn ? static_cast<int>(first % static_cast<std::size_t>(rows_)) : 0;
-    const int lastRow = firstColumn == lastColumn ? static_cast<int>(last % static_cast<std::size_t>(rows_)) : rows_ - 1;
-    emit dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn), {Qt::DisplayRole, Qt::EditRole});
+    const int firstRow =
+        firstColumn == lastColumn ? static_cast<int>(first % static_cast<std::size_t>(rows_)) : 0;
+    const int lastRow =
+        firstColumn == lastColumn ? static_cast<int>(last % static_cast<std::size_t>(rows_)) : rows_ - 1;
+    emit dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn),
+                     {Qt::DisplayRole, Qt::EditRole});
 }
 
 void LayerModel::store(std::size_t at, const QString& text) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cell texts of one layer of the map document. Storage is compact: a cell
 // holding a canonical text "0".."255" is kept as that byte and one bit that says
 // so; only a text typed in another form ("abc", "300", "007", "-1") keeps its own
@@ -58,9 +59,7 @@ public:
     };
     std::size_t cellCount() const { return cells_; }
     // The cells that hold a typed text, by slot.
-    std::vector<std::pair<std::size_t, QString>> typedCells() const {
-        return {typed_.begin(), typed_.end()};
-    }
+    std::vector<std::pair<std::size_t, QString>> typedCells() const { return {typed_.begin(), typed_.end()}; }
     std::size_t slotOf(int column, int row) const { return slot(column, row); }
     Kind kindAt(std::size_t slot) const;
     std::uint8_t byteAt(std::size_t slot) const { return byte(slot); }
@@ -118,7 +117,8 @@ private:
         return column >= 0 && row >= 0 && column < columns_ && row < rows_;
     }
     std::size_t slot(int column, int row) const {
-        return static_cast<std::size_t>(column) * static_cast<std::size_t>(rows_) + static_cast<std::size_t>(row);
+        return static_cast<std::size_t>(column) * static_cast<std::size_t>(rows_) +
+               static_cast<std::size_t>(row);
     }
     void store(std::size_t slot, const QString& text);
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "strokecommand.h"
@@ -9,11 +10,17 @@
 
 namespace {
 
-QString reason(const amp::MapError& error) { return QString::fromStdString(error.message); }
+QString reason(const amp::MapError& error) {
+    return QString::fromStdString(error.message);
+}
 
-DocumentResult failure(DocumentResult::Kind kind, const amp::MapError& error) { return {kind, reason(error), {}}; }
+DocumentResult failure(DocumentResult::Kind kind, const amp::MapError& error) {
+    return {kind, reason(error), {}};
+}
 
-QString count(qsizetype n) { return QLocale(QLocale::English).toString(n); }
+QString count(qsizetype n) {
+    return QLocale(QLocale::English).toString(n);
+}
 
 // A map file's bytes and the map they hold (read in place), or why there is none.
 struct ReadMap {
@@ -25,9 +32,11 @@ struct ReadMap {
 ReadMap readMap(const QString& fileName) {
     auto read = amp::readMapFile(fileName);
     if (!read) {
-        return {{}, {}, failure(read.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
-                                                                                   : DocumentResult::Kind::CannotRead,
-                                read.error())};
+        return {{},
+                {},
+                failure(read.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
+                                                                           : DocumentResult::Kind::CannotRead,
+                        read.error())};
     }
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(read).value());
     const auto viewed = amp::viewMap(*bytes);
@@ -71,12 +80,15 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
                 undoStack_.clear();
             }
         });
-        connect(model, &QAbstractItemModel::dataChanged, this, [this, i](const QModelIndex& from, const QModelIndex& to) {
-            emit cellsChanged(i, QRect(QPoint(from.column(), from.row()), QPoint(to.column(), to.row())));
-        });
+        connect(model, &QAbstractItemModel::dataChanged, this,
+                [this, i](const QModelIndex& from, const QModelIndex& to) {
+                    emit cellsChanged(
+                        i, QRect(QPoint(from.column(), from.row()), QPoint(to.column(), to.row())));
+                });
         layers_[static_cast<std::size_t>(i)] = model;
     }
-    connect(&undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
+    connect(&undoStack_, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { emit modifiedChanged(!clean); });
     // Any change of the stack but a dab of the stroke ends the stroke.
     connect(&undoStack_, &QUndoStack::indexChanged, this, [this] {
         if (!pushingDab_) {
@@ -86,9 +98,12 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
 }
 
 // The stack is torn down after the members its signals would reach.
-MapDocument::~MapDocument() { disconnect(&undoStack_, nullptr, this, nullptr); }
+MapDocument::~MapDocument() {
+    disconnect(&undoStack_, nullptr, this, nullptr);
+}
 
-void MapDocument::load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner) {
+void MapDocument::load(const amp::MapView& map, const QString& fileName,
+                       const std::shared_ptr<const void>& owner) {
     endStroke();
     resetting_ = true;
     header_ = map.header;
@@ -124,8 +139,9 @@ DocumentResult MapDocument::write(const QString& fileName) {
         auto bytes = std::make_shared<const std::vector<std::uint8_t>>(encode());
         const auto written = amp::writeFileSafely(fileName, *bytes);
         if (!written) {
-            return failure(written.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
-                                                                                  : DocumentResult::Kind::CannotWrite,
+            return failure(written.error().kind == amp::MapErrorKind::CannotOpen
+                               ? DocumentResult::Kind::CannotOpen
+                               : DocumentResult::Kind::CannotWrite,
                            written.error());
         }
         DocumentResult result;
@@ -133,8 +149,9 @@ DocumentResult MapDocument::write(const QString& fileName) {
             markWritten(fileName);
         } else {
             setFileName(fileName);
-            result.note = tr("The map has no hexes yet, so the cells in the views are not part of the file and "
-                             "stay unwritten. Read a map or make a new one to write cells.");
+            result.note =
+                tr("The map has no hexes yet, so the cells in the views are not part of the file and "
+                   "stay unwritten. Read a map or make a new one to write cells.");
         }
         emit diskContentKnown(fileName, bytes);
         return result;
@@ -143,7 +160,9 @@ DocumentResult MapDocument::write(const QString& fileName) {
     }
 }
 
-void MapDocument::newMap(int columns, int rows) { load(amp::makeMap(header_, columns, rows), QString()); }
+void MapDocument::newMap(int columns, int rows) {
+    load(amp::makeMap(header_, columns, rows), QString());
+}
 
 DocumentResult MapDocument::reloadFromDisk() {
     endStroke();
@@ -173,8 +192,8 @@ DocumentResult MapDocument::reloadFromDisk() {
     return {};
 }
 
-DocumentResult MapDocument::recover(const std::vector<std::uint8_t>& copy, const std::vector<TypedCell>& typed,
-                                    const QString& fileName) {
+DocumentResult MapDocument::recover(const std::vector<std::uint8_t>& copy,
+                                    const std::vector<TypedCell>& typed, const QString& fileName) {
     auto recovered = amp::decodeMap(copy);
     if (!recovered) {
         return failure(DocumentResult::Kind::NotAMap, recovered.error());
@@ -192,8 +211,8 @@ DocumentResult MapDocument::recover(const std::vector<std::uint8_t>& copy, const
     const int rows = map.header.rows();
     for (const TypedCell& cell : typed) {
         if (rows > 0) {
-            edits.push_back({cell.layer, static_cast<int>(cell.slot) / rows, static_cast<int>(cell.slot) % rows,
-                             cell.text});
+            edits.push_back({cell.layer, static_cast<int>(cell.slot) / rows,
+                             static_cast<int>(cell.slot) % rows, cell.text});
         }
     }
     editCells(tr("Recover unwritten changes"), edits);
@@ -236,7 +255,8 @@ bool MapDocument::typeIntoCell(int layer, int column, int row, const QString& te
     return editCells(tr("Typing in hex %1,%2").arg(column).arg(row), {CellEdit{layer, column, row, text}});
 }
 
-DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenColumnsLower, const QString& to) {
+DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenColumnsLower,
+                                      const QString& to) {
     if (layer < 0 || layer >= amp::LayerCount) {
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
@@ -262,13 +282,15 @@ DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenC
         edits.push_back({layer, cell.column, cell.row, to});
         for (const HexCell& next : geometry.neighbours(cell.column, cell.row)) {
             const std::size_t slot = model->slotOf(next.column, next.row);
-            if (!seen[slot] && allowed(next.column, next.row) && model->cellText(next.column, next.row) == from) {
+            if (!seen[slot] && allowed(next.column, next.row) &&
+                model->cellText(next.column, next.row) == from) {
                 seen[slot] = true;
                 queue.push_back(next);
             }
         }
     }
-    const bool changed = editCells(tr("Fill %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
+    const bool changed =
+        editCells(tr("Fill %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
     return {changed ? DocumentResult::Kind::Done : DocumentResult::Kind::Unchanged, {}, {}};
 }
 
@@ -295,7 +317,8 @@ DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
             cellSlots.push_back(model->slotOf(cell.column, cell.row));
         }
     }
-    auto dab = std::make_unique<StrokeCommand>(*this, strokeLayer_, std::move(cellSlots), strokeText_, strokeNumber_);
+    auto dab = std::make_unique<StrokeCommand>(*this, strokeLayer_, std::move(cellSlots), strokeText_,
+                                               strokeNumber_);
     if (dab->isEmpty()) {
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
@@ -305,9 +328,12 @@ DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
     return {};
 }
 
-void MapDocument::endStroke() { strokeOpen_ = false; }
+void MapDocument::endStroke() {
+    strokeOpen_ = false;
+}
 
-void MapDocument::swapMap(amp::MapHeader& header, std::array<std::unique_ptr<LayerModel>, amp::LayerCount>& layers) {
+void MapDocument::swapMap(amp::MapHeader& header,
+                          std::array<std::unique_ptr<LayerModel>, amp::LayerCount>& layers) {
     resetting_ = true;
     std::swap(header_, header);
     for (int i = 0; i < amp::LayerCount; ++i) {

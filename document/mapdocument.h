@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map being edited: the header of the map read, its 13 layers of cell texts,
 // the undo stack, the selection and the file name, and every action on them as a
 // call that returns a result: read, write, new map, reload from disk, recover
@@ -87,7 +88,8 @@ public:
     // Takes a whole map and gives it a fresh undo stack: the one way a map comes
     // in. Given the owner of the map's bytes, the layers read them in place until
     // they change.
-    void load(const amp::MapView& map, const QString& fileName, const std::shared_ptr<const void>& owner = {});
+    void load(const amp::MapView& map, const QString& fileName,
+              const std::shared_ptr<const void>& owner = {});
     void load(const amp::MapImage& map, const QString& fileName) { load(amp::viewOf(map), fileName); }
     // The complete file the layers make: the header as read, then columns x rows
     // records, each cell converted by the text rule.

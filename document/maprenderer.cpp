@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "maprenderer.h"
 #include "celltext.h"
 #include "hexraster.h"

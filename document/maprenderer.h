@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws one layer of a map as flat-topped hexes, into an image or through any
 // painter: every pixel takes the colour of the hex under its centre (the
 // geometry's one pixel-to-hex function), then, at sizes that hold them, thin

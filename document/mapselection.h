@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The selection the number views, the picture and any other caller share: the
 // layer it was made on, rectangles of cells on it, and the current hex. It
 // belongs to the document, which gives it the shape of every map it loads, so a

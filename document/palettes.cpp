@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "palettes.h"
 
 #include <algorithm>
@@ -44,21 +45,34 @@ QRgb through(const Stops& stops, double t) {
 
 // Viridis's published nine-step values, #440154 to #FDE725.
 QRgb viridis(double t) {
-    static constexpr Stops stops = {{{68, 1, 84}, {71, 45, 123}, {59, 82, 139}, {44, 114, 142}, {33, 145, 140},
-                                     {40, 174, 128}, {94, 201, 98}, {173, 220, 48}, {253, 231, 37}}};
+    static constexpr Stops stops = {{{68, 1, 84},
+                                     {71, 45, 123},
+                                     {59, 82, 139},
+                                     {44, 114, 142},
+                                     {33, 145, 140},
+                                     {40, 174, 128},
+                                     {94, 201, 98},
+                                     {173, 220, 48},
+                                     {253, 231, 37}}};
     return through(stops, t);
 }
 
 // Cividis, blue through grey to yellow with lightness rising evenly, from values
 // close to its published table.
 QRgb cividis(double t) {
-    static constexpr Stops stops = {{{0, 34, 78}, {8, 58, 112}, {59, 80, 108}, {96, 103, 111}, {125, 124, 120},
-                                     {156, 148, 119}, {189, 175, 111}, {223, 203, 96}, {254, 232, 56}}};
+    static constexpr Stops stops = {{{0, 34, 78},
+                                     {8, 58, 112},
+                                     {59, 80, 108},
+                                     {96, 103, 111},
+                                     {125, 124, 120},
+                                     {156, 148, 119},
+                                     {189, 175, 111},
+                                     {223, 203, 96},
+                                     {254, 232, 56}}};
     return through(stops, t);
 }
 
-template <typename F>
-std::array<QRgb, 256> table(F colour) {
+template <typename F> std::array<QRgb, 256> table(F colour) {
     std::array<QRgb, 256> all{};
     for (int v = 0; v < 256; ++v) {
         all[static_cast<std::size_t>(v)] = colour(v / 255.0);
@@ -69,7 +83,8 @@ std::array<QRgb, 256> table(F colour) {
 } // namespace
 
 QRgb terrain(int value) {
-    return value >= 0 && value < TerrainCount ? TerrainColours[static_cast<std::size_t>(value)] : UnknownTerrain;
+    return value >= 0 && value < TerrainCount ? TerrainColours[static_cast<std::size_t>(value)]
+                                              : UnknownTerrain;
 }
 
 QRgb ramp(Ramp which, std::uint8_t value) {

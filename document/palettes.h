@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture's colours. The terrain layer has one colour per terrain, after the
 // habits of topographic maps (water blue, vegetation green, relief brown, built-up
 // dark or red), and one for values without a name. Every other layer runs 0..255

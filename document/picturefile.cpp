@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "picturefile.h"
 
 #include "mapfileio.h"
@@ -14,8 +15,9 @@ DocumentResult writePicture(const QImage& image, const QString& fileName) {
     if (image.isNull() || !image.save(&buffer, "PNG")) {
         return {DocumentResult::Kind::Failed, QObject::tr("The picture could not be made."), {}};
     }
-    const auto written = amp::writeFileSafely(
-        fileName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())));
+    const auto written =
+        amp::writeFileSafely(fileName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                                 static_cast<std::size_t>(png.size())));
     if (!written) {
         return {DocumentResult::Kind::CannotWrite, QString::fromStdString(written.error().message), {}};
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A picture of the map as a PNG file, written through the one safe writer: what
 // Export Picture and the tools that draw a map without a window save.
 #pragma once

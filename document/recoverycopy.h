@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a recovery copy holds and its bytes: a magic line, the name of the map's
 // file, when the copy was kept, the exact bytes Write Map would write, and the
 // typed texts that are more than their bytes. Reading treats a copy as hostile

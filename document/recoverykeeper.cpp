@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recoverykeeper.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
@@ -18,7 +19,9 @@ const QString BrokenSuffix = QStringLiteral(".broken");
 constexpr QFile::Permissions FolderMode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions CopyMode = QFile::ReadOwner | QFile::WriteOwner;
 
-QString lockOf(const QString& copy) { return copy + QStringLiteral(".lock"); }
+QString lockOf(const QString& copy) {
+    return copy + QStringLiteral(".lock");
+}
 
 // The folder, made (or tightened) so that only the user may enter it.
 bool makePrivateFolder(const QString& path) {
@@ -27,7 +30,8 @@ bool makePrivateFolder(const QString& path) {
 
 } // namespace
 
-RecoveryKeeper::RecoveryKeeper(MapDocument& document, QObject* parent) : QObject(parent), document_(document) {
+RecoveryKeeper::RecoveryKeeper(MapDocument& document, QObject* parent)
+    : QObject(parent), document_(document) {
     timer_.setSingleShot(true);
     timer_.setInterval(DefaultDelay);
     connect(&timer_, &QTimer::timeout, this, &RecoveryKeeper::writeNow);
@@ -35,7 +39,9 @@ RecoveryKeeper::RecoveryKeeper(MapDocument& document, QObject* parent) : QObject
     connect(&document_, &MapDocument::modifiedChanged, this, &RecoveryKeeper::changed);
 }
 
-RecoveryKeeper::~RecoveryKeeper() { removeCopy(); }
+RecoveryKeeper::~RecoveryKeeper() {
+    removeCopy();
+}
 
 QString RecoveryKeeper::folder() {
 #ifndef Q_OS_WIN
@@ -48,7 +54,9 @@ QString RecoveryKeeper::folder() {
     return data.isEmpty() ? QString() : data + QStringLiteral("/recovery");
 }
 
-QString RecoveryKeeper::copyPath() const { return path_; }
+QString RecoveryKeeper::copyPath() const {
+    return path_;
+}
 
 // A moment after the last change; and during a long run of changes with no
 // pause, every five such moments, so that a busy hour is not at risk either.
@@ -155,7 +163,8 @@ std::vector<QString> RecoveryKeeper::orphans() {
     if (dir.exists()) {
         QFile::setPermissions(dir.path(), FolderMode); // an older folder open to all is closed first
     }
-    for (const QFileInfo& copy : dir.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Time | QDir::Reversed)) {
+    for (const QFileInfo& copy :
+         dir.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Time | QDir::Reversed)) {
         // A lock that can be taken belongs to no running editor.
         QLockFile lock(lockOf(copy.filePath()));
         if (lock.tryLock(0)) {
@@ -191,7 +200,8 @@ QString RecoveryKeeper::setAside(const QString& path, const QString& why) {
     QFile::remove(aside); // only the latest is kept
     const bool kept = QFile::rename(path, aside);
     discard(path);
-    const QString refused = tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(path), why);
+    const QString refused =
+        tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(path), why);
     return kept ? tr("%1 and set aside as %2.").arg(refused, QDir::toNativeSeparators(aside))
                 : tr("%1 and removed.").arg(refused);
 }

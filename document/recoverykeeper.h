@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nothing typed is lost to a crash: while the document holds unwritten changes,
 // a recovery copy of it sits in the user's data folder (recovery/ under
 // QStandardPaths::AppLocalDataLocation), written through the safe writer a moment

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "setcellscommand.h"
 #include "mapdocument.h"
 
@@ -26,16 +27,18 @@ std::vector<CellEdit> cellEditsOf(const amp::MapImage& map) {
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
         for (int k = 0; k < map.header.hexCount(); ++k) {
             const auto index = static_cast<std::size_t>(k);
-            edits.push_back({layer, k / rows, k % rows,
-                             index < map.records.size()
-                                 ? LayerModel::canonicalText(map.records[index][static_cast<std::size_t>(layer)])
-                                 : QString()});
+            edits.push_back(
+                {layer, k / rows, k % rows,
+                 index < map.records.size()
+                     ? LayerModel::canonicalText(map.records[index][static_cast<std::size_t>(layer)])
+                     : QString()});
         }
     }
     return edits;
 }
 
-SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits)
+SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text,
+                                 const std::vector<CellEdit>& edits)
     : QUndoCommand(text), document_(document) {
     // Sorted by layer and slot, the later of two edits of one cell winning.
     struct Keyed {
@@ -61,7 +64,8 @@ SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text, con
     });
 
     for (std::size_t i = 0; i < keyed.size(); ++i) {
-        if (i + 1 < keyed.size() && keyed[i + 1].layer == keyed[i].layer && keyed[i + 1].slot == keyed[i].slot) {
+        if (i + 1 < keyed.size() && keyed[i + 1].layer == keyed[i].layer &&
+            keyed[i + 1].slot == keyed[i].slot) {
             continue; // a later edit of the same cell follows
         }
         append(keyed[i].layer, keyed[i].slot, LayerModel::storedFormOf(edits[keyed[i].order].text));
@@ -95,7 +99,8 @@ void SetCellsCommand::append(int layer, std::size_t slot, const LayerModel::Stor
     const LayerModel* model = document_.layer(layer);
     const Kind oldKind = model->kindAt(slot);
     const std::uint8_t oldByte = oldKind == Kind::Canonical ? model->byteAt(slot) : 0;
-    if (oldKind == next.kind && (oldKind == Kind::Empty || (oldKind == Kind::Canonical && oldByte == next.byte))) {
+    if (oldKind == next.kind &&
+        (oldKind == Kind::Empty || (oldKind == Kind::Canonical && oldByte == next.byte))) {
         return; // changes nothing
     }
     const QString oldTyped = oldKind == Kind::Typed ? model->typedAt(slot) : QString();
@@ -143,8 +148,12 @@ void SetCellsCommand::finish() {
     }
 }
 
-void SetCellsCommand::undo() { apply(false); }
-void SetCellsCommand::redo() { apply(true); }
+void SetCellsCommand::undo() {
+    apply(false);
+}
+void SetCellsCommand::redo() {
+    apply(true);
+}
 
 void SetCellsCommand::apply(bool forward) {
     for (const LayerPart& part : parts_) {

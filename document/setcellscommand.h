@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one undo step for every change of cell texts: typing, deleting, and later
 // filling, pasting, painting and reloading. It keeps the changed cells only, in
 // their compact stored form: per cell the old and the new byte and half a byte
@@ -37,7 +38,8 @@ public:
     SetCellsCommand(MapDocument& document, const QString& text, const std::vector<CellEdit>& edits);
     // The block's cells placed with its top-left at [left][top], clipped at the
     // map's edges: all 13 layers, or the one layer `layer` for a block of one.
-    SetCellsCommand(MapDocument& document, const QString& text, const CellBlock& block, int left, int top, int layer);
+    SetCellsCommand(MapDocument& document, const QString& text, const CellBlock& block, int left, int top,
+                    int layer);
 
     bool isEmpty() const { return cellCount_ == 0; }
     std::size_t cellCount() const { return cellCount_; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "strokecommand.h"
 #include "mapdocument.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One paint stroke of the picture as one undo step. The first dab of a stroke is
 // pushed as a step of its own; every later dab is a small step that the undo
 // stack merges into it (id() and mergeWith) while the stroke lasts, so the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target over the Qt-free map code: decoding any bytes, encoding what
 // was decoded, the text-to-byte rule on any text, and the grid importer on any
 // text (whatever it accepts, formatted again, reads back the same).
@@ -21,8 +22,7 @@ void check(bool condition) {
 
 // The rule, restated the slow way: the text must be blanks, one optional sign,
 // then digits only, with a value inside 32 bits; its byte is the low 8 bits.
-template <typename CharT>
-void checkConversion(std::basic_string_view<CharT> text) {
+template <typename CharT> void checkConversion(std::basic_string_view<CharT> text) {
     const auto parsed = amp::parseWholeNumber(text);
     std::size_t i = 0;
     while (i < text.size() && (text[i] == CharT(' ') || text[i] == CharT('\t'))) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target over the recovery copy reader: any bytes are refused with a
 // reason or give a copy that holds together (a map as long as its header says,
 // every typed cell inside it), and a copy written again reads back the same.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "celltext.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The text form of a value: a byte becomes "0".."255" (no sign, no leading zeros
 // or blanks); a text comes back to a number by the rule below.
 #pragma once
@@ -53,8 +54,7 @@ constexpr std::optional<std::int32_t> parseWholeNumber(std::basic_string_view<Ch
 }
 
 // The value of a cell text: its whole number, or 0 for a text that is not one.
-template <typename CharT>
-constexpr std::int32_t textValue(std::basic_string_view<CharT> text) {
+template <typename CharT> constexpr std::int32_t textValue(std::basic_string_view<CharT> text) {
     return parseWholeNumber(text).value_or(0);
 }
 
@@ -65,12 +65,15 @@ constexpr std::uint8_t lowByte(std::int32_t value) {
 }
 
 // What a cell text stores in the file: the low 8 bits of its value.
-template <typename CharT>
-constexpr std::uint8_t textToByte(std::basic_string_view<CharT> text) {
+template <typename CharT> constexpr std::uint8_t textToByte(std::basic_string_view<CharT> text) {
     return lowByte(textValue(text));
 }
 
-inline std::int32_t textValue(std::string_view text) { return textValue<char>(text); }
-inline std::uint8_t textToByte(std::string_view text) { return textToByte<char>(text); }
+inline std::int32_t textValue(std::string_view text) {
+    return textValue<char>(text);
+}
+inline std::uint8_t textToByte(std::string_view text) {
+    return textToByte<char>(text);
+}
 
 } // namespace amp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The journaled in-place way of the POSIX seam, after SQLite's rollback journal.
 // A file that must not be replaced is written over in place; before that, its old
 // bytes go to a journal in the user's data folder (written whole by the replace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The journaled in-place way of the portable seam, with the promise of the POSIX
 // one (journal_posix.cpp) kept on QtCore alone. The old bytes of the file go to a
 // journal in the user's data folder through QSaveFile (whole on disk or absent),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journalformat.h"
 
 #include "mapformat.h"

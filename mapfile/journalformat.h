@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The layout of a journal of an in-place write, the same for both file seams:
 // "ampedit journal 1\n", the file's identity and its old length (8 bytes each,
 // least significant first), the length of its absolute path (4 bytes) and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failures of the map-file code come back as values, never as a crash or an exit.
 #pragma once
 
@@ -20,8 +21,7 @@ struct MapError {
 };
 
 // A value or the reason there is none.
-template <typename T>
-class Result {
+template <typename T> class Result {
 public:
     Result(T value) : state_(std::move(value)) {}
     Result(MapError error) : state_(std::move(error)) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapfileio.h"
 #include "mapformat.h"
 #include "platformfile.h"
@@ -42,7 +43,9 @@ QString danglingTarget(const QString& path) {
 
 } // namespace
 
-void setRestoreNotice(std::function<void(const QString& path)> notice) { restoreNotice() = std::move(notice); }
+void setRestoreNotice(std::function<void(const QString& path)> notice) {
+    restoreNotice() = std::move(notice);
+}
 
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {
     if (path.isEmpty()) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing files on disk. Reading takes at most what the largest map
 // needs and never blocks on a pipe or a device; writing leaves the old file or
 // the new one, never a mixture, whenever the program is stopped.

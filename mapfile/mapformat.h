@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ".amp" map file: a 7-byte header, then one 13-byte record per hex.
 // Every field is a single unsigned byte, so byte order never matters, and the
 // file carries no magic number, count or checksum.
@@ -37,7 +38,9 @@ struct MapHeader {
 // The cell rule: records run column after column with the row advancing fastest,
 // so the hex in column c, row r is record c * rows + r. A map with 0 rows or 0
 // columns has no hexes.
-constexpr int recordOfCell(int column, int row, int rows) { return column * rows + row; }
+constexpr int recordOfCell(int column, int row, int rows) {
+    return column * rows + row;
+}
 constexpr std::size_t recordOffset(int record) {
     return HeaderSize + static_cast<std::size_t>(RecordSize) * static_cast<std::size_t>(record);
 }
@@ -46,14 +49,30 @@ constexpr std::size_t completeFileSize(const MapHeader& header) {
 }
 
 inline constexpr std::array<std::string_view, LayerCount> LayerNames = {
-    "Terraintype", "??????",   "??????",     "??????",     "height b1",  "height b2", "roads",
-    "city b1",     "city b2",  "Text ID b1", "Text ID b2", "Text ID b3", "Text ID b4",
+    "Terraintype", "??????",  "??????",     "??????",     "height b1",  "height b2",  "roads",
+    "city b1",     "city b2", "Text ID b1", "Text ID b2", "Text ID b3", "Text ID b4",
 };
 
 inline constexpr std::array<std::string_view, 19> TerrainNames = {
-    "Clear", "City",   "Airfield",   "Forest",           "Sand",  "Swamp",       "Ocean",
-    "River", "Fortification", "Port", "Stream", "Escarpment", "Impassable River", "Rough",
-    "Lakes", "Lake Region", "Bocage", "Ravine", "Blackout",
+    "Clear",
+    "City",
+    "Airfield",
+    "Forest",
+    "Sand",
+    "Swamp",
+    "Ocean",
+    "River",
+    "Fortification",
+    "Port",
+    "Stream",
+    "Escarpment",
+    "Impassable River",
+    "Rough",
+    "Lakes",
+    "Lake Region",
+    "Bocage",
+    "Ravine",
+    "Blackout",
 };
 
 // The terrain name of a value, or an empty view for a value that has none

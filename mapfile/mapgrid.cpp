@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapgrid.h"
 #include "celltext.h"
 
@@ -5,7 +6,9 @@ namespace amp {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -17,9 +20,8 @@ std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view te
     }
     std::vector<std::uint8_t> cells(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
     // The separator is the grid's own: a tab anywhere makes it a tab-separated grid.
-    const char separator = text.find('\t') != std::string_view::npos && text.find(',') == std::string_view::npos
-                               ? '\t'
-                               : ',';
+    const char separator =
+        text.find('\t') != std::string_view::npos && text.find(',') == std::string_view::npos ? '\t' : ',';
     int row = 0;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -41,7 +43,8 @@ std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view te
         std::size_t at = 0;
         while (true) {
             const std::size_t next = line.find(separator, at);
-            std::string_view field = line.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at);
+            std::string_view field =
+                line.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at);
             while (!field.empty() && isBlank(field.front())) {
                 field.remove_prefix(1);
             }
@@ -60,9 +63,11 @@ std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view te
             if (value < 0 || value > 255) {
                 return GridError{lineNumber, column + 1,
                                  field.empty() ? std::string("a value is missing")
-                                               : "\"" + std::string(field.substr(0, 20)) + "\" is not a whole number 0-255"};
+                                               : "\"" + std::string(field.substr(0, 20)) +
+                                                     "\" is not a whole number 0-255"};
             }
-            cells[static_cast<std::size_t>(recordOfCell(column, row, rows))] = static_cast<std::uint8_t>(value);
+            cells[static_cast<std::size_t>(recordOfCell(column, row, rows))] =
+                static_cast<std::uint8_t>(value);
             ++column;
             if (next == std::string_view::npos) {
                 break;
@@ -76,7 +81,8 @@ std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view te
         ++row;
     }
     if (row < rows) {
-        return GridError{row + 1, 0, "only " + std::to_string(row) + " of " + std::to_string(rows) + " lines"};
+        return GridError{row + 1, 0,
+                         "only " + std::to_string(row) + " of " + std::to_string(rows) + " lines"};
     }
     return cells;
 }
@@ -89,7 +95,8 @@ std::string formatGrid(const MapImage& map, int layer, char separator) {
     for (int row = 0; row < rows; ++row) {
         for (int column = 0; column < columns; ++column) {
             const auto k = static_cast<std::size_t>(recordOfCell(column, row, rows));
-            const std::uint8_t value = k < map.records.size() ? map.records[k][static_cast<std::size_t>(layer)] : 0;
+            const std::uint8_t value =
+                k < map.records.size() ? map.records[k][static_cast<std::size_t>(layer)] : 0;
             if (column > 0) {
                 out += separator;
             }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One layer as a grid of text, the form spreadsheets and the console tool use:
 // one line per map row, top to bottom, each holding that row's values column by
 // column, separated by a comma or a tab.

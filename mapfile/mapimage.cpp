@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapimage.h"
 
 #include <algorithm>
@@ -41,7 +42,8 @@ Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> encodeMap(const MapImage& image) {
     std::vector<std::uint8_t> bytes(completeFileSize(image.header), 0);
     std::memcpy(bytes.data(), image.header.bytes.data(), HeaderSize);
-    const std::size_t records = std::min(image.records.size(), static_cast<std::size_t>(image.header.hexCount()));
+    const std::size_t records =
+        std::min(image.records.size(), static_cast<std::size_t>(image.header.hexCount()));
     if (records > 0) {
         std::memcpy(bytes.data() + HeaderSize, image.records.data(), records * RecordSize);
     }
@@ -66,7 +68,8 @@ MapImage resizeMap(const MapImage& map, int columns, int rows) {
         for (int row = 0; row < keptRows; ++row) {
             const auto from = static_cast<std::size_t>(recordOfCell(column, row, oldRows));
             if (from < map.records.size()) {
-                resized.records[static_cast<std::size_t>(recordOfCell(column, row, rows))] = map.records[from];
+                resized.records[static_cast<std::size_t>(recordOfCell(column, row, rows))] =
+                    map.records[from];
             }
         }
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A map as bytes: its header and the records that land on a hex. Decoding and
 // encoding are pure byte work, shared by the window, the tools and the fuzzer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seam between the file code and the operating system. Two builds of it
 // exist: one on POSIX calls (non-blocking open, fstat, unbuffered writes, fsync,
 // rename, fchown, extended attributes, flock, a journal for writes in place) and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file seam on POSIX calls. Reading opens without blocking and checks the
 // type on the open descriptor, so nothing can swap the file in between. Writing
 // never goes through a buffer: every write(2) is checked, the file is synced and
@@ -25,7 +26,9 @@
 
 namespace amp::platform {
 
-std::string systemReason(int error) { return std::strerror(error); }
+std::string systemReason(int error) {
+    return std::strerror(error);
+}
 
 MapError failure(MapErrorKind kind, const QString& path, const std::string& reason) {
     return {kind, path.toStdString() + ": " + reason};
@@ -47,7 +50,8 @@ void FileDescriptor::reset(int fd) {
 int writeAllAt(int fd, std::span<const std::uint8_t> bytes, off_t offset) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        const ssize_t wrote =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
         if (wrote < 0) {
             if (errno == EINTR) {
                 continue;
@@ -97,7 +101,9 @@ int copyBlocks(int from, off_t fromOffset, int to, off_t toOffset, std::uint64_t
     return 0;
 }
 
-bool isSameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool isSameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 void syncFolder(const QByteArray& folder) {
     const FileDescriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -128,7 +134,8 @@ QByteArray randomLetters() {
 
 bool isTemporaryName(const char* name) {
     const std::size_t prefix = sizeof TemporaryPrefix - 1, suffix = sizeof TemporarySuffix - 1;
-    if (std::strlen(name) != prefix + RandomLength + suffix || std::strncmp(name, TemporaryPrefix, prefix) != 0 ||
+    if (std::strlen(name) != prefix + RandomLength + suffix ||
+        std::strncmp(name, TemporaryPrefix, prefix) != 0 ||
         std::strcmp(name + prefix + RandomLength, TemporarySuffix) != 0) {
         return false;
     }
@@ -144,7 +151,8 @@ bool isOlderTemporaryName(const char* name, const QByteArray& target, pid_t& pid
     if (!entry.startsWith(start) || !entry.endsWith(TemporarySuffix)) {
         return false;
     }
-    const QByteArray middle = entry.mid(start.size(), entry.size() - start.size() - (sizeof TemporarySuffix - 1));
+    const QByteArray middle =
+        entry.mid(start.size(), entry.size() - start.size() - (sizeof TemporarySuffix - 1));
     const qsizetype dash = middle.indexOf('-');
     bool pidOk = false, counterOk = false;
     pid = static_cast<pid_t>(middle.left(dash).toInt(&pidOk));
@@ -155,7 +163,8 @@ bool isOlderTemporaryName(const char* name, const QByteArray& target, pid_t& pid
 // Removes `name` in `folder` if it is a regular file that nobody holds locked.
 void removeIfUnlocked(const QByteArray& path) {
     const FileDescriptor file(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
         return;
@@ -177,8 +186,8 @@ void removeLeftoverTemporaries(const QByteArray& folder, const QByteArray& name)
         pid_t pid = 0;
         if (isTemporaryName(entry->d_name)) {
             leftovers.push_back(folder + "/" + entry->d_name);
-        } else if (isOlderTemporaryName(entry->d_name, name, pid) && pid != ::getpid() && ::kill(pid, 0) != 0 &&
-                   errno == ESRCH) {
+        } else if (isOlderTemporaryName(entry->d_name, name, pid) && pid != ::getpid() &&
+                   ::kill(pid, 0) != 0 && errno == ESRCH) {
             ::unlink((folder + "/" + entry->d_name).constData());
         }
     }
@@ -199,7 +208,8 @@ TemporaryFile::TemporaryFile(const QByteArray& folder, mode_t mode) : folder_(fo
         }
         // Between the open and the lock another writer may have taken the file
         // for a leftover and removed it: then it is tried again under a new name.
-        struct stat opened {}, named {};
+        struct stat opened {
+        }, named{};
         if (::flock(file_.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(file_.get(), &opened) == 0 &&
             ::lstat(path_.constData(), &named) == 0 && isSameFile(opened, named)) {
             error_ = 0;
@@ -294,7 +304,9 @@ bool folderRefuses(int error) {
 
 // A rename refused for what the target is (a bind mount, another file system,
 // a sticky folder), not for a failure of the disk.
-bool renameRefuses(int error) { return error == EBUSY || error == EXDEV || error == EPERM || error == EACCES; }
+bool renameRefuses(int error) {
+    return error == EBUSY || error == EXDEV || error == EPERM || error == EACCES;
+}
 
 // Gives the new file every extended attribute the old one has (an ACL is one),
 // and takes away those it got on its own (a folder's default ACL) that the old one
@@ -319,7 +331,8 @@ int copyAttributes(const char* from, int to, std::string& failedName) {
         return std::pair(length, split);
     };
     const auto [oldLength, oldNames] =
-        names(::listxattr(from, nullptr, 0), [from](char* list, std::size_t size) { return ::listxattr(from, list, size); });
+        names(::listxattr(from, nullptr, 0),
+              [from](char* list, std::size_t size) { return ::listxattr(from, list, size); });
     if (oldLength < 0 && errno != ENOTSUP) {
         failedName = "(the list)";
         return errno;
@@ -342,7 +355,8 @@ int copyAttributes(const char* from, int to, std::string& failedName) {
         }
     }
     const auto [newLength, newNames] =
-        names(::flistxattr(to, nullptr, 0), [to](char* list, std::size_t size) { return ::flistxattr(to, list, size); });
+        names(::flistxattr(to, nullptr, 0),
+              [to](char* list, std::size_t size) { return ::flistxattr(to, list, size); });
     for (const std::string& name : newNames) {
         if (newLength > 0 && std::find(oldNames.begin(), oldNames.end(), name) == oldNames.end()) {
             ::fremovexattr(to, name.c_str()); // the kernel's own (a security label) may stay
@@ -362,7 +376,8 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
         if (old == nullptr) {
             return {false, error, systemReason(error), MapErrorKind::CannotOpen};
         }
-        return {folderRefuses(error), error, "no new file can be made in its folder (" + systemReason(error) + ")"};
+        return {folderRefuses(error), error,
+                "no new file can be made in its folder (" + systemReason(error) + ")"};
     }
     const int fd = temporary.fd();
     if (old != nullptr) {
@@ -370,8 +385,10 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
         if (::fstat(fd, &made) != 0) {
             return {false, errno, systemReason(errno)};
         }
-        if ((made.st_uid != old->st_uid || made.st_gid != old->st_gid) && ::fchown(fd, old->st_uid, old->st_gid) != 0) {
-            return {true, errno, "its owner and group cannot be given to a new file (" + systemReason(errno) + ")"};
+        if ((made.st_uid != old->st_uid || made.st_gid != old->st_gid) &&
+            ::fchown(fd, old->st_uid, old->st_gid) != 0) {
+            return {true, errno,
+                    "its owner and group cannot be given to a new file (" + systemReason(errno) + ")"};
         }
         if (::fchmod(fd, old->st_mode & 07777) != 0) {
             return {false, errno, systemReason(errno)};
@@ -379,7 +396,8 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
         std::string attribute;
         if (const int error = copyAttributes(target.constData(), fd, attribute)) {
             return {true, error,
-                    "its attribute " + attribute + " cannot be given to a new file (" + systemReason(error) + ")"};
+                    "its attribute " + attribute + " cannot be given to a new file (" + systemReason(error) +
+                        ")"};
         }
     }
     if (const int error = writeAllAt(fd, bytes, 0)) {

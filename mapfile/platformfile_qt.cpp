@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file seam on QtCore alone, for systems without the POSIX calls. QSaveFile
 // is opened unbuffered, so every write reaches the system and is checked there;
 // the size is measured before commit() may rename the file over the target.

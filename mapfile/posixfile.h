@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the POSIX file seam's two write ways share: descriptors that close
 // themselves, checked writes and reads at an offset, and the locked temporary
 // files of the replace way, with the removal of those a gone process left.

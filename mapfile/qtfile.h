@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the portable file seam's replace way and its journal share.
 #pragma once
 

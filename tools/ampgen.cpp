@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ampgen: writes a generated map file.
 //   ampgen COLUMNS ROWS SEED FILE
 #include "mapfileio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ampshot: opens a map in the real window and saves what a user would see as a
 // PNG, for looking at the editor on a machine without a display; or, with
 // --picture, draws one layer's picture alone with the map renderer, as Export
@@ -29,14 +30,20 @@ public:
     void messageBox(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
         std::fprintf(stderr, "[%s] %s %s\n", qPrintable(caption), qPrintable(text), qPrintable(detail));
     }
-    void showMessage(QWidget*, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void showMessage(QWidget*, const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
     bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
     bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
         return false;
     }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override { return RecoveryChoice::Later; }
+    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
+        return RecoveryChoice::Later;
+    }
     bool askMapSize(QWidget*, int&, int&) override { return false; }
-    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override { return UnwrittenChoice::Discard; }
+    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
+        return UnwrittenChoice::Discard;
+    }
 };
 
 // As large as Export Picture makes them.
@@ -53,10 +60,12 @@ int drawPicture(double size, const QString& mapName, const QString& pngName, int
     LayerModel model;
     model.loadLayer(map.value(), layer);
     const HexGeometry geometry(model.columns(), model.rows(), size);
-    const MapRenderer renderer(geometry, MapRenderer::valuesOf(model), {layer == amp::TerrainLayer, palettes::Ramp::Viridis});
+    const MapRenderer renderer(geometry, MapRenderer::valuesOf(model),
+                               {layer == amp::TerrainLayer, palettes::Ramp::Viridis});
     const DocumentResult written = writePicture(renderer.image(), pngName);
     if (!written) {
-        std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName), qPrintable(written.message));
+        std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName),
+                     qPrintable(written.message));
         return 1;
     }
     return 0;

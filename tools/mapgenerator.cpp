@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapgenerator.h"
 
 #include <algorithm>
@@ -12,17 +13,36 @@ namespace {
 
 // Terrain values by layer 0's name table.
 enum Terrain : std::uint8_t {
-    Clear = 0, City = 1, Forest = 3, Sand = 4, Swamp = 5, Ocean = 6, River = 7, Port = 9, Stream = 10,
-    Rough = 13, Lakes = 14, Bocage = 16,
+    Clear = 0,
+    City = 1,
+    Forest = 3,
+    Sand = 4,
+    Swamp = 5,
+    Ocean = 6,
+    River = 7,
+    Port = 9,
+    Stream = 10,
+    Rough = 13,
+    Lakes = 14,
+    Bocage = 16,
 };
 
-enum Layer { TerrainType = 0, HeightLow = 4, HeightHigh = 5, Roads = 6, CityLow = 7, CityHigh = 8, TextId = 9 };
+enum Layer {
+    TerrainType = 0,
+    HeightLow = 4,
+    HeightHigh = 5,
+    Roads = 6,
+    CityLow = 7,
+    CityHigh = 8,
+    TextId = 9
+};
 
 class Generator {
 public:
     Generator(int columns, int rows, std::uint32_t seed) : columns_(columns), rows_(rows), random_(seed) {
-        image_.header.bytes = {below(256), below(256), static_cast<std::uint8_t>(columns), 0,
-                               static_cast<std::uint8_t>(rows), 0, 5};
+        image_.header.bytes = {
+            below(256), below(256), static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows),
+            0,          5};
         image_.records.resize(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
     }
 
@@ -49,7 +69,10 @@ private:
         static constexpr std::array<std::uint8_t, 10> kinds = {Clear, Clear, Clear, Forest, Forest,
                                                                Rough, Sand,  Swamp, Bocage, Lakes};
         const int count = std::max(3, columns_ * rows_ / 60);
-        struct Centre { int column, row; std::uint8_t terrain; };
+        struct Centre {
+            int column, row;
+            std::uint8_t terrain;
+        };
         std::vector<Centre> centres;
         for (int i = 0; i < count; ++i) {
             centres.push_back({belowInt(columns_), belowInt(rows_), kinds[below(kinds.size())]});

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes plausible Veldrock maps of any size for the samples, the tests and the
 // benchmarks: terrain regions, rivers, cities joined by roads, rolling heights.
 // The same seed always gives the same map.

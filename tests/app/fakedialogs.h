@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dialogs that answer from a script and remember what the window showed, so the
 // tests drive the real window without a modal dialog.
 #pragma once
@@ -47,8 +48,9 @@ public:
         return true;
     }
     QList<ReplaceRequest> replaceAnswers; // taken from the front; cancels when none is scripted
-    QList<int> replaceCounts;              // what the dialog showed for each request
-    bool askReplace(QWidget*, ReplaceRequest& request, const std::function<int(const ReplaceRequest&)>& count) override {
+    QList<int> replaceCounts;             // what the dialog showed for each request
+    bool askReplace(QWidget*, ReplaceRequest& request,
+                    const std::function<int(const ReplaceRequest&)>& count) override {
         if (replaceAnswers.isEmpty()) {
             return false;
         }

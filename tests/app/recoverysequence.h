@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The edits the recovery target makes, one after another, and the map they give:
 // edit i (from 1) types i % 256 into layer i % 13, column 7i, row 3i (modulo the
 // map's shape). A recovered map must be the map after some edit k.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The editor as a crash test's victim: the real main window on a map, making the
 // edits of the recovery sequence through the document, a few milliseconds
 // apart, keeping recovery copies 10 ms after each, until it is killed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Edits of many cells at once: each action's cells and its one undo step,
 // clipping at the map's edge, a spreadsheet's round trip through the clipboard,
 // a bad paste, replace, select same value and flood fill by hex neighbours.
@@ -65,9 +66,9 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
     // Cut leaves "0"; paste near the corner keeps what fits and says so.
     f.press(QKeySequence::Cut);
     QCOMPARE(f.model(0)->cellText(1, 1), QStringLiteral("0"));
-    QCOMPARE(QApplication::clipboard()->text(),
-             pattern(1, 1) + "\t" + pattern(2, 1) + "\n" + pattern(1, 2) + "\t" + pattern(2, 2) + "\n" + pattern(1, 3) +
-                 "\t" + pattern(2, 3) + "\n");
+    QCOMPARE(QApplication::clipboard()->text(), pattern(1, 1) + "\t" + pattern(2, 1) + "\n" + pattern(1, 2) +
+                                                    "\t" + pattern(2, 2) + "\n" + pattern(1, 3) + "\t" +
+                                                    pattern(2, 3) + "\n");
     f.view(0)->setCurrentIndex(f.model(0)->index(6, 9)); // [9][6]: one column and two rows fit
     f.view(0)->selectionModel()->clearSelection();
     f.press(QKeySequence::Paste);
@@ -138,7 +139,8 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
     f.open();
     amp::MapImage map = amp::makeMap({}, 10, 8);
     for (int k = 0; k < 80; ++k) {
-        map.records[static_cast<std::size_t>(k)] = {7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(k < 40 ? 7 : 1)};
+        map.records[static_cast<std::size_t>(k)] = {
+            7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(k < 40 ? 7 : 1)};
     }
     f.readMap(f.write("sevens.amp", amp::encodeMap(map)));
     // The dialog is shown the count before anything changes; the rule's cases
@@ -182,7 +184,9 @@ void BulkEditsTest::selectSameValueAndFloodFillFollowTheHexes() {
     HexMapView* picture = f.main->mapPanel().view();
     picture->resize(300, 200);
     picture->fitMap();
-    const auto at = [picture](int c, int r) { return (picture->geometryNow().centre(c, r) + picture->origin()).toPoint(); };
+    const auto at = [picture](int c, int r) {
+        return (picture->geometryNow().centre(c, r) + picture->origin()).toPoint();
+    };
     QTest::mousePress(picture, Qt::LeftButton, Qt::ShiftModifier, at(0, 0));
     QTest::mouseMove(picture, at(1, 1));
     QTest::mouseRelease(picture, Qt::LeftButton, Qt::ShiftModifier, at(1, 1));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop's real dialogs, built and filled in without being shown, and the
 // program's two options answered on the terminal.
 #include "dialogforms.h"
@@ -37,7 +38,8 @@ void DialogsTest::fileDialogsAskAsTheMapFilesWant() {
 }
 
 void DialogsTest::boxesOfferTheirButtons() {
-    const auto box = dialogforms::messageBox(nullptr, "File Error", "Write unsuccessful.", "No space left on device");
+    const auto box =
+        dialogforms::messageBox(nullptr, "File Error", "Write unsuccessful.", "No space left on device");
     QCOMPARE(box->windowTitle(), QStringLiteral("File Error"));
     QCOMPARE(box->informativeText(), QStringLiteral("No space left on device"));
     QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
@@ -48,11 +50,13 @@ void DialogsTest::boxesOfferTheirButtons() {
     QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Save), UnwrittenChoice::Save);
     QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Discard), UnwrittenChoice::Discard);
     QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::Cancel), UnwrittenChoice::Cancel);
-    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::NoButton), UnwrittenChoice::Cancel); // closed: nothing lost
+    QCOMPARE(dialogforms::unwrittenChoice(QMessageBox::NoButton),
+             UnwrittenChoice::Cancel); // closed: nothing lost
 
     const QDateTime time(QDate(2026, 12, 6), QTime(21, 30));
-    const QList<std::pair<QString, RecoveryChoice>> answers = {
-        {"Recover", RecoveryChoice::Recover}, {"Discard", RecoveryChoice::Discard}, {"Later", RecoveryChoice::Later}};
+    const QList<std::pair<QString, RecoveryChoice>> answers = {{"Recover", RecoveryChoice::Recover},
+                                                               {"Discard", RecoveryChoice::Discard},
+                                                               {"Later", RecoveryChoice::Later}};
     for (const auto& [label, choice] : answers) {
         const auto recovery = dialogforms::recoveryQuestion(nullptr, "north.amp", time);
         QCOMPARE(recovery->windowTitle(), QStringLiteral("Recover Unwritten Changes"));
@@ -78,9 +82,9 @@ void DialogsTest::formsReadBackWhatWasFilledIn() {
     QCOMPARE(size.rows(), 1);
 
     // The count follows every change, before the user agrees.
-    dialogforms::ReplaceForm replace(nullptr, {7, 3, ReplaceRequest::Scope::Layer}, [](const ReplaceRequest& r) {
-        return r.from * 100 + static_cast<int>(r.scope);
-    });
+    dialogforms::ReplaceForm replace(
+        nullptr, {7, 3, ReplaceRequest::Scope::Layer},
+        [](const ReplaceRequest& r) { return r.from * 100 + static_cast<int>(r.scope); });
     QCOMPARE(replace.changesText(), QStringLiteral("701 cells will change"));
     replace.fromBox()->setValue(9);
     QCOMPARE(replace.changesText(), QStringLiteral("901 cells will change"));
@@ -118,12 +122,17 @@ Run runProgram(const QStringList& arguments) {
 void DialogsTest::theProgramAnswersEveryOptionItsHelpLists_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("answer");
-    QTest::newRow("--version") << "--version" << "ampedit 0.1.0.1";
-    QTest::newRow("-v") << "-v" << "ampedit 0.1.0.1";
-    QTest::newRow("--help") << "--help" << "Usage:";
-    QTest::newRow("-h") << "-h" << "Usage:";
+    QTest::newRow("--version") << "--version"
+                               << "ampedit 0.1.0.1";
+    QTest::newRow("-v") << "-v"
+                        << "ampedit 0.1.0.1";
+    QTest::newRow("--help") << "--help"
+                            << "Usage:";
+    QTest::newRow("-h") << "-h"
+                        << "Usage:";
     // --help-all adds Qt's own options, the window's among them, to the help.
-    QTest::newRow("--help-all") << "--help-all" << "--platform";
+    QTest::newRow("--help-all") << "--help-all"
+                                << "--platform";
 }
 
 // Every option the help names answers without a window; none is taken for a map.
@@ -138,7 +147,8 @@ void DialogsTest::theProgramAnswersEveryOptionItsHelpLists() {
 }
 
 void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
-    for (const QString& word : {QStringLiteral("-x"), QStringLiteral("--bogus-option"), QStringLiteral("-map.amp")}) {
+    for (const QString& word :
+         {QStringLiteral("-x"), QStringLiteral("--bogus-option"), QStringLiteral("-map.amp")}) {
         const Run run = runProgram({word});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QStringLiteral("unknown option '%1'").arg(word)), qPrintable(run.err));
@@ -158,8 +168,9 @@ void DialogsTest::aNameTooShortToOpenIsToldOnTheTerminal() {
     }
     program.kill();
     program.waitForFinished();
-    QVERIFY2(err.contains(QLatin1String("'a.amp' was not opened: a map's name must be longer than 5 characters")),
-             qPrintable(err));
+    QVERIFY2(
+        err.contains(QLatin1String("'a.amp' was not opened: a map's name must be longer than 5 characters")),
+        qPrintable(err));
 }
 
 QTEST_MAIN(DialogsTest)

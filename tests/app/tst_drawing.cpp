@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the layer views draw: the zero marker, readable numbers, and the metric
 // boxes applied to all 13 views. Checked on the pixels of a rendered view.
 #include "layerdelegate.h"
@@ -10,7 +11,9 @@ namespace {
 const QColor Teal(0, 128, 128);
 const QColor Black(0, 0, 0);
 
-bool isTeal(QRgb pixel) { return QColor(pixel) == Teal; }
+bool isTeal(QRgb pixel) {
+    return QColor(pixel) == Teal;
+}
 
 } // namespace
 
@@ -118,8 +121,8 @@ void DrawingTest::theOctagonStaysInsideCellsSmallerThanItself() {
     QCOMPARE(cell.size(), QSize(8, 9));
     const QImage image = view->viewport()->grab().toImage();
     QCOMPARE(at(image, cell, 5, 5), Teal);
-    for (const QRect& neighbour : {view->visualRect(view->model()->index(3, 3)),
-                                   view->visualRect(view->model()->index(4, 2))}) {
+    for (const QRect& neighbour :
+         {view->visualRect(view->model()->index(3, 3)), view->visualRect(view->model()->index(4, 2))}) {
         for (int y = neighbour.top(); y <= neighbour.bottom(); ++y) {
             for (int x = neighbour.left(); x <= neighbour.right(); ++x) {
                 QVERIFY2(!isTeal(image.pixel(x, y)), "the octagon never paints over a neighbour");
@@ -133,7 +136,8 @@ void DrawingTest::metricBoxesApplyToEveryView() {
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
     f.control<QCheckBox>("chkLines")->click();
-    f.press(QKeySequence(Qt::CTRL | Qt::Key_PageUp)); // layer 12's view is made before the change, the rest after
+    f.press(
+        QKeySequence(Qt::CTRL | Qt::Key_PageUp)); // layer 12's view is made before the change, the rest after
     const int height = f.window->height();
     const char* boxes[] = {"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"};
     const QStringList texts = {"300", "200", "8", "20", "14"};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window through the keyboard: typing, undo and redo, writes and the
 // clean state, the question before unwritten changes are lost, Delete, Enter and
 // Tab, the layer shortcuts and the status line.
@@ -150,7 +151,8 @@ void MainWindowTest::unwrittenChangesAskSaveDiscardOrCancel() {
         QCOMPARE(f.dialogs.openRequests.size(), goesOn ? 2 : 1);
     }
     QCOMPARE(f.dialogs.unwrittenQuestions, 1);
-    QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(2, 2, 8))]), written < 0 ? before : written);
+    QCOMPARE(int(f.read(path)[amp::recordOffset(amp::recordOfCell(2, 2, 8))]),
+             written < 0 ? before : written);
     if (!goesOn) {
         QCOMPARE(f.model(0)->cellText(2, 2), QStringLiteral("61"));
         QVERIFY(f.main->isWindowModified());
@@ -312,8 +314,8 @@ void MainWindowTest::helpListsEveryShortcut() {
     f.open();
     f.press(QKeySequence::HelpContents);
     QCOMPARE(f.dialogs.plainMessages.size(), 1);
-    for (const char* key : {"Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+Z", "Ctrl+Y", "Ctrl+PgUp", "Ctrl+PgDown", "Ctrl+H",
-                            "Ctrl+Shift+C", "F3", "Ctrl+0", "Delete"}) {
+    for (const char* key : {"Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+Z", "Ctrl+Y", "Ctrl+PgUp",
+                            "Ctrl+PgDown", "Ctrl+H", "Ctrl+Shift+C", "F3", "Ctrl+0", "Delete"}) {
         QVERIFY2(f.dialogs.plainMessages[0].contains(QLatin1String(key)), key);
     }
     action(f, "About")->trigger();
@@ -349,14 +351,14 @@ void MainWindowTest::theWindowOpensOnTheDesktop() {
     const QRect pictureOnScreen = picture->frameGeometry();
     const QWidget* views = f.window->findChild<QWidget*>("mapArea");
     const QRect viewsOnScreen(views->mapToGlobal(QPoint(0, 0)), views->size());
-    QVERIFY2(viewsOnScreen.contains(pictureOnScreen),
-             qPrintable(QStringLiteral("picture %1,%2 %3x%4")
-                            .arg(pictureOnScreen.x())
-                            .arg(pictureOnScreen.y())
-                            .arg(pictureOnScreen.width())
-                            .arg(pictureOnScreen.height())));
+    QVERIFY2(viewsOnScreen.contains(pictureOnScreen), qPrintable(QStringLiteral("picture %1,%2 %3x%4")
+                                                                     .arg(pictureOnScreen.x())
+                                                                     .arg(pictureOnScreen.y())
+                                                                     .arg(pictureOnScreen.width())
+                                                                     .arg(pictureOnScreen.height())));
     QVERIFY(!pictureOnScreen.intersects(QRect(info->mapToGlobal(QPoint(0, 0)), info->size())));
     // A small map's window is as high as the form with the menu bar and status line.
     f.readMap(tenByEight(f));
-    QCOMPARE(f.main->height(), f.window->height() + f.main->menuBar()->height() + f.main->statusBar()->height());
+    QCOMPARE(f.main->height(),
+             f.window->height() + f.main->menuBar()->height() + f.main->statusBar()->height());
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stepping through the layers, picking one by name, and the terrain name of the
 // selected hex, all through the real widgets.
 #include "windowfixture.h"
@@ -86,7 +87,8 @@ void NavigationTest::theLayerBoxPicksByNameAndKeepsTheTerrainName() {
     auto* box = f.control<QComboBox>("cmbLayerName");
     box->showPopup();
     QAbstractItemView* list = box->view();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(4, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(4, 0)).center());
     checkOneViewShown(f, 4);
     QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("River")); // the box leaves the name on show
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nothing lost: an editor killed at random moments while it keeps recovery
 // copies leaves a copy that a new editor offers and that holds a state the user
 // saw; the map file is never touched. Copies are the user's alone; where none can
@@ -5,11 +6,11 @@
 // never offered. And a map changed on disk by another program is read again, or
 // offered, with nothing lost either way, and never lost sight of.
 #include "diskwatcher.h"
-#include "noticebar.h"
 #include "hexmapview.h"
-#include "mappanel.h"
-#include "recoverykeeper.h"
 #include "journalbytes.h"
+#include "mappanel.h"
+#include "noticebar.h"
+#include "recoverykeeper.h"
 #include "recoverysequence.h"
 #include "windowfixture.h"
 
@@ -140,7 +141,8 @@ void RecoveryTest::killedEditorsLeaveWholeCopies() {
         QVERIFY(QDir(copies).entryList(QDir::Files).isEmpty());
     }
     QCOMPARE(recovered, Kills);
-    qInfo("recovery: %d kills, %d copies offered and recovered whole (edits up to %d), 0 bytes of the map changed",
+    qInfo("recovery: %d kills, %d copies offered and recovered whole (edits up to %d), 0 bytes of the map "
+          "changed",
           Kills, recovered, latest);
 }
 
@@ -204,7 +206,8 @@ void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {
     QVERIFY(written.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
     written.close();
     QTest::qWait(200);
-    QVERIFY2(f.main->statusBar()->currentMessage().isEmpty(), qPrintable(f.main->statusBar()->currentMessage()));
+    QVERIFY2(f.main->statusBar()->currentMessage().isEmpty(),
+             qPrintable(f.main->statusBar()->currentMessage()));
     QCOMPARE(f.document().undoStack()->count(), 1); // not read again: the step is still there
 
     // Replaced by another program, nothing unwritten: read again, layer and hex kept.
@@ -506,7 +509,8 @@ void RecoveryTest::aWriteCutShortIsUndoneAndTold() {
     QVERIFY(f.read(map) == whole);
     auto* notices = f.main->findChild<NoticeBar*>("notices");
     QVERIFY(notices->isVisible());
-    QVERIFY2(notices->text().contains("was cut short; its old content was put back first"), qPrintable(notices->text()));
+    QVERIFY2(notices->text().contains("was cut short; its old content was put back first"),
+             qPrintable(notices->text()));
     QVERIFY(!f.main->isWindowModified());
 }
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: MIT
 // The main window: start-up, the form's controls, loading a map, "Show Lines".
 #include "windowfixture.h"
 
 #include <QDir>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QScreen>
 
 #include <sys/stat.h>
 
@@ -139,8 +140,12 @@ void WindowTest::aRefusedFileChangesNothing_data() {
     QTest::addColumn<QString>("textAfterName");
     // The two ways a read is refused; the kinds of file behind each are the
     // file code's own tests.
-    QTest::newRow("6-byte file") << "six.amp" << "File Error" << "  is not a map file.";
-    QTest::newRow("folder") << "folder.amp" << "AMP File Error" << "  Open unsuccessful.";
+    QTest::newRow("6-byte file") << "six.amp"
+                                 << "File Error"
+                                 << "  is not a map file.";
+    QTest::newRow("folder") << "folder.amp"
+                            << "AMP File Error"
+                            << "  Open unsuccessful.";
 }
 
 void WindowTest::aRefusedFileChangesNothing() {

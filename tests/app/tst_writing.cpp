@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing the map back: the cell texts go out by the conversion rule, header first
 // and records in the loader's order; nothing the user did is lost by a write.
 #include "filesizelimit.h"
@@ -19,9 +20,7 @@ private slots:
     void aWriteThatFailsPartWayLeavesTheOldFile();
 
 private:
-    static void writeMap(WindowFixture& f, const QString& path) {
-        f.writeMap(path);
-    }
+    static void writeMap(WindowFixture& f, const QString& path) { f.writeMap(path); }
 };
 
 void WritingTest::cancellingTheSaveDialogWritesNothing() {
@@ -46,7 +45,8 @@ void WritingTest::anUneditedMapIsWrittenBackByteForByte_data() {
         return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
     };
     QTest::newRow("10 x 8") << bytes(patternFile(TenByEight, 80));
-    QTest::newRow("255 x 255") << bytes(patternFile(amp::MapHeader{{0, 0, 255, 0, 255, 0, 0}}, amp::MaxHexCount));
+    QTest::newRow("255 x 255") << bytes(
+        patternFile(amp::MapHeader{{0, 0, 255, 0, 255, 0, 0}}, amp::MaxHexCount));
     QTest::newRow("1 x 1") << bytes(patternFile(amp::MapHeader{{0, 0, 1, 0, 1, 0, 0}}, 1));
     QTest::newRow("no hexes") << bytes(patternFile(amp::MapHeader{{9, 8, 0, 6, 5, 4, 3}}, 0));
     QFile sample(QStringLiteral(AMPEDIT_SAMPLES "/demo.amp"));
@@ -158,7 +158,8 @@ void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
     QFETCH(int, columns);
     QFETCH(int, rows);
     WindowFixture f;
-    const amp::MapHeader header{{0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0}};
+    const amp::MapHeader header{
+        {0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0}};
     const auto old = patternFile(header, columns * rows);
     const QString path = f.write("map.amp", old);
     f.open();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window tests share: map files made in a temporary folder, a window
 // built with scripted dialogs, and access to its controls by name.
 #pragma once
@@ -5,9 +6,9 @@
 #include "fakedialogs.h"
 #include "layermodel.h"
 #include "layerview.h"
-#include "mapfileio.h"
 #include "mainwindow.h"
 #include "mapdocument.h"
+#include "mapfileio.h"
 #include "mapimage.h"
 #include "tfrmmaped.h"
 
@@ -58,7 +59,8 @@ public:
 
     TfrmMapEd& open(const QStringList& arguments = {QStringLiteral("ampedit")}) {
         // Recovery copies go to the test's own folder.
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.isEmpty() ? dir.filePath(QStringLiteral("data")) : dataHome));
+        qputenv("XDG_DATA_HOME",
+                QFile::encodeName(dataHome.isEmpty() ? dir.filePath(QStringLiteral("data")) : dataHome));
         main = std::make_unique<MainWindow>(dialogs, arguments);
         window = &main->form();
         main->show();
@@ -76,8 +78,7 @@ public:
         QCoreApplication::processEvents();
     }
 
-    template <typename T>
-    T* control(const char* name) const {
+    template <typename T> T* control(const char* name) const {
         T* found = window->findChild<T*>(QString::fromLatin1(name));
         if (!found) {
             qFatal("no control %s", name);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs of the real amptool binary: round trips through a grid, diff's exit
 // codes, every value export and diff print (one, two and three digits, hexes a
 // short file lacks, a map's worth of output), a bad grid's LINE:COLUMN message
@@ -16,10 +17,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <functional>
-#include <optional>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -40,8 +41,8 @@ struct Outcome {
 // `prefixed`, the words as a whole command line).
 Outcome amptool(const QTemporaryDir& dir, const std::string& words, bool prefixed = true) {
     const std::string errPath = dir.filePath("stderr.txt").toStdString();
-    const std::string command = "cd '" + dir.path().toStdString() + "' && " + (prefixed ? AMPTOOL_PATH " " : "") +
-                                words + " 2>'" + errPath + "'";
+    const std::string command = "cd '" + dir.path().toStdString() + "' && " +
+                                (prefixed ? AMPTOOL_PATH " " : "") + words + " 2>'" + errPath + "'";
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -110,9 +111,9 @@ TEST_F(Amptool, ExportsLayersAsTheEditorShowsThemAndImportsThemBack) {
     typed.close();
     ASSERT_EQ(amptool(dir, "import m.amp --layer 6 - < typed.csv").status, 0);
     const auto changed = bytesOf(dir, "m.amp");
-    EXPECT_EQ(changed[7 + 6], 7);            // column 0, row 0
-    EXPECT_EQ(changed[7 + 13 * 3 + 6], 11);  // column 1, row 1
-    EXPECT_EQ(changed[7 + 13 * 5 + 6], 12);  // column 2, row 1
+    EXPECT_EQ(changed[7 + 6], 7);           // column 0, row 0
+    EXPECT_EQ(changed[7 + 13 * 3 + 6], 11); // column 1, row 1
+    EXPECT_EQ(changed[7 + 13 * 5 + 6], 12); // column 2, row 1
 }
 
 TEST_F(Amptool, DiffSaysWhatDiffersAndExitsLikeDiff) {
@@ -135,11 +136,10 @@ TEST_F(Amptool, DiffSaysWhatDiffersAndExitsLikeDiff) {
 
 TEST_F(Amptool, ExportAndDiffPrintEveryValueAsItsDecimalText) {
     // 2 x 2 hexes, three records and 5 bytes of a fourth: hex 1,1 is all zeros.
-    std::vector<std::uint8_t> bytes = {9, 8, 2, 7, 2, 6, 5,
-                                       0, 9, 10, 99, 100, 255, 1, 2, 3, 4, 5, 6, 7,
-                                       255, 200, 199, 109, 101, 90, 89, 11, 8, 0, 0, 0, 250,
-                                       1, 10, 100, 2, 20, 200, 3, 30, 255, 0, 5, 50, 250,
-                                       77, 77, 77, 77, 77};
+    std::vector<std::uint8_t> bytes = {9,  8,  2,   7, 2, 6,  5,   0,   9,   10,  99,  100, 255,
+                                       1,  2,  3,   4, 5, 6,  7,   255, 200, 199, 109, 101, 90,
+                                       89, 11, 8,   0, 0, 0,  250, 1,   10,  100, 2,   20,  200,
+                                       3,  30, 255, 0, 5, 50, 250, 77,  77,  77,  77,  77};
     ASSERT_TRUE(amp::writeFileSafely(dir.filePath("s.amp"), bytes).ok());
     const std::string csv =
         "column,row,Terraintype,??????,??????,??????,height b1,height b2,roads,city b1,city b2,"
@@ -159,21 +159,23 @@ TEST_F(Amptool, ExportAndDiffPrintEveryValueAsItsDecimalText) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll().toStdString(), csv);
     // The missing hex counts as a zero of every layer: layer 0 holds 0, 255, 1, 0.
-    EXPECT_NE(amptool(dir, "info s.amp --json").out.find("{\"name\":\"Terraintype\",\"min\":0,\"max\":255,"
-                                                          "\"distinct\":3,\"zeros\":2}"),
+    EXPECT_NE(amptool(dir, "info s.amp --json")
+                  .out.find("{\"name\":\"Terraintype\",\"min\":0,\"max\":255,"
+                            "\"distinct\":3,\"zeros\":2}"),
               std::string::npos);
 
     // The same map complete, with four cells changed, the missing hex's among them.
     std::vector<std::uint8_t> other(bytes.begin(), bytes.begin() + 7 + 13 * 3);
     other.resize(7 + 13 * 4, 0);
-    other[7 + 5] = 0;             // hex 0,0, height b2: 255 -> 0
-    other[7 + 13 + 12] = 251;     // hex 0,1, Text ID b4: 250 -> 251
-    other[7 + 26 + 9] = 9;        // hex 1,0, Text ID b1: 0 -> 9
-    other[7 + 39] = 100;          // hex 1,1, Terraintype: 0 -> 100
+    other[7 + 5] = 0;         // hex 0,0, height b2: 255 -> 0
+    other[7 + 13 + 12] = 251; // hex 0,1, Text ID b4: 250 -> 251
+    other[7 + 26 + 9] = 9;    // hex 1,0, Text ID b1: 0 -> 9
+    other[7 + 39] = 100;      // hex 1,1, Terraintype: 0 -> 100
     ASSERT_TRUE(amp::writeFileSafely(dir.filePath("t.amp"), other).ok());
     const Outcome differ = amptool(dir, "diff s.amp t.amp");
     EXPECT_EQ(differ.status, 1);
-    EXPECT_EQ(differ.out, "0,0,height b2,255,0\n0,1,Text ID b4,250,251\n1,0,Text ID b1,0,9\n1,1,Terraintype,0,100\n");
+    EXPECT_EQ(differ.out,
+              "0,0,height b2,255,0\n0,1,Text ID b4,250,251\n1,0,Text ID b1,0,9\n1,1,Terraintype,0,100\n");
 
     // The largest map, and one that differs from it in every cell: many blocks of
     // output, each line as the rule gives it.
@@ -212,12 +214,9 @@ TEST_F(Amptool, ABadGridIsToldByLineAndColumnAndTouchesNothing) {
         const char* where;
     };
     const Case cases[] = {
-        {"1,2,3\n4,x,6\n", "grid.csv:2:2: "},
-        {"1,2,3\n4,5,256\n", "grid.csv:2:3: "},
-        {"1,2,3\n4,5\n", "grid.csv:2:3: "},
-        {"1,2,3\n4,5,6,7\n", "grid.csv:2:4: "},
-        {"1,2,3\n", "grid.csv:2:0: "},
-        {"1,2,3\n4,5,6\n7,8,9\n", "grid.csv:3:0: "},
+        {"1,2,3\n4,x,6\n", "grid.csv:2:2: "}, {"1,2,3\n4,5,256\n", "grid.csv:2:3: "},
+        {"1,2,3\n4,5\n", "grid.csv:2:3: "},   {"1,2,3\n4,5,6,7\n", "grid.csv:2:4: "},
+        {"1,2,3\n", "grid.csv:2:0: "},        {"1,2,3\n4,5,6\n7,8,9\n", "grid.csv:3:0: "},
     };
     for (const Case& c : cases) {
         QFile grid(dir.filePath("grid.csv"));
@@ -242,8 +241,8 @@ TEST_F(Amptool, NewAndResizeMakeCompleteMapsOfTheGivenShape) {
     }
     EXPECT_EQ(bytesOf(dir, "n.amp"), expected);
     EXPECT_NE(amptool(dir, "new 1 1 -o z.amp").err.find("header bytes"), std::string::npos);
-    EXPECT_EQ(bytesOf(dir, "z.amp"), (std::vector<std::uint8_t>{0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                                0, 0, 0}));
+    EXPECT_EQ(bytesOf(dir, "z.amp"),
+              (std::vector<std::uint8_t>{0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
     // 3 x 2 to 2 x 3: hexes [0][0], [0][1], [1][0], [1][1] keep their records; the rest are 0.
     ASSERT_EQ(amptool(dir, "resize m.amp 2 3").status, 0);
@@ -262,9 +261,10 @@ TEST_F(Amptool, NewAndResizeMakeCompleteMapsOfTheGivenShape) {
 TEST_F(Amptool, InfoTellsShapeSizeAndLayers) {
     const Outcome json = amptool(dir, "info m.amp --json");
     EXPECT_EQ(json.status, 0);
-    EXPECT_EQ(json.out.rfind("{\"columns\":3,\"rows\":2,\"header\":[42,0,3,0,2,0,5],\"size\":85,\"complete_size\":85,"
-                             "\"layers\":[{\"name\":\"Terraintype\",\"min\":0,\"max\":50,\"distinct\":6,\"zeros\":1},",
-                             0),
+    EXPECT_EQ(json.out.rfind(
+                  "{\"columns\":3,\"rows\":2,\"header\":[42,0,3,0,2,0,5],\"size\":85,\"complete_size\":85,"
+                  "\"layers\":[{\"name\":\"Terraintype\",\"min\":0,\"max\":50,\"distinct\":6,\"zeros\":1},",
+                  0),
               0u)
         << json.out;
     EXPECT_NE(json.out.find("\"terrain\":{\"Clear\":1,\"City\":0,"), std::string::npos);
@@ -279,23 +279,27 @@ TEST_F(Amptool, InfoTellsShapeSizeAndLayers) {
 // message shows control characters escaped, and standard input is cut off at the
 // same 16 MiB as a file, without ever holding more.
 TEST_F(Amptool, HostileOrForeignGridsAreReadSafely) {
-    putFile(dir.filePath("bom.csv"), "\xEF\xBB\xBF" "1,2,3\r\n4,5,6\r\n");
+    putFile(dir.filePath("bom.csv"), "\xEF\xBB\xBF"
+                                     "1,2,3\r\n4,5,6\r\n");
     const Outcome bom = amptool(dir, "import m.amp --layer 0 bom.csv");
     EXPECT_EQ(bom.status, 0) << bom.err;
-    EXPECT_EQ(bytesOf(dir, "m.amp")[7], 1);           // column 0, row 0
-    EXPECT_EQ(bytesOf(dir, "m.amp")[7 + 13 * 5], 6);  // column 2, row 1
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7], 1);          // column 0, row 0
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7 + 13 * 5], 6); // column 2, row 1
 
     putFile(dir.filePath("evil.csv"), "1,2,3\n4,5,\x1b]0;owned\x07\x1b[2J\n");
     const Outcome evil = amptool(dir, "import m.amp --layer 0 evil.csv");
     EXPECT_EQ(evil.status, 1);
     EXPECT_NE(evil.err.find("evil.csv:2:3: \"\\x1b]0;owned\\x07\\x1b[2J\""), std::string::npos) << evil.err;
-    EXPECT_EQ(evil.err.find_first_of("\x1b\x07"), std::string::npos) << "no control character reaches the terminal";
-    putFile(dir.filePath("c1.csv"), "1,2,\xC2\x9B" "2J\n4,5,6\n");
+    EXPECT_EQ(evil.err.find_first_of("\x1b\x07"), std::string::npos)
+        << "no control character reaches the terminal";
+    putFile(dir.filePath("c1.csv"), "1,2,\xC2\x9B"
+                                    "2J\n4,5,6\n");
     EXPECT_NE(amptool(dir, "import m.amp --layer 0 c1.csv").err.find("\\xc2\\x9b2J"), std::string::npos);
 
     constexpr long long Piped = 200LL * 1024 * 1024; // far past the cap
-    const Outcome piped = amptool(dir, "head -c " + std::to_string(Piped) + " /dev/zero | " AMPTOOL_PATH
-                                           " import m.amp --layer 0 -", false);
+    const Outcome piped = amptool(
+        dir, "head -c " + std::to_string(Piped) + " /dev/zero | " AMPTOOL_PATH " import m.amp --layer 0 -",
+        false);
     rusage children{};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &children), 0);
     EXPECT_EQ(piped.status, 1);
@@ -325,11 +329,13 @@ TEST_F(Amptool, SaysWhenItPutsBackAMapWhoseWriteWasCutShort) {
     std::vector<std::uint8_t> torn = smallMap();
     torn.resize(40);
     putFile(map, QByteArray(reinterpret_cast<const char*>(torn.data()), static_cast<qsizetype>(torn.size())));
-    ASSERT_TRUE(plantJournal(dir.filePath("data"), "a.journal", journalBytes(canonical, identityOf(map), smallMap())));
+    ASSERT_TRUE(plantJournal(dir.filePath("data"), "a.journal",
+                             journalBytes(canonical, identityOf(map), smallMap())));
     const Outcome info = amptool(dir, "info m.amp");
     EXPECT_EQ(info.status, 0);
     EXPECT_NE(info.out.find("(complete)"), std::string::npos) << info.out;
-    EXPECT_NE(info.err.find("amptool: info: m.amp: a write of it was cut short; its old content was put back first"),
+    EXPECT_NE(info.err.find(
+                  "amptool: info: m.amp: a write of it was cut short; its old content was put back first"),
               std::string::npos)
         << info.err;
     EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
@@ -361,7 +367,8 @@ struct KillCounts {
 };
 
 QStringList entriesOf(const QString& folder, const QString& pattern = QStringLiteral("*")) {
-    return QDir(folder).entryList({pattern}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    return QDir(folder).entryList({pattern},
+                                  QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
 }
 
 // Where a run's write shows itself first: a folder and a pattern of names.
@@ -388,7 +395,7 @@ Run runAndKill(const std::vector<std::string>& words, const QString& folder, con
             argv.push_back(const_cast<char*>(word.c_str()));
         }
         argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stderr); // what new says of its header
+        std::freopen("/dev/null", "w", stderr);        // what new says of its header
         ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1); // a killed run has nothing to say of leaks
         if (::chdir(QFile::encodeName(folder).constData()) == 0) {
             ::execv(argv[0], argv.data());
@@ -402,7 +409,8 @@ Run runAndKill(const std::vector<std::string>& words, const QString& folder, con
     while (::waitpid(child, &status, WNOHANG) != child) {
         if (!writing) {
             const QStringList now = entriesOf(watched.folder, watched.pattern);
-            if (std::any_of(now.begin(), now.end(), [&before](const QString& name) { return !before.contains(name); })) {
+            if (std::any_of(now.begin(), now.end(),
+                            [&before](const QString& name) { return !before.contains(name); })) {
                 writing = Clock::now();
             }
         } else if (Clock::now() - *writing >= delay) {
@@ -423,8 +431,8 @@ Run runAndKill(const std::vector<std::string>& words, const QString& folder, con
 // first file in `watched` to a little past the end of a whole run, each time
 // reading the map at once as `reader`, the user the journal belongs to (which
 // puts a journal back): the old bytes or the new ones, never a mixture.
-KillCounts killWrites(const std::vector<std::string>& words, const QString& map, const Watched& watched, int kills,
-                      const std::function<void()>& reset, uid_t reader = ::geteuid()) {
+KillCounts killWrites(const std::vector<std::string>& words, const QString& map, const Watched& watched,
+                      int kills, const std::function<void()>& reset, uid_t reader = ::geteuid()) {
     const QString folder = QFileInfo(map).absolutePath();
     KillCounts counts;
     amp::setRestoreNotice([&counts](const QString&) { ++counts.restored; });
@@ -446,10 +454,11 @@ KillCounts killWrites(const std::vector<std::string>& words, const QString& map,
         ++(bytes == old ? counts.old : bytes == fresh ? counts.fresh : counts.torn);
     }
     amp::setRestoreNotice({});
-    std::printf("%d runs, %d killed while writing (a whole write %lld us): %d old, %d new, %d put back from a "
-                "journal, %d torn\n",
-                kills, counts.killed, static_cast<long long>(whole.writing.count()), counts.old, counts.fresh,
-                counts.restored, counts.torn);
+    std::printf(
+        "%d runs, %d killed while writing (a whole write %lld us): %d old, %d new, %d put back from a "
+        "journal, %d torn\n",
+        kills, counts.killed, static_cast<long long>(whole.writing.count()), counts.old, counts.fresh,
+        counts.restored, counts.torn);
     return counts;
 }
 
@@ -461,7 +470,8 @@ class AsNobody : public testing::Test {
 protected:
     void SetUp() override {
         if (::geteuid() != 0 || ::access(Setpriv, X_OK) != 0 ||
-            std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") != 0) {
+            std::system("/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null") !=
+                0) {
             GTEST_SKIP() << "needs root and setpriv to run amptool as nobody";
         }
         ASSERT_TRUE(QDir(dir.path()).mkdir("maps") && QDir(dir.path()).mkdir("data"));
@@ -492,7 +502,8 @@ protected:
 // owner and group stay.
 TEST_F(AsNobody, AnotherUsersFileInASharedFolderKeepsItsOwner) {
     if (PortableFileCode) {
-        GTEST_SKIP() << "the portable file code cannot tell that a new file would lose the owner, so it replaces";
+        GTEST_SKIP()
+            << "the portable file code cannot tell that a new file would lose the owner, so it replaces";
     }
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
     const QString map = folder + "/shared.amp";
@@ -543,7 +554,8 @@ TEST(KilledWrite, ReplacingLeavesTheOldMapOrTheNewAndNoLeftoverForLong) {
     QTemporaryDir dir;
     const QString map = dir.filePath("m.amp");
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-    const std::vector<std::string> words = {AMPTOOL_PATH, "new", "255", "255", "--fill", "0=7", "-o", "m.amp"};
+    const std::vector<std::string> words = {AMPTOOL_PATH, "new", "255", "255",
+                                            "--fill",     "0=7", "-o",  "m.amp"};
     const Watched temporary{dir.path(), ".ampedit-*"};
     const KillCounts counts = killWrites(words, map, temporary, Kills, [&map] { putFile(map, oldMap()); });
     EXPECT_EQ(counts.torn, 0);

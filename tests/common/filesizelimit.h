@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes every write beyond a size fail with EFBIG, as a full disk would. This
 // stops root too, and needs no device. Undone when it goes out of scope.
 #pragma once

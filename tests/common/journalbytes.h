@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A journal of an in-place write, built by hand from its documented layout: the
 // text "ampedit journal 1\n", the file's identity and old length (8 bytes each,
 // least significant first), the path's length (4 bytes) and the path, then the
@@ -5,8 +6,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex maths written out from the rule, apart from the program's own: the hex in
 // column c, row r of a map of flat-topped hexes of size s (centre to corner) has
 // its centre at x = s (1 + 1.5 c), y = s sqrt(3)/2 (1 + 2 r + 1 if column c is

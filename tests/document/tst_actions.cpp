@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The document's actions without a window: reading and writing files, reload
 // and recovery, flood fill and the selection, and paint strokes interleaved with
 // undo, typing and reloads.

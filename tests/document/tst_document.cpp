@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map document alone: every change is one undo step that stores the changed
 // cells only, undo and redo give back the very texts, and the clean state follows
 // reads and writes.
@@ -9,11 +10,14 @@
 namespace {
 
 // A 10 x 8 map whose every byte tells where it stands: byte j of record k.
-std::uint8_t patternByte(int record, int layer) { return static_cast<std::uint8_t>((record * 13 + layer * 7 + 1) % 256); }
+std::uint8_t patternByte(int record, int layer) {
+    return static_cast<std::uint8_t>((record * 13 + layer * 7 + 1) % 256);
+}
 
 amp::MapImage patternMap(int columns, int rows) {
     amp::MapImage map;
-    map.header.bytes = {0x2A, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 5};
+    map.header.bytes = {0x2A, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows),
+                        0,    5};
     map.records.resize(static_cast<std::size_t>(columns * rows));
     for (int k = 0; k < columns * rows; ++k) {
         for (int j = 0; j < amp::RecordSize; ++j) {
@@ -80,8 +84,9 @@ void DocumentTest::editsThatChangeNothingPushNothing() {
     QSignalSpy modified(&document, &MapDocument::modifiedChanged);
     const QString same = document.layer(0)->cellText(2, 3);
     QVERIFY(!document.typeIntoCell(0, 2, 3, same));
-    QVERIFY(!document.editCells(QStringLiteral("outside"), {{0, 10, 0, "1"}, {0, 0, 8, "1"}, {13, 0, 0, "1"},
-                                                          {-1, 0, 0, "1"}, {0, -1, 0, "1"}}));
+    QVERIFY(!document.editCells(
+        QStringLiteral("outside"),
+        {{0, 10, 0, "1"}, {0, 0, 8, "1"}, {13, 0, 0, "1"}, {-1, 0, 0, "1"}, {0, -1, 0, "1"}}));
     QCOMPARE(document.undoStack()->count(), 0);
     QVERIFY(!document.isModified());
     QCOMPARE(modified.count(), 0);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hex maths against the record order and against the rule written out apart,
 // and the palettes against their published values.
 #include "hexgeometry.h"
@@ -26,7 +27,7 @@ void HexGeometryTest::oddColumnsSitHalfAHexLower() {
     const double h = std::sqrt(3.0) * 10; // the height of a hex of size 10
     const HexGeometry odd(4, 3, 10);
     QCOMPARE(odd.centre(0, 0), QPointF(10, h / 2));
-    QCOMPARE(odd.centre(1, 0), QPointF(25, h));     // 1.5 sizes right, half a hex lower
+    QCOMPARE(odd.centre(1, 0), QPointF(25, h));       // 1.5 sizes right, half a hex lower
     QCOMPARE(odd.centre(2, 1), QPointF(40, h * 1.5)); // even again: one hex per row
     QCOMPARE(odd.mapBounds(), QRectF(0, 0, 10 * (1.5 * 4 + 0.5), h * 3.5));
     const HexGeometry even(4, 3, 10, true);
@@ -97,12 +98,14 @@ void HexGeometryTest::everyPointAndPixelFindsTheHexOfTheRule() {
         for (int y = 0; y < 50; ++y) {
             raster.setLine(y);
             for (int x = 0; x < 60; ++x) {
-                const auto rule = hexmaths::find(columns, rows, size, even, origin.x() + x + 0.5, origin.y() + y + 0.5);
+                const auto rule =
+                    hexmaths::find(columns, rows, size, even, origin.x() + x + 0.5, origin.y() + y + 0.5);
                 const HexCell cell = raster.at(x);
                 if (rule.onEdge) {
                     continue;
                 }
-                wrong += rule.hex ? cell != HexCell{rule.hex->column, rule.hex->row} : small.contains(cell.column, cell.row);
+                wrong += rule.hex ? cell != HexCell{rule.hex->column, rule.hex->row}
+                                  : small.contains(cell.column, cell.row);
             }
         }
         QCOMPARE(wrong, 0);
@@ -121,9 +124,9 @@ void HexGeometryTest::neighboursFollowTheParityAndStopAtTheEdges() {
     };
     const HexGeometry odd(3, 3, 1);
     QCOMPARE(records(odd.neighbours(1, 1)), (std::vector<int>{3, 7, 8, 5, 2, 1}));
-    QCOMPARE(records(odd.neighbours(0, 0)), (std::vector<int>{3, 1}));       // a corner
-    QCOMPARE(records(odd.neighbours(2, 2)), (std::vector<int>{7, 5, 4}));    // the other
-    QCOMPARE(records(odd.neighbours(1, 2)), (std::vector<int>{4, 8, 2}));    // the bottom edge, lowered
+    QCOMPARE(records(odd.neighbours(0, 0)), (std::vector<int>{3, 1}));    // a corner
+    QCOMPARE(records(odd.neighbours(2, 2)), (std::vector<int>{7, 5, 4})); // the other
+    QCOMPARE(records(odd.neighbours(1, 2)), (std::vector<int>{4, 8, 2})); // the bottom edge, lowered
     const HexGeometry even(3, 3, 1, true);
     QCOMPARE(records(even.neighbours(1, 1)), (std::vector<int>{3, 6, 7, 5, 1, 0}));
     // Neighbours go both ways, in both layouts, and are hexes whose centres lie
@@ -144,7 +147,8 @@ void HexGeometryTest::neighboursFollowTheParityAndStopAtTheEdges() {
 
 void HexGeometryTest::palettesKeepTheirPublishedColours() {
     const auto near = [](QRgb colour, int r, int g, int b) {
-        return std::abs(qRed(colour) - r) <= 3 && std::abs(qGreen(colour) - g) <= 3 && std::abs(qBlue(colour) - b) <= 3;
+        return std::abs(qRed(colour) - r) <= 3 && std::abs(qGreen(colour) - g) <= 3 &&
+               std::abs(qBlue(colour) - b) <= 3;
     };
     // viridis: #440154 at 0, #21918C in the middle, #FDE725 at 255.
     QVERIFY(near(palettes::ramp(palettes::Ramp::Viridis, 0), 0x44, 0x01, 0x54));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The icon's drawing sits in the middle of its square at every size an install
 // brings, and so does the window's own icon: the empty margins left and right,
 // and above and below, differ by at most one pixel.

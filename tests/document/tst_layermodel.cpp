@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The compact cell store: every text reads back exactly as it was put in, the
 // model keeps Qt's contracts, and a layer goes out to the file by the cell rule.
 #include "layermodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map renderer against the hex maths written out apart: every pixel is the
 // hex under it, the whole-map image has no margin, outlines and numbers come at
 // their sizes, and a painter gets the same hexes wherever it draws.

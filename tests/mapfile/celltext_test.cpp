@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "celltext.h"
 
 #include <gtest/gtest.h>
@@ -39,23 +40,23 @@ TEST_P(TextConversion, GivesTheValueAndItsLowEightBits) {
     EXPECT_EQ(textToByte<char16_t>(wide), c.byte);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rule, TextConversion,
-    testing::Values(
-        // The values every map maker relies on.
-        Conversion{"17", 17, 17}, Conversion{"255", 255, 255}, Conversion{"256", 256, 0},
-        Conversion{"300", 300, 44}, Conversion{"-1", -1, 255}, Conversion{"", 0, 0}, Conversion{"abc", 0, 0},
-        Conversion{"12abc", 0, 0}, Conversion{"007", 7, 7}, Conversion{"-0", 0, 0}, Conversion{"-256", -256, 0},
-        Conversion{"-255", -255, 1},
-        // Sign and blanks: one leading sign, leading blanks skipped, nothing after.
-        Conversion{"+5", 5, 5}, Conversion{" 7", 7, 7}, Conversion{"\t 7", 7, 7}, Conversion{"7 ", 0, 0},
-        Conversion{"+-5", 0, 0}, Conversion{"--5", 0, 0}, Conversion{"-", 0, 0}, Conversion{"+", 0, 0},
-        Conversion{"  ", 0, 0}, Conversion{"1 2", 0, 0}, Conversion{"0x1F", 0, 0}, Conversion{"$1F", 0, 0},
-        Conversion{"1.5", 0, 0}, Conversion{"1e3", 0, 0},
-        // 32-bit limits: a number that does not fit is not a number.
-        Conversion{"2147483647", 2147483647, 255}, Conversion{"2147483648", 0, 0},
-        Conversion{"-2147483648", -2147483647 - 1, 0}, Conversion{"-2147483649", 0, 0},
-        Conversion{"99999999999", 0, 0}, Conversion{"00000000000000000000042", 42, 42}));
+INSTANTIATE_TEST_SUITE_P(Rule, TextConversion,
+                         testing::Values(
+                             // The values every map maker relies on.
+                             Conversion{"17", 17, 17}, Conversion{"255", 255, 255}, Conversion{"256", 256, 0},
+                             Conversion{"300", 300, 44}, Conversion{"-1", -1, 255}, Conversion{"", 0, 0},
+                             Conversion{"abc", 0, 0}, Conversion{"12abc", 0, 0}, Conversion{"007", 7, 7},
+                             Conversion{"-0", 0, 0}, Conversion{"-256", -256, 0}, Conversion{"-255", -255, 1},
+                             // Sign and blanks: one leading sign, leading blanks skipped, nothing after.
+                             Conversion{"+5", 5, 5}, Conversion{" 7", 7, 7}, Conversion{"\t 7", 7, 7},
+                             Conversion{"7 ", 0, 0}, Conversion{"+-5", 0, 0}, Conversion{"--5", 0, 0},
+                             Conversion{"-", 0, 0}, Conversion{"+", 0, 0}, Conversion{"  ", 0, 0},
+                             Conversion{"1 2", 0, 0}, Conversion{"0x1F", 0, 0}, Conversion{"$1F", 0, 0},
+                             Conversion{"1.5", 0, 0}, Conversion{"1e3", 0, 0},
+                             // 32-bit limits: a number that does not fit is not a number.
+                             Conversion{"2147483647", 2147483647, 255}, Conversion{"2147483648", 0, 0},
+                             Conversion{"-2147483648", -2147483647 - 1, 0}, Conversion{"-2147483649", 0, 0},
+                             Conversion{"99999999999", 0, 0}, Conversion{"00000000000000000000042", 42, 42}));
 
 TEST(TextConversion, NonAsciiDigitsAreNotNumbers) {
     // Arabic-Indic seven and a full-width seven look like digits but are not ours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "filesizelimit.h"
 #include "journalbytes.h"
 #include "mapfileio.h"
@@ -10,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <string>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -52,7 +53,9 @@ public:
 };
 DataHome* const dataHome = static_cast<DataHome*>(testing::AddGlobalTestEnvironment(new DataHome));
 
-QByteArray nameOf(const QString& path) { return QFile::encodeName(path); }
+QByteArray nameOf(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 bool putFile(const QString& path, const std::vector<std::uint8_t>& bytes) {
     QFile file(path);
@@ -118,7 +121,8 @@ TEST_F(MapFileIo, RefusesWhatIsNotARegularFileAndLeavesItAlone) {
         ASSERT_FALSE(read.ok()) << name.toStdString();
         EXPECT_EQ(read.error().kind, MapErrorKind::CannotOpen) << name.toStdString();
     }
-    for (const QString& name : {path("folder.amp"), path("pipe.amp"), path("no/such/folder.amp"), QString()}) {
+    for (const QString& name :
+         {path("folder.amp"), path("pipe.amp"), path("no/such/folder.amp"), QString()}) {
         const auto written = writeFileSafely(name, pattern(10, 1));
         ASSERT_FALSE(written.ok()) << name.toStdString();
         EXPECT_EQ(written.error().kind, MapErrorKind::CannotOpen) << name.toStdString();
@@ -206,7 +210,8 @@ TEST(WriteInPlace, WhenNoTemporaryFileCanBeMade) {
     EXPECT_EQ(afterSmaller, pattern(1047, 9));
     ASSERT_FALSE(tooLarge.ok());
     EXPECT_EQ(tooLarge.error().kind, MapErrorKind::WriteError);
-    EXPECT_NE(tooLarge.error().message.find("old content was put back"), std::string::npos) << tooLarge.error().message;
+    EXPECT_NE(tooLarge.error().message.find("old content was put back"), std::string::npos)
+        << tooLarge.error().message;
     EXPECT_EQ(afterTooLarge, pattern(1047, 9));
     EXPECT_EQ(left, QStringList{"m.amp"});
 }
@@ -279,7 +284,10 @@ QByteArray nobodyMayWriteAcl() {
     QByteArray acl = littleEndian(2, 4);
     const struct {
         std::uint64_t tag, permissions, id;
-    } entries[] = {{0x01, 6, 0xFFFFFFFF}, {0x02, 6, 65534}, {0x04, 4, 0xFFFFFFFF}, {0x10, 6, 0xFFFFFFFF},
+    } entries[] = {{0x01, 6, 0xFFFFFFFF},
+                   {0x02, 6, 65534},
+                   {0x04, 4, 0xFFFFFFFF},
+                   {0x10, 6, 0xFFFFFFFF},
                    {0x20, 0, 0xFFFFFFFF}};
     for (const auto& entry : entries) {
         acl += littleEndian(entry.tag, 2) + littleEndian(entry.permissions, 2) + littleEndian(entry.id, 4);
@@ -289,7 +297,8 @@ QByteArray nobodyMayWriteAcl() {
 
 QByteArray attributeOf(const QString& path, const char* name) {
     QByteArray value(4096, 0);
-    const ssize_t got = ::getxattr(nameOf(path).constData(), name, value.data(), static_cast<std::size_t>(value.size()));
+    const ssize_t got =
+        ::getxattr(nameOf(path).constData(), name, value.data(), static_cast<std::size_t>(value.size()));
     return got < 0 ? QByteArray("(none)") : value.left(got);
 }
 
@@ -357,7 +366,8 @@ TEST_F(MapFileIo, NoNameLengthOrPlantedFileTurnsTheWriterFromReplacing) {
     if (PortableFileCode) {
         GTEST_SKIP() << "the portable file code names its temporary files after the target (QSaveFile's way)";
     }
-    const QString longName = QString(82, QChar(0x5730)) + ".amp"; // 82 CJK letters of 3 bytes: a 250-byte name
+    const QString longName =
+        QString(82, QChar(0x5730)) + ".amp"; // 82 CJK letters of 3 bytes: a 250-byte name
     ASSERT_EQ(nameOf(longName).size(), 250);
     ASSERT_TRUE(putFile(path(longName), pattern(300, 1)));
     const auto longWritten = writeFileSafely(path(longName), pattern(301, 2));
@@ -419,7 +429,11 @@ TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
         journalBytes(mapPath, identityOf(map) + 1, old), // the file was replaced since
         journalBytes("m.amp", identityOf(map), old),     // not an absolute path
         journalBytes(mapPath + QByteArray("\0x", 2), identityOf(map), old),
-        truncated, badMagic, huge, QByteArray(), QByteArray(10, '\xff')};
+        truncated,
+        badMagic,
+        huge,
+        QByteArray(),
+        QByteArray(10, '\xff')};
     for (std::size_t i = 0; i < std::size(hostile); ++i) {
         ASSERT_TRUE(plantJournal(data, QString("hostile%1.journal").arg(i), hostile[i]));
     }
@@ -483,7 +497,8 @@ TEST_F(MapFileIo, AFileLargerThanAnyMapIsNotWrittenInPlace) {
     }
     const auto written = writeFileSafely(big, pattern(100, 1));
     ASSERT_FALSE(written.ok());
-    EXPECT_NE(written.error().message.find("larger than any map"), std::string::npos) << written.error().message;
+    EXPECT_NE(written.error().message.find("larger than any map"), std::string::npos)
+        << written.error().message;
     EXPECT_EQ(QFileInfo(big).size(), Gibibyte);
     ASSERT_TRUE(QFile::resize(big, 1000)); // a map's size: written in place, and its journal goes
     const auto small = writeFileSafely(big, pattern(100, 2));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapformat.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,11 @@ namespace {
 // The 10 x 8 map whose header is 2A 00 0A 00 08 00 05.
 TEST(CellRule, PlacesRecordsColumnAfterColumnWithTheRowFastest) {
     constexpr int rows = 8;
-    struct Case { int record; std::size_t offset; int column, row; };
+    struct Case {
+        int record;
+        std::size_t offset;
+        int column, row;
+    };
     const Case cases[] = {
         {0, 7, 0, 0}, {1, 20, 0, 1}, {7, 98, 0, 7}, {8, 111, 1, 0}, {9, 124, 1, 1}, {79, 1034, 9, 7},
     };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mapimage.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,9 @@ std::vector<std::uint8_t> fileWith(const MapHeader& header, int records, int ext
     return bytes;
 }
 
-std::uint8_t expectedByte(int record, int layer) { return static_cast<std::uint8_t>((record * 13 + layer) % 251); }
+std::uint8_t expectedByte(int record, int layer) {
+    return static_cast<std::uint8_t>((record * 13 + layer) % 251);
+}
 
 TEST(DecodeMap, CompleteFileGivesEveryRecordAtItsOffset) {
     const auto bytes = fileWith(TenByEight, 80);
@@ -36,7 +39,13 @@ TEST(DecodeMap, CompleteFileGivesEveryRecordAtItsOffset) {
 }
 
 TEST(DecodeMap, KeepsOnlyCompleteRecordsThatLandOnAHex) {
-    struct Case { const char* what; MapHeader header; int records; int extra; std::size_t kept; };
+    struct Case {
+        const char* what;
+        MapHeader header;
+        int records;
+        int extra;
+        std::size_t kept;
+    };
     const Case cases[] = {
         {"short file", TenByEight, 5, 0, 5},
         {"trailing partial record", TenByEight, 5, 12, 5},
@@ -68,8 +77,8 @@ TEST(DecodeMap, FewerThanSevenBytesIsNotAMap) {
 }
 
 TEST(EncodeMap, GivesBackEveryCompleteFileByteForByte) {
-    for (const auto& header : {TenByEight, MapHeader{{0, 0, 255, 1, 255, 2, 3}}, MapHeader{{9, 9, 1, 9, 1, 9, 9}},
-                               MapHeader{{1, 2, 0, 4, 0, 6, 7}}}) {
+    for (const auto& header : {TenByEight, MapHeader{{0, 0, 255, 1, 255, 2, 3}},
+                               MapHeader{{9, 9, 1, 9, 1, 9, 9}}, MapHeader{{1, 2, 0, 4, 0, 6, 7}}}) {
         const auto bytes = fileWith(header, header.hexCount());
         EXPECT_EQ(encodeMap(decodeMap(bytes).value()), bytes) << header.columns() << " x " << header.rows();
     }
