@@ -74,10 +74,16 @@ void MainWindowTest::writesMarkTheMapCleanAndFailuresDoNot() {
     f.readMap(path);
     f.typeIntoCell(f.view(0), 1, 1, "9");
     {
-        const FileSizeLimit diskFull(100);
+        const FileSizeLimit diskFull(100); // the map's 1,047 bytes do not fit
         f.press(QKeySequence::Save);
     }
     QCOMPARE(f.dialogs.boxes.size(), 1);
+    QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("File Error"));
+    QVERIFY(f.dialogs.boxes[0].text.startsWith("Write unsuccessful."));
+    QVERIFY2(f.dialogs.boxes[0].detail.contains("too large"), qPrintable(f.dialogs.boxes[0].detail));
+    QVERIFY(f.read(path) == patternFile(TenByEight, 80));
+    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"ten.amp"});
+    QCOMPARE(f.model(0)->cellText(1, 1), QStringLiteral("9"));
     QVERIFY(f.main->isWindowModified());
     f.press(QKeySequence::Save);
     QVERIFY(!f.main->isWindowModified());

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Writing the map back: the cell texts go out by the conversion rule, header first
 // and records in the loader's order; nothing the user did is lost by a write.
-#include "filesizelimit.h"
 #include "windowfixture.h"
 
 #include <QDir>
@@ -16,8 +15,6 @@ private slots:
     void oneTypedValueChangesOneByte();
     void theTextBeingTypedCounts();
     void writesColumnsTimesRowsRecordsByTheConversionRule();
-    void aWriteThatFailsPartWayLeavesTheOldFile_data();
-    void aWriteThatFailsPartWayLeavesTheOldFile();
 
 private:
     static void writeMap(WindowFixture& f, const QString& path) { f.writeMap(path); }
@@ -143,45 +140,6 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     f.readMap(f.write("long.amp", patternFile(TenByEight, 90, 4)));
     f.writeMap(f.dir.filePath("long-out.amp"));
     QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
-}
-
-void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile_data() {
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<int>("rows");
-    // 1,047 bytes, 15,607 (inside Qt's 16 KiB write buffer) and the largest map.
-    QTest::newRow("10 x 8") << 10 << 8;
-    QTest::newRow("40 x 30") << 40 << 30;
-    QTest::newRow("255 x 255") << 255 << 255;
-}
-
-void WritingTest::aWriteThatFailsPartWayLeavesTheOldFile() {
-    QFETCH(int, columns);
-    QFETCH(int, rows);
-    WindowFixture f;
-    const amp::MapHeader header{
-        {0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0}};
-    const auto old = patternFile(header, columns * rows);
-    const QString path = f.write("map.amp", old);
-    f.open();
-    f.readMap(path);
-    f.document().typeIntoCell(9, columns - 1, rows - 1, "5");
-    {
-        const FileSizeLimit diskFull(old.size() - 1); // the last byte does not fit
-        f.writeMap(path);
-    }
-    QCOMPARE(f.dialogs.boxes.size(), 1);
-    QCOMPARE(f.dialogs.boxes[0].caption, QStringLiteral("File Error"));
-    QVERIFY(f.dialogs.boxes[0].text.startsWith("Write unsuccessful."));
-    QVERIFY2(f.dialogs.boxes[0].detail.contains("too large"), qPrintable(f.dialogs.boxes[0].detail));
-    QVERIFY(f.read(path) == old);
-    QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"map.amp"});
-    QCOMPARE(f.model(9)->cellText(columns - 1, rows - 1), QStringLiteral("5"));
-    QVERIFY(f.window->hasUnwrittenEdits()); // closing would still ask
-
-    f.writeMap(path); // the disk has room again
-    QCOMPARE(f.dialogs.boxes.size(), 1);
-    const auto written = f.read(path);
-    QCOMPARE(int(written[written.size() - 4]), 5); // byte 9 of the last record
 }
 
 QTEST_MAIN(WritingTest)
