@@ -141,7 +141,9 @@ void MapPanel::refreshLegend() {
         return; // counted when the legend is built
     }
     std::array<int, palettes::TerrainCount + 1> counts{}; // the last: every value without a colour of its own
-    document_.layer(amp::TerrainLayer)->countValues(counts);
+    if (document_.hasMap()) {                             // before a map the views' empty cells are no hexes
+        document_.layer(amp::TerrainLayer)->countValues(counts);
+    }
     const bool fresh = terrainLegend_->count() == 0;
     for (int value = 0; value <= palettes::TerrainCount; ++value) {
         const bool unknown = value == palettes::TerrainCount;

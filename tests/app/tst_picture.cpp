@@ -293,6 +293,10 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
     QVERIFY(hint);
     QVERIFY(hint->isVisible());
     QVERIFY(!view->isVisible());
+    // Nor does the legend count the views' empty cells as hexes.
+    QListWidget* legend = nullptr;
+    QTRY_VERIFY((legend = f.main->mapPanel().findChild<QListWidget*>()) != nullptr && legend->count() > 0);
+    QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  0"));
     // Typed into the empty cells the views show: a write holds no hex, says so,
     // and leaves the change unwritten.
     f.document().typeIntoCell(0, 1, 1, QStringLiteral("4"));
@@ -306,6 +310,7 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
     f.readMap(f.write("forest.amp", amp::encodeMap(amp::makeMap({}, 6, 4))));
     QVERIFY(!hint->isVisible());
     QVERIFY(view->isVisible());
+    QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  24"));
 }
 
 QTEST_MAIN(PictureTest)
