@@ -537,7 +537,11 @@ TEST_F(AsNobody, AKilledWriteInPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
     const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset, Nobody);
     EXPECT_EQ(counts.torn, 0);
     EXPECT_GT(counts.fresh, 0) << "the write works as nobody in place";
-    EXPECT_GT(counts.killed, 0) << "the write in place keeps a journal, and kills come while it is there";
+    if (!PortableFileCode) {
+        // The portable code syncs nothing, so its write in place is over too soon
+        // for a kill to be sure to land in it; there only `torn` counts.
+        EXPECT_GT(counts.killed, 0) << "the write in place keeps a journal, and kills come while it is there";
+    }
     EXPECT_EQ(entriesOf(folder), QStringList{"m.amp"});
     // One whole write more: the journal folder holds no journal and no leftover.
     runAndKill(words, folder, {journals, "*.journal"}, std::chrono::seconds(10));
