@@ -111,8 +111,9 @@ void BulkEdits::fillSelection() {
 // Replaces cells that show the value; typed texts ("007") are left as typed.
 void BulkEdits::replace() {
     ReplaceRequest request;
-    request.scope =
-        document_.selection().isEmpty() ? ReplaceRequest::Scope::Layer : ReplaceRequest::Scope::Selection;
+    // The one hex just clicked is where the user stands, not a region to replace in.
+    request.scope = document_.selection().cellCount() > 1 ? ReplaceRequest::Scope::Selection
+                                                          : ReplaceRequest::Scope::Layer;
     const int layer = form_.CurrentLayer();
     const auto count = [this, layer](const ReplaceRequest& r) {
         return celledits::countReplace(document_, layer, r);

@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 #include <algorithm>
 
@@ -60,6 +61,18 @@ void LayerView::keyPressEvent(QKeyEvent* event) {
     default:
         QTableView::keyPressEvent(event);
     }
+}
+
+// F2 edits the text in place with the caret at its end, as a spreadsheet does;
+// typing replaces the text.
+bool LayerView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    const bool opened = QTableView::edit(index, trigger, event);
+    if (opened && trigger == EditKeyPressed) {
+        if (auto* line = qobject_cast<QLineEdit*>(delegate_->openEditor())) {
+            line->end(false);
+        }
+    }
+    return opened;
 }
 
 QRect cellBounds(const QModelIndexList& cells) {

@@ -57,6 +57,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     // Moves the current cell by whole cells, stopping at the grid's edges.

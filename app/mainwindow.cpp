@@ -193,7 +193,7 @@ void MainWindow::createMenus() {
     add(file, tr("&New Map…"), QKeySequence::keyBindings(QKeySequence::New), [this] { form_->newMap(); });
     add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open),
         [this] { form_->btnOpenMapClick(); });
-    add(file, tr("&Write Map"), QKeySequence::keyBindings(QKeySequence::Save),
+    add(file, tr("&Write"), QKeySequence::keyBindings(QKeySequence::Save),
         [this] { form_->writeToCurrentFile(); });
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });

@@ -249,7 +249,9 @@ void TfrmMapEd::newMap() {
 }
 
 bool TfrmMapEd::btnSaveMapClick() {
-    const FileDialogRequest request{QStringLiteral("Write Map file"), MapFilter, MapSuffix, QString()};
+    // The dialog proposes the file the map came from, so writing it again is one Enter.
+    const FileDialogRequest request{QStringLiteral("Write Map file"), MapFilter, MapSuffix,
+                                    document_.fileName()};
     const QString fileName = dialogs_.saveFileName(this, request);
     return !fileName.isEmpty() && WriteMap(fileName);
 }

@@ -107,7 +107,8 @@ RecoveryChoice recoveryChoice(const QMessageBox& box) {
 }
 
 MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows)
-    : QDialog(parent), boxes_{byteBox(this, 1, columns), byteBox(this, 1, rows)} {
+    : QDialog(parent), boxes_{byteBox(this, 0, columns), byteBox(this, 0, rows)} {
+    // A map of no hexes is a map: 0 is taken as typed, never put back to the old size.
     setWindowTitle(tr("New Map"));
     auto* layout = new QFormLayout(this);
     layout->addRow(tr("Columns (X Size):"), boxes_[0]);

@@ -16,7 +16,8 @@ struct FileDialogRequest {
     QString title;
     QString filter;        // "Map files (*.amp)"
     QString defaultSuffix; // added to a chosen name that has none
-    QString directory;     // where the dialog starts; empty for its usual place
+    QString
+        directory; // where the dialog starts (a file in it: that file proposed); empty for its usual place
 };
 
 // What to do with the unwritten changes an editor left behind.

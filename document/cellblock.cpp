@@ -63,7 +63,7 @@ std::variant<CellBlock, amp::GridError> CellBlock::fromText(const QString& text)
     if (block.columns > amp::MaxDimension || block.rows > amp::MaxDimension) {
         return amp::GridError{1, 0, "more than 255 rows or columns"};
     }
-    auto parsed = amp::parseGrid(all, block.columns, block.rows);
+    auto parsed = amp::parseGrid(all, block.columns, block.rows, true);
     if (auto* error = std::get_if<amp::GridError>(&parsed)) {
         return *error;
     }

@@ -72,7 +72,7 @@ void DiskWatch::check() {
     // Whatever is on disk now, what the window holds stays until the user says.
     const QString name = QFileInfo(fileName).fileName();
     if (!QFileInfo::exists(fileName)) {
-        tell(tr("%1 was deleted on disk: Write Map will create it again").arg(name), false);
+        tell(tr("%1 was deleted on disk: Write will create it again").arg(name), false);
         return;
     }
     auto bytes = amp::readMapFile(fileName);

@@ -14,7 +14,8 @@ constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 } // namespace
 
-std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows) {
+std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows,
+                                                             bool emptyIsZero) {
     if (text.starts_with(ByteOrderMark)) {
         text.remove_prefix(ByteOrderMark.size());
     }
@@ -59,7 +60,7 @@ std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view te
             for (const char c : field) {
                 digits = digits && c >= '0' && c <= '9';
             }
-            const int value = digits ? textValue(field) : -1;
+            const int value = digits ? textValue(field) : field.empty() && emptyIsZero ? 0 : -1;
             if (value < 0 || value > 255) {
                 return GridError{lineNumber, column + 1,
                                  field.empty() ? std::string("a value is missing")

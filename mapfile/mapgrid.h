@@ -27,8 +27,11 @@ struct GridError {
 // whole numbers 0..255, separated by commas or by tabs (one kind per grid);
 // blanks around a number, a carriage return before a line's end, an empty last
 // line and a UTF-8 byte-order mark before the first line (spreadsheets write one
-// in "CSV UTF-8") are allowed.
-std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows);
+// in "CSV UTF-8") are allowed. With `emptyIsZero`, an empty value (two
+// separators in a row, as a spreadsheet copies an empty cell) is 0, as an empty
+// cell text reads.
+std::variant<std::vector<std::uint8_t>, GridError> parseGrid(std::string_view text, int columns, int rows,
+                                                             bool emptyIsZero = false);
 
 // Layer `layer` of the map as a grid, separated by `separator`; hexes without a
 // record are 0.

@@ -47,10 +47,12 @@ public:
         value = numbers.takeFirst();
         return true;
     }
-    QList<ReplaceRequest> replaceAnswers; // taken from the front; cancels when none is scripted
-    QList<int> replaceCounts;             // what the dialog showed for each request
+    QList<ReplaceRequest> replaceAnswers;       // taken from the front; cancels when none is scripted
+    QList<int> replaceCounts;                   // what the dialog showed for each request
+    QList<ReplaceRequest::Scope> offeredScopes; // the scope each dialog opened with
     bool askReplace(QWidget*, ReplaceRequest& request,
                     const std::function<int(const ReplaceRequest&)>& count) override {
+        offeredScopes.append(request.scope);
         if (replaceAnswers.isEmpty()) {
             return false;
         }

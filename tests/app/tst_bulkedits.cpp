@@ -106,15 +106,17 @@ void BulkEditsTest::aSpreadsheetsTextComesAndGoes() {
     WindowFixture f;
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
-    // What a spreadsheet puts on the clipboard: tabs, CR LF, a last line end.
-    QApplication::clipboard()->setText("1\t2\t3\r\n4\t5\t255\r\n");
+    // What a spreadsheet puts on the clipboard: tabs, CR LF, a last line end,
+    // and nothing between two tabs for an empty cell, which reads as 0.
+    QApplication::clipboard()->setText("1\t\t3\r\n4\t5\t255\r\n");
     f.view(0)->setCurrentIndex(f.model(0)->index(2, 3));
     f.press(QKeySequence::Paste);
     QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("1"));
+    QCOMPARE(f.model(0)->cellValue(4, 2), 0);
     QCOMPARE(f.model(0)->cellText(5, 3), QStringLiteral("255"));
     select(f, 3, 2, 5, 3);
     f.press(QKeySequence::Copy);
-    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t2\t3\n4\t5\t255\n"));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t0\t3\n4\t5\t255\n"));
 }
 
 void BulkEditsTest::aBadPasteChangesNothingAndSaysWhere() {
@@ -143,6 +145,15 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
             7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(k < 40 ? 7 : 1)};
     }
     f.readMap(f.write("sevens.amp", amp::encodeMap(map)));
+    // The one hex clicked is no region: the dialog opens on the whole layer, on
+    // the selection only when it holds more than one hex.
+    f.clickCell(f.view(0), 2, 2);
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
+    select(f, 1, 1, 2, 1);
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
+    QCOMPARE(f.dialogs.offeredScopes,
+             (QList<ReplaceRequest::Scope>{ReplaceRequest::Scope::Layer, ReplaceRequest::Scope::Selection}));
+    QCOMPARE(stack(f)->count(), 0);
     // The dialog is shown the count before anything changes; the rule's cases
     // (scopes, typed texts) are the document's tests.
     f.dialogs.replaceAnswers = {{7, 4, ReplaceRequest::Scope::AllLayers}};

@@ -76,10 +76,13 @@ void DialogsTest::boxesOfferTheirButtons() {
 void DialogsTest::formsReadBackWhatWasFilledIn() {
     dialogforms::MapSizeForm size(nullptr, 40, 30);
     QCOMPARE(size.columns(), 40);
-    size.columnsBox()->setValue(300); // 1 to 255 only
-    size.rowsBox()->setValue(0);
+    size.columnsBox()->setValue(300); // 0 to 255 only
     QCOMPARE(size.columns(), 255);
-    QCOMPARE(size.rows(), 1);
+    // A typed 0 is a map of no hexes, kept as typed.
+    size.rowsBox()->selectAll();
+    QTest::keyClicks(size.rowsBox(), QStringLiteral("0"));
+    QTest::keyClick(size.rowsBox(), Qt::Key_Tab);
+    QCOMPARE(size.rows(), 0);
 
     // The count follows every change, before the user agrees.
     dialogforms::ReplaceForm replace(

@@ -111,10 +111,11 @@ void MainWindowTest::writeMapWritesToTheCurrentFileOrAsks() {
     QCOMPARE(int(f.read(path)[7]), 77);
     QCOMPARE(f.main->statusBar()->findChildren<QLabel*>().last()->text(), QStringLiteral("ten.amp"));
 
-    // Write Map As names a new current file.
+    // Write Map As proposes the current file and names a new one.
     const QString other = f.dir.filePath("other.amp");
     f.dialogs.saveAnswers = {other};
     f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    QCOMPARE(f.dialogs.saveRequests.last().directory, path);
     f.typeIntoCell(f.view(0), 0, 0, "78");
     f.press(QKeySequence::Save);
     QCOMPARE(int(f.read(other)[7]), 78);
@@ -228,6 +229,12 @@ void MainWindowTest::enterAndTabMoveTheCurrentCell() {
     QTest::keyClick(view, Qt::Key_Return, Qt::ShiftModifier);
     QCOMPARE(current(), QPoint(9, 6));
     QCOMPARE(f.document().undoStack()->count(), 4);
+    // F2 keeps the text and puts the caret after it.
+    f.clickCell(view, 4, 4);
+    QTest::keyClick(view, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("7"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(f.model(0)->cellText(4, 4), QStringLiteral("17"));
 }
 
 void MainWindowTest::layerShortcutsWorkWhereverTheFocusIs() {
@@ -313,6 +320,13 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     std::vector<std::uint8_t> expected = {0x2A, 0, 3, 0, 2, 0, 5};
     expected.resize(7 + 13 * 6, 0);
     QVERIFY(f.read(path) == expected);
+    // Rows typed as 0: a map of no hexes, written as its header alone.
+    f.dialogs.mapSizes = {QSize(4, 0)};
+    f.press(QKeySequence::New);
+    const QString none = f.dir.filePath("none.amp");
+    f.dialogs.saveAnswers = {none};
+    f.press(QKeySequence::Save);
+    QVERIFY(f.read(none) == (std::vector<std::uint8_t>{0x2A, 0, 4, 0, 0, 0, 5}));
 }
 
 void MainWindowTest::helpListsEveryShortcut() {

@@ -262,7 +262,7 @@ void RecoveryTest::aMapDeletedOrEmptiedOnDiskIsToldInTheBar() {
     QVERIFY(!bar->isVisible());
     QVERIFY(QFile::remove(map));
     QTRY_VERIFY(bar->isVisible());
-    QCOMPARE(barText(bar), QStringLiteral("ten.amp was deleted on disk: Write Map will create it again"));
+    QCOMPARE(barText(bar), QStringLiteral("ten.amp was deleted on disk: Write will create it again"));
     QCOMPARE(f.model(2)->cellText(0, 0), QString::number(patternByte(0, 2)));
     // A change offered, then gone: Keep Mine answers the deletion, and the
     // change, made again, is offered again.
