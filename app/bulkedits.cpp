@@ -73,11 +73,11 @@ void BulkEdits::paste() {
         auto parsed = CellBlock::fromText(data->text());
         if (const auto* error = std::get_if<amp::GridError>(&parsed)) {
             // Nothing changes; the message says where the text is wrong.
-            dialogs_.messageBox(window_, tr("Paste"),
-                                tr("Nothing was pasted: line %1, column %2: %3")
-                                    .arg(error->line)
-                                    .arg(error->column)
-                                    .arg(QString::fromStdString(error->message)));
+            dialogs_.inform(window_, tr("Paste"),
+                            tr("Nothing was pasted: line %1, column %2: %3")
+                                .arg(error->line)
+                                .arg(error->column)
+                                .arg(QString::fromStdString(error->message)));
             return;
         }
         block = std::get<CellBlock>(std::move(parsed));

@@ -20,8 +20,9 @@ namespace dialogforms {
 
 std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest& request,
                                         QFileDialog::AcceptMode mode);
-std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
-                                        const QString& detail);
+std::unique_ptr<QMessageBox>
+messageBox(QWidget* parent, const QString& caption, const QString& text, const QString& detail,
+           QMessageBox::StandardButtons buttons = QMessageBox::Ok | QMessageBox::Cancel);
 // Save (the default), Discard, Cancel.
 std::unique_ptr<QMessageBox> unwrittenQuestion(QWidget* parent, const QString& caption, const QString& text);
 UnwrittenChoice unwrittenChoice(QMessageBox::StandardButton pressed);

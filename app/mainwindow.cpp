@@ -267,10 +267,10 @@ void MainWindow::exportPicture() {
     }
     const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size), fileName);
     if (written.kind == DocumentResult::Kind::CannotWrite) {
-        dialogs_.messageBox(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
-                            written.message);
+        dialogs_.inform(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
+                        written.message);
     } else if (!written) {
-        dialogs_.messageBox(this, tr("File Error"), written.message);
+        dialogs_.inform(this, tr("File Error"), written.message);
     }
 }
 

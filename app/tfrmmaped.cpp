@@ -267,7 +267,7 @@ bool TfrmMapEd::WriteMap(const QString& fileName) {
     case DocumentResult::Kind::Done:
     case DocumentResult::Kind::Unchanged:
         if (!written.note.isEmpty()) {
-            dialogs_.messageBox(this, QStringLiteral("Write Map"), written.note);
+            dialogs_.inform(this, QStringLiteral("Write Map"), written.note);
         }
         return true;
     case DocumentResult::Kind::CannotOpen:

@@ -55,9 +55,8 @@ std::unique_ptr<QFileDialog> fileDialog(QWidget* parent, const FileDialogRequest
 }
 
 std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text,
-                                        const QString& detail) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text,
-                                             QMessageBox::Ok | QMessageBox::Cancel, parent);
+                                        const QString& detail, QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, buttons, parent);
     box->setInformativeText(detail);
     return box;
 }
@@ -184,6 +183,11 @@ QString QtUserDialogs::saveFileName(QWidget* parent, const FileDialogRequest& re
 void QtUserDialogs::messageBox(QWidget* parent, const QString& caption, const QString& text,
                                const QString& detail) {
     dialogforms::messageBox(parent, caption, text, detail)->exec();
+}
+
+void QtUserDialogs::inform(QWidget* parent, const QString& caption, const QString& text,
+                           const QString& detail) {
+    dialogforms::messageBox(parent, caption, text, detail, QMessageBox::Ok)->exec();
 }
 
 void QtUserDialogs::showMessage(QWidget* parent, const QString& text) {

@@ -35,10 +35,16 @@ public:
     // Never asks before replacing an existing file: writing back to the file just
     // read is the everyday case.
     virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
-    // A modal box with OK and Cancel; which one the user presses is not used. The
-    // detail, where given, says why in the system's words.
+    // A modal box with OK and Cancel, as the map form's own boxes are; which one
+    // the user presses is not used. The detail, where given, says why in the
+    // system's words.
     virtual void messageBox(QWidget* parent, const QString& caption, const QString& text,
                             const QString& detail = {}) = 0;
+    // The same box with one OK button, for the program's boxes that only inform.
+    virtual void inform(QWidget* parent, const QString& caption, const QString& text,
+                        const QString& detail = {}) {
+        messageBox(parent, caption, text, detail);
+    }
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // Asks for a whole number between the bounds, starting from `value`; false
@@ -68,6 +74,7 @@ public:
     QString saveFileName(QWidget* parent, const FileDialogRequest& request) override;
     void messageBox(QWidget* parent, const QString& caption, const QString& text,
                     const QString& detail) override;
+    void inform(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
     bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                    int maximum) override;

@@ -14,6 +14,7 @@ struct ShownMessage {
     QString caption;
     QString text;
     QString detail;
+    bool okOnly = false; // a box that only informs
 };
 
 class FakeDialogs : public UserDialogs {
@@ -37,6 +38,9 @@ public:
     }
     void messageBox(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
         boxes.append({caption, text, detail});
+    }
+    void inform(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
+        boxes.append({caption, text, detail, true});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
     QList<int> numbers; // taken from the front; cancels when none is scripted

@@ -129,6 +129,7 @@ void BulkEditsTest::aBadPasteChangesNothingAndSaysWhere() {
         f.press(QKeySequence::Paste);
     }
     QCOMPARE(f.dialogs.boxes.size(), 3);
+    QVERIFY(f.dialogs.boxes[0].okOnly); // it only informs: no Cancel to choose
     QVERIFY2(f.dialogs.boxes[0].text.contains("line 2, column 2"), qPrintable(f.dialogs.boxes[0].text));
     QVERIFY(f.dialogs.boxes[1].text.contains("line 2, column 2"));
     QVERIFY(f.dialogs.boxes[2].text.contains("line 2, column 2"));
