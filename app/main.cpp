@@ -2,8 +2,10 @@
 // ampedit: the map editor of Veldrock. The first argument, when longer than five
 // characters, names a map to open at start-up. The options the help lists
 // (-h/--help, --help-all, -v/--version) are answered on the terminal without a
-// window; any other word that starts with "-" is refused there, and "--" ends the
-// options, so a map whose name starts with "-" can still be named.
+// window; --reset-settings starts the window from the default settings; any other
+// word that starts with "-" is refused there, and "--" ends the options, so a map
+// whose name starts with "-" can still be named.
+#include "editorsettings.h"
 #include "mainwindow.h"
 #include "userdialogs.h"
 
@@ -20,6 +22,7 @@ namespace {
 constexpr int UsageError = 2;
 // The form opens a first argument only when it is longer than this.
 constexpr qsizetype LongestIgnoredName = 5;
+const QString ResetOption = QStringLiteral("reset-settings");
 
 bool isAnsweredOption(const char* word) {
     for (const char* option : {"-h", "--help", "--help-all", "-v", "--version"}) {
@@ -44,6 +47,9 @@ bool isAnsweredOption(const char* word) {
                        "map files byte for byte."));
     parser.addPositionalArgument(QStringLiteral("map"),
                                  QStringLiteral("A map to open (a name longer than five characters)."));
+    parser.addOption(QCommandLineOption(
+        ResetOption, QStringLiteral("Start from the default settings (the recent maps and the window's place "
+                                    "are forgotten).")));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(application); // exits after each of the options it answers
@@ -63,6 +69,11 @@ QStringList windowArguments(const QStringList& arguments) {
     for (const QString& word : arguments.mid(1)) {
         if (!optionsEnded && word == QLatin1String("--")) {
             optionsEnded = true;
+        } else if (!optionsEnded && word == QLatin1String("--") + ResetOption) {
+            if (!EditorSettings::reset()) {
+                tell(QStringLiteral("the settings in %1 could not be removed; the editor starts with them")
+                         .arg(EditorSettings::filePath()));
+            }
         } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
             tell(QStringLiteral(
                      "unknown option '%1' (ampedit --help lists the options; a map whose name starts "

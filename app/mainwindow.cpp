@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "bulkedits.h"
 #include "diskwatcher.h"
+#include "editorsettings.h"
 #include "hexmapview.h"
 #include "layermodel.h"
 #include "layerview.h"
@@ -20,8 +21,10 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QHash>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -38,8 +41,8 @@ constexpr int NarrowestDockWidth = 200;
 } // namespace
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), document_(new MapDocument(this)), hexLabel_(new QLabel(this)),
-      fileLabel_(new QLabel(this)) {
+    : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
+      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
     statusBar()->addPermanentWidget(fileLabel_);
     mapPanel_ = new MapPanel(*document_, this);
@@ -54,10 +57,12 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // the document is connected first, and the window takes the form's size after.
     connect(document_, &MapDocument::modifiedChanged, this, &QWidget::setWindowModified);
     connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::refreshFileName);
+    connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::rememberFile);
     connect(document_, &MapDocument::cellsChanged, this, &MainWindow::refreshHexStatus);
     connect(document_, &MapDocument::mapReset, this, [this] { showHex(-1, -1); });
     // The recovery question comes before a map named on the command line.
     form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
+    form_->setDialogFolder(settings_->lastFolder());
     connect(form_, &TfrmMapEd::hexSelected, this, &MainWindow::showHex);
     connect(form_, &TfrmMapEd::clientHeightChanged, this, &MainWindow::fitClientHeight);
     connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
@@ -131,12 +136,90 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
     connect(watcher_, &DiskWatcher::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    // The picture's choices of the last run; the form starts as it always does.
+    evenAction_->setChecked(settings_->evenColumnsLower());
+    colourBlindAction_->setChecked(settings_->colourBlind());
     offerRecovery();
     form_->openFromArguments(arguments);
-    fitClientHeight(form_->height());        // the bars too stay on the desktop
-    if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
-        move(display->availableGeometry().center() - rect().center());
+    fitClientHeight(form_->height()); // the bars too stay on the desktop
+    if (!restoreWindow()) {
+        if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
+            move(display->availableGeometry().center() - rect().center());
+        }
     }
+}
+
+bool MainWindow::restoreWindow() {
+    const QByteArray geometry = settings_->windowGeometry();
+    if (geometry.isEmpty()) {
+        return false;
+    }
+    const QByteArray before = saveGeometry();
+    const QRect placed = restoreGeometry(geometry) ? frameGeometry() : QRect();
+    const QScreen* display = placed.isValid() ? QApplication::screenAt(placed.center()) : nullptr;
+    if (!display || !display->availableGeometry().contains(placed)) {
+        restoreGeometry(before); // another screen now, or none: the usual place
+        return false;
+    }
+    // The docks come back where they were; the bars that tell of a file show
+    // only while they have something to tell, whatever the last run left.
+    QHash<QToolBar*, bool> shown;
+    for (QToolBar* bar : findChildren<QToolBar*>()) {
+        shown.insert(bar, !bar->isHidden());
+    }
+    restoreState(settings_->windowState());
+    for (auto bar = shown.cbegin(); bar != shown.cend(); ++bar) {
+        bar.key()->setVisible(bar.value());
+    }
+    return true;
+}
+
+void MainWindow::saveSettings() {
+    settings_->setWindow(saveGeometry(), saveState());
+    settings_->setPicture(evenAction_->isChecked(), colourBlindAction_->isChecked());
+    settings_->sync();
+}
+
+// A map read or written is the newest of the recent maps, and its folder is where
+// the next file dialog starts.
+void MainWindow::rememberFile() {
+    const QString& name = document_->fileName();
+    if (!name.isEmpty() && QFileInfo(name).isFile()) {
+        settings_->addRecentMap(name);
+        form_->setDialogFolder(settings_->lastFolder());
+    }
+}
+
+void MainWindow::openRecent(const QString& path) {
+    if (!QFileInfo(path).isFile()) {
+        settings_->removeRecentMap(path);
+        dialogs_.inform(
+            this, tr("Open Recent"),
+            tr("%1 is no longer there; it was taken off the list.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (form_->mayDiscardEdits()) {
+        form_->LoadMap(path);
+    }
+}
+
+void MainWindow::refreshRecentMenu() {
+    recentMenu_->clear();
+    const QStringList paths = settings_->recentMaps();
+    for (int i = 0; i < paths.size(); ++i) {
+        // &1 … &9, then &0 for the tenth, as menus of recent files number them.
+        const QString text = QStringLiteral("&%1 %2").arg((i + 1) % 10).arg(QFileInfo(paths[i]).fileName());
+        QAction* action = recentMenu_->addAction(text, this, [this, path = paths[i]] { openRecent(path); });
+        action->setToolTip(QDir::toNativeSeparators(paths[i]));
+        action->setStatusTip(action->toolTip());
+    }
+    if (paths.isEmpty()) {
+        recentMenu_->addAction(tr("No Recent Maps"))->setEnabled(false);
+    }
+    recentMenu_->addSeparator();
+    QAction* clear =
+        recentMenu_->addAction(tr("&Clear Recent"), this, [this] { settings_->clearRecentMaps(); });
+    clear->setEnabled(!paths.isEmpty());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -193,6 +276,8 @@ void MainWindow::createMenus() {
     add(file, tr("&New Map…"), QKeySequence::keyBindings(QKeySequence::New), [this] { form_->newMap(); });
     add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open),
         [this] { form_->btnOpenMapClick(); });
+    recentMenu_ = file->addMenu(tr("Open &Recent"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
     add(file, tr("&Write"), QKeySequence::keyBindings(QKeySequence::Save),
         [this] { form_->writeToCurrentFile(); });
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
@@ -234,12 +319,14 @@ void MainWindow::createMenus() {
     picture->setShortcut(QKeySequence(Qt::Key_F3));
     view->addAction(picture);
     add(view, tr("&Fit Map"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { mapPanel_->view()->fitMap(); });
-    QAction* even = add(view, tr("&Even Columns Lower"), {},
-                        [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
-    even->setCheckable(true);
-    QAction* cividis = add(view, tr("&Colour-Blind Palette"), {},
-                           [this](bool checked) { mapPanel_->setColourBlind(checked); });
-    cividis->setCheckable(true);
+    evenAction_ = add(view, tr("&Even Columns Lower"), {}, [] {});
+    evenAction_->setCheckable(true);
+    connect(evenAction_, &QAction::toggled, this,
+            [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
+    colourBlindAction_ = add(view, tr("&Colour-Blind Palette"), {}, [] {});
+    colourBlindAction_->setCheckable(true);
+    connect(colourBlindAction_, &QAction::toggled, this,
+            [this](bool checked) { mapPanel_->setColourBlind(checked); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
@@ -409,6 +496,7 @@ void MainWindow::fitClientHeight(int formHeight) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (form_->mayDiscardEdits()) {
         keeper_->removeCopy(); // written or discarded: nothing to recover
+        saveSettings();
         event->accept();
     } else {
         event->ignore();

@@ -7,7 +7,10 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <memory>
+
 class BulkEdits;
+class EditorSettings;
 class DiskWatcher;
 class RecoveryKeeper;
 class MapDocument;
@@ -16,6 +19,7 @@ class NoticeBar;
 class QDockWidget;
 class QAction;
 class QLabel;
+class QMenu;
 class TfrmMapEd;
 class UserDialogs;
 
@@ -34,6 +38,9 @@ public:
     RecoveryKeeper& recoveryKeeper() const { return *keeper_; }
     DiskWatcher& diskWatcher() const { return *watcher_; }
     MapDocument& document() const { return *document_; }
+    EditorSettings& settings() const { return *settings_; }
+    // File > Open Recent: opens the map, or takes a map that is gone off the list.
+    void openRecent(const QString& path);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
 
@@ -43,6 +50,12 @@ protected:
 
 private:
     void createMenus();
+    void refreshRecentMenu();
+    void rememberFile();
+    // Puts the window and its docks where the last run left them, when that fits
+    // the screen; true when it did.
+    bool restoreWindow();
+    void saveSettings();
     void showHex(int column, int row);
     void refreshHexStatus();
     void refreshFileName();
@@ -57,6 +70,10 @@ private:
     bool offerRecovery();
 
     UserDialogs& dialogs_;
+    std::unique_ptr<EditorSettings> settings_;
+    QMenu* recentMenu_ = nullptr;
+    QAction* evenAction_ = nullptr;
+    QAction* colourBlindAction_ = nullptr;
     MapDocument* document_;
     TfrmMapEd* form_;
     MapPanel* mapPanel_;

@@ -188,7 +188,7 @@ void TfrmMapEd::btnOpenMapClick() {
     }
     const QDir gameData(QStringLiteral("GameData"));
     const FileDialogRequest request{QStringLiteral("Open Veldrock Map file"), MapFilter, MapSuffix,
-                                    gameData.exists() ? gameData.absolutePath() : QString()};
+                                    gameData.exists() ? gameData.absolutePath() : dialogFolder_};
     const QString fileName = dialogs_.openFileName(this, request);
     if (!fileName.isEmpty()) {
         LoadMap(fileName);
@@ -251,7 +251,7 @@ void TfrmMapEd::newMap() {
 bool TfrmMapEd::btnSaveMapClick() {
     // The dialog proposes the file the map came from, so writing it again is one Enter.
     const FileDialogRequest request{QStringLiteral("Write Map file"), MapFilter, MapSuffix,
-                                    document_.fileName()};
+                                    document_.fileName().isEmpty() ? dialogFolder_ : document_.fileName()};
     const QString fileName = dialogs_.saveFileName(this, request);
     return !fileName.isEmpty() && WriteMap(fileName);
 }

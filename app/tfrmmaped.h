@@ -54,6 +54,8 @@ public:
     void LoadMap(const QString& fileName);
     // Loads the map the first argument after the program's name names, if any.
     void openFromArguments(const QStringList& arguments);
+    // Where the file dialogs start when the form's own rule names no folder.
+    void setDialogFolder(const QString& folder) { dialogFolder_ = folder; }
     // File > New Map: asks for the shape and makes a map of zero hexes whose other
     // header bytes are those of the map on show (zeros when there is none).
     void newMap();
@@ -153,4 +155,5 @@ private:
     MapDocument& document_;
     std::array<LayerView*, amp::LayerCount> layerGrids_{}; // made on first use
     int currentLayer_ = 0;
+    QString dialogFolder_;
 };

@@ -61,6 +61,8 @@ public:
         // Recovery copies go to the test's own folder.
         qputenv("XDG_DATA_HOME",
                 QFile::encodeName(dataHome.isEmpty() ? dir.filePath(QStringLiteral("data")) : dataHome));
+        // So do the settings: each test starts from the defaults unless it wrote some.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
         main = std::make_unique<MainWindow>(dialogs, arguments);
         window = &main->form();
         main->show();

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+#include "editorsettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaType>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+// The layout of the file this program writes; an older or newer one is read
+// value by value all the same.
+constexpr int SettingsVersion = 1;
+// Longer texts are no path this program wrote, and no window state either.
+constexpr qsizetype LongestPath = 4096;
+constexpr qsizetype LargestState = 64 * 1024;
+
+const QString RecentKey = QStringLiteral("recent/maps");
+const QString FolderKey = QStringLiteral("files/lastFolder");
+const QString GeometryKey = QStringLiteral("window/geometry");
+const QString StateKey = QStringLiteral("window/state");
+const QString EvenKey = QStringLiteral("picture/evenColumnsLower");
+const QString ColourBlindKey = QStringLiteral("picture/colourBlind");
+
+bool isPathText(const QString& text) {
+    return !text.isEmpty() && text.size() <= LongestPath && QDir::isAbsolutePath(text) &&
+           !text.contains(QChar(u'\0'));
+}
+
+} // namespace
+
+EditorSettings::EditorSettings() : store_(std::make_unique<QSettings>(filePath(), QSettings::IniFormat)) {}
+
+EditorSettings::~EditorSettings() {
+    sync();
+}
+
+QString EditorSettings::filePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ampedit/ampedit.conf");
+}
+
+bool EditorSettings::reset() {
+    const QString path = filePath();
+    return !QFileInfo::exists(path) || QFile::remove(path);
+}
+
+QStringList EditorSettings::pathList(const QString& key) const {
+    QStringList paths;
+    const QVariant stored = store_->value(key);
+    // One entry is read back as a text, several as a list.
+    const QStringList entries = stored.typeId() == QMetaType::QString       ? QStringList{stored.toString()}
+                                : stored.typeId() == QMetaType::QStringList ? stored.toStringList()
+                                                                            : QStringList();
+    for (const QString& entry : entries) {
+        const QString path = QDir::cleanPath(entry);
+        if (isPathText(entry) && !paths.contains(path)) {
+            paths.append(path);
+            if (paths.size() == RecentCount) {
+                break;
+            }
+        }
+    }
+    return paths;
+}
+
+QStringList EditorSettings::recentMaps() const {
+    return pathList(RecentKey);
+}
+
+void EditorSettings::addRecentMap(const QString& path) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (!isPathText(absolute)) {
+        return;
+    }
+    QStringList paths = recentMaps();
+    paths.removeAll(absolute);
+    paths.prepend(absolute);
+    store_->setValue(RecentKey, paths.mid(0, RecentCount));
+    setLastFolder(QFileInfo(absolute).path());
+}
+
+void EditorSettings::removeRecentMap(const QString& path) {
+    QStringList paths = recentMaps();
+    paths.removeAll(QDir::cleanPath(path));
+    store_->setValue(RecentKey, paths);
+}
+
+void EditorSettings::clearRecentMaps() {
+    store_->remove(RecentKey);
+}
+
+QString EditorSettings::lastFolder() const {
+    const QVariant stored = store_->value(FolderKey);
+    const QString folder = stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+    return isPathText(folder) ? QDir::cleanPath(folder) : QString();
+}
+
+void EditorSettings::setLastFolder(const QString& folder) {
+    store_->setValue(FolderKey, folder);
+}
+
+QByteArray EditorSettings::windowGeometry() const {
+    const QVariant stored = store_->value(GeometryKey);
+    return stored.typeId() == QMetaType::QByteArray && stored.toByteArray().size() <= LargestState
+               ? stored.toByteArray()
+               : QByteArray();
+}
+
+QByteArray EditorSettings::windowState() const {
+    const QVariant stored = store_->value(StateKey);
+    return stored.typeId() == QMetaType::QByteArray && stored.toByteArray().size() <= LargestState
+               ? stored.toByteArray()
+               : QByteArray();
+}
+
+void EditorSettings::setWindow(const QByteArray& geometry, const QByteArray& state) {
+    store_->setValue(GeometryKey, geometry);
+    store_->setValue(StateKey, state);
+}
+
+// "true" or "false" as written; anything else is the default, false.
+bool EditorSettings::flag(const QString& key) const {
+    const QVariant stored = store_->value(key);
+    return stored.typeId() == QMetaType::Bool ? stored.toBool() : stored.toString() == QLatin1String("true");
+}
+
+bool EditorSettings::evenColumnsLower() const {
+    return flag(EvenKey);
+}
+
+bool EditorSettings::colourBlind() const {
+    return flag(ColourBlindKey);
+}
+
+void EditorSettings::setPicture(bool evenColumnsLower, bool colourBlind) {
+    store_->setValue(EvenKey, evenColumnsLower);
+    store_->setValue(ColourBlindKey, colourBlind);
+}
+
+void EditorSettings::sync() {
+    if (store_->isWritable()) {
+        store_->setValue(QStringLiteral("version"), SettingsVersion);
+        store_->sync();
+    }
+}

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// What the editor remembers between runs: the maps opened last, the folder of the
+// last file dialog, the window's place and docks, and the picture's choices. An
+// ordinary INI file, ~/.config/ampedit/ampedit.conf. Every value is checked as
+// it is read and a bad one is ignored on its own: a file that is unreadable,
+// written by hand or by another version never stops the editor, it only costs
+// the values that are wrong.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+class EditorSettings {
+public:
+    // The number of maps File > Open Recent offers.
+    static constexpr int RecentCount = 10;
+
+    // The settings of the user who runs the program; the file is found anew each
+    // time ($XDG_CONFIG_HOME or ~/.config), so tests can give it a folder of theirs.
+    EditorSettings();
+    ~EditorSettings();
+    EditorSettings(const EditorSettings&) = delete;
+    EditorSettings& operator=(const EditorSettings&) = delete;
+
+    static QString filePath();
+    // Starts from the defaults: the file goes; false when it is there and stays.
+    static bool reset();
+
+    // Newest first, at most RecentCount, each an absolute path named once.
+    QStringList recentMaps() const;
+    void addRecentMap(const QString& path);
+    void removeRecentMap(const QString& path);
+    void clearRecentMaps();
+
+    // The folder of the last map opened or written; empty when none was kept.
+    QString lastFolder() const;
+    void setLastFolder(const QString& folder);
+
+    QByteArray windowGeometry() const;
+    QByteArray windowState() const;
+    void setWindow(const QByteArray& geometry, const QByteArray& state);
+
+    bool evenColumnsLower() const;
+    bool colourBlind() const;
+    void setPicture(bool evenColumnsLower, bool colourBlind);
+
+    // Writes what changed to the file now (it is written at the end in any case).
+    void sync();
+
+private:
+    QStringList pathList(const QString& key) const;
+    bool flag(const QString& key) const;
+    std::unique_ptr<QSettings> store_;
+};

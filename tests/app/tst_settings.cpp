@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: MIT
+// What the editor remembers between runs: the recent maps and the dialogs'
+// folder, the window's place and the picture's choices, and a settings file
+// written by someone else, value by value.
+#include "editorsettings.h"
+#include "fakedialogs.h"
+#include "hexmapview.h"
+#include "mappanel.h"
+#include "windowfixture.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenuBar>
+#include <QTest>
+#include <QToolBar>
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void recentMapsAreNewestFirstAndForgetWhatIsGone();
+    void theWindowAndThePictureComeBackButNotTheForm();
+    void aHostileFileCostsOnlyItsBadValues();
+};
+
+void SettingsTest::recentMapsAreNewestFirstAndForgetWhatIsGone() {
+    WindowFixture f;
+    f.open();
+    const auto map = amp::encodeMap(amp::makeMap({}, 3, 2));
+    const QString a = f.write("first.amp", map);
+    const QString c = f.write("third.amp", map);
+    f.readMap(a);
+    const QString b = f.dir.filePath("second.amp");
+    f.dialogs.saveAnswers = {b};
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)); // written under a new name
+    f.readMap(c);
+    f.readMap(a); // opened again: first once more, never twice
+    QCOMPARE(f.main->settings().recentMaps(), (QStringList{a, c, b}));
+
+    // The next run offers them, and its open dialog starts where the last map was.
+    f.main.reset();
+    f.open();
+    QCOMPARE(f.main->settings().recentMaps(), (QStringList{a, c, b}));
+    f.press(QKeySequence::Open);
+    QCOMPARE(f.dialogs.openRequests.last().directory, f.dir.path());
+    QAction* recent = nullptr;
+    for (QAction* action : f.main->menuBar()->actions().first()->menu()->actions()) {
+        recent = action->menu() ? action : recent;
+    }
+    QVERIFY(recent);
+    emit recent->menu()->aboutToShow();
+    QCOMPARE(recent->menu()->actions().first()->text(), QStringLiteral("&1 first.amp"));
+
+    // A map that is gone is said so and leaves the list; the others open.
+    QVERIFY(QFile::remove(c));
+    f.main->openRecent(c);
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.dialogs.boxes[0].okOnly);
+    QVERIFY(f.dialogs.boxes[0].text.contains(QStringLiteral("third.amp")));
+    QCOMPARE(f.main->settings().recentMaps(), (QStringList{a, b}));
+    f.main->openRecent(b);
+    QCOMPARE(f.document().fileName(), b);
+
+    // Ten at most, the oldest falling off.
+    for (int i = 0; i < 11; ++i) {
+        f.main->settings().addRecentMap(f.dir.filePath(QStringLiteral("m%1.amp").arg(i)));
+    }
+    const QStringList kept = f.main->settings().recentMaps();
+    QCOMPARE(kept.size(), 10);
+    QCOMPARE(kept.first(), f.dir.filePath("m10.amp"));
+    QCOMPARE(kept.last(), f.dir.filePath("m1.amp"));
+    f.main->settings().clearRecentMaps();
+    QVERIFY(f.main->settings().recentMaps().isEmpty());
+}
+
+void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
+    WindowFixture f;
+    f.open();
+    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.main->setGeometry(40, 50, 700, 500);
+    for (QAction* action : f.main->findChildren<QAction*>()) {
+        if (action->text() == QStringLiteral("&Even Columns Lower") ||
+            action->text() == QStringLiteral("&Colour-Blind Palette")) {
+            action->trigger();
+        }
+    }
+    f.click("btnPlus"); // layer 1, lines shown: the form's, never remembered
+    f.control<QCheckBox>("chkLines")->setChecked(true);
+    QVERIFY(f.main->close());
+
+    f.open();
+    // Its place and width; the height is the form's, which fits it to its views.
+    QCOMPARE(f.main->geometry().topLeft(), QPoint(40, 50));
+    QCOMPARE(f.main->width(), 700);
+    QVERIFY(f.main->mapPanel().view()->evenColumnsLower());
+    QCOMPARE(f.window->CurrentLayer(), 0);
+    QVERIFY(!f.control<QCheckBox>("chkLines")->isChecked());
+    QVERIFY(f.main->findChild<QToolBar*>("changedOnDisk")->isHidden());
+}
+
+void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
+    WindowFixture f;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(f.dir.filePath("config")));
+    QVERIFY(QDir().mkpath(f.dir.filePath("config/ampedit")));
+    QFile file(EditorSettings::filePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("version=99\n[recent]\nmaps=relative.amp, /maps/a.amp, , /maps/./a.amp, /maps/b.amp, /" +
+               QByteArray(5000, 'x') +
+               "\n[files]\nlastFolder=@ByteArray(/maps)\n[window]\ngeometry=not bytes\n"
+               "[picture]\nevenColumnsLower=maybe\ncolourBlind=true\n");
+    file.close();
+    {
+        const EditorSettings settings;
+        QCOMPARE(settings.recentMaps(), (QStringList{"/maps/a.amp", "/maps/b.amp"}));
+        QVERIFY(settings.lastFolder().isEmpty());
+        QVERIFY(settings.windowGeometry().isEmpty());
+        QVERIFY(!settings.evenColumnsLower());
+        QVERIFY(settings.colourBlind());
+    }
+    // Bytes that are no settings file at all: the editor opens as it always does.
+    static const char junk[] = "\x00\xFF[\n=\x01@ByteArray(\n[[[";
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(junk, sizeof junk - 1).repeated(200));
+    file.close();
+    f.open();
+    QVERIFY(f.main->settings().recentMaps().isEmpty());
+    QCOMPARE(f.window->CurrentLayer(), 0);
+    // --reset-settings starts from the defaults: the file goes.
+    f.main.reset();
+    QVERIFY(EditorSettings::reset());
+    QVERIFY(!QFile::exists(EditorSettings::filePath()));
+}
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"
