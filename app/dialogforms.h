@@ -13,6 +13,8 @@
 #include <memory>
 
 class QLabel;
+class QLineEdit;
+class QTableWidget;
 class QRadioButton;
 class QSpinBox;
 
@@ -41,6 +43,20 @@ public:
 
 private:
     QSpinBox* boxes_[2];
+};
+
+// Help > Keyboard Shortcuts: a table of what each key does, with a search line
+// that keeps the rows holding its text.
+class ShortcutsForm : public QDialog {
+public:
+    ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows);
+    QLineEdit* searchBox() const { return search_; }
+    int shownRows() const;
+
+private:
+    void filter(const QString& text);
+    QLineEdit* search_;
+    QTableWidget* table_;
 };
 
 // A value, its replacement and where, with the number of cells that would change

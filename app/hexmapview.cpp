@@ -88,6 +88,11 @@ void HexMapView::zoomAt(double size, QPointF anchor) {
     update();
 }
 
+void HexMapView::centreOn(int column, int row) {
+    origin_ = QPointF(width() / 2.0, height() / 2.0) - geometryNow().centre(column, row);
+    update();
+}
+
 void HexMapView::fitMap() {
     const HexGeometry unit(document_.layer(layer_)->columns(), document_.layer(layer_)->rows(), 1.0,
                            evenLower_);

@@ -40,6 +40,8 @@ public:
     void zoomAt(double size, QPointF anchor);
     // Shows the whole map, centred.
     void fitMap();
+    // Pans, at the zoom of now, so that the hex lies in the middle of the picture.
+    void centreOn(int column, int row);
     HexGeometry geometryNow() const;
     // Where map pixel (0, 0) lies in the widget.
     QPointF origin() const { return origin_; }

@@ -50,6 +50,11 @@ void LayerView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
         moveCurrent(0, shift ? -1 : 1);
         return;
+    case Qt::Key_Escape: // the selection goes; the current cell stays
+        if (selectionModel()) {
+            selectionModel()->clearSelection();
+        }
+        return;
     case Qt::Key_Delete:
     case Qt::Key_Backspace: {
         const QModelIndexList cells = chosenCells();

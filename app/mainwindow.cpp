@@ -9,6 +9,7 @@
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mappanel.h"
+#include "mapselection.h"
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
@@ -26,12 +27,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoStack>
+#include <QUndoView>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -42,8 +46,10 @@ constexpr int NarrowestDockWidth = 200;
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
-      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
+      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), selectionLabel_(new QLabel(this)),
+      fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
+    statusBar()->addPermanentWidget(selectionLabel_);
     statusBar()->addPermanentWidget(fileLabel_);
     mapPanel_ = new MapPanel(*document_, this);
     mapDock_ = new QDockWidget(tr("Map"), this);
@@ -52,6 +58,13 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     mapDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable |
                           QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::RightDockWidgetArea, mapDock_);
+    undoDock_ = new QDockWidget(tr("Undo History"), this);
+    undoDock_->setObjectName(QStringLiteral("undoDock"));
+    auto* history = new QUndoView(document_->undoStack(), undoDock_);
+    history->setEmptyLabel(tr("<the map as read>"));
+    undoDock_->setWidget(history);
+    addDockWidget(Qt::RightDockWidgetArea, undoDock_);
+    undoDock_->hide();
     createMenus();
     // The form loads a map named on the command line as it is built: what follows
     // the document is connected first, and the window takes the form's size after.
@@ -68,6 +81,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
     // The picture and the form show the same layer and the same hex.
     connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
+    connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshHexStatus);
     connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
     connect(form_, &TfrmMapEd::hexSelected, this, [this](int column, int row) {
         document_->selection().setCurrentHex(HexCell{column, row});
@@ -267,7 +281,7 @@ MainWindow::~MainWindow() {
 void MainWindow::createMenus() {
     const auto add = [this](QMenu* menu, const QString& text, const QList<QKeySequence>& keys, auto slot) {
         QAction* action = menu->addAction(text);
-        action->setShortcuts(keys);
+        action->setShortcuts(keysOnKeyboards(keys));
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, slot);
         return action;
@@ -282,17 +296,22 @@ void MainWindow::createMenus() {
         [this] { form_->writeToCurrentFile(); });
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
-    add(file, tr("&Export Picture…"), {}, [this] { exportPicture(); });
+    add(file, tr("&Export Picture…"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { exportPicture(); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     QAction* undo = document_->undoStack()->createUndoAction(this, tr("Undo"));
-    undo->setShortcuts(QKeySequence::Undo);
+    undoAction_ = undo;
+    undo->setShortcuts(keysOnKeyboards(QKeySequence::keyBindings(QKeySequence::Undo)));
     QAction* redo = document_->undoStack()->createRedoAction(this, tr("Redo"));
+    redoAction_ = redo;
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     edit->addAction(undo);
     edit->addAction(redo);
+    QAction* history = undoDock_->toggleViewAction();
+    history->setText(tr("Undo &History"));
+    edit->addAction(history);
     edit->addSeparator();
     add(edit, tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] { bulkEdits_->cut(); });
     add(edit, tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { bulkEdits_->copy(); });
@@ -300,10 +319,13 @@ void MainWindow::createMenus() {
         [this] { bulkEdits_->copyAllLayers(); });
     add(edit, tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste), [this] { bulkEdits_->paste(); });
     edit->addSeparator();
-    add(edit, tr("&Fill Selection…"), {}, [this] { bulkEdits_->fillSelection(); });
+    add(edit, tr("&Fill Selection…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
+        [this] { bulkEdits_->fillSelection(); });
     add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
-    add(edit, tr("Select &Same Value"), {}, [this] { bulkEdits_->selectSameValue(); });
+    add(edit, tr("Select &Same Value"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
+        [this] { bulkEdits_->selectSameValue(); });
     add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
+    add(edit, tr("&Go to Hex…"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, [this] { goToHex(); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
@@ -311,7 +333,8 @@ void MainWindow::createMenus() {
     add(view, tr("&Next Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
         [this] { form_->btnPlusClick(); });
     view->addSeparator();
-    linesAction_ = add(view, tr("Show &Lines"), {}, [this](bool checked) { form_->setLinesShown(checked); });
+    linesAction_ = add(view, tr("Show &Lines"), {QKeySequence(Qt::CTRL | Qt::Key_L)},
+                       [this](bool checked) { form_->setLinesShown(checked); });
     linesAction_->setCheckable(true);
     view->addSeparator();
     QAction* picture = mapDock_->toggleViewAction();
@@ -409,6 +432,7 @@ void MainWindow::refreshPictureSelection() {
 
 void MainWindow::showPictureSelection() {
     const MapSelection& selection = document_->selection();
+    selectionLabel_->setText(selectionStatus());
     mapPanel_->view()->setSelectionMask(selection.layer() == form_->CurrentLayer() ? selection.mask()
                                                                                    : std::vector<bool>());
 }
@@ -421,29 +445,61 @@ void MainWindow::selectNone() {
     document_->selection().clear();
 }
 
-void MainWindow::showShortcuts() {
-    QStringList lines;
-    for (const QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+// The keys of the desktop's standard bindings that keyboards of today have: Sun
+// keyboards' F13 and above (Undo, Copy, Paste, ... keys) are left out.
+QList<QKeySequence> MainWindow::keysOnKeyboards(const QList<QKeySequence>& keys) {
+    QList<QKeySequence> kept;
+    for (const QKeySequence& key : keys) {
+        const int code = key.isEmpty() ? 0 : key[0].key();
+        if (code < Qt::Key_F13 || code > Qt::Key_F35) {
+            kept.append(key);
+        }
+    }
+    return kept;
+}
+
+// Every action of the menus that has keys, in menu order, then the keys of the
+// views and of the picture, which belong to no menu.
+QList<ShortcutRow> MainWindow::shortcutRows() const {
+    QList<ShortcutRow> rows;
+    const std::function<void(const QMenu*)> addMenu = [&](const QMenu* menu) {
         for (const QAction* action : menu->actions()) {
-            if (!action->shortcut().isEmpty()) {
+            if (action->menu()) {
+                addMenu(action->menu());
+            } else if (!action->shortcuts().isEmpty()) {
                 QStringList keys;
                 for (const QKeySequence& key : action->shortcuts()) {
                     keys << key.toString(QKeySequence::NativeText);
                 }
-                lines << QString(action->text()).remove('&').section(' ', 0, 1) + QStringLiteral(": ") +
-                             keys.join(QStringLiteral(", "));
+                // "Undo Typing in hex 3,2" is Undo in the list.
+                QString text = action == undoAction_   ? tr("Undo")
+                               : action == redoAction_ ? tr("Redo")
+                                                       : action->text();
+                text.remove(QLatin1Char('&')).remove(QStringLiteral("…"));
+                rows.append({text, keys.join(QStringLiteral(", "))});
             }
         }
+    };
+    for (const QAction* top : menuBar()->actions()) {
+        if (top->menu()) {
+            addMenu(top->menu());
+        }
     }
-    lines << tr(
-        "In the views: arrows move (Shift: select); typing replaces a cell; Enter and Tab keep it and "
-        "move down or right (Shift: up or left); Ctrl+Enter gives it to every selected cell; Esc cancels; "
-        "F2 or a double-click edits in place; Delete or Backspace sets the selected cells to 0; Ctrl+A "
-        "selects all.");
-    lines << tr(
-        "In the picture: the wheel zooms; the middle button or Space and the left button pan; Shift+drag "
-        "selects a rectangle; arrows move the selected hex.");
-    dialogs_.showMessage(this, lines.join('\n'));
+    rows.append({tr("In a view: fill the selected cells with what is typed"), tr("Ctrl+Enter")});
+    rows.append({tr("In a view: edit the cell, keeping its text"), tr("F2, double-click")});
+    rows.append(
+        {tr("In a view: keep what is typed and move down or right (Shift: up or left)"), tr("Enter, Tab")});
+    rows.append({tr("In a view: set the selected cells to 0"), tr("Delete, Backspace")});
+    rows.append({tr("In a view: drop what is typed, or the selection"), tr("Esc")});
+    rows.append({tr("In a view: select all; move (Shift: select)"), tr("Ctrl+A; arrows")});
+    rows.append({tr("In the picture: zoom; pan"), tr("wheel; middle button, or Space and the left button")});
+    rows.append({tr("In the picture: select a rectangle"), tr("Shift+drag")});
+    rows.append({tr("In the picture: move the selected hex; select nothing"), tr("arrows; Esc")});
+    return rows;
+}
+
+void MainWindow::showShortcuts() {
+    dialogs_.showShortcuts(this, shortcutRows());
 }
 
 // "hex 12,7 · Forest · 3 0 0 0 41 0 2 0 0 0 0 0 0": the hex, its terrain name
@@ -454,16 +510,72 @@ QString MainWindow::hexStatus() const {
         return {};
     }
     QString status = tr("hex %1,%2").arg(hexColumn_).arg(hexRow_);
-    const std::string_view name = amp::terrainName(terrain->cellValue(hexColumn_, hexRow_));
-    if (!name.empty()) {
-        status +=
-            QStringLiteral(" · ") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    }
+    const std::int32_t terrainValue = terrain->cellValue(hexColumn_, hexRow_);
+    const std::string_view name = amp::terrainName(terrainValue);
+    status += QStringLiteral(" · ") +
+              (name.empty() ? tr("unknown terrain %1").arg(terrainValue)
+                            : QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     status += QStringLiteral(" ·");
     for (int i = 0; i < amp::LayerCount; ++i) {
         status += ' ' + QString::number(document_->layer(i)->cellValue(hexColumn_, hexRow_));
     }
+    // A typed value that a write cannot keep: the byte it becomes.
+    const LayerModel* shown = document_->layer(form_->CurrentLayer());
+    const std::int32_t value = shown->cellValue(hexColumn_, hexRow_);
+    const std::uint8_t byte = shown->cellByte(hexColumn_, hexRow_);
+    if (value != byte) {
+        status += tr(" · %1 → writes %2").arg(value).arg(byte);
+    }
     return status;
+}
+
+// "3 × 2 hexes selected" for a rectangle, "7 hexes selected" for several; nothing
+// for the one hex the cursor stands on.
+QString MainWindow::selectionStatus() const {
+    const MapSelection& selection = document_->selection();
+    const int count = selection.cellCount();
+    if (count <= 1) {
+        return {};
+    }
+    if (selection.rectangles().size() == 1) {
+        const QRect& only = selection.rectangles().front();
+        return tr("%1 × %2 hexes selected").arg(only.width()).arg(only.height());
+    }
+    return tr("%1 hexes selected").arg(count);
+}
+
+// Edit > Go to Hex: "12,7" or "12 7" selects that hex in the view on show and
+// centres the picture on it.
+void MainWindow::goToHex() {
+    QString text = goToText_;
+    if (!dialogs_.askText(this, tr("Go to Hex"), tr("Hex (column,row):"), text)) {
+        return;
+    }
+    static const QRegularExpression shape(QStringLiteral(R"(^\s*(\d{1,9})\s*(?:,|\s)\s*(\d{1,9})\s*$)"));
+    const QRegularExpressionMatch match = shape.match(text);
+    if (!match.hasMatch()) {
+        dialogs_.inform(this, tr("Go to Hex"),
+                        tr("\"%1\" names no hex: give its column and row, as in 12,7.").arg(text.left(40)));
+        return;
+    }
+    const int column = match.captured(1).toInt();
+    const int row = match.captured(2).toInt();
+    const int columns = document_->columns();
+    const int rows = document_->rows();
+    if (column >= columns || row >= rows) {
+        dialogs_.inform(this, tr("Go to Hex"),
+                        tr("There is no hex %1,%2: the map has %3 columns and %4 rows (hexes 0,0 to %5,%6).")
+                            .arg(column)
+                            .arg(row)
+                            .arg(columns)
+                            .arg(rows)
+                            .arg(std::max(columns - 1, 0))
+                            .arg(std::max(rows - 1, 0)));
+        return;
+    }
+    goToText_ = text;
+    form_->selectHex(column, row);
+    mapPanel_->view()->centreOn(column, row);
 }
 
 void MainWindow::showHex(int column, int row) {

@@ -4,6 +4,10 @@
 // selected hex and the file. It owns the map document that the form shows.
 #pragma once
 
+#include "userdialogs.h"
+
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -43,6 +47,10 @@ public:
     void openRecent(const QString& path);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
+    QString selectionStatus() const;
+    // Help > Keyboard Shortcuts: every key the window answers.
+    QList<ShortcutRow> shortcutRows() const;
+    static QList<QKeySequence> keysOnKeyboards(const QList<QKeySequence>& keys);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +73,7 @@ private:
     void refreshPictureSelection();
     void showPictureSelection();
     void selectNone();
+    void goToHex();
     // Offers the copies that editors which are gone left behind; true when one
     // was recovered into this window.
     bool offerRecovery();
@@ -81,13 +90,18 @@ private:
     bool picturePlaced_ = false;
 
     QDockWidget* mapDock_;
+    QDockWidget* undoDock_ = nullptr;
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
+    QLabel* selectionLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QString goToText_;
     int hexColumn_ = -1;
     int hexRow_ = -1;
 };

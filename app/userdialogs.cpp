@@ -6,12 +6,16 @@
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
 
 QString withDefaultSuffix(const QString& fileName, const QString& suffix) {
     if (fileName.isEmpty() || suffix.isEmpty() || !QFileInfo(fileName).suffix().isEmpty()) {
@@ -122,6 +126,49 @@ int MapSizeForm::rows() const {
     return boxes_[1]->value();
 }
 
+ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
+    : QDialog(parent), search_(new QLineEdit(this)),
+      table_(new QTableWidget(static_cast<int>(rows.size()), 2, this)) {
+    setWindowTitle(tr("Keyboard Shortcuts"));
+    search_->setPlaceholderText(tr("Search"));
+    search_->setClearButtonEnabled(true);
+    table_->setHorizontalHeaderLabels({tr("Action"), tr("Keys")});
+    table_->verticalHeader()->hide();
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    for (int i = 0; i < rows.size(); ++i) {
+        table_->setItem(i, 0, new QTableWidgetItem(rows[i].action));
+        table_->setItem(i, 1, new QTableWidgetItem(rows[i].keys));
+    }
+    table_->resizeColumnsToContents();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    connect(search_, &QLineEdit::textChanged, this, &ShortcutsForm::filter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(search_);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+    resize(560, 480);
+}
+
+// Rows whose action or keys hold the text, in any case, stay.
+void ShortcutsForm::filter(const QString& text) {
+    for (int i = 0; i < table_->rowCount(); ++i) {
+        const bool shown = table_->item(i, 0)->text().contains(text, Qt::CaseInsensitive) ||
+                           table_->item(i, 1)->text().contains(text, Qt::CaseInsensitive);
+        table_->setRowHidden(i, !shown);
+    }
+}
+
+int ShortcutsForm::shownRows() const {
+    int shown = 0;
+    for (int i = 0; i < table_->rowCount(); ++i) {
+        shown += table_->isRowHidden(i) ? 0 : 1;
+    }
+    return shown;
+}
+
 ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
                          std::function<int(const ReplaceRequest&)> count)
     : QDialog(parent), count_(std::move(count)), from_(byteBox(this, 0, request.from)),
@@ -200,6 +247,20 @@ bool QtUserDialogs::askNumber(QWidget* parent, const QString& title, const QStri
     const int chosen = QInputDialog::getInt(parent, title, label, value, minimum, maximum, 1, &accepted);
     if (accepted) {
         value = chosen;
+    }
+    return accepted;
+}
+
+void QtUserDialogs::showShortcuts(QWidget* parent, const QList<ShortcutRow>& rows) {
+    dialogforms::ShortcutsForm form(parent, rows);
+    form.exec();
+}
+
+bool QtUserDialogs::askText(QWidget* parent, const QString& title, const QString& label, QString& text) {
+    bool accepted = false;
+    const QString chosen = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &accepted);
+    if (accepted) {
+        text = chosen;
     }
     return accepted;
 }

@@ -6,7 +6,9 @@
 #include "celledits.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -25,6 +27,12 @@ enum class RecoveryChoice { Recover, Discard, Later };
 
 // What to do with changes that were not written, before they would be lost.
 enum class UnwrittenChoice { Save, Discard, Cancel };
+
+// One line of Help > Keyboard Shortcuts: what a key does, and its keys.
+struct ShortcutRow {
+    QString action;
+    QString keys;
+};
 
 class UserDialogs {
 public:
@@ -47,6 +55,22 @@ public:
     }
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
+    // The keyboard shortcuts as a table the user can search.
+    virtual void showShortcuts(QWidget* parent, const QList<ShortcutRow>& rows) {
+        QStringList lines;
+        for (const ShortcutRow& row : rows) {
+            lines << row.action + QStringLiteral(": ") + row.keys;
+        }
+        showMessage(parent, lines.join(QLatin1Char('\n')));
+    }
+    // Asks for a line of text, starting from `text`; false when the user cancels.
+    virtual bool askText(QWidget* parent, const QString& title, const QString& label, QString& text) {
+        Q_UNUSED(parent);
+        Q_UNUSED(title);
+        Q_UNUSED(label);
+        Q_UNUSED(text);
+        return false;
+    }
     // Asks for a whole number between the bounds, starting from `value`; false
     // when the user cancels.
     virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value,
@@ -76,6 +100,8 @@ public:
                     const QString& detail) override;
     void inform(QWidget* parent, const QString& caption, const QString& text, const QString& detail) override;
     void showMessage(QWidget* parent, const QString& text) override;
+    void showShortcuts(QWidget* parent, const QList<ShortcutRow>& rows) override;
+    bool askText(QWidget* parent, const QString& title, const QString& label, QString& text) override;
     bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                    int maximum) override;
     bool askReplace(QWidget* parent, ReplaceRequest& request,

@@ -43,6 +43,16 @@ public:
         boxes.append({caption, text, detail, true});
     }
     void showMessage(QWidget*, const QString& text) override { plainMessages.append(text); }
+    QList<QList<ShortcutRow>> shortcutTables;
+    void showShortcuts(QWidget*, const QList<ShortcutRow>& rows) override { shortcutTables.append(rows); }
+    QStringList texts; // taken from the front; cancels when none is scripted
+    bool askText(QWidget*, const QString&, const QString&, QString& text) override {
+        if (texts.isEmpty()) {
+            return false;
+        }
+        text = texts.takeFirst();
+        return true;
+    }
     QList<int> numbers; // taken from the front; cancels when none is scripted
     bool askNumber(QWidget*, const QString&, const QString&, int& value, int, int) override {
         if (numbers.isEmpty()) {

@@ -2,6 +2,8 @@
 // The main window through the keyboard: typing, undo and redo, writes and the
 // clean state, the question before unwritten changes are lost, Delete, Enter and
 // Tab, the layer shortcuts and the status line.
+#include "bulkedits.h"
+#include "dialogforms.h"
 #include "filesizelimit.h"
 #include "windowfixture.h"
 
@@ -13,6 +15,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QUndoStack>
+#include <QUndoView>
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -51,7 +54,7 @@ void MainWindowTest::typingUndoAndRedoByKeys() {
     f.typeIntoCell(f.view(0), 3, 2, "42");
     QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("42"));
     QVERIFY(f.main->isWindowModified());
-    QCOMPARE(action(f, "Undo")->text(), QStringLiteral("Undo Typing in hex 3,2"));
+    QCOMPARE(action(f, "Undo Typing")->text(), QStringLiteral("Undo Typing in hex 3,2"));
 
     f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     QCOMPARE(f.model(0)->cellText(3, 2), QString::number(patternByte(3 * 8 + 2, 0)));
@@ -265,9 +268,45 @@ void MainWindowTest::theStatusLineNamesTheSelectedHex() {
     f.readMap(f.write("forest.amp", amp::encodeMap(map)));
     f.clickCell(f.view(0), 6, 3);
     QCOMPARE(f.main->hexStatus(), QString::fromUtf8("hex 6,3 · Forest · 3 0 0 0 41 0 2 0 0 0 0 0 255"));
-    // It follows edits of that hex, on any layer.
+    // It follows edits of that hex, on any layer, names a terrain value without a
+    // name as such, and tells the byte a typed value will be written as.
     f.document().typeIntoCell(0, 6, 3, QStringLiteral("19"));
-    QCOMPARE(f.main->hexStatus(), QString::fromUtf8("hex 6,3 · 19 0 0 0 41 0 2 0 0 0 0 0 255"));
+    QCOMPARE(f.main->hexStatus(),
+             QString::fromUtf8("hex 6,3 · unknown terrain 19 · 19 0 0 0 41 0 2 0 0 0 0 0 255"));
+    f.document().typeIntoCell(0, 6, 3, QStringLiteral("300"));
+    QVERIFY2(f.main->hexStatus().endsWith(QString::fromUtf8(" 255 · 300 → writes 44")),
+             qPrintable(f.main->hexStatus()));
+
+    // A selection's size; Esc lets it go and keeps the current cell.
+    QVERIFY(f.main->selectionStatus().isEmpty()); // one hex clicked
+    f.main->bulkEdits().selectRectangle(1, 2, 3, 3);
+    QCOMPARE(f.main->selectionStatus(), QString::fromUtf8("3 × 2 hexes selected"));
+    f.view(0)->setFocus();
+    QTest::keyClick(f.view(0), Qt::Key_Escape);
+    QVERIFY(f.document().selection().isEmpty());
+    QVERIFY(f.main->selectionStatus().isEmpty());
+    QVERIFY(f.view(0)->currentIndex().isValid());
+
+    // Go to Hex takes "column,row" or "column row", and refuses a hex off the map.
+    f.dialogs.texts = {QStringLiteral(" 4 2 "), QStringLiteral("10,2"), QStringLiteral("4;2")};
+    for (int i = 0; i < 3; ++i) {
+        f.press(QKeySequence(Qt::CTRL | Qt::Key_G));
+    }
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(2, 4));
+    QCOMPARE(f.dialogs.boxes.size(), 2);
+    QVERIFY2(f.dialogs.boxes[0].text.contains("no hex 10,2: the map has 10 columns and 8 rows"),
+             qPrintable(f.dialogs.boxes[0].text));
+    QVERIFY(f.dialogs.boxes[1].text.contains("\"4;2\" names no hex"));
+
+    // The undo history goes back to a step clicked in it.
+    QUndoStack* stack = f.document().undoStack();
+    action(f, "Undo History")->trigger();
+    auto* history = f.main->findChild<QUndoView*>();
+    QVERIFY(history && history->isVisible());
+    QCOMPARE(history->model()->rowCount(), stack->count() + 1);
+    history->setCurrentIndex(history->model()->index(0, 0));
+    QCOMPARE(stack->index(), 0);
+    QCOMPARE(f.model(0)->cellText(6, 3), QStringLiteral("3"));
 }
 
 void MainWindowTest::aReadMapSelectsNothingByItself() {
@@ -333,11 +372,32 @@ void MainWindowTest::helpListsEveryShortcut() {
     WindowFixture f;
     f.open();
     f.press(QKeySequence::HelpContents);
-    QCOMPARE(f.dialogs.plainMessages.size(), 1);
-    for (const char* key : {"Ctrl+O", "Ctrl+S", "Ctrl+Shift+S", "Ctrl+Z", "Ctrl+Y", "Ctrl+PgUp",
-                            "Ctrl+PgDown", "Ctrl+H", "Ctrl+Shift+C", "F3", "Ctrl+0", "Delete"}) {
-        QVERIFY2(f.dialogs.plainMessages[0].contains(QLatin1String(key)), key);
+    QCOMPARE(f.dialogs.shortcutTables.size(), 1);
+    const QList<ShortcutRow>& rows = f.dialogs.shortcutTables[0];
+    // Every key of every action the window has is in the list, beside its action.
+    int listed = 0;
+    for (const QAction* action : f.main->findChildren<QAction*>()) {
+        for (const QKeySequence& key : action->shortcuts()) {
+            const QString text = key.toString(QKeySequence::NativeText);
+            const int code = key[0].key();
+            QVERIFY2(code < Qt::Key_F13 || code > Qt::Key_F35, qPrintable(text)); // no Sun keyboard's keys
+            QVERIFY2(std::any_of(rows.begin(), rows.end(),
+                                 [&](const ShortcutRow& row) { return row.keys.split(", ").contains(text); }),
+                     qPrintable(action->text() + ": " + text));
+            ++listed;
+        }
     }
+    QVERIFY(listed >= 25);
+    for (const char* name :
+         {"Fill Selection", "Select Same Value", "Export Picture", "Show Lines", "Undo", "Go to Hex"}) {
+        QVERIFY2(
+            std::any_of(rows.begin(), rows.end(), [&](const ShortcutRow& row) { return row.action == name; }),
+            name);
+    }
+    // The table keeps the rows that hold what is searched for.
+    dialogforms::ShortcutsForm table(nullptr, rows);
+    table.searchBox()->setText(QStringLiteral("ctrl+h"));
+    QCOMPARE(table.shownRows(), 1);
     action(f, "About")->trigger();
     QVERIFY(f.dialogs.plainMessages.last().startsWith("ampedit "));
 }
