@@ -4,13 +4,19 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QPushButton>
 #include <QToolBar>
 
 DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
     : QObject(bar), watch_(document), form_(form), bar_(bar), label_(new QLabel(bar)) {
+    // Buttons that look like buttons, after the text.
     bar_->addWidget(label_);
-    reloadAction_ = bar_->addAction(tr("Reload"), this, &DiskWatcher::reload);
-    bar_->addAction(tr("Keep Mine"), this, &DiskWatcher::keepMine);
+    auto* reload = new QPushButton(tr("Reload"), bar_);
+    auto* keep = new QPushButton(tr("Keep Mine"), bar_);
+    connect(reload, &QPushButton::clicked, this, &DiskWatcher::reload);
+    connect(keep, &QPushButton::clicked, this, &DiskWatcher::keepMine);
+    reloadAction_ = bar_->addWidget(reload);
+    bar_->addWidget(keep);
     bar_->hide();
     connect(&watch_, &DiskWatch::told, this, &DiskWatcher::show);
     connect(&watch_, &DiskWatch::settled, bar_, &QToolBar::hide);

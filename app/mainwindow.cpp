@@ -126,8 +126,10 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     if (!mapDock_->isFloating()) {
         resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
     }
+    // The bars that tell of the file lie under the form, over the status line,
+    // and the window grows by them: the views neither move nor lose a row.
     notices_ = new NoticeBar(this);
-    addToolBar(Qt::TopToolBarArea, notices_);
+    addToolBar(Qt::BottomToolBarArea, notices_);
     // A write cut short by a crash is undone by the next read or write of that
     // file, whoever makes it: the user hears of it.
     amp::setRestoreNotice([this](const QString& path) {
@@ -146,7 +148,10 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     auto* changedOnDisk = new QToolBar(tr("Changed on Disk"), this);
     changedOnDisk->setObjectName(QStringLiteral("changedOnDisk"));
     changedOnDisk->setMovable(false);
-    addToolBar(Qt::TopToolBarArea, changedOnDisk);
+    addToolBar(Qt::BottomToolBarArea, changedOnDisk);
+    for (QToolBar* bar : {static_cast<QToolBar*>(notices_), changedOnDisk}) {
+        bar->installEventFilter(this);
+    }
     watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
     connect(watcher_, &DiskWatcher::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
@@ -597,12 +602,27 @@ void MainWindow::refreshFileName() {
 // The form asks for its client height; the window adds its bars, but never grows
 // past the screen.
 void MainWindow::fitClientHeight(int formHeight) {
+    formHeight_ = formHeight;
     int height = formHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    for (const QToolBar* bar : findChildren<QToolBar*>()) {
+        if (!bar->isHidden() && toolBarArea(bar) == Qt::BottomToolBarArea) {
+            height += bar->sizeHint().height();
+        }
+    }
     if (const QScreen* display = screen()) {
         const int frame = std::max(frameGeometry().height() - geometry().height(), 0);
         height = std::min(height, display->availableGeometry().height() - frame);
     }
     resize(width(), height);
+}
+
+// A bar under the form that shows or goes: the window's height follows it.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && formHeight_ > 0) {
+        QMetaObject::invokeMethod(
+            this, [this] { fitClientHeight(formHeight_); }, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

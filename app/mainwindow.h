@@ -54,6 +54,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -102,6 +103,7 @@ private:
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QString goToText_;
+    int formHeight_ = 0; // the height the form asked for last
     int hexColumn_ = -1;
     int hexRow_ = -1;
 };

@@ -2,16 +2,19 @@
 #include "noticebar.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 NoticeBar::NoticeBar(QWidget* parent) : QToolBar(tr("Notices"), parent), label_(new QLabel(this)) {
     setObjectName(QStringLiteral("notices"));
     setMovable(false);
     label_->setWordWrap(true);
     addWidget(label_);
-    addAction(tr("Dismiss"), this, [this] {
+    auto* dismiss = new QPushButton(tr("Dismiss"), this);
+    connect(dismiss, &QPushButton::clicked, this, [this] {
         notices_.clear();
         refresh();
     });
+    addWidget(dismiss);
     hide();
 }
 

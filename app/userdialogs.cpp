@@ -140,8 +140,11 @@ ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
         table_->setItem(i, 0, new QTableWidgetItem(rows[i].action));
         table_->setItem(i, 1, new QTableWidgetItem(rows[i].keys));
     }
-    table_->resizeColumnsToContents();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The keys whole; the actions take the rest of the width.
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    table_->setWordWrap(true);
+    table_->resizeRowsToContents();
     connect(search_, &QLineEdit::textChanged, this, &ShortcutsForm::filter);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -149,7 +152,7 @@ ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
     layout->addWidget(search_);
     layout->addWidget(table_);
     layout->addWidget(buttons);
-    resize(560, 480);
+    resize(720, 520);
 }
 
 // Rows whose action or keys hold the text, in any case, stay.
