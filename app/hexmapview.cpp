@@ -15,7 +15,7 @@
 HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent), document_(document) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(false);
+    setMouseTracking(true); // the status line names the hex under the mouse
     setMinimumSize(120, 120);
     connect(&document_, &MapDocument::cellsChanged, this, [this](int layer, const QRect& cells) {
         if (layer == layer_) {
@@ -85,6 +85,7 @@ void HexMapView::zoomAt(double size, QPointF anchor) {
     const QPointF mapPoint = (anchor - origin_) / size_;
     size_ = size;
     origin_ = anchor - mapPoint * size_;
+    fitted_ = true; // the user's zoom holds until the next fit
     update();
 }
 
@@ -230,7 +231,6 @@ void HexMapView::cellsChanged(const QModelIndex& from, const QModelIndex& to) {
 void HexMapView::wheelEvent(QWheelEvent* event) {
     const double steps = event->angleDelta().y() / 120.0;
     zoomAt(size_ * std::pow(1.25, steps), event->position());
-    fitted_ = true;
 }
 
 void HexMapView::choose(HexCell cell) {
@@ -263,7 +263,14 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
     }
 }
 
+void HexMapView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    emit hexHovered(-1, -1);
+}
+
 void HexMapView::mouseMoveEvent(QMouseEvent* event) {
+    const auto hovered = geometryNow().hexAt(event->position() - origin_);
+    emit hexHovered(hovered ? hovered->column : -1, hovered ? hovered->row : -1);
     if (panFrom_) {
         origin_ += event->position() - *panFrom_;
         panFrom_ = event->position();

@@ -85,10 +85,13 @@ signals:
     void floodRequested(int column, int row);
     // Esc: nothing selected any more.
     void selectNoneRequested();
+    // The hex under the mouse, (-1, -1) off the map.
+    void hexHovered(int column, int row);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

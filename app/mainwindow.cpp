@@ -41,14 +41,17 @@ namespace {
 
 constexpr int MapDockWidth = 380;
 constexpr int NarrowestDockWidth = 200;
+// Each Zoom In or Out changes the picture's hex size by this factor.
+constexpr double ZoomStep = 1.25;
 
 } // namespace
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
-      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), selectionLabel_(new QLabel(this)),
-      fileLabel_(new QLabel(this)) {
+      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), hoverLabel_(new QLabel(this)),
+      selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
+    statusBar()->addPermanentWidget(hoverLabel_);
     statusBar()->addPermanentWidget(selectionLabel_);
     statusBar()->addPermanentWidget(fileLabel_);
     mapPanel_ = new MapPanel(*document_, this);
@@ -96,6 +99,9 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         document_->floodFill(form_->CurrentLayer(), column, row, view->evenColumnsLower(), view->brushText());
     });
     connect(mapPanel_->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
+    connect(mapPanel_->view(), &HexMapView::hexHovered, this, [this](int column, int row) {
+        hoverLabel_->setText(column < 0 ? QString() : hexName(column, row));
+    });
     connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);
@@ -347,6 +353,14 @@ void MainWindow::createMenus() {
     picture->setShortcut(QKeySequence(Qt::Key_F3));
     view->addAction(picture);
     add(view, tr("&Fit Map"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { mapPanel_->view()->fitMap(); });
+    const auto zoom = [this](double factor) {
+        HexMapView* picture = mapPanel_->view();
+        picture->zoomAt(picture->hexSize() * factor,
+                        QPointF(picture->width() / 2.0, picture->height() / 2.0));
+    };
+    add(view, tr("Zoom &In"), {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+        [zoom] { zoom(ZoomStep); });
+    add(view, tr("Zoom &Out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom] { zoom(1 / ZoomStep); });
     evenAction_ = add(view, tr("&Even Columns Lower"), {}, [] {});
     evenAction_->setCheckable(true);
     connect(evenAction_, &QAction::toggled, this,
@@ -514,13 +528,7 @@ QString MainWindow::hexStatus() const {
     if (hexColumn_ < 0 || hexColumn_ >= terrain->columns() || hexRow_ >= terrain->rows()) {
         return {};
     }
-    QString status = tr("hex %1,%2").arg(hexColumn_).arg(hexRow_);
-    const std::int32_t terrainValue = terrain->cellValue(hexColumn_, hexRow_);
-    const std::string_view name = amp::terrainName(terrainValue);
-    status += QStringLiteral(" · ") +
-              (name.empty() ? tr("unknown terrain %1").arg(terrainValue)
-                            : QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
-    status += QStringLiteral(" ·");
+    QString status = hexName(hexColumn_, hexRow_) + QStringLiteral(" ·");
     for (int i = 0; i < amp::LayerCount; ++i) {
         status += ' ' + QString::number(document_->layer(i)->cellValue(hexColumn_, hexRow_));
     }
@@ -532,6 +540,19 @@ QString MainWindow::hexStatus() const {
         status += tr(" · %1 → writes %2").arg(value).arg(byte);
     }
     return status;
+}
+
+// "hex 12,7 · Forest", or "hex 12,7 · unknown terrain 81" for a value without a name.
+QString MainWindow::hexName(int column, int row) const {
+    const std::int32_t value = document_->layer(amp::TerrainLayer)->cellValue(column, row);
+    const std::string_view name = amp::terrainName(value);
+    return tr("hex %1,%2").arg(column).arg(row) + QStringLiteral(" · ") +
+           (name.empty() ? tr("unknown terrain %1").arg(value)
+                         : QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+QString MainWindow::hoverStatus() const {
+    return hoverLabel_->text();
 }
 
 // "3 × 2 hexes selected" for a rectangle, "7 hexes selected" for several; nothing

@@ -48,6 +48,9 @@ public:
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
     QString selectionStatus() const;
+    QString hexName(int column, int row) const;
+    // The status line's name of the hex under the mouse in the picture.
+    QString hoverStatus() const;
     // Help > Keyboard Shortcuts: every key the window answers.
     QList<ShortcutRow> shortcutRows() const;
     static QList<QKeySequence> keysOnKeyboards(const QList<QKeySequence>& keys);
@@ -97,6 +100,7 @@ private:
     DiskWatcher* watcher_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
+    QLabel* hoverLabel_;
     QLabel* selectionLabel_;
     QLabel* fileLabel_;
     QAction* linesAction_ = nullptr;

@@ -157,6 +157,27 @@ void PictureTest::aClickSelectsTheCellInTheForm() {
     QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(1, 1));
     f.clickCell(f.view(0), 4, 2);
     QCOMPARE(view->selectedHex(), std::optional(HexCell{4, 2}));
+    // The hex under the mouse is named as it moves, and no more once it leaves.
+    const auto hover = [view](int column, int row) {
+        const QPointF at = onScreen(view, column, row);
+        QMouseEvent move(QEvent::MouseMove, at, view->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
+        QCoreApplication::sendEvent(view, &move);
+    };
+    hover(1, 0);
+    QCOMPARE(f.main->hoverStatus(), QString::fromUtf8("hex 1,0 · Ocean"));
+    hover(3, 2);
+    QCOMPARE(f.main->hoverStatus(), QString::fromUtf8("hex 3,2 · Forest"));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(view, &leave);
+    QVERIFY(f.main->hoverStatus().isEmpty());
+    // Zoom in and out by keys, about the middle of the picture.
+    QTest::qWait(50); // the window takes the form's height, and the picture fits anew
+    view->repaint();
+    const double size = view->hexSize();
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    QCOMPARE(view->hexSize(), size * 1.25);
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    QCOMPARE(view->hexSize(), size);
 }
 
 void PictureTest::aStrokeIsOneUndoStep() {
