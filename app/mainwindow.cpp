@@ -11,6 +11,7 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
+#include "symmetryactions.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -77,6 +78,11 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         document_->floodFill(form_->CurrentLayer(), column, row, view->evenColumnsLower(), view->brushText());
     });
     connect(mapPanel_->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
+    // The Symmetry menu, before Help.
+    auto* symmetry = new SymmetryActions(*document_, *form_, *mapPanel_->view(), dialogs_, this);
+    menuBar()->insertMenu(menuBar()->actions().constLast(), symmetry->menu());
+    connect(symmetry, &SymmetryActions::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// The Symmetry menu in the real window: its keys and items ask first (telling the
+// count of hexes without an image), then make one undo step; the symmetric brush
+// reaches a typed cell's image; the form SymmetryForm tells the count it is given.
+#include "symmetryform.h"
+#include "windowfixture.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QUndoStack>
+
+class SymmetryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void flipAndSymmetryAskThenStep();
+    void theBrushAndTheForm();
+
+private:
+    static QAction* item(WindowFixture& f, const QString& text) {
+        for (QAction* action : f.main->findChildren<QAction*>()) {
+            if (action->text().remove('&') == text) {
+                return action;
+            }
+        }
+        qFatal("no menu item %s", qPrintable(text));
+    }
+};
+
+void SymmetryTest::flipAndSymmetryAskThenStep() {
+    WindowFixture f;
+    f.open();
+    const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(path);
+    const auto before = f.document().encode();
+    // Cancelled: the dialog was told the count (10 columns lose one), nothing changes.
+    f.press(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_H));
+    QCOMPARE(f.dialogs.symmetryCounts, QList<int>{8});
+    QCOMPARE(f.document().undoStack()->count(), 0);
+    SymmetryRequest request;
+    request.flip = hexsymmetry::Flip::LeftRight;
+    f.dialogs.symmetryAnswers = {request};
+    f.press(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_H));
+    QCOMPARE(f.document().undoStack()->undoText(),
+             QStringLiteral("Flip left–right of the map, all layers (8 hexes without an image)"));
+    // About column 4: column 1 shows column 7, every layer; column 9 has no image.
+    for (int layer : {0, 12}) {
+        QCOMPARE(f.model(layer)->cellByte(1, 3), patternByte(7 * 8 + 3, layer));
+        QCOMPARE(f.model(layer)->cellByte(9, 5), patternByte(9 * 8 + 5, layer));
+    }
+    f.document().undoStack()->undo();
+    QCOMPARE(f.document().encode(), before);
+
+    request = {};
+    request.action = SymmetryRequest::Action::Symmetrize;
+    request.side = hexsymmetry::Side::Top;
+    request.allLayers = false;
+    f.dialogs.symmetryAnswers = {request};
+    item(f, QStringLiteral("Top Half onto Bottom…"))->trigger();
+    QCOMPARE(f.dialogs.symmetryCounts.last(), 5); // the lowered columns' last row
+    QCOMPARE(f.model(0)->cellByte(0, 7), patternByte(0, 0));
+    QCOMPARE(f.model(1)->cellByte(0, 7), patternByte(7, 1));
+}
+
+void SymmetryTest::theBrushAndTheForm() {
+    WindowFixture f;
+    f.open();
+    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    item(f, QStringLiteral("Left–Right"))->trigger();
+    f.typeIntoCell(f.view(0), 2, 3, QStringLiteral("77"));
+    QCOMPARE(f.model(0)->cellText(6, 3), QStringLiteral("77")); // about column 4
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    item(f, QStringLiteral("Off"))->trigger();
+    f.typeIntoCell(f.view(0), 1, 3, QStringLiteral("66"));
+    QCOMPARE(f.model(0)->cellByte(7, 3), patternByte(7 * 8 + 3, 0));
+
+    SymmetryRequest request;
+    QList<SymmetryRequest> asked;
+    SymmetryForm form(nullptr, request, false, [&asked](const SymmetryRequest& r) {
+        asked.append(r);
+        return r.allLayers ? 3 : 0;
+    });
+    QCOMPARE(form.countLabel()->text(), SymmetryForm::countText(3));
+    form.layerOnShowButton()->setChecked(true);
+    QCOMPARE(form.countLabel()->text(), SymmetryForm::countText(0));
+    QVERIFY(!form.request().allLayers);
+    QVERIFY(!form.selectionBox()->isEnabled());
+    QVERIFY(SymmetryForm::countText(3).startsWith(QStringLiteral("3 hexes")));
+}
+
+QTEST_MAIN(SymmetryTest)
+#include "tst_symmetry.moc"
