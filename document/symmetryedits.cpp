@@ -137,21 +137,29 @@ QString apply(MapDocument& document, int layer, const SymmetryRequest& request, 
     return document.editCells(name, edits) ? name : QString();
 }
 
-void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symmetry, bool evenColumnsLower) {
+void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symmetry,
+                       std::function<bool()> evenColumnsLower) {
     if (!symmetry) {
         document.setBrushImages({});
         return;
     }
-    // The group is worked out once for each shape of map.
-    auto group = std::make_shared<std::optional<Mapping>>();
+    // The group is worked out once for each shape of map and layout.
+    struct Group {
+        std::optional<Mapping> mapping;
+        bool even = false;
+    };
+    auto group = std::make_shared<Group>();
     document.setBrushImages([&document, symmetry, evenColumnsLower, group](HexCell cell) {
         const HexRect rect{0, 0, document.columns(), document.rows()};
-        if (!*group || (*group)->rect.columns != rect.columns || (*group)->rect.rows != rect.rows) {
-            *group = symmetryMapping(symmetry->side, symmetry->mode, rect, evenColumnsLower, false);
+        const bool even = evenColumnsLower();
+        if (!group->mapping || group->even != even || group->mapping->rect.columns != rect.columns ||
+            group->mapping->rect.rows != rect.rows) {
+            group->mapping = symmetryMapping(symmetry->side, symmetry->mode, rect, even, false);
+            group->even = even;
         }
         std::vector<HexCell> images;
-        if (*group) {
-            for (const Offset& image : imagesOf(**group, {cell.column, cell.row}, evenColumnsLower)) {
+        if (group->mapping) {
+            for (const Offset& image : imagesOf(*group->mapping, {cell.column, cell.row}, even)) {
                 images.push_back({image.column, image.row});
             }
         }

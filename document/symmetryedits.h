@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class MapDocument;
@@ -46,8 +47,10 @@ int countWithoutImage(const MapDocument& document, const SymmetryRequest& reques
 // when no cell changed.
 QString apply(MapDocument& document, int layer, const SymmetryRequest& request, bool evenColumnsLower);
 
-// Turns the document's symmetric brush on (with a symmetry) or off.
-void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symmetry, bool evenColumnsLower);
+// Turns the document's symmetric brush on (with a symmetry) or off; the layout
+// is asked at each use, as the picture's setting may change meanwhile.
+void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symmetry,
+                       std::function<bool()> evenColumnsLower);
 
 // The selection's bounding rectangle (of the layer on show, or all 13 layers)
 // as a stamp; nothing when nothing is selected.

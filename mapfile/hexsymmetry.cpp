@@ -190,7 +190,8 @@ Mapping flipMapping(Flip flip, const HexRect& rect, bool evenColumnsLower) {
     return mapping;
 }
 
-std::optional<Mapping> symmetryMapping(Side from, Mode mode, const HexRect& rect, bool evenColumnsLower) {
+std::optional<Mapping> symmetryMapping(Side from, Mode mode, const HexRect& rect, bool evenColumnsLower,
+                                       bool withCells) {
     if (mode == Mode::Point && from == Side::TopLeft) {
         return std::nullopt;
     }
@@ -219,6 +220,9 @@ std::optional<Mapping> symmetryMapping(Side from, Mode mode, const HexRect& rect
         const Flip flip = from == Side::Left || from == Side::Right ? Flip::LeftRight : Flip::TopBottom;
         axes = best(candidates(flip, rect), rect, evenColumnsLower, rank);
         mapping.images = {axes};
+    }
+    if (!withCells) {
+        return mapping;
     }
     mapping.from.resize(static_cast<std::size_t>(rect.count()));
     for (int c = 0; c < rect.columns; ++c) {

@@ -92,7 +92,9 @@ Mapping flipMapping(Flip flip, const HexRect& rect, bool evenColumnsLower);
 // the top-left quarter onto the other three (mirror only), or by a half turn
 // about the centre from the given side. Nothing for a point symmetry of a
 // quarter. Of equally good choices, the one whose axis lies in the part copied.
-std::optional<Mapping> symmetryMapping(Side from, Mode mode, const HexRect& rect, bool evenColumnsLower);
+// Without `withCells` only the group is worked out (`from` stays empty).
+std::optional<Mapping> symmetryMapping(Side from, Mode mode, const HexRect& rect, bool evenColumnsLower,
+                                       bool withCells = true);
 
 // The images of a hex under a mapping's group that lie inside its rectangle,
 // the hex itself not included.

@@ -132,7 +132,8 @@ void SymmetryEditsTest::theSymmetricBrushAndStamps() {
     MapDocument document;
     makeMap(document, 6, 4);
     const auto before = document.encode();
-    symmetryedits::setSymmetricBrush(document, BrushSymmetry{Side::TopLeft, Mode::Mirror}, false);
+    symmetryedits::setSymmetricBrush(document, BrushSymmetry{Side::TopLeft, Mode::Mirror},
+                                     [] { return false; });
     // 6 columns mirror about column 2 (in the left part), 4 rows about the edge
     // between rows 1 and 2 of raised columns, through row 1 of lowered ones.
     QVERIFY(document.typeIntoCell(0, 1, 0, QStringLiteral("9")));
@@ -145,7 +146,7 @@ void SymmetryEditsTest::theSymmetricBrushAndStamps() {
     document.endStroke();
     QCOMPARE(document.layer(1)->cellText(4, 0), QStringLiteral("5"));
     QCOMPARE(document.layer(1)->cellText(4, 3), QStringLiteral("5"));
-    symmetryedits::setSymmetricBrush(document, std::nullopt, false);
+    symmetryedits::setSymmetricBrush(document, std::nullopt, {});
     QVERIFY(document.typeIntoCell(0, 0, 1, QStringLiteral("8")));
     QCOMPARE(document.layer(0)->cellText(4, 1), QStringLiteral("12")); // as made: (4 * 7 + 3) % 19
     document.undoStack()->setIndex(0);
