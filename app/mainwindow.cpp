@@ -81,6 +81,11 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // The Symmetry menu, before Help.
     auto* symmetry = new SymmetryActions(*document_, *form_, *mapPanel_->view(), dialogs_, this);
     menuBar()->insertMenu(menuBar()->actions().constLast(), symmetry->menu());
+    for (QAction* menu : menuBar()->actions()) {
+        if (menu->menu() && menu->text() == tr("&Edit")) {
+            symmetry->addStampItems(menu->menu());
+        }
+    }
     connect(symmetry, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);

@@ -2,6 +2,7 @@
 #include "symmetryactions.h"
 #include "hexmapview.h"
 #include "mapdocument.h"
+#include "stamptool.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -11,7 +12,9 @@
 SymmetryActions::SymmetryActions(MapDocument& document, TfrmMapEd& form, HexMapView& picture,
                                  UserDialogs& dialogs, QWidget* window)
     : QObject(window), document_(document), form_(form), picture_(picture), dialogs_(dialogs),
-      window_(window), menu_(new QMenu(tr("S&ymmetry"), window)) {
+      window_(window), menu_(new QMenu(tr("S&ymmetry"), window)),
+      stampTool_(new StampTool(document, picture)) {
+    connect(stampTool_, &StampTool::message, this, &SymmetryActions::message);
     using hexsymmetry::Flip;
     using hexsymmetry::Mode;
     using hexsymmetry::Side;
@@ -92,4 +95,36 @@ void SymmetryActions::setBrush(std::optional<BrushSymmetry> symmetry) {
     symmetryedits::setSymmetricBrush(document_, symmetry, [this] { return picture_.evenColumnsLower(); });
     emit message(symmetry ? tr("The brush paints symmetrically.")
                           : tr("The brush paints one hex at a time."));
+}
+
+void SymmetryActions::addStampItems(QMenu* edit) {
+    const auto add = [this](QMenu* menu, const QString& text, const QKeySequence& key, auto slot) {
+        QAction* action = menu->addAction(text);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    edit->addSeparator();
+    add(edit, tr("Copy as S&tamp"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C),
+        [this] { copyAsStamp(false); });
+    add(edit, tr("Copy All Layers as Sta&mp"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_C),
+        [this] { copyAsStamp(true); });
+    QMenu* kept = edit->addMenu(tr("Recent Stamps"));
+    static constexpr Qt::Key digits[] = {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5,
+                                         Qt::Key_6, Qt::Key_7, Qt::Key_8, Qt::Key_9};
+    for (std::size_t i = 0; i < StampTool::Kept; ++i) {
+        add(kept, tr("Stamp %1").arg(i + 1), QKeySequence(Qt::CTRL | digits[i]),
+            [this, i] { stampTool_->choose(i); });
+    }
+}
+
+bool SymmetryActions::copyAsStamp(bool allLayers) {
+    auto stamp =
+        symmetryedits::copyAsStamp(document_, form_.CurrentLayer(), allLayers, picture_.evenColumnsLower());
+    if (!stamp) {
+        emit message(tr("Select the hexes of a stamp first."));
+        return false;
+    }
+    stampTool_->addStamp(std::move(*stamp));
+    return true;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Symmetry menu: flips and a half turn of the map or the selection, Make
-// Symmetric, and the symmetric brush. Each command asks through the dialogs seam
-// (telling how many hexes have no image) and then calls the document.
+// Symmetric, and the symmetric brush; and the stamps of the Edit menu. Each command asks through the dialogs
+// seam (telling how many hexes have no image) and then calls the document.
 #pragma once
 
 #include "symmetryedits.h"
@@ -11,6 +11,7 @@
 class HexMapView;
 class MapDocument;
 class QMenu;
+class StampTool;
 class TfrmMapEd;
 class UserDialogs;
 class QWidget;
@@ -26,6 +27,11 @@ public:
     // Asks where the request goes and applies it; false when cancelled or nothing changed.
     bool run(SymmetryRequest request);
     void setBrush(std::optional<BrushSymmetry> symmetry);
+    // Edit > Copy as Stamp (the layer on show, or all layers) and the kept stamps
+    // on Ctrl+1..9.
+    void addStampItems(QMenu* edit);
+    bool copyAsStamp(bool allLayers);
+    StampTool& stampTool() const { return *stampTool_; }
 
 signals:
     void message(const QString& text);
@@ -37,4 +43,5 @@ private:
     UserDialogs& dialogs_;
     QWidget* window_;
     QMenu* menu_;
+    StampTool* stampTool_;
 };

@@ -2,6 +2,10 @@
 // The Symmetry menu in the real window: its keys and items ask first (telling the
 // count of hexes without an image), then make one undo step; the symmetric brush
 // reaches a typed cell's image; the form SymmetryForm tells the count it is given.
+#include "bulkedits.h"
+#include "hexmapview.h"
+#include "mappanel.h"
+#include "stamptool.h"
 #include "symmetryform.h"
 #include "windowfixture.h"
 
@@ -16,6 +20,7 @@ class SymmetryTest : public QObject {
 private slots:
     void flipAndSymmetryAskThenStep();
     void theBrushAndTheForm();
+    void aStampPreviewsTurnsAndPlaces();
 
 private:
     static QAction* item(WindowFixture& f, const QString& text) {
@@ -87,6 +92,42 @@ void SymmetryTest::theBrushAndTheForm() {
     QVERIFY(!form.request().allLayers);
     QVERIFY(!form.selectionBox()->isEnabled());
     QVERIFY(SymmetryForm::countText(3).startsWith(QStringLiteral("3 hexes")));
+}
+
+void SymmetryTest::aStampPreviewsTurnsAndPlaces() {
+    WindowFixture f;
+    f.open();
+    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    HexMapView* picture = f.main->mapPanel().view();
+    const auto at = [picture](int column, int row) {
+        return (picture->origin() + picture->geometryNow().centre(column, row)).toPoint();
+    };
+    f.press(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
+    StampTool* tool = picture->findChild<StampTool*>();
+    QVERIFY(tool && !tool->isActive()); // nothing selected: no stamp
+    f.view(0)->setCurrentIndex(f.model(0)->index(1, 1));
+    f.main->bulkEdits().selectRectangle(1, 1, 3, 2); // 3 x 2 hexes, anchored on [2][2]
+    f.press(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
+    QVERIFY(tool->isActive());
+    QTest::mouseMove(tool, at(6, 4));
+    const auto preview = tool->previewCells();
+    QCOMPARE(preview.size(), std::size_t{6});
+    // [2][2] is raised, [6][4] too: the stamp lands as the rectangle moved by 4, 2.
+    QVERIFY(std::find(preview.begin(), preview.end(), HexCell{5, 3}) != preview.end());
+    QTest::keyClick(tool, Qt::Key_Z);
+    QVERIFY(tool->previewCells() != preview);
+    QTest::keyClick(tool, Qt::Key_Z, Qt::ShiftModifier);
+    QCOMPARE(tool->previewCells(), preview);
+    QTest::mouseClick(tool, Qt::LeftButton, {}, at(6, 4));
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Stamp 6 cells"));
+    QCOMPARE(f.model(0)->cellByte(5, 3), patternByte(1 * 8 + 1, 0));
+    QCOMPARE(f.model(1)->cellByte(5, 3), patternByte(5 * 8 + 3, 1)); // one layer's stamp
+    QTest::keyClick(tool, Qt::Key_Escape);
+    QVERIFY(!tool->isActive());
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_1));
+    QVERIFY(tool->isActive());
+    QCOMPARE(tool->stamps().size(), std::size_t{1});
+    QVERIFY(!tool->choose(1));
 }
 
 QTEST_MAIN(SymmetryTest)
