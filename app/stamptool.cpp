@@ -113,7 +113,7 @@ void StampTool::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(picture_.origin());
-    painter.setPen(QPen(Qt::white, 1));
+    painter.setPen(QPen(Qt::white, 2));
     for (std::size_t i = 0; anchor_ && i < placed.size(); ++i) {
         if (!geometry.contains(placed[i].column, placed[i].row)) {
             continue;

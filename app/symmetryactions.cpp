@@ -7,12 +7,24 @@
 #include "userdialogs.h"
 
 #include <QActionGroup>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// Menus belong to the menu bar, where Help > Keyboard Shortcuts finds them.
+QWidget* menuBarOf(QWidget* window) {
+    auto* main = qobject_cast<QMainWindow*>(window);
+    return main ? static_cast<QWidget*>(main->menuBar()) : window;
+}
+
+} // namespace
 
 SymmetryActions::SymmetryActions(MapDocument& document, TfrmMapEd& form, HexMapView& picture,
                                  UserDialogs& dialogs, QWidget* window)
     : QObject(window), document_(document), form_(form), picture_(picture), dialogs_(dialogs),
-      window_(window), menu_(new QMenu(tr("S&ymmetry"), window)),
+      window_(window), menu_(new QMenu(tr("S&ymmetry"), menuBarOf(window))),
       stampTool_(new StampTool(document, picture)) {
     connect(stampTool_, &StampTool::message, this, &SymmetryActions::message);
     using hexsymmetry::Flip;
