@@ -91,11 +91,11 @@ SymmetryActions::SymmetryActions(MapDocument& document, TfrmMapEd& form, HexMapV
 
 bool SymmetryActions::run(SymmetryRequest request) {
     const bool even = picture_.evenColumnsLower();
-    if (!document_.hasMap() || !dialogs_.askSymmetry(window_, request, !document_.selection().isEmpty(),
-                                                     [this, even](const SymmetryRequest& r) {
-                                                         return symmetryedits::countWithoutImage(document_, r,
-                                                                                                 even);
-                                                     })) {
+    if (!document_.hasMap() ||
+        !dialogs_.askSymmetry(window_, request, symmetryedits::usesSelection(document_, true),
+                              [this, even](const SymmetryRequest& r) {
+                                  return symmetryedits::countWithoutImage(document_, r, even);
+                              })) {
         return false;
     }
     const QString done = symmetryedits::apply(document_, form_.CurrentLayer(), request, even);

@@ -19,9 +19,18 @@ QString count(qsizetype n) {
     return QLocale(QLocale::English).toString(n);
 }
 
+} // namespace
+
+// A selection of one hex is where the click went, not a part of the map.
+bool usesSelection(const MapDocument& document, bool selectionOnly) {
+    return selectionOnly && document.selection().cellCount() > 1;
+}
+
+namespace {
+
 HexRect regionOf(const MapDocument& document, bool selectionOnly) {
     const auto& rectangles = document.selection().rectangles();
-    if (!selectionOnly || rectangles.empty()) {
+    if (!usesSelection(document, selectionOnly)) {
         return {0, 0, document.columns(), document.rows()};
     }
     QRect bounds;
@@ -94,7 +103,7 @@ QString apply(MapDocument& document, int layer, const SymmetryRequest& request, 
         return {};
     }
     const HexRect& rect = mapping->rect;
-    const bool selection = request.selectionOnly && !document.selection().isEmpty();
+    const bool selection = usesSelection(document, request.selectionOnly);
     const QString name = tr("%1 of the %2, %3 (%4 hexes without an image)")
                              .arg(describe(request), selection ? tr("selection") : tr("map"),
                                   request.allLayers ? tr("all layers") : tr("layer %1").arg(layer),

@@ -22,7 +22,8 @@ struct SymmetryRequest {
     hexsymmetry::Side side = hexsymmetry::Side::Left;
     hexsymmetry::Mode mode = hexsymmetry::Mode::Mirror;
     bool allLayers = true;
-    bool selectionOnly = false; // the selection's bounding rectangle; the map when nothing is selected
+    // The selection's bounding rectangle; the map when no more than one hex is selected.
+    bool selectionOnly = false;
 };
 
 // The symmetry a symmetric brush follows.
@@ -32,6 +33,9 @@ struct BrushSymmetry {
 };
 
 namespace symmetryedits {
+
+// Whether a request for the selection goes to it: more than one hex is selected.
+bool usesSelection(const MapDocument& document, bool selectionOnly);
 
 // What the request does, in words: "Flip left–right", "Mirror left half onto right".
 QString describe(const SymmetryRequest& request);

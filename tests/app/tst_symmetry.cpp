@@ -39,6 +39,7 @@ void SymmetryTest::flipAndSymmetryAskThenStep() {
     const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
     f.readMap(path);
     const auto before = f.document().encode();
+    f.clickCell(f.view(0), 2, 2); // one hex selected: the map is flipped, not that hex
     // Cancelled: the dialog was told the count (10 columns lose one), nothing changes.
     f.press(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_H));
     QCOMPARE(f.dialogs.symmetryCounts, QList<int>{8});
