@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -261,10 +262,17 @@ void MapDocument::addBrushImages(std::vector<CellEdit>& edits) const {
     if (!brushImages_) {
         return;
     }
+    // Each cell once, so that a step's count names the cells it changed.
+    std::set<std::pair<int, int>> cells;
+    for (const CellEdit& edit : edits) {
+        cells.insert({edit.column, edit.row});
+    }
     const std::size_t own = edits.size();
     for (std::size_t i = 0; i < own; ++i) {
         for (const HexCell& image : brushImages_({edits[i].column, edits[i].row})) {
-            edits.push_back({edits[i].layer, image.column, image.row, edits[i].text});
+            if (cells.insert({image.column, image.row}).second) {
+                edits.push_back({edits[i].layer, image.column, image.row, edits[i].text});
+            }
         }
     }
 }
