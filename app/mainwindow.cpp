@@ -13,6 +13,7 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
+#include "symmetryactions.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -102,6 +103,16 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(mapPanel_->view(), &HexMapView::hexHovered, this, [this](int column, int row) {
         hoverLabel_->setText(column < 0 ? QString() : hexName(column, row));
     });
+    // The Symmetry menu, before Help.
+    auto* symmetry = new SymmetryActions(*document_, *form_, *mapPanel_->view(), dialogs_, this);
+    menuBar()->insertMenu(menuBar()->actions().constLast(), symmetry->menu());
+    for (QAction* menu : menuBar()->actions()) {
+        if (menu->menu() && menu->text() == tr("&Edit")) {
+            symmetry->addStampItems(menu->menu());
+        }
+    }
+    connect(symmetry, &SymmetryActions::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "celledits.h"
+#include "symmetryedits.h"
 
 #include <QDateTime>
 #include <QList>
@@ -86,6 +87,13 @@ public:
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Asks where a flip or symmetry goes (layers, selection), telling before it
+    // is applied how many hexes `count` says have no image. False on cancel, as
+    // for a seam that cannot ask.
+    virtual bool askSymmetry(QWidget* /*parent*/, SymmetryRequest& /*request*/, bool /*hasSelection*/,
+                             const std::function<int(const SymmetryRequest&)>& /*count*/) {
+        return false;
+    }
 };
 
 // The name with the default suffix added when it has none ("north" -> "north.amp").
@@ -109,4 +117,6 @@ public:
     RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
+    bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,
+                     const std::function<int(const SymmetryRequest&)>& count) override; // symmetryform.cpp
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commands.h"
 #include "celltext.h"
+#include "hexsymmetry.h"
 #include "mapfileio.h"
 #include "mapformat.h"
 #include "mapgrid.h"
@@ -554,6 +555,80 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
     return 0;
 }
 
+// ---- flip, symmetrize ------------------------------------------------------
+
+// Every hex of the map (or of one layer) takes the values of the hex the mapping
+// names; prints how many hexes had no image and were left as they were.
+int applyMapping(
+    const Options& options, const std::string& path,
+    const std::function<std::optional<hexsymmetry::Mapping>(const hexsymmetry::HexRect&, bool)>& plan,
+    std::FILE* out, std::FILE* err) {
+    const std::optional<int> layer =
+        options.has("--layer") ? std::optional<int>(layerOf(*options.value("--layer"))) : std::nullopt;
+    const amp::MapImage source = completed(loadMap(path).image);
+    const auto mapping =
+        plan({0, 0, source.header.columns(), source.header.rows()}, options.has("--even-columns-lower"));
+    amp::MapImage map = source;
+    for (std::size_t i = 0; mapping && i < mapping->from.size(); ++i) {
+        const amp::CellRecord& from = source.records[static_cast<std::size_t>(mapping->from[i])];
+        for (int l = layer.value_or(0); l <= layer.value_or(amp::LayerCount - 1); ++l) {
+            map.records[i][static_cast<std::size_t>(l)] = from[static_cast<std::size_t>(l)];
+        }
+    }
+    const std::string target = options.value("-o").value_or(path);
+    writeMap(target, map, out);
+    std::fprintf(target == "-" ? err : out, "%d hexes had no image and were left as they were\n",
+                 mapping->withoutImage);
+    return 0;
+}
+
+int flip(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    const Options options(words, {"--axis", "--layer", "-o"}, {"--even-columns-lower"});
+    options.expectPositional(1, 1, "amptool flip MAP --axis left-right|top-bottom|point [-o OUT]");
+    const std::string axis = options.value("--axis").value_or("");
+    const std::map<std::string, hexsymmetry::Flip> axes = {{"left-right", hexsymmetry::Flip::LeftRight},
+                                                           {"top-bottom", hexsymmetry::Flip::TopBottom},
+                                                           {"point", hexsymmetry::Flip::Point}};
+    if (!axes.contains(axis)) {
+        throw UsageError{"--axis is left-right, top-bottom or point, not \"" + axis + "\""};
+    }
+    return applyMapping(
+        options, options.positional()[0],
+        [kind = axes.at(axis)](const hexsymmetry::HexRect& rect, bool even) {
+            return std::optional(hexsymmetry::flipMapping(kind, rect, even));
+        },
+        out, err);
+}
+
+int symmetrize(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    using hexsymmetry::Side;
+    const Options options(words, {"--from", "--mode", "--layer", "-o"}, {"--even-columns-lower"});
+    options.expectPositional(1, 1, "amptool symmetrize MAP --from SIDE [--mode mirror|point] [-o OUT]");
+    const std::string from = options.value("--from").value_or("");
+    const std::string mode = options.value("--mode").value_or("mirror");
+    const std::map<std::string, Side> sides = {{"left", Side::Left},
+                                               {"right", Side::Right},
+                                               {"top", Side::Top},
+                                               {"bottom", Side::Bottom},
+                                               {"top-left", Side::TopLeft}};
+    if (!sides.contains(from)) {
+        throw UsageError{"--from is left, right, top, bottom or top-left, not \"" + from + "\""};
+    }
+    if (mode != "mirror" && mode != "point") {
+        throw UsageError{"--mode is mirror or point, not \"" + mode + "\""};
+    }
+    const auto kind = mode == "point" ? hexsymmetry::Mode::Point : hexsymmetry::Mode::Mirror;
+    if (kind == hexsymmetry::Mode::Point && from == "top-left") {
+        throw UsageError{"a point symmetry copies a half: --from left, right, top or bottom"};
+    }
+    return applyMapping(
+        options, options.positional()[0],
+        [side = sides.at(from), kind](const hexsymmetry::HexRect& rect, bool even) {
+            return hexsymmetry::symmetryMapping(side, kind, rect, even);
+        },
+        out, err);
+}
+
 // A message as the terminal may show it: control characters (and bytes that are
 // not UTF-8, which a terminal might take for one) as \xHH, so that a hostile
 // file cannot move the cursor, retitle the window or clear the screen.
@@ -613,6 +688,18 @@ const std::vector<Command>& commands() {
          "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
          "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
+        {"flip", "amptool flip MAP --axis left-right|top-bottom|point [--layer N] [-o OUT]",
+         "Mirrors the map (or one layer) left to right or top to bottom, or turns it half round, as the\n"
+         "hex lattice allows: where the map's shape cannot be mirrored exactly, the hexes without an image\n"
+         "keep their values, and their count is printed. --even-columns-lower for that layout.",
+         flip},
+        {"symmetrize",
+         "amptool symmetrize MAP --from left|right|top|bottom|top-left --mode mirror|point "
+         "[--layer N] [-o OUT]",
+         "Copies one half (or the top-left quarter, mirrored twice) onto the rest through a mirror, or a\n"
+         "half onto the other through a half turn about the centre; prints how many hexes had no image\n"
+         "and were left as they were. --even-columns-lower for that layout.",
+         symmetrize},
     };
     return all;
 }

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -252,7 +253,28 @@ bool MapDocument::placeBlock(const QString& text, const CellBlock& block, int le
 }
 
 bool MapDocument::typeIntoCell(int layer, int column, int row, const QString& text) {
-    return editCells(tr("Typing in hex %1,%2").arg(column).arg(row), {CellEdit{layer, column, row, text}});
+    std::vector<CellEdit> edits{CellEdit{layer, column, row, text}};
+    addBrushImages(edits);
+    return editCells(tr("Typing in hex %1,%2").arg(column).arg(row), edits);
+}
+
+void MapDocument::addBrushImages(std::vector<CellEdit>& edits) const {
+    if (!brushImages_) {
+        return;
+    }
+    // Each cell once, so that a step's count names the cells it changed.
+    std::set<std::pair<int, int>> cells;
+    for (const CellEdit& edit : edits) {
+        cells.insert({edit.column, edit.row});
+    }
+    const std::size_t own = edits.size();
+    for (std::size_t i = 0; i < own; ++i) {
+        for (const HexCell& image : brushImages_({edits[i].column, edits[i].row})) {
+            if (cells.insert({image.column, image.row}).second) {
+                edits.push_back({edits[i].layer, image.column, image.row, edits[i].text});
+            }
+        }
+    }
 }
 
 DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenColumnsLower,
@@ -289,6 +311,7 @@ DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenC
             }
         }
     }
+    addBrushImages(edits);
     const bool changed =
         editCells(tr("Fill %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
     return {changed ? DocumentResult::Kind::Done : DocumentResult::Kind::Unchanged, {}, {}};
@@ -312,7 +335,14 @@ DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
     const LayerModel* model = layer(strokeLayer_);
     std::vector<std::size_t> cellSlots;
     cellSlots.reserve(cells.size());
+    std::vector<HexCell> withImages = cells;
     for (const HexCell& cell : cells) {
+        if (brushImages_) {
+            const auto images = brushImages_(cell);
+            withImages.insert(withImages.end(), images.begin(), images.end());
+        }
+    }
+    for (const HexCell& cell : withImages) {
         if (cell.column >= 0 && cell.row >= 0 && cell.column < model->columns() && cell.row < model->rows()) {
             cellSlots.push_back(model->slotOf(cell.column, cell.row));
         }

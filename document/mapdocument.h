@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -120,6 +121,11 @@ public:
     void endStroke();
     bool isStroking() const { return strokeOpen_; }
 
+    // The symmetric brush: the images of a hex that every dab, fill and typed cell
+    // also reaches, in the same step; no function when the brush is off.
+    using BrushImages = std::function<std::vector<HexCell>(HexCell)>;
+    void setBrushImages(BrushImages images) { brushImages_ = std::move(images); }
+
 signals:
     void modifiedChanged(bool modified);
     void fileNameChanged(const QString& fileName);
@@ -150,4 +156,6 @@ private:
     int strokeLayer_ = 0;
     int strokeNumber_ = 0;
     QString strokeText_;
+    BrushImages brushImages_;
+    void addBrushImages(std::vector<CellEdit>& edits) const;
 };

@@ -90,6 +90,18 @@ public:
         rows = size.height();
         return true;
     }
+    QList<SymmetryRequest> symmetryAnswers; // taken from the front; cancels when none is scripted
+    QList<int> symmetryCounts;              // what the dialog told for each request asked
+    bool askSymmetry(QWidget*, SymmetryRequest& request, bool,
+                     const std::function<int(const SymmetryRequest&)>& count) override {
+        if (symmetryAnswers.isEmpty()) {
+            symmetryCounts.append(count(request));
+            return false;
+        }
+        request = symmetryAnswers.takeFirst();
+        symmetryCounts.append(count(request));
+        return true;
+    }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         ++unwrittenQuestions;
         return unwrittenAnswers.isEmpty() ? UnwrittenChoice::Discard : unwrittenAnswers.takeFirst();

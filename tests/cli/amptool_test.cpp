@@ -258,6 +258,50 @@ TEST_F(Amptool, NewAndResizeMakeCompleteMapsOfTheGivenShape) {
     EXPECT_FALSE(QFile::exists(dir.filePath("big.amp")));
 }
 
+// flip and symmetrize on the 3 x 2 map (odd columns lowered): left-right is exact;
+// top-bottom leaves the lowered column's lower hex without an image.
+TEST_F(Amptool, FlipAndSymmetrizeFollowTheLatticeAndTellWhatHadNoImage) {
+    const auto original = bytesOf(dir, "m.amp");
+    const auto withRecords = [&original](std::initializer_list<int> from, int onlyLayer = -1) {
+        std::vector<std::uint8_t> expected(original.begin(), original.begin() + 7);
+        int k = 0;
+        for (const int source : from) {
+            for (int j = 0; j < 13; ++j) {
+                expected.push_back(
+                    static_cast<std::uint8_t>(10 * (onlyLayer < 0 || j == onlyLayer ? source : k) + j));
+            }
+            ++k;
+        }
+        return expected;
+    };
+    const Outcome flipped = amptool(dir, "flip m.amp --axis left-right -o f.amp");
+    EXPECT_EQ(flipped.status, 0) << flipped.err;
+    EXPECT_EQ(flipped.out, "0 hexes had no image and were left as they were\n");
+    EXPECT_EQ(bytesOf(dir, "f.amp"), withRecords({4, 5, 2, 3, 0, 1}));
+    // In place, twice: the map as it was.
+    EXPECT_EQ(amptool(dir, "flip m.amp --axis point").status, 0);
+    EXPECT_NE(bytesOf(dir, "m.amp"), original);
+    EXPECT_EQ(amptool(dir, "flip m.amp --axis point").status, 0);
+    EXPECT_EQ(bytesOf(dir, "m.amp"), original);
+    const Outcome topBottom = amptool(dir, "flip m.amp --axis top-bottom --layer 4 -o t.amp");
+    EXPECT_EQ(topBottom.out, "1 hexes had no image and were left as they were\n");
+    EXPECT_EQ(bytesOf(dir, "t.amp"), withRecords({1, 0, 2, 3, 5, 4}, 4));
+    // To standard output, the count on stderr.
+    const Outcome copied = amptool(dir, "symmetrize m.amp --from right --mode mirror -o - > s.amp");
+    EXPECT_EQ(copied.status, 0);
+    EXPECT_NE(copied.err.find("0 hexes had no image"), std::string::npos);
+    EXPECT_EQ(bytesOf(dir, "s.amp"), withRecords({4, 5, 2, 3, 4, 5}));
+    // Errors as the other commands', and the map untouched.
+    EXPECT_EQ(amptool(dir, "flip m.amp").status, 2);
+    EXPECT_EQ(amptool(dir, "flip m.amp --axis diagonal").err,
+              "amptool: flip: --axis is left-right, top-bottom or point, not \"diagonal\"\n");
+    EXPECT_EQ(amptool(dir, "symmetrize m.amp --from top-left --mode point").status, 2);
+    EXPECT_EQ(amptool(dir, "symmetrize gone.amp --from left").status, 2);
+    putFile(dir.filePath("short.amp"), QByteArray("\x01\x02", 2));
+    EXPECT_EQ(amptool(dir, "flip short.amp --axis point").status, 1);
+    EXPECT_EQ(bytesOf(dir, "m.amp"), original);
+}
+
 TEST_F(Amptool, InfoTellsShapeSizeAndLayers) {
     const Outcome json = amptool(dir, "info m.amp --json");
     EXPECT_EQ(json.status, 0);
