@@ -12,6 +12,7 @@
 
 #include <memory>
 
+class QButtonGroup;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
@@ -35,14 +36,17 @@ RecoveryChoice recoveryChoice(const QMessageBox& box);
 // Columns and rows of a new map, 1 to 255 each.
 class MapSizeForm : public QDialog {
 public:
-    MapSizeForm(QWidget* parent, int columns, int rows);
+    // With `anchored`, it is Map > Resize: nine buttons choose the part that stays.
+    MapSizeForm(QWidget* parent, int columns, int rows, bool anchored = false);
     int columns() const;
     int rows() const;
+    int anchor() const;
     QSpinBox* columnsBox() const { return boxes_[0]; }
     QSpinBox* rowsBox() const { return boxes_[1]; }
 
 private:
     QSpinBox* boxes_[2];
+    QButtonGroup* anchors_ = nullptr;
 };
 
 // Help > Keyboard Shortcuts: a table of what each key does, with a search line

@@ -381,6 +381,9 @@ void MainWindow::createMenus() {
     connect(colourBlindAction_, &QAction::toggled, this,
             [this](bool checked) { mapPanel_->setColourBlind(checked); });
 
+    QMenu* map = menuBar()->addMenu(tr("&Map"));
+    add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
+
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
         [this] { showShortcuts(); });
@@ -579,6 +582,21 @@ QString MainWindow::selectionStatus() const {
         return tr("%1 × %2 hexes selected").arg(only.width()).arg(only.height());
     }
     return tr("%1 hexes selected").arg(count);
+}
+
+// Map > Resize: the new size and the part that stays put, one undo step.
+void MainWindow::resizeMap() {
+    int columns = document_->columns();
+    int rows = document_->rows();
+    int anchor = 0;
+    if (!dialogs_.askResize(this, columns, rows, anchor)) {
+        return;
+    }
+    const DocumentResult resized =
+        document_->resize(columns, rows, static_cast<MapDocument::Anchor>(std::clamp(anchor, 0, 8)));
+    if (!resized && resized.kind != DocumentResult::Kind::Unchanged) {
+        dialogs_.inform(this, tr("Resize Map"), resized.message);
+    }
 }
 
 // Edit > Go to Hex: "12,7" or "12 7" selects that hex in the view on show and

@@ -78,6 +78,7 @@ private:
     void showPictureSelection();
     void selectNone();
     void goToHex();
+    void resizeMap();
     // Offers the copies that editors which are gone left behind; true when one
     // was recovered into this window.
     bool offerRecovery();

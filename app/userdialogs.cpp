@@ -3,9 +3,11 @@
 #include "dialogforms.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
@@ -109,14 +111,31 @@ RecoveryChoice recoveryChoice(const QMessageBox& box) {
     }
 }
 
-MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows)
+MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows, bool anchored)
     : QDialog(parent), boxes_{byteBox(this, 0, columns), byteBox(this, 0, rows)} {
     // A map of no hexes is a map: 0 is taken as typed, never put back to the old size.
-    setWindowTitle(tr("New Map"));
+    setWindowTitle(anchored ? tr("Resize Map") : tr("New Map"));
     auto* layout = new QFormLayout(this);
     layout->addRow(tr("Columns (X Size):"), boxes_[0]);
     layout->addRow(tr("Rows (Y Size):"), boxes_[1]);
+    if (anchored) {
+        static const char* const names[] = {"Top left", "Top",         "Top right", "Left",        "Centre",
+                                            "Right",    "Bottom left", "Bottom",    "Bottom right"};
+        anchors_ = new QButtonGroup(this);
+        auto* grid = new QGridLayout;
+        for (int i = 0; i < 9; ++i) {
+            auto* button = new QRadioButton(tr(names[i]), this);
+            anchors_->addButton(button, i);
+            grid->addWidget(button, i / 3, i % 3);
+        }
+        anchors_->button(0)->setChecked(true);
+        layout->addRow(tr("Keep in place:"), grid);
+    }
     layout->addRow(okAndCancel(this));
+}
+
+int MapSizeForm::anchor() const {
+    return anchors_ ? anchors_->checkedId() : 0;
 }
 
 int MapSizeForm::columns() const {
@@ -291,6 +310,17 @@ bool QtUserDialogs::askMapSize(QWidget* parent, int& columns, int& rows) {
     }
     columns = form.columns();
     rows = form.rows();
+    return true;
+}
+
+bool QtUserDialogs::askResize(QWidget* parent, int& columns, int& rows, int& anchor) {
+    dialogforms::MapSizeForm form(parent, columns, rows, true);
+    if (form.exec() != QDialog::Accepted) {
+        return false;
+    }
+    columns = form.columns();
+    rows = form.rows();
+    anchor = form.anchor();
     return true;
 }
 

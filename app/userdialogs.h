@@ -85,6 +85,15 @@ public:
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
     // values given; false when the user cancels.
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
+    // Map > Resize: the new size and the part that stays put (0-8: the corners,
+    // edges and centre, row by row from the top left); false when cancelled.
+    virtual bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) {
+        Q_UNUSED(parent);
+        Q_UNUSED(columns);
+        Q_UNUSED(rows);
+        Q_UNUSED(anchor);
+        return false;
+    }
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Asks where a flip or symmetry goes (layers, selection), telling before it
@@ -116,6 +125,7 @@ public:
                     const std::function<int(const ReplaceRequest&)>& count) override;
     RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
+    bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
     bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,
                      const std::function<int(const SymmetryRequest&)>& count) override; // symmetryform.cpp

@@ -165,6 +165,56 @@ void MapDocument::newMap(int columns, int rows) {
     load(amp::makeMap(header_, columns, rows), QString());
 }
 
+DocumentResult MapDocument::resize(int columns, int rows, Anchor anchor) {
+    if (columns < 0 || rows < 0 || columns > amp::MaxDimension || rows > amp::MaxDimension) {
+        return {DocumentResult::Kind::Failed,
+                tr("A map has 0 to %1 columns and rows.").arg(amp::MaxDimension),
+                {}};
+    }
+    if (!hasMap_ || (columns == this->columns() && rows == this->rows())) {
+        return {DocumentResult::Kind::Unchanged, {}, {}};
+    }
+    endStroke();
+    // How far the cells move: none for a left or top anchor, all the growth for a
+    // right or bottom one, half of it (rounded down) for the middle.
+    const int index = static_cast<int>(anchor);
+    const auto shift = [](int part, int before, int after) {
+        return part == 0 ? 0 : part == 1 ? (after - before) / 2 : after - before;
+    };
+    const int columnShift = shift(index % 3, this->columns(), columns);
+    const int rowShift = shift(index / 3, this->rows(), rows);
+    amp::MapImage resized = amp::makeMap(header_, columns, rows);
+    const amp::MapImage old = amp::decodeMap(encode()).value(); // the document's bytes are always a map
+    const int oldRows = this->rows();
+    for (int column = 0; column < this->columns(); ++column) {
+        for (int row = 0; row < oldRows; ++row) {
+            const int c = column + columnShift;
+            const int r = row + rowShift;
+            if (c >= 0 && c < columns && r >= 0 && r < rows) {
+                resized.records[static_cast<std::size_t>(amp::recordOfCell(c, r, rows))] =
+                    old.records[static_cast<std::size_t>(amp::recordOfCell(column, row, oldRows))];
+            }
+        }
+    }
+    std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers;
+    for (int i = 0; i < amp::LayerCount; ++i) {
+        auto& model = layers[static_cast<std::size_t>(i)];
+        model = std::make_unique<LayerModel>();
+        model->loadLayer(resized, i);
+        // A typed text ("007") moves as typed, not as the byte it is written as.
+        for (const auto& [slot, text] : layer(i)->typedCells()) {
+            const int c = static_cast<int>(slot) / oldRows + columnShift;
+            const int r = static_cast<int>(slot) % oldRows + rowShift;
+            if (c >= 0 && c < columns && r >= 0 && r < rows) {
+                model->setCellText(c, r, text);
+            }
+        }
+    }
+    undoStack_.push(new ReplaceMapCommand(*this, tr("Resize to %1 × %2").arg(columns).arg(rows),
+                                          resized.header, std::move(layers)));
+    return {};
+}
+
 DocumentResult MapDocument::reloadFromDisk() {
     endStroke();
     const ReadMap read = readMap(fileName_);

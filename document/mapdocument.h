@@ -72,6 +72,13 @@ public:
     DocumentResult write(const QString& fileName);
     // A map of zero hexes of the given shape, the other header bytes kept.
     void newMap(int columns, int rows);
+    // Map > Resize: the map takes the new size in one undo step, keeping the cells
+    // (typed texts too) that still fit. The anchor is the part that stays put:
+    // a corner, the middle of an edge, or the centre; cells move by the same
+    // number of columns and rows, so a move by an odd number of columns puts
+    // every hex on a column of the other kind.
+    enum class Anchor { TopLeft, Top, TopRight, Left, Centre, Right, BottomLeft, Bottom, BottomRight };
+    DocumentResult resize(int columns, int rows, Anchor anchor);
     // The file as it is on disk now replaces the cells in one undo step, whatever
     // its shape; that step is the written state.
     DocumentResult reloadFromDisk();

@@ -80,6 +80,20 @@ public:
         recoveryQuestions.append(name);
         return recoveryAnswers.isEmpty() ? RecoveryChoice::Later : recoveryAnswers.takeFirst();
     }
+    struct ResizeAnswer {
+        int columns, rows, anchor;
+    };
+    QList<ResizeAnswer> resizeAnswers; // taken from the front; cancels when none is scripted
+    bool askResize(QWidget*, int& columns, int& rows, int& anchor) override {
+        if (resizeAnswers.isEmpty()) {
+            return false;
+        }
+        const ResizeAnswer answer = resizeAnswers.takeFirst();
+        columns = answer.columns;
+        rows = answer.rows;
+        anchor = answer.anchor;
+        return true;
+    }
     QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
     bool askMapSize(QWidget*, int& columns, int& rows) override {
         if (mapSizes.isEmpty()) {

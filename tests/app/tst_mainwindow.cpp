@@ -359,6 +359,11 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     std::vector<std::uint8_t> expected = {0x2A, 0, 3, 0, 2, 0, 5};
     expected.resize(7 + 13 * 6, 0);
     QVERIFY(f.read(path) == expected);
+    // Map > Resize gives the header boxes and the views the new size.
+    f.dialogs.resizeAnswers = {{5, 4, 0}};
+    action(f, "Resize")->trigger();
+    QCOMPARE(f.textsOf({"Edit3", "Edit5"}), (QStringList{"5", "4"}));
+    QCOMPARE(f.model(0)->columnCount(), 5);
     // Rows typed as 0: a map of no hexes, written as its header alone.
     f.dialogs.mapSizes = {QSize(4, 0)};
     f.press(QKeySequence::New);

@@ -67,6 +67,7 @@ private slots:
     void aStrokeIsOneStepMergedDabByDab();
     void undoTypingAndReloadEndAStroke();
     void aStrokeNeverMergesIntoTheWrittenState();
+    void resizeKeepsTheAnchoredPartInOneStep();
 };
 
 void ActionsTest::readAndWriteTellWhatWentWrong() {
@@ -427,6 +428,41 @@ void ActionsTest::aStrokeNeverMergesIntoTheWrittenState() {
     QVERIFY(!document.isModified());
     QCOMPARE(document.layer(3)->cellText(0, 0), QStringLiteral("200"));
     QCOMPARE(document.layer(3)->cellText(1, 0), byteText(patternByte(3, 3)));
+}
+
+void ActionsTest::resizeKeepsTheAnchoredPartInOneStep() {
+    QTemporaryDir dir;
+    const std::vector<std::uint8_t> original = patternFile(3, 2);
+    MapDocument document;
+    QVERIFY(document.read(written(dir, "three.amp", original)));
+    document.typeIntoCell(4, 2, 1, QStringLiteral("007"));
+    const std::vector<std::uint8_t> before = document.encode();
+    // Grown to 5 x 3 from the bottom right: [c][r] goes to [c + 2][r + 1]; the new
+    // hexes are 0, and the typed text moves as typed.
+    QVERIFY(document.resize(5, 3, MapDocument::Anchor::BottomRight));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Resize to 5 × 3"));
+    std::vector<std::uint8_t> expected = {0x2A, 0, 5, 0, 3, 0, 5};
+    expected.resize(7 + 13 * 15, 0);
+    for (int column = 0; column < 3; ++column) {
+        for (int row = 0; row < 2; ++row) {
+            for (int layer = 0; layer < 13; ++layer) {
+                expected[at(column + 2, row + 1, 3, layer)] = before[at(column, row, 2, layer)];
+            }
+        }
+    }
+    QVERIFY(document.encode() == expected);
+    QCOMPARE(document.layer(4)->cellText(4, 2), QStringLiteral("007"));
+    document.undoStack()->undo();
+    QVERIFY(document.encode() == before);
+    QCOMPARE(document.layer(4)->cellText(2, 1), QStringLiteral("007"));
+    // Shrunk to 1 x 1 about the centre: [1][0] stays ((1 - 3) / 2 = -1 columns,
+    // (1 - 2) / 2 = 0 rows).
+    QVERIFY(document.resize(1, 1, MapDocument::Anchor::Centre));
+    QCOMPARE(int(document.encode()[7]), int(before[at(1, 0, 2, 0)]));
+    QCOMPARE(document.encode().size(), std::size_t{7 + 13});
+    QCOMPARE(document.resize(1, 1, MapDocument::Anchor::Top).kind, DocumentResult::Kind::Unchanged);
+    QVERIFY(!document.resize(256, 1, MapDocument::Anchor::Top));
+    QCOMPARE(document.undoStack()->count(), 2);
 }
 
 QTEST_MAIN(ActionsTest)
