@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mainwindow.h"
 #include "bulkedits.h"
+#include "differencesdock.h"
 #include "diskwatcher.h"
 #include "hexmapview.h"
 #include "layermodel.h"
@@ -131,12 +132,17 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
     connect(watcher_, &DiskWatcher::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    differences_ = new DifferencesDock(*document_, *form_, *mapPanel_->view(), dialogs_, this);
     offerRecovery();
     form_->openFromArguments(arguments);
     fitClientHeight(form_->height());        // the bars too stay on the desktop
     if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
         move(display->availableGeometry().center() - rect().center());
     }
+}
+
+bool MainWindow::compareWith(const QString& fileName) {
+    return differences_->compareWith(fileName);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -198,6 +204,8 @@ void MainWindow::createMenus() {
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
     add(file, tr("&Export Picture…"), {}, [this] { exportPicture(); });
+    add(file, tr("Co&mpare With…"), {}, [this] { differences_->chooseAndCompare(); });
+    add(file, tr("S&wap Compared Maps"), {}, [this] { differences_->swapMaps(); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
@@ -219,6 +227,11 @@ void MainWindow::createMenus() {
     add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
     add(edit, tr("Select &Same Value"), {}, [this] { bulkEdits_->selectSameValue(); });
     add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
+    QMenu* take = edit->addMenu(tr("Take &Theirs"));
+    add(take, tr("&Hex"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Hex); });
+    add(take, tr("&Selection"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Selection); });
+    add(take, tr("&Layer"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Layer); });
+    add(take, tr("&All"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::All); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
@@ -240,6 +253,11 @@ void MainWindow::createMenus() {
     QAction* cividis = add(view, tr("&Colour-Blind Palette"), {},
                            [this](bool checked) { mapPanel_->setColourBlind(checked); });
     cividis->setCheckable(true);
+    view->addSeparator();
+    add(view, tr("Next &Difference"), {QKeySequence(Qt::Key_F8)},
+        [this] { differences_->stepDifference(1); });
+    add(view, tr("Pre&vious Difference"), {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+        [this] { differences_->stepDifference(-1); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class BulkEdits;
+class DifferencesDock;
 class DiskWatcher;
 class RecoveryKeeper;
 class MapDocument;
@@ -34,6 +35,9 @@ public:
     RecoveryKeeper& recoveryKeeper() const { return *keeper_; }
     DiskWatcher& diskWatcher() const { return *watcher_; }
     MapDocument& document() const { return *document_; }
+    // The comparison with another map (File > Compare With…, --compare).
+    DifferencesDock& differences() const { return *differences_; }
+    bool compareWith(const QString& fileName);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
 
@@ -67,6 +71,7 @@ private:
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
+    DifferencesDock* differences_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
     QLabel* fileLabel_;
