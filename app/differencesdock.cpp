@@ -115,7 +115,7 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
         markViewOf(layer);
         refresh();
     });
-    connect(watch_, &DiskWatch::told, this, [this](const QString& text) { tellOtherOnDisk(text); });
+    connect(watch_, &DiskWatch::told, this, &DifferencesDock::tellOtherOnDisk);
     picture_->setOverlay([this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
         if (!comparison_) {
             return;
@@ -331,10 +331,13 @@ void DifferencesDock::setMarkingEveryLayer(bool every) {
     everyLayer_->setChecked(every);
 }
 
-void DifferencesDock::tellOtherOnDisk(const QString& text) {
+// The watch's own words are for the edited map: the map compared with is told
+// of in words of its own.
+void DifferencesDock::tellOtherOnDisk() {
     const QString name = QFileInfo(other_->fileName()).fileName();
-    window_->statusBar()->showMessage(
-        tr("%1, the map compared with, cannot be read again (%2); the comparison keeps it as last read")
-            .arg(name, text),
-        StatusTime);
+    const QString text =
+        QFileInfo::exists(other_->fileName())
+            ? tr("%1, the map compared with, cannot be read again; the comparison keeps it as last read")
+            : tr("%1, the map compared with, was deleted on disk; the comparison keeps it as last read");
+    window_->statusBar()->showMessage(text.arg(name), StatusTime);
 }

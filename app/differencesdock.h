@@ -70,7 +70,7 @@ private:
     void refresh();
     void markViewOf(int layer);
     void goTo(const Difference& difference);
-    void tellOtherOnDisk(const QString& text);
+    void tellOtherOnDisk();
 
     MapDocument& document_;
     TfrmMapEd& form_;
