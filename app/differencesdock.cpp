@@ -111,10 +111,8 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
     // selects its hex; rows that move as the map is edited select nothing.
     connect(table_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { goTo(model_->differenceAt(index.row())); });
-    connect(&form_, &TfrmMapEd::layerShown, this, [this](int layer) {
-        markViewOf(layer);
-        refresh();
-    });
+    // The picture follows the layer by itself; the view on show needs its marks.
+    connect(&form_, &TfrmMapEd::layerShown, this, &DifferencesDock::markViewOf);
     connect(watch_, &DiskWatch::told, this, &DifferencesDock::tellOtherOnDisk);
     picture_->setOverlay([this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
         if (!comparison_) {
