@@ -59,6 +59,7 @@ class ComparingTest : public QObject {
 private slots:
     void theDockListsMarksAndSteps();
     void theirsAreTakenAndTheMapsSwapped();
+    void mapsOfOtherSizesAreToldAtTheTop();
     void theCommandLineNamesTheOtherMap();
 };
 
@@ -138,6 +139,33 @@ void ComparingTest::theirsAreTakenAndTheMapsSwapped() {
     QVERIFY(!f.main->compareWith(f.dir.filePath("missing.amp")));
     QCOMPARE(f.dialogs.boxes.last().caption, "AMP File Error");
     QCOMPARE(dock.other().fileName(), mine);
+}
+
+void ComparingTest::mapsOfOtherSizesAreToldAtTheTop() {
+    WindowFixture f;
+    const QString mine = f.write("mine.amp", patternFile(TenByEight, 80));
+    const amp::MapHeader eightByNine{{0x2A, 0x00, 0x08, 0x00, 0x09, 0x00, 0x05}};
+    const QString theirs = f.write("small.amp", patternFile(eightByNine, 72));
+    f.open({"ampedit", mine});
+    QVERIFY(f.main->compareWith(theirs));
+    DifferencesDock& dock = f.main->differences();
+    QCOMPARE(dock.summary(), "Size: 10 × 8 here, 8 × 9 in small.amp\n"
+                             "Only in this map: columns 8–9, rows 0–7\n"
+                             "Only in the other: columns 0–7, rows 8–8");
+    // Record k is hex [k / 8][k % 8] in one map and [k / 9][k % 9] in the other:
+    // from hex 0,8 on the two patterns part.
+    QVERIFY(!dock.comparison()->hexDiffers(0, 7));
+    QVERIFY(dock.comparison()->hexDiffers(1, 0));
+    auto* filter = dock.findChild<QComboBox*>();
+    filter->setCurrentIndex(1 + 6); // roads
+    QVERIFY(dock.model()->rowCount() > 0);
+    QCOMPARE(dock.model()->rowCount(), dock.comparison()->cellCount(6));
+    QCOMPARE(dock.model()->index(0, DifferenceModel::LayerColumn).data().toString(), "roads");
+    // Closing the dock ends the comparison: no count, no marks.
+    dock.close();
+    QVERIFY(!dock.isComparing());
+    QVERIFY(!f.main->statusBar()->findChild<QToolButton*>("differenceCount")->isVisible());
+    QCOMPARE(outlinePixels(f.main->mapPanel().view()->grab().toImage()), 0);
 }
 
 void ComparingTest::theCommandLineNamesTheOtherMap() {

@@ -56,6 +56,7 @@ private slots:
     void differencesAreFoundExactly();
     void mapsOfOtherSizesCompareOverTheHexesBothHave();
     void theListFollowsEditsAndUndo();
+    void aLargeEditSetsTheListUpAfresh();
     void stepsWrapAtBothEnds();
     void takingTheirsIsOneUndoStepEach();
     void theOtherFileIsReadAgainWhenItChanges();
@@ -142,6 +143,29 @@ void ComparisonTest::theListFollowsEditsAndUndo() {
     mine.load(other, "copy.amp");
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(comparison.countText(), "0 hexes differ in 0 layers");
+}
+
+void ComparisonTest::aLargeEditSetsTheListUpAfresh() {
+    MapDocument mine, theirs;
+    amp::MapImage other = patternMap(30, 20);
+    for (auto& record : other.records) {
+        record[4] = 50; // 600 cells of one layer, more than are followed one by one
+    }
+    mine.load(patternMap(30, 20), "mine.amp");
+    theirs.load(other, "other.amp");
+    MapComparison comparison(mine, theirs);
+    DifferenceModel model(comparison);
+    model.sort(DifferenceModel::RowColumn, Qt::DescendingOrder);
+    const int differing = model.rowCount(); // c + 10 r + 80 (mod 256) is never 50
+    QCOMPARE(differing, 600);
+    QVERIFY(!comparison.takeTheirs(MapComparison::Scope::Layer, 4).isEmpty());
+    QCOMPARE(model.rowCount(), 0);
+    mine.undoStack()->undo();
+    QCOMPARE(model.rowCount(), differing);
+    // Descending is the ascending order read backwards: the last row first, its last column first.
+    QCOMPARE(model.differenceAt(0), (Difference{4, 29, 19}));
+    QCOMPARE(model.differenceAt(1), (Difference{4, 28, 19}));
+    QCOMPARE(model.differenceAt(599), (Difference{4, 0, 0}));
 }
 
 void ComparisonTest::stepsWrapAtBothEnds() {
