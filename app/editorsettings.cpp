@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -16,6 +17,8 @@ constexpr int SettingsVersion = 1;
 // Longer texts are no path this program wrote, and no window state either.
 constexpr qsizetype LongestPath = 4096;
 constexpr qsizetype LargestState = 64 * 1024;
+// A settings file this program writes is a few kilobytes.
+constexpr qint64 LargestFile = 1024 * 1024;
 
 const QString RecentKey = QStringLiteral("recent/maps");
 const QString FolderKey = QStringLiteral("files/lastFolder");
@@ -31,7 +34,33 @@ bool isPathText(const QString& text) {
 
 } // namespace
 
-EditorSettings::EditorSettings() : store_(std::make_unique<QSettings>(filePath(), QSettings::IniFormat)) {}
+namespace {
+
+// The settings file as it may be used: missing (it will be made), or a regular
+// file of a sane size, reached directly or through a link. Anything else (a link
+// to a device such as /dev/zero, a folder, a dangling link, a huge file) is
+// neither read, which could never end, nor written, which would replace what the
+// link names: that run starts from the defaults and keeps its settings to itself.
+bool isUsableFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        return !file.isSymLink();
+    }
+    return file.isFile() && file.size() <= LargestFile;
+}
+
+} // namespace
+
+EditorSettings::EditorSettings() {
+    const QString path = filePath();
+    if (isUsableFile(path)) {
+        store_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    } else {
+        scratch_ = std::make_unique<QTemporaryDir>();
+        store_ = std::make_unique<QSettings>(scratch_->filePath(QStringLiteral("ampedit.conf")),
+                                             QSettings::IniFormat);
+    }
+}
 
 EditorSettings::~EditorSettings() {
     sync();
@@ -141,7 +170,8 @@ void EditorSettings::setPicture(bool evenColumnsLower, bool colourBlind) {
 }
 
 void EditorSettings::sync() {
-    if (store_->isWritable()) {
+    // Checked again: what the file is may have changed while the editor ran.
+    if (store_->isWritable() && (scratch_ || isUsableFile(filePath()))) {
         store_->setValue(QStringLiteral("version"), SettingsVersion);
         store_->sync();
     }

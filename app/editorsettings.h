@@ -14,6 +14,7 @@
 #include <memory>
 
 class QSettings;
+class QTemporaryDir;
 
 class EditorSettings {
 public:
@@ -55,5 +56,6 @@ public:
 private:
     QStringList pathList(const QString& key) const;
     bool flag(const QString& key) const;
+    std::unique_ptr<QTemporaryDir> scratch_; // where settings go that cannot go to the file
     std::unique_ptr<QSettings> store_;
 };

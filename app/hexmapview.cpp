@@ -202,6 +202,9 @@ void HexMapView::paintEvent(QPaintEvent* event) {
     const MapRenderer map = renderer(size_);
     map.draw(canvas_, mapOrigin, palette().color(QPalette::Window).rgb());
     drawSelection(canvas_, mapOrigin, map.geometry());
+    if (overlay_) { // last: over everything else the picture shows
+        overlay_(canvas_, mapOrigin, map.geometry());
+    }
     QPainter painter(this);
     painter.drawImage(area.topLeft(), canvas_);
 }

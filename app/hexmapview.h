@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,14 @@ public:
     // The cells of the form's selection on this layer, in the cell rule's order
     // (empty: none), drawn lighter.
     void setSelectionMask(std::vector<bool> mask);
+
+    // Drawn last over the picture, over every overlay (the comparison's marks):
+    // the image, where its pixel (0, 0) lies on the map, and the hexes' geometry.
+    using Overlay = std::function<void(QImage& image, QPointF mapOrigin, const HexGeometry& geometry)>;
+    void setOverlay(Overlay overlay) {
+        overlay_ = std::move(overlay);
+        update();
+    }
 
     // The layer on show as the picture draws it, with hexes of `size` pixels.
     MapRenderer renderer(double size) const;
@@ -132,4 +141,5 @@ private:
     std::optional<QPointF> panFrom_;
     QImage canvas_; // reused between paints
     bool shownOnce_ = false;
+    Overlay overlay_;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "layerdelegate.h"
+#include "differencemarks.h"
 #include "layermodel.h"
 
 #include <QFontMetrics>
@@ -21,6 +22,8 @@ LayerDelegate::LayerDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     const auto* model = static_cast<const LayerModel*>(index.model());
+    const differencemarks::CellFrame frame{painter, option.rect,
+                                           marked_ && marked_(index.column(), index.row())};
     const LayerModel::Cell cell = model->cell(index.column(), index.row());
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette::ColorGroup group =

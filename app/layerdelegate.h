@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 
 #include <array>
+#include <functional>
 
 class LayerDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -26,6 +27,9 @@ public:
     // Enter and Tab keep the text and close the editor at once (Shift: the other
     // way), then ask the view to move; every other key is the editor's own.
     bool eventFilter(QObject* object, QEvent* event) override;
+
+    // Cells to mark as differing from a map compared with, by [column][row].
+    void setMarks(std::function<bool(int column, int row)> marked) { marked_ = std::move(marked); }
 
     // The editor of the edit in progress, if one is open.
     QWidget* openEditor() const { return openEditor_; }
@@ -64,4 +68,5 @@ private:
     mutable QFont textsFont_;
     mutable int textHeight_ = 0;
     mutable bool textsReady_ = false;
+    std::function<bool(int column, int row)> marked_;
 };

@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -50,6 +51,9 @@ bool isAnsweredOption(const char* word) {
     parser.addOption(QCommandLineOption(
         ResetOption, QStringLiteral("Start from the default settings (the recent maps and the window's place "
                                     "are forgotten).")));
+    parser.addOption(QCommandLineOption(QStringLiteral("compare"),
+                                        QStringLiteral("Compares the map with OTHER, which is not edited."),
+                                        QStringLiteral("OTHER")));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(application); // exits after each of the options it answers
@@ -97,6 +101,30 @@ QStringList windowArguments(const QStringList& arguments) {
     return QStringList{arguments.value(0)} + names.mid(0, 1);
 }
 
+// "--compare OTHER" (or "--compare=OTHER") before "--": taken out of the
+// words, OTHER kept in `other`. False, told on the terminal, when OTHER is missing.
+bool takeCompareOption(QStringList& words, QString& other) {
+    const QLatin1String option("--compare");
+    for (qsizetype i = 1; i < words.size() && words[i] != QLatin1String("--");) {
+        if (words[i].startsWith(option + '=')) {
+            other = words[i].mid(option.size() + 1);
+            words.removeAt(i);
+        } else if (words[i] == option) {
+            other = words.value(i + 1);
+            words.remove(i, std::min<qsizetype>(2, words.size() - i));
+        } else {
+            ++i;
+            continue;
+        }
+        if (other.isEmpty()) {
+            tell(QStringLiteral(
+                "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -108,13 +136,21 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
-    const QStringList arguments = windowArguments(QApplication::arguments());
+    QStringList words = QApplication::arguments();
+    QString compared;
+    if (!takeCompareOption(words, compared)) {
+        return UsageError;
+    }
+    const QStringList arguments = windowArguments(words);
     if (arguments.isEmpty()) {
         return UsageError;
     }
     try {
         QtUserDialogs dialogs;
         MainWindow window(dialogs, arguments);
+        if (!compared.isEmpty()) {
+            window.compareWith(compared);
+        }
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mainwindow.h"
 #include "bulkedits.h"
+#include "differencesdock.h"
 #include "diskwatcher.h"
 #include "editorsettings.h"
 #include "hexmapview.h"
@@ -175,6 +176,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // The picture's choices of the last run; the form starts as it always does.
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
+    differences_ = new DifferencesDock(*document_, *form_, *mapPanel_->view(), dialogs_, this);
     offerRecovery();
     form_->openFromArguments(arguments);
     fitClientHeight(form_->height()); // the bars too stay on the desktop
@@ -258,6 +260,10 @@ void MainWindow::refreshRecentMenu() {
     clear->setEnabled(!paths.isEmpty());
 }
 
+bool MainWindow::compareWith(const QString& fileName) {
+    return differences_->compareWith(fileName);
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!picturePlaced_) { // once the form has laid out its views
@@ -319,6 +325,8 @@ void MainWindow::createMenus() {
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
     add(file, tr("&Export Picture…"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { exportPicture(); });
+    add(file, tr("Co&mpare With…"), {}, [this] { differences_->chooseAndCompare(); });
+    add(file, tr("S&wap Compared Maps"), {}, [this] { differences_->swapMaps(); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
@@ -348,6 +356,11 @@ void MainWindow::createMenus() {
         [this] { bulkEdits_->selectSameValue(); });
     add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
     add(edit, tr("&Go to Hex…"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, [this] { goToHex(); });
+    QMenu* take = edit->addMenu(tr("Take &Theirs"));
+    add(take, tr("&Hex"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Hex); });
+    add(take, tr("&Selection"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Selection); });
+    add(take, tr("&Layer"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Layer); });
+    add(take, tr("&All"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::All); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
@@ -383,6 +396,11 @@ void MainWindow::createMenus() {
 
     QMenu* map = menuBar()->addMenu(tr("&Map"));
     add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
+    view->addSeparator();
+    add(view, tr("Next &Difference"), {QKeySequence(Qt::Key_F8)},
+        [this] { differences_->stepDifference(1); });
+    add(view, tr("Pre&vious Difference"), {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+        [this] { differences_->stepDifference(-1); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},

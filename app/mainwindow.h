@@ -15,6 +15,7 @@
 
 class BulkEdits;
 class EditorSettings;
+class DifferencesDock;
 class DiskWatcher;
 class RecoveryKeeper;
 class MapDocument;
@@ -45,6 +46,9 @@ public:
     EditorSettings& settings() const { return *settings_; }
     // File > Open Recent: opens the map, or takes a map that is gone off the list.
     void openRecent(const QString& path);
+    // The comparison with another map (File > Compare With…, --compare).
+    DifferencesDock& differences() const { return *differences_; }
+    bool compareWith(const QString& fileName);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
     QString selectionStatus() const;
@@ -99,6 +103,7 @@ private:
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
+    DifferencesDock* differences_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
     QLabel* hoverLabel_;

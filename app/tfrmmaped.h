@@ -86,6 +86,8 @@ public:
     bool writeToCurrentFile();
     void btnMinusClick();
     void btnPlusClick();
+    // Shows a layer as the layer box would.
+    void showLayerNumber(int layer) { stepLayer(layer - currentLayer_); }
     // The "Show Lines" box, for a menu item that mirrors it.
     bool linesShown() const;
     void setLinesShown(bool shown);

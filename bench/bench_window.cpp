@@ -16,6 +16,7 @@
 #include "mapimage.h"
 #include "mappanel.h"
 #include "ratioreporter.h"
+#include "silentdialogs.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -66,27 +67,6 @@ namespace {
 
 constexpr int ScreenWidth = 900;
 constexpr int ScreenHeight = 600;
-
-class SilentDialogs : public UserDialogs {
-public:
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    void messageBox(QWidget*, const QString& caption, const QString& text, const QString&) override {
-        qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
-    }
-    void showMessage(QWidget*, const QString&) override {}
-    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
-    bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
-        return false;
-    }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
-        return RecoveryChoice::Later;
-    }
-    bool askMapSize(QWidget*, int&, int&) override { return false; }
-    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
-        return UnwrittenChoice::Discard;
-    }
-};
 
 // The largest map, mixed: about a quarter of the bytes 0, the rest 1..255.
 const amp::MapImage& mixedMap() {

@@ -425,11 +425,131 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
 
 // ---- diff --------------------------------------------------------------------
 
+// `cell(column, row, layer, a, b)` for every differing cell of the hexes both
+// maps have, in A's file order; hexes a short file lacks are 0.
+template <typename Cell> void forEachDifference(const ViewedMap& first, const ViewedMap& second, Cell cell) {
+    const int columns = std::min(first.view.header.columns(), second.view.header.columns());
+    const int rows = std::min(first.view.header.rows(), second.view.header.rows());
+    const int rowsA = first.view.header.rows(), rowsB = second.view.header.rows();
+    for (int column = 0; column < columns; ++column) {
+        for (int row = 0; row < rows; ++row) {
+            const std::uint8_t* x = first.record(static_cast<std::size_t>(column * rowsA + row));
+            const std::uint8_t* y = second.record(static_cast<std::size_t>(column * rowsB + row));
+            if (std::equal(x, x + amp::RecordSize, y)) {
+                continue;
+            }
+            for (int j = 0; j < amp::LayerCount; ++j) {
+                if (x[j] != y[j]) {
+                    cell(column, row, j, x[j], y[j]);
+                }
+            }
+        }
+    }
+}
+
+// --summary and --format json: the header bytes that differ (the size's left
+// out), the sizes, how many hexes differ on each layer over the hexes both maps
+// have and how many only one has; json lists the cells too, unless --summary.
+int diffReport(const ViewedMap& first, const ViewedMap& second, bool summary, bool json, std::FILE* out) {
+    const amp::MapHeader &a = first.view.header, &b = second.view.header;
+    TextSink sink("-", out);
+    std::vector<int> header;
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        if (i != amp::ColumnsByte && i != amp::RowsByte &&
+            a.bytes[static_cast<std::size_t>(i)] != b.bytes[static_cast<std::size_t>(i)]) {
+            header.push_back(i);
+        }
+    }
+    const bool sameShape = a.columns() == b.columns() && a.rows() == b.rows();
+    const long long common =
+        static_cast<long long>(std::min(a.columns(), b.columns())) * std::min(a.rows(), b.rows());
+    const long long onlyA = a.hexCount() - common, onlyB = b.hexCount() - common;
+    std::array<long long, amp::LayerCount> hexes{};
+    bool firstCell = true;
+    if (json) {
+        sink.put("{\"header\":[");
+        for (const int i : header) {
+            sink.put(std::string(i == header.front() ? "" : ",") + "{\"byte\":" + std::to_string(i) +
+                     ",\"a\":" + std::to_string(a.bytes[static_cast<std::size_t>(i)]) +
+                     ",\"b\":" + std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "}");
+        }
+        sink.put("],\"size\":{\"a\":[" + std::to_string(a.columns()) + "," + std::to_string(a.rows()) +
+                 "],\"b\":[" + std::to_string(b.columns()) + "," + std::to_string(b.rows()) +
+                 "]},\"onlyInA\":" + std::to_string(onlyA) + ",\"onlyInB\":" + std::to_string(onlyB));
+        if (!summary) {
+            sink.put(",\"cells\":[");
+        }
+    }
+    constexpr std::size_t ValueRoom = sizeof DecimalText::text; // what putByte may place
+    constexpr std::string_view CellStart = "{\"column\":", RowKey = ",\"row\":", LayerKey = ",\"layer\":",
+                               AKey = ",\"a\":", BKey = ",\"b\":";
+    constexpr std::size_t LongestCell = 1 + CellStart.size() + RowKey.size() + LayerKey.size() + AKey.size() +
+                                        BKey.size() + 5 * ValueRoom + 1;
+    forEachDifference(first, second, [&](int column, int row, int layer, std::uint8_t x, std::uint8_t y) {
+        ++hexes[static_cast<std::size_t>(layer)];
+        if (!json || summary) {
+            return;
+        }
+        char* at = sink.room(LongestCell);
+        if (!firstCell) {
+            *at++ = ',';
+        }
+        firstCell = false;
+        at = std::copy(CellStart.begin(), CellStart.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(column));
+        at = std::copy(RowKey.begin(), RowKey.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(row));
+        at = std::copy(LayerKey.begin(), LayerKey.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(layer));
+        at = std::copy(AKey.begin(), AKey.end(), at);
+        at = putByte(at, x);
+        at = std::copy(BKey.begin(), BKey.end(), at);
+        at = putByte(at, y);
+        *at++ = '}';
+        sink.commit(at);
+    });
+    const bool same = header.empty() && sameShape &&
+                      std::all_of(hexes.begin(), hexes.end(), [](long long n) { return n == 0; });
+    if (json) {
+        sink.put(summary ? ",\"layers\":[" : "],\"layers\":[");
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            sink.put(std::string(j ? "," : "") + "{\"layer\":" + std::to_string(j) +
+                     ",\"name\":" + jsonString(layerName(j)) +
+                     ",\"hexes\":" + std::to_string(hexes[static_cast<std::size_t>(j)]) + "}");
+        }
+        sink.put(std::string("],\"same\":") + (same ? "true" : "false") + "}\n");
+    } else {
+        for (const int i : header) {
+            sink.put("header," + std::to_string(i) + "," +
+                     std::to_string(a.bytes[static_cast<std::size_t>(i)]) + "," +
+                     std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "\n");
+        }
+        if (!sameShape) {
+            sink.put("size," + std::to_string(a.columns()) + "x" + std::to_string(a.rows()) + "," +
+                     std::to_string(b.columns()) + "x" + std::to_string(b.rows()) + "\n");
+            sink.put("only,a," + std::to_string(onlyA) + "\nonly,b," + std::to_string(onlyB) + "\n");
+        }
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            sink.put("layer," + std::to_string(j) + "," + layerName(j) + "," +
+                     std::to_string(hexes[static_cast<std::size_t>(j)]) + "\n");
+        }
+    }
+    sink.finish();
+    return same ? 0 : InvalidInput;
+}
+
 int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
-    const Options options(words, {}, {});
-    options.expectPositional(2, 2, "amptool diff A B");
+    const Options options(words, {"--format"}, {"--summary"});
+    options.expectPositional(2, 2, "amptool diff A B [--summary] [--format text|json]");
+    const std::string format = options.value("--format").value_or("text");
+    if (format != "text" && format != "json") {
+        throw UsageError{"the format is text or json, not \"" + format + "\""};
+    }
     const ViewedMap first = viewMapFile(options.positional()[0]);
     const ViewedMap second = viewMapFile(options.positional()[1]);
+    if (options.has("--summary") || format == "json") {
+        return diffReport(first, second, options.has("--summary"), format == "json", out);
+    }
     const amp::MapView &a = first.view, &b = second.view;
     TextSink sink("-", out);
     const bool sameShape = a.header.columns() == b.header.columns() && a.header.rows() == b.header.rows();
@@ -677,9 +797,13 @@ const std::vector<Command>& commands() {
          "exactly one line per row and one whole number 0-255 per column. The first error is told as\n"
          "FILE:LINE:COLUMN and nothing is written. FILE may be - for standard input.",
          importGrid},
-        {"diff", "amptool diff A B",
+        {"diff", "amptool diff A B [--summary] [--format text|json]",
          "One line per difference: header,BYTE,a,b; then column,row,LAYER,a,b in file order; maps of\n"
-         "different shapes as size,COLUMNSxROWS,COLUMNSxROWS. Exit status 0 equal, 1 different, 2 error.",
+         "different shapes as size,COLUMNSxROWS,COLUMNSxROWS. Exit status 0 equal, 1 different, 2 error.\n"
+         "--summary: the header lines, then layer,N,NAME,HEXES for each layer: how many hexes differ,\n"
+         "over the hexes both maps have (maps of different shapes add size and only,a|b,HEXES lines).\n"
+         "--format json: one object with header, size, onlyInA, onlyInB, cells (left out with\n"
+         "--summary), layers and same.",
          diff},
         {"new", "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]",
          "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.",

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QToolBar>
 
+#include <sys/stat.h>
+
 class SettingsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -128,6 +130,31 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
     f.main.reset();
     QVERIFY(EditorSettings::reset());
     QVERIFY(!QFile::exists(EditorSettings::filePath()));
+
+    // A link to what is no file (here a pipe, which a read would wait on for
+    // ever; a device such as /dev/zero is the same) and an oversized file are
+    // neither read nor written: what they name stays as it was.
+    const QByteArray pipe = QFile::encodeName(f.dir.filePath("pipe"));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    QVERIFY(QFile::link(QString::fromLocal8Bit(pipe), EditorSettings::filePath()));
+    {
+        EditorSettings settings;
+        QVERIFY(settings.recentMaps().isEmpty());
+        settings.addRecentMap(QStringLiteral("/maps/a.amp"));
+        QCOMPARE(settings.recentMaps(), QStringList{"/maps/a.amp"}); // for this run
+    }
+    QVERIFY(QFileInfo(QString::fromLocal8Bit(pipe)).exists() &&
+            !QFileInfo(QString::fromLocal8Bit(pipe)).isFile());
+    QVERIFY(EditorSettings::reset());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[recent]\nmaps=/maps/b.amp\n" + QByteArray(2 * 1024 * 1024, '#'));
+    file.close();
+    {
+        EditorSettings settings;
+        QVERIFY(settings.recentMaps().isEmpty());
+        settings.addRecentMap(QStringLiteral("/maps/c.amp"));
+    }
+    QCOMPARE(QFileInfo(EditorSettings::filePath()).size(), 2 * 1024 * 1024 + 26);
 }
 
 QTEST_MAIN(SettingsTest)

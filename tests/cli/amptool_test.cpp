@@ -22,6 +22,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -132,6 +133,55 @@ TEST_F(Amptool, DiffSaysWhatDiffersAndExitsLikeDiff) {
     const Outcome missing = amptool(dir, "diff m.amp nothing.amp");
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("amptool: diff: "), std::string::npos) << missing.err;
+}
+
+TEST_F(Amptool, DiffSummaryAndJsonCountEachLayersHexes) {
+    auto other = smallMap();
+    other[0] = 0x2B;
+    other[7 + 13 * 3 + 8] = 99; // column 1, row 1, city b2
+    other[7 + 8] = 0;           // column 0, row 0, city b2
+    other[7 + 13 * 5 + 12] = 1; // column 2, row 1, the last layer
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("o.amp"), other).ok());
+    std::string layers;
+    for (std::size_t j = 0; j < 13; ++j) {
+        layers += "layer," + std::to_string(j) + "," + std::string(amp::LayerNames[j]) + "," +
+                  (j == 8    ? "2"
+                   : j == 12 ? "1"
+                             : "0") +
+                  "\n";
+    }
+    const Outcome summary = amptool(dir, "diff m.amp o.amp --summary");
+    EXPECT_EQ(summary.status, 1);
+    EXPECT_EQ(summary.out, "header,0,42,43\n" + layers);
+    const Outcome same = amptool(dir, "diff m.amp m.amp --summary");
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, std::regex_replace(layers, std::regex(",[12]\n"), ",0\n"));
+
+    const Outcome json = amptool(dir, "diff m.amp o.amp --format json");
+    EXPECT_EQ(json.status, 1);
+    const std::string start =
+        "{\"header\":[{\"byte\":0,\"a\":42,\"b\":43}],\"size\":{\"a\":[3,2],\"b\":[3,2]},"
+        "\"onlyInA\":0,\"onlyInB\":0";
+    EXPECT_EQ(json.out.substr(0, json.out.find(",\"layers\"")),
+              start + ",\"cells\":[{\"column\":0,\"row\":0,\"layer\":8,\"a\":8,\"b\":0},"
+                      "{\"column\":1,\"row\":1,\"layer\":8,\"a\":38,\"b\":99},"
+                      "{\"column\":2,\"row\":1,\"layer\":12,\"a\":62,\"b\":1}]");
+    EXPECT_NE(json.out.find(",{\"layer\":8,\"name\":\"city b2\",\"hexes\":2},"), std::string::npos)
+        << json.out;
+    EXPECT_EQ(json.out.substr(json.out.size() - 17), "}],\"same\":false}\n");
+    const Outcome brief = amptool(dir, "diff m.amp o.amp --format json --summary");
+    EXPECT_EQ(brief.out.substr(0, brief.out.find(",\"layers\"")), start);
+
+    // Other shapes: the hexes both have are compared; the rest is only in one.
+    ASSERT_EQ(amptool(dir, "resize o.amp 2 3 -o r.amp").status, 0);
+    const Outcome shapes = amptool(dir, "diff m.amp r.amp --summary");
+    EXPECT_EQ(shapes.status, 1);
+    EXPECT_EQ(shapes.out.substr(0, shapes.out.find("layer,")),
+              "header,0,42,43\nsize,3x2,2x3\nonly,a,2\nonly,b,2\n");
+    EXPECT_NE(shapes.out.find("layer,8,city b2,2\n"), std::string::npos) << shapes.out;
+    EXPECT_NE(shapes.out.find("layer,12,Text ID b4,0\n"), std::string::npos)
+        << shapes.out; // 2,1 is only in m
+    EXPECT_EQ(amptool(dir, "diff m.amp o.amp --format xml").status, 2);
 }
 
 TEST_F(Amptool, ExportAndDiffPrintEveryValueAsItsDecimalText) {
