@@ -29,12 +29,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildLegends();
     void refreshLegend();
     void refreshRampBar();
     void refreshBrush();
+    void fitLegend();
 
     MapDocument& document_;
     HexMapView* view_;
@@ -47,5 +49,4 @@ private:
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;
     QTimer* recount_;
-    bool rampBarDrawn_ = false;
 };

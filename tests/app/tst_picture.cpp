@@ -78,12 +78,17 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
     const QColor background = view->palette().color(QPalette::Window);
     QCOMPARE(image.pixelColor(onScreen(view, 0, 0).x(), top), QColor(0x2E, 0x7D, 0x32));
     QCOMPARE(image.pixelColor(onScreen(view, 1, 0).x(), top), background);
-    // Another layer shows the ramp: value 0 is viridis's first colour.
+    // Another layer on show lies over the terrain as marks: none where it holds
+    // 0; a mark in the first categorical colour (#4E79A7) where it holds a
+    // value of its own.
     f.click("btnPlus");
     QCOMPARE(view->layer(), 1);
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 2)), QRgb(0xFF440154));
+    QCOMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFF2E7D32));
+    f.model(1)->setCellText(2, 2, "9");
+    QTRY_COMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFFF28E2B));
+    f.model(1)->setCellText(2, 2, "0");
     // So does the bar under the picture, and it follows a change of palette:
-    // cividis begins at about #00224E.
+    // Okabe and Ito's orange (#E69F00) comes first there.
     const auto barStart = [&f] {
         for (const QLabel* label : f.main->mapPanel().findChildren<QLabel*>()) {
             if (label->isVisible() && !label->pixmap().isNull()) {
@@ -92,16 +97,14 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
         }
         return QRgb(0);
     };
-    QTRY_COMPARE(barStart(), QRgb(0xFF440154)); // the legends come right after the first paint
+    QTRY_COMPARE(barStart(), QRgb(0xFF4E79A7)); // the legends come right after the first paint
     // A palette chosen while the bar is hidden is the bar's when it shows again.
     f.click("btnMinus");
     f.main->mapPanel().setColourBlind(true);
     f.click("btnPlus");
-    const QRgb cividis = barStart();
-    QVERIFY(std::abs(qRed(cividis) - 0x00) <= 3 && std::abs(qGreen(cividis) - 0x22) <= 3 &&
-            std::abs(qBlue(cividis) - 0x4E) <= 3);
+    QCOMPARE(barStart(), QRgb(0xFFE69F00));
     f.main->mapPanel().setColourBlind(false); // and at once while it shows
-    QCOMPARE(barStart(), QRgb(0xFF440154));
+    QCOMPARE(barStart(), QRgb(0xFF4E79A7));
 }
 
 void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
@@ -110,6 +113,18 @@ void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
     QListWidget* legend = nullptr;
     QTRY_VERIFY((legend = f.main->mapPanel().findChild<QListWidget*>()) != nullptr);
     QCOMPARE(legend->count(), 20); // 19 terrains and "unknown"
+    // Every entry shows, and under the last line is no more than a margin.
+    const auto laidOut = [legend] {
+        int bottom = 0, outside = 0;
+        for (int row = 0; row < legend->count(); ++row) {
+            const QRect entry = legend->visualItemRect(legend->item(row));
+            outside += !legend->viewport()->rect().contains(entry);
+            bottom = std::max(bottom, entry.bottom());
+        }
+        const int margin = legend->viewport()->height() - bottom;
+        return outside == 0 && margin >= 0 && margin < legend->visualItemRect(legend->item(0)).height();
+    };
+    QTRY_VERIFY(laidOut());
     QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  23"));
     QCOMPARE(legend->item(6)->text(), QStringLiteral("Ocean  1"));
     QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  0"));
@@ -127,10 +142,12 @@ void PictureTest::anExportShowsNoSelection() {
     HexMapView* view = openForest(f);
     QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 2, 1));
     QCOMPARE(view->selectedHex(), std::optional(HexCell{2, 1}));
-    // On screen the selected Forest hex is halfway to the selection blue
-    // (#2E7D32 and #3399FF), and outlined.
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 1)), qRgb(0x30, 0x8B, 0x98));
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 3, 1)), QRgb(0xFF2E7D32));
+    // On screen the selected Forest hex keeps its colour inside an outline of
+    // black and white, colours no terrain has.
+    const QImage shown = view->grab().toImage();
+    QCOMPARE(shown.pixel(inFill(view, 2, 1)), QRgb(0xFF2E7D32));
+    const QPoint topEdge = onScreen(view, 2, 1) - QPoint(0, qRound(view->hexSize() * std::sqrt(3.0) / 2));
+    QVERIFY(shown.pixel(topEdge) == 0xFF000000 || shown.pixel(topEdge) == 0xFFFFFFFF);
     // The exported picture shows the map alone: Forest at the hex's centre and
     // next to its corners, where the outline of the current hex would be.
     const QString png = f.dir.filePath("selected.png");
@@ -252,12 +269,18 @@ void PictureTest::aLargerMapGetsASelectionOfItsOwn() {
     QVERIFY(f.document().selection().isEmpty());
     view->resize(400, 300);
     view->fitMap();
-    // No hex is drawn as selected: each shows Clear's own colour.
+    // No hex is drawn as selected: each shows Clear's own colour, and nowhere
+    // is the black and white of a selection's edge.
     const QImage image = view->grab().toImage();
     int selected = 0;
     for (int column = 0; column < 40; ++column) {
         for (int row = 0; row < 30; ++row) {
             selected += image.pixel(onScreen(view, column, row)) != palettes::terrain(0);
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            selected += image.pixel(x, y) == 0xFF000000 || image.pixel(x, y) == 0xFFFFFFFF;
         }
     }
     QCOMPARE(selected, 0);
