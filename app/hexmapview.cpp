@@ -37,6 +37,7 @@ void HexMapView::setLayer(int layer) {
         finishStroke();
         layer_ = layer;
         update();
+        emit layerShown(layer);
     }
 }
 
@@ -75,6 +76,11 @@ void HexMapView::setPictureLayers(const PictureLayers& picture) {
         stale_.set();
     }
     picture_ = picture;
+    update();
+}
+
+void HexMapView::setHexValues(bool shown) {
+    hexValues_ = shown;
     update();
 }
 
@@ -157,7 +163,9 @@ MapRenderer HexMapView::renderer(double size) const {
     }
     const LayerModel* model = document_.layer(layer_);
     const HexGeometry geometry(model->columns(), model->rows(), size, evenLower_);
-    return picture_.renderer(geometry, values, colours_, layer_);
+    PictureLayers picture = picture_;
+    picture.valuesOf = hexValues_ ? layer_ : -1;
+    return picture.renderer(geometry, values, colours_, layer_);
 }
 
 QImage HexMapView::renderMap(double size, const QRect& cells) const {

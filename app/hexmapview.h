@@ -41,6 +41,9 @@ public:
     // What the picture shows besides the layer on show; labels and outlines too.
     const PictureLayers& pictureLayers() const { return picture_; }
     void setPictureLayers(const PictureLayers& picture);
+    // View > Hex Values: the numbers of the layer on show in every hex.
+    bool hexValues() const { return hexValues_; }
+    void setHexValues(bool shown);
     // The colours of a layer as the picture draws it now.
     const palettes::LayerColours& coloursOf(int layer) const;
 
@@ -92,6 +95,8 @@ public:
     static constexpr double OutlinesFrom = MapRenderer::OutlinesFrom;
 
 signals:
+    // The layer on show changed.
+    void layerShown(int layer);
     // A hex was chosen in the picture (a click or an arrow key).
     void hexChosen(int column, int row);
     // Shift+drag: the rectangle between two hexes.
@@ -137,6 +142,7 @@ private:
     mutable PictureLayers::LayerScales colours_{};
     mutable std::bitset<amp::LayerCount> stale_ = std::bitset<amp::LayerCount>().set();
     std::vector<MapPass> passes_;
+    bool hexValues_ = false;
     double size_ = 8;
     QPointF origin_{0, 0};
     bool fitted_ = false; // fit the map again at the first showing and each new map

@@ -7,6 +7,7 @@
 #include "layerview.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
+#include "layerspanel.h"
 #include "mappanel.h"
 #include "noticebar.h"
 #include "picturefile.h"
@@ -198,6 +199,7 @@ void MainWindow::createMenus() {
     add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
         [this] { form_->btnSaveMapClick(); });
     add(file, tr("&Export Picture…"), {}, [this] { exportPicture(); });
+    add(file, tr("Export &Selection as Picture…"), {}, [this] { exportPicture(true); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
@@ -240,6 +242,9 @@ void MainWindow::createMenus() {
     QAction* cividis = add(view, tr("&Colour-Blind Palette"), {},
                            [this](bool checked) { mapPanel_->setColourBlind(checked); });
     cividis->setCheckable(true);
+    // What the picture draws: the Layers list, hex labels and outlines.
+    view->addSeparator();
+    LayersPanel::addViewActions(*view, *mapPanel_);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
@@ -252,9 +257,14 @@ void MainWindow::createMenus() {
     });
 }
 
-// The picture of the layer on show, at a hex size the user picks, as a PNG
-// through the safe writer.
-void MainWindow::exportPicture() {
+// The picture as it is on show (of the selection's rectangle alone, when asked),
+// at a hex size the user picks, as a PNG through the safe writer.
+void MainWindow::exportPicture(bool selectionOnly) {
+    const QRect cells = selectionOnly ? mapPanel_->view()->selectionBounds() : QRect();
+    if (selectionOnly && cells.isEmpty()) {
+        dialogs_.messageBox(this, tr("Export Picture"), tr("Nothing is selected."));
+        return;
+    }
     int size = 12;
     if (!dialogs_.askNumber(this, tr("Export Picture"), tr("Hex size in pixels (centre to corner):"), size, 1,
                             64)) {
@@ -265,7 +275,7 @@ void MainWindow::exportPicture() {
     if (fileName.isEmpty()) {
         return;
     }
-    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size), fileName);
+    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size, cells), fileName);
     if (written.kind == DocumentResult::Kind::CannotWrite) {
         dialogs_.messageBox(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
                             written.message);

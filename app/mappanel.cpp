@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mappanel.h"
 #include "hexmapview.h"
+#include "layerspanel.h"
 #include "mapdocument.h"
 
 #include <QButtonGroup>
@@ -183,6 +184,16 @@ void MapPanel::setColourBlind(bool cividis) {
     }
     if (legends_ && legends_->currentWidget() == rampBar_) {
         refreshRampBar();
+    }
+}
+
+void MapPanel::setLayersShown(bool shown) {
+    if (shown && !layers_) {
+        layers_ = new LayersPanel(*view_, this);
+        layout_->insertWidget(layout_->indexOf(view_) + 1, layers_);
+    }
+    if (layers_) {
+        layers_->setVisible(shown);
     }
 }
 

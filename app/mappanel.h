@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class HexMapView;
+class LayersPanel;
 class MapDocument;
 class QComboBox;
 class QLabel;
@@ -26,6 +27,9 @@ public:
     HexMapView* view() const { return view_; }
     void setLayer(int layer);
     void setColourBlind(bool cividis);
+    // The Layers list under the picture, made when it is first shown.
+    void setLayersShown(bool shown);
+    LayersPanel* layersPanel() const { return layers_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,4 +53,5 @@ private:
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;
     QTimer* recount_;
+    LayersPanel* layers_ = nullptr;
 };

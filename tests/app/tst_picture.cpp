@@ -4,6 +4,7 @@
 // selection.
 #include "../document/hexmaths.h"
 #include "hexmapview.h"
+#include "layerspanel.h"
 #include "mappanel.h"
 #include "palettes.h"
 #include "windowfixture.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QTableWidget>
 #include <QUndoStack>
 #include <QWheelEvent>
 
@@ -30,6 +32,7 @@ private slots:
     void aLargerMapGetsASelectionOfItsOwn();
     void theFillToolFloodsTheRegionAndEscSelectsNothing();
     void beforeAMapThePictureShowsAHint();
+    void theLayersListTogglesOverlaysAndTheMenuLabels();
 
 private:
     // A 6 x 4 map whose terrain is Forest (3) but for [1][0], Ocean (6).
@@ -160,6 +163,21 @@ void PictureTest::anExportShowsNoSelection() {
     QCOMPARE(exported.pixel(centre), QRgb(0xFF2E7D32));
     QCOMPARE(exported.pixel(centre + QPoint(8, 0)), QRgb(0xFF2E7D32));
     QCOMPARE(exported.pixel(centre - QPoint(8, 0)), QRgb(0xFF2E7D32));
+    // The selection's rectangle alone, columns 1-2 and rows 0-1: a map of 2 x 2
+    // hexes whose first column is lowered, Ocean's [1][0] first.
+    f.document().selection().select(0, {QRect(QPoint(1, 0), QPoint(2, 1))});
+    const QString part = f.dir.filePath("part.png");
+    f.dialogs.numbers = {10};
+    f.dialogs.saveAnswers = {part};
+    for (QAction* found : f.main->findChildren<QAction*>()) {
+        if (found->text().remove('&').startsWith(QStringLiteral("Export Selection"))) {
+            found->trigger();
+        }
+    }
+    const QImage region(part);
+    QCOMPARE(region.size(), QSize(qCeil(10 * 3.5), qCeil(10 * std::sqrt(3.0) * 2.5)));
+    QCOMPARE(region.pixel(10, int(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A));
+    QCOMPARE(region.pixel(25, int(10 * std::sqrt(3.0) / 2)), QRgb(0xFF2E7D32));
 }
 
 void PictureTest::aClickSelectsTheCellInTheForm() {
@@ -334,6 +352,56 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
     QVERIFY(!hint->isVisible());
     QVERIFY(view->isVisible());
     QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  24"));
+}
+
+void PictureTest::theLayersListTogglesOverlaysAndTheMenuLabels() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    f.model(6)->setCellText(2, 2, "5"); // a road: marked at first sight
+    const auto at = [view](int column, int row) {
+        return view->grab().toImage().pixel(onScreen(view, column, row));
+    };
+    QTRY_VERIFY(at(2, 2) != 0xFF2E7D32);
+    QCOMPARE(at(3, 2), QRgb(0xFF2E7D32));
+    f.main->mapPanel().setLayersShown(true);
+    const LayersPanel* layers = f.main->mapPanel().layersPanel();
+    QTableWidget* table = layers->table();
+    QVERIFY(table->item(0, 0)->text().startsWith(QStringLiteral("▶")));
+    QCOMPARE(table->item(6, 0)->checkState(), Qt::Checked);
+    table->item(6, 0)->setCheckState(Qt::Unchecked);
+    QCOMPARE(at(2, 2), QRgb(0xFF2E7D32));
+    // The layer on show is marked, and drawn though not checked.
+    f.click("btnPlus");
+    QVERIFY(table->item(1, 0)->text().startsWith(QStringLiteral("▶")));
+    QVERIFY(!table->item(0, 0)->text().startsWith(QStringLiteral("▶")));
+    for (int i = 0; i < 5; ++i) {
+        f.click("btnPlus");
+    }
+    QCOMPARE(view->layer(), 6);
+    QVERIFY(at(2, 2) != 0xFF2E7D32);
+    // View > Hex Values writes the numbers of the layer on show: ink in the
+    // Forest hex [0][0], whose road is 0; none when the hexes are too small.
+    const auto ink = [view] {
+        const QImage image = view->grab().toImage();
+        const QPoint centre = onScreen(view, 0, 0);
+        int inked = 0;
+        for (int dy = -3; dy <= 3; ++dy) {
+            for (int dx = -3; dx <= 3; ++dx) {
+                inked += image.pixel(centre + QPoint(dx, dy)) != 0xFF2E7D32;
+            }
+        }
+        return inked;
+    };
+    QCOMPARE(ink(), 0);
+    for (QAction* found : f.main->findChildren<QAction*>()) {
+        if (found->text().remove('&') == QStringLiteral("Hex Values")) {
+            found->trigger();
+        }
+    }
+    QVERIFY(view->hexValues());
+    QVERIFY(ink() > 0);
+    view->zoomAt(MapRenderer::NumbersFrom - 1, QPointF(0, 0));
+    QCOMPARE(ink(), 0);
 }
 
 QTEST_MAIN(PictureTest)
