@@ -6,6 +6,7 @@
 #include "mapgrid.h"
 #include "mapimage.h"
 #include "options.h"
+#include "renderlauncher.h"
 #include "textsink.h"
 
 #include <QFileInfo>
@@ -613,6 +614,7 @@ const std::vector<Command>& commands() {
          "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
          "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
+        {"render", RenderUsage, RenderHelp, startRender},
     };
     return all;
 }
@@ -677,6 +679,38 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         return failure.status;
     } catch (const std::exception& error) {
         tell(error.what());
+        return UsageOrIo;
+    }
+}
+
+// What amptool's programs of their own (amptool-render) share with its commands.
+int layerOfWord(const std::string& word) {
+    return layerOf(word);
+}
+
+int wholeNumber(const std::string& word, int least, int most, const std::string& what) {
+    return number(word, least, most, what);
+}
+
+amp::MapImage readMapOrFail(const std::string& path) {
+    return loadMap(path).image;
+}
+
+void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out) {
+    writeOutput(target, bytes, out);
+}
+
+int runCommand(const char* name, const std::function<int()>& body, std::FILE* err) {
+    try {
+        return body();
+    } catch (const UsageError& error) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(error.message).c_str());
+        return UsageOrIo;
+    } catch (const Failure& failure) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(failure.message).c_str());
+        return failure.status;
+    } catch (const std::exception& error) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(error.what()).c_str());
         return UsageOrIo;
     }
 }

@@ -184,8 +184,9 @@ QSize MapRenderer::imageSize() const {
     return QSize(up(size.width()), up(size.height())).expandedTo(QSize(1, 1));
 }
 
-QImage MapRenderer::image() const {
-    QImage image(imageSize(), QImage::Format_ARGB32_Premultiplied);
+QImage MapRenderer::image(QImage::Format format) const {
+    // Every pixel is opaque or wholly transparent, the same in either form.
+    QImage image(imageSize(), format);
     draw(image, imageOrigin(), qRgba(0, 0, 0, 0));
     return image;
 }

@@ -82,7 +82,9 @@ public:
     // The hexes drawn (the whole map, or those of setHexes) with no margin: as
     // wide and high as they reach, rounded up; transparent outside the hexes.
     QSize imageSize() const;
-    QImage image() const;
+    QImage image(QImage::Format format = QImage::Format_ARGB32_Premultiplied) const;
+    // The lines of labels each hex holds (coordinates, values).
+    int labelLines() const;
 
 private:
     // The hexes whose rectangles meet the map rectangle `view`.
@@ -91,7 +93,6 @@ private:
     void decorate(QPainter& painter, const QRectF& view) const;
     // The lines of text a hex holds, top to bottom.
     std::vector<QString> labelsOf(int column, int row) const;
-    int labelLines() const;
     // The map pixel at the top left of the drawn hexes' picture.
     QPointF imageOrigin() const;
 
