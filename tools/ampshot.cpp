@@ -9,8 +9,8 @@
 #include "mainwindow.h"
 #include "mapfileio.h"
 #include "maprenderer.h"
-#include "picturelayers.h"
 #include "picturefile.h"
+#include "picturelayers.h"
 #include "userdialogs.h"
 
 #include <QApplication>
