@@ -21,6 +21,8 @@ constexpr int DefaultSize = 8;
 constexpr int LargestSize = 64;
 // Larger pictures are refused, not tried: 4 bytes a pixel.
 constexpr double LargestPicture = 100e6;
+// Corners past the map are told against the map's size, up to this.
+constexpr int LargestCorner = 65535;
 
 struct Render {
     std::string map;
@@ -80,8 +82,7 @@ Render readWords(const std::vector<std::string>& words) {
         std::size_t count = 0;
         while (std::getline(parts, part, ',')) {
             if (count < corners.size()) {
-                corners[count] =
-                    amptool::wholeNumber(part, 0, amp::MaxDimension - 1, "a corner of the region");
+                corners[count] = amptool::wholeNumber(part, 0, LargestCorner, "a corner of the region");
             }
             ++count;
         }
