@@ -237,18 +237,18 @@ int MapRenderer::labelSize() const {
     return 0;
 }
 
-std::vector<QString> MapRenderer::labelsOf(int column, int row) const {
-    std::vector<QString> lines;
+std::vector<MapRenderer::Label> MapRenderer::labelsOf(int column, int row) const {
+    std::vector<Label> lines;
     if (coordinates_) {
-        lines.push_back(QStringLiteral("%1,%2").arg(column).arg(row));
+        lines.push_back({QStringLiteral("%1,%2").arg(column).arg(row), 1.0});
     }
     if (valueLabels_) {
-        lines.push_back(QString::number(valueLabels_(column, row)));
+        lines.push_back({QString::number(valueLabels_(column, row)), 1.0});
     }
     for (const Overlay& overlay : overlays_) {
         if (overlay.style == OverlayStyle::Values) {
             const std::int32_t value = overlay.values(column, row);
-            lines.push_back(amp::lowByte(value) != 0 ? QString::number(value) : QString());
+            lines.push_back({amp::lowByte(value) != 0 ? QString::number(value) : QString(), overlay.opacity});
         }
     }
     return lines;
@@ -276,12 +276,13 @@ void MapRenderer::decorate(QPainter& painter, const QRectF& view) const {
     const double lineHeight = QFontMetrics(font).height();
     for (int column = hexes.left(); column <= hexes.right(); ++column) {
         for (int row = hexes.top(); row <= hexes.bottom(); ++row) {
-            const std::vector<QString> lines = labelsOf(column, row);
+            const std::vector<Label> lines = labelsOf(column, row);
             painter.setPen(QColor(hexColour(column, row)).lightnessF() > LightFrom ? Qt::black : Qt::white);
             // The lines stand one under the other, centred on the hex's centre.
             const QPointF centre = geometry_.centre(column, row);
             double top = centre.y() - lineHeight * static_cast<double>(lines.size()) / 2;
-            for (const QString& text : lines) {
+            for (const auto& [text, opacity] : lines) {
+                painter.setOpacity(opacity);
                 const QRectF box(centre.x() - geometry_.size(), top, 2 * geometry_.size(), lineHeight);
                 painter.drawText(box, Qt::AlignCenter, text);
                 top += lineHeight;

@@ -91,8 +91,12 @@ private:
     QRect hexesMeeting(const QRectF& view) const;
     // Outlines and labels of the hexes whose rectangles meet `view`.
     void decorate(QPainter& painter, const QRectF& view) const;
-    // The lines of text a hex holds, top to bottom.
-    std::vector<QString> labelsOf(int column, int row) const;
+    // The lines of text a hex holds, top to bottom, each with its opacity.
+    struct Label {
+        QString text;
+        double opacity = 1.0;
+    };
+    std::vector<Label> labelsOf(int column, int row) const;
     // The map pixel at the top left of the drawn hexes' picture.
     QPointF imageOrigin() const;
 
