@@ -21,6 +21,7 @@ constexpr int NameColumn = 0;
 constexpr int StyleColumn = 1;
 constexpr int OpacityColumn = 2;
 constexpr int Percent = 100;
+constexpr int ShownRows = 6;
 
 QString layerName(int layer) {
     const auto name = amp::LayerNames[static_cast<std::size_t>(layer)];
@@ -65,6 +66,11 @@ LayersPanel::LayersPanel(HexMapView& view, QWidget* parent)
         connect(opacity, &QSpinBox::valueChanged, this, &LayersPanel::apply);
     }
     table_->resizeColumnsToContents();
+    // Room for a few rows at least, for all of them at most.
+    const int rowHeight = table_->rowHeight(0);
+    const int frame = table_->horizontalHeader()->sizeHint().height() + 2 * table_->frameWidth();
+    table_->setMinimumHeight(ShownRows * rowHeight + frame);
+    table_->setMaximumHeight(amp::LayerCount * rowHeight + frame);
     table_->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     connect(table_, &QTableWidget::itemChanged, this, &LayersPanel::apply);
     connect(base_, &QComboBox::currentIndexChanged, this, &LayersPanel::apply);
@@ -114,6 +120,8 @@ void LayersPanel::refreshRows() {
         item->setFont(font);
         item->setCheckState(picture.isOverlay(layer) ? Qt::Checked : Qt::Unchecked);
         item->setFlags(layer == picture.base ? Qt::NoItemFlags : Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        styles_[static_cast<std::size_t>(layer)]->setEnabled(layer != picture.base);
+        opacities_[static_cast<std::size_t>(layer)]->setEnabled(layer != picture.base);
         styles_[static_cast<std::size_t>(layer)]->setCurrentIndex(static_cast<int>(how.style));
         opacities_[static_cast<std::size_t>(layer)]->setValue(
             static_cast<int>(std::lround(how.opacity * Percent)));
