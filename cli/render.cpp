@@ -12,6 +12,7 @@
 
 #include <QGuiApplication>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 
@@ -159,6 +160,13 @@ int render(const std::vector<std::string>& words, std::FILE* out) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own remarks (a runtime folder not set, a font looked for) are not the
+    // command's to make; its failures still go to stderr.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "amptool: render: %s\n", qPrintable(message));
+        }
+    });
     const std::vector<std::string> words(argv + 1, argv + argc);
     return amptool::runCommand(
         "render", [&words] { return render(words, stdout); }, stderr);

@@ -374,6 +374,9 @@ void MapRendererTest::aRegionIsAMapOfItsOwn() {
         QCOMPARE(wrong, 0);
         // Hexes outside the region are not drawn: where column 2 would reach.
         QCOMPARE(qAlpha(image.pixel(0, image.height() / 2)), 0);
+        // Column 3 alone reaches half a hex further down where it is lowered.
+        map.setHexes(QRect(3, 2, 1, 4));
+        QCOMPARE(map.imageSize().height(), qCeil(size * std::sqrt(3.0) * (even ? 4 : 4.5)));
     }
 }
 
