@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "hexmapview.h"
-#include "hexraster.h"
 #include "mapdocument.h"
 
 #include <QKeyEvent>
@@ -17,13 +16,7 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the status line names the hex under the mouse
     setMinimumSize(120, 120);
-    connect(&document_, &MapDocument::cellsChanged, this, [this](int layer, const QRect& cells) {
-        if (layer == layer_) {
-            const LayerModel* model = document_.layer(layer);
-            cellsChanged(model->index(cells.top(), cells.left()),
-                         model->index(cells.bottom(), cells.right()));
-        }
-    });
+    connect(&document_, &MapDocument::cellsChanged, this, &HexMapView::cellsChanged);
     // A new map, or a new shape: fit it again, and nothing of the old one stays
     // selected.
     connect(&document_, &MapDocument::mapReset, this, [this] {
@@ -31,6 +24,7 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
         fitted_ = false;
         selected_.reset();
         selectionMask_.clear();
+        stale_.set();
         // A map read once the window is up is drawn at once: the wait for the
         // window's first paint is over.
         shownOnce_ = shownOnce_ || window()->isVisible();
@@ -43,6 +37,7 @@ void HexMapView::setLayer(int layer) {
         finishStroke();
         layer_ = layer;
         update();
+        emit layerShown(layer);
     }
 }
 
@@ -70,8 +65,53 @@ void HexMapView::setEvenColumnsLower(bool lower) {
 }
 
 void HexMapView::setRamp(palettes::Ramp ramp) {
-    ramp_ = ramp;
+    PictureLayers picture = picture_;
+    picture.palette =
+        ramp == palettes::Ramp::Cividis ? palettes::Palette::ColourBlind : palettes::Palette::Standard;
+    setPictureLayers(picture);
+}
+
+void HexMapView::setPictureLayers(const PictureLayers& picture) {
+    if (picture.palette != picture_.palette) {
+        stale_.set();
+    }
+    picture_ = picture;
     update();
+}
+
+void HexMapView::setHexValues(bool shown) {
+    hexValues_ = shown;
+    update();
+}
+
+const palettes::LayerColours& HexMapView::coloursOf(int layer) const {
+    refreshColours(layer);
+    return colours_[static_cast<std::size_t>(layer)];
+}
+
+bool HexMapView::refreshColours(int layer) const {
+    const auto slot = static_cast<std::size_t>(layer);
+    if (!stale_[slot]) {
+        return false;
+    }
+    stale_.reset(slot);
+    const auto now = layerColours(layer, *document_.layer(layer), picture_.palette);
+    const bool changed = now != colours_[slot];
+    colours_[slot] = now;
+    return changed;
+}
+
+// Only the layers drawn are counted; the others when they are drawn or asked.
+bool HexMapView::refreshColours() const {
+    bool changed = false;
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        changed = (draws(layer) && refreshColours(layer)) || changed;
+    }
+    return changed;
+}
+
+bool HexMapView::draws(int layer) const {
+    return layer == layer_ || layer == picture_.base || picture_.isOverlay(layer);
 }
 
 HexGeometry HexMapView::geometryNow() const {
@@ -122,9 +162,24 @@ void HexMapView::setSelectedHex(int column, int row) {
 }
 
 MapRenderer HexMapView::renderer(double size) const {
+    refreshColours();
+    PictureLayers::LayerValues values;
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        values[static_cast<std::size_t>(layer)] = MapRenderer::valuesOf(*document_.layer(layer));
+    }
     const LayerModel* model = document_.layer(layer_);
     const HexGeometry geometry(model->columns(), model->rows(), size, evenLower_);
-    return MapRenderer(geometry, MapRenderer::valuesOf(*model), {layer_ == amp::TerrainLayer, ramp_});
+    PictureLayers picture = picture_;
+    picture.valuesOf = hexValues_ ? layer_ : -1;
+    return picture.renderer(geometry, values, colours_, layer_);
+}
+
+QImage HexMapView::renderMap(double size, const QRect& cells) const {
+    MapRenderer map = renderer(size);
+    if (!cells.isEmpty()) {
+        map.setHexes(cells);
+    }
+    return map.image();
 }
 
 bool HexMapView::isSelected(HexCell cell) const {
@@ -137,43 +192,49 @@ bool HexMapView::isSelected(HexCell cell) const {
     return selectionMask_[model->slotOf(cell.column, cell.row)];
 }
 
-void HexMapView::drawSelection(QImage& image, QPointF mapOrigin, const HexGeometry& geometry) const {
-    // Selected hexes are tinted halfway to the selection blue, pixel by pixel
-    // over the part of the image their rectangle covers.
+void HexMapView::drawSelection(QPainter& painter, const HexGeometry& geometry, const QRectF& view) const {
+    const double size = geometry.size();
+    // The selection's edge: each side of a selected hex whose neighbour there is
+    // not selected, in black under white dashes, a pattern no map colour has.
     const QRect cells = selectionBounds();
     if (!cells.isEmpty()) {
-        const QRectF covered = geometry.bounds(cells.left(), cells.top())
-                                   .united(geometry.bounds(cells.right(), cells.bottom()))
-                                   .adjusted(0, -geometry.size(), 0, geometry.size());
-        const QRect pixels = covered.translated(-mapOrigin).toAlignedRect().intersected(image.rect());
-        if (!pixels.isEmpty()) {
-            HexRaster lines(geometry, mapOrigin + QPointF(pixels.left(), 0), pixels.width());
-            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-                lines.setLine(y);
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(y)) + pixels.left();
-                HexCell last{-1, -1};
-                bool selected = false;
-                for (int x = 0; x < pixels.width(); ++x) {
-                    const HexCell cell = lines.at(x);
-                    if (cell != last) {
-                        last = cell;
-                        selected = isSelected(cell);
-                    }
-                    if (selected) {
-                        const QRgb under = line[x];
-                        line[x] = qRgb((qRed(under) + 0x33) / 2, (qGreen(under) + 0x99) / 2,
-                                       (qBlue(under) + 0xFF) / 2);
+        QList<QLineF> edges;
+        for (int column = cells.left(); column <= cells.right(); ++column) {
+            if (geometry.centre(column, 0).x() + size < view.left() ||
+                geometry.centre(column, 0).x() - size > view.right()) {
+                continue;
+            }
+            // A lowered column's side neighbours are its own row and the one below.
+            const int up = geometry.isLowered(column) ? 0 : -1;
+            for (int row = cells.top(); row <= cells.bottom(); ++row) {
+                if (!isSelected({column, row})) {
+                    continue;
+                }
+                const auto corners = geometry.corners(column, row);
+                // Clockwise from the right-hand corner: the sides down-right,
+                // down, down-left, up-left, up and up-right.
+                const HexCell across[6] = {{column + 1, row + up + 1}, {column, row + 1},
+                                           {column - 1, row + up + 1}, {column - 1, row + up},
+                                           {column, row - 1},          {column + 1, row + up}};
+                for (std::size_t side = 0; side < 6; ++side) {
+                    if (!isSelected(across[side])) {
+                        edges.append(QLineF(corners[side], corners[(side + 1) % 6]));
                     }
                 }
             }
         }
+        const double width = std::max(2.0, size / 6);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLines(edges);
+        QPen dashes(Qt::white, width / 2, Qt::CustomDashLine, Qt::FlatCap);
+        dashes.setDashPattern({3, 3});
+        painter.setPen(dashes);
+        painter.drawLines(edges);
     }
     if (selected_ && geometry.contains(selected_->column, selected_->row)) {
-        QPainter painter(&image);
-        painter.translate(-mapOrigin);
         const auto corners = geometry.corners(selected_->column, selected_->row);
         const QPolygonF outline(QList<QPointF>(corners.begin(), corners.end()));
-        const double size = geometry.size();
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(Qt::white, std::max(1.5, size / 6)));
         painter.setBrush(Qt::NoBrush);
@@ -199,9 +260,22 @@ void HexMapView::paintEvent(QPaintEvent* event) {
         canvas_ = QImage(area.size(), QImage::Format_RGB32);
     }
     const QPointF mapOrigin = QPointF(area.topLeft()) - origin_;
+    // A layer whose scale changed with an edit is drawn anew everywhere.
+    if (refreshColours() && area != rect()) {
+        update();
+    }
     const MapRenderer map = renderer(size_);
     map.draw(canvas_, mapOrigin, palette().color(QPalette::Window).rgb());
-    drawSelection(canvas_, mapOrigin, map.geometry());
+    {
+        QPainter over(&canvas_);
+        over.translate(-mapOrigin);
+        for (const MapPass& pass : passes_) {
+            over.save();
+            pass(over, map.geometry());
+            over.restore();
+        }
+        drawSelection(over, map.geometry(), QRectF(mapOrigin, QSizeF(area.size())));
+    }
     if (overlay_) { // last: over everything else the picture shows
         overlay_(canvas_, mapOrigin, map.geometry());
     }
@@ -218,15 +292,20 @@ QRect HexMapView::widgetRect(const QRectF& mapRect) const {
     return mapRect.translated(origin_).toAlignedRect().adjusted(-3, -3, 3, 3);
 }
 
-// Only the hexes of the changed cells are drawn again.
-void HexMapView::cellsChanged(const QModelIndex& from, const QModelIndex& to) {
+// Only the hexes of the changed cells are drawn again, where the picture draws
+// their layer (marks, shades and labels stay inside their hexes).
+void HexMapView::cellsChanged(int layer, const QRect& cells) {
+    if (!draws(layer)) {
+        return;
+    }
+    stale_.set(static_cast<std::size_t>(layer));
     const HexGeometry geometry = geometryNow();
-    if (!from.isValid() || !to.isValid()) {
+    if (!cells.isValid()) {
         update();
         return;
     }
-    const QRectF first = geometry.bounds(from.column(), from.row());
-    const QRectF last = geometry.bounds(to.column(), to.row());
+    const QRectF first = geometry.bounds(cells.left(), cells.top());
+    const QRectF last = geometry.bounds(cells.right(), cells.bottom());
     // Lowered columns reach half a hex further down.
     update(widgetRect(first.united(last).adjusted(0, -first.height() / 2, 0, first.height() / 2)));
 }

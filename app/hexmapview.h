@@ -1,21 +1,24 @@
 // SPDX-License-Identifier: MIT
-// The picture of the map as coloured hexes: one layer of the document, zoomable
-// around the cursor, panned with the middle button or Space and the left button.
-// A click selects a hex, the arrow keys move the selection, Esc selects nothing,
+// The picture of the map as coloured hexes: the document's layers as the Layers
+// list composes them (a base, overlays, labels), zoomable around the cursor, panned with the middle button or
+// Space and the left button. A click selects a hex, the arrow keys move the selection, Esc selects nothing,
 // and in paint mode a drag with the left button paints the brush onto the hexes
-// it crosses: the document's stroke, one undo step. The map renderer draws the
-// layer only where the widget needs it, and an edit redraws the hexes it changed;
-// the selection and the current hex are drawn over the renderer's picture.
+// it crosses on the layer on show: the document's stroke, one undo step. The map
+// renderer draws only where the widget needs it, and an edit redraws the hexes it
+// changed; passes of other tools, then the selection and the current hex, are
+// drawn over the renderer's picture.
 #pragma once
 
 #include "hexgeometry.h"
 #include "layermodel.h"
 #include "maprenderer.h"
 #include "palettes.h"
+#include "picturelayers.h"
 
 #include <QImage>
 #include <QWidget>
 
+#include <bitset>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -32,8 +35,22 @@ public:
     void setLayer(int layer);
     bool evenColumnsLower() const { return evenLower_; }
     void setEvenColumnsLower(bool lower);
-    palettes::Ramp ramp() const { return ramp_; }
+    palettes::Ramp ramp() const { return palettes::rampOf(picture_.palette); }
     void setRamp(palettes::Ramp ramp);
+
+    // What the picture shows besides the layer on show; labels and outlines too.
+    const PictureLayers& pictureLayers() const { return picture_; }
+    void setPictureLayers(const PictureLayers& picture);
+    // View > Hex Values: the numbers of the layer on show in every hex.
+    bool hexValues() const { return hexValues_; }
+    void setHexValues(bool shown);
+    // The colours of a layer as the picture draws it now.
+    const palettes::LayerColours& coloursOf(int layer) const;
+
+    // A pass drawn over the map, under the selection: a painter in map pixels
+    // and the geometry of this paint. Differences and previews go here.
+    using MapPass = std::function<void(QPainter& painter, const HexGeometry& geometry)>;
+    void addMapPass(MapPass pass) { passes_.push_back(std::move(pass)); }
 
     // The size of a hex on screen (centre to corner, in pixels).
     double hexSize() const { return size_; }
@@ -72,11 +89,13 @@ public:
         update();
     }
 
-    // The layer on show as the picture draws it, with hexes of `size` pixels.
+    // The picture as it is on show, with hexes of `size` pixels.
     MapRenderer renderer(double size) const;
-    // The whole map of the layer on show, with hexes of `size` pixels, without
-    // the selection.
-    QImage renderMap(double size) const { return renderer(size).image(); }
+    // The whole map as it is on show (or the hexes of `cells` alone), with
+    // hexes of `size` pixels, without the selection and the current hex.
+    QImage renderMap(double size, const QRect& cells = {}) const;
+    // The smallest rectangle of cells that holds the selected ones.
+    QRect selectionBounds() const { return selectionBounds_; }
 
     // Sizes a hex may take on screen, and those from which outlines and numbers
     // are shown.
@@ -86,6 +105,8 @@ public:
     static constexpr double OutlinesFrom = MapRenderer::OutlinesFrom;
 
 signals:
+    // The layer on show changed.
+    void layerShown(int layer);
     // A hex was chosen in the picture (a click or an arrow key).
     void hexChosen(int column, int row);
     // Shift+drag: the rectangle between two hexes.
@@ -112,11 +133,16 @@ private:
     // The selection as drawing reads it: whether a cell is chosen, and the
     // smallest rectangle of cells that holds the chosen ones.
     bool isSelected(HexCell cell) const;
-    QRect selectionBounds() const { return selectionBounds_; }
-    // Over the renderer's picture in `image` (its pixel (0, 0) is map pixel
-    // `mapOrigin`): the selected hexes tinted, the current hex outlined.
-    void drawSelection(QImage& image, QPointF mapOrigin, const HexGeometry& geometry) const;
-    void cellsChanged(const QModelIndex& from, const QModelIndex& to);
+    // Over the renderer's picture, through a painter in map pixels: the edge
+    // of the selection in black and white dashes, the current hex outlined.
+    void drawSelection(QPainter& painter, const HexGeometry& geometry, const QRectF& view) const;
+    void cellsChanged(int layer, const QRect& cells);
+    // Whether the picture draws the layer.
+    bool draws(int layer) const;
+    // The layers' scales, counted again where their cells changed; true when
+    // one of them came out other than before.
+    bool refreshColours() const;
+    bool refreshColours(int layer) const;
     void paintStroke(QPointF at);
     void finishStroke();
     void choose(HexCell cell);
@@ -125,7 +151,11 @@ private:
     MapDocument& document_;
     int layer_ = 0;
     bool evenLower_ = false;
-    palettes::Ramp ramp_ = palettes::Ramp::Viridis;
+    PictureLayers picture_ = PictureLayers::defaults();
+    mutable PictureLayers::LayerScales colours_{};
+    mutable std::bitset<amp::LayerCount> stale_ = std::bitset<amp::LayerCount>().set();
+    std::vector<MapPass> passes_;
+    bool hexValues_ = false;
     double size_ = 8;
     QPointF origin_{0, 0};
     bool fitted_ = false; // fit the map again at the first showing and each new map

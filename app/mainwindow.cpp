@@ -6,6 +6,7 @@
 #include "editorsettings.h"
 #include "hexmapview.h"
 #include "layermodel.h"
+#include "layerspanel.h"
 #include "layerview.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
@@ -327,6 +328,7 @@ void MainWindow::createMenus() {
     add(file, tr("&Export Picture…"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { exportPicture(); });
     add(file, tr("Co&mpare With…"), {}, [this] { differences_->chooseAndCompare(); });
     add(file, tr("S&wap Compared Maps"), {}, [this] { differences_->swapMaps(); });
+    add(file, tr("Export &Selection as Picture…"), {}, [this] { exportPicture(true); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
 
@@ -394,13 +396,17 @@ void MainWindow::createMenus() {
     connect(colourBlindAction_, &QAction::toggled, this,
             [this](bool checked) { mapPanel_->setColourBlind(checked); });
 
-    QMenu* map = menuBar()->addMenu(tr("&Map"));
-    add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
     view->addSeparator();
     add(view, tr("Next &Difference"), {QKeySequence(Qt::Key_F8)},
         [this] { differences_->stepDifference(1); });
     add(view, tr("Pre&vious Difference"), {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
         [this] { differences_->stepDifference(-1); });
+    // What the picture draws: the Layers list, hex labels and outlines.
+    view->addSeparator();
+    LayersPanel::addViewActions(*view, *mapPanel_);
+
+    QMenu* map = menuBar()->addMenu(tr("&Map"));
+    add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
@@ -413,9 +419,14 @@ void MainWindow::createMenus() {
     });
 }
 
-// The picture of the layer on show, at a hex size the user picks, as a PNG
-// through the safe writer.
-void MainWindow::exportPicture() {
+// The picture as it is on show (of the selection's rectangle alone, when asked),
+// at a hex size the user picks, as a PNG through the safe writer.
+void MainWindow::exportPicture(bool selectionOnly) {
+    const QRect cells = selectionOnly ? mapPanel_->view()->selectionBounds() : QRect();
+    if (selectionOnly && cells.isEmpty()) {
+        dialogs_.messageBox(this, tr("Export Picture"), tr("Nothing is selected."));
+        return;
+    }
     int size = 12;
     if (!dialogs_.askNumber(this, tr("Export Picture"), tr("Hex size in pixels (centre to corner):"), size, 1,
                             64)) {
@@ -426,7 +437,7 @@ void MainWindow::exportPicture() {
     if (fileName.isEmpty()) {
         return;
     }
-    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size), fileName);
+    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size, cells), fileName);
     if (written.kind == DocumentResult::Kind::CannotWrite) {
         dialogs_.inform(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
                         written.message);

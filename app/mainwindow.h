@@ -77,7 +77,7 @@ private:
     void refreshFileName();
     void fitClientHeight(int formHeight);
     void showShortcuts();
-    void exportPicture();
+    void exportPicture(bool selectionOnly = false);
     void refreshPictureSelection();
     void showPictureSelection();
     void selectNone();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mappanel.h"
 #include "hexmapview.h"
+#include "layerspanel.h"
 #include "mapdocument.h"
 
 #include <QButtonGroup>
@@ -15,7 +16,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
+#include <vector>
+
+namespace {
+
+constexpr int BarWidth = 256;
+constexpr int BarHeight = 12;
+// Room around each legend entry, in pixels.
+constexpr int LegendSpacing = 8;
+
+} // namespace
 
 MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     : QWidget(parent), document_(document), view_(new HexMapView(document, this)),
@@ -70,9 +82,14 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     recount_->setSingleShot(true);
     recount_->setInterval(150);
     connect(recount_, &QTimer::timeout, this, &MapPanel::refreshLegend);
+    connect(recount_, &QTimer::timeout, this, [this] {
+        if (legends_ && legends_->currentWidget() == rampBar_) {
+            refreshRampBar();
+        }
+    });
     const auto later = [this] { recount_->start(); };
-    connect(&document_, &MapDocument::cellsChanged, this, [later](int layer) {
-        if (layer == amp::TerrainLayer) {
+    connect(&document_, &MapDocument::cellsChanged, this, [this, later](int layer) {
+        if (layer == amp::TerrainLayer || layer == view_->layer()) {
             later();
         }
     });
@@ -98,10 +115,17 @@ void MapPanel::buildLegends() {
     terrainLegend_ = new QListWidget(legends_);
     rampBar_ = new QLabel(legends_);
     terrainLegend_->setToolTip(tr("Pick a terrain to paint with"));
+    // The entries flow in lines as wide as the dock, and the legend is as high
+    // as its lines.
+    terrainLegend_->setFlow(QListView::LeftToRight);
+    terrainLegend_->setWrapping(true);
+    terrainLegend_->setResizeMode(QListView::Adjust);
+    terrainLegend_->setUniformItemSizes(true);
+    terrainLegend_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    terrainLegend_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     rampBar_->setMinimumHeight(24);
     legends_->addWidget(terrainLegend_);
     legends_->addWidget(rampBar_);
-    legends_->setMaximumHeight(150);
     layout_->addWidget(legends_);
     connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < palettes::TerrainCount) {
@@ -112,23 +136,64 @@ void MapPanel::buildLegends() {
     setLayer(view_->layer());
 }
 
+void MapPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitLegend();
+}
+
+void MapPanel::fitLegend() {
+    if (!terrainLegend_ || terrainLegend_->count() == 0) {
+        return;
+    }
+    const QSize entry = terrainLegend_->sizeHintForIndex(terrainLegend_->model()->index(0, 0));
+    int widest = entry.width();
+    for (int row = 0; row < terrainLegend_->count(); ++row) {
+        widest = std::max(widest,
+                          terrainLegend_->sizeHintForIndex(terrainLegend_->model()->index(row, 0)).width());
+    }
+    const QSize grid(widest + LegendSpacing, entry.height() + LegendSpacing / 2);
+    terrainLegend_->setGridSize(grid);
+    const int frame = 2 * terrainLegend_->frameWidth();
+    const int perLine = std::max(1, (width() - frame - LegendSpacing) / grid.width());
+    const int lines = (terrainLegend_->count() + perLine - 1) / perLine;
+    terrainLegend_->setFixedHeight(lines * grid.height() + frame + LegendSpacing / 2);
+    if (legends_->currentWidget() == terrainLegend_) {
+        legends_->setFixedHeight(terrainLegend_->height());
+    }
+}
+
 // The bar is drawn when it is first shown and again when the palette changes.
 void MapPanel::setLayer(int layer) {
     view_->setLayer(layer);
     if (!legends_) {
         return;
     }
-    if (layer != amp::TerrainLayer && !rampBarDrawn_) {
+    if (layer != amp::TerrainLayer) {
         refreshRampBar();
     }
     legends_->setCurrentIndex(layer == amp::TerrainLayer ? 0 : 1);
+    legends_->setFixedHeight(layer == amp::TerrainLayer ? terrainLegend_->height()
+                                                        : rampBar_->sizeHint().height());
 }
 
 void MapPanel::setColourBlind(bool cividis) {
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
-    rampBarDrawn_ = false;
+    if (terrainLegend_) {
+        terrainLegend_->clear(); // its swatches in the new palette
+        refreshLegend();
+    }
     if (legends_ && legends_->currentWidget() == rampBar_) {
         refreshRampBar();
+    }
+}
+
+void MapPanel::setLayersShown(bool shown) {
+    if (shown && !layers_) {
+        layers_ = new LayersPanel(*view_, this);
+        layout_->insertWidget(layout_->indexOf(view_) + 1, layers_);
+    }
+    if (layers_) {
+        layers_->setVisible(shown);
     }
 }
 
@@ -153,7 +218,7 @@ void MapPanel::refreshLegend() {
                              QStringLiteral("  ") + QString::number(counts[static_cast<std::size_t>(value)]);
         if (fresh) {
             QPixmap swatch(14, 14);
-            swatch.fill(QColor(palettes::terrain(value)));
+            swatch.fill(QColor(view_->coloursOf(amp::TerrainLayer).colour(value)));
             auto* item = new QListWidgetItem(QIcon(swatch), text, terrainLegend_);
             if (unknown) {
                 item->setFlags(item->flags() & ~Qt::ItemIsSelectable);
@@ -162,21 +227,40 @@ void MapPanel::refreshLegend() {
             terrainLegend_->item(value)->setText(text);
         }
     }
+    if (fresh) {
+        fitLegend();
+    }
 }
 
-// The bar: 0 on the left, 255 on the right.
+// The bar of the layer on show: its scale from the lowest value it holds on the
+// left to the highest on the right, or a swatch for each value it holds.
 void MapPanel::refreshRampBar() {
-    rampBarDrawn_ = true;
-    QImage bar(256, 1, QImage::Format_RGB32);
-    for (int v = 0; v < 256; ++v) {
-        bar.setPixel(v, 0, palettes::ramp(view_->ramp(), static_cast<std::uint8_t>(v)));
-    }
-    QPixmap shown(QSize(256, 24));
+    const palettes::LayerColours& colours = view_->coloursOf(view_->layer());
+    QPixmap shown(QSize(BarWidth, 2 * BarHeight));
     shown.fill(palette().color(QPalette::Window));
     QPainter painter(&shown);
-    painter.drawImage(QRect(0, 0, 256, 12), bar);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRect(0, 12, 256, 12), Qt::AlignLeft, QStringLiteral("0"));
-    painter.drawText(QRect(0, 12, 256, 12), Qt::AlignRight, QStringLiteral("255"));
+    if (colours.isCategorical()) {
+        std::vector<int> held = {colours.low()};
+        for (int value = colours.low() + 1; value <= colours.high(); ++value) {
+            if (colours.colour(value) != colours.colour(value - 1)) {
+                held.push_back(value);
+            }
+        }
+        const int width = BarWidth / static_cast<int>(held.size());
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            const QRect swatch(static_cast<int>(i) * width, 0, width - 1, BarHeight);
+            painter.fillRect(swatch, QColor(colours.colour(held[i])));
+            painter.drawText(swatch.translated(0, BarHeight), Qt::AlignHCenter, QString::number(held[i]));
+        }
+    } else {
+        for (int x = 0; x < BarWidth; ++x) {
+            const int value = colours.low() + (colours.high() - colours.low()) * x / (BarWidth - 1);
+            painter.fillRect(QRect(x, 0, 1, BarHeight), QColor(colours.colour(value)));
+        }
+        const QRect labels(0, BarHeight, BarWidth, BarHeight);
+        painter.drawText(labels, Qt::AlignLeft, QString::number(colours.low()));
+        painter.drawText(labels, Qt::AlignRight, QString::number(colours.high()));
+    }
     rampBar_->setPixmap(shown);
 }

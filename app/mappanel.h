@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class HexMapView;
+class LayersPanel;
 class MapDocument;
 class QComboBox;
 class QLabel;
@@ -26,15 +27,20 @@ public:
     HexMapView* view() const { return view_; }
     void setLayer(int layer);
     void setColourBlind(bool cividis);
+    // The Layers list under the picture, made when it is first shown.
+    void setLayersShown(bool shown);
+    LayersPanel* layersPanel() const { return layers_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildLegends();
     void refreshLegend();
     void refreshRampBar();
     void refreshBrush();
+    void fitLegend();
 
     MapDocument& document_;
     HexMapView* view_;
@@ -47,5 +53,5 @@ private:
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;
     QTimer* recount_;
-    bool rampBarDrawn_ = false;
+    LayersPanel* layers_ = nullptr;
 };

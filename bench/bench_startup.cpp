@@ -184,6 +184,52 @@ void writeTmx(const amp::MapImage& map, const QString& folder) {
     out << "</map>\n";
 }
 
+// The four layers `amptool render` draws in its row (terrain, height b1, roads,
+// city b1) as a staggered hexagonal Tiled map of 16 x 14 pixel tiles, odd columns
+// lower, hexes of side 8, over a sheet of 256 flat-coloured tiles; 0 is no tile but on terrain.
+void writeRasterTmx(const amp::MapImage& map, const QString& folder) {
+    constexpr int TileWidth = 16, TileHeight = 14, SheetColumns = 16;
+    QImage sheet(TileWidth * SheetColumns, TileHeight * SheetColumns, QImage::Format_ARGB32);
+    for (int value = 0; value < 256; ++value) {
+        const QRect tile(value % SheetColumns * TileWidth, value / SheetColumns * TileHeight, TileWidth,
+                         TileHeight);
+        for (int y = tile.top(); y <= tile.bottom(); ++y) {
+            for (int x = tile.left(); x <= tile.right(); ++x) {
+                sheet.setPixel(x, y, qRgb(value, 255 - value, (value * 7) % 256));
+            }
+        }
+    }
+    sheet.save(folder + "/tiles.png");
+    QFile file(folder + "/raster.tmx");
+    file.open(QIODevice::WriteOnly);
+    QTextStream out(&file);
+    out << R"(<?xml version="1.0" encoding="UTF-8"?>)"
+        << "\n"
+        << R"(<map version="1.8" orientation="hexagonal" renderorder="right-down" width="255" height="255" )"
+        << R"(tilewidth="16" tileheight="14" hexsidelength="8" staggeraxis="x" staggerindex="odd" infinite="0">)"
+        << "\n"
+        << R"( <tileset firstgid="1" name="tiles" tilewidth="16" tileheight="14" tilecount="256" columns="16">)"
+        << R"(<image source="tiles.png" width="256" height="224"/></tileset>)"
+        << "\n";
+    const int layers[] = {amp::TerrainLayer, 4, 6, 7};
+    for (const int layer : layers) {
+        out << " <layer id=\"" << layer + 1 << "\" name=\"layer " << layer
+            << "\" width=\"255\" height=\"255\">"
+            << "<data encoding=\"csv\">\n";
+        for (int row = 0; row < 255; ++row) {
+            for (int column = 0; column < 255; ++column) {
+                const int value = map.records[static_cast<std::size_t>(amp::recordOfCell(column, row, 255))]
+                                             [static_cast<std::size_t>(layer)];
+                out << (value == 0 && layer != amp::TerrainLayer ? 0 : value + 1);
+                out << (row != 254 || column != 254 ? "," : "");
+            }
+            out << '\n';
+        }
+        out << "</data></layer>\n";
+    }
+    out << "</map>\n";
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -234,9 +280,23 @@ int main(int argc, char* argv[]) {
                                     folder.filePath("largest.tmx").toStdString(),
                                     folder.filePath("export-tiled.csv").toStdString()}};
     }
+    // amptool render of the largest map at size 8 with three overlays, against
+    // Tiled's tmxrasterizer drawing the same four layers, both to a PNG file.
+    const std::string rendered = folder.filePath("render.png").toStdString();
+    contenders["render"] = {"amptool render, terrain + 3 overlays",
+                            {amptool, "render", mapPath, "-o", rendered, "--overlay", "height b1:shade",
+                             "--overlay", "roads", "--overlay", "city b1"}};
+    const QString rasterizer = QStandardPaths::findExecutable("tmxrasterizer");
+    if (!rasterizer.isEmpty()) {
+        writeRasterTmx(map, folder.path());
+        contenders["tmxrasterizer"] = {"tmxrasterizer, the same 4 layers",
+                                       {rasterizer.toStdString(), folder.filePath("raster.tmx").toStdString(),
+                                        folder.filePath("raster.png").toStdString()}};
+    }
     // Each pair runs next to each other in every round: A B A B ...
-    const std::vector<std::string> order = {"window", "table", "ampedit", "tiled", "tiled-csv", "export",
-                                            "xxd",    "diff",  "cmp",     "info",  "qtcore",    "program"};
+    const std::vector<std::string> order = {"window", "table",   "ampedit", "tiled",        "tiled-csv",
+                                            "export", "xxd",     "diff",    "cmp",          "info",
+                                            "qtcore", "program", "render",  "tmxrasterizer"};
     for (auto& [key, contender] : contenders) {
         runOnce(contender.command, contender.output, contender.status); // warm the file cache
     }
@@ -311,5 +371,21 @@ int main(int argc, char* argv[]) {
                 pairRatio(contenders["info"], contenders["qtcore"], &Sample::seconds));
     console("a program linking QtCore vs one linking nothing", "qtcore", "program",
             "none: what QtCore costs");
+    if (contenders.count("tmxrasterizer")) {
+        std::printf(
+            "amptool render vs tmxrasterizer, largest map, 4 layers: %.1f ms vs %.1f ms = %.2f x (goal "
+            "<= 0.75 x), peak %.1f MiB vs %.1f MiB (goal <= 128 MiB)\n",
+            medianOf(contenders["render"], &Sample::seconds) * 1e3,
+            medianOf(contenders["tmxrasterizer"], &Sample::seconds) * 1e3,
+            pairRatio(contenders["render"], contenders["tmxrasterizer"], &Sample::seconds),
+            medianOf(contenders["render"], &Sample::mebibytes),
+            medianOf(contenders["tmxrasterizer"], &Sample::mebibytes));
+    } else {
+        std::printf(
+            "amptool render, largest map, terrain + 3 overlays: %.1f ms, peak %.1f MiB (goal <= 128 MiB); "
+            "tmxrasterizer is not installed, so no ratio (apt-get install tiled adds it)\n",
+            medianOf(contenders["render"], &Sample::seconds) * 1e3,
+            medianOf(contenders["render"], &Sample::mebibytes));
+    }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "mapgrid.h"
 #include "mapimage.h"
 #include "options.h"
+#include "renderlauncher.h"
 #include "textsink.h"
 
 #include <QFileInfo>
@@ -824,6 +825,7 @@ const std::vector<Command>& commands() {
          "half onto the other through a half turn about the centre; prints how many hexes had no image\n"
          "and were left as they were. --even-columns-lower for that layout.",
          symmetrize},
+        {"render", RenderUsage, RenderHelp, startRender},
     };
     return all;
 }
@@ -888,6 +890,38 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         return failure.status;
     } catch (const std::exception& error) {
         tell(error.what());
+        return UsageOrIo;
+    }
+}
+
+// What amptool's programs of their own (amptool-render) share with its commands.
+int layerOfWord(const std::string& word) {
+    return layerOf(word);
+}
+
+int wholeNumber(const std::string& word, int least, int most, const std::string& what) {
+    return number(word, least, most, what);
+}
+
+amp::MapImage readMapOrFail(const std::string& path) {
+    return loadMap(path).image;
+}
+
+void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out) {
+    writeOutput(target, bytes, out);
+}
+
+int runCommand(const char* name, const std::function<int()>& body, std::FILE* err) {
+    try {
+        return body();
+    } catch (const UsageError& error) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(error.message).c_str());
+        return UsageOrIo;
+    } catch (const Failure& failure) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(failure.message).c_str());
+        return failure.status;
+    } catch (const std::exception& error) {
+        std::fprintf(err, "amptool: %s: %s\n", name, shown(error.what()).c_str());
         return UsageOrIo;
     }
 }

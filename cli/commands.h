@@ -5,13 +5,28 @@
 // that fails touches no file.
 #pragma once
 
+#include "mapimage.h"
+
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace amptool {
 
 // Runs `amptool WORDS...`; what it prints goes to `out` and `err`.
 int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err);
+
+// For amptool's programs of their own (amptool-render), as the commands do it:
+// a layer by number or name and a whole number in a range (a UsageError
+// otherwise), a map read whole, bytes to a file through the safe writer or to
+// `out` for "-". runCommand runs `body` and tells what it throws as
+// "amptool: NAME: reason", giving the exit status.
+int layerOfWord(const std::string& word);
+int wholeNumber(const std::string& word, int least, int most, const std::string& what);
+amp::MapImage readMapOrFail(const std::string& path);
+void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out);
+int runCommand(const char* name, const std::function<int()>& body, std::FILE* err);
 
 } // namespace amptool

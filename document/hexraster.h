@@ -28,6 +28,15 @@ public:
     // Makes line `y` the one that at() answers for.
     void setLine(int y) { rows_ = geometry_.rowsAround(originY_ + y + PixelCentre); }
     HexCell at(int x) const { return HexGeometry::nearer(columns_[static_cast<std::size_t>(x)], rows_); }
+    // The same, and the squared distance from the pixel to that hex's centre.
+    HexCell at(int x, double& distance2) const {
+        const auto& around = columns_[static_cast<std::size_t>(x)];
+        const HexCell cell = HexGeometry::nearer(around, rows_);
+        const int a = around.leftLowered ? 1 : 0;
+        distance2 =
+            cell.column == around.left ? around.leftDx2 + rows_.dy2[a] : around.rightDx2 + rows_.dy2[1 - a];
+        return cell;
+    }
 
     // The columns the pixels reach: from the left one of the first pixel to the
     // right one of the last.

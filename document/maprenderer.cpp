@@ -5,12 +5,12 @@
 #include "layermodel.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -19,11 +19,24 @@ namespace {
 constexpr double RoundingSlack = 1e-6;
 
 constexpr QRgb OutlineColour = qRgba(0, 0, 0, 70);
-// Numbers are about half a hex high, never smaller than can be read, and dark on
-// light hexes, light on dark ones.
-constexpr double NumberHeight = 0.55;
-constexpr int SmallestNumber = 8;
+// Labels are at most about half a hex high, and all their lines fit in this
+// share of the hex's height and width; dark on light hexes, light on dark ones.
+constexpr double LabelHeight = 0.6;
+constexpr double LabelsHeight = 1.5;
+constexpr double LabelWidth = 1.5;
 constexpr double LightFrom = 0.55;
+// A mark has a darker rim from this hex size on, a share of the hex wide.
+constexpr double RimsFrom = 6;
+constexpr double RimWidth = 0.06;
+constexpr double RimDarkening = 0.55;
+// The smallest mark, in hex sizes.
+constexpr double SmallestMark = 0.15;
+
+QRgb mix(QRgb from, QRgb to, double share) {
+    const auto channel = [share](int a, int b) { return static_cast<int>(std::lround(a + share * (b - a))); };
+    return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)),
+                channel(qBlue(from), qBlue(to)));
+}
 
 } // namespace
 
@@ -31,11 +44,30 @@ MapRenderer::Values MapRenderer::valuesOf(const LayerModel& layer) {
     return [&layer](int column, int row) { return layer.cellValue(column, row); };
 }
 
-MapRenderer::MapRenderer(const HexGeometry& geometry, Values values, Style style)
-    : geometry_(geometry), values_(std::move(values)), style_(style) {}
+MapRenderer::MapRenderer(const HexGeometry& geometry, Values base, palettes::LayerColours colours)
+    : geometry_(geometry), base_(std::move(base)), colours_(colours),
+      hexes_(0, 0, geometry.columns(), geometry.rows()) {}
 
-QRgb MapRenderer::colourOf(std::int32_t value) const {
-    return style_.terrain ? palettes::terrain(value) : palettes::ramp(style_.ramp, amp::lowByte(value));
+void MapRenderer::addOverlay(Overlay overlay) {
+    marks_ += overlay.style == OverlayStyle::Marks ? 1 : 0;
+    overlays_.push_back(std::move(overlay));
+}
+
+void MapRenderer::setHexes(const QRect& cells) {
+    hexes_ = cells.intersected(QRect(0, 0, geometry_.columns(), geometry_.rows()));
+}
+
+QRgb MapRenderer::hexColour(int column, int row) const {
+    QRgb colour = colourOf(base_(column, row));
+    for (const Overlay& overlay : overlays_) {
+        if (overlay.style == OverlayStyle::Shade) {
+            const double t = overlay.colours.position(amp::lowByte(overlay.values(column, row)));
+            const double amount = (2 * t - 1) * ShadeStrength * overlay.opacity;
+            colour =
+                amount >= 0 ? mix(colour, qRgb(255, 255, 255), amount) : mix(colour, qRgb(0, 0, 0), -amount);
+        }
+    }
+    return colour;
 }
 
 void MapRenderer::draw(QImage& image, QPointF mapOrigin, QRgb background) const {
@@ -44,44 +76,83 @@ void MapRenderer::draw(QImage& image, QPointF mapOrigin, QRgb background) const 
         return;
     }
     HexRaster raster(geometry_, mapOrigin, width);
-    // The colours of the hexes that the pixels reach, worked out once a hex.
+    // The colours of the hexes that the pixels reach, worked out once a hex: the
+    // base with its shades, then for each mark its rim and its disc (the colour
+    // under them where the hex has no mark).
     raster.setLine(0);
-    const int firstRow = std::max(0, raster.firstRow());
+    const int firstRow = std::max(hexes_.top(), raster.firstRow());
     raster.setLine(height - 1);
-    const int lastRow = std::min(geometry_.rows() - 1, raster.lastRow());
-    const int firstColumn = std::max(0, raster.firstColumn());
-    const int lastColumn = std::min(geometry_.columns() - 1, raster.lastColumn());
+    const int lastRow = std::min(hexes_.bottom(), raster.lastRow());
+    const int firstColumn = std::max(hexes_.left(), raster.firstColumn());
+    const int lastColumn = std::min(hexes_.right(), raster.lastColumn());
     const int tableRows = std::max(0, lastRow - firstRow + 1);
     const int tableColumns = tableRows > 0 ? std::max(0, lastColumn - firstColumn + 1) : 0;
-    std::vector<QRgb> colours(static_cast<std::size_t>(tableColumns) * static_cast<std::size_t>(tableRows));
+    const auto bands = static_cast<std::size_t>(1 + 2 * marks_);
+    std::vector<QRgb> colours(static_cast<std::size_t>(tableColumns) * static_cast<std::size_t>(tableRows) *
+                              bands);
     auto next = colours.begin();
     for (int column = firstColumn; column < firstColumn + tableColumns; ++column) {
         for (int row = firstRow; row <= lastRow; ++row) {
-            *next++ = colourOf(values_(column, row));
+            QRgb under = *next++ = hexColour(column, row);
+            for (const Overlay& overlay : overlays_) {
+                if (overlay.style != OverlayStyle::Marks) {
+                    continue;
+                }
+                const std::int32_t value = overlay.values(column, row);
+                if (amp::lowByte(value) != 0) {
+                    const QRgb mark = overlay.colours.colour(value);
+                    *next++ = mix(under, mix(mark, qRgb(0, 0, 0), RimDarkening), overlay.opacity);
+                    under = mix(under, mark, overlay.opacity);
+                } else {
+                    *next++ = under;
+                }
+                *next++ = under;
+            }
         }
     }
-    // Neighbouring pixels mostly lie in one hex: its colour is looked up again
-    // only where the hex changes.
+    // The squared radii, outermost first, below which a pixel lies in a mark's
+    // rim and in its disc.
+    std::vector<double> radii;
+    const double size = geometry_.size();
+    const double rim = size >= RimsFrom ? std::max(1.0, RimWidth * size) : 0.0;
+    for (int mark = 0; mark < marks_; ++mark) {
+        const double radius = std::max(SmallestMark, MarkRadius - MarkStep * mark) * size;
+        radii.push_back(radius * radius);
+        radii.push_back(std::max(0.0, radius - rim) * std::max(0.0, radius - rim));
+    }
+    const double outermost = radii.empty() ? 0.0 : radii.front();
+    // Neighbouring pixels mostly lie in one hex: its colours are looked up
+    // again only where the hex changes.
     HexCell last{-1, -1};
-    QRgb colour = background;
+    const QRgb* hex = nullptr;
     for (int y = 0; y < height; ++y) {
         raster.setLine(y);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const HexCell cell = raster.at(x);
+            double distance2 = 0;
+            const HexCell cell = radii.empty() ? raster.at(x) : raster.at(x, distance2);
             if (cell != last) {
                 last = cell;
                 const auto column = static_cast<unsigned>(cell.column - firstColumn);
                 const auto row = static_cast<unsigned>(cell.row - firstRow);
-                colour =
-                    column < static_cast<unsigned>(tableColumns) && row < static_cast<unsigned>(tableRows)
-                        ? colours[column * static_cast<unsigned>(tableRows) + row]
-                        : background;
+                hex = column < static_cast<unsigned>(tableColumns) && row < static_cast<unsigned>(tableRows)
+                          ? &colours[(column * static_cast<unsigned>(tableRows) + row) * bands]
+                          : nullptr;
             }
-            line[x] = colour;
+            if (!hex) {
+                line[x] = background;
+            } else if (distance2 >= outermost) {
+                line[x] = hex[0];
+            } else {
+                std::size_t band = 1;
+                while (band < radii.size() && distance2 < radii[band]) {
+                    ++band;
+                }
+                line[x] = hex[band];
+            }
         }
     }
-    if (geometry_.size() >= OutlinesFrom) {
+    if ((outlines_ && size >= OutlinesFrom) || labelSize() > 0) {
         QPainter painter(&image);
         painter.translate(-mapOrigin);
         decorate(painter, QRectF(mapOrigin, QSizeF(image.size())));
@@ -97,15 +168,26 @@ void MapRenderer::draw(QPainter& painter, const QRect& region) const {
     painter.drawImage(region.topLeft(), part);
 }
 
+QPointF MapRenderer::imageOrigin() const {
+    // A column lies 1.5 sizes right of the one before, a row a hex height below.
+    const double size = geometry_.size();
+    return {1.5 * size * hexes_.left(), geometry_.bounds(0, 0).height() * hexes_.top()};
+}
+
 QSize MapRenderer::imageSize() const {
-    const QSizeF size = geometry_.mapBounds().size();
+    // The drawn hexes as a map of their own, whose first column is lowered when
+    // theirs is.
+    const HexGeometry drawn(hexes_.width(), hexes_.height(), geometry_.size(),
+                            geometry_.isLowered(hexes_.left()));
+    const QSizeF size = drawn.mapBounds().size();
     const auto up = [](double length) { return static_cast<int>(std::ceil(length - RoundingSlack)); };
     return QSize(up(size.width()), up(size.height())).expandedTo(QSize(1, 1));
 }
 
-QImage MapRenderer::image() const {
-    QImage image(imageSize(), QImage::Format_ARGB32_Premultiplied);
-    draw(image, QPointF(0, 0), qRgba(0, 0, 0, 0));
+QImage MapRenderer::image(QImage::Format format) const {
+    // Every pixel is opaque or wholly transparent, the same in either form.
+    QImage image(imageSize(), format);
+    draw(image, imageOrigin(), qRgba(0, 0, 0, 0));
     return image;
 }
 
@@ -115,39 +197,95 @@ QRect MapRenderer::hexesMeeting(const QRectF& view) const {
     // Column c reaches from 1.5 c sizes to 2 sizes further; a raised row r from
     // r hex heights to one further, a lowered one half a hex lower.
     const int firstColumn =
-        std::max(0, static_cast<int>(std::floor((view.left() - 2 * size) / (1.5 * size))));
-    const int lastColumn =
-        std::min(geometry_.columns() - 1, static_cast<int>(view.right() / (1.5 * size)) + 1);
-    const int firstRow = std::max(0, static_cast<int>(std::floor(view.top() / height)) - 1);
-    const int lastRow = std::min(geometry_.rows() - 1, static_cast<int>(view.bottom() / height) + 1);
+        std::max(hexes_.left(), static_cast<int>(std::floor((view.left() - 2 * size) / (1.5 * size))));
+    const int lastColumn = std::min(hexes_.right(), static_cast<int>(view.right() / (1.5 * size)) + 1);
+    const int firstRow = std::max(hexes_.top(), static_cast<int>(std::floor(view.top() / height)) - 1);
+    const int lastRow = std::min(hexes_.bottom(), static_cast<int>(view.bottom() / height) + 1);
     return QRect(QPoint(firstColumn, firstRow), QPoint(lastColumn, lastRow));
+}
+
+int MapRenderer::labelLines() const {
+    int lines = (coordinates_ ? 1 : 0) + (valueLabels_ ? 1 : 0);
+    for (const Overlay& overlay : overlays_) {
+        lines += overlay.style == OverlayStyle::Values ? 1 : 0;
+    }
+    return lines;
+}
+
+int MapRenderer::labelSize() const {
+    const int lines = labelLines();
+    const double size = geometry_.size();
+    if (lines == 0 || size < NumbersFrom) {
+        return 0;
+    }
+    int pixels = static_cast<int>(std::min(size * LabelHeight, size * LabelsHeight / lines));
+    // The widest text a hex may hold must fit across it: smaller where it
+    // does not, and none when that is too small to read.
+    const QString widest = coordinates_ ? QStringLiteral("%1,%2")
+                                              .arg(std::max(geometry_.columns() - 1, 0))
+                                              .arg(std::max(geometry_.rows() - 1, 0))
+                                        : QStringLiteral("255");
+    QFont font;
+    for (int tries = 0; tries < 2 && pixels >= SmallestLabel; ++tries) {
+        font.setPixelSize(pixels);
+        const int advance = QFontMetrics(font).horizontalAdvance(widest);
+        if (advance <= size * LabelWidth) {
+            return pixels;
+        }
+        pixels = std::min(pixels - 1, static_cast<int>(pixels * size * LabelWidth / advance));
+    }
+    return 0;
+}
+
+std::vector<MapRenderer::Label> MapRenderer::labelsOf(int column, int row) const {
+    std::vector<Label> lines;
+    if (coordinates_) {
+        lines.push_back({QStringLiteral("%1,%2").arg(column).arg(row), 1.0});
+    }
+    if (valueLabels_) {
+        lines.push_back({QString::number(valueLabels_(column, row)), 1.0});
+    }
+    for (const Overlay& overlay : overlays_) {
+        if (overlay.style == OverlayStyle::Values) {
+            const std::int32_t value = overlay.values(column, row);
+            lines.push_back({amp::lowByte(value) != 0 ? QString::number(value) : QString(), overlay.opacity});
+        }
+    }
+    return lines;
 }
 
 void MapRenderer::decorate(QPainter& painter, const QRectF& view) const {
     const QRect hexes = hexesMeeting(view);
-    const double size = geometry_.size();
-    const auto polygon = [this](int column, int row) {
-        const auto corners = geometry_.corners(column, row);
-        return QPolygonF(QList<QPointF>(corners.begin(), corners.end()));
-    };
-    if (size >= OutlinesFrom) {
+    if (outlines_ && geometry_.size() >= OutlinesFrom) {
         painter.setPen(QPen(QColor::fromRgba(OutlineColour), 0));
         painter.setBrush(Qt::NoBrush);
         for (int column = hexes.left(); column <= hexes.right(); ++column) {
             for (int row = hexes.top(); row <= hexes.bottom(); ++row) {
-                painter.drawPolygon(polygon(column, row));
+                const auto corners = geometry_.corners(column, row);
+                painter.drawPolygon(corners.data(), static_cast<int>(corners.size()));
             }
         }
     }
-    if (size >= NumbersFrom) {
-        QFont font = painter.font();
-        font.setPixelSize(std::max(SmallestNumber, static_cast<int>(size * NumberHeight)));
-        painter.setFont(font);
-        for (int column = hexes.left(); column <= hexes.right(); ++column) {
-            for (int row = hexes.top(); row <= hexes.bottom(); ++row) {
-                const std::int32_t value = values_(column, row);
-                painter.setPen(QColor(colourOf(value)).lightnessF() > LightFrom ? Qt::black : Qt::white);
-                painter.drawText(geometry_.bounds(column, row), Qt::AlignCenter, QString::number(value));
+    const int pixels = labelSize();
+    if (pixels == 0) {
+        return;
+    }
+    QFont font = painter.font();
+    font.setPixelSize(pixels);
+    painter.setFont(font);
+    const double lineHeight = QFontMetrics(font).height();
+    for (int column = hexes.left(); column <= hexes.right(); ++column) {
+        for (int row = hexes.top(); row <= hexes.bottom(); ++row) {
+            const std::vector<Label> lines = labelsOf(column, row);
+            painter.setPen(QColor(hexColour(column, row)).lightnessF() > LightFrom ? Qt::black : Qt::white);
+            // The lines stand one under the other, centred on the hex's centre.
+            const QPointF centre = geometry_.centre(column, row);
+            double top = centre.y() - lineHeight * static_cast<double>(lines.size()) / 2;
+            for (const auto& [text, opacity] : lines) {
+                painter.setOpacity(opacity);
+                const QRectF box(centre.x() - geometry_.size(), top, 2 * geometry_.size(), lineHeight);
+                painter.drawText(box, Qt::AlignCenter, text);
+                top += lineHeight;
             }
         }
     }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Draws one layer of a map as flat-topped hexes, into an image or through any
-// painter: every pixel takes the colour of the hex under its centre (the
-// geometry's one pixel-to-hex function), then, at sizes that hold them, thin
-// outlines and each hex's number. It draws the map and nothing else: the
-// picture's selection and current hex are the picture's own, drawn over it, so
-// an exported image never shows them.
+// Draws a map as flat-topped hexes, into an image or through any painter: a base
+// layer, every pixel the colour of the hex under its centre (the geometry's one
+// pixel-to-hex function), and over it any number of overlays, each one byte
+// layer of the map: marks (a disc centred in each hex whose byte is not 0),
+// shade (the value lightens or darkens the base) or values (the number written
+// in the hex). Then, when asked, outlines and labels (coordinates, the values of
+// a layer) at sizes that hold them legibly. It draws the map and nothing else:
+// the picture's selection and current hex are the picture's own, drawn over it,
+// so an exported image never shows them.
 #pragma once
 
 #include "hexgeometry.h"
@@ -16,33 +19,57 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class LayerModel;
 class QPainter;
 
 class MapRenderer {
 public:
-    // The whole-number value of a cell of the layer.
+    // The whole-number value of a cell of a layer.
     using Values = std::function<std::int32_t(int column, int row)>;
     // The values of a document's layer, as its cells read them.
     static Values valuesOf(const LayerModel& layer);
 
-    // How values become colours: the terrain palette by value, or a ramp over the
-    // byte that a write stores for the value.
-    struct Style {
-        bool terrain = false;
-        palettes::Ramp ramp = palettes::Ramp::Viridis;
+    enum class OverlayStyle { Marks, Shade, Values };
+    struct Overlay {
+        Values values;
+        palettes::LayerColours colours;
+        OverlayStyle style = OverlayStyle::Marks;
+        double opacity = 1.0; // 0 to 1
     };
 
     // Hex sizes (centre to corner, in pixels) from which outlines show, and
-    // numbers (hexes about 28 pixels across).
+    // labels may (when their text fits the hex at a legible size).
     static constexpr double OutlinesFrom = 6;
     static constexpr double NumbersFrom = 14;
+    // The smallest label, in pixels, that is drawn.
+    static constexpr int SmallestLabel = 8;
+    // The outermost mark's radius, in hex sizes; each further overlay's mark is
+    // a step smaller, so marks of one hex nest and all show.
+    static constexpr double MarkRadius = 0.5;
+    static constexpr double MarkStep = 0.12;
+    // Shade lightens or darkens the base by at most this share.
+    static constexpr double ShadeStrength = 0.45;
 
-    MapRenderer(const HexGeometry& geometry, Values values, Style style);
+    MapRenderer(const HexGeometry& geometry, Values base, palettes::LayerColours colours);
+
+    void addOverlay(Overlay overlay);
+    void setOutlines(bool shown) { outlines_ = shown; }
+    void setCoordinates(bool shown) { coordinates_ = shown; }
+    // The numbers of `values` written in every hex (empty: none).
+    void setValueLabels(Values values) { valueLabels_ = std::move(values); }
+    // Draws only the hexes in `cells` (columns x rows); the others count as
+    // outside the map, and image() is the picture of that rectangle alone.
+    void setHexes(const QRect& cells);
 
     const HexGeometry& geometry() const { return geometry_; }
-    QRgb colourOf(std::int32_t value) const;
+    QRgb colourOf(std::int32_t value) const { return colours_.colour(value); }
+    // The base colour of a hex with the shades over it.
+    QRgb hexColour(int column, int row) const;
+    // The pixel size of labels at this hex size, or 0 where they are too small
+    // to read or too wide for the hex.
+    int labelSize() const;
 
     // Draws into the whole of `image` the map pixels from `mapOrigin` on, which
     // is the map pixel at the image's pixel (0, 0); pixels outside every hex
@@ -52,18 +79,34 @@ public:
     // coordinates are map pixels; outside the hexes it leaves what is there.
     void draw(QPainter& painter, const QRect& region) const;
 
-    // The whole map with no margin: as wide and high as the map's hexes reach,
-    // rounded up; transparent outside the hexes.
+    // The hexes drawn (the whole map, or those of setHexes) with no margin: as
+    // wide and high as they reach, rounded up; transparent outside the hexes.
     QSize imageSize() const;
-    QImage image() const;
+    QImage image(QImage::Format format = QImage::Format_ARGB32_Premultiplied) const;
+    // The lines of labels each hex holds (coordinates, values).
+    int labelLines() const;
 
 private:
     // The hexes whose rectangles meet the map rectangle `view`.
     QRect hexesMeeting(const QRectF& view) const;
-    // Outlines and numbers of the hexes whose rectangles meet `view`.
+    // Outlines and labels of the hexes whose rectangles meet `view`.
     void decorate(QPainter& painter, const QRectF& view) const;
+    // The lines of text a hex holds, top to bottom, each with its opacity.
+    struct Label {
+        QString text;
+        double opacity = 1.0;
+    };
+    std::vector<Label> labelsOf(int column, int row) const;
+    // The map pixel at the top left of the drawn hexes' picture.
+    QPointF imageOrigin() const;
 
     HexGeometry geometry_;
-    Values values_;
-    Style style_;
+    Values base_;
+    palettes::LayerColours colours_;
+    std::vector<Overlay> overlays_;
+    int marks_ = 0;
+    bool outlines_ = false;
+    bool coordinates_ = false;
+    Values valueLabels_;
+    QRect hexes_; // drawn hexes, in columns and rows
 };

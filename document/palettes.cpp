@@ -8,27 +8,51 @@ namespace palettes {
 
 namespace {
 
-constexpr std::array<QRgb, TerrainCount> TerrainColours = {
-    0xFFE8E2C4, // Clear: open ground, pale
-    0xFFB22222, // City: built-up, red
-    0xFF7D7D7D, // Airfield: paved, grey
-    0xFF2E7D32, // Forest: dark green
-    0xFFE6CF8A, // Sand: yellow ochre
-    0xFF6E8B57, // Swamp: olive
-    0xFF1F4E9A, // Ocean: deep blue
-    0xFF3C7FD6, // River: blue
-    0xFF3B3B3B, // Fortification: built-up, dark
-    0xFF7A3E9D, // Port: harbour, violet
-    0xFF78B8EC, // Stream: light blue
-    0xFF8B5A2B, // Escarpment: relief, brown
-    0xFF0E2F66, // Impassable River: darkest blue
-    0xFFB08D5E, // Rough: relief, light brown
-    0xFF4C93D9, // Lakes: blue
-    0xFF9CC6E6, // Lake Region: pale blue
-    0xFF86A95A, // Bocage: hedged fields, light green
-    0xFF5E3B1E, // Ravine: relief, dark brown
-    0xFF000000, // Blackout: black
-};
+// Each terrain's colour in the standard set and in the colour-blind one. In the
+// colour-blind set any two also differ by at least 12 in Delta E as readers
+// with deuteranopia or protanopia see them.
+constexpr std::array<std::array<QRgb, 2>, TerrainCount> TerrainColours = {{
+    {0xFFE8E2C4, 0xFFE8E2C4}, // Clear: open ground, pale
+    {0xFFB32323, 0xFFCC3C35}, // City: built-up, red
+    {0xFF7C7C7D, 0xFF7E7E7E}, // Airfield: paved, grey
+    {0xFF2E7D32, 0xFF6AA923}, // Forest: green
+    {0xFFE4CE88, 0xFFE5CF8A}, // Sand: yellow ochre
+    {0xFF718B57, 0xFF6E8B56}, // Swamp: olive
+    {0xFF1F4E9A, 0xFF264098}, // Ocean: deep blue
+    {0xFF5C85E4, 0xFF0273D9}, // River: blue
+    {0xFF3B3A3A, 0xFF3B3B3B}, // Fortification: built-up, dark
+    {0xFF783D9C, 0xFF9657B1}, // Port: harbour, violet
+    {0xFF88C4FD, 0xFF50BCF3}, // Stream: light blue
+    {0xFF8D5B2C, 0xFF77480A}, // Escarpment: relief, brown
+    {0xFF0C275A, 0xFF0D2F66}, // Impassable River: darkest blue
+    {0xFFB1905F, 0xFFC7A683}, // Rough: relief, light brown
+    {0xFF398ECF, 0xFF4392DD}, // Lakes: blue
+    {0xFFB1D0E4, 0xFFA5C7E4}, // Lake Region: pale blue
+    {0xFF89AF58, 0xFF8AAF56}, // Bocage: hedged fields, light green
+    {0xFF5B3D25, 0xFF59371E}, // Ravine: relief, dark brown
+    {0xFF000000, 0xFF000000}, // Blackout: black
+}};
+
+// Categorical colours: Tableau's ten and two more; Okabe and Ito's eight, safe
+// for colour-blind readers, and four of Paul Tol's.
+constexpr std::array<std::array<QRgb, 2>, CategoryCount> CategoryColours = {{
+    {0xFF4E79A7, 0xFFE69F00},
+    {0xFFF28E2B, 0xFF56B4E9},
+    {0xFFE15759, 0xFF009E73},
+    {0xFF76B7B2, 0xFFF0E442},
+    {0xFF59A14F, 0xFF0072B2},
+    {0xFFEDC948, 0xFFD55E00},
+    {0xFFB07AA1, 0xFFCC79A7},
+    {0xFFFF9DA7, 0xFF000000},
+    {0xFF9C755F, 0xFF882255},
+    {0xFFBAB0AC, 0xFF44AA99},
+    {0xFF17BECF, 0xFF999933},
+    {0xFFBCBD22, 0xFFDDDDDD},
+}};
+
+constexpr std::size_t indexOf(Palette palette) {
+    return palette == Palette::ColourBlind ? 1 : 0;
+}
 
 // A ramp through nine colours at every eighth of the range, in straight lines
 // between them.
@@ -82,15 +106,78 @@ template <typename F> std::array<QRgb, 256> table(F colour) {
 
 } // namespace
 
-QRgb terrain(int value) {
-    return value >= 0 && value < TerrainCount ? TerrainColours[static_cast<std::size_t>(value)]
-                                              : UnknownTerrain;
+QRgb terrain(int value, Palette palette) {
+    return value >= 0 && value < TerrainCount
+               ? TerrainColours[static_cast<std::size_t>(value)][indexOf(palette)]
+               : UnknownTerrain;
 }
 
 QRgb ramp(Ramp which, std::uint8_t value) {
     static const auto viridisTable = table(viridis);
     static const auto cividisTable = table(cividis);
     return (which == Ramp::Viridis ? viridisTable : cividisTable)[value];
+}
+
+QRgb rampAt(Ramp which, double t) {
+    return which == Ramp::Viridis ? viridis(t) : cividis(t);
+}
+
+QRgb category(int index, Palette palette) {
+    return CategoryColours[static_cast<std::size_t>(index) % CategoryColours.size()][indexOf(palette)];
+}
+
+LayerColours LayerColours::terrain(Palette palette) {
+    LayerColours colours;
+    colours.terrain_ = true;
+    for (int value = 0; value < 256; ++value) {
+        colours.table_[static_cast<std::size_t>(value)] = palettes::terrain(value, palette);
+    }
+    colours.low_ = 0;
+    colours.high_ = TerrainCount - 1;
+    return colours;
+}
+
+LayerColours LayerColours::fullRamp(Palette palette) {
+    LayerColours colours;
+    for (int value = 0; value < 256; ++value) {
+        colours.table_[static_cast<std::size_t>(value)] =
+            ramp(rampOf(palette), static_cast<std::uint8_t>(value));
+    }
+    return colours;
+}
+
+LayerColours LayerColours::scale(std::span<const bool, 256> held, Palette palette) {
+    LayerColours colours;
+    const auto distinct = std::count(held.begin(), held.end(), true);
+    const auto first = std::find(held.begin(), held.end(), true);
+    if (first == held.end()) {
+        colours.low_ = colours.high_ = 0;
+        colours.table_.fill(rampAt(rampOf(palette), 0));
+        return colours;
+    }
+    colours.low_ = static_cast<int>(first - held.begin());
+    colours.high_ = static_cast<int>(held.rend() - std::find(held.rbegin(), held.rend(), true)) - 1;
+    colours.categorical_ = distinct <= CategoryCount;
+    // Categories go to the held values in order; a value not held (yet) takes
+    // the colour of the held one below it.
+    int rank = -1;
+    for (int value = 0; value < 256; ++value) {
+        const auto slot = static_cast<std::size_t>(value);
+        if (colours.categorical_) {
+            rank += held[slot] ? 1 : 0;
+            colours.table_[slot] = category(std::max(rank, 0), palette);
+        } else {
+            colours.table_[slot] =
+                rampAt(rampOf(palette), colours.position(static_cast<std::uint8_t>(value)));
+        }
+    }
+    return colours;
+}
+
+double LayerColours::position(std::uint8_t byte) const {
+    // A layer of one value lies in the middle of its scale.
+    constexpr double Middle = 0.5;
+    return high_ > low_ ? std::clamp((byte - low_) / double(high_ - low_), 0.0, 1.0) : Middle;
 }
 
 } // namespace palettes

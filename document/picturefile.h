@@ -5,7 +5,15 @@
 
 #include "mapdocument.h"
 
+#include <QByteArray>
+
+#include <optional>
+
 class QImage;
+
+// The image as PNG bytes, or nothing when it cannot be encoded. Maps are flat
+// colours, which the fast compression levels hold nearly as small.
+std::optional<QByteArray> pngBytes(const QImage& image);
 
 // Encodes the image as PNG and writes it to `fileName`; a failure leaves any file
 // of that name as it was. CannotWrite carries the system's reason.

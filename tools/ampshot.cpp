@@ -10,6 +10,7 @@
 #include "mapfileio.h"
 #include "maprenderer.h"
 #include "picturefile.h"
+#include "picturelayers.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -61,7 +62,7 @@ int drawPicture(double size, const QString& mapName, const QString& pngName, int
     model.loadLayer(map.value(), layer);
     const HexGeometry geometry(model.columns(), model.rows(), size);
     const MapRenderer renderer(geometry, MapRenderer::valuesOf(model),
-                               {layer == amp::TerrainLayer, palettes::Ramp::Viridis});
+                               layerColours(layer, model, palettes::Palette::Standard));
     const DocumentResult written = writePicture(renderer.image(), pngName);
     if (!written) {
         std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName),

@@ -4,6 +4,7 @@
 // selection.
 #include "../document/hexmaths.h"
 #include "hexmapview.h"
+#include "layerspanel.h"
 #include "mappanel.h"
 #include "palettes.h"
 #include "windowfixture.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QTableWidget>
 #include <QUndoStack>
 #include <QWheelEvent>
 
@@ -30,6 +32,7 @@ private slots:
     void aLargerMapGetsASelectionOfItsOwn();
     void theFillToolFloodsTheRegionAndEscSelectsNothing();
     void beforeAMapThePictureShowsAHint();
+    void theLayersListTogglesOverlaysAndTheMenuLabels();
 
 private:
     // A 6 x 4 map whose terrain is Forest (3) but for [1][0], Ocean (6).
@@ -78,12 +81,17 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
     const QColor background = view->palette().color(QPalette::Window);
     QCOMPARE(image.pixelColor(onScreen(view, 0, 0).x(), top), QColor(0x2E, 0x7D, 0x32));
     QCOMPARE(image.pixelColor(onScreen(view, 1, 0).x(), top), background);
-    // Another layer shows the ramp: value 0 is viridis's first colour.
+    // Another layer on show lies over the terrain as marks: none where it holds
+    // 0; a mark in the first categorical colour (#4E79A7) where it holds a
+    // value of its own.
     f.click("btnPlus");
     QCOMPARE(view->layer(), 1);
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 2)), QRgb(0xFF440154));
+    QCOMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFF2E7D32));
+    f.model(1)->setCellText(2, 2, "9");
+    QTRY_COMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFFF28E2B));
+    f.model(1)->setCellText(2, 2, "0");
     // So does the bar under the picture, and it follows a change of palette:
-    // cividis begins at about #00224E.
+    // Okabe and Ito's orange (#E69F00) comes first there.
     const auto barStart = [&f] {
         for (const QLabel* label : f.main->mapPanel().findChildren<QLabel*>()) {
             if (label->isVisible() && !label->pixmap().isNull()) {
@@ -92,16 +100,14 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
         }
         return QRgb(0);
     };
-    QTRY_COMPARE(barStart(), QRgb(0xFF440154)); // the legends come right after the first paint
+    QTRY_COMPARE(barStart(), QRgb(0xFF4E79A7)); // the legends come right after the first paint
     // A palette chosen while the bar is hidden is the bar's when it shows again.
     f.click("btnMinus");
     f.main->mapPanel().setColourBlind(true);
     f.click("btnPlus");
-    const QRgb cividis = barStart();
-    QVERIFY(std::abs(qRed(cividis) - 0x00) <= 3 && std::abs(qGreen(cividis) - 0x22) <= 3 &&
-            std::abs(qBlue(cividis) - 0x4E) <= 3);
+    QCOMPARE(barStart(), QRgb(0xFFE69F00));
     f.main->mapPanel().setColourBlind(false); // and at once while it shows
-    QCOMPARE(barStart(), QRgb(0xFF440154));
+    QCOMPARE(barStart(), QRgb(0xFF4E79A7));
 }
 
 void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
@@ -110,6 +116,18 @@ void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
     QListWidget* legend = nullptr;
     QTRY_VERIFY((legend = f.main->mapPanel().findChild<QListWidget*>()) != nullptr);
     QCOMPARE(legend->count(), 20); // 19 terrains and "unknown"
+    // Every entry shows, and under the last line is no more than a margin.
+    const auto laidOut = [legend] {
+        int bottom = 0, outside = 0;
+        for (int row = 0; row < legend->count(); ++row) {
+            const QRect entry = legend->visualItemRect(legend->item(row));
+            outside += !legend->viewport()->rect().contains(entry);
+            bottom = std::max(bottom, entry.bottom());
+        }
+        const int margin = legend->viewport()->height() - bottom;
+        return outside == 0 && margin >= 0 && margin < legend->visualItemRect(legend->item(0)).height();
+    };
+    QTRY_VERIFY(laidOut());
     QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  23"));
     QCOMPARE(legend->item(6)->text(), QStringLiteral("Ocean  1"));
     QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  0"));
@@ -127,10 +145,12 @@ void PictureTest::anExportShowsNoSelection() {
     HexMapView* view = openForest(f);
     QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 2, 1));
     QCOMPARE(view->selectedHex(), std::optional(HexCell{2, 1}));
-    // On screen the selected Forest hex is halfway to the selection blue
-    // (#2E7D32 and #3399FF), and outlined.
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 2, 1)), qRgb(0x30, 0x8B, 0x98));
-    QCOMPARE(view->grab().toImage().pixel(inFill(view, 3, 1)), QRgb(0xFF2E7D32));
+    // On screen the selected Forest hex keeps its colour inside an outline of
+    // black and white, colours no terrain has.
+    const QImage shown = view->grab().toImage();
+    QCOMPARE(shown.pixel(inFill(view, 2, 1)), QRgb(0xFF2E7D32));
+    const QPoint topEdge = onScreen(view, 2, 1) - QPoint(0, qRound(view->hexSize() * std::sqrt(3.0) / 2));
+    QVERIFY(shown.pixel(topEdge) == 0xFF000000 || shown.pixel(topEdge) == 0xFFFFFFFF);
     // The exported picture shows the map alone: Forest at the hex's centre and
     // next to its corners, where the outline of the current hex would be.
     const QString png = f.dir.filePath("selected.png");
@@ -143,6 +163,21 @@ void PictureTest::anExportShowsNoSelection() {
     QCOMPARE(exported.pixel(centre), QRgb(0xFF2E7D32));
     QCOMPARE(exported.pixel(centre + QPoint(8, 0)), QRgb(0xFF2E7D32));
     QCOMPARE(exported.pixel(centre - QPoint(8, 0)), QRgb(0xFF2E7D32));
+    // The selection's rectangle alone, columns 1-2 and rows 0-1: a map of 2 x 2
+    // hexes whose first column is lowered, Ocean's [1][0] first.
+    f.document().selection().select(0, {QRect(QPoint(1, 0), QPoint(2, 1))});
+    const QString part = f.dir.filePath("part.png");
+    f.dialogs.numbers = {10};
+    f.dialogs.saveAnswers = {part};
+    for (QAction* found : f.main->findChildren<QAction*>()) {
+        if (found->text().remove('&').startsWith(QStringLiteral("Export Selection"))) {
+            found->trigger();
+        }
+    }
+    const QImage region(part);
+    QCOMPARE(region.size(), QSize(qCeil(10 * 3.5), qCeil(10 * std::sqrt(3.0) * 2.5)));
+    QCOMPARE(region.pixel(10, int(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A));
+    QCOMPARE(region.pixel(25, int(10 * std::sqrt(3.0) / 2)), QRgb(0xFF2E7D32));
 }
 
 void PictureTest::aClickSelectsTheCellInTheForm() {
@@ -170,13 +205,19 @@ void PictureTest::aClickSelectsTheCellInTheForm() {
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(view, &leave);
     QVERIFY(f.main->hoverStatus().isEmpty());
-    // Zoom in and out by keys, about the middle of the picture.
-    QTest::qWait(50); // the window takes the form's height, and the picture fits anew
-    view->repaint();
+    // Zoom in and out (Ctrl+= and Ctrl+-), about the middle of the picture;
+    // triggered at once, before the window lays the picture out again.
+    const auto trigger = [&f](const QString& text) {
+        for (QAction* action : f.main->findChildren<QAction*>()) {
+            if (action->text() == text) {
+                action->trigger();
+            }
+        }
+    };
     const double size = view->hexSize();
-    f.press(QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    trigger(QStringLiteral("Zoom &In"));
     QCOMPARE(view->hexSize(), size * 1.25);
-    f.press(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    trigger(QStringLiteral("Zoom &Out"));
     QCOMPARE(view->hexSize(), size);
 }
 
@@ -273,12 +314,18 @@ void PictureTest::aLargerMapGetsASelectionOfItsOwn() {
     QVERIFY(f.document().selection().isEmpty());
     view->resize(400, 300);
     view->fitMap();
-    // No hex is drawn as selected: each shows Clear's own colour.
+    // No hex is drawn as selected: each shows Clear's own colour, and nowhere
+    // is the black and white of a selection's edge.
     const QImage image = view->grab().toImage();
     int selected = 0;
     for (int column = 0; column < 40; ++column) {
         for (int row = 0; row < 30; ++row) {
             selected += image.pixel(onScreen(view, column, row)) != palettes::terrain(0);
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            selected += image.pixel(x, y) == 0xFF000000 || image.pixel(x, y) == 0xFFFFFFFF;
         }
     }
     QCOMPARE(selected, 0);
@@ -332,6 +379,56 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
     QVERIFY(!hint->isVisible());
     QVERIFY(view->isVisible());
     QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  24"));
+}
+
+void PictureTest::theLayersListTogglesOverlaysAndTheMenuLabels() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    f.model(6)->setCellText(2, 2, "5"); // a road: marked at first sight
+    const auto at = [view](int column, int row) {
+        return view->grab().toImage().pixel(onScreen(view, column, row));
+    };
+    QTRY_VERIFY(at(2, 2) != 0xFF2E7D32);
+    QCOMPARE(at(3, 2), QRgb(0xFF2E7D32));
+    f.main->mapPanel().setLayersShown(true);
+    const LayersPanel* layers = f.main->mapPanel().layersPanel();
+    QTableWidget* table = layers->table();
+    QVERIFY(table->item(0, 0)->text().startsWith(QStringLiteral("▶")));
+    QCOMPARE(table->item(6, 0)->checkState(), Qt::Checked);
+    table->item(6, 0)->setCheckState(Qt::Unchecked);
+    QCOMPARE(at(2, 2), QRgb(0xFF2E7D32));
+    // The layer on show is marked, and drawn though not checked.
+    f.click("btnPlus");
+    QVERIFY(table->item(1, 0)->text().startsWith(QStringLiteral("▶")));
+    QVERIFY(!table->item(0, 0)->text().startsWith(QStringLiteral("▶")));
+    for (int i = 0; i < 5; ++i) {
+        f.click("btnPlus");
+    }
+    QCOMPARE(view->layer(), 6);
+    QVERIFY(at(2, 2) != 0xFF2E7D32);
+    // View > Hex Values writes the numbers of the layer on show: ink in the
+    // Forest hex [0][0], whose road is 0; none when the hexes are too small.
+    const auto ink = [view] {
+        const QImage image = view->grab().toImage();
+        const QPoint centre = onScreen(view, 0, 0);
+        int inked = 0;
+        for (int dy = -3; dy <= 3; ++dy) {
+            for (int dx = -3; dx <= 3; ++dx) {
+                inked += image.pixel(centre + QPoint(dx, dy)) != 0xFF2E7D32;
+            }
+        }
+        return inked;
+    };
+    QCOMPARE(ink(), 0);
+    for (QAction* found : f.main->findChildren<QAction*>()) {
+        if (found->text().remove('&') == QStringLiteral("Hex Values")) {
+            found->trigger();
+        }
+    }
+    QVERIFY(view->hexValues());
+    QVERIFY(ink() > 0);
+    view->zoomAt(MapRenderer::NumbersFrom - 1, QPointF(0, 0));
+    QCOMPARE(ink(), 0);
 }
 
 QTEST_MAIN(PictureTest)
