@@ -129,8 +129,17 @@ void HexMapView::zoomAt(double size, QPointF anchor) {
     update();
 }
 
+// The hex comes to the middle as far as the map allows: on an axis where the whole
+// map fits, the map stays centred; elsewhere the map's edge stops at the view's
+// edge, so the picture never shows an empty band beside the map.
 void HexMapView::centreOn(int column, int row) {
-    origin_ = QPointF(width() / 2.0, height() / 2.0) - geometryNow().centre(column, row);
+    const HexGeometry geometry = geometryNow();
+    const QPointF wanted = QPointF(width() / 2.0, height() / 2.0) - geometry.centre(column, row);
+    const QRectF bounds = geometry.mapBounds();
+    const auto axis = [](double origin, double extent, double view) {
+        return extent <= view ? (view - extent) / 2 : std::clamp(origin, view - extent, 0.0);
+    };
+    origin_ = QPointF(axis(wanted.x(), bounds.width(), width()), axis(wanted.y(), bounds.height(), height()));
     update();
 }
 

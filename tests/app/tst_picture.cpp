@@ -28,6 +28,7 @@ private slots:
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
     void zoomFitAndExport();
+    void centringOnACornerHexLeavesNoEmptyBand();
     void undoWhileTheButtonIsHeldEndsTheStroke();
     void aLargerMapGetsASelectionOfItsOwn();
     void theFillToolFloodsTheRegionAndEscSelectsNothing();
@@ -281,6 +282,25 @@ void PictureTest::zoomFitAndExport() {
     const QImage exported(png);
     QCOMPARE(exported.size(), QSize(95, qCeil(10 * std::sqrt(3.0) * 4.5)));
     QCOMPARE(exported.pixel(31, qRound(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A)); // [1][0], Ocean
+}
+
+// Go to Hex centres the picture on the hex only as far as the map reaches: a
+// corner hex of a map that fits keeps the map centred, and when zoomed in, the
+// map's edge stays at the view's edge.
+void PictureTest::centringOnACornerHexLeavesNoEmptyBand() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    const QPointF fitted = view->origin();
+    view->centreOn(0, 0);
+    QCOMPARE(view->origin(), fitted);
+    view->centreOn(5, 3);
+    QCOMPARE(view->origin(), fitted);
+    view->zoomAt(view->hexSize() * 3, QPointF(200, 150));
+    view->centreOn(0, 0);
+    QCOMPARE(view->origin(), QPointF(0, 0));
+    view->centreOn(5, 3);
+    const QRectF bounds = view->geometryNow().mapBounds();
+    QCOMPARE(view->origin(), QPointF(view->width() - bounds.width(), view->height() - bounds.height()));
 }
 
 void PictureTest::undoWhileTheButtonIsHeldEndsTheStroke() {
