@@ -28,16 +28,20 @@ bool usesSelection(const MapDocument& document, bool selectionOnly) {
 
 namespace {
 
-HexRect regionOf(const MapDocument& document, bool selectionOnly) {
-    const auto& rectangles = document.selection().rectangles();
-    if (!usesSelection(document, selectionOnly)) {
-        return {0, 0, document.columns(), document.rows()};
-    }
+// The selection's bounding rectangle.
+HexRect selectionBounds(const MapDocument& document) {
     QRect bounds;
-    for (const QRect& rectangle : rectangles) {
+    for (const QRect& rectangle : document.selection().rectangles()) {
         bounds |= rectangle;
     }
     return {bounds.left(), bounds.top(), bounds.width(), bounds.height()};
+}
+
+HexRect regionOf(const MapDocument& document, bool selectionOnly) {
+    if (!usesSelection(document, selectionOnly)) {
+        return {0, 0, document.columns(), document.rows()};
+    }
+    return selectionBounds(document);
 }
 
 Offset hexAt(const HexRect& rect, int index) {
@@ -181,8 +185,9 @@ std::optional<Stamp> copyAsStamp(const MapDocument& document, int layer, bool al
     if (document.selection().isEmpty() || layer < 0 || layer >= amp::LayerCount) {
         return std::nullopt;
     }
+    // A stamp is the selection, one hex too (a flip of one hex goes to the map).
     return stampOf(
-        regionOf(document, true), allLayers ? amp::LayerCount : 1, layer, evenColumnsLower,
+        selectionBounds(document), allLayers ? amp::LayerCount : 1, layer, evenColumnsLower,
         [&document](int l, Offset hex) { return document.layer(l)->cellByte(hex.column, hex.row); });
 }
 

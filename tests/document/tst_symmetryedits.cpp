@@ -177,6 +177,13 @@ void SymmetryEditsTest::theSymmetricBrushAndStamps() {
     QCOMPARE(placed, 6);
     document.undoStack()->undo();
     QCOMPARE(document.encode(), before);
+
+    // A stamp of one selected hex is that hex, not the whole map.
+    document.selection().select(0, {QRect(2, 1, 1, 1)});
+    const auto one = symmetryedits::copyAsStamp(document, 0, false, false);
+    QVERIFY(one);
+    QCOMPARE(one->cells.size(), std::size_t{1});
+    QCOMPARE(one->values, std::vector<std::uint8_t>{document.layer(0)->cellByte(2, 1)});
 }
 
 QTEST_GUILESS_MAIN(SymmetryEditsTest)
