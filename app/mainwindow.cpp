@@ -524,10 +524,11 @@ QList<QKeySequence> MainWindow::keysOnKeyboards(const QList<QKeySequence>& keys)
 // views and of the picture, which belong to no menu.
 QList<ShortcutRow> MainWindow::shortcutRows() const {
     QList<ShortcutRow> rows;
-    const std::function<void(const QMenu*)> addMenu = [&](const QMenu* menu) {
+    const std::function<void(const QMenu*, const QString&)> addMenu = [&](const QMenu* menu,
+                                                                          const QString& path) {
         for (const QAction* action : menu->actions()) {
             if (action->menu()) {
-                addMenu(action->menu());
+                addMenu(action->menu(), path + QStringLiteral(" > ") + QString(action->text()).remove('&'));
             } else if (!action->shortcuts().isEmpty()) {
                 QStringList keys;
                 for (const QKeySequence& key : action->shortcuts()) {
@@ -538,25 +539,26 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
                                : action == redoAction_ ? tr("Redo")
                                                        : action->text();
                 text.remove(QLatin1Char('&')).remove(QStringLiteral("…"));
-                rows.append({text, keys.join(QStringLiteral(", "))});
+                rows.append({text, keys.join(QStringLiteral(", ")), path});
             }
         }
     };
     for (const QAction* top : menuBar()->actions()) {
         if (top->menu()) {
-            addMenu(top->menu());
+            addMenu(top->menu(), QString(top->text()).remove('&'));
         }
     }
-    rows.append({tr("In a view: fill the selected cells with what is typed"), tr("Ctrl+Enter")});
-    rows.append({tr("In a view: edit the cell, keeping its text"), tr("F2, double-click")});
+    rows.append({tr("Fill the selected cells with what is typed"), tr("Ctrl+Enter"), tr("In a view")});
+    rows.append({tr("Edit the cell, keeping its text"), tr("F2, double-click"), tr("In a view")});
+    rows.append({tr("Keep what is typed and move down or right (Shift: up or left)"), tr("Enter, Tab"),
+                 tr("In a view")});
+    rows.append({tr("Set the selected cells to 0"), tr("Delete, Backspace"), tr("In a view")});
+    rows.append({tr("Drop what is typed, or the selection"), tr("Esc"), tr("In a view")});
+    rows.append({tr("Select all; move (Shift: select)"), tr("Ctrl+A; arrows"), tr("In a view")});
     rows.append(
-        {tr("In a view: keep what is typed and move down or right (Shift: up or left)"), tr("Enter, Tab")});
-    rows.append({tr("In a view: set the selected cells to 0"), tr("Delete, Backspace")});
-    rows.append({tr("In a view: drop what is typed, or the selection"), tr("Esc")});
-    rows.append({tr("In a view: select all; move (Shift: select)"), tr("Ctrl+A; arrows")});
-    rows.append({tr("In the picture: zoom; pan"), tr("wheel; middle button, or Space and the left button")});
-    rows.append({tr("In the picture: select a rectangle"), tr("Shift+drag")});
-    rows.append({tr("In the picture: move the selected hex; select nothing"), tr("arrows; Esc")});
+        {tr("Zoom; pan"), tr("wheel; middle button, or Space and the left button"), tr("In the picture")});
+    rows.append({tr("Select a rectangle"), tr("Shift+drag"), tr("In the picture")});
+    rows.append({tr("Move the selected hex; select nothing"), tr("arrows; Esc"), tr("In the picture")});
     return rows;
 }
 
@@ -646,6 +648,11 @@ void MainWindow::goToHex() {
     const int row = match.captured(2).toInt();
     const int columns = document_->columns();
     const int rows = document_->rows();
+    if (columns == 0 || rows == 0) {
+        dialogs_.inform(this, tr("Go to Hex"),
+                        tr("The map has no hexes: %1 columns and %2 rows.").arg(columns).arg(rows));
+        return;
+    }
     if (column >= columns || row >= rows) {
         dialogs_.inform(this, tr("Go to Hex"),
                         tr("There is no hex %1,%2: the map has %3 columns and %4 rows (hexes 0,0 to %5,%6).")

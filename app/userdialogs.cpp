@@ -147,21 +147,23 @@ int MapSizeForm::rows() const {
 
 ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
     : QDialog(parent), search_(new QLineEdit(this)),
-      table_(new QTableWidget(static_cast<int>(rows.size()), 2, this)) {
+      table_(new QTableWidget(static_cast<int>(rows.size()), 3, this)) {
     setWindowTitle(tr("Keyboard Shortcuts"));
     search_->setPlaceholderText(tr("Search"));
     search_->setClearButtonEnabled(true);
-    table_->setHorizontalHeaderLabels({tr("Action"), tr("Keys")});
+    table_->setHorizontalHeaderLabels({tr("Action"), tr("Keys"), tr("Menu")});
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     for (int i = 0; i < rows.size(); ++i) {
         table_->setItem(i, 0, new QTableWidgetItem(rows[i].action));
         table_->setItem(i, 1, new QTableWidgetItem(rows[i].keys));
+        table_->setItem(i, 2, new QTableWidgetItem(rows[i].menu));
     }
     // The keys whole; the actions take the rest of the width.
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     table_->setWordWrap(true);
     table_->resizeRowsToContents();
     connect(search_, &QLineEdit::textChanged, this, &ShortcutsForm::filter);
@@ -177,8 +179,10 @@ ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
 // Rows whose action or keys hold the text, in any case, stay.
 void ShortcutsForm::filter(const QString& text) {
     for (int i = 0; i < table_->rowCount(); ++i) {
-        const bool shown = table_->item(i, 0)->text().contains(text, Qt::CaseInsensitive) ||
-                           table_->item(i, 1)->text().contains(text, Qt::CaseInsensitive);
+        bool shown = false;
+        for (int column = 0; column < table_->columnCount(); ++column) {
+            shown = shown || table_->item(i, column)->text().contains(text, Qt::CaseInsensitive);
+        }
         table_->setRowHidden(i, !shown);
     }
 }

@@ -33,6 +33,7 @@ enum class UnwrittenChoice { Save, Discard, Cancel };
 struct ShortcutRow {
     QString action;
     QString keys;
+    QString menu; // where the action is ("Symmetry"), empty for keys of no menu
 };
 
 class UserDialogs {

@@ -706,6 +706,9 @@ int applyMapping(
 int flip(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     const Options options(words, {"--axis", "--layer", "-o"}, {"--even-columns-lower"});
     options.expectPositional(1, 1, "amptool flip MAP --axis left-right|top-bottom|point [-o OUT]");
+    if (!options.value("--axis")) {
+        throw UsageError{"--axis is missing: left-right, top-bottom or point"};
+    }
     const std::string axis = options.value("--axis").value_or("");
     const std::map<std::string, hexsymmetry::Flip> axes = {{"left-right", hexsymmetry::Flip::LeftRight},
                                                            {"top-bottom", hexsymmetry::Flip::TopBottom},
