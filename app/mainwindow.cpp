@@ -54,6 +54,9 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
       document_(new MapDocument(this)), hexLabel_(new QLabel(this)), hoverLabel_(new QLabel(this)),
       selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
+    for (QLabel* label : {hoverLabel_, selectionLabel_}) {
+        label->setContentsMargins(12, 0, 12, 0); // apart from their neighbours
+    }
     statusBar()->addPermanentWidget(hoverLabel_);
     statusBar()->addPermanentWidget(selectionLabel_);
     statusBar()->addPermanentWidget(fileLabel_);
@@ -145,6 +148,24 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     if (!mapDock_->isFloating()) {
         resizeDocks({mapDock_}, {dockWidth}, Qt::Horizontal);
     }
+    // Hiding the docked picture (F3) gives its width back instead of leaving a
+    // grey hole beside the form, and showing it takes it again; the focus never
+    // falls on a header box, where the next key would change the map's header.
+    connect(mapDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (mapDock_->isFloating() || !isVisible() || visible == pictureShown_) {
+            return;
+        }
+        pictureShown_ = visible;
+        if (!visible) {
+            hiddenDockWidth_ = mapDock_->width();
+            widthWithPicture_ = this->width();
+            resize(this->width() - hiddenDockWidth_, height());
+            form_->currentGrid()->setFocus();
+        } else if (hiddenDockWidth_ > 0) {
+            resize(widthWithPicture_, height()); // as it was, form and picture
+            resizeDocks({mapDock_}, {hiddenDockWidth_}, Qt::Horizontal);
+        }
+    });
     // The bars that tell of the file lie under the form, over the status line,
     // and the window grows by them: the views neither move nor lose a row.
     notices_ = new NoticeBar(this);

@@ -100,6 +100,9 @@ private:
 
     QDockWidget* mapDock_;
     QDockWidget* undoDock_ = nullptr;
+    bool pictureShown_ = true;
+    int hiddenDockWidth_ = 0;
+    int widthWithPicture_ = 0;
     BulkEdits* bulkEdits_ = nullptr;
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
