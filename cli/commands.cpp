@@ -816,17 +816,19 @@ const std::vector<Command>& commands() {
          "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
          "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
-        {"flip", "amptool flip MAP --axis left-right|top-bottom|point [--layer N] [-o OUT]",
+        {"flip",
+         "amptool flip MAP --axis left-right|top-bottom|point [--layer N] [--even-columns-lower] [-o OUT]",
          "Mirrors the map (or one layer) left to right or top to bottom, or turns it half round, as the\n"
          "hex lattice allows: where the map's shape cannot be mirrored exactly, the hexes without an image\n"
          "keep their values, and their count is printed. --even-columns-lower for that layout.",
          flip},
         {"symmetrize",
-         "amptool symmetrize MAP --from left|right|top|bottom|top-left --mode mirror|point "
-         "[--layer N] [-o OUT]",
+         "amptool symmetrize MAP --from left|right|top|bottom|top-left [--mode mirror|point] "
+         "[--layer N] [--even-columns-lower] [-o OUT]",
          "Copies one half (or the top-left quarter, mirrored twice) onto the rest through a mirror, or a\n"
          "half onto the other through a half turn about the centre; prints how many hexes had no image\n"
-         "and were left as they were. --even-columns-lower for that layout.",
+         "and were left as they were. The mode is mirror unless given; top-left takes mirror only.\n"
+         "--even-columns-lower for that layout.",
          symmetrize},
         {"render", RenderUsage, RenderHelp, startRender},
     };
