@@ -2,6 +2,7 @@
 #include "hexmapview.h"
 #include "mapdocument.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -338,6 +339,10 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const auto cell = geometryNow().hexAt(event->position() - origin_);
+    if (event->modifiers() & Qt::AltModifier) { // the eyedropper, whatever the tool
+        pickValue(cell);
+        return;
+    }
     if (tool_ == Tool::Paint) {
         document_.beginStroke(layer_, brushText_);
         stroking_ = document_.isStroking();
@@ -351,6 +356,13 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
         emit rectangleChosen(cell->column, cell->row, cell->column, cell->row);
     } else {
         choose(*cell);
+    }
+}
+
+// The value of the layer on show under the eyedropper becomes the brush's.
+void HexMapView::pickValue(std::optional<HexCell> cell) {
+    if (cell) {
+        emit valuePicked(document_.layer(layer_)->cellByte(cell->column, cell->row));
     }
 }
 
@@ -393,6 +405,10 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Escape) {
         emit selectNoneRequested();
+        return;
+    }
+    if (event->key() == Qt::Key_I && event->modifiers() == Qt::NoModifier) { // the eyedropper
+        pickValue(geometryNow().hexAt(QPointF(mapFromGlobal(QCursor::pos())) - origin_));
         return;
     }
     const HexGeometry geometry = geometryNow();

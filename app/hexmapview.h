@@ -117,11 +117,14 @@ signals:
     void selectNoneRequested();
     // The hex under the mouse, (-1, -1) off the map.
     void hexHovered(int column, int row);
+    // Alt+click or the I key: the value of the layer on show under the cursor.
+    void valuePicked(int value);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void pickValue(std::optional<HexCell> cell);
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

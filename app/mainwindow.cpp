@@ -579,6 +579,8 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
     rows.append(
         {tr("Zoom; pan"), tr("wheel; middle button, or Space and the left button"), tr("In the picture")});
     rows.append({tr("Select a rectangle"), tr("Shift+drag"), tr("In the picture")});
+    rows.append(
+        {tr("Take the value under the cursor for the brush"), tr("Alt+click, I"), tr("In the picture")});
     rows.append({tr("Move the selected hex; select nothing"), tr("arrows; Esc"), tr("In the picture")});
     return rows;
 }

@@ -78,6 +78,7 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     connect(brushSize_, &QComboBox::currentIndexChanged, this,
             [this](int index) { view_->setBrushSize(index ? 7 : 1); });
     connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
+    connect(view_, &HexMapView::valuePicked, brushValue_, &QSpinBox::setValue);
     // Counting waits for a quiet moment: a stroke or a fill changes many cells.
     recount_->setSingleShot(true);
     recount_->setInterval(150);

@@ -10,6 +10,7 @@
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableWidget>
@@ -206,6 +207,13 @@ void PictureTest::aClickSelectsTheCellInTheForm() {
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(view, &leave);
     QVERIFY(f.main->hoverStatus().isEmpty());
+    // The eyedropper: Alt+click, or I over a hex, takes its value for the brush.
+    QTest::mouseClick(view, Qt::LeftButton, Qt::AltModifier, onScreen(view, 1, 0));
+    QCOMPARE(view->brushText(), QStringLiteral("6"));
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(2, 4)); // it chose no hex
+    QCursor::setPos(view->mapToGlobal(onScreen(view, 0, 2)));
+    QTest::keyClick(view, Qt::Key_I);
+    QCOMPARE(view->brushText(), QStringLiteral("3"));
     // Zoom in and out (Ctrl+= and Ctrl+-), about the middle of the picture;
     // triggered at once, before the window lays the picture out again.
     const auto trigger = [&f](const QString& text) {
