@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "hexmapview.h"
+#include "hexsymmetry.h"
 #include "mapdocument.h"
 
 #include <QCursor>
@@ -459,10 +460,19 @@ void HexMapView::paintStroke(QPointF at) {
     if (!cell) {
         return;
     }
-    std::vector<HexCell> cells = {*cell};
-    if (brushSize_ > 1) {
-        const auto around = geometry.neighbours(cell->column, cell->row);
-        cells.insert(cells.end(), around.begin(), around.end());
+    // The hexes within the radius, by the lattice's own distance (cube
+    // coordinates), whichever columns are lowered; those off the map are left out.
+    std::vector<HexCell> cells;
+    const hexsymmetry::Cube centre = hexsymmetry::toCube({cell->column, cell->row}, evenLower_);
+    for (int dx = -brushRadius_; dx <= brushRadius_; ++dx) {
+        for (int dy = std::max(-brushRadius_, -dx - brushRadius_);
+             dy <= std::min(brushRadius_, -dx + brushRadius_); ++dy) {
+            const hexsymmetry::Offset hex =
+                hexsymmetry::toOffset(centre + hexsymmetry::Cube{dx, dy, -dx - dy}, evenLower_);
+            if (geometry.contains(hex.column, hex.row)) {
+                cells.push_back({hex.column, hex.row});
+            }
+        }
     }
     if (document_.paintDab(cells).kind == DocumentResult::Kind::NoStroke) {
         stroking_ = false;

@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <algorithm>
 #include <bitset>
 #include <functional>
 #include <optional>
@@ -75,7 +76,10 @@ public:
     void setPainting(bool painting) { setTool(painting ? Tool::Paint : Tool::Select); }
     void setBrushText(const QString& text) { brushText_ = text; }
     const QString& brushText() const { return brushText_; }
-    void setBrushSize(int hexes) { brushSize_ = hexes; }
+    // The brush: every hex within `radius` steps of the one under the pointer
+    // (0: that hex alone; 1: with its six neighbours; up to MaximumBrushRadius).
+    void setBrushRadius(int radius) { brushRadius_ = std::clamp(radius, 0, MaximumBrushRadius); }
+    static constexpr int MaximumBrushRadius = 4;
 
     // The cells of the form's selection on this layer, in the cell rule's order
     // (empty: none), drawn lighter.
@@ -168,7 +172,7 @@ private:
     QRect selectionBounds_; // in cells
     std::optional<HexCell> rectangleFrom_;
     QString brushText_ = QStringLiteral("0");
-    int brushSize_ = 1;
+    int brushRadius_ = 0;
     bool stroking_ = false; // the left button paints the document's stroke
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;

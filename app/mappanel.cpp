@@ -48,8 +48,12 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
         tools_->addButton(button, i);
         tools->addWidget(button);
     }
-    brushSize_->addItems({tr("1 hex"), tr("7 hexes")});
-    brushSize_->setToolTip(tr("Brush size: a hex, or a hex and its six neighbours"));
+    // Radius 0 to 4: 1, 7, 19, 37 and 61 hexes.
+    for (int radius = 0; radius <= HexMapView::MaximumBrushRadius; ++radius) {
+        const int hexes = 3 * radius * (radius + 1) + 1;
+        brushSize_->addItem(hexes == 1 ? tr("1 hex") : tr("%1 hexes").arg(hexes));
+    }
+    brushSize_->setToolTip(tr("Brush size: a hex and the hexes up to 4 steps around it"));
     brushValue_->setRange(0, 255);
     brushValue_->setToolTip(tr("Brush value"));
     tools->addWidget(brushSize_);
@@ -76,7 +80,7 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     connect(tools_, &QButtonGroup::idClicked, this,
             [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
     connect(brushSize_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { view_->setBrushSize(index ? 7 : 1); });
+            [this](int radius) { view_->setBrushRadius(radius); });
     connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
     connect(view_, &HexMapView::valuePicked, brushValue_, &QSpinBox::setValue);
     // Counting waits for a quiet moment: a stroke or a fill changes many cells.
