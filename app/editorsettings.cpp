@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "editorsettings.h"
+#include "picturelayers.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +29,8 @@ const QString GeometryKey = QStringLiteral("window/geometry");
 const QString StateKey = QStringLiteral("window/state");
 const QString EvenKey = QStringLiteral("picture/evenColumnsLower");
 const QString ColourBlindKey = QStringLiteral("picture/colourBlind");
+const QString BaseKey = QStringLiteral("picture/base");
+const QString OverlaysKey = QStringLiteral("picture/overlays");
 
 bool isPathText(const QString& text) {
     return !text.isEmpty() && text.size() <= LongestPath && QDir::isAbsolutePath(text) &&
@@ -167,6 +172,46 @@ bool EditorSettings::colourBlind() const {
 void EditorSettings::setPicture(bool evenColumnsLower, bool colourBlind) {
     store_->setValue(EvenKey, evenColumnsLower);
     store_->setValue(ColourBlindKey, colourBlind);
+}
+
+// One entry a layer, "on:marks:0.75": over the base or not, its style, its opacity.
+void EditorSettings::readPictureLayers(PictureLayers& picture) const {
+    bool ok = false;
+    const int base = store_->value(BaseKey).toString().toInt(&ok);
+    if (ok && base >= 0 && base < amp::LayerCount) {
+        picture.base = base;
+    }
+    const QVariant stored = store_->value(OverlaysKey);
+    const QStringList entries =
+        stored.typeId() == QMetaType::QStringList ? stored.toStringList() : QStringList();
+    const QStringList styles = overlayStyleNames();
+    for (int layer = 0; layer < std::min<int>(entries.size(), amp::LayerCount); ++layer) {
+        const QStringList parts = entries[layer].split(QLatin1Char(':'));
+        bool number = false;
+        const double opacity = parts.value(2).toDouble(&number);
+        const qsizetype style = styles.indexOf(parts.value(1));
+        if (parts.size() != 3 || (parts[0] != QLatin1String("on") && parts[0] != QLatin1String("off")) ||
+            style < 0 || !number || !(opacity >= 0 && opacity <= 1)) {
+            continue; // this layer as it was
+        }
+        auto& how = picture.layers[static_cast<std::size_t>(layer)];
+        how.overlay = parts[0] == QLatin1String("on");
+        how.style = static_cast<MapRenderer::OverlayStyle>(style);
+        how.opacity = opacity;
+    }
+}
+
+void EditorSettings::setPictureLayers(const PictureLayers& picture) {
+    QStringList entries;
+    const QStringList styles = overlayStyleNames();
+    for (const auto& how : picture.layers) {
+        entries << QStringLiteral("%1:%2:%3")
+                       .arg(how.overlay ? QStringLiteral("on") : QStringLiteral("off"))
+                       .arg(styles.value(static_cast<int>(how.style)))
+                       .arg(how.opacity);
+    }
+    store_->setValue(BaseKey, QString::number(picture.base));
+    store_->setValue(OverlaysKey, entries);
 }
 
 void EditorSettings::sync() {

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+struct PictureLayers;
 class QSettings;
 class QTemporaryDir;
 
@@ -49,6 +50,11 @@ public:
     bool evenColumnsLower() const;
     bool colourBlind() const;
     void setPicture(bool evenColumnsLower, bool colourBlind);
+
+    // The picture's base layer and how each layer lies over it (shown or not,
+    // style, opacity); what the file does not say well stays as `picture` has it.
+    void readPictureLayers(PictureLayers& picture) const;
+    void setPictureLayers(const PictureLayers& picture);
 
     // Writes what changed to the file now (it is written at the end in any case).
     void sync();

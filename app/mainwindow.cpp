@@ -196,6 +196,9 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(watcher_, &DiskWatcher::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The picture's choices of the last run; the form starts as it always does.
+    PictureLayers picture = mapPanel_->view()->pictureLayers();
+    settings_->readPictureLayers(picture);
+    mapPanel_->view()->setPictureLayers(picture);
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
     differences_ = new DifferencesDock(*document_, *form_, *mapPanel_->view(), dialogs_, this);
@@ -237,6 +240,7 @@ bool MainWindow::restoreWindow() {
 void MainWindow::saveSettings() {
     settings_->setWindow(saveGeometry(), saveState());
     settings_->setPicture(evenAction_->isChecked(), colourBlindAction_->isChecked());
+    settings_->setPictureLayers(mapPanel_->view()->pictureLayers());
     settings_->sync();
 }
 

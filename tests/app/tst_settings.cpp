@@ -85,6 +85,10 @@ void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
             action->trigger();
         }
     }
+    // Layer 5 laid over the base as a half-opaque shade.
+    PictureLayers picture = f.main->mapPanel().view()->pictureLayers();
+    picture.layers[5] = {true, MapRenderer::OverlayStyle::Shade, 0.5};
+    f.main->mapPanel().view()->setPictureLayers(picture);
     f.click("btnPlus"); // layer 1, lines shown: the form's, never remembered
     f.control<QCheckBox>("chkLines")->setChecked(true);
     QVERIFY(f.main->close());
@@ -94,6 +98,7 @@ void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
     QCOMPARE(f.main->geometry().topLeft(), QPoint(40, 50));
     QCOMPARE(f.main->width(), 700);
     QVERIFY(f.main->mapPanel().view()->evenColumnsLower());
+    QVERIFY(f.main->mapPanel().view()->pictureLayers().layers == picture.layers);
     QCOMPARE(f.window->CurrentLayer(), 0);
     QVERIFY(!f.control<QCheckBox>("chkLines")->isChecked());
     QVERIFY(f.main->findChild<QToolBar*>("changedOnDisk")->isHidden());
@@ -108,7 +113,8 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
     file.write("version=99\n[recent]\nmaps=relative.amp, /maps/a.amp, , /maps/./a.amp, /maps/b.amp, /" +
                QByteArray(5000, 'x') +
                "\n[files]\nlastFolder=@ByteArray(/maps)\n[window]\ngeometry=not bytes\n"
-               "[picture]\nevenColumnsLower=maybe\ncolourBlind=true\n");
+               "[picture]\nevenColumnsLower=maybe\ncolourBlind=true\nbase=13\n"
+               "overlays=on:marks:2, off:shade, up:values:0.5, on:values:0.25\n");
     file.close();
     {
         const EditorSettings settings;
@@ -117,6 +123,13 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
         QVERIFY(settings.windowGeometry().isEmpty());
         QVERIFY(!settings.evenColumnsLower());
         QVERIFY(settings.colourBlind());
+        // Of the layers, only the fourth is told well; the base 13 is no layer.
+        PictureLayers picture = PictureLayers::defaults();
+        settings.readPictureLayers(picture);
+        PictureLayers expected = PictureLayers::defaults();
+        expected.layers[3] = {true, MapRenderer::OverlayStyle::Values, 0.25};
+        QVERIFY(picture.layers == expected.layers);
+        QCOMPARE(picture.base, 0);
     }
     // Bytes that are no settings file at all: the editor opens as it always does.
     static const char junk[] = "\x00\xFF[\n=\x01@ByteArray(\n[[[";
