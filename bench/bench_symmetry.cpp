@@ -8,6 +8,7 @@
 #include "mapfileio.h"
 #include "mappanel.h"
 #include "ratioreporter.h"
+#include "silentdialogs.h"
 #include "stamptool.h"
 #include "symmetryedits.h"
 #include "tfrmmaped.h"
@@ -24,25 +25,6 @@ namespace {
 
 constexpr int PictureSide = 800;
 constexpr int StampSide = 10;
-
-class SilentDialogs : public UserDialogs {
-public:
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    void messageBox(QWidget*, const QString&, const QString&, const QString&) override {}
-    void showMessage(QWidget*, const QString&) override {}
-    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
-    bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
-        return false;
-    }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
-        return RecoveryChoice::Later;
-    }
-    bool askMapSize(QWidget*, int&, int&) override { return false; }
-    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
-        return UnwrittenChoice::Discard;
-    }
-};
 
 // The largest map, every byte random, open in a shown window with its picture.
 struct LargestWindow {

@@ -7,6 +7,7 @@
 #include "journalbytes.h"
 #include "mapfileio.h"
 #include "mapformat.h"
+#include "shellrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,30 +33,11 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs amptool with the words through the shell, in the folder (or, without
 // `prefixed`, the words as a whole command line).
 Outcome amptool(const QTemporaryDir& dir, const std::string& words, bool prefixed = true) {
-    const std::string errPath = dir.filePath("stderr.txt").toStdString();
-    const std::string command = "cd '" + dir.path().toStdString() + "' && " +
-                                (prefixed ? AMPTOOL_PATH " " : "") + words + " 2>'" + errPath + "'";
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        outcome.out.append(buffer, got);
-    }
-    const int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    QFile err(QString::fromStdString(errPath));
-    err.open(QIODevice::ReadOnly);
-    outcome.err = err.readAll().toStdString();
-    return outcome;
+    return runShell(dir,
+                    "cd '" + dir.path().toStdString() + "' && " + (prefixed ? AMPTOOL_PATH " " : "") + words);
 }
 
 std::vector<std::uint8_t> bytesOf(const QTemporaryDir& dir, const char* name) {

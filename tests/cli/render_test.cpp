@@ -4,6 +4,7 @@
 // region, labels with no display, and errors that write nothing.
 #include "mapfileio.h"
 #include "mapformat.h"
+#include "shellrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,6 @@ bool isRoad(int column, int row) {
     return (column + 2 * row) % 5 == 0;
 }
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 class Render : public testing::Test {
 protected:
     void SetUp() override {
@@ -56,22 +51,8 @@ protected:
     }
     // amptool with the words, with neither a display nor a platform named.
     Outcome run(const std::string& words) {
-        const std::string errPath = dir.filePath("stderr.txt").toStdString();
-        const std::string command = "cd '" + dir.path().toStdString() +
-                                    "' && env -u DISPLAY -u QT_QPA_PLATFORM " + AMPTOOL_PATH " render " +
-                                    words + " 2>'" + errPath + "'";
-        Outcome outcome;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-            outcome.out.append(buffer, got);
-        }
-        const int status = pclose(pipe);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        QFile err(QString::fromStdString(errPath));
-        err.open(QIODevice::ReadOnly);
-        outcome.err = err.readAll().toStdString();
-        return outcome;
+        return runShell(dir, "cd '" + dir.path().toStdString() + "' && env -u DISPLAY -u QT_QPA_PLATFORM " +
+                                 AMPTOOL_PATH " render " + words);
     }
     QImage picture(const char* name = "out.png") { return QImage(dir.filePath(name)); }
     static QPoint centre(double size, int column, int row, bool evenLower) {
