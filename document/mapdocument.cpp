@@ -66,6 +66,24 @@ private:
     std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers_;
 };
 
+// New values for the header bytes that are not the shape; undo and redo swap them.
+class HeaderCommand : public QUndoCommand {
+public:
+    HeaderCommand(MapDocument& document, const QString& text, const amp::MapHeader& header)
+        : QUndoCommand(text), document_(document), header_(header) {}
+
+    void redo() override { swap(); }
+    void undo() override { swap(); }
+
+private:
+    void swap() {
+        std::swap(document_.header_, header_);
+        emit document_.headerChanged();
+    }
+    MapDocument& document_;
+    amp::MapHeader header_;
+};
+
 MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     for (int i = 0; i < amp::LayerCount; ++i) {
         auto* model = new LayerModel(this);
@@ -290,6 +308,25 @@ bool MapDocument::editCells(const QString& text, const std::vector<CellEdit>& ed
         return false;
     }
     undoStack_.push(command.release());
+    return true;
+}
+
+bool MapDocument::editMap(const QString& text, const std::vector<CellEdit>& edits,
+                          const amp::MapHeader& header) {
+    amp::MapHeader next = header;
+    next.bytes[amp::ColumnsByte] = header_.bytes[amp::ColumnsByte];
+    next.bytes[amp::RowsByte] = header_.bytes[amp::RowsByte];
+    if (next == header_) {
+        return editCells(text, edits);
+    }
+    auto cells = std::make_unique<SetCellsCommand>(*this, text, edits);
+    // The cells and the header as one step: one macro of two parts.
+    undoStack_.beginMacro(text);
+    if (!cells->isEmpty()) {
+        undoStack_.push(cells.release());
+    }
+    undoStack_.push(new HeaderCommand(*this, text, next));
+    undoStack_.endMacro();
     return true;
 }
 

@@ -108,6 +108,10 @@ public:
     // One undo step named `text` that sets the cells; nothing is pushed, and false
     // comes back, when no cell would change.
     bool editCells(const QString& text, const std::vector<CellEdit>& edits);
+    // A script's run as one undo step named `text`: the cells and the header bytes
+    // other than the shape's (columns and rows stay as they are). Nothing is
+    // pushed, and false comes back, when neither would change.
+    bool editMap(const QString& text, const std::vector<CellEdit>& edits, const amp::MapHeader& header);
     // One undo step that places a block of cells (see SetCellsCommand); false when
     // no cell would change.
     bool placeBlock(const QString& text, const CellBlock& block, int left, int top, int layer);
@@ -142,11 +146,14 @@ signals:
     // The whole map was replaced (read, made, reloaded in another shape, or such
     // a step undone): header, shape and every cell.
     void mapReset();
+    // Header bytes other than the shape changed (a script's step, done or undone).
+    void headerChanged();
     // The file holds these bytes now: they were just read from it or written to it.
     void diskContentKnown(const QString& fileName, const FileBytes& bytes);
 
 private:
     friend class ReplaceMapCommand;
+    friend class HeaderCommand;
     void setFileName(const QString& fileName);
     void swapMap(amp::MapHeader& header, std::array<std::unique_ptr<LayerModel>, amp::LayerCount>& layers);
 

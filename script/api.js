@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: MIT
+// What a script sees of the map: `map`, `terrain`, `selection`, `report`,
+// `print` and `args`, over a copy of the map taken before the run. Each layer
+// is a Uint8Array of the bytes the cells' texts give (slot column * rows + row,
+// the file's order) plus a Map of the few cells whose text is not "0".."255"
+// (typed as "007", "abc", "300", or empty). Reads and writes stay in this copy;
+// the runner compares it with the map afterwards and makes one undo step of the
+// difference, so a run that throws or is stopped changes nothing. Everything is
+// plain JavaScript: calls into C++ would cost microseconds each.
+(function (data) {
+    "use strict";
+    const LayerCount = data.layerNames.length;
+    const HeaderSize = data.header.length;
+    const ShapeBytes = {2: "columns", 4: "rows"};
+    const LargestByte = 255;
+    const PrintLimit = 10000;
+    const columns = data.columns;
+    const rows = data.rows;
+    const cellCount = columns * rows;
+    const evenLower = data.evenColumnsLower;
+    const bytes = data.buffers.map(function (buffer) { return new Uint8Array(buffer); });
+    const typed = data.typed.map(function (pairs) { return new Map(pairs); });
+    const dirty = bytes.map(function () { return false; });
+    const header = data.header.slice();
+    const problems = [];
+    const printed = [];
+    let printedOver = 0;
+
+    function describe(value) {
+        if (typeof value === "string") {
+            return value;
+        }
+        if (value !== null && typeof value === "object" && !(value instanceof Error)) {
+            try {
+                return JSON.stringify(value);
+            } catch (e) {
+                return String(value);
+            }
+        }
+        return String(value);
+    }
+
+    // Layers by number (0-12, or its text) or by name, as the editor names them,
+    // in any case: "roads", "height b1", "Terraintype".
+    function layerIndex(layer) {
+        if ((layer >>> 0) === layer && layer < LayerCount) {
+            return layer;
+        }
+        if (typeof layer === "string") {
+            if (/^[0-9]+$/.test(layer) && Number(layer) < LayerCount) {
+                return Number(layer);
+            }
+            const wanted = layer.toLowerCase();
+            const found = [];
+            data.layerNames.forEach(function (name, index) {
+                if (name.toLowerCase() === wanted) {
+                    found.push(index);
+                }
+            });
+            if (found.length === 1) {
+                return found[0];
+            }
+            if (found.length > 1) {
+                throw new RangeError("several layers are named \"" + layer + "\": give the layer's number");
+            }
+        }
+        throw new RangeError("no layer " + describe(layer) + " (give 0-" + (LayerCount - 1) + " or a layer's name)");
+    }
+
+    function isInside(column, row) {
+        return (column >>> 0) === column && column < columns && (row >>> 0) === row && row < rows;
+    }
+
+    function outside(column, row) {
+        return new RangeError("hex " + describe(column) + "," + describe(row) + " is outside the map (columns 0-" +
+                              (columns - 1) + ", rows 0-" + (rows - 1) + ")");
+    }
+
+    function slotOf(column, row) {
+        if (!isInside(column, row)) {
+            throw outside(column, row);
+        }
+        return column * rows + row;
+    }
+
+    // The text rule: blanks, one sign, digits, fitting a signed 32-bit number;
+    // anything else counts as 0. The file keeps the low 8 bits.
+    function byteOfText(text) {
+        const parts = /^[ \t]*([+-]?)([0-9]+)$/.exec(text);
+        if (!parts) {
+            return 0;
+        }
+        const digits = parts[2].replace(/^0+(?=[0-9])/, "");
+        const magnitude = digits.length > 10 ? Infinity : Number(digits);
+        const negative = parts[1] === "-";
+        if (magnitude > (negative ? 2147483648 : 2147483647)) {
+            return 0;
+        }
+        return (negative ? -magnitude : magnitude) & LargestByte;
+    }
+
+    // The byte of a canonical text "0".."255", or -1 for any other text.
+    function canonicalByte(text) {
+        return /^(0|[1-9][0-9]{0,2})$/.test(text) && Number(text) <= LargestByte ? Number(text) : -1;
+    }
+
+    function checkValue(value) {
+        if (typeof value === "number") {
+            if ((value >>> 0) !== value || value > LargestByte) {
+                throw new RangeError("a cell takes a whole number 0-255 or a text, not " + value);
+            }
+        } else if (typeof value !== "string") {
+            throw new TypeError("a cell takes a whole number 0-255 or a text, not " + describe(value));
+        }
+        return value;
+    }
+
+    // Sets a slot of a layer to a checked value: a number, or a text kept as typed.
+    function store(layer, slot, value) {
+        const texts = typed[layer];
+        if (typeof value === "number") {
+            bytes[layer][slot] = value;
+            if (texts.size > 0) {
+                texts.delete(slot);
+            }
+        } else {
+            const canonical = canonicalByte(value);
+            if (canonical >= 0) {
+                bytes[layer][slot] = canonical;
+                texts.delete(slot);
+            } else {
+                bytes[layer][slot] = byteOfText(value);
+                texts.set(slot, value);
+            }
+        }
+        dirty[layer] = true;
+    }
+
+    function textAt(layer, slot) {
+        const text = typed[layer].get(slot);
+        return text === undefined ? String(bytes[layer][slot]) : text;
+    }
+
+    // A region: nothing (the whole map), the selection or any object with
+    // rectangles, an array of rectangles, or one rectangle
+    // {column, row, columns, rows}. Gives a mask of its hexes, each once.
+    function maskOf(region) {
+        const mask = new Uint8Array(cellCount);
+        if (region === undefined || region === null) {
+            mask.fill(1);
+            return mask;
+        }
+        let rectangles = region;
+        if (!Array.isArray(region)) {
+            rectangles = Array.isArray(region.rectangles) ? region.rectangles : [region];
+        }
+        rectangles.forEach(function (rectangle) {
+            const width = rectangle.columns;
+            const height = rectangle.rows;
+            if ((width >>> 0) !== width || (height >>> 0) !== height) {
+                throw new RangeError("a rectangle is {column, row, columns, rows}, not " + describe(rectangle));
+            }
+            if (width === 0 || height === 0) {
+                return;
+            }
+            slotOf(rectangle.column, rectangle.row);
+            slotOf(rectangle.column + width - 1, rectangle.row + height - 1);
+            for (let column = rectangle.column; column < rectangle.column + width; ++column) {
+                mask.fill(1, column * rows + rectangle.row, column * rows + rectangle.row + height);
+            }
+        });
+        return mask;
+    }
+
+    function hexesOf(mask) {
+        const hexes = [];
+        for (let slot = 0; slot < cellCount; ++slot) {
+            if (mask[slot]) {
+                hexes.push({column: Math.floor(slot / rows), row: slot % rows});
+            }
+        }
+        return hexes;
+    }
+
+    // Bytes 0, 1, 3, 5 and 6 may change; 2 and 4 are the shape.
+    function setHeaderByte(index, value) {
+        const at = Number(index);
+        if (String(at) !== String(index) || (at >>> 0) !== at || at >= HeaderSize) {
+            throw new RangeError("the header has bytes 0-" + (HeaderSize - 1) + ", not " + describe(index));
+        }
+        if (ShapeBytes[at] !== undefined) {
+            throw new TypeError("header byte " + at + " is the map's " + ShapeBytes[at] +
+                                " and cannot change (Map > Resize changes the shape)");
+        }
+        if ((value >>> 0) !== value || value > LargestByte) {
+            throw new RangeError("a header byte is a whole number 0-255, not " + describe(value));
+        }
+        header[at] = value;
+    }
+
+    const headerView = new Proxy(header, {
+        set: function (target, key, value) {
+            setHeaderByte(key, value);
+            return true;
+        },
+        defineProperty: function () { throw new TypeError("the header's bytes are set one by one"); },
+        deleteProperty: function () { throw new TypeError("the header's bytes cannot be removed"); },
+    });
+
+    const map = {
+        columns: columns,
+        rows: rows,
+        fileName: data.fileName,
+        layers: data.layerNames.slice(),
+        get: function (layer, column, row) {
+            const cells = (layer >>> 0) === layer && layer < LayerCount ? bytes[layer] : bytes[layerIndex(layer)];
+            if ((column >>> 0) !== column || column >= columns || (row >>> 0) !== row || row >= rows) {
+                throw outside(column, row);
+            }
+            return cells[column * rows + row];
+        },
+        text: function (layer, column, row) {
+            return textAt(layerIndex(layer), slotOf(column, row));
+        },
+        set: function (layer, column, row, value) {
+            store(layerIndex(layer), slotOf(column, row), checkValue(value));
+        },
+        fill: function (layer, value, region) {
+            const index = layerIndex(layer);
+            checkValue(value);
+            const mask = maskOf(region);
+            let count = 0;
+            for (let slot = 0; slot < cellCount; ++slot) {
+                if (mask[slot]) {
+                    store(index, slot, value);
+                    ++count;
+                }
+            }
+            return count;
+        },
+        // Cells whose byte is `from` (a number), or whose text is `from` (a text).
+        replace: function (layer, from, to, region) {
+            const index = layerIndex(layer);
+            checkValue(from);
+            checkValue(to);
+            const mask = maskOf(region);
+            let count = 0;
+            for (let slot = 0; slot < cellCount; ++slot) {
+                const matches = typeof from === "number" ? bytes[index][slot] === from : textAt(index, slot) === from;
+                if (mask[slot] && matches) {
+                    store(index, slot, to);
+                    ++count;
+                }
+            }
+            return count;
+        },
+        // Up, up-right, down-right, down, down-left, up-left: those inside the map.
+        neighbours: function (column, row) {
+            slotOf(column, row);
+            const lowered = ((column & 1) === 1) !== evenLower;
+            const up = lowered ? 0 : -1;
+            const around = [[column, row - 1], [column + 1, row + up], [column + 1, row + up + 1],
+                            [column, row + 1], [column - 1, row + up + 1], [column - 1, row + up]];
+            return around.filter(function (hex) { return isInside(hex[0], hex[1]); })
+                .map(function (hex) { return {column: hex[0], row: hex[1]}; });
+        },
+    };
+    Object.defineProperty(map, "header", {
+        enumerable: true,
+        get: function () { return headerView; },
+        set: function (values) {
+            if (!values || values.length !== HeaderSize) {
+                throw new RangeError("the header is " + HeaderSize + " bytes");
+            }
+            for (let i = 0; i < HeaderSize; ++i) {
+                if (ShapeBytes[i] === undefined || values[i] !== header[i]) {
+                    setHeaderByte(i, values[i]);
+                }
+            }
+        },
+    });
+    Object.freeze(map);
+
+    const terrain = {};
+    data.terrainNames.forEach(function (name, value) {
+        terrain[name] = value;
+        terrain[name.replace(/ /g, "")] = value;
+    });
+    Object.defineProperty(terrain, "nameOf", {
+        value: function (value) { return data.terrainNames[value]; },
+    });
+    Object.freeze(terrain);
+
+    const selectionMask = maskOf(data.selection.length > 0 ? data.selection : undefined);
+    const selectedHexes = Object.freeze(hexesOf(selectionMask).map(Object.freeze));
+    const selection = Object.freeze({
+        rectangles: Object.freeze(data.selection.length > 0 ? data.selection.map(Object.freeze)
+                                                            : [Object.freeze({column: 0, row: 0, columns: columns, rows: rows})]),
+        isWholeMap: data.selection.length === 0,
+        count: selectedHexes.length,
+        contains: function (column, row) { return isInside(column, row) && selectionMask[column * rows + row] === 1; },
+        hexes: function () { return selectedHexes.slice(); },
+        [Symbol.iterator]: function () { return selectedHexes[Symbol.iterator](); },
+    });
+
+    function report(column, row, message) {
+        if (arguments.length === 1) {
+            problems.push({message: describe(column)});
+            return;
+        }
+        if (arguments.length !== 3) {
+            throw new TypeError("report takes (column, row, message) or (message)");
+        }
+        slotOf(column, row);
+        problems.push({column: column, row: row, message: describe(message)});
+    }
+
+    function print() {
+        if (printed.length >= PrintLimit) {
+            ++printedOver;
+            return;
+        }
+        printed.push(Array.prototype.map.call(arguments, describe).join(" "));
+    }
+
+    return {
+        globals: {
+            map: map, terrain: terrain, selection: selection, report: report, print: print,
+            args: Object.freeze(data.arguments.slice()),
+        },
+        describe: describe,
+        // What the run came to, for the runner.
+        outcome: function () {
+            const lines = printed.slice();
+            if (printedOver > 0) {
+                lines.push("(" + printedOver + " more lines not shown)");
+            }
+            return {
+                dirty: dirty,
+                typed: typed.map(function (texts, layer) { return dirty[layer] ? Array.from(texts) : []; }),
+                header: header.slice(),
+                problems: problems,
+                printed: lines,
+            };
+        },
+    };
+})

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#include "scriptfolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* ProgramFolder = "ampedit";
+constexpr const char* ScriptsFolder = "scripts";
+constexpr const char* ChecksFolder = "checks";
+
+QString userFolder(const char* kind) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') +
+           QLatin1String(ProgramFolder) + QLatin1Char('/') + QLatin1String(kind);
+}
+
+// The shared data folder seen from the program's own folder: from bin/ for the
+// programs, from lib/ampedit/ for amptool's helpers (and, in the build tree,
+// from each target's folder one or two levels below the build's top).
+QStringList shippedFolders(const char* kind) {
+    const QString programs = QCoreApplication::applicationDirPath();
+    QStringList found;
+    for (const char* fromPrograms : {AMPEDIT_DATA_FROM_BIN, AMPEDIT_DATA_FROM_HELPER}) {
+        const QFileInfo folder(programs + QLatin1Char('/') + QLatin1String(fromPrograms) + QLatin1Char('/') +
+                               QLatin1String(ProgramFolder) + QLatin1Char('/') + QLatin1String(kind));
+        const QString path = folder.canonicalFilePath();
+        if (folder.isDir() && !found.contains(path)) {
+            found.append(path);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+namespace scriptfolders {
+
+QString userScripts() {
+    return userFolder(ScriptsFolder);
+}
+
+QString userChecks() {
+    return userFolder(ChecksFolder);
+}
+
+QStringList shippedScripts() {
+    return shippedFolders(ScriptsFolder);
+}
+
+QStringList shippedChecks() {
+    return shippedFolders(ChecksFolder);
+}
+
+QStringList scriptFiles(const QStringList& folders) {
+    QStringList files;
+    for (const QString& folder : folders) {
+        const QFileInfoList entries =
+            QDir(folder).entryInfoList({QStringLiteral("*.js")}, QDir::Files | QDir::NoDotAndDotDot);
+        for (const QFileInfo& entry : entries) {
+            // A link to a regular file counts; a folder, device or pipe named *.js does not.
+            if (entry.isFile()) {
+                files.append(entry.absoluteFilePath());
+            }
+        }
+    }
+    std::stable_sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+        return QFileInfo(a).fileName() < QFileInfo(b).fileName();
+    });
+    return files;
+}
+
+} // namespace scriptfolders

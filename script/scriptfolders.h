@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// Where scripts are found: the user's own folders, and the ones shipped with the
+// program (share/ampedit/scripts and share/ampedit/checks beside the installed
+// programs, or the copies the build puts beside them in the build tree).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace scriptfolders {
+
+// ~/.local/share/ampedit/scripts: transforms of the user's own.
+QString userScripts();
+// ~/.local/share/ampedit/checks: checks of the user's own.
+QString userChecks();
+// The program's own folders of transforms and of checks (those that exist).
+QStringList shippedScripts();
+QStringList shippedChecks();
+// The *.js files of the folders (regular files only), sorted by name.
+QStringList scriptFiles(const QStringList& folders);
+
+} // namespace scriptfolders

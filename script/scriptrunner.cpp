@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: MIT
+#include "scriptrunner.h"
+#include "mapdocument.h"
+#include "mapformat.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJSEngine>
+#include <QJSValue>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr const char* ApiResource = ":/script/api.js";
+// The name the API's own frames carry in stack traces, apart from any script's.
+constexpr const char* ApiFileName = "ampedit-script-api";
+constexpr const char* ConsoleName = "console";
+constexpr double MillisecondsPerSecond = 1000.0;
+// What a script is given as globals.
+const char* const Globals[] = {"map", "terrain", "selection", "report", "print", "args"};
+
+QString apiSource() {
+    static const QString source = [] {
+        QFile file(QString::fromLatin1(ApiResource));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }();
+    return source;
+}
+
+// Sets the engine's interrupt flag once the time is up, unless stopped first.
+class Watchdog {
+public:
+    Watchdog(QJSEngine& engine, std::chrono::milliseconds limit) {
+        if (limit.count() > 0) {
+            thread_ = std::thread([this, &engine, limit] {
+                std::unique_lock lock(mutex_);
+                if (!wake_.wait_for(lock, limit, [this] { return stopped_; })) {
+                    fired_ = true;
+                    engine.setInterrupted(true);
+                }
+            });
+        }
+    }
+    ~Watchdog() { stop(); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // Whether the time ran out first.
+    bool stop() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return fired_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopped_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+// The map as the run starts: each layer's bytes by the text rule, and the slots
+// whose text is not canonical ("007", "abc", empty) with that text.
+struct Snapshot {
+    int columns = 0;
+    int rows = 0;
+    std::array<QByteArray, amp::LayerCount> bytes;
+    std::array<std::vector<std::pair<std::size_t, QString>>, amp::LayerCount> typed;
+};
+
+Snapshot snapshotOf(const MapDocument& document) {
+    Snapshot snapshot;
+    snapshot.columns = document.columns();
+    snapshot.rows = document.rows();
+    const std::vector<std::uint8_t> file = document.encode();
+    const std::size_t cells = std::size_t(snapshot.columns) * std::size_t(snapshot.rows);
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        auto& bytes = snapshot.bytes[std::size_t(layer)];
+        bytes.resize(qsizetype(cells));
+        for (std::size_t slot = 0; slot < cells; ++slot) {
+            bytes[qsizetype(slot)] = char(file[amp::recordOffset(int(slot)) + std::size_t(layer)]);
+        }
+        const LayerModel* model = document.layer(layer);
+        auto& typed = snapshot.typed[std::size_t(layer)];
+        for (std::size_t slot = 0; slot < cells && slot < model->cellCount(); ++slot) {
+            if (model->kindAt(slot) != LayerModel::Kind::Canonical) {
+                typed.emplace_back(slot, model->typedAt(slot));
+            }
+        }
+    }
+    return snapshot;
+}
+
+QJSValue stringArray(QJSEngine& engine, const QStringList& list) {
+    QJSValue array = engine.newArray(quint32(list.size()));
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        array.setProperty(quint32(i), list[i]);
+    }
+    return array;
+}
+
+template <std::size_t N> QStringList namesOf(const std::array<std::string_view, N>& names) {
+    QStringList list;
+    for (const std::string_view name : names) {
+        list.append(QString::fromLatin1(name.data(), qsizetype(name.size())));
+    }
+    return list;
+}
+
+// What api.js is made from.
+QJSValue dataOf(QJSEngine& engine, const Snapshot& snapshot, const MapDocument& document,
+                const ScriptOptions& options) {
+    QJSValue data = engine.newObject();
+    data.setProperty("columns", snapshot.columns);
+    data.setProperty("rows", snapshot.rows);
+    data.setProperty("fileName", document.fileName());
+    data.setProperty("evenColumnsLower", options.evenColumnsLower);
+    data.setProperty("arguments", stringArray(engine, options.arguments));
+    data.setProperty("layerNames", stringArray(engine, namesOf(amp::LayerNames)));
+    data.setProperty("terrainNames", stringArray(engine, namesOf(amp::TerrainNames)));
+    QJSValue header = engine.newArray(amp::HeaderSize);
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        header.setProperty(quint32(i), document.header().bytes[std::size_t(i)]);
+    }
+    data.setProperty("header", header);
+    QJSValue buffers = engine.newArray(amp::LayerCount);
+    QJSValue typed = engine.newArray(amp::LayerCount);
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        // A copy of its own: the engine's buffer writes into the bytes it is given,
+        // and the snapshot must keep the map as it was.
+        const QByteArray& bytes = snapshot.bytes[std::size_t(layer)];
+        buffers.setProperty(quint32(layer), engine.toScriptValue(QByteArray(bytes.constData(), bytes.size())));
+        const auto& texts = snapshot.typed[std::size_t(layer)];
+        QJSValue pairs = engine.newArray(quint32(texts.size()));
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            QJSValue pair = engine.newArray(2);
+            pair.setProperty(0, double(texts[i].first));
+            pair.setProperty(1, texts[i].second);
+            pairs.setProperty(quint32(i), pair);
+        }
+        typed.setProperty(quint32(layer), pairs);
+    }
+    data.setProperty("buffers", buffers);
+    data.setProperty("typed", typed);
+    // In the editor a run works on the selection when more than one hex is
+    // selected: after a single click it is where the user stands, not a region.
+    QJSValue rectangles = engine.newArray();
+    if (document.selection().cellCount() > 1) {
+        quint32 i = 0;
+        for (const QRect& rectangle : document.selection().rectangles()) {
+            QJSValue r = engine.newObject();
+            r.setProperty("column", rectangle.left());
+            r.setProperty("row", rectangle.top());
+            r.setProperty("columns", rectangle.width());
+            r.setProperty("rows", rectangle.height());
+            rectangles.setProperty(i++, r);
+        }
+    }
+    data.setProperty("selection", rectangles);
+    return data;
+}
+
+bool isScriptFile(const QString& frameFile, const QString& scriptName) {
+    return frameFile == scriptName || frameFile == QLatin1String("file:") + scriptName;
+}
+
+// "NAME:LINE: message", the line from the script's own frame nearest the throw
+// (a throw inside the API reports the script's call of it). The engine keeps
+// no columns.
+QString errorText(const QJSValue& thrown, const QStringList& trace, const QString& scriptName,
+                  const QJSValue& describe) {
+    int line = 0;
+    for (const QString& frame : trace) {
+        // function:line:column:file
+        const QStringList parts = frame.split(QLatin1Char(':'));
+        if (parts.size() >= 4 && isScriptFile(parts.mid(3).join(QLatin1Char(':')), scriptName)) {
+            line = parts[1].toInt();
+            break;
+        }
+    }
+    if (line <= 0 && thrown.isError() && isScriptFile(thrown.property("fileName").toString(), scriptName)) {
+        line = thrown.property("lineNumber").toInt();
+    }
+    const QString message = thrown.isError()
+                                ? thrown.toString()
+                                : QStringLiteral("uncaught exception: ") +
+                                      QJSValue(describe).call({thrown}).toString();
+    return line > 0 ? QStringLiteral("%1:%2: %3").arg(scriptName).arg(line).arg(message)
+                    : QStringLiteral("%1: %2").arg(scriptName, message);
+}
+
+// The cells the run changed, as edits: a slot whose byte or whose typed text
+// differs from the snapshot.
+std::vector<CellEdit> editsOf(QJSEngine& engine, const Snapshot& snapshot, const QJSValue& data,
+                              const QJSValue& end) {
+    std::vector<CellEdit> edits;
+    const std::size_t cells = std::size_t(snapshot.columns) * std::size_t(snapshot.rows);
+    for (int layer = 0; layer < amp::LayerCount; ++layer) {
+        if (!end.property("dirty").property(quint32(layer)).toBool()) {
+            continue;
+        }
+        const QByteArray now =
+            engine.fromScriptValue<QByteArray>(data.property("buffers").property(quint32(layer)));
+        const QByteArray& before = snapshot.bytes[std::size_t(layer)];
+        if (std::size_t(now.size()) != cells) {
+            continue;
+        }
+        std::vector<bool> typedSlot(cells, false);
+        for (const auto& [slot, text] : snapshot.typed[std::size_t(layer)]) {
+            typedSlot[slot] = true;
+        }
+        std::unordered_map<std::size_t, QString> texts;
+        const QJSValue pairs = end.property("typed").property(quint32(layer));
+        const quint32 count = pairs.property("length").toUInt();
+        for (quint32 i = 0; i < count; ++i) {
+            const QJSValue pair = pairs.property(i);
+            const auto slot = std::size_t(pair.property(0).toNumber());
+            if (slot < cells) {
+                texts[slot] = pair.property(1).toString();
+                typedSlot[slot] = true;
+            }
+        }
+        for (std::size_t slot = 0; slot < cells; ++slot) {
+            const auto at = qsizetype(slot);
+            if (now[at] == before[at] && !typedSlot[slot]) {
+                continue;
+            }
+            const auto text = texts.find(slot);
+            const int column = int(slot / std::size_t(snapshot.rows)), row = int(slot % std::size_t(snapshot.rows));
+            edits.push_back({layer, column, row,
+                             text != texts.end() ? text->second : LayerModel::canonicalText(std::uint8_t(now[at]))});
+        }
+    }
+    return edits;
+}
+
+} // namespace
+
+ScriptRunner::ScriptRunner(MapDocument& document, QObject* parent) : QObject(parent), document_(document) {}
+
+ScriptRunner::~ScriptRunner() = default;
+
+ScriptOutcome ScriptRunner::runFile(const QString& path, const ScriptOptions& options) {
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const auto failed = [&name, &path](const QString& why) {
+        ScriptOutcome outcome;
+        outcome.kind = ScriptOutcome::Kind::Failed;
+        outcome.error = QStringLiteral("%1: cannot read %2: %3").arg(name, path, why);
+        return outcome;
+    };
+    if (!info.exists()) {
+        return failed(tr("no such file"));
+    }
+    if (!info.isFile()) {
+        return failed(tr("not a regular file"));
+    }
+    if (info.size() > LargestScript) {
+        return failed(tr("larger than a script can be (%1 bytes)").arg(LargestScript));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return failed(file.errorString());
+    }
+    const QByteArray source = file.read(LargestScript + 1);
+    if (file.error() != QFileDevice::NoError) {
+        return failed(file.errorString());
+    }
+    return run(QString::fromUtf8(source), name, options);
+}
+
+ScriptOutcome ScriptRunner::run(const QString& source, const QString& scriptName, const ScriptOptions& options) {
+    // A fresh engine for every run: nothing of one script reaches the next. The
+    // script's body becomes a function, so its names are local (and fast), and
+    // its first line keeps its number.
+    QJSEngine engine;
+    const QString program = QStringLiteral("(function () {") + source + QStringLiteral("\n})()");
+    return execute(engine, program, scriptName, tr("Script %1").arg(scriptName), options);
+}
+
+ScriptOutcome ScriptRunner::evaluate(const QString& expression, const ScriptOptions& options) {
+    if (!console_) {
+        console_ = std::make_unique<QJSEngine>();
+    }
+    return execute(*console_, expression, QString::fromLatin1(ConsoleName), tr("Console"), options);
+}
+
+ScriptOutcome ScriptRunner::execute(QJSEngine& engine, const QString& program, const QString& scriptName,
+                                    const QString& stepName, const ScriptOptions& options) {
+    ScriptOutcome outcome;
+    const Snapshot snapshot = snapshotOf(document_);
+    const QJSValue data = dataOf(engine, snapshot, document_, options);
+    const QJSValue api = engine.evaluate(apiSource(), QString::fromLatin1(ApiFileName)).call({data});
+    if (api.isError() || !api.isObject()) {
+        outcome.kind = ScriptOutcome::Kind::Failed;
+        outcome.error = QStringLiteral("%1: the scripting API could not be set up: %2").arg(scriptName, api.toString());
+        return outcome;
+    }
+    const QJSValue globals = api.property("globals");
+    for (const char* name : Globals) {
+        engine.globalObject().setProperty(QString::fromLatin1(name), globals.property(QString::fromLatin1(name)));
+    }
+
+    QStringList trace;
+    QJSValue result;
+    bool timedOut = false;
+    {
+        Watchdog watchdog(engine, options.timeout);
+        result = engine.evaluate(program, scriptName, 1, &trace);
+        timedOut = watchdog.stop();
+    }
+    timedOut = timedOut || engine.isInterrupted();
+    engine.setInterrupted(false);
+
+    const QJSValue end = api.property("outcome").call();
+    const QJSValue lines = end.property("printed");
+    for (quint32 i = 0, n = lines.property("length").toUInt(); i < n; ++i) {
+        outcome.printed.append(lines.property(i).toString());
+        emit printed(outcome.printed.back());
+    }
+    const QJSValue problems = end.property("problems");
+    for (quint32 i = 0, n = problems.property("length").toUInt(); i < n; ++i) {
+        const QJSValue problem = problems.property(i);
+        ScriptProblem found{{}, problem.property("message").toString(), scriptName};
+        if (problem.hasProperty("column")) {
+            found.hex = HexCell{problem.property("column").toInt(), problem.property("row").toInt()};
+        }
+        outcome.problems.push_back(std::move(found));
+    }
+    if (timedOut) {
+        outcome.kind = ScriptOutcome::Kind::TimedOut;
+        outcome.error = tr("%1: stopped after %2 s, its time limit; nothing was changed")
+                            .arg(scriptName)
+                            .arg(double(options.timeout.count()) / MillisecondsPerSecond);
+        return outcome;
+    }
+    if (!trace.isEmpty() || result.isError()) {
+        outcome.kind = ScriptOutcome::Kind::Failed;
+        outcome.error = errorText(result, trace, scriptName, api.property("describe"));
+        return outcome;
+    }
+    outcome.value = api.property("describe").call({result}).toString();
+
+    amp::MapHeader header = document_.header();
+    const QJSValue bytes = end.property("header");
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        header.bytes[std::size_t(i)] = std::uint8_t(bytes.property(quint32(i)).toUInt());
+    }
+    outcome.changed = document_.editMap(stepName, editsOf(engine, snapshot, data, end), header);
+    return outcome;
+}
