@@ -8,6 +8,7 @@
 #include "mapimage.h"
 #include "options.h"
 #include "renderlauncher.h"
+#include "scriptlauncher.h"
 #include "textsink.h"
 
 #include <QFileInfo>
@@ -831,6 +832,8 @@ const std::vector<Command>& commands() {
          "--even-columns-lower for that layout.",
          symmetrize},
         {"render", RenderUsage, RenderHelp, startRender},
+        {"run", RunUsage, RunHelp, startRun},
+        {"check", CheckUsage, CheckHelp, startCheck},
     };
     return all;
 }

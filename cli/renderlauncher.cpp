@@ -11,7 +11,6 @@ namespace amptool {
 namespace {
 
 constexpr int UsageOrIo = 2;
-constexpr const char* Helper = "amptool-render";
 
 // The folder of the running program, from the kernel's link to it.
 std::string ownFolder() {
@@ -27,8 +26,14 @@ std::string ownFolder() {
 } // namespace
 
 int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    return startHelper("amptool-render", "render", words, out, err);
+}
+
+int startHelper(const char* helper, const char* command, const std::vector<std::string>& words, std::FILE* out,
+                std::FILE* err) {
     const std::string folder = ownFolder();
-    const std::vector<std::string> places = {folder + Helper, folder + AMPTOOL_HELPER_FROM_BIN "/" + Helper};
+    const std::string name = helper;
+    const std::vector<std::string> places = {folder + name, folder + AMPTOOL_HELPER_FROM_BIN "/" + name};
     std::vector<char*> arguments;
     std::string tried;
     int why = ENOENT;
@@ -46,7 +51,7 @@ int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE
         why = errno;
         tried += (tried.empty() ? "" : ", ") + place;
     }
-    std::fprintf(err, "amptool: render: cannot start %s (looked for %s): %s\n", Helper, tried.c_str(),
+    std::fprintf(err, "amptool: %s: cannot start %s (looked for %s): %s\n", command, helper, tried.c_str(),
                  std::strerror(why));
     return UsageOrIo;
 }

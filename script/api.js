@@ -211,6 +211,7 @@
         columns: columns,
         rows: rows,
         fileName: data.fileName,
+        evenColumnsLower: evenLower,
         layers: data.layerNames.slice(),
         get: function (layer, column, row) {
             const cells = (layer >>> 0) === layer && layer < LayerCount ? bytes[layer] : bytes[layerIndex(layer)];

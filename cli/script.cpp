@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: MIT
+// amptool-script: `amptool run` and `amptool check`, scripts run on a map
+// without a display. amptool starts it for these commands: it needs QtQml's
+// engine and the document, which no other command loads.
+#include "commands.h"
+#include "mapdocument.h"
+#include "options.h"
+#include "scriptfolders.h"
+#include "scriptlauncher.h"
+#include "scriptrunner.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Reported = 1;
+constexpr int DefaultTimeout = 10;
+constexpr int LongestTimeout = 24 * 60 * 60;
+constexpr int MillisecondsPerSecond = 1000;
+
+std::string text(const QString& string) {
+    return string.toStdString();
+}
+
+// A problem as compilers tell theirs, so that editors can jump to it.
+void printProblem(const std::string& map, const ScriptProblem& problem, const std::string& suffix) {
+    if (problem.hex) {
+        std::printf("%s:%d,%d: %s%s\n", map.c_str(), problem.hex->column, problem.hex->row,
+                    text(problem.message).c_str(), suffix.c_str());
+    } else {
+        std::printf("%s: %s%s\n", map.c_str(), text(problem.message).c_str(), suffix.c_str());
+    }
+}
+
+ScriptOptions optionsOf(const amptool::Options& options) {
+    ScriptOptions script;
+    int seconds = DefaultTimeout;
+    if (const auto timeout = options.value("--timeout")) {
+        seconds = amptool::wholeNumber(*timeout, 1, LongestTimeout, "the time limit in seconds");
+    }
+    script.timeout = std::chrono::milliseconds(std::int64_t(seconds) * MillisecondsPerSecond);
+    script.evenColumnsLower = options.has("--even-columns-lower");
+    return script;
+}
+
+void readMap(MapDocument& document, const std::string& map) {
+    const DocumentResult read = document.read(QString::fromStdString(map));
+    if (!read) {
+        throw amptool::UsageError{map + ": " + text(read.message)};
+    }
+}
+
+void printLines(const QStringList& lines) {
+    for (const QString& line : lines) {
+        std::printf("%s\n", text(line).c_str());
+    }
+}
+
+int run(const std::vector<std::string>& all) {
+    const auto dashes = std::find(all.begin(), all.end(), "--");
+    const std::vector<std::string> words(all.begin(), dashes);
+    const amptool::Options options(words, {"-o", "--timeout"}, {"--even-columns-lower"});
+    options.expectPositional(2, 2, amptool::RunUsage);
+    const std::string& script = options.positional()[0];
+    const std::string& map = options.positional()[1];
+    ScriptOptions scriptOptions = optionsOf(options);
+    if (dashes != all.end()) {
+        for (auto word = dashes + 1; word != all.end(); ++word) {
+            scriptOptions.arguments.append(QString::fromStdString(*word));
+        }
+    }
+    if (!QFileInfo(QString::fromStdString(script)).isFile()) {
+        throw amptool::UsageError{script + ": no such script file"};
+    }
+    MapDocument document;
+    readMap(document, map);
+    ScriptRunner runner(document);
+    const ScriptOutcome outcome = runner.runFile(QString::fromStdString(script), scriptOptions);
+    printLines(outcome.printed);
+    for (const ScriptProblem& problem : outcome.problems) {
+        printProblem(map, problem, {});
+    }
+    std::fflush(stdout);
+    if (!outcome.ok()) {
+        std::fprintf(stderr, "amptool: run: %s\n", text(outcome.error).c_str());
+        return Reported;
+    }
+    if (outcome.changed) {
+        const std::string target = options.value("-o").value_or(map);
+        const DocumentResult written = document.write(QString::fromStdString(target));
+        if (!written) {
+            throw amptool::UsageError{target + ": " + text(written.message)};
+        }
+    }
+    return outcome.problems.empty() ? 0 : Reported;
+}
+
+int check(const std::vector<std::string>& words) {
+    const amptool::Options options(words, {"--checks", "--timeout"}, {"--even-columns-lower"});
+    options.expectPositional(1, 1, amptool::CheckUsage);
+    const std::string& map = options.positional()[0];
+    QStringList folders;
+    if (const auto given = options.value("--checks")) {
+        if (!QFileInfo(QString::fromStdString(*given)).isDir()) {
+            throw amptool::UsageError{*given + ": no such folder of checks"};
+        }
+        folders.append(QString::fromStdString(*given));
+    } else {
+        folders = scriptfolders::shippedChecks();
+        folders.append(scriptfolders::userChecks());
+    }
+    const QStringList checks = scriptfolders::scriptFiles(folders);
+    if (checks.isEmpty()) {
+        throw amptool::UsageError{"no check scripts (*.js) in " + text(folders.join(QStringLiteral(", ")))};
+    }
+    const ScriptOptions scriptOptions = optionsOf(options);
+    MapDocument document;
+    readMap(document, map);
+    ScriptRunner runner(document);
+    int status = 0;
+    for (const QString& path : checks) {
+        const ScriptOutcome outcome = runner.runFile(path, scriptOptions);
+        // Every check sees the map as read: a check's changes are taken back.
+        if (outcome.changed) {
+            document.undoStack()->undo();
+        }
+        printLines(outcome.printed);
+        const std::string suffix = " (" + text(QFileInfo(path).fileName()) + ")";
+        for (const ScriptProblem& problem : outcome.problems) {
+            printProblem(map, problem, suffix);
+        }
+        std::fflush(stdout);
+        if (!outcome.ok()) {
+            std::fprintf(stderr, "amptool: check: %s\n", text(outcome.error).c_str());
+        }
+        if (!outcome.ok() || !outcome.problems.empty()) {
+            status = Reported;
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Qt's own remarks are not the command's to make; its failures still go to stderr.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "amptool: script: %s\n", qPrintable(message));
+        }
+    });
+    QCoreApplication application(argc, argv);
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty() || (words[0] != "run" && words[0] != "check")) {
+        std::fprintf(stderr, "amptool-script: amptool starts it for run and check\n");
+        return 2;
+    }
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    const bool isRun = words[0] == "run";
+    return amptool::runCommand(
+        isRun ? "run" : "check", [&] { return isRun ? run(rest) : check(rest); }, stderr);
+}

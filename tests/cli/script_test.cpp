@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+// Runs of the real `amptool run` and `amptool check`: what a script changes
+// written in place or to -o, problems as MAP:COLUMN,ROW lines, print output,
+// the script's arguments, exit statuses, and failed or stopped runs that leave
+// the file's bytes as they were.
+#include "mapfileio.h"
+#include "shellrun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A 3 x 2 map: header 1 2 3 4 2 6 7, byte j of record k is k * 16 + j.
+std::vector<std::uint8_t> mapBytes() {
+    std::vector<std::uint8_t> bytes = {1, 2, 3, 4, 2, 6, 7};
+    for (int k = 0; k < 6; ++k) {
+        for (int j = 0; j < 13; ++j) {
+            bytes.push_back(std::uint8_t(k * 16 + j));
+        }
+    }
+    return bytes;
+}
+
+class Scripts : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(amp::writeFileSafely(dir.filePath("m.amp"), mapBytes()).ok());
+        QDir(dir.path()).mkpath("data");
+    }
+    void script(const char* name, const char* source) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(source);
+    }
+    // amptool in the test's folder, with no display and the user's folders in it.
+    Outcome amptool(const std::string& words) {
+        return runShell(dir, "cd '" + dir.path().toStdString() + "' && env -u DISPLAY -u QT_QPA_PLATFORM " +
+                                 "XDG_DATA_HOME='" + dir.filePath("data").toStdString() + "' " AMPTOOL_PATH " " +
+                                 words);
+    }
+    std::vector<std::uint8_t> bytesOf(const char* name) {
+        const auto read = amp::readMapFile(dir.filePath(name));
+        return read ? read.value() : std::vector<std::uint8_t>{};
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(Scripts, RunWritesWhatTheScriptChangedInPlaceOrToOut) {
+    script("set.js", "map.set('roads', 1, 0, 200);\nmap.header[6] = 9;\nprint('set', map.get(6, 1, 0));\n");
+    const Outcome out = amptool("run set.js m.amp -o out.amp");
+    EXPECT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(out.out, "set 200\n");
+    std::vector<std::uint8_t> expected = mapBytes();
+    expected[6] = 9;
+    expected[7 + 13 * 2 + 6] = 200; // [1][0] is record 1 * 2 + 0
+    EXPECT_EQ(bytesOf("out.amp"), expected);
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+    EXPECT_EQ(amptool("run set.js m.amp").status, 0);
+    EXPECT_EQ(bytesOf("m.amp"), expected);
+    // A script that changes nothing writes nothing: -o names no file afterwards.
+    script("read.js", "print(args.join('|'));");
+    const Outcome read = amptool("run read.js m.amp -o none.amp -- a 'b c' --x -o");
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, "a|b c|--x|-o\n");
+    EXPECT_FALSE(QFile::exists(dir.filePath("none.amp")));
+}
+
+TEST_F(Scripts, RunTellsProblemsAsCompilersDo) {
+    script("report.js", "report(2, 1, 'a city without a name');\nreport('the map is small');\n");
+    const Outcome out = amptool("run report.js m.amp");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.out, "m.amp:2,1: a city without a name\nm.amp: the map is small\n");
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+}
+
+TEST_F(Scripts, AFailedOrStoppedRunWritesNothing) {
+    script("bad.js", "map.fill(0, 5);\nmap.header[0] = 0;\nmap.set(0, 3, 0, 1);\n");
+    const Outcome bad = amptool("run bad.js m.amp");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("amptool: run: bad.js:3: RangeError: hex 3,0 is outside the map"), std::string::npos)
+        << bad.err;
+    script("endless.js", "map.fill(0, 5);\nprint('going');\nfor (;;) {}\n");
+    const Outcome endless = amptool("run endless.js m.amp -o out.amp --timeout 1");
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_EQ(endless.out, "going\n");
+    EXPECT_NE(endless.err.find("endless.js: stopped after 1 s"), std::string::npos) << endless.err;
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.amp")));
+}
+
+TEST_F(Scripts, UsageAndFileErrorsExitTwo) {
+    script("ok.js", "map.set(0, 0, 0, 1);");
+    for (const char* words : {"run", "run ok.js", "run ok.js m.amp extra", "run none.js m.amp", "run ok.js none.amp",
+                              "run ok.js m.amp --timeout 0", "run ok.js m.amp --frobnicate", "check",
+                              "check m.amp --checks nowhere", "check none.amp", "run ok.js m.amp -o nowhere/out.amp"}) {
+        const Outcome out = amptool(words);
+        EXPECT_EQ(out.status, 2) << words;
+        EXPECT_FALSE(out.err.empty()) << words;
+    }
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+}
+
+TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {
+    QDir(dir.path()).mkpath("mine");
+    script("mine/b-header.js", "if (map.header[0] !== 0) report('header byte 0 is ' + map.header[0]);");
+    script("mine/a-cells.js", "map.fill(0, 9);\nreport(0, 1, 'first');\nreport(2, 0, 'last');\n");
+    script("mine/c-broken.js", "undefinedName;");
+    script("mine/d-after.js", "report(1, 1, 'still ' + map.get(0, 0, 0));");
+    const Outcome out = amptool("check m.amp --checks mine");
+    EXPECT_EQ(out.status, 1);
+    // By name; the map every check sees is the one read (record 0's terrain is 0).
+    EXPECT_EQ(out.out, "m.amp:0,1: first (a-cells.js)\nm.amp:2,0: last (a-cells.js)\n"
+                       "m.amp: header byte 0 is 1 (b-header.js)\nm.amp:1,1: still 0 (d-after.js)\n");
+    EXPECT_NE(out.err.find("amptool: check: c-broken.js:1: ReferenceError"), std::string::npos) << out.err;
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+}
+
+TEST_F(Scripts, CheckTakesTheShippedAndTheUsersChecks) {
+    // Terrain k * 16 has a name only for k = 0 and 1; roads on no water.
+    const Outcome shipped = amptool("check m.amp");
+    EXPECT_EQ(shipped.status, 1);
+    EXPECT_EQ(shipped.out, "m.amp:1,0: terrain 32 has no name (unknown-terrain.js)\n"
+                           "m.amp:1,1: terrain 48 has no name (unknown-terrain.js)\n"
+                           "m.amp:2,0: terrain 64 has no name (unknown-terrain.js)\n"
+                           "m.amp:2,1: terrain 80 has no name (unknown-terrain.js)\n");
+    QDir(dir.path()).mkpath("data/ampedit/checks");
+    script("data/ampedit/checks/aaa.js", "report('mine');");
+    EXPECT_EQ(amptool("check m.amp").out.rfind("m.amp: mine (aaa.js)\n", 0), 0u);
+    // A clean map passes.
+    std::vector<std::uint8_t> clean = mapBytes();
+    for (int k = 0; k < 6; ++k) {
+        clean[std::size_t(7 + 13 * k)] = 3;
+    }
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("clean.amp"), clean).ok());
+    QFile::remove(dir.filePath("data/ampedit/checks/aaa.js"));
+    const Outcome passed = amptool("check clean.amp");
+    EXPECT_EQ(passed.status, 0) << passed.out << passed.err;
+    EXPECT_EQ(passed.out, "");
+}
+
+} // namespace
