@@ -15,6 +15,7 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
+#include "scripttools.h"
 #include "symmetryactions.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
@@ -118,6 +119,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     }
     connect(symmetry, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    // The Tools menu (scripts and map checks), before Help, and its docks.
+    scripts_ = new ScriptTools(*document_, *mapPanel_->view(), dialogs_, this);
+    menuBar()->insertMenu(menuBar()->actions().constLast(), scripts_->menu());
+    connect(scripts_, &ScriptTools::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(scripts_, &ScriptTools::hexChosen, this, [this](int column, int row) {
+        form_->selectHex(column, row);
+        mapPanel_->view()->centreOn(column, row);
+    });
     connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
     // The picture shows the form's selection of the layer on show.
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);

@@ -18,6 +18,7 @@ class EditorSettings;
 class DifferencesDock;
 class DiskWatcher;
 class RecoveryKeeper;
+class ScriptTools;
 class MapDocument;
 class MapPanel;
 class NoticeBar;
@@ -48,6 +49,8 @@ public:
     void openRecent(const QString& path);
     // The comparison with another map (File > Compare With…, --compare).
     DifferencesDock& differences() const { return *differences_; }
+    // The Tools menu: scripts, map checks, the Console and Problems docks.
+    ScriptTools& scripts() const { return *scripts_; }
     bool compareWith(const QString& fileName);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
@@ -107,6 +110,7 @@ private:
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
     DifferencesDock* differences_ = nullptr;
+    ScriptTools* scripts_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;
     QLabel* hoverLabel_;

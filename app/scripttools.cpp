@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: MIT
+#include "scripttools.h"
+
+#include "hexmapview.h"
+#include "mapdocument.h"
+#include "problemlist.h"
+#include "scriptfolders.h"
+#include "userdialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+ScriptOutcome failure(const QString& error) {
+    ScriptOutcome outcome;
+    outcome.kind = ScriptOutcome::Kind::Failed;
+    outcome.error = error;
+    return outcome;
+}
+
+// The console keeps this many lines; older ones scroll away.
+constexpr int ConsoleLines = 5000;
+constexpr int HistoryLength = 100;
+const QString ScriptFilter = QStringLiteral("Scripts (*.js)");
+
+// The console line's history: Up and Down step through the expressions given.
+class HistoryKeys : public QObject {
+public:
+    HistoryKeys(QLineEdit* line, QStringList& history, int& at)
+        : QObject(line), line_(line), history_(history), at_(at) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != line_ || event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down) {
+            return false;
+        }
+        at_ = std::clamp(at_ + (key == Qt::Key_Up ? -1 : 1), 0, static_cast<int>(history_.size()));
+        line_->setText(at_ < history_.size() ? history_[at_] : QString());
+        return true;
+    }
+
+private:
+    QLineEdit* line_;
+    QStringList& history_;
+    int& at_;
+};
+
+} // namespace
+
+ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs,
+                         QMainWindow* window)
+    : QObject(window), document_(document), picture_(picture), dialogs_(dialogs), window_(window),
+      runner_(document),
+      scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
+      checkFolders_(QStringList{scriptfolders::userChecks()} + scriptfolders::shippedChecks()),
+      menu_(new QMenu(tr("&Tools"), window)), consoleDock_(new QDockWidget(tr("Console"), window)),
+      output_(new QPlainTextEdit), line_(new QLineEdit),
+      problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)),
+      problemsTable_(new QTableView) {
+    // The console: what scripts print and their errors, over a line for one expression.
+    consoleDock_->setObjectName(QStringLiteral("consoleDock"));
+    auto* console = new QWidget;
+    auto* layout = new QVBoxLayout(console);
+    layout->setContentsMargins(0, 0, 0, 0);
+    output_->setReadOnly(true);
+    output_->setMaximumBlockCount(ConsoleLines);
+    output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    line_->setFont(output_->font());
+    line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
+    line_->installEventFilter(new HistoryKeys(line_, history_, historyAt_));
+    layout->addWidget(output_);
+    layout->addWidget(line_);
+    consoleDock_->setWidget(console);
+    connect(line_, &QLineEdit::returnPressed, this, [this] {
+        const QString expression = line_->text().trimmed();
+        if (expression.isEmpty()) {
+            return;
+        }
+        history_.removeAll(expression);
+        history_.append(expression);
+        while (history_.size() > HistoryLength) {
+            history_.removeFirst();
+        }
+        historyAt_ = static_cast<int>(history_.size());
+        line_->clear();
+        evaluate(expression);
+    });
+    connect(&runner_, &ScriptRunner::printed, this, &ScriptTools::appendOutput);
+
+    // The problems, sortable; a click selects the hex.
+    problemsDock_->setObjectName(QStringLiteral("problemsDock"));
+    auto* sorted = new QSortFilterProxyModel(this);
+    sorted->setSourceModel(problems_);
+    sorted->setSortRole(ProblemList::SortRole);
+    problemsTable_->setModel(sorted);
+    problemsTable_->setSortingEnabled(true);
+    problemsTable_->sortByColumn(ProblemList::HexColumn, Qt::AscendingOrder);
+    problemsTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    problemsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
+    problemsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    problemsTable_->verticalHeader()->hide();
+    problemsTable_->horizontalHeader()->setSectionResizeMode(ProblemList::MessageColumn,
+                                                             QHeaderView::Stretch);
+    problemsDock_->setWidget(problemsTable_);
+    const auto choose = [this, sorted](const QModelIndex& index) {
+        const ScriptProblem& found = problems_->problem(sorted->mapToSource(index).row());
+        if (found.hex) {
+            emit hexChosen(found.hex->column, found.hex->row);
+        }
+    };
+    connect(problemsTable_, &QAbstractItemView::clicked, this, choose);
+    connect(problemsTable_, &QAbstractItemView::activated, this, choose);
+    for (QDockWidget* dock : {consoleDock_, problemsDock_}) {
+        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        dock->hide();
+    }
+    window->tabifyDockWidget(consoleDock_, problemsDock_);
+
+    // The menu; the scripts found are listed at its end each time it opens.
+    QAction* run = menu_->addAction(tr("Run &Script…"), this, &ScriptTools::chooseAndRun);
+    run->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    QAction* check = menu_->addAction(tr("&Check Map"), this, &ScriptTools::checkMap);
+    check->setShortcut(QKeySequence(Qt::Key_F7));
+    menu_->addSeparator();
+    QAction* showConsole = consoleDock_->toggleViewAction();
+    showConsole->setText(tr("C&onsole"));
+    showConsole->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
+    menu_->addAction(showConsole);
+    QAction* showProblems = problemsDock_->toggleViewAction();
+    showProblems->setText(tr("&Problems"));
+    showProblems->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    menu_->addAction(showProblems);
+    listStart_ = menu_->addSeparator();
+    connect(menu_, &QMenu::aboutToShow, this, &ScriptTools::refreshMenu);
+    refreshMenu();
+}
+
+ScriptTools::~ScriptTools() = default;
+
+void ScriptTools::setFolders(const QStringList& scripts, const QStringList& checks) {
+    scriptFolders_ = scripts;
+    checkFolders_ = checks;
+    refreshMenu();
+}
+
+QStringList ScriptTools::scriptFiles() const {
+    return scriptfolders::scriptFiles(scriptFolders_);
+}
+
+QStringList ScriptTools::checkFiles() const {
+    return scriptfolders::scriptFiles(checkFolders_);
+}
+
+// The scripts of the folders, by name after the fixed items; each runs when chosen.
+void ScriptTools::refreshMenu() {
+    const QList<QAction*> actions = menu_->actions();
+    for (qsizetype i = actions.indexOf(listStart_) + 1; i < actions.size(); ++i) {
+        menu_->removeAction(actions[i]);
+        actions[i]->deleteLater();
+    }
+    const QStringList files = scriptFiles();
+    listStart_->setVisible(!files.isEmpty());
+    for (const QString& path : files) {
+        QAction* item = menu_->addAction(QFileInfo(path).fileName(), this, [this, path] { runScript(path); });
+        item->setToolTip(QDir::toNativeSeparators(path));
+        item->setStatusTip(item->toolTip());
+    }
+}
+
+bool ScriptTools::haveMap(const QString& caption) {
+    if (document_.hasMap()) {
+        return true;
+    }
+    dialogs_.inform(window_, caption,
+                    tr("There is no map to run scripts on: read a map or make a new one first."));
+    return false;
+}
+
+ScriptOptions ScriptTools::options() const {
+    ScriptOptions given;
+    given.evenColumnsLower = picture_.evenColumnsLower();
+    return given;
+}
+
+void ScriptTools::appendOutput(const QString& text) {
+    output_->appendPlainText(text);
+}
+
+void ScriptTools::showProblems() {
+    problemsDock_->show();
+    problemsDock_->raise();
+}
+
+void ScriptTools::tellFailure(const QString& caption, const ScriptOutcome& outcome) {
+    appendOutput(outcome.error);
+    consoleDock_->show();
+    consoleDock_->raise();
+    emit message(tr("%1 failed and changed nothing: %2").arg(caption, outcome.error));
+}
+
+ScriptOutcome ScriptTools::runOne(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    appendOutput(tr("— %1").arg(name));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ScriptOutcome outcome = runner_.runFile(path, options());
+    QApplication::restoreOverrideCursor();
+    if (outcome.ok()) {
+        problems_->setProblems(name, outcome.problems);
+    }
+    return outcome;
+}
+
+ScriptOutcome ScriptTools::runScript(const QString& path) {
+    if (!haveMap(tr("Run Script"))) {
+        return failure(tr("There is no map."));
+    }
+    const QString name = QFileInfo(path).fileName();
+    ScriptOutcome outcome = runOne(path);
+    if (!outcome.ok()) {
+        tellFailure(name, outcome);
+        return outcome;
+    }
+    const int found = static_cast<int>(outcome.problems.size());
+    if (found > 0) {
+        showProblems();
+    }
+    const QString changed = outcome.changed ? tr("changed the map (one undo step)") : tr("changed nothing");
+    emit message(found > 0 ? tr("%1 %2 and reported %n problem(s).", nullptr, found).arg(name, changed)
+                           : tr("%1 %2.").arg(name, changed));
+    return outcome;
+}
+
+void ScriptTools::chooseAndRun() {
+    if (!haveMap(tr("Run Script"))) {
+        return;
+    }
+    FileDialogRequest request{tr("Run Script"), ScriptFilter, QStringLiteral("js"), lastFolder_};
+    if (request.directory.isEmpty()) {
+        request.directory = scriptFolders_.value(0);
+    }
+    const QString path = dialogs_.openFileName(window_, request);
+    if (path.isEmpty()) {
+        return;
+    }
+    lastFolder_ = QFileInfo(path).absolutePath();
+    runScript(path);
+}
+
+int ScriptTools::checkMap() {
+    if (!haveMap(tr("Check Map"))) {
+        return -1;
+    }
+    const QStringList checks = checkFiles();
+    if (checks.isEmpty()) {
+        dialogs_.inform(window_, tr("Check Map"),
+                        tr("There are no check scripts: put them in %1.")
+                            .arg(QDir::toNativeSeparators(scriptfolders::userChecks())));
+        return -1;
+    }
+    int found = 0;
+    int failed = 0;
+    for (const QString& path : checks) {
+        const ScriptOutcome outcome = runOne(path);
+        if (!outcome.ok()) {
+            ++failed;
+            tellFailure(QFileInfo(path).fileName(), outcome);
+            continue;
+        }
+        found += static_cast<int>(outcome.problems.size());
+    }
+    if (found > 0) {
+        showProblems();
+    }
+    const QString summary = tr("Check Map: %n problem(s)", nullptr, found) +
+                            tr(" from %n check(s)", nullptr, static_cast<int>(checks.size()));
+    emit message(failed > 0 ? summary + tr("; %n check(s) failed (see the console).", nullptr, failed)
+                            : summary + QLatin1Char('.'));
+    return failed > 0 ? -1 : found;
+}
+
+ScriptOutcome ScriptTools::evaluate(const QString& expression) {
+    appendOutput(QStringLiteral("> ") + expression);
+    if (!document_.hasMap()) {
+        const ScriptOutcome none = failure(tr("There is no map: read a map or make one first."));
+        appendOutput(none.error);
+        return none;
+    }
+    ScriptOutcome outcome = runner_.evaluate(expression, options());
+    if (!outcome.ok()) {
+        appendOutput(outcome.error);
+        return outcome;
+    }
+    appendOutput(outcome.value);
+    if (!outcome.problems.empty()) {
+        problems_->setProblems(tr("Console"), outcome.problems);
+        showProblems();
+    }
+    return outcome;
+}

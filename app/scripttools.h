@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// The Tools menu and its two docks: Run Script… and the scripts of the user's
+// and the program's scripts folders, Check Map (every check script), the
+// Console (what scripts print, their errors, and a line to evaluate one
+// expression against the open map) and the Problems list (what checks report;
+// clicking a problem selects its hex). Running is the script library's
+// (ScriptRunner); every run is one undo step, and a failed run changes nothing.
+#pragma once
+
+#include "scriptrunner.h"
+
+#include <QObject>
+#include <QStringList>
+
+class HexMapView;
+class QAction;
+class MapDocument;
+class ProblemList;
+class QDockWidget;
+class QLineEdit;
+class QMainWindow;
+class QMenu;
+class QPlainTextEdit;
+class QTableView;
+class TfrmMapEd;
+class UserDialogs;
+
+class ScriptTools : public QObject {
+    Q_OBJECT
+
+public:
+    ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs, QMainWindow* window);
+    ~ScriptTools() override;
+
+    QMenu* menu() const { return menu_; }
+    QDockWidget* consoleDock() const { return consoleDock_; }
+    QDockWidget* problemsDock() const { return problemsDock_; }
+    ProblemList& problems() const { return *problems_; }
+    QTableView* problemsTable() const { return problemsTable_; }
+    QPlainTextEdit* consoleOutput() const { return output_; }
+    QLineEdit* consoleLine() const { return line_; }
+
+    // The folders searched, the user's first; tests point them elsewhere.
+    void setFolders(const QStringList& scripts, const QStringList& checks);
+    QStringList scriptFiles() const;
+    QStringList checkFiles() const;
+
+    // Runs a script file on the open map: its output and error go to the
+    // console, its problems to the list (in place of its earlier ones).
+    ScriptOutcome runScript(const QString& path);
+    // Tools > Run Script…: asks for the file first.
+    void chooseAndRun();
+    // Tools > Check Map: every check script; the number of problems found, or -1
+    // when there was no map or a check failed.
+    int checkMap();
+    // The console's line: one expression against the open map.
+    ScriptOutcome evaluate(const QString& expression);
+
+signals:
+    void message(const QString& text);
+    // A problem was chosen: the window selects its hex and shows it.
+    void hexChosen(int column, int row);
+
+private:
+    bool haveMap(const QString& caption);
+    ScriptOptions options() const;
+    ScriptOutcome runOne(const QString& path);
+    void refreshMenu();
+    void appendOutput(const QString& text);
+    void showProblems();
+    void tellFailure(const QString& caption, const ScriptOutcome& outcome);
+
+    MapDocument& document_;
+    HexMapView& picture_;
+    UserDialogs& dialogs_;
+    QMainWindow* window_;
+    ScriptRunner runner_;
+    QStringList scriptFolders_;
+    QStringList checkFolders_;
+    QMenu* menu_;
+    QAction* listStart_ = nullptr;
+    QString lastFolder_;
+    QDockWidget* consoleDock_;
+    QPlainTextEdit* output_;
+    QLineEdit* line_;
+    QStringList history_;
+    int historyAt_ = 0;
+    QDockWidget* problemsDock_;
+    ProblemList* problems_;
+    QTableView* problemsTable_;
+};
