@@ -32,6 +32,11 @@ ScriptOutcome failure(const QString& error) {
     return outcome;
 }
 
+// "1 problem", "3 problems".
+QString counted(int count, const char* noun) {
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(noun)).arg(count == 1 ? "" : "s");
+}
+
 // The console keeps this many lines; older ones scroll away.
 constexpr int ConsoleLines = 5000;
 constexpr int HistoryLength = 100;
@@ -148,6 +153,19 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     showProblems->setText(tr("&Problems"));
     showProblems->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
     menu_->addAction(showProblems);
+    // Shown from the menu or its key, a dock comes to the front of its tabs, and
+    // the console takes the keys for its line.
+    connect(showConsole, &QAction::triggered, this, [this](bool shown) {
+        if (shown) {
+            consoleDock_->raise();
+            line_->setFocus();
+        }
+    });
+    connect(showProblems, &QAction::triggered, this, [this](bool shown) {
+        if (shown) {
+            problemsDock_->raise();
+        }
+    });
     listStart_ = menu_->addSeparator();
     connect(menu_, &QMenu::aboutToShow, this, &ScriptTools::refreshMenu);
     refreshMenu();
@@ -243,7 +261,7 @@ ScriptOutcome ScriptTools::runScript(const QString& path) {
         showProblems();
     }
     const QString changed = outcome.changed ? tr("changed the map (one undo step)") : tr("changed nothing");
-    emit message(found > 0 ? tr("%1 %2 and reported %n problem(s).", nullptr, found).arg(name, changed)
+    emit message(found > 0 ? tr("%1 %2 and reported %3.").arg(name, changed, counted(found, "problem"))
                            : tr("%1 %2.").arg(name, changed));
     return outcome;
 }
@@ -289,9 +307,10 @@ int ScriptTools::checkMap() {
     if (found > 0) {
         showProblems();
     }
-    const QString summary = tr("Check Map: %n problem(s)", nullptr, found) +
-                            tr(" from %n check(s)", nullptr, static_cast<int>(checks.size()));
-    emit message(failed > 0 ? summary + tr("; %n check(s) failed (see the console).", nullptr, failed)
+    const QString summary =
+        tr("Check Map: %1 from %2")
+            .arg(counted(found, "problem"), counted(static_cast<int>(checks.size()), "check"));
+    emit message(failed > 0 ? tr("%1; %2 failed (see the console).").arg(summary, counted(failed, "check"))
                             : summary + QLatin1Char('.'));
     return failed > 0 ? -1 : found;
 }
