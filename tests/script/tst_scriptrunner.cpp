@@ -47,6 +47,7 @@ private slots:
     void anEndlessLoopIsStopped();
     void printReportAndArguments();
     void theSandboxHasNoWayOut();
+    void theDocumentsMapStepKeepsTheShape();
 };
 
 void ScriptRunnerTest::readsCellsAndNames() {
@@ -323,6 +324,18 @@ void ScriptRunnerTest::theSandboxHasNoWayOut() {
     const ScriptOutcome searched = runner.evaluate(QString::fromUtf8(search));
     QVERIFY2(searched.ok(), qPrintable(searched.error));
     QCOMPARE(searched.value, QStringLiteral("0  function"));
+}
+
+void ScriptRunnerTest::theDocumentsMapStepKeepsTheShape() {
+    MapDocument document;
+    loadPattern(document);
+    amp::MapHeader header = document.header();
+    header.bytes = {1, 2, 9, 4, 9, 6, 7};
+    QVERIFY(document.editMap(QStringLiteral("Header"), {}, header));
+    QCOMPARE(document.header().bytes, (std::array<std::uint8_t, 7>{1, 2, 4, 4, 3, 6, 7}));
+    QCOMPARE(document.undoStack()->count(), 1);
+    QVERIFY(!document.editMap(QStringLiteral("Again"), {}, document.header()));
+    QCOMPARE(document.undoStack()->count(), 1);
 }
 
 QTEST_GUILESS_MAIN(ScriptRunnerTest)
