@@ -29,8 +29,8 @@ int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE
     return startHelper("amptool-render", "render", words, out, err);
 }
 
-int startHelper(const char* helper, const char* command, const std::vector<std::string>& words, std::FILE* out,
-                std::FILE* err) {
+int startHelper(const char* helper, const char* command, const std::vector<std::string>& words,
+                std::FILE* out, std::FILE* err) {
     const std::string folder = ownFolder();
     const std::string name = helper;
     const std::vector<std::string> places = {folder + name, folder + AMPTOOL_HELPER_FROM_BIN "/" + name};

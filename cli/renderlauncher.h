@@ -31,7 +31,7 @@ int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE
 // Starts amptool's program of its own `helper` (beside amptool, or in lib/ampedit
 // once installed) with `words` in place of this process; when it cannot be
 // started, tells why as amptool's `command` and gives the exit status.
-int startHelper(const char* helper, const char* command, const std::vector<std::string>& words, std::FILE* out,
-                std::FILE* err);
+int startHelper(const char* helper, const char* command, const std::vector<std::string>& words,
+                std::FILE* out, std::FILE* err);
 
 } // namespace amptool

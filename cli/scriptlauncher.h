@@ -21,7 +21,8 @@ inline constexpr const char* RunHelp =
     "after -- are the script's args. A run is stopped after --timeout seconds (default 10).\n"
     "--even-columns-lower: the layout map.neighbours follows. Exit status: 0 nothing reported, 1\n"
     "problems reported or the script failed, 2 a usage or I/O error.";
-inline constexpr const char* CheckUsage = "amptool check MAP [--checks DIR] [--timeout S] [--even-columns-lower]";
+inline constexpr const char* CheckUsage =
+    "amptool check MAP [--checks DIR] [--timeout S] [--even-columns-lower]";
 inline constexpr const char* CheckHelp =
     "Runs every check script (*.js, by name) on the map: the ones shipped with ampedit and the user's\n"
     "own in ~/.local/share/ampedit/checks, or those of DIR alone. Problems are told as MAP:COLUMN,ROW:\n"

@@ -59,13 +59,10 @@ QStringList shippedChecks() {
 QStringList scriptFiles(const QStringList& folders) {
     QStringList files;
     for (const QString& folder : folders) {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList({QStringLiteral("*.js")}, QDir::Files | QDir::NoDotAndDotDot);
+        // Regular files (or links to them): no folder, device or pipe named *.js.
+        const QFileInfoList entries = QDir(folder).entryInfoList({QStringLiteral("*.js")}, QDir::Files);
         for (const QFileInfo& entry : entries) {
-            // A link to a regular file counts; a folder, device or pipe named *.js does not.
-            if (entry.isFile()) {
-                files.append(entry.absoluteFilePath());
-            }
+            files.append(entry.absoluteFilePath());
         }
     }
     std::stable_sort(files.begin(), files.end(), [](const QString& a, const QString& b) {

@@ -8,9 +8,11 @@
 #include <QJSEngine>
 #include <QJSValue>
 
+#include <array>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -140,7 +142,8 @@ QJSValue dataOf(QJSEngine& engine, const Snapshot& snapshot, const MapDocument& 
         // A copy of its own: the engine's buffer writes into the bytes it is given,
         // and the snapshot must keep the map as it was.
         const QByteArray& bytes = snapshot.bytes[std::size_t(layer)];
-        buffers.setProperty(quint32(layer), engine.toScriptValue(QByteArray(bytes.constData(), bytes.size())));
+        buffers.setProperty(quint32(layer),
+                            engine.toScriptValue(QByteArray(bytes.constData(), bytes.size())));
         const auto& texts = snapshot.typed[std::size_t(layer)];
         QJSValue pairs = engine.newArray(quint32(texts.size()));
         for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -192,10 +195,9 @@ QString errorText(const QJSValue& thrown, const QStringList& trace, const QStrin
     if (line <= 0 && thrown.isError() && isScriptFile(thrown.property("fileName").toString(), scriptName)) {
         line = thrown.property("lineNumber").toInt();
     }
-    const QString message = thrown.isError()
-                                ? thrown.toString()
-                                : QStringLiteral("uncaught exception: ") +
-                                      QJSValue(describe).call({thrown}).toString();
+    const QString message = thrown.isError() ? thrown.toString()
+                                             : QStringLiteral("uncaught exception: ") +
+                                                   QJSValue(describe).call({thrown}).toString();
     return line > 0 ? QStringLiteral("%1:%2: %3").arg(scriptName).arg(line).arg(message)
                     : QStringLiteral("%1: %2").arg(scriptName, message);
 }
@@ -237,9 +239,11 @@ std::vector<CellEdit> editsOf(QJSEngine& engine, const Snapshot& snapshot, const
                 continue;
             }
             const auto text = texts.find(slot);
-            const int column = int(slot / std::size_t(snapshot.rows)), row = int(slot % std::size_t(snapshot.rows));
-            edits.push_back({layer, column, row,
-                             text != texts.end() ? text->second : LayerModel::canonicalText(std::uint8_t(now[at]))});
+            const int column = int(slot / std::size_t(snapshot.rows)),
+                      row = int(slot % std::size_t(snapshot.rows));
+            edits.push_back(
+                {layer, column, row,
+                 text != texts.end() ? text->second : LayerModel::canonicalText(std::uint8_t(now[at]))});
         }
     }
     return edits;
@@ -280,7 +284,8 @@ ScriptOutcome ScriptRunner::runFile(const QString& path, const ScriptOptions& op
     return run(QString::fromUtf8(source), name, options);
 }
 
-ScriptOutcome ScriptRunner::run(const QString& source, const QString& scriptName, const ScriptOptions& options) {
+ScriptOutcome ScriptRunner::run(const QString& source, const QString& scriptName,
+                                const ScriptOptions& options) {
     // A fresh engine for every run: nothing of one script reaches the next. The
     // script's body becomes a function, so its names are local (and fast), and
     // its first line keeps its number.
@@ -304,12 +309,14 @@ ScriptOutcome ScriptRunner::execute(QJSEngine& engine, const QString& program, c
     const QJSValue api = engine.evaluate(apiSource(), QString::fromLatin1(ApiFileName)).call({data});
     if (api.isError() || !api.isObject()) {
         outcome.kind = ScriptOutcome::Kind::Failed;
-        outcome.error = QStringLiteral("%1: the scripting API could not be set up: %2").arg(scriptName, api.toString());
+        outcome.error =
+            QStringLiteral("%1: the scripting API could not be set up: %2").arg(scriptName, api.toString());
         return outcome;
     }
     const QJSValue globals = api.property("globals");
     for (const char* name : Globals) {
-        engine.globalObject().setProperty(QString::fromLatin1(name), globals.property(QString::fromLatin1(name)));
+        engine.globalObject().setProperty(QString::fromLatin1(name),
+                                          globals.property(QString::fromLatin1(name)));
     }
 
     QStringList trace;

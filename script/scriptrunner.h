@@ -63,7 +63,9 @@ public:
     static constexpr qint64 LargestScript = 4 * 1024 * 1024;
 
 signals:
-    void printed(const QString& text); // print(...) output, one call per print
+    // print(...) output, one call per print, sent as the run ends (the engine
+    // runs the whole script before anything else happens).
+    void printed(const QString& text);
 
 private:
     ScriptOutcome execute(QJSEngine& engine, const QString& program, const QString& scriptName,

@@ -42,8 +42,8 @@ protected:
     // amptool in the test's folder, with no display and the user's folders in it.
     Outcome amptool(const std::string& words) {
         return runShell(dir, "cd '" + dir.path().toStdString() + "' && env -u DISPLAY -u QT_QPA_PLATFORM " +
-                                 "XDG_DATA_HOME='" + dir.filePath("data").toStdString() + "' " AMPTOOL_PATH " " +
-                                 words);
+                                 "XDG_DATA_HOME='" + dir.filePath("data").toStdString() +
+                                 "' " AMPTOOL_PATH " " + words);
     }
     std::vector<std::uint8_t> bytesOf(const char* name) {
         const auto read = amp::readMapFile(dir.filePath(name));
@@ -64,27 +64,20 @@ TEST_F(Scripts, RunWritesWhatTheScriptChangedInPlaceOrToOut) {
     EXPECT_EQ(bytesOf("m.amp"), mapBytes());
     EXPECT_EQ(amptool("run set.js m.amp").status, 0);
     EXPECT_EQ(bytesOf("m.amp"), expected);
-    // A script that changes nothing writes nothing: -o names no file afterwards.
-    script("read.js", "print(args.join('|'));");
+    // A script that changes nothing writes nothing; problems are told as compilers do.
+    script("read.js", "print(args.join('|'));\nreport(2, 1, 'a city without a name');\nreport('small');\n");
     const Outcome read = amptool("run read.js m.amp -o none.amp -- a 'b c' --x -o");
-    EXPECT_EQ(read.status, 0) << read.err;
-    EXPECT_EQ(read.out, "a|b c|--x|-o\n");
+    EXPECT_EQ(read.status, 1) << read.err;
+    EXPECT_EQ(read.out, "a|b c|--x|-o\nm.amp:2,1: a city without a name\nm.amp: small\n");
     EXPECT_FALSE(QFile::exists(dir.filePath("none.amp")));
-}
-
-TEST_F(Scripts, RunTellsProblemsAsCompilersDo) {
-    script("report.js", "report(2, 1, 'a city without a name');\nreport('the map is small');\n");
-    const Outcome out = amptool("run report.js m.amp");
-    EXPECT_EQ(out.status, 1);
-    EXPECT_EQ(out.out, "m.amp:2,1: a city without a name\nm.amp: the map is small\n");
-    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
 }
 
 TEST_F(Scripts, AFailedOrStoppedRunWritesNothing) {
     script("bad.js", "map.fill(0, 5);\nmap.header[0] = 0;\nmap.set(0, 3, 0, 1);\n");
     const Outcome bad = amptool("run bad.js m.amp");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_NE(bad.err.find("amptool: run: bad.js:3: RangeError: hex 3,0 is outside the map"), std::string::npos)
+    EXPECT_NE(bad.err.find("amptool: run: bad.js:3: RangeError: hex 3,0 is outside the map"),
+              std::string::npos)
         << bad.err;
     script("endless.js", "map.fill(0, 5);\nprint('going');\nfor (;;) {}\n");
     const Outcome endless = amptool("run endless.js m.amp -o out.amp --timeout 1");
@@ -97,9 +90,10 @@ TEST_F(Scripts, AFailedOrStoppedRunWritesNothing) {
 
 TEST_F(Scripts, UsageAndFileErrorsExitTwo) {
     script("ok.js", "map.set(0, 0, 0, 1);");
-    for (const char* words : {"run", "run ok.js", "run ok.js m.amp extra", "run none.js m.amp", "run ok.js none.amp",
-                              "run ok.js m.amp --timeout 0", "run ok.js m.amp --frobnicate", "check",
-                              "check m.amp --checks nowhere", "check none.amp", "run ok.js m.amp -o nowhere/out.amp"}) {
+    for (const char* words :
+         {"run", "run ok.js", "run ok.js m.amp extra", "run none.js m.amp", "run ok.js none.amp",
+          "run ok.js m.amp --timeout 0", "run ok.js m.amp --frobnicate", "check",
+          "check m.amp --checks nowhere", "check none.amp", "run ok.js m.amp -o nowhere/out.amp"}) {
         const Outcome out = amptool(words);
         EXPECT_EQ(out.status, 2) << words;
         EXPECT_FALSE(out.err.empty()) << words;
@@ -113,6 +107,9 @@ TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {
     script("mine/a-cells.js", "map.fill(0, 9);\nreport(0, 1, 'first');\nreport(2, 0, 'last');\n");
     script("mine/c-broken.js", "undefinedName;");
     script("mine/d-after.js", "report(1, 1, 'still ' + map.get(0, 0, 0));");
+    // Neither a folder named *.js nor a file of another kind is a check.
+    QDir(dir.path()).mkpath("mine/e.js");
+    script("mine/notes.txt", "report('no check');");
     const Outcome out = amptool("check m.amp --checks mine");
     EXPECT_EQ(out.status, 1);
     // By name; the map every check sees is the one read (record 0's terrain is 0).
@@ -123,7 +120,8 @@ TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {
 }
 
 TEST_F(Scripts, CheckTakesTheShippedAndTheUsersChecks) {
-    // Terrain k * 16 has a name only for k = 0 and 1; roads on no water.
+    // The shipped checks, from the build tree: terrain k * 16 has a name only for
+    // k = 0 and 1; no road lies on water.
     const Outcome shipped = amptool("check m.amp");
     EXPECT_EQ(shipped.status, 1);
     EXPECT_EQ(shipped.out, "m.amp:1,0: terrain 32 has no name (unknown-terrain.js)\n"
