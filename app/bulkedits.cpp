@@ -5,6 +5,7 @@
 #include "mapdocument.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
+#include "valuebox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +15,8 @@
 #include <algorithm>
 
 BulkEdits::BulkEdits(MapDocument& document, TfrmMapEd& form, UserDialogs& dialogs, QWidget* window)
-    : QObject(window), document_(document), form_(form), dialogs_(dialogs), window_(window) {}
+    : QObject(window), document_(document), form_(form), dialogs_(dialogs), window_(window),
+      names_([](int layer) { return ValueBox::namesOf(layer, palettes::Palette::Standard); }) {}
 
 QModelIndexList BulkEdits::chosenCells() const {
     return form_.currentGrid()->chosenCells();
@@ -102,7 +104,8 @@ void BulkEdits::paste() {
 
 void BulkEdits::fillSelection() {
     int value = 0;
-    if (dialogs_.askNumber(window_, tr("Fill Selection"), tr("Value (0-255):"), value, 0, 255)) {
+    if (dialogs_.askValue(window_, tr("Fill Selection"), tr("Value (0-255):"), value,
+                          names_(form_.CurrentLayer()))) {
         form_.fillCells(form_.CurrentLayer(), chosenCells(),
                         LayerModel::canonicalText(static_cast<std::uint8_t>(value)));
     }
@@ -118,7 +121,7 @@ void BulkEdits::replace() {
     const auto count = [this, layer](const ReplaceRequest& r) {
         return celledits::countReplace(document_, layer, r);
     };
-    if (!dialogs_.askReplace(window_, request, count) || request.from == request.to) {
+    if (!dialogs_.askReplaceValues(window_, request, count, names_(layer)) || request.from == request.to) {
         return;
     }
     const QString done = celledits::replace(document_, layer, request);

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "cellblock.h"
+#include "userdialogs.h"
 
 #include <QItemSelection>
 #include <QObject>
 
+#include <functional>
 #include <vector>
 
 class MapDocument;
@@ -34,6 +36,9 @@ public:
     // Gives `text` to the hexes of the same text connected to [column][row] through
     // hex neighbours (odd or even columns lower): see MapDocument::floodFill.
     void floodFill(int column, int row, bool evenColumnsLower, const QString& text);
+    // The names of a layer's values that Fill and Replace offer (the terrains
+    // in the picture's colours); the terrains in the standard colours until set.
+    void setValueNames(std::function<ValueNames(int layer)> names) { names_ = std::move(names); }
     // Selects the rectangle between two hexes in the view on show.
     void selectRectangle(int column1, int row1, int column2, int row2);
 
@@ -51,4 +56,5 @@ private:
     TfrmMapEd& form_;
     UserDialogs& dialogs_;
     QWidget* window_;
+    std::function<ValueNames(int layer)> names_;
 };

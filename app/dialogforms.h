@@ -18,6 +18,7 @@ class QLineEdit;
 class QTableWidget;
 class QRadioButton;
 class QSpinBox;
+class ValueBox;
 
 namespace dialogforms {
 
@@ -63,15 +64,26 @@ private:
     QTableWidget* table_;
 };
 
+// One byte value, by name where the layer's values have names (Fill Selection).
+class ValueForm : public QDialog {
+public:
+    ValueForm(QWidget* parent, const QString& title, const QString& label, int value, const ValueNames& names);
+    int value() const;
+    ValueBox* valueBox() const { return box_; }
+
+private:
+    ValueBox* box_;
+};
+
 // A value, its replacement and where, with the number of cells that would change
 // shown as the user fills it in.
 class ReplaceForm : public QDialog {
 public:
     ReplaceForm(QWidget* parent, const ReplaceRequest& request,
-                std::function<int(const ReplaceRequest&)> count);
+                std::function<int(const ReplaceRequest&)> count, const ValueNames& names = {});
     ReplaceRequest request() const;
-    QSpinBox* fromBox() const { return from_; }
-    QSpinBox* toBox() const { return to_; }
+    ValueBox* fromBox() const { return from_; }
+    ValueBox* toBox() const { return to_; }
     QRadioButton* scopeButton(ReplaceRequest::Scope scope) const { return scopes_[static_cast<int>(scope)]; }
     QString changesText() const;
 
@@ -79,8 +91,8 @@ private:
     void recount();
 
     std::function<int(const ReplaceRequest&)> count_;
-    QSpinBox* from_;
-    QSpinBox* to_;
+    ValueBox* from_;
+    ValueBox* to_;
     QRadioButton* scopes_[3];
     QLabel* changes_;
 };

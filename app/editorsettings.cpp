@@ -31,6 +31,13 @@ const QString EvenKey = QStringLiteral("picture/evenColumnsLower");
 const QString ColourBlindKey = QStringLiteral("picture/colourBlind");
 const QString BaseKey = QStringLiteral("picture/base");
 const QString OverlaysKey = QStringLiteral("picture/overlays");
+const QString CoordinatesKey = QStringLiteral("picture/hexCoordinates");
+const QString ValuesKey = QStringLiteral("picture/hexValues");
+const QString OutlinesKey = QStringLiteral("picture/hexOutlines");
+const QString ShapeKey = QStringLiteral("picture/paintShape");
+const QString RadiusKey = QStringLiteral("picture/brushRadius");
+// The paint shapes as the file names them, in the order of their numbers.
+const QStringList ShapeNames = {QStringLiteral("brush"), QStringLiteral("line"), QStringLiteral("rectangle")};
 
 bool isPathText(const QString& text) {
     return !text.isEmpty() && text.size() <= LongestPath && QDir::isAbsolutePath(text) &&
@@ -157,8 +164,45 @@ void EditorSettings::setWindow(const QByteArray& geometry, const QByteArray& sta
 
 // "true" or "false" as written; anything else is the default, false.
 bool EditorSettings::flag(const QString& key) const {
+    return storedFlag(key).value_or(false);
+}
+
+std::optional<bool> EditorSettings::storedFlag(const QString& key) const {
     const QVariant stored = store_->value(key);
-    return stored.typeId() == QMetaType::Bool ? stored.toBool() : stored.toString() == QLatin1String("true");
+    if (stored.typeId() == QMetaType::Bool) {
+        return stored.toBool();
+    }
+    if (stored.typeId() == QMetaType::QString) {
+        const QString text = stored.toString();
+        if (text == QLatin1String("true") || text == QLatin1String("false")) {
+            return text == QLatin1String("true");
+        }
+    }
+    return std::nullopt;
+}
+
+void EditorSettings::readPaintChoices(PaintChoices& choices) const {
+    choices.coordinates = storedFlag(CoordinatesKey).value_or(choices.coordinates);
+    choices.values = storedFlag(ValuesKey).value_or(choices.values);
+    choices.outlines = storedFlag(OutlinesKey).value_or(choices.outlines);
+    const QVariant shape = store_->value(ShapeKey);
+    if (shape.typeId() == QMetaType::QString && ShapeNames.contains(shape.toString())) {
+        choices.shape = static_cast<int>(ShapeNames.indexOf(shape.toString()));
+    }
+    bool number = false;
+    const QVariant radiusStored = store_->value(RadiusKey);
+    const int radius = radiusStored.typeId() == QMetaType::QString ? radiusStored.toString().toInt(&number) : 0;
+    if (number && radius >= 0 && radius <= LargestBrushRadius) {
+        choices.brushRadius = radius;
+    }
+}
+
+void EditorSettings::setPaintChoices(const PaintChoices& choices) {
+    store_->setValue(CoordinatesKey, choices.coordinates);
+    store_->setValue(ValuesKey, choices.values);
+    store_->setValue(OutlinesKey, choices.outlines);
+    store_->setValue(ShapeKey, ShapeNames.value(std::clamp(choices.shape, 0, ShapeCount - 1)));
+    store_->setValue(RadiusKey, QString::number(std::clamp(choices.brushRadius, 0, LargestBrushRadius)));
 }
 
 bool EditorSettings::evenColumnsLower() const {

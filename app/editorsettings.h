@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 struct PictureLayers;
 class QSettings;
@@ -56,12 +57,29 @@ public:
     void readPictureLayers(PictureLayers& picture) const;
     void setPictureLayers(const PictureLayers& picture);
 
+    // The View menu's hex labels and outlines, and how the picture paints: the
+    // shape (0 the brush, 1 a line, 2 a rectangle) and the brush radius. What
+    // the file does not say well stays as `choices` has it, value by value.
+    struct PaintChoices {
+        bool coordinates = false;
+        bool values = false;
+        bool outlines = false;
+        int shape = 0;
+        int brushRadius = 0;
+    };
+    static constexpr int ShapeCount = 3;
+    static constexpr int LargestBrushRadius = 4;
+    void readPaintChoices(PaintChoices& choices) const;
+    void setPaintChoices(const PaintChoices& choices);
+
     // Writes what changed to the file now (it is written at the end in any case).
     void sync();
 
 private:
     QStringList pathList(const QString& key) const;
     bool flag(const QString& key) const;
+    // "true" or "false" as written, nothing for any other value.
+    std::optional<bool> storedFlag(const QString& key) const;
     std::unique_ptr<QTemporaryDir> scratch_; // where settings go that cannot go to the file
     std::unique_ptr<QSettings> store_;
 };

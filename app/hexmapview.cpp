@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "hexmapview.h"
-#include "hexsymmetry.h"
 #include "mapdocument.h"
 
 #include <QCursor>
@@ -8,10 +7,18 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QUndoStack>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+// How much of the map shows through a dragged shape.
+constexpr double ShapeOpacity = 0.7;
+
+} // namespace
 
 HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent), document_(document) {
     setFocusPolicy(Qt::StrongFocus);
@@ -23,7 +30,9 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
     // selected.
     connect(&document_, &MapDocument::mapReset, this, [this] {
         finishStroke();
+        shapeFrom_.reset();
         fitted_ = false;
+        userView_ = false;
         selected_.reset();
         selectionMask_.clear();
         stale_.set();
@@ -37,6 +46,7 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
 void HexMapView::setLayer(int layer) {
     if (layer != layer_) {
         finishStroke();
+        shapeFrom_.reset();
         layer_ = layer;
         update();
         emit layerShown(layer);
@@ -45,7 +55,38 @@ void HexMapView::setLayer(int layer) {
 
 void HexMapView::setTool(Tool tool) {
     finishStroke();
+    if (shapeFrom_) {
+        cancelDrag();
+    }
     tool_ = tool;
+}
+
+void HexMapView::setShape(Shape shape) {
+    if (shapeFrom_) {
+        cancelDrag();
+    }
+    shape_ = shape;
+}
+
+paintshapes::MapShape HexMapView::mapShape() const {
+    const LayerModel* model = document_.layer(layer_);
+    return {model->columns(), model->rows(), evenLower_};
+}
+
+std::vector<HexCell> HexMapView::shapeCells() const {
+    if (!shapeFrom_) {
+        return {};
+    }
+    return shape_ == Shape::Line ? paintshapes::line(mapShape(), *shapeFrom_, shapeTo_, brushRadius_)
+                                 : paintshapes::rectangle(mapShape(), *shapeFrom_, shapeTo_);
+}
+
+void HexMapView::scrollTo(QPointF mapPoint) {
+    origin_ = -mapPoint;
+    fitted_ = true;
+    userView_ = true;
+    update();
+    emit viewChanged();
 }
 
 void HexMapView::setSelectionMask(std::vector<bool> mask) {
@@ -128,7 +169,9 @@ void HexMapView::zoomAt(double size, QPointF anchor) {
     size_ = size;
     origin_ = anchor - mapPoint * size_;
     fitted_ = true; // the user's zoom holds until the next fit
+    userView_ = true;
     update();
+    emit viewChanged();
 }
 
 // The hex comes to the middle as far as the map allows: on an axis where the whole
@@ -143,6 +186,7 @@ void HexMapView::centreOn(int column, int row) {
     };
     origin_ = QPointF(axis(wanted.x(), bounds.width(), width()), axis(wanted.y(), bounds.height(), height()));
     update();
+    emit viewChanged();
 }
 
 void HexMapView::fitMap() {
@@ -156,7 +200,9 @@ void HexMapView::fitMap() {
         std::clamp(std::min(width() / bounds.width(), height() / bounds.height()), MinimumSize, MaximumSize);
     origin_ = QPointF((width() - bounds.width() * size_) / 2, (height() - bounds.height() * size_) / 2);
     fitted_ = true;
+    userView_ = false;
     update();
+    emit viewChanged();
 }
 
 void HexMapView::setSelectedHex(int column, int row) {
@@ -285,6 +331,7 @@ void HexMapView::paintEvent(QPaintEvent* event) {
             pass(over, map.geometry());
             over.restore();
         }
+        drawShape(over, map.geometry());
         drawSelection(over, map.geometry(), QRectF(mapOrigin, QSizeF(area.size())));
     }
     if (overlay_) { // last: over everything else the picture shows
@@ -296,7 +343,10 @@ void HexMapView::paintEvent(QPaintEvent* event) {
 
 void HexMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    fitted_ = false; // a new size fits the map again until the user zooms
+    if (!userView_) {
+        fitted_ = false; // a new size fits the map again until the user zooms
+    }
+    emit viewChanged();
 }
 
 QRect HexMapView::widgetRect(const QRectF& mapRect) const {
@@ -310,11 +360,26 @@ void HexMapView::cellsChanged(int layer, const QRect& cells) {
         return;
     }
     stale_.set(static_cast<std::size_t>(layer));
-    const HexGeometry geometry = geometryNow();
     if (!cells.isValid()) {
         update();
         return;
     }
+    updateCells(cells);
+}
+
+QRect HexMapView::boundsOf(const std::vector<HexCell>& cells) const {
+    QRect bounds;
+    for (const HexCell& cell : cells) {
+        bounds = bounds.united(QRect(cell.column, cell.row, 1, 1));
+    }
+    return bounds;
+}
+
+void HexMapView::updateCells(const QRect& cells) {
+    if (cells.isEmpty()) {
+        return;
+    }
+    const HexGeometry geometry = geometryNow();
     const QRectF first = geometry.bounds(cells.left(), cells.top());
     const QRectF last = geometry.bounds(cells.right(), cells.bottom());
     // Lowered columns reach half a hex further down.
@@ -344,7 +409,14 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
         pickValue(cell);
         return;
     }
-    if (tool_ == Tool::Paint) {
+    if (tool_ == Tool::Paint && shape_ != Shape::Brush) {
+        if (cell && document_.hasMap()) {
+            shapeFrom_ = cell;
+            shapeTo_ = *cell;
+            updateCells(boundsOf(shapeCells()));
+        }
+    } else if (tool_ == Tool::Paint) {
+        strokeIndex_ = document_.undoStack()->index();
         document_.beginStroke(layer_, brushText_);
         stroking_ = document_.isStroking();
         paintStroke(event->position());
@@ -379,9 +451,17 @@ void HexMapView::mouseMoveEvent(QMouseEvent* event) {
         origin_ += event->position() - *panFrom_;
         panFrom_ = event->position();
         fitted_ = true;
+        userView_ = true;
         update();
+        emit viewChanged();
     } else if (stroking_) {
         paintStroke(event->position());
+    } else if (shapeFrom_) {
+        if (hovered && !(*hovered == shapeTo_)) {
+            const QRect before = boundsOf(shapeCells());
+            shapeTo_ = *hovered;
+            updateCells(before.united(boundsOf(shapeCells())));
+        }
     } else if (rectangleFrom_) {
         if (const auto cell = geometryNow().hexAt(event->position() - origin_)) {
             emit rectangleChosen(rectangleFrom_->column, rectangleFrom_->row, cell->column, cell->row);
@@ -394,6 +474,8 @@ void HexMapView::mouseReleaseEvent(QMouseEvent* event) {
         panFrom_.reset();
     } else if (stroking_ && event->button() == Qt::LeftButton) {
         finishStroke();
+    } else if (shapeFrom_ && event->button() == Qt::LeftButton) {
+        finishShape();
     } else if (event->button() == Qt::LeftButton) {
         rectangleFrom_.reset();
     }
@@ -405,7 +487,11 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->key() == Qt::Key_Escape) {
-        emit selectNoneRequested();
+        if (isDragging()) {
+            cancelDrag();
+        } else {
+            emit selectNoneRequested();
+        }
         return;
     }
     if (event->key() == Qt::Key_I && event->modifiers() == Qt::NoModifier) { // the eyedropper
@@ -455,25 +541,11 @@ void HexMapView::paintStroke(QPointF at) {
     if (!stroking_) {
         return;
     }
-    const HexGeometry geometry = geometryNow();
-    const auto cell = geometry.hexAt(at - origin_);
+    const auto cell = geometryNow().hexAt(at - origin_);
     if (!cell) {
         return;
     }
-    // The hexes within the radius, by the lattice's own distance (cube
-    // coordinates), whichever columns are lowered; those off the map are left out.
-    std::vector<HexCell> cells;
-    const hexsymmetry::Cube centre = hexsymmetry::toCube({cell->column, cell->row}, evenLower_);
-    for (int dx = -brushRadius_; dx <= brushRadius_; ++dx) {
-        for (int dy = std::max(-brushRadius_, -dx - brushRadius_);
-             dy <= std::min(brushRadius_, -dx + brushRadius_); ++dy) {
-            const hexsymmetry::Offset hex =
-                hexsymmetry::toOffset(centre + hexsymmetry::Cube{dx, dy, -dx - dy}, evenLower_);
-            if (geometry.contains(hex.column, hex.row)) {
-                cells.push_back({hex.column, hex.row});
-            }
-        }
-    }
+    const std::vector<HexCell> cells = paintshapes::brush(mapShape(), *cell, brushRadius_);
     if (document_.paintDab(cells).kind == DocumentResult::Kind::NoStroke) {
         stroking_ = false;
     }
@@ -483,5 +555,49 @@ void HexMapView::finishStroke() {
     if (stroking_) {
         stroking_ = false;
         document_.endStroke();
+    }
+}
+
+void HexMapView::cancelDrag() {
+    if (stroking_) {
+        finishStroke();
+        // The stroke is one step, pushed by its first dab that changed a cell.
+        QUndoStack* stack = document_.undoStack();
+        if (stack->index() > strokeIndex_) {
+            stack->setIndex(strokeIndex_);
+        }
+    }
+    if (shapeFrom_) {
+        const QRect shown = boundsOf(shapeCells());
+        shapeFrom_.reset();
+        updateCells(shown);
+    }
+}
+
+// The line or rectangle as one stroke of one dab: one undo step, the symmetric
+// brush's images included.
+void HexMapView::finishShape() {
+    const std::vector<HexCell> cells = shapeCells();
+    const QRect shown = boundsOf(cells);
+    shapeFrom_.reset();
+    updateCells(shown);
+    document_.beginStroke(layer_, brushText_);
+    document_.paintDab(cells);
+    document_.endStroke();
+}
+
+// The shape being dragged: its hexes in the brush's colour, outlined.
+void HexMapView::drawShape(QPainter& painter, const HexGeometry& geometry) const {
+    if (!shapeFrom_) {
+        return;
+    }
+    QColor fill(coloursOf(layer_).colour(brushText_.toInt()));
+    fill.setAlphaF(ShapeOpacity);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, std::max(1.0, geometry.size() / 10)));
+    painter.setBrush(fill);
+    for (const HexCell& cell : shapeCells()) {
+        const auto corners = geometry.corners(cell.column, cell.row);
+        painter.drawPolygon(QPolygonF(QList<QPointF>(corners.begin(), corners.end())));
     }
 }

@@ -12,6 +12,7 @@
 #include "hexgeometry.h"
 #include "layermodel.h"
 #include "maprenderer.h"
+#include "paintshapes.h"
 #include "palettes.h"
 #include "picturelayers.h"
 
@@ -79,7 +80,21 @@ public:
     // The brush: every hex within `radius` steps of the one under the pointer
     // (0: that hex alone; 1: with its six neighbours; up to MaximumBrushRadius).
     void setBrushRadius(int radius) { brushRadius_ = std::clamp(radius, 0, MaximumBrushRadius); }
+    int brushRadius() const { return brushRadius_; }
     static constexpr int MaximumBrushRadius = 4;
+    // What a drag of the paint tool paints: the brush where the pointer goes, or
+    // a line (drawn with the brush) or a filled rectangle of [column][row] cells
+    // from the hex pressed to the hex released, shown while dragging. Each is one
+    // undo step; Esc while dragging leaves the map as it was.
+    enum class Shape { Brush, Line, Rectangle };
+    Shape shape() const { return shape_; }
+    void setShape(Shape shape);
+    // The hexes the shape being dragged would paint; empty when none is dragged.
+    std::vector<HexCell> shapeCells() const;
+    bool isDragging() const { return stroking_ || shapeFrom_.has_value(); }
+
+    // Scrolls so that map pixel `mapPoint` lies at the widget's top left.
+    void scrollTo(QPointF mapPoint);
 
     // The cells of the form's selection on this layer, in the cell rule's order
     // (empty: none), drawn lighter.
@@ -111,6 +126,8 @@ public:
 signals:
     // The layer on show changed.
     void layerShown(int layer);
+    // The zoom, the part of the map on show or the widget's size changed.
+    void viewChanged();
     // A hex was chosen in the picture (a click or an arrow key).
     void hexChosen(int column, int row);
     // Shift+drag: the rectangle between two hexes.
@@ -152,6 +169,14 @@ private:
     bool refreshColours(int layer) const;
     void paintStroke(QPointF at);
     void finishStroke();
+    // Esc while dragging: the stroke's step is taken back, a shape is dropped.
+    void cancelDrag();
+    void finishShape();
+    void drawShape(QPainter& painter, const HexGeometry& geometry) const;
+    // Redraws the hexes of the rectangle of [column][row] cells.
+    void updateCells(const QRect& cells);
+    QRect boundsOf(const std::vector<HexCell>& cells) const;
+    paintshapes::MapShape mapShape() const;
     void choose(HexCell cell);
     QRect widgetRect(const QRectF& mapRect) const;
 
@@ -166,6 +191,7 @@ private:
     double size_ = 8;
     QPointF origin_{0, 0};
     bool fitted_ = false; // fit the map again at the first showing and each new map
+    bool userView_ = false; // zoomed, panned or scrolled by the user: a new size keeps it
     std::optional<HexCell> selected_;
     Tool tool_ = Tool::Select;
     std::vector<bool> selectionMask_;
@@ -174,6 +200,10 @@ private:
     QString brushText_ = QStringLiteral("0");
     int brushRadius_ = 0;
     bool stroking_ = false; // the left button paints the document's stroke
+    int strokeIndex_ = 0;   // the undo stack's index before the stroke
+    Shape shape_ = Shape::Brush;
+    std::optional<HexCell> shapeFrom_; // where the dragged line or rectangle began
+    HexCell shapeTo_;
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;
     QImage canvas_; // reused between paints

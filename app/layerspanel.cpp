@@ -85,8 +85,9 @@ void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
     list->setShortcut(QKeySequence(Qt::Key_F4));
     QObject::connect(list, &QAction::toggled, &panel, &MapPanel::setLayersShown);
     HexMapView& view = *panel.view();
-    const auto toggle = [&menu, &view](const QString& text, auto set) {
+    const auto toggle = [&menu, &view](const QString& text, const QString& name, auto set) {
         QAction* action = menu.addAction(text);
+        action->setObjectName(name);
         action->setCheckable(true);
         QObject::connect(action, &QAction::toggled, &view, [&view, set](bool on) {
             PictureLayers picture = view.pictureLayers();
@@ -94,11 +95,12 @@ void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
             view.setPictureLayers(picture);
         });
     };
-    toggle(tr("Hex &Coordinates"), [](PictureLayers& picture, bool on) { picture.coordinates = on; });
+    toggle(tr("Hex &Coordinates"), QString::fromLatin1(CoordinatesAction), [](PictureLayers& picture, bool on) { picture.coordinates = on; });
     QAction* values = menu.addAction(tr("Hex &Values"));
+    values->setObjectName(QString::fromLatin1(ValuesAction));
     values->setCheckable(true);
     QObject::connect(values, &QAction::toggled, &view, &HexMapView::setHexValues);
-    toggle(tr("Hex &Outlines"), [](PictureLayers& picture, bool on) { picture.outlines = on; });
+    toggle(tr("Hex &Outlines"), QString::fromLatin1(OutlinesAction), [](PictureLayers& picture, bool on) { picture.outlines = on; });
 }
 
 void LayersPanel::setShownLayer(int layer) {

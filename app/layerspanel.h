@@ -27,6 +27,10 @@ public:
 
     // Adds to the View menu the list's toggle and the hex labels and outlines.
     static void addViewActions(QMenu& menu, MapPanel& panel);
+    // The object names of the View menu's Hex Coordinates, Hex Values and Hex Outlines.
+    static constexpr const char* CoordinatesAction = "hexCoordinatesAction";
+    static constexpr const char* ValuesAction = "hexValuesAction";
+    static constexpr const char* OutlinesAction = "hexOutlinesAction";
 
     QTableWidget* table() const { return table_; }
     QComboBox* baseBox() const { return base_; }

@@ -98,6 +98,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
+    bulkEdits_->setValueNames([this](int layer) { return mapPanel_->valueNames(layer); });
     connect(bulkEdits_, &BulkEdits::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
@@ -138,7 +139,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     setWindowIcon(form_->windowIcon());
     QApplication::setWindowIcon(form_->windowIcon()); // for windows of their own, such as dialogs
     // Never wider than the desktop: on a narrow one the picture gives way first,
-    // and where it does not fit beside the form it floats.
+    // then the form down to its narrowest (its views scroll), and only where the
+    // picture does not fit beside that it floats.
     form_->setMinimumWidth(form_->minimumClientWidth());
     int dockWidth = MapDockWidth;
     int width = form_->width() + dockWidth;
@@ -146,7 +148,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         const int available = display->availableGeometry().width();
         const int narrowest = std::max(NarrowestDockWidth, mapDock_->minimumSizeHint().width());
         dockWidth = std::clamp(available - form_->width(), narrowest, MapDockWidth);
-        if (form_->width() + dockWidth > available) {
+        if (form_->minimumWidth() + dockWidth > available) {
             mapDock_->setFloating(true);
             mapDock_->resize(MapDockWidth, MapDockWidth);
             dockWidth = 0;
@@ -211,6 +213,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     mapPanel_->view()->setPictureLayers(picture);
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
+    restorePaintChoices();
     differences_ = new DifferencesDock(*document_, *form_, *mapPanel_->view(), dialogs_, this);
     offerRecovery();
     form_->openFromArguments(arguments);
@@ -251,7 +254,34 @@ void MainWindow::saveSettings() {
     settings_->setWindow(saveGeometry(), saveState());
     settings_->setPicture(evenAction_->isChecked(), colourBlindAction_->isChecked());
     settings_->setPictureLayers(mapPanel_->view()->pictureLayers());
+    EditorSettings::PaintChoices choices;
+    const auto toggled = [this](const char* name) {
+        const QAction* action = findChild<QAction*>(QString::fromLatin1(name));
+        return action && action->isChecked();
+    };
+    choices.coordinates = toggled(LayersPanel::CoordinatesAction);
+    choices.values = toggled(LayersPanel::ValuesAction);
+    choices.outlines = toggled(LayersPanel::OutlinesAction);
+    choices.shape = static_cast<int>(mapPanel_->view()->shape());
+    choices.brushRadius = mapPanel_->view()->brushRadius();
+    settings_->setPaintChoices(choices);
     settings_->sync();
+}
+
+// The View menu's toggles through their actions, so that the menu shows them.
+void MainWindow::restorePaintChoices() {
+    EditorSettings::PaintChoices choices;
+    settings_->readPaintChoices(choices);
+    const std::pair<const char*, bool> toggles[] = {{LayersPanel::CoordinatesAction, choices.coordinates},
+                                                    {LayersPanel::ValuesAction, choices.values},
+                                                    {LayersPanel::OutlinesAction, choices.outlines}};
+    for (const auto& [name, on] : toggles) {
+        if (QAction* action = findChild<QAction*>(QString::fromLatin1(name))) {
+            action->setChecked(on);
+        }
+    }
+    mapPanel_->setShape(static_cast<HexMapView::Shape>(choices.shape));
+    mapPanel_->setBrushRadius(choices.brushRadius);
 }
 
 // A map read or written is the newest of the recent maps, and its folder is where
@@ -330,7 +360,9 @@ void MainWindow::placeFloatingPicture() {
         return;
     }
     mapDock_->resize(width, height);
-    mapDock_->move(mapToGlobal(QPoint(areaTopLeft.x(), bottom - mapDock_->frameGeometry().height())));
+    // A dock that cannot be as low as that keeps its top on the views' top.
+    mapDock_->move(
+        mapToGlobal(QPoint(areaTopLeft.x(), std::max(top, bottom - mapDock_->frameGeometry().height()))));
 }
 
 MainWindow::~MainWindow() {
@@ -582,6 +614,9 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
         if (top->menu()) {
             addMenu(top->menu(), QString(top->text()).remove('&'));
         }
+    }
+    for (const QAction* action : mapPanel_->actions()) { // the picture's own keys
+        rows.append({action->text(), action->shortcut().toString(QKeySequence::NativeText), tr("In the picture")});
     }
     rows.append({tr("Fill the selected cells with what is typed"), tr("Ctrl+Enter"), tr("In a view")});
     rows.append({tr("Edit the cell, keeping its text"), tr("F2, double-click"), tr("In a view")});

@@ -75,6 +75,7 @@ private:
     // the screen; true when it did.
     bool restoreWindow();
     void saveSettings();
+    void restorePaintChoices();
     void showHex(int column, int row);
     void refreshHexStatus();
     void refreshFileName();

@@ -3,14 +3,16 @@
 #include "hexmapview.h"
 #include "layerspanel.h"
 #include "mapdocument.h"
+#include "valuebox.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QSpinBox>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -18,6 +20,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -26,13 +30,22 @@ constexpr int BarWidth = 256;
 constexpr int BarHeight = 12;
 // Room around each legend entry, in pixels.
 constexpr int LegendSpacing = 8;
+// The legend shows lines enough for a few entries in any case.
+constexpr int LegendLeastLines = 2;
+// The picture is never smaller than this, so that a small map shows large enough.
+constexpr int LeastPictureSide = 160;
+
+// An arrow of a scroll bar moves the picture by this share of what is on show.
+constexpr int ScrollSteps = 10;
 
 } // namespace
 
 MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     : QWidget(parent), document_(document), view_(new HexMapView(document, this)),
-      tools_(new QButtonGroup(this)), brushSize_(new QComboBox(this)), brushValue_(new QSpinBox(this)),
-      layout_(new QVBoxLayout(this)), recount_(new QTimer(this)) {
+      tools_(new QButtonGroup(this)), shape_(new QComboBox(this)), brushSize_(new QComboBox(this)),
+      brushValue_(new ValueBox(this)), horizontal_(new QScrollBar(Qt::Horizontal, view_)),
+      vertical_(new QScrollBar(Qt::Vertical, view_)), layout_(new QVBoxLayout(this)),
+      recount_(new QTimer(this)) {
     auto* tools = new QHBoxLayout;
     const std::array<std::pair<QString, QString>, 3> toolTexts = {{
         {tr("Select"), tr("Click to select a hex; Shift+drag selects a rectangle")},
@@ -54,15 +67,41 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
         brushSize_->addItem(hexes == 1 ? tr("1 hex") : tr("%1 hexes").arg(hexes));
     }
     brushSize_->setToolTip(tr("Brush size: a hex and the hexes up to 4 steps around it"));
-    brushValue_->setRange(0, 255);
-    brushValue_->setToolTip(tr("Brush value"));
-    tools->addWidget(brushSize_);
-    tools->addWidget(new QLabel(tr("Value"), this));
-    tools->addWidget(brushValue_);
+    brushValue_->setToolTip(tr("Brush value: a terrain by name, or any value 0-255 typed"));
+    // The paint tool's shapes, also on keys while the picture has the focus.
+    const std::array<std::tuple<QString, QString, Qt::Key>, 3> shapes = {{
+        {tr("Brush"), tr("Paint where the pointer goes"), Qt::Key_B},
+        {tr("Line"), tr("Drag a line from hex to hex, painted with the brush size"), Qt::Key_L},
+        {tr("Rectangle"),
+         tr("Drag a filled rectangle of cells: every hex of the columns and rows between the two corners"),
+         Qt::Key_R},
+    }};
+    for (int i = 0; i < 3; ++i) {
+        const auto& [text, tip, key] = shapes[static_cast<std::size_t>(i)];
+        shape_->addItem(text);
+        shape_->setItemData(i, tip, Qt::ToolTipRole);
+        auto* action = new QAction(tr("Paint Shape: %1").arg(text), this);
+        action->setShortcut(QKeySequence(key));
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, [this, i] { setShape(static_cast<HexMapView::Shape>(i)); });
+        addAction(action);
+    }
+    shape_->setToolTip(tr("What a drag of the paint tool paints (B, L, R): the brush, a line, or a "
+                          "rectangle of [column][row] cells"));
+    tools->addWidget(shape_);
     tools->addStretch(1);
+    auto* value = new QHBoxLayout;
+    value->addWidget(brushSize_);
+    value->addWidget(new QLabel(tr("Value"), this));
+    value->addWidget(brushValue_);
+    value->addStretch(1);
 
     layout_->setContentsMargins(2, 2, 2, 2);
     layout_->addLayout(tools);
+    layout_->addLayout(value);
+    horizontal_->hide();
+    vertical_->hide();
+    view_->setMinimumSize(LeastPictureSide, LeastPictureSide);
     layout_->addWidget(view_, 1);
     // Before a map there is no hex to show or paint: a word instead of the picture.
     hint_ = new QLabel(tr("No map yet: read a map (Ctrl+O) or make a new one (Ctrl+N)."), this);
@@ -81,8 +120,18 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
             [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
     connect(brushSize_, &QComboBox::currentIndexChanged, this,
             [this](int radius) { view_->setBrushRadius(radius); });
-    connect(brushValue_, &QSpinBox::valueChanged, this, &MapPanel::refreshBrush);
-    connect(view_, &HexMapView::valuePicked, brushValue_, &QSpinBox::setValue);
+    connect(shape_, &QComboBox::currentIndexChanged, this, [this](int shape) {
+        view_->setShape(static_cast<HexMapView::Shape>(shape));
+        if (view_->tool() != HexMapView::Tool::Paint) { // a shape is for painting
+            tools_->button(static_cast<int>(HexMapView::Tool::Paint))->setChecked(true);
+            view_->setTool(HexMapView::Tool::Paint);
+        }
+    });
+    connect(brushValue_, &ValueBox::valueChanged, this, &MapPanel::refreshBrush);
+    connect(view_, &HexMapView::valuePicked, brushValue_, &ValueBox::setValue);
+    connect(view_, &HexMapView::viewChanged, this, &MapPanel::refreshScrollBars);
+    connect(horizontal_, &QScrollBar::valueChanged, this, &MapPanel::scrolled);
+    connect(vertical_, &QScrollBar::valueChanged, this, &MapPanel::scrolled);
     // Counting waits for a quiet moment: a stroke or a fill changes many cells.
     recount_->setSingleShot(true);
     recount_->setInterval(150);
@@ -126,7 +175,7 @@ void MapPanel::buildLegends() {
     terrainLegend_->setWrapping(true);
     terrainLegend_->setResizeMode(QListView::Adjust);
     terrainLegend_->setUniformItemSizes(true);
-    terrainLegend_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    terrainLegend_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     terrainLegend_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     rampBar_->setMinimumHeight(24);
     legends_->addWidget(terrainLegend_);
@@ -161,7 +210,11 @@ void MapPanel::fitLegend() {
     const int frame = 2 * terrainLegend_->frameWidth();
     const int perLine = std::max(1, (width() - frame - LegendSpacing) / grid.width());
     const int lines = (terrainLegend_->count() + perLine - 1) / perLine;
-    terrainLegend_->setFixedHeight(lines * grid.height() + frame + LegendSpacing / 2);
+    // In a narrow or low dock the legend scrolls rather than squeeze the picture
+    // below its least size.
+    const int room = height() - view_->y() - LeastPictureSide;
+    const int highest = std::max(room, LegendLeastLines * grid.height());
+    terrainLegend_->setFixedHeight(std::min(lines * grid.height(), highest) + frame + LegendSpacing / 2);
     if (legends_->currentWidget() == terrainLegend_) {
         legends_->setFixedHeight(terrainLegend_->height());
     }
@@ -170,6 +223,7 @@ void MapPanel::fitLegend() {
 // The bar is drawn when it is first shown and again when the palette changes.
 void MapPanel::setLayer(int layer) {
     view_->setLayer(layer);
+    brushValue_->setNames(valueNames(layer));
     if (!legends_) {
         return;
     }
@@ -183,6 +237,7 @@ void MapPanel::setLayer(int layer) {
 
 void MapPanel::setColourBlind(bool cividis) {
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
+    brushValue_->setNames(valueNames(view_->layer())); // the swatches in the new palette
     if (terrainLegend_) {
         terrainLegend_->clear(); // its swatches in the new palette
         refreshLegend();
@@ -199,6 +254,61 @@ void MapPanel::setLayersShown(bool shown) {
     }
     if (layers_) {
         layers_->setVisible(shown);
+    }
+}
+
+ValueNames MapPanel::valueNames(int layer) const {
+    return ValueBox::namesOf(layer, view_->pictureLayers().palette);
+}
+
+void MapPanel::setShape(HexMapView::Shape shape) {
+    shape_->setCurrentIndex(static_cast<int>(shape));
+}
+
+void MapPanel::setBrushRadius(int radius) {
+    brushSize_->setCurrentIndex(std::clamp(radius, 0, HexMapView::MaximumBrushRadius));
+}
+
+QScrollBar* MapPanel::scrollBar(Qt::Orientation orientation) const {
+    return orientation == Qt::Horizontal ? horizontal_ : vertical_;
+}
+
+// A bar for each way the map is larger than the picture: its range the map's
+// extent at this zoom (a pan beyond it widens it), its handle the part on show.
+// The bars lie over the picture's edges (they are its children), so that showing
+// them never resizes the picture, which would fit the map anew; each bar's range
+// reaches past the other bar's strip.
+void MapPanel::refreshScrollBars() {
+    const QRectF bounds = view_->geometryNow().mapBounds();
+    const QPointF at = -view_->origin();
+    const int wide = view_->width();
+    const int high = view_->height();
+    const int across = horizontal_->sizeHint().height();
+    const int down = vertical_->sizeHint().width();
+    // A map that fits on an axis needs no bar there, wherever a pan left it.
+    const bool acrossNeeded = document_.hasMap() && bounds.width() > wide + 0.5;
+    const bool downNeeded = document_.hasMap() && bounds.height() > high + 0.5;
+    const auto fit = [this](QScrollBar* bar, bool needed, double extent, int shown, double position) {
+        const int last = static_cast<int>(std::lround(extent)) - shown;
+        const int now = static_cast<int>(std::lround(position));
+        scrolling_ = true;
+        bar->setRange(std::min(0, now), std::max(last, now));
+        bar->setPageStep(std::max(shown, 1));
+        bar->setSingleStep(std::max(shown / ScrollSteps, 1));
+        bar->setValue(now);
+        scrolling_ = false;
+        bar->setVisible(needed);
+        bar->raise();
+    };
+    fit(horizontal_, acrossNeeded, bounds.width(), wide - (downNeeded ? down : 0), at.x());
+    fit(vertical_, downNeeded, bounds.height(), high - (acrossNeeded ? across : 0), at.y());
+    horizontal_->setGeometry(0, high - across, wide - (downNeeded ? down : 0), across);
+    vertical_->setGeometry(wide - down, 0, down, high - (acrossNeeded ? across : 0));
+}
+
+void MapPanel::scrolled() {
+    if (!scrolling_) {
+        view_->scrollTo(QPointF(horizontal_->value(), vertical_->value()));
     }
 }
 

@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: MIT
-// The "Map" dock: the hex picture with its tools (select or paint, brush size,
-// brush value) and, from right after the window's first paint, a legend: each terrain's colour, name and
+// The "Map" dock: the hex picture, with scroll bars when it is larger than the
+// dock, and its tools (select, paint or fill; the paint shape and brush size; the
+// brush value, by name on the terrain layer) and, from right after the window's first paint, a legend: each terrain's colour, name and
 // count on the terrain layer, a colour bar on the others. Picking a terrain in the legend makes it the brush.
 #pragma once
 
+#include "hexmapview.h"
+#include "userdialogs.h"
+
 #include <QWidget>
 
-class HexMapView;
 class LayersPanel;
 class MapDocument;
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QSpinBox;
+class QScrollBar;
+class ValueBox;
 class QStackedWidget;
 class QTimer;
 class QVBoxLayout;
@@ -30,6 +34,13 @@ public:
     // The Layers list under the picture, made when it is first shown.
     void setLayersShown(bool shown);
     LayersPanel* layersPanel() const { return layers_; }
+    // The brush value, its shape and size, as the tool bar shows them.
+    ValueBox* brushValue() const { return brushValue_; }
+    void setShape(HexMapView::Shape shape);
+    void setBrushRadius(int radius);
+    // The names of a layer's values in the picture's colours (the terrains).
+    ValueNames valueNames(int layer) const;
+    QScrollBar* scrollBar(Qt::Orientation orientation) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,13 +52,19 @@ private:
     void refreshRampBar();
     void refreshBrush();
     void fitLegend();
+    void refreshScrollBars();
+    void scrolled();
 
     MapDocument& document_;
     HexMapView* view_;
     QLabel* hint_;
     QButtonGroup* tools_;
+    QComboBox* shape_;
     QComboBox* brushSize_;
-    QSpinBox* brushValue_;
+    ValueBox* brushValue_;
+    QScrollBar* horizontal_;
+    QScrollBar* vertical_;
+    bool scrolling_ = false; // the bars follow the picture, not the other way
     QVBoxLayout* layout_;
     QStackedWidget* legends_ = nullptr; // made after the window's first paint
     QListWidget* terrainLegend_ = nullptr;

@@ -13,6 +13,8 @@ namespace {
 
 constexpr int PreviewAlpha = 190;
 constexpr int TurnsToTurnBack = 5; // five sixths one way are a sixth the other
+constexpr int HintMargin = 4;
+constexpr int HintShade = 160;
 
 } // namespace
 
@@ -41,10 +43,12 @@ bool StampTool::choose(std::size_t index) {
         return false;
     }
     current_ = stamps_[index];
+    hint_ = tr("Stamp %1 of %2 hexes: click to place it, Z turns, X and Y flip, Esc ends.")
+                .arg(index + 1)
+                .arg(current_.cells.size());
     setActive(true);
-    emit message(tr("Stamp %1 of %2 hexes: click to place it, Z turns, X and Y flip, Esc ends.")
-                     .arg(index + 1)
-                     .arg(current_.cells.size()));
+    update();
+    emit message(hint_);
     return true;
 }
 
@@ -128,6 +132,15 @@ void StampTool::paintEvent(QPaintEvent*) {
         const auto corners = geometry.corners(placed[i].column, placed[i].row);
         painter.drawPolygon(QPolygonF(QList<QPointF>(corners.begin(), corners.end())));
     }
+    // The hint stays in the picture's lower edge for as long as the tool is on,
+    // where the status line's word goes with the next message.
+    painter.resetTransform();
+    const QRect line(0, height() - fontMetrics().height() - 2 * HintMargin, width(),
+                     fontMetrics().height() + 2 * HintMargin);
+    painter.fillRect(line, QColor(0, 0, 0, HintShade));
+    painter.setPen(Qt::white);
+    painter.drawText(line.adjusted(HintMargin, 0, -HintMargin, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     fontMetrics().elidedText(hint_, Qt::ElideRight, width() - 2 * HintMargin));
 }
 
 void StampTool::mouseMoveEvent(QMouseEvent* event) {

@@ -35,6 +35,7 @@ public:
     void setActive(bool active);
     bool isActive() const { return active_; }
     const std::deque<hexsymmetry::Stamp>& stamps() const { return stamps_; }
+    const QString& hint() const { return hint_; }
     // The hexes the preview covers now (inside the map), empty when it shows none.
     std::vector<HexCell> previewCells() const;
 
@@ -58,5 +59,6 @@ private:
     std::deque<hexsymmetry::Stamp> stamps_;
     hexsymmetry::Stamp current_;
     std::optional<HexCell> anchor_;
+    QString hint_; // what the keys and a click do, shown while the tool is on
     bool active_ = false;
 };

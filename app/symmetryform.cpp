@@ -15,6 +15,10 @@ SymmetryForm::SymmetryForm(QWidget* parent, const SymmetryRequest& request, bool
       selection_(new QCheckBox(tr("Only the selection"), this)), countLabel_(new QLabel(this)) {
     setWindowTitle(symmetryedits::describe(request));
     auto* layout = new QVBoxLayout(this);
+    // The operation in the body too: a title bar may cut it short or hide it.
+    auto* operation = new QLabel(tr("%1, on:").arg(symmetryedits::describe(request)), this);
+    operation->setObjectName(QStringLiteral("operation"));
+    layout->addWidget(operation);
     auto* all = new QRadioButton(tr("All 13 layers"), this);
     all->setChecked(request.allLayers);
     layerOnShow_->setChecked(!request.allLayers);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "userdialogs.h"
 #include "dialogforms.h"
+#include "valuebox.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -195,14 +196,30 @@ int ShortcutsForm::shownRows() const {
     return shown;
 }
 
+ValueForm::ValueForm(QWidget* parent, const QString& title, const QString& label, int value,
+                     const ValueNames& names)
+    : QDialog(parent), box_(new ValueBox(this, value)) {
+    setWindowTitle(title);
+    box_->setNames(names);
+    auto* layout = new QFormLayout(this);
+    layout->addRow(label, box_);
+    layout->addRow(okAndCancel(this));
+}
+
+int ValueForm::value() const {
+    return box_->value();
+}
+
 ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
-                         std::function<int(const ReplaceRequest&)> count)
-    : QDialog(parent), count_(std::move(count)), from_(byteBox(this, 0, request.from)),
-      to_(byteBox(this, 0, request.to)), scopes_{new QRadioButton(tr("In the selection"), this),
+                         std::function<int(const ReplaceRequest&)> count, const ValueNames& names)
+    : QDialog(parent), count_(std::move(count)), from_(new ValueBox(this, request.from)),
+      to_(new ValueBox(this, request.to)), scopes_{new QRadioButton(tr("In the selection"), this),
                                                  new QRadioButton(tr("In the layer on show"), this),
                                                  new QRadioButton(tr("In all 13 layers"), this)},
       changes_(new QLabel(this)) {
     setWindowTitle(tr("Replace"));
+    from_->setNames(names);
+    to_->setNames(names);
     scopes_[static_cast<int>(request.scope)]->setChecked(true);
     auto* layout = new QFormLayout(this);
     layout->addRow(tr("Replace:"), from_);
@@ -213,8 +230,8 @@ ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
     }
     layout->addRow(changes_);
     layout->addRow(okAndCancel(this));
-    connect(from_, &QSpinBox::valueChanged, this, &ReplaceForm::recount);
-    connect(to_, &QSpinBox::valueChanged, this, &ReplaceForm::recount);
+    connect(from_, &ValueBox::valueChanged, this, &ReplaceForm::recount);
+    connect(to_, &ValueBox::valueChanged, this, &ReplaceForm::recount);
     recount();
 }
 
@@ -291,9 +308,25 @@ bool QtUserDialogs::askText(QWidget* parent, const QString& title, const QString
     return accepted;
 }
 
+bool QtUserDialogs::askValue(QWidget* parent, const QString& title, const QString& label, int& value,
+                             const ValueNames& names) {
+    dialogforms::ValueForm form(parent, title, label, value, names);
+    if (form.exec() != QDialog::Accepted) {
+        return false;
+    }
+    value = form.value();
+    return true;
+}
+
 bool QtUserDialogs::askReplace(QWidget* parent, ReplaceRequest& request,
                                const std::function<int(const ReplaceRequest&)>& count) {
-    dialogforms::ReplaceForm form(parent, request, count);
+    return askReplaceValues(parent, request, count, {});
+}
+
+bool QtUserDialogs::askReplaceValues(QWidget* parent, ReplaceRequest& request,
+                                     const std::function<int(const ReplaceRequest&)>& count,
+                                     const ValueNames& names) {
+    dialogforms::ReplaceForm form(parent, request, count, names);
     if (form.exec() != QDialog::Accepted) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include "celledits.h"
 #include "symmetryedits.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -28,6 +29,14 @@ enum class RecoveryChoice { Recover, Discard, Later };
 
 // What to do with changes that were not written, before they would be lost.
 enum class UnwrittenChoice { Save, Discard, Cancel };
+
+// A value's name and the colour the picture gives it, for choosing values by name.
+struct ValueName {
+    QString name;
+    QColor colour;
+};
+// The names of the values 0, 1, … of a layer; empty where its values have none.
+using ValueNames = QList<ValueName>;
 
 // One line of Help > Keyboard Shortcuts: what a key does, and its keys.
 struct ShortcutRow {
@@ -77,10 +86,24 @@ public:
     // when the user cancels.
     virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value,
                            int minimum, int maximum) = 0;
+    // Asks for a byte value, by name where `names` has names; a seam that does not
+    // offer names asks for the number.
+    virtual bool askValue(QWidget* parent, const QString& title, const QString& label, int& value,
+                          const ValueNames& names) {
+        Q_UNUSED(names);
+        return askNumber(parent, title, label, value, 0, 255);
+    }
     // Asks what to replace; `count` tells how many cells a request would change,
     // shown before the user agrees. False when the user cancels.
     virtual bool askReplace(QWidget* parent, ReplaceRequest& request,
                             const std::function<int(const ReplaceRequest&)>& count) = 0;
+    // The same with both values chosen by name where `names` has names.
+    virtual bool askReplaceValues(QWidget* parent, ReplaceRequest& request,
+                                  const std::function<int(const ReplaceRequest&)>& count,
+                                  const ValueNames& names) {
+        Q_UNUSED(names);
+        return askReplace(parent, request, count);
+    }
     // "Recover Unwritten Changes": "Recover the unwritten changes to NAME from TIME?"
     virtual RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) = 0;
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
@@ -122,8 +145,13 @@ public:
     bool askText(QWidget* parent, const QString& title, const QString& label, QString& text) override;
     bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value, int minimum,
                    int maximum) override;
+    bool askValue(QWidget* parent, const QString& title, const QString& label, int& value,
+                  const ValueNames& names) override;
     bool askReplace(QWidget* parent, ReplaceRequest& request,
                     const std::function<int(const ReplaceRequest&)>& count) override;
+    bool askReplaceValues(QWidget* parent, ReplaceRequest& request,
+                          const std::function<int(const ReplaceRequest&)>& count,
+                          const ValueNames& names) override;
     RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) override;

@@ -439,6 +439,9 @@ DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
     if (dab->isEmpty()) {
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
+    if (brushImages_ && !brushName_.isEmpty()) {
+        dab->setSymmetry(brushName_);
+    }
     pushingDab_ = true;
     undoStack_.push(dab.release()); // merged into the stroke's step below, if there is one
     pushingDab_ = false;

@@ -133,9 +133,13 @@ public:
     bool isStroking() const { return strokeOpen_; }
 
     // The symmetric brush: the images of a hex that every dab, fill and typed cell
-    // also reaches, in the same step; no function when the brush is off.
+    // also reaches, in the same step; no function when the brush is off. A
+    // stroke's step carries `name` ("symmetric left–right").
     using BrushImages = std::function<std::vector<HexCell>(HexCell)>;
-    void setBrushImages(BrushImages images) { brushImages_ = std::move(images); }
+    void setBrushImages(BrushImages images, const QString& name = {}) {
+        brushImages_ = std::move(images);
+        brushName_ = name;
+    }
 
 signals:
     void modifiedChanged(bool modified);
@@ -171,5 +175,6 @@ private:
     int strokeNumber_ = 0;
     QString strokeText_;
     BrushImages brushImages_;
+    QString brushName_;
     void addBrushImages(std::vector<CellEdit>& edits) const;
 };

@@ -90,8 +90,9 @@ void StrokeCommand::assign(const std::vector<Cell>& cells) {
 }
 
 void StrokeCommand::nameIt() {
-    setText(QCoreApplication::translate("MapDocument", "Paint %Ln hexes", nullptr,
-                                        static_cast<int>(cellCount())));
+    const QString text =
+        QCoreApplication::translate("MapDocument", "Paint %Ln hexes", nullptr, static_cast<int>(cellCount()));
+    setText(symmetry_.isEmpty() ? text : text + QStringLiteral(", ") + symmetry_);
 }
 
 // A dab of the same stroke on the same layer with the same brush joins this step.

@@ -27,6 +27,12 @@ public:
                   int stroke);
 
     bool isEmpty() const { return oldBytes_.empty(); }
+    // Names the step after the symmetric brush that painted it too ("Paint 12
+    // hexes, symmetric left–right").
+    void setSymmetry(const QString& symmetry) {
+        symmetry_ = symmetry;
+        nameIt();
+    }
     std::size_t cellCount() const { return oldBytes_.size(); }
     int stroke() const { return stroke_; }
 
@@ -62,4 +68,5 @@ private:
     std::vector<std::uint8_t> oldBytes_;
     std::vector<std::uint8_t> oldKinds_;                      // two bits a cell, four cells to a byte
     std::vector<std::pair<std::uint32_t, QString>> oldTyped_; // by position, rising
+    QString symmetry_;
 };

@@ -177,7 +177,22 @@ void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symme
             }
         }
         return images;
-    });
+    }, describe(*symmetry));
+}
+
+QString describe(BrushSymmetry symmetry) {
+    if (symmetry.mode == Mode::Point) {
+        return tr("symmetric about the centre");
+    }
+    switch (symmetry.side) {
+    case Side::Top:
+    case Side::Bottom:
+        return tr("symmetric top–bottom");
+    case Side::TopLeft:
+        return tr("symmetric in four quarters");
+    default:
+        return tr("symmetric left–right");
+    }
 }
 
 std::optional<Stamp> copyAsStamp(const MapDocument& document, int layer, bool allLayers,

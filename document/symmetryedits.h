@@ -55,6 +55,8 @@ QString apply(MapDocument& document, int layer, const SymmetryRequest& request, 
 // is asked at each use, as the picture's setting may change meanwhile.
 void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symmetry,
                        std::function<bool()> evenColumnsLower);
+// The brush's symmetry as a stroke's step names it: "symmetric left–right".
+QString describe(BrushSymmetry symmetry);
 
 // The selection's bounding rectangle (of the layer on show, or all 13 layers)
 // as a stamp; nothing when nothing is selected.

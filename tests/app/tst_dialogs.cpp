@@ -2,7 +2,11 @@
 // The desktop's real dialogs, built and filled in without being shown, and the
 // program's two options answered on the terminal.
 #include "dialogforms.h"
+#include "mapformat.h"
+#include "valuebox.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -98,6 +102,28 @@ void DialogsTest::formsReadBackWhatWasFilledIn() {
     QCOMPARE(request.from, 9);
     QCOMPARE(request.to, 12);
     QCOMPARE(request.scope, ReplaceRequest::Scope::AllLayers);
+
+    // On the terrain layer both values go by name, or by a number typed; Forest
+    // is terrain 3 and Swamp terrain 5.
+    const ValueNames terrains = ValueBox::namesOf(amp::TerrainLayer, palettes::Palette::Standard);
+    QCOMPARE(terrains.value(3).name, QStringLiteral("Forest"));
+    dialogforms::ReplaceForm named(nullptr, {0, 0, ReplaceRequest::Scope::Layer},
+                                   [](const ReplaceRequest& r) { return r.from; }, terrains);
+    QVERIFY(named.fromBox()->isNamed() && named.toBox()->isNamed());
+    named.fromBox()->nameBox()->setCurrentIndex(named.fromBox()->nameBox()->findText("Forest"));
+    QCOMPARE(named.changesText(), QStringLiteral("3 cells will change"));
+    named.toBox()->nameBox()->lineEdit()->clear();
+    QTest::keyClicks(named.toBox()->nameBox()->lineEdit(), QStringLiteral("77"));
+    QCOMPARE(named.request().from, 3);
+    QCOMPARE(named.request().to, 77); // read as it stands, before the box is left
+    dialogforms::ValueForm fill(nullptr, "Fill Selection", "Value (0-255):", 0, terrains);
+    fill.valueBox()->nameBox()->lineEdit()->clear();
+    QTest::keyClicks(fill.valueBox()->nameBox()->lineEdit(), QStringLiteral("SWAMP"));
+    QCOMPARE(fill.value(), 5);
+    // Other layers have no names: a number box.
+    dialogforms::ValueForm plain(nullptr, "Fill Selection", "Value (0-255):", 9, {});
+    QVERIFY(!plain.valueBox()->isNamed());
+    QCOMPARE(plain.value(), 9);
 }
 
 namespace {

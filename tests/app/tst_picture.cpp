@@ -7,10 +7,16 @@
 #include "layerspanel.h"
 #include "mappanel.h"
 #include "palettes.h"
+#include "valuebox.h"
 #include "windowfixture.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCursor>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QTableWidget>
@@ -36,6 +42,10 @@ private slots:
     void theFillToolFloodsTheRegionAndEscSelectsNothing();
     void beforeAMapThePictureShowsAHint();
     void theLayersListTogglesOverlaysAndTheMenuLabels();
+    void aLineAndARectangleAreOneStepEach();
+    void escWhileDraggingChangesNothing();
+    void theBrushValueIsChosenByNameOnTheTerrainLayer();
+    void scrollBarsShowWhenTheMapIsLargerThanThePicture();
 
 private:
     // A 6 x 4 map whose terrain is Forest (3) but for [1][0], Ocean (6).
@@ -59,6 +69,21 @@ private:
             }
         }
         qFatal("no Export Picture");
+    }
+    // The 6 x 4 map's terrain after a paint of `value` on `painted`.
+    static void expectPainted(WindowFixture& f, const QList<QPoint>& painted, const QString& value) {
+        for (int column = 0; column < 6; ++column) {
+            for (int row = 0; row < 4; ++row) {
+                const QString before = column == 1 && row == 0 ? "6" : "3";
+                QCOMPARE(f.model(0)->cellText(column, row),
+                         painted.contains(QPoint(column, row)) ? value : before);
+            }
+        }
+    }
+    static void drag(HexMapView* view, QPoint from, QPoint to) {
+        QTest::mousePress(view, Qt::LeftButton, {}, onScreen(view, from.x(), from.y()));
+        QTest::mouseMove(view, onScreen(view, (from.x() + to.x()) / 2, (from.y() + to.y()) / 2));
+        QTest::mouseMove(view, onScreen(view, to.x(), to.y()));
     }
     static QPoint onScreen(HexMapView* view, int column, int row) {
         return (view->geometryNow().centre(column, row) + view->origin()).toPoint();
@@ -493,3 +518,138 @@ void PictureTest::theLayersListTogglesOverlaysAndTheMenuLabels() {
 
 QTEST_MAIN(PictureTest)
 #include "tst_picture.moc"
+
+void PictureTest::aLineAndARectangleAreOneStepEach() {
+    for (const int radius : {0, 1}) {
+        WindowFixture f;
+        HexMapView* view = openForest(f);
+        f.main->mapPanel().setShape(HexMapView::Shape::Line); // paints, with the line
+        QCOMPARE(view->tool(), HexMapView::Tool::Paint);
+        view->setBrushRadius(radius);
+        view->setBrushText(QStringLiteral("13"));
+        // From [0][3] to [5][0]: five steps apart, so six points evenly along the
+        // line between their centres, each in the hex whose centre is nearest,
+        // and with radius 1 every hex whose centre lies one hex's width from one.
+        QList<QPoint> line;
+        for (int step = 0; step <= 5; ++step) {
+            const double t = step / 5.0;
+            const double x = hexmaths::centreX(1, 0) + (hexmaths::centreX(1, 5) - hexmaths::centreX(1, 0)) * t;
+            const double y = hexmaths::centreY(1, 0, 3, false) +
+                             (hexmaths::centreY(1, 5, 0, false) - hexmaths::centreY(1, 0, 3, false)) * t;
+            const hexmaths::Finding found = hexmaths::find(6, 4, 1, false, x, y);
+            QVERIFY(found.hex && !found.onEdge);
+            line.append({found.hex->column, found.hex->row});
+        }
+        QList<QPoint> painted;
+        for (int column = 0; column < 6; ++column) {
+            for (int row = 0; row < 4; ++row) {
+                for (const QPoint& on : line) {
+                    const double apart =
+                        std::hypot(hexmaths::centreX(1, column) - hexmaths::centreX(1, on.x()),
+                                   hexmaths::centreY(1, column, row, false) - hexmaths::centreY(1, on.x(), on.y(), false));
+                    if (apart < radius * std::sqrt(3.0) + 0.1 && !painted.contains(QPoint(column, row))) {
+                        painted.append({column, row});
+                    }
+                }
+            }
+        }
+        drag(view, {0, 3}, {5, 0});
+        expectPainted(f, {}, {}); // shown while dragging, not yet painted
+        QCOMPARE(view->shapeCells().size(), static_cast<std::size_t>(painted.size()));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 5, 0));
+        expectPainted(f, painted, QStringLiteral("13"));
+        QCOMPARE(f.document().undoStack()->count(), 1);
+        f.document().undoStack()->undo();
+        expectPainted(f, {}, {});
+
+        // A rectangle of cells, [1][1] to [4][3]: columns 1-4, rows 1-3, whatever
+        // the radius; the symmetric brush's images join the same step.
+        f.main->mapPanel().setShape(HexMapView::Shape::Rectangle);
+        f.document().setBrushImages([](HexCell cell) { return std::vector<HexCell>{{cell.column, 0}}; });
+        drag(view, {4, 3}, {1, 1});
+        QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 1, 1));
+        QList<QPoint> rectangle;
+        for (int column = 1; column <= 4; ++column) {
+            for (const int row : {0, 1, 2, 3}) {
+                rectangle.append({column, row});
+            }
+        }
+        expectPainted(f, rectangle, QStringLiteral("13"));
+        QCOMPARE(f.document().undoStack()->count(), 1); // the line's step, undone, gave way
+        QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Paint 16 hexes"));
+    }
+}
+
+void PictureTest::escWhileDraggingChangesNothing() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    view->setPainting(true);
+    view->setBrushText(QStringLiteral("13"));
+    QSignalSpy selectNone(view, &HexMapView::selectNoneRequested);
+    for (const auto shape : {HexMapView::Shape::Brush, HexMapView::Shape::Line, HexMapView::Shape::Rectangle}) {
+        view->setShape(shape);
+        drag(view, {0, 0}, {4, 3});
+        QTest::keyClick(view, Qt::Key_Escape);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, onScreen(view, 4, 3));
+        expectPainted(f, {}, {});
+        QVERIFY(!f.document().undoStack()->canUndo());
+        QVERIFY(!f.main->isWindowModified());
+        QCOMPARE(selectNone.count(), 0); // Esc dropped the drag only
+    }
+}
+
+// Forest is terrain 3 and Ocean 6 in the list of terrain names.
+void PictureTest::theBrushValueIsChosenByNameOnTheTerrainLayer() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    ValueBox* value = f.main->mapPanel().brushValue();
+    QVERIFY(value->isNamed());
+    QCOMPARE(value->nameBox()->count(), 19);
+    QComboBox* names = value->nameBox();
+    const auto type = [names](const QString& text) {
+        names->lineEdit()->selectAll();
+        QTest::keyClicks(names->lineEdit(), text);
+        QTest::keyClick(names->lineEdit(), Qt::Key_Return);
+    };
+    type(QStringLiteral("forest"));
+    QCOMPARE(view->brushText(), QStringLiteral("3"));
+    QCOMPARE(names->currentText(), QStringLiteral("Forest"));
+    type(QStringLiteral("200")); // a number, named or not
+    QCOMPARE(view->brushText(), QStringLiteral("200"));
+    QCOMPARE(names->currentText(), QStringLiteral("200"));
+    type(QStringLiteral("Mountains")); // no such terrain: the value stays
+    QCOMPARE(view->brushText(), QStringLiteral("200"));
+    QCOMPARE(names->currentText(), QStringLiteral("200"));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::AltModifier, onScreen(view, 1, 0)); // the eyedropper
+    QCOMPARE(names->currentText(), QStringLiteral("Ocean"));
+    QCOMPARE(view->brushText(), QStringLiteral("6"));
+    // Each swatch is the terrain's colour in the picture.
+    QCOMPARE(names->itemIcon(3).pixmap(8, 8).toImage().pixel(4, 4), QRgb(0xFF2E7D32));
+    // Another layer has numbers only.
+    f.main->mapPanel().setLayer(4);
+    QVERIFY(!value->isNamed());
+    value->numberBox()->setValue(41);
+    QCOMPARE(view->brushText(), QStringLiteral("41"));
+}
+
+void PictureTest::scrollBarsShowWhenTheMapIsLargerThanThePicture() {
+    WindowFixture f;
+    HexMapView* view = openForest(f);
+    MapPanel& panel = f.main->mapPanel();
+    QScrollBar* across = panel.scrollBar(Qt::Horizontal);
+    QScrollBar* down = panel.scrollBar(Qt::Vertical);
+    QVERIFY(!across->isVisibleTo(&panel) && !down->isVisibleTo(&panel)); // the whole map fits
+    view->zoomAt(view->hexSize() * 4, QPointF(view->width() / 2.0, view->height() / 2.0));
+    QVERIFY(across->isVisibleTo(&panel) && down->isVisibleTo(&panel));
+    // The bar spans the map at this zoom: 6 columns of flat-topped hexes are
+    // 2 + 1.5 x 5 hex sizes wide.
+    QVERIFY(std::abs(across->maximum() + across->pageStep() - view->hexSize() * 9.5) <= 1);
+    across->setValue(0);
+    down->setValue(0);
+    QCOMPARE(view->origin(), QPointF(0, 0));
+    QCOMPARE(view->geometryNow().hexAt(QPointF(view->hexSize(), view->hexSize()) - view->origin()),
+             std::optional(HexCell{0, 0}));
+    // Ctrl+0 fits the map again, and the bars go.
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_0));
+    QVERIFY(!across->isVisibleTo(&panel) && !down->isVisibleTo(&panel));
+}

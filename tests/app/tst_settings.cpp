@@ -5,6 +5,7 @@
 #include "editorsettings.h"
 #include "fakedialogs.h"
 #include "hexmapview.h"
+#include "layerspanel.h"
 #include "mappanel.h"
 #include "windowfixture.h"
 
@@ -89,6 +90,12 @@ void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
     PictureLayers picture = f.main->mapPanel().view()->pictureLayers();
     picture.layers[5] = {true, MapRenderer::OverlayStyle::Shade, 0.5};
     f.main->mapPanel().view()->setPictureLayers(picture);
+    // Hex Coordinates and Hex Outlines on, Hex Values off; a line of radius 2.
+    for (const char* name : {LayersPanel::CoordinatesAction, LayersPanel::OutlinesAction}) {
+        f.main->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    }
+    f.main->mapPanel().setShape(HexMapView::Shape::Line);
+    f.main->mapPanel().setBrushRadius(2);
     f.click("btnPlus"); // layer 1, lines shown: the form's, never remembered
     f.control<QCheckBox>("chkLines")->setChecked(true);
     QVERIFY(f.main->close());
@@ -99,6 +106,16 @@ void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
     QCOMPARE(f.main->width(), 700);
     QVERIFY(f.main->mapPanel().view()->evenColumnsLower());
     QVERIFY(f.main->mapPanel().view()->pictureLayers().layers == picture.layers);
+    const auto checked = [&f](const char* name) {
+        return f.main->findChild<QAction*>(QString::fromLatin1(name))->isChecked();
+    };
+    QVERIFY(checked(LayersPanel::CoordinatesAction) && checked(LayersPanel::OutlinesAction));
+    QVERIFY(!checked(LayersPanel::ValuesAction));
+    QVERIFY(f.main->mapPanel().view()->pictureLayers().coordinates);
+    QVERIFY(f.main->mapPanel().view()->pictureLayers().outlines);
+    QVERIFY(!f.main->mapPanel().view()->hexValues());
+    QCOMPARE(f.main->mapPanel().view()->shape(), HexMapView::Shape::Line);
+    QCOMPARE(f.main->mapPanel().view()->brushRadius(), 2);
     QCOMPARE(f.window->CurrentLayer(), 0);
     QVERIFY(!f.control<QCheckBox>("chkLines")->isChecked());
     QVERIFY(f.main->findChild<QToolBar*>("changedOnDisk")->isHidden());
@@ -114,7 +131,8 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
                QByteArray(5000, 'x') +
                "\n[files]\nlastFolder=@ByteArray(/maps)\n[window]\ngeometry=not bytes\n"
                "[picture]\nevenColumnsLower=maybe\ncolourBlind=true\nbase=13\n"
-               "overlays=on:marks:2, off:shade, up:values:0.5, on:values:0.25\n");
+               "overlays=on:marks:2, off:shade, up:values:0.5, on:values:0.25\n"
+               "hexCoordinates=yes\nhexValues=true\nhexOutlines=1\npaintShape=hexagon\nbrushRadius=9\n");
     file.close();
     {
         const EditorSettings settings;
@@ -130,6 +148,12 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
         expected.layers[3] = {true, MapRenderer::OverlayStyle::Values, 0.25};
         QVERIFY(picture.layers == expected.layers);
         QCOMPARE(picture.base, 0);
+        // Of the paint choices only Hex Values is told well; the rest stay as given.
+        EditorSettings::PaintChoices choices{true, false, false, 1, 3};
+        settings.readPaintChoices(choices);
+        QVERIFY(choices.coordinates && choices.values && !choices.outlines);
+        QCOMPARE(choices.shape, 1);
+        QCOMPARE(choices.brushRadius, 3);
     }
     // Bytes that are no settings file at all: the editor opens as it always does.
     static const char junk[] = "\x00\xFF[\n=\x01@ByteArray(\n[[[";

@@ -77,6 +77,10 @@ void SymmetryTest::theBrushAndTheForm() {
     f.typeIntoCell(f.view(0), 2, 3, QStringLiteral("77"));
     QCOMPARE(f.model(0)->cellText(6, 3), QStringLiteral("77")); // about column 4
     QCOMPARE(f.document().undoStack()->count(), 1);
+    f.document().beginStroke(0, QStringLiteral("88"));
+    f.document().paintDab({{1, 2}});
+    f.document().endStroke();
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Paint 2 hexes, symmetric left–right"));
     item(f, QStringLiteral("Off"))->trigger();
     f.typeIntoCell(f.view(0), 1, 3, QStringLiteral("66"));
     QCOMPARE(f.model(0)->cellByte(7, 3), patternByte(7 * 8 + 3, 0));
@@ -93,6 +97,8 @@ void SymmetryTest::theBrushAndTheForm() {
     QVERIFY(!form.request().allLayers);
     QVERIFY(!form.selectionBox()->isEnabled());
     QVERIFY(SymmetryForm::countText(3).startsWith(QStringLiteral("3 hexes")));
+    const auto* operation = form.findChild<QLabel*>(QStringLiteral("operation"));
+    QVERIFY(operation && !form.windowTitle().isEmpty() && operation->text().startsWith(form.windowTitle()));
 }
 
 void SymmetryTest::aStampPreviewsTurnsAndPlaces() {
@@ -108,6 +114,8 @@ void SymmetryTest::aStampPreviewsTurnsAndPlaces() {
     QVERIFY(tool && !tool->isActive()); // nothing selected: no stamp
     f.view(0)->setCurrentIndex(f.model(0)->index(1, 1));
     f.main->bulkEdits().selectRectangle(1, 1, 3, 2); // 3 x 2 hexes, anchored on [2][2]
+    const QPoint lowerLeft(3, picture->height() - 3);
+    const int plain = qGray(picture->grab().toImage().pixel(lowerLeft));
     f.press(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
     QVERIFY(tool->isActive());
     QTest::mouseMove(tool, at(6, 4));
@@ -123,6 +131,9 @@ void SymmetryTest::aStampPreviewsTurnsAndPlaces() {
     QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Stamp 6 cells"));
     QCOMPARE(f.model(0)->cellByte(5, 3), patternByte(1 * 8 + 1, 0));
     QCOMPARE(f.model(1)->cellByte(5, 3), patternByte(5 * 8 + 3, 1)); // one layer's stamp
+    // The hint stays over the picture's lower edge after a placement.
+    QVERIFY(tool->hint().startsWith(QStringLiteral("Stamp 1 of 6 hexes")));
+    QVERIFY(qGray(picture->grab().toImage().pixel(lowerLeft)) < plain);
     QTest::keyClick(tool, Qt::Key_Escape);
     QVERIFY(!tool->isActive());
     f.press(QKeySequence(Qt::CTRL | Qt::Key_1));
