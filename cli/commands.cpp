@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "commands.h"
 #include "celltext.h"
+#include "diskio.h"
 #include "hexsymmetry.h"
-#include "mapfileio.h"
 #include "mapformat.h"
 #include "mapgrid.h"
 #include "mapimage.h"
@@ -11,14 +11,13 @@
 #include "scriptlauncher.h"
 #include "textsink.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 
 namespace amptool {
 
@@ -41,16 +40,12 @@ struct Command {
     std::function<int(const std::vector<std::string>&, std::FILE*, std::FILE*)> run;
 };
 
-QString pathOf(const std::string& word) {
-    return QString::fromLocal8Bit(word.c_str());
-}
-
 struct LoadedMap {
     amp::MapImage image;
 };
 
 LoadedMap loadMap(const std::string& path) {
-    auto bytes = amp::readMapFile(pathOf(path));
+    auto bytes = amp::diskio::readMapFile(path);
     if (!bytes) {
         throw Failure{UsageOrIo, bytes.error().message};
     }
@@ -76,14 +71,16 @@ struct ViewedMap {
 
 ViewedMap viewMapFile(const std::string& path, bool measure = false) {
     ViewedMap map;
-    auto bytes = amp::readMapFile(pathOf(path));
+    auto bytes = amp::diskio::readMapFile(path);
     if (!bytes) {
         throw Failure{UsageOrIo, bytes.error().message};
     }
     map.bytes = std::move(bytes).value();
     if (measure) {
         // A file of the kernel's says it is empty and holds more: the larger one counts.
-        map.size = std::max(map.bytes.size(), static_cast<std::size_t>(QFileInfo(pathOf(path)).size()));
+        struct stat info {};
+        const off_t onDisk = ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
+        map.size = std::max(map.bytes.size(), static_cast<std::size_t>(std::max<off_t>(onDisk, 0)));
     }
     const auto view = amp::viewMap(map.bytes);
     if (!view) {
@@ -148,8 +145,8 @@ void writeOutput(const std::string& target, std::string_view bytes, std::FILE* o
         }
         return;
     }
-    const auto written = amp::writeFileSafely(
-        pathOf(target), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    const auto written = amp::diskio::writeFileSafely(
+        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     if (!written) {
         throw Failure{UsageOrIo, written.error().message};
     }
@@ -391,7 +388,7 @@ std::string readGrid(const std::string& path) {
     if (path == "-") {
         return readStandardInput();
     }
-    auto read = amp::readFileAtMost(pathOf(path), LargestGrid);
+    auto read = amp::diskio::readFileAtMost(path, LargestGrid);
     if (!read) {
         throw Failure{UsageOrIo, read.error().message};
     }
@@ -882,11 +879,10 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     const auto tell = [&](const std::string& message) {
         std::fprintf(err, "amptool: %s: %s\n", command->name, shown(message).c_str());
     };
-    amp::setRestoreNotice([err, name = command->name](const QString& path) {
+    amp::diskio::setRestoreNotice([err, name = command->name](const std::string& path) {
         std::fprintf(
             err, "amptool: %s: %s\n", name,
-            shown(path.toStdString() + ": a write of it was cut short; its old content was put back first")
-                .c_str());
+            shown(path + ": a write of it was cut short; its old content was put back first").c_str());
     });
     try {
         return command->run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);

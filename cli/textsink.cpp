@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "textsink.h"
-#include "mapfileio.h"
-
-#include <QString>
+#include "diskio.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,9 +41,8 @@ void TextSink::finish() {
         }
         return;
     }
-    const auto written =
-        amp::writeFileSafely(QString::fromLocal8Bit(target_.c_str()),
-                             std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));
+    const auto written = amp::diskio::writeFileSafely(
+        target_, std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));
     if (!written) {
         throw std::runtime_error(written.error().message);
     }

@@ -17,13 +17,9 @@
 #include "platformfile.h"
 #include "posixfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
-
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,21 +34,27 @@ namespace {
 
 constexpr mode_t PrivateFolder = 0700;
 constexpr mode_t PrivateFile = 0600;
+constexpr mode_t UsualFolder = 0777; // under the umask, as QDir::mkpath makes them
 
-// ~/.local/share/ampedit/journal (or under $XDG_DATA_HOME). Without HOME, the
-// user's home comes from the password database rather than "/".
-QByteArray journalFolder() {
-    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (qEnvironmentVariableIsEmpty("XDG_DATA_HOME") && qEnvironmentVariableIsEmpty("HOME")) {
-        const passwd* user = ::getpwuid(::getuid());
-        data = user != nullptr && user->pw_dir != nullptr && user->pw_dir[0] == '/'
-                   ? QFile::decodeName(user->pw_dir) + QStringLiteral("/.local/share")
-                   : QString();
+// The value of an environment variable, empty when it is not set.
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// Makes every folder of an absolute path that is missing; true when it ends in one.
+bool makePath(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        struct stat info {};
+        if (::mkdir(part.c_str(), UsualFolder) != 0 &&
+            (errno != EEXIST || ::stat(part.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            return true;
+        }
     }
-    if (data.isEmpty() || !QDir::isAbsolutePath(data)) {
-        return {};
-    }
-    return QFile::encodeName(data + QStringLiteral("/ampedit/journal"));
 }
 
 // Only a journal this user made is trusted: one owned by someone else, or one
@@ -63,18 +65,18 @@ bool isOwnPrivate(const struct stat& info) {
 }
 
 // Makes the journal folder, private to the user; 0 or the system's error.
-int makeJournalFolder(const QByteArray& folder) {
-    const QByteArray program = folder.left(folder.lastIndexOf('/'));
-    if (!QDir().mkpath(QFile::decodeName(program.left(program.lastIndexOf('/'))))) {
+int makeJournalFolder(const std::string& folder) {
+    const std::string program = folderOf(folder);
+    if (!makePath(folderOf(program))) {
         return EACCES;
     }
-    for (const QByteArray& each : {program, folder}) {
-        if (::mkdir(each.constData(), PrivateFolder) != 0 && errno != EEXIST) {
+    for (const std::string& each : {program, folder}) {
+        if (::mkdir(each.c_str(), PrivateFolder) != 0 && errno != EEXIST) {
             return errno;
         }
     }
     struct stat info {};
-    if (::stat(folder.constData(), &info) != 0) {
+    if (::stat(folder.c_str(), &info) != 0) {
         return errno;
     }
     return S_ISDIR(info.st_mode) && isOwnPrivate(info) ? 0 : EPERM; // another user's folder
@@ -114,40 +116,58 @@ int putBack(int journal, const Journal& said, int file) {
 }
 
 // The name a new journal gets: its temporary file's random letters.
-QByteArray journalNameFor(const QByteArray& folder, const QByteArray& temporary) {
-    const QByteArray base = temporary.mid(temporary.lastIndexOf('/') + 1);
-    return folder + "/" + base.mid(1, base.size() - 1 - 4) +
-           journalformat::Suffix; // ".ampedit-X.tmp" -> "ampedit-X.journal"
+std::string journalNameFor(const std::string& folder, const std::string& temporary) {
+    constexpr std::size_t Dot = 1, Tmp = 4; // ".ampedit-X.tmp" -> "ampedit-X.journal"
+    const std::string base = temporary.substr(temporary.rfind('/') + 1);
+    return folder + "/" + base.substr(Dot, base.size() - Dot - Tmp) + journalformat::Suffix;
 }
 
 } // namespace
 
-Result<bool> restoreInterruptedWrite(const QString& path) {
-    const QByteArray folder = journalFolder();
+// As QStandardPaths does it on these systems: $XDG_DATA_HOME as it stands when it
+// is set and not empty, else the cleaned $HOME and ".local/share". Without HOME,
+// the user's home comes from the password database rather than "/".
+std::string journalFolder() {
+    std::string data = environment("XDG_DATA_HOME");
+    if (data.empty()) {
+        std::string home = environment("HOME");
+        if (home.empty()) {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
+        }
+        data = home.empty() ? "" : cleanPath(home) + "/.local/share";
+    }
+    if (!data.starts_with('/')) {
+        return {};
+    }
+    return data + "/ampedit/journal";
+}
+
+Result<bool> restoreInterruptedWrite(const std::string& path) {
+    const std::string folder = journalFolder();
     struct stat folderInfo {};
-    if (folder.isEmpty() || ::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
+    if (folder.empty() || ::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
         !isOwnPrivate(folderInfo)) {
         return false;
     }
-    DIR* entries = ::opendir(folder.constData());
+    DIR* entries = ::opendir(folder.c_str());
     if (entries == nullptr) {
         return false;
     }
-    std::vector<QByteArray> journals;
+    std::vector<std::string> journals;
     while (const dirent* entry = ::readdir(entries)) {
         if (journalformat::isJournalName(entry->d_name)) {
             journals.push_back(folder + "/" + entry->d_name);
         }
     }
     ::closedir(entries);
-    const QByteArray name = QFile::encodeName(path);
     struct stat target {};
-    if (journals.empty() || ::stat(name.constData(), &target) != 0 || !S_ISREG(target.st_mode)) {
+    if (journals.empty() || ::stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
         return false;
     }
-    for (const QByteArray& journalName : journals) {
+    for (const std::string& journalName : journals) {
         const FileDescriptor journal(
-            ::open(journalName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            ::open(journalName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         Journal said;
         struct stat named {};
         if (journal.get() < 0 || !readJournal(journal.get(), said) ||
@@ -155,13 +175,12 @@ Result<bool> restoreInterruptedWrite(const QString& path) {
             static_cast<std::uint64_t>(target.st_ino) != said.identity) {
             continue; // another file's, or not a journal of ours
         }
-        const FileDescriptor file(::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        const FileDescriptor file(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
         struct stat opened {};
         if (file.get() < 0) {
             return failure(MapErrorKind::CannotOpen, path,
                            "a write of it was cut short, and its old content cannot be put back (" +
-                               systemReason(errno) + "); the journal " + journalName.toStdString() +
-                               " keeps it");
+                               systemReason(errno) + "); the journal " + journalName + " keeps it");
         }
         if (::fstat(file.get(), &opened) != 0 || !isSameFile(opened, target)) {
             continue;
@@ -172,27 +191,25 @@ Result<bool> restoreInterruptedWrite(const QString& path) {
         // Under the lock: a writer that has just finished removed its journal first.
         struct stat journalNow {
         }, journalOpened{};
-        if (::stat(journalName.constData(), &journalNow) != 0 ||
-            ::fstat(journal.get(), &journalOpened) != 0 || !isSameFile(journalNow, journalOpened)) {
+        if (::stat(journalName.c_str(), &journalNow) != 0 || ::fstat(journal.get(), &journalOpened) != 0 ||
+            !isSameFile(journalNow, journalOpened)) {
             return false;
         }
         if (const int error = putBack(journal.get(), said, file.get())) {
             return failure(MapErrorKind::WriteError, path,
                            "a write of it was cut short, and putting its old content back failed (" +
-                               systemReason(error) + "); the journal " + journalName.toStdString() +
-                               " keeps it");
+                               systemReason(error) + "); the journal " + journalName + " keeps it");
         }
-        ::unlink(journalName.constData());
+        ::unlink(journalName.c_str());
         syncFolder(folder);
         return true;
     }
     return false;
 }
 
-Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes,
+Status writeInPlaceJournaled(const std::string& target, std::span<const std::uint8_t> bytes,
                              const std::string& why) {
-    const QByteArray name = QFile::encodeName(target);
-    const FileDescriptor file(::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
         return failure(MapErrorKind::CannotOpen, target,
                        why + ", and it cannot be written in place either (" + systemReason(errno) + ")");
@@ -210,23 +227,22 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
                        why + "; at " + std::to_string(info.st_size) +
                            " bytes it is larger than any map, so it is not written in place either");
     }
-    const QByteArray folder = journalFolder();
-    const int folderError = folder.isEmpty() ? ENOENT : makeJournalFolder(folder);
+    const std::string folder = journalFolder();
+    const int folderError = folder.empty() ? ENOENT : makeJournalFolder(folder);
     if (folderError != 0) {
         return failure(MapErrorKind::CannotOpen, target,
                        why +
                            ", and no journal for writing it in place can be kept in the user's data folder " +
-                           folder.toStdString() + " (" + systemReason(folderError) + ")");
+                           folder + " (" + systemReason(folderError) + ")");
     }
-    const QByteArray absolute = QFile::encodeName(QFileInfo(target).absoluteFilePath());
+    const std::string absolute = absolutePath(target);
 
     // The journal, through the replace way: whole on disk or absent.
     removeLeftoverTemporaries(folder, {});
     TemporaryFile journal(folder, PrivateFile);
     const std::vector<std::uint8_t> header = journalformat::encodeHeader(
-        std::string_view(absolute.constData(), static_cast<std::size_t>(absolute.size())),
-        static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size));
-    const QByteArray journalName = journalNameFor(folder, journal.path());
+        absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size));
+    const std::string journalName = journalNameFor(folder, journal.path());
     int error = journal.openError();
     if (error == 0) {
         error = writeAllAt(journal.fd(), header, 0);
@@ -257,21 +273,21 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
         error = errno;
     }
     if (error == 0) {
-        ::unlink(journalName.constData());
+        ::unlink(journalName.c_str());
         syncFolder(folder);
         return Done{};
     }
     const std::string written = systemReason(error) + " (" + why + ", so it was written in place)";
-    Journal said{absolute.toStdString(), static_cast<std::uint64_t>(info.st_ino),
-                 static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(header.size())};
+    Journal said{absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
+                 static_cast<std::uint64_t>(header.size())};
     if (putBack(journal.fd(), said, file.get()) == 0) {
-        ::unlink(journalName.constData());
+        ::unlink(journalName.c_str());
         syncFolder(folder);
         return failure(MapErrorKind::WriteError, target, written + ", and its old content was put back");
     }
     return failure(MapErrorKind::WriteError, target,
                    written + ", and putting its old content back failed too; it goes back from the journal " +
-                       journalName.toStdString() + " the next time the file is read");
+                       journalName + " the next time the file is read");
 }
 
 } // namespace amp::platform

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
+// The checks before the portable seam (qtfile.h), on QFileInfo; the POSIX build
+// makes them in diskio.cpp.
 #include "mapfileio.h"
 #include "mapformat.h"
-#include "platformfile.h"
+#include "qtfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,16 +67,7 @@ Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {
     if (!restored) {
         return restored.error();
     }
-    auto read = platform::readRegularFile(path, limit + 1);
-    if (!read) {
-        return read.error();
-    }
-    ReadBytes result{std::move(read).value(), true, restored.value()};
-    if (result.bytes.size() > limit) {
-        result.bytes.resize(limit);
-        result.complete = false;
-    }
-    return result;
+    return platform::cutAtLimit(platform::readRegularFile(path, limit + 1), limit, restored.value());
 }
 
 Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes, NewFileMode mode) {

@@ -1,27 +1,27 @@
 // SPDX-License-Identifier: MIT
 // The seam between the file code and the operating system. Two builds of it
 // exist: one on POSIX calls (non-blocking open, fstat, unbuffered writes, fsync,
-// rename, fchown, extended attributes, flock, a journal for writes in place) and a
-// portable one on QtCore alone; CMake picks one at compile time.
-// The callers in mapfileio.cpp have already refused empty names and checked what
-// stands at a write's target.
+// rename, fchown, extended attributes, flock, a journal for writes in place),
+// plain C++ with file names as the system's bytes, declared here; and a portable
+// one on QtCore alone, declared in qtfile.h. CMake picks one at compile time.
+// The callers (diskio.cpp, or mapfileio.cpp for the portable one) have already
+// refused empty names and checked what stands at a write's target.
 #pragma once
 
+#include "diskio.h"
 #include "maperror.h"
-#include "mapfileio.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace amp::platform {
 
 // At most `limit` bytes from the start of a regular file; anything else (a
 // folder, a pipe, a device) is refused as CannotOpen without waiting on it.
-Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit);
+Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::size_t limit);
 
 // What both builds read with: at most `limit` bytes through `readSome(at, size)`
 // (the bytes read, 0 at the end, below 0 on an error) into a buffer as long as
@@ -48,13 +48,28 @@ bool readUpTo(std::vector<std::uint8_t>& bytes, std::size_t limit, std::size_t l
     return ok;
 }
 
+// What readFileAtMost gives for the read of at most `limit` + 1 bytes: the first
+// `limit`, and whether that was all.
+inline Result<ReadBytes> cutAtLimit(Result<std::vector<std::uint8_t>> read, std::size_t limit,
+                                    bool restored) {
+    if (!read) {
+        return read.error();
+    }
+    ReadBytes result{std::move(read).value(), true, restored};
+    if (result.bytes.size() > limit) {
+        result.bytes.resize(limit);
+        result.complete = false;
+    }
+    return result;
+}
+
 // Writes `target` whole by one of the two ways (see writeFileSafely); the caller
 // has undone an interrupted write of it first. `target` is no link.
-Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
+Result<Written> writeFile(const std::string& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
 
 // Puts back the old bytes of an interrupted in-place write of `path` when its
 // journal is still there and no live process is writing it; true when it did.
 // Fails only when such a journal exists and the bytes cannot be put back.
-Result<bool> restoreInterruptedWrite(const QString& path);
+Result<bool> restoreInterruptedWrite(const std::string& path);
 
 } // namespace amp::platform

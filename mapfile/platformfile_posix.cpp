@@ -7,17 +7,17 @@
 #include "platformfile.h"
 #include "posixfile.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <string>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -30,8 +30,51 @@ std::string systemReason(int error) {
     return std::strerror(error);
 }
 
-MapError failure(MapErrorKind kind, const QString& path, const std::string& reason) {
-    return {kind, path.toStdString() + ": " + reason};
+MapError failure(MapErrorKind kind, const std::string& path, const std::string& reason) {
+    return {kind, path + ": " + reason};
+}
+
+std::string cleanPath(const std::string& path) {
+    const bool absolute = path.starts_with('/');
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at <= path.size();) {
+        std::size_t end = path.find('/', at);
+        end = end == std::string::npos ? path.size() : end;
+        const std::string part = path.substr(at, end - at);
+        if (part == ".." && !parts.empty() && parts.back() != "..") {
+            parts.pop_back();
+        } else if (part == ".." && absolute) {
+            // nothing above the root
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string clean = absolute ? "/" : "";
+    for (const std::string& part : parts) {
+        clean += (clean.empty() || clean == "/" ? "" : "/") + part;
+    }
+    return clean.empty() ? "." : clean;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (path.starts_with('/')) {
+        return cleanPath(path);
+    }
+    std::string folder(PATH_MAX, '\0');
+    if (::getcwd(folder.data(), folder.size()) == nullptr) {
+        return path;
+    }
+    folder.resize(std::strlen(folder.c_str()));
+    return cleanPath(folder + "/" + path);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 int FileDescriptor::close() {
@@ -105,8 +148,8 @@ bool isSameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void syncFolder(const QByteArray& folder) {
-    const FileDescriptor handle(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void syncFolder(const std::string& folder) {
+    const FileDescriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (handle.get() >= 0) {
         ::fsync(handle.get());
     }
@@ -122,10 +165,10 @@ constexpr std::size_t RandomLength = 12;
 constexpr int NameAttempts = 100;
 constexpr char NameLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 
-QByteArray randomLetters() {
+std::string randomLetters() {
     static std::random_device source;
     std::uniform_int_distribution<std::size_t> pick(0, sizeof NameLetters - 2);
-    QByteArray letters(RandomLength, '0');
+    std::string letters(RandomLength, '0');
     for (char& letter : letters) {
         letter = NameLetters[pick(source)];
     }
@@ -145,63 +188,71 @@ bool isTemporaryName(const char* name) {
 
 // The older writer named its temporary files ".NAME.PID-N.tmp"; true, with the
 // PID, for such a name of `target`.
-bool isOlderTemporaryName(const char* name, const QByteArray& target, pid_t& pid) {
-    const QByteArray entry(name);
-    const QByteArray start = "." + target + ".";
-    if (!entry.startsWith(start) || !entry.endsWith(TemporarySuffix)) {
+bool isOlderTemporaryName(const char* name, const std::string& target, pid_t& pid) {
+    const std::string_view entry(name);
+    const std::string start = "." + target + ".";
+    if (target.empty() || !entry.starts_with(start) || !entry.ends_with(TemporarySuffix) ||
+        entry.size() < start.size() + sizeof TemporarySuffix - 1) {
         return false;
     }
-    const QByteArray middle =
-        entry.mid(start.size(), entry.size() - start.size() - (sizeof TemporarySuffix - 1));
-    const qsizetype dash = middle.indexOf('-');
-    bool pidOk = false, counterOk = false;
-    pid = static_cast<pid_t>(middle.left(dash).toInt(&pidOk));
-    middle.mid(dash + 1).toUInt(&counterOk);
-    return dash > 0 && pidOk && counterOk && pid > 0;
+    const std::string_view middle =
+        entry.substr(start.size(), entry.size() - start.size() - (sizeof TemporarySuffix - 1));
+    const std::size_t dash = middle.find('-');
+    if (dash == std::string_view::npos || dash == 0) {
+        return false;
+    }
+    // Both numbers whole, in decimal digits.
+    const auto number = [](std::string_view digits, auto& value) {
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return !digits.empty() && digits.front() != '-' && error == std::errc{} &&
+               end == digits.data() + digits.size();
+    };
+    unsigned counter = 0;
+    return number(middle.substr(0, dash), pid) && number(middle.substr(dash + 1), counter) && pid > 0;
 }
 
 // Removes `name` in `folder` if it is a regular file that nobody holds locked.
-void removeIfUnlocked(const QByteArray& path) {
-    const FileDescriptor file(::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+void removeIfUnlocked(const std::string& path) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat opened {
     }, named{};
     if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
         ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
         return;
     }
-    if (::lstat(path.constData(), &named) == 0 && isSameFile(opened, named)) {
-        ::unlink(path.constData());
+    if (::lstat(path.c_str(), &named) == 0 && isSameFile(opened, named)) {
+        ::unlink(path.c_str());
     }
 }
 
 } // namespace
 
-void removeLeftoverTemporaries(const QByteArray& folder, const QByteArray& name) {
-    DIR* entries = ::opendir(folder.constData());
+void removeLeftoverTemporaries(const std::string& folder, const std::string& name) {
+    DIR* entries = ::opendir(folder.c_str());
     if (entries == nullptr) {
         return;
     }
-    std::vector<QByteArray> leftovers;
+    std::vector<std::string> leftovers;
     while (const dirent* entry = ::readdir(entries)) {
         pid_t pid = 0;
         if (isTemporaryName(entry->d_name)) {
             leftovers.push_back(folder + "/" + entry->d_name);
         } else if (isOlderTemporaryName(entry->d_name, name, pid) && pid != ::getpid() &&
                    ::kill(pid, 0) != 0 && errno == ESRCH) {
-            ::unlink((folder + "/" + entry->d_name).constData());
+            ::unlink((folder + "/" + entry->d_name).c_str());
         }
     }
     ::closedir(entries);
-    for (const QByteArray& leftover : leftovers) {
+    for (const std::string& leftover : leftovers) {
         removeIfUnlocked(leftover);
     }
 }
 
-TemporaryFile::TemporaryFile(const QByteArray& folder, mode_t mode) : folder_(folder) {
+TemporaryFile::TemporaryFile(const std::string& folder, mode_t mode) : folder_(folder) {
     error_ = EEXIST;
     for (int attempt = 0; attempt < NameAttempts && error_ == EEXIST; ++attempt) {
         path_ = folder + "/" + TemporaryPrefix + randomLetters() + TemporarySuffix;
-        file_.reset(::open(path_.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        file_.reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (file_.get() < 0) {
             error_ = errno;
             continue;
@@ -211,7 +262,7 @@ TemporaryFile::TemporaryFile(const QByteArray& folder, mode_t mode) : folder_(fo
         struct stat opened {
         }, named{};
         if (::flock(file_.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(file_.get(), &opened) == 0 &&
-            ::lstat(path_.constData(), &named) == 0 && isSameFile(opened, named)) {
+            ::lstat(path_.c_str(), &named) == 0 && isSameFile(opened, named)) {
             error_ = 0;
         } else {
             file_.reset();
@@ -222,12 +273,12 @@ TemporaryFile::TemporaryFile(const QByteArray& folder, mode_t mode) : folder_(fo
 
 TemporaryFile::~TemporaryFile() {
     if (!renamed_ && error_ == 0) {
-        ::unlink(path_.constData());
+        ::unlink(path_.c_str());
     }
     file_.reset();
 }
 
-int TemporaryFile::commit(const QByteArray& name, std::uint64_t expectedSize, bool keepOpen) {
+int TemporaryFile::commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen) {
     // Whatever the file system held back is forced out now; a late failure shows here.
     if (::fsync(file_.get()) != 0) {
         return errno;
@@ -242,7 +293,7 @@ int TemporaryFile::commit(const QByteArray& name, std::uint64_t expectedSize, bo
     if (!keepOpen && file_.close() != 0) {
         return errno;
     }
-    if (::rename(path_.constData(), name.constData()) != 0) {
+    if (::rename(path_.c_str(), name.c_str()) != 0) {
         return errno;
     }
     renamed_ = true;
@@ -250,10 +301,9 @@ int TemporaryFile::commit(const QByteArray& name, std::uint64_t expectedSize, bo
     return 0;
 }
 
-Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit) {
-    const QByteArray name = QFile::encodeName(path);
+Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::size_t limit) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    const FileDescriptor file(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0) {
         return failure(MapErrorKind::CannotOpen, path, systemReason(errno));
     }
@@ -366,11 +416,10 @@ int copyAttributes(const char* from, int to, std::string& failedName) {
 }
 
 // The replace way. `old` is the target's status when it exists.
-Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> bytes, const struct stat* old,
+Refusal replaceWhole(const std::string& target, std::span<const std::uint8_t> bytes, const struct stat* old,
                      mode_t newMode) {
-    const QFileInfo info(QFile::decodeName(target));
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    removeLeftoverTemporaries(folder, QFile::encodeName(info.fileName()));
+    const std::string folder = folderOf(target);
+    removeLeftoverTemporaries(folder, target.substr(target.rfind('/') + 1));
     TemporaryFile temporary(folder, newMode);
     if (const int error = temporary.openError()) {
         if (old == nullptr) {
@@ -394,7 +443,7 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
             return {false, errno, systemReason(errno)};
         }
         std::string attribute;
-        if (const int error = copyAttributes(target.constData(), fd, attribute)) {
+        if (const int error = copyAttributes(target.c_str(), fd, attribute)) {
             return {true, error,
                     "its attribute " + attribute + " cannot be given to a new file (" + systemReason(error) +
                         ")"};
@@ -416,18 +465,17 @@ Refusal replaceWhole(const QByteArray& target, std::span<const std::uint8_t> byt
 
 } // namespace
 
-Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
+Result<Written> writeFile(const std::string& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
     Written written;
-    const QByteArray name = QFile::encodeName(target);
     struct stat old {};
-    const bool replacing = ::stat(name.constData(), &old) == 0;
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
     std::string why;
     if (replacing && old.st_nlink > 1) {
         why = "it has " + std::to_string(old.st_nlink) + " names (hard links) that a new file would not keep";
     } else {
         // 0666 or 0600: the process's umask takes its bits from a new file's mode.
         const mode_t newMode = mode == NewFileMode::OwnerOnly ? 0600 : 0666;
-        const Refusal refusal = replaceWhole(name, bytes, replacing ? &old : nullptr, newMode);
+        const Refusal refusal = replaceWhole(target, bytes, replacing ? &old : nullptr, newMode);
         if (refusal.error == 0) {
             return written;
         }

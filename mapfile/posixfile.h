@@ -6,9 +6,6 @@
 
 #include "maperror.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstdint>
 #include <span>
 #include <string>
@@ -18,7 +15,22 @@
 namespace amp::platform {
 
 std::string systemReason(int error);
-MapError failure(MapErrorKind kind, const QString& path, const std::string& reason);
+MapError failure(MapErrorKind kind, const std::string& path, const std::string& reason);
+
+// Paths as bytes, taken apart the way QDir and QFileInfo do it, so that both
+// builds name the same places. cleanPath drops empty and "." parts and a ".." with
+// the part before it, without asking the system; absolutePath puts the working
+// folder before a relative path and cleans it; folderOf is what stands before the
+// last "/" ("." for a bare name, "/" for a name in the root).
+std::string cleanPath(const std::string& path);
+std::string absolutePath(const std::string& path);
+std::string folderOf(const std::string& path);
+
+// The folder the journals of writes in place are kept in: "ampedit/journal" in
+// the user's data folder, $XDG_DATA_HOME or else $HOME/.local/share, where
+// QStandardPaths::GenericDataLocation puts it (so the editor and every build find
+// the same journals); empty where that is not an absolute path.
+std::string journalFolder();
 
 // Closes a descriptor on every way out (and with it any flock held through it).
 class FileDescriptor {
@@ -47,7 +59,7 @@ int copyBlocks(int from, off_t fromOffset, int to, off_t toOffset, std::uint64_t
 
 bool isSameFile(const struct stat& a, const struct stat& b);
 // Makes a rename or an unlink in the folder durable; best effort.
-void syncFolder(const QByteArray& folder);
+void syncFolder(const std::string& folder);
 
 // A new file with a short random name in `folder`, made with O_EXCL (a name that
 // is taken is tried again with another) and locked with flock for as long as it
@@ -55,22 +67,22 @@ void syncFolder(const QByteArray& folder);
 // Removed again unless it was renamed.
 class TemporaryFile {
 public:
-    TemporaryFile(const QByteArray& folder, mode_t mode);
+    TemporaryFile(const std::string& folder, mode_t mode);
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     int openError() const { return error_; }
     int fd() const { return file_.get(); }
-    const QByteArray& path() const { return path_; }
+    const std::string& path() const { return path_; }
     // Synced, measured and renamed to `name`; 0 or the system's error. The
     // descriptor (and so the lock) stays open when `keepOpen` says so.
-    int commit(const QByteArray& name, std::uint64_t expectedSize, bool keepOpen = false);
+    int commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen = false);
     FileDescriptor& file() { return file_; }
 
 private:
-    QByteArray folder_;
-    QByteArray path_;
+    std::string folder_;
+    std::string path_;
     FileDescriptor file_;
     int error_ = 0;
     bool renamed_ = false;
@@ -79,12 +91,12 @@ private:
 // Removes the temporary files of this writer that no live process holds in
 // `folder`, and the older writer's `.NAME.PID-N.tmp` of a gone process for the
 // file name `name`.
-void removeLeftoverTemporaries(const QByteArray& folder, const QByteArray& name);
+void removeLeftoverTemporaries(const std::string& folder, const std::string& name);
 
 // The journaled in-place way: the old bytes go to a journal in the user's data
 // folder, the new ones over the file, then the journal goes. `why` says why the
 // file is not replaced. Holds an flock on the file throughout.
-Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes,
+Status writeInPlaceJournaled(const std::string& target, std::span<const std::uint8_t> bytes,
                              const std::string& why);
 
 } // namespace amp::platform

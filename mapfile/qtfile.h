@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
-// What the portable file seam's replace way and its journal share.
+// The portable file seam on QtCore alone: what mapfileio.cpp calls (as the POSIX
+// seam's platformfile.h, with QString names), and what its replace way and its
+// journal share.
 #pragma once
 
 #include "maperror.h"
+#include "mapfileio.h"
+#include "platformfile.h"
 
 #include <QFileDevice>
 #include <QString>
@@ -11,6 +15,11 @@
 #include <span>
 
 namespace amp::platform {
+
+// As readRegularFile, writeFile and restoreInterruptedWrite in platformfile.h.
+Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit);
+Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
+Result<bool> restoreInterruptedWrite(const QString& path);
 
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason);
 

@@ -351,6 +351,22 @@ TEST_F(Amptool, InfoTellsShapeSizeAndLayers) {
     EXPECT_NE(amptool(dir, "info m.amp").out.find("(short: 2 records missing)"), std::string::npos);
 }
 
+// A file name is the system's bytes, not text: one that is no UTF-8 is read and
+// written under that very name (the shell's printf makes its bytes).
+TEST_F(Amptool, ANameThatIsNotUtf8IsUsedAsItStands) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code names files as QString, which holds only Unicode";
+    }
+    const std::string name = "\"$(printf 'n\\377.amp')\"";
+    ASSERT_EQ(amptool(dir, "resize m.amp 2 2 -o " + name).status, 0);
+    const std::string path = QFile::encodeName(dir.path()).toStdString() + "/n\xff.amp";
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 7 + 4 * 13);
+    EXPECT_EQ(amptool(dir, "export " + name + " --layer 0 --format tsv").out, "0\t20\n10\t30\n");
+    ::unlink(path.c_str()); // QTemporaryDir cannot name it to remove it
+}
+
 // Grids from a spreadsheet or from an attacker: a byte-order mark is taken, a
 // message shows control characters escaped, and standard input is cut off at the
 // same 16 MiB as a file, without ever holding more.

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// Reading and writing files on disk, with file names as the system's bytes (a
+// name need not be UTF-8). Reading takes at most what the largest map needs and
+// never blocks on a pipe or a device; writing leaves the old file or the new one,
+// never a mixture, whenever the program is stopped. On POSIX systems this is
+// plain C++ with no Qt, so amptool loads no Qt library; mapfileio.h offers the
+// same calls with QString names for the document and the window.
+#pragma once
+
+#include "maperror.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace amp {
+
+// What readFileAtMost gives: `complete` says whether the file ended within the
+// limit.
+struct ReadBytes {
+    std::vector<std::uint8_t> bytes;
+    bool complete = true;
+    bool restored = false; // an interrupted write was undone before the read
+};
+
+// The way a write took (see writeFileSafely).
+enum class WriteWay { Replaced, InPlace };
+struct Written {
+    WriteWay way = WriteWay::Replaced;
+    bool restored = false; // an interrupted write was undone first
+};
+// The mode a file gets when there was none at the target: the usual bits under
+// the umask, or only the owner's (for what holds a user's private data).
+enum class NewFileMode { Usual, OwnerOnly };
+
+namespace diskio {
+
+// The bytes of a map file, at most MaxFileSize of them: anything past the largest
+// map is never part of one. A folder, a pipe, a device or a socket is refused as
+// CannotOpen without being read.
+Result<std::vector<std::uint8_t>> readMapFile(const std::string& path);
+
+// The same for any file the programs read whole (a grid, a recovery copy): at most
+// `limit` bytes, with the same refusals.
+Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit);
+
+// The one writer of files: maps, recovery copies, exported pictures and grids all
+// go through it, and it takes one of two ways.
+//
+// Replaced: the bytes go to a temporary file beside the target (a short random
+// name), every write checked unbuffered, then synced and measured; only a complete
+// file is renamed over the target, so a failure at any point (a full disk
+// included) leaves an existing file byte for byte as it was and reports WriteError
+// with the system's reason. The new file gets the old one's mode and, where the
+// process may give them, its owner, group and extended attributes (its ACL too).
+//
+// InPlace: where replacing would lose something (a second hard link, an owner or
+// an attribute the process cannot give a new file) or cannot be done (a folder the
+// user may not write to or that has no inode to spare, a name too long for a
+// temporary beside it, a bind-mounted file), the old bytes first go to a journal
+// in the user's data folder, then the new ones over the file; the journal goes
+// once they are on disk. A journal left by a write that was cut short is undone
+// the next time either program reads, writes or checks that file: the old bytes
+// go back first. A file larger than the largest map is never written this way.
+//
+// A symbolic link is followed: its target gets the new content (a dangling link's
+// target is made) and the link stays. An existing name that is not a regular
+// file, or that cannot be written, is refused as CannotOpen.
+Result<Written> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
+                                NewFileMode mode = NewFileMode::Usual);
+
+// Told the name of every file whose interrupted write was undone, whatever read,
+// wrote or checked it (the editor shows it, amptool prints it). One for the
+// process, shared with mapfileio.h's; empty by default.
+void setRestoreNotice(std::function<void(const std::string& path)> notice);
+
+} // namespace diskio
+
+} // namespace amp

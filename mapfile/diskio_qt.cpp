@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// The calls of diskio.h over the portable build's QString ones (mapfileio.cpp):
+// a name of bytes becomes a QString through QFile::decodeName.
+#include "diskio.h"
+#include "mapfileio.h"
+
+#include <QFile>
+
+namespace amp::diskio {
+
+namespace {
+
+QString nameOf(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+} // namespace
+
+Result<std::vector<std::uint8_t>> readMapFile(const std::string& path) {
+    return amp::readMapFile(nameOf(path));
+}
+
+Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit) {
+    return amp::readFileAtMost(nameOf(path), limit);
+}
+
+Result<Written> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
+                                NewFileMode mode) {
+    return amp::writeFileSafely(nameOf(path), bytes, mode);
+}
+
+void setRestoreNotice(std::function<void(const std::string& path)> notice) {
+    if (!notice) {
+        amp::setRestoreNotice({});
+        return;
+    }
+    amp::setRestoreNotice(
+        [notice = std::move(notice)](const QString& path) { notice(QFile::encodeName(path).toStdString()); });
+}
+
+} // namespace amp::diskio
