@@ -240,9 +240,8 @@ ScriptOutcome ScriptTools::runOne(const QString& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ScriptOutcome outcome = runner_.runFile(path, options());
     QApplication::restoreOverrideCursor();
-    if (outcome.ok()) {
-        problems_->setProblems(name, outcome.problems);
-    }
+    // A run that failed still found what it reported before the error.
+    problems_->setProblems(name, outcome.problems);
     return outcome;
 }
 
