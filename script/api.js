@@ -293,15 +293,22 @@
     Object.freeze(terrain);
 
     const selectionMask = maskOf(data.selection.length > 0 ? data.selection : undefined);
-    const selectedHexes = Object.freeze(hexesOf(selectionMask).map(Object.freeze));
+    const selectedCount = selectionMask.reduce(function (sum, bit) { return sum + bit; }, 0);
+    let selectedHexes = null; // made when first asked for
+    function hexesSelected() {
+        if (selectedHexes === null) {
+            selectedHexes = Object.freeze(hexesOf(selectionMask).map(Object.freeze));
+        }
+        return selectedHexes;
+    }
     const selection = Object.freeze({
         rectangles: Object.freeze(data.selection.length > 0 ? data.selection.map(Object.freeze)
                                                             : [Object.freeze({column: 0, row: 0, columns: columns, rows: rows})]),
         isWholeMap: data.selection.length === 0,
-        count: selectedHexes.length,
+        count: selectedCount,
         contains: function (column, row) { return isInside(column, row) && selectionMask[column * rows + row] === 1; },
-        hexes: function () { return selectedHexes.slice(); },
-        [Symbol.iterator]: function () { return selectedHexes[Symbol.iterator](); },
+        hexes: function () { return hexesSelected().slice(); },
+        [Symbol.iterator]: function () { return hexesSelected()[Symbol.iterator](); },
     });
 
     function report(column, row, message) {
