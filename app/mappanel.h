@@ -19,6 +19,7 @@ class QScrollBar;
 class ValueBox;
 class QStackedWidget;
 class QTimer;
+class QBoxLayout;
 class QVBoxLayout;
 class QButtonGroup;
 
@@ -66,6 +67,8 @@ private:
     QScrollBar* vertical_;
     bool scrolling_ = false; // the bars follow the picture, not the other way
     QVBoxLayout* layout_;
+    QBoxLayout* body_;     // the picture's column and the legend
+    QVBoxLayout* column_;  // the picture and the Layers list
     QStackedWidget* legends_ = nullptr; // made after the window's first paint
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;
