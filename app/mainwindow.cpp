@@ -753,6 +753,8 @@ void MainWindow::refreshFileName() {
 // past the screen.
 void MainWindow::fitClientHeight(int formHeight) {
     formHeight_ = formHeight;
+    // A docked picture is as high as the form; its legend does not stretch the window.
+    mapPanel_->setHeightLimit(mapDock_->isFloating() ? QWIDGETSIZE_MAX : formHeight);
     int height = formHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     for (const QToolBar* bar : findChildren<QToolBar*>()) {
         if (!bar->isHidden() && toolBarArea(bar) == Qt::BottomToolBarArea) {

@@ -237,7 +237,7 @@ void MapPanel::fitLegend() {
     const int lines = (terrainLegend_->count() + perLine - 1) / perLine;
     // In a narrow or low dock the legend scrolls rather than squeeze the picture
     // below its least size.
-    const int room = height() - view_->y() - LeastPictureSide;
+    const int room = std::min(height(), heightLimit_ - y()) - view_->y() - LeastPictureSide;
     const int highest = std::max(room, LegendLeastLines * grid.height());
     terrainLegend_->setFixedHeight(std::min(lines * grid.height(), highest) + frame + LegendSpacing / 2);
     if (legends_->currentWidget() == terrainLegend_) {
@@ -286,6 +286,11 @@ void MapPanel::setLayersShown(bool shown) {
 
 ValueNames MapPanel::valueNames(int layer) const {
     return ValueBox::namesOf(layer, view_->pictureLayers().palette);
+}
+
+void MapPanel::setHeightLimit(int height) {
+    heightLimit_ = height;
+    fitLegend();
 }
 
 void MapPanel::setShape(HexMapView::Shape shape) {
