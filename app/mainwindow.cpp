@@ -44,6 +44,8 @@
 namespace {
 
 constexpr int MapDockWidth = 380;
+// Where the desktop has room to spare beside the form, the picture takes up to this.
+constexpr int WidestDockWidth = 560;
 constexpr int NarrowestDockWidth = 200;
 // Each Zoom In or Out changes the picture's hex size by this factor.
 constexpr double ZoomStep = 1.25;
@@ -147,7 +149,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     if (const QScreen* display = screen()) {
         const int available = display->availableGeometry().width();
         const int narrowest = std::max(NarrowestDockWidth, mapDock_->minimumSizeHint().width());
-        dockWidth = std::clamp(available - form_->width(), narrowest, MapDockWidth);
+        dockWidth = std::clamp(available - form_->width(), narrowest, WidestDockWidth);
         if (form_->minimumWidth() + dockWidth > available) {
             mapDock_->setFloating(true);
             mapDock_->resize(MapDockWidth, MapDockWidth);
@@ -761,6 +763,8 @@ void MainWindow::refreshFileName() {
 // past the screen.
 void MainWindow::fitClientHeight(int formHeight) {
     formHeight_ = formHeight;
+    // A docked picture is as high as the form; its legend does not stretch the window.
+    mapPanel_->setHeightLimit(mapDock_->isFloating() ? QWIDGETSIZE_MAX : formHeight);
     int height = formHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     for (const QToolBar* bar : findChildren<QToolBar*>()) {
         if (!bar->isHidden() && toolBarArea(bar) == Qt::BottomToolBarArea) {

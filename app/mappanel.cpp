@@ -30,6 +30,8 @@ constexpr int BarWidth = 256;
 constexpr int BarHeight = 12;
 // Room around each legend entry, in pixels.
 constexpr int LegendSpacing = 8;
+// The legend goes beside the picture in a dock this many times wider than high.
+constexpr double BesideRatio = 1.3;
 // The legend shows lines enough for a few entries in any case.
 constexpr int LegendLeastLines = 2;
 // The picture is never smaller than this, so that a small map shows large enough.
@@ -102,7 +104,13 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
     horizontal_->hide();
     vertical_->hide();
     view_->setMinimumSize(LeastPictureSide, LeastPictureSide);
-    layout_->addWidget(view_, 1);
+    // The picture (and the Layers list under it) with the legend under them, or
+    // beside them in a dock much wider than high.
+    body_ = new QBoxLayout(QBoxLayout::TopToBottom);
+    column_ = new QVBoxLayout;
+    column_->addWidget(view_, 1);
+    body_->addLayout(column_, 1);
+    layout_->addLayout(body_, 1);
     // Before a map there is no hex to show or paint: a word instead of the picture.
     hint_ = new QLabel(tr("No map yet: read a map (Ctrl+O) or make a new one (Ctrl+N)."), this);
     hint_->setObjectName(QStringLiteral("noMapHint"));
@@ -180,7 +188,7 @@ void MapPanel::buildLegends() {
     rampBar_->setMinimumHeight(24);
     legends_->addWidget(terrainLegend_);
     legends_->addWidget(rampBar_);
-    layout_->addWidget(legends_);
+    body_->addWidget(legends_);
     connect(terrainLegend_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < palettes::TerrainCount) {
             brushValue_->setValue(row);
@@ -208,11 +216,28 @@ void MapPanel::fitLegend() {
     const QSize grid(widest + LegendSpacing, entry.height() + LegendSpacing / 2);
     terrainLegend_->setGridSize(grid);
     const int frame = 2 * terrainLegend_->frameWidth();
+    // Beside the picture: one entry a line, as high as the dock, scrolling.
+    const bool beside = legends_->currentWidget() == terrainLegend_ && width() > height() * BesideRatio;
+    body_->setDirection(beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    for (QWidget* widget : {static_cast<QWidget*>(terrainLegend_), static_cast<QWidget*>(legends_)}) {
+        if (beside) {
+            widget->setMinimumHeight(0);
+            widget->setMaximumHeight(QWIDGETSIZE_MAX);
+            widget->setFixedWidth(grid.width() + frame + LegendSpacing +
+                                  terrainLegend_->verticalScrollBar()->sizeHint().width());
+        } else {
+            widget->setMinimumWidth(0);
+            widget->setMaximumWidth(QWIDGETSIZE_MAX);
+        }
+    }
+    if (beside) {
+        return;
+    }
     const int perLine = std::max(1, (width() - frame - LegendSpacing) / grid.width());
     const int lines = (terrainLegend_->count() + perLine - 1) / perLine;
     // In a narrow or low dock the legend scrolls rather than squeeze the picture
     // below its least size.
-    const int room = height() - view_->y() - LeastPictureSide;
+    const int room = std::min(height(), heightLimit_ - y()) - view_->y() - LeastPictureSide;
     const int highest = std::max(room, LegendLeastLines * grid.height());
     terrainLegend_->setFixedHeight(std::min(lines * grid.height(), highest) + frame + LegendSpacing / 2);
     if (legends_->currentWidget() == terrainLegend_) {
@@ -231,8 +256,10 @@ void MapPanel::setLayer(int layer) {
         refreshRampBar();
     }
     legends_->setCurrentIndex(layer == amp::TerrainLayer ? 0 : 1);
-    legends_->setFixedHeight(layer == amp::TerrainLayer ? terrainLegend_->height()
-                                                        : rampBar_->sizeHint().height());
+    fitLegend(); // the terrains' legend under the picture or beside it, the bar under it
+    if (layer != amp::TerrainLayer) {
+        legends_->setFixedHeight(rampBar_->sizeHint().height());
+    }
 }
 
 void MapPanel::setColourBlind(bool cividis) {
@@ -250,7 +277,7 @@ void MapPanel::setColourBlind(bool cividis) {
 void MapPanel::setLayersShown(bool shown) {
     if (shown && !layers_) {
         layers_ = new LayersPanel(*view_, this);
-        layout_->insertWidget(layout_->indexOf(view_) + 1, layers_);
+        column_->addWidget(layers_);
     }
     if (layers_) {
         layers_->setVisible(shown);
@@ -259,6 +286,11 @@ void MapPanel::setLayersShown(bool shown) {
 
 ValueNames MapPanel::valueNames(int layer) const {
     return ValueBox::namesOf(layer, view_->pictureLayers().palette);
+}
+
+void MapPanel::setHeightLimit(int height) {
+    heightLimit_ = height;
+    fitLegend();
 }
 
 void MapPanel::setShape(HexMapView::Shape shape) {

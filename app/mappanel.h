@@ -19,6 +19,7 @@ class QScrollBar;
 class ValueBox;
 class QStackedWidget;
 class QTimer;
+class QBoxLayout;
 class QVBoxLayout;
 class QButtonGroup;
 
@@ -41,6 +42,10 @@ public:
     // The names of a layer's values in the picture's colours (the terrains).
     ValueNames valueNames(int layer) const;
     QScrollBar* scrollBar(Qt::Orientation orientation) const;
+    // The height of the dock the panel lies in (its title bar included) that the
+    // window means to keep: the legend never makes the dock, and so the window,
+    // higher than that.
+    void setHeightLimit(int height);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,8 +69,11 @@ private:
     ValueBox* brushValue_;
     QScrollBar* horizontal_;
     QScrollBar* vertical_;
+    int heightLimit_ = QWIDGETSIZE_MAX;
     bool scrolling_ = false; // the bars follow the picture, not the other way
     QVBoxLayout* layout_;
+    QBoxLayout* body_;     // the picture's column and the legend
+    QVBoxLayout* column_;  // the picture and the Layers list
     QStackedWidget* legends_ = nullptr; // made after the window's first paint
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;
