@@ -32,8 +32,17 @@ constexpr double RimDarkening = 0.55;
 // The smallest mark, in hex sizes.
 constexpr double SmallestMark = 0.15;
 
+// std::lround (halves away from zero) without the call, which the picture makes
+// a dozen times a hex: for |v| >= 1 the part after the point is exact, as v lies
+// within twice its whole part.
+int roundHalfAway(double v) {
+    const int whole = static_cast<int>(v);
+    const double rest = v - whole;
+    return whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
+}
+
 QRgb mix(QRgb from, QRgb to, double share) {
-    const auto channel = [share](int a, int b) { return static_cast<int>(std::lround(a + share * (b - a))); };
+    const auto channel = [share](int a, int b) { return roundHalfAway(a + share * (b - a)); };
     return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)),
                 channel(qBlue(from), qBlue(to)));
 }

@@ -329,6 +329,18 @@ void MapRendererTest::marksSitInsideTheirHexesAndShadeFollowsTheValue() {
             QVERIFY(marked >= Columns * Rows / 3);
         }
     }
+    // At half opacity a mark's disc lies half way between the terrain and the
+    // mark, each channel's half rounded up (away from zero).
+    for (const std::int32_t terrain : {0, 3}) {
+        MapRenderer map = terrainMap(12, false, [terrain](int, int) { return terrain; });
+        map.addOverlay({roads, colours, MapRenderer::OverlayStyle::Marks, 0.5});
+        const QRgb under = TerrainColours[static_cast<std::size_t>(terrain)];
+        const auto half = [](int a, int b) { return (a + b + 1) / 2; };
+        const QRgb expected = qRgb(half(qRed(under), qRed(road)), half(qGreen(under), qGreen(road)),
+                                   half(qBlue(under), qBlue(road)));
+        QCOMPARE(map.image().pixel(int(hexmaths::centreX(12, 0)), int(hexmaths::centreY(12, 0, 0, false))),
+                 expected);
+    }
     // Shade: heights 0-29 along the columns over Forest; lightness rises with
     // the value, and at half opacity the change is smaller.
     const auto heights = [](int column, int) { return column; };
