@@ -67,7 +67,8 @@ private:
 // One byte value, by name where the layer's values have names (Fill Selection).
 class ValueForm : public QDialog {
 public:
-    ValueForm(QWidget* parent, const QString& title, const QString& label, int value, const ValueNames& names);
+    ValueForm(QWidget* parent, const QString& title, const QString& label, int value,
+              const ValueNames& names);
     int value() const;
     ValueBox* valueBox() const { return box_; }
 

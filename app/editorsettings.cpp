@@ -191,7 +191,8 @@ void EditorSettings::readPaintChoices(PaintChoices& choices) const {
     }
     bool number = false;
     const QVariant radiusStored = store_->value(RadiusKey);
-    const int radius = radiusStored.typeId() == QMetaType::QString ? radiusStored.toString().toInt(&number) : 0;
+    const int radius =
+        radiusStored.typeId() == QMetaType::QString ? radiusStored.toString().toInt(&number) : 0;
     if (number && radius >= 0 && radius <= LargestBrushRadius) {
         choices.brushRadius = radius;
     }

@@ -190,7 +190,7 @@ private:
     bool hexValues_ = false;
     double size_ = 8;
     QPointF origin_{0, 0};
-    bool fitted_ = false; // fit the map again at the first showing and each new map
+    bool fitted_ = false;   // fit the map again at the first showing and each new map
     bool userView_ = false; // zoomed, panned or scrolled by the user: a new size keeps it
     std::optional<HexCell> selected_;
     Tool tool_ = Tool::Select;

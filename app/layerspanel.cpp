@@ -95,12 +95,14 @@ void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
             view.setPictureLayers(picture);
         });
     };
-    toggle(tr("Hex &Coordinates"), QString::fromLatin1(CoordinatesAction), [](PictureLayers& picture, bool on) { picture.coordinates = on; });
+    toggle(tr("Hex &Coordinates"), QString::fromLatin1(CoordinatesAction),
+           [](PictureLayers& picture, bool on) { picture.coordinates = on; });
     QAction* values = menu.addAction(tr("Hex &Values"));
     values->setObjectName(QString::fromLatin1(ValuesAction));
     values->setCheckable(true);
     QObject::connect(values, &QAction::toggled, &view, &HexMapView::setHexValues);
-    toggle(tr("Hex &Outlines"), QString::fromLatin1(OutlinesAction), [](PictureLayers& picture, bool on) { picture.outlines = on; });
+    toggle(tr("Hex &Outlines"), QString::fromLatin1(OutlinesAction),
+           [](PictureLayers& picture, bool on) { picture.outlines = on; });
 }
 
 void LayersPanel::setShownLayer(int layer) {

@@ -618,7 +618,8 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
         }
     }
     for (const QAction* action : mapPanel_->actions()) { // the picture's own keys
-        rows.append({action->text(), action->shortcut().toString(QKeySequence::NativeText), tr("In the picture")});
+        rows.append(
+            {action->text(), action->shortcut().toString(QKeySequence::NativeText), tr("In the picture")});
     }
     rows.append({tr("Fill the selected cells with what is typed"), tr("Ctrl+Enter"), tr("In a view")});
     rows.append({tr("Edit the cell, keeping its text"), tr("F2, double-click"), tr("In a view")});

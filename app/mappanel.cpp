@@ -85,7 +85,8 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
         auto* action = new QAction(tr("Paint Shape: %1").arg(text), this);
         action->setShortcut(QKeySequence(key));
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(action, &QAction::triggered, this, [this, i] { setShape(static_cast<HexMapView::Shape>(i)); });
+        connect(action, &QAction::triggered, this,
+                [this, i] { setShape(static_cast<HexMapView::Shape>(i)); });
         addAction(action);
     }
     shape_->setToolTip(tr("What a drag of the paint tool paints (B, L, R): the brush, a line, or a "

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The "Map" dock: the hex picture, with scroll bars when it is larger than the
 // dock, and its tools (select, paint or fill; the paint shape and brush size; the
-// brush value, by name on the terrain layer) and, from right after the window's first paint, a legend: each terrain's colour, name and
-// count on the terrain layer, a colour bar on the others. Picking a terrain in the legend makes it the brush.
+// brush value, by name on the terrain layer) and, from right after the window's first paint, a legend: each
+// terrain's colour, name and count on the terrain layer, a colour bar on the others. Picking a terrain in the
+// legend makes it the brush.
 #pragma once
 
 #include "hexmapview.h"
@@ -72,8 +73,8 @@ private:
     int heightLimit_ = QWIDGETSIZE_MAX;
     bool scrolling_ = false; // the bars follow the picture, not the other way
     QVBoxLayout* layout_;
-    QBoxLayout* body_;     // the picture's column and the legend
-    QVBoxLayout* column_;  // the picture and the Layers list
+    QBoxLayout* body_;                  // the picture's column and the legend
+    QVBoxLayout* column_;               // the picture and the Layers list
     QStackedWidget* legends_ = nullptr; // made after the window's first paint
     QListWidget* terrainLegend_ = nullptr;
     QLabel* rampBar_ = nullptr;

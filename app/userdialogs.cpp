@@ -214,8 +214,8 @@ ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
                          std::function<int(const ReplaceRequest&)> count, const ValueNames& names)
     : QDialog(parent), count_(std::move(count)), from_(new ValueBox(this, request.from)),
       to_(new ValueBox(this, request.to)), scopes_{new QRadioButton(tr("In the selection"), this),
-                                                 new QRadioButton(tr("In the layer on show"), this),
-                                                 new QRadioButton(tr("In all 13 layers"), this)},
+                                                   new QRadioButton(tr("In the layer on show"), this),
+                                                   new QRadioButton(tr("In all 13 layers"), this)},
       changes_(new QLabel(this)) {
     setWindowTitle(tr("Replace"));
     from_->setNames(names);

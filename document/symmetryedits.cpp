@@ -162,22 +162,24 @@ void setSymmetricBrush(MapDocument& document, std::optional<BrushSymmetry> symme
         bool even = false;
     };
     auto group = std::make_shared<Group>();
-    document.setBrushImages([&document, symmetry, evenColumnsLower, group](HexCell cell) {
-        const HexRect rect{0, 0, document.columns(), document.rows()};
-        const bool even = evenColumnsLower();
-        if (!group->mapping || group->even != even || group->mapping->rect.columns != rect.columns ||
-            group->mapping->rect.rows != rect.rows) {
-            group->mapping = symmetryMapping(symmetry->side, symmetry->mode, rect, even, false);
-            group->even = even;
-        }
-        std::vector<HexCell> images;
-        if (group->mapping) {
-            for (const Offset& image : imagesOf(*group->mapping, {cell.column, cell.row}, even)) {
-                images.push_back({image.column, image.row});
+    document.setBrushImages(
+        [&document, symmetry, evenColumnsLower, group](HexCell cell) {
+            const HexRect rect{0, 0, document.columns(), document.rows()};
+            const bool even = evenColumnsLower();
+            if (!group->mapping || group->even != even || group->mapping->rect.columns != rect.columns ||
+                group->mapping->rect.rows != rect.rows) {
+                group->mapping = symmetryMapping(symmetry->side, symmetry->mode, rect, even, false);
+                group->even = even;
             }
-        }
-        return images;
-    }, describe(*symmetry));
+            std::vector<HexCell> images;
+            if (group->mapping) {
+                for (const Offset& image : imagesOf(*group->mapping, {cell.column, cell.row}, even)) {
+                    images.push_back({image.column, image.row});
+                }
+            }
+            return images;
+        },
+        describe(*symmetry));
 }
 
 QString describe(BrushSymmetry symmetry) {

@@ -107,8 +107,9 @@ void DialogsTest::formsReadBackWhatWasFilledIn() {
     // is terrain 3 and Swamp terrain 5.
     const ValueNames terrains = ValueBox::namesOf(amp::TerrainLayer, palettes::Palette::Standard);
     QCOMPARE(terrains.value(3).name, QStringLiteral("Forest"));
-    dialogforms::ReplaceForm named(nullptr, {0, 0, ReplaceRequest::Scope::Layer},
-                                   [](const ReplaceRequest& r) { return r.from; }, terrains);
+    dialogforms::ReplaceForm named(
+        nullptr, {0, 0, ReplaceRequest::Scope::Layer}, [](const ReplaceRequest& r) { return r.from; },
+        terrains);
     QVERIFY(named.fromBox()->isNamed() && named.toBox()->isNamed());
     named.fromBox()->nameBox()->setCurrentIndex(named.fromBox()->nameBox()->findText("Forest"));
     QCOMPARE(named.changesText(), QStringLiteral("3 cells will change"));

@@ -393,9 +393,8 @@ void MainWindowTest::helpListsEveryShortcut() {
         }
     }
     QVERIFY(listed >= 25);
-    for (const char* name :
-         {"Fill Selection", "Select Same Value", "Export Picture", "Show Lines", "Undo", "Go to Hex",
-          "Paint Shape: Line"}) {
+    for (const char* name : {"Fill Selection", "Select Same Value", "Export Picture", "Show Lines", "Undo",
+                             "Go to Hex", "Paint Shape: Line"}) {
         QVERIFY2(
             std::any_of(rows.begin(), rows.end(), [&](const ShortcutRow& row) { return row.action == name; }),
             name);

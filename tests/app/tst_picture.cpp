@@ -13,12 +13,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QLabel>
-#include <QListWidget>
 #include <QTableWidget>
 #include <QUndoStack>
 #include <QWheelEvent>
@@ -533,7 +533,8 @@ void PictureTest::aLineAndARectangleAreOneStepEach() {
         QList<QPoint> line;
         for (int step = 0; step <= 5; ++step) {
             const double t = step / 5.0;
-            const double x = hexmaths::centreX(1, 0) + (hexmaths::centreX(1, 5) - hexmaths::centreX(1, 0)) * t;
+            const double x =
+                hexmaths::centreX(1, 0) + (hexmaths::centreX(1, 5) - hexmaths::centreX(1, 0)) * t;
             const double y = hexmaths::centreY(1, 0, 3, false) +
                              (hexmaths::centreY(1, 5, 0, false) - hexmaths::centreY(1, 0, 3, false)) * t;
             const hexmaths::Finding found = hexmaths::find(6, 4, 1, false, x, y);
@@ -546,7 +547,8 @@ void PictureTest::aLineAndARectangleAreOneStepEach() {
                 for (const QPoint& on : line) {
                     const double apart =
                         std::hypot(hexmaths::centreX(1, column) - hexmaths::centreX(1, on.x()),
-                                   hexmaths::centreY(1, column, row, false) - hexmaths::centreY(1, on.x(), on.y(), false));
+                                   hexmaths::centreY(1, column, row, false) -
+                                       hexmaths::centreY(1, on.x(), on.y(), false));
                     if (apart < radius * std::sqrt(3.0) + 0.1 && !painted.contains(QPoint(column, row))) {
                         painted.append({column, row});
                     }
@@ -586,7 +588,8 @@ void PictureTest::escWhileDraggingChangesNothing() {
     view->setPainting(true);
     view->setBrushText(QStringLiteral("13"));
     QSignalSpy selectNone(view, &HexMapView::selectNoneRequested);
-    for (const auto shape : {HexMapView::Shape::Brush, HexMapView::Shape::Line, HexMapView::Shape::Rectangle}) {
+    for (const auto shape :
+         {HexMapView::Shape::Brush, HexMapView::Shape::Line, HexMapView::Shape::Rectangle}) {
         view->setShape(shape);
         drag(view, {0, 0}, {4, 3});
         QTest::keyClick(view, Qt::Key_Escape);
