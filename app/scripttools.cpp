@@ -40,6 +40,8 @@ QString counted(int count, const char* noun) {
 // The console keeps this many lines; older ones scroll away.
 constexpr int ConsoleLines = 5000;
 constexpr int HistoryLength = 100;
+// The console's output shows at least this many lines.
+constexpr int ShownLines = 6;
 const QString ScriptFilter = QStringLiteral("Scripts (*.js)");
 
 // The console line's history: Up and Down step through the expressions given.
@@ -54,6 +56,11 @@ protected:
             return false;
         }
         const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape && !line_->text().isEmpty()) {
+            line_->clear();
+            at_ = static_cast<int>(history_.size());
+            return true;
+        }
         if (key != Qt::Key_Up && key != Qt::Key_Down) {
             return false;
         }
@@ -87,6 +94,7 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     layout->setContentsMargins(0, 0, 0, 0);
     output_->setReadOnly(true);
     output_->setMaximumBlockCount(ConsoleLines);
+    output_->setMinimumHeight(output_->fontMetrics().lineSpacing() * ShownLines);
     output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     line_->setFont(output_->font());
     line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
@@ -122,6 +130,8 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     problemsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
     problemsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     problemsTable_->verticalHeader()->hide();
+    problemsTable_->setWordWrap(false);
+    problemsTable_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     problemsTable_->horizontalHeader()->setSectionResizeMode(ProblemList::MessageColumn,
                                                              QHeaderView::Stretch);
     problemsDock_->setWidget(problemsTable_);
@@ -133,8 +143,10 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     };
     connect(problemsTable_, &QAbstractItemView::clicked, this, choose);
     connect(problemsTable_, &QAbstractItemView::activated, this, choose);
+    // Under the picture, beside the form: opening them never makes the window
+    // higher than the desktop.
     for (QDockWidget* dock : {consoleDock_, problemsDock_}) {
-        window->addDockWidget(Qt::BottomDockWidgetArea, dock);
+        window->addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->hide();
     }
     window->tabifyDockWidget(consoleDock_, problemsDock_);
@@ -194,12 +206,26 @@ void ScriptTools::refreshMenu() {
         menu_->removeAction(actions[i]);
         actions[i]->deleteLater();
     }
-    const QStringList files = scriptFiles();
-    listStart_->setVisible(!files.isEmpty());
-    for (const QString& path : files) {
-        QAction* item = menu_->addAction(QFileInfo(path).fileName(), this, [this, path] { runScript(path); });
-        item->setToolTip(QDir::toNativeSeparators(path));
-        item->setStatusTip(item->toolTip());
+    // The user's folder first, then the program's own, each group apart.
+    listStart_->setVisible(false);
+    bool first = true;
+    for (const QString& folder : scriptFolders_) {
+        const QStringList files = scriptfolders::scriptFiles({folder});
+        if (files.isEmpty()) {
+            continue;
+        }
+        if (!first) {
+            menu_->addSeparator();
+        }
+        first = false;
+        listStart_->setVisible(true);
+        for (const QString& path : files) {
+            QString text = QFileInfo(path).fileName();
+            text.replace(QLatin1Char('&'), QStringLiteral("&&")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            QAction* item = menu_->addAction(text, this, [this, path] { runScript(path); });
+            item->setToolTip(QDir::toNativeSeparators(path));
+            item->setStatusTip(item->toolTip());
+        }
     }
 }
 
@@ -231,17 +257,21 @@ void ScriptTools::tellFailure(const QString& caption, const ScriptOutcome& outco
     appendOutput(outcome.error);
     consoleDock_->show();
     consoleDock_->raise();
-    emit message(tr("%1 failed and changed nothing: %2").arg(caption, outcome.error));
+    emit message(outcome.error.startsWith(caption) ? outcome.error
+                                                   : tr("%1 failed: %2").arg(caption, outcome.error));
 }
 
-ScriptOutcome ScriptTools::runOne(const QString& path) {
+ScriptOutcome ScriptTools::runOne(const QString& path, bool keepChanges) {
     const QString name = QFileInfo(path).fileName();
     appendOutput(tr("— %1").arg(name));
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    ScriptOutcome outcome = runner_.runFile(path, options());
+    ScriptOptions given = options();
+    given.keepChanges = keepChanges;
+    ScriptOutcome outcome = runner_.runFile(path, given);
     QApplication::restoreOverrideCursor();
     // A run that failed still found what it reported before the error.
     problems_->setProblems(name, outcome.problems);
+    problemsTable_->resizeColumnsToContents();
     return outcome;
 }
 
@@ -295,7 +325,8 @@ int ScriptTools::checkMap() {
     int found = 0;
     int failed = 0;
     for (const QString& path : checks) {
-        const ScriptOutcome outcome = runOne(path);
+        // A check tells; what it changes is dropped, so each sees the map as it is.
+        const ScriptOutcome outcome = runOne(path, false);
         if (!outcome.ok()) {
             ++failed;
             tellFailure(QFileInfo(path).fileName(), outcome);

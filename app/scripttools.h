@@ -64,7 +64,7 @@ signals:
 private:
     bool haveMap(const QString& caption);
     ScriptOptions options() const;
-    ScriptOutcome runOne(const QString& path);
+    ScriptOutcome runOne(const QString& path, bool keepChanges = true);
     void refreshMenu();
     void appendOutput(const QString& text);
     void showProblems();

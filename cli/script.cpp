@@ -10,6 +10,7 @@
 #include "scriptrunner.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -28,13 +29,33 @@ std::string text(const QString& string) {
     return string.toStdString();
 }
 
+// A message on one line of its own: a line break or other control character in
+// it is written as an escape, so no message can pass for a line of another.
+std::string oneLine(const QString& message) {
+    std::string line;
+    for (const char c : text(message)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else if (byte < 0x20 && c != '\t') {
+            constexpr const char* Hex = "0123456789abcdef";
+            line += std::string("\\x") + Hex[byte >> 4] + Hex[byte & 0xF];
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 // A problem as compilers tell theirs, so that editors can jump to it.
 void printProblem(const std::string& map, const ScriptProblem& problem, const std::string& suffix) {
     if (problem.hex) {
         std::printf("%s:%d,%d: %s%s\n", map.c_str(), problem.hex->column, problem.hex->row,
-                    text(problem.message).c_str(), suffix.c_str());
+                    oneLine(problem.message).c_str(), suffix.c_str());
     } else {
-        std::printf("%s: %s%s\n", map.c_str(), text(problem.message).c_str(), suffix.c_str());
+        std::printf("%s: %s%s\n", map.c_str(), oneLine(problem.message).c_str(), suffix.c_str());
     }
 }
 
@@ -56,9 +77,11 @@ void readMap(MapDocument& document, const std::string& map) {
     }
 }
 
+// What print wrote, every byte of it.
 void printLines(const QStringList& lines) {
     for (const QString& line : lines) {
-        std::printf("%s\n", text(line).c_str());
+        const std::string bytes = text(line) + '\n';
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     }
 }
 
@@ -78,6 +101,12 @@ int run(const std::vector<std::string>& all) {
     if (!QFileInfo(QString::fromStdString(script)).isFile()) {
         throw amptool::UsageError{script + ": no such script file"};
     }
+    if (QFile file(QString::fromStdString(script)); !file.open(QIODevice::ReadOnly)) {
+        throw amptool::UsageError{script + ": cannot read the script: " + text(file.errorString())};
+    } else if (file.size() > ScriptRunner::LargestScript) {
+        throw amptool::UsageError{script + ": larger than a script can be (" +
+                                  std::to_string(ScriptRunner::LargestScript) + " bytes)"};
+    }
     MapDocument document;
     readMap(document, map);
     ScriptRunner runner(document);
@@ -88,7 +117,7 @@ int run(const std::vector<std::string>& all) {
     }
     std::fflush(stdout);
     if (!outcome.ok()) {
-        std::fprintf(stderr, "amptool: run: %s\n", text(outcome.error).c_str());
+        std::fprintf(stderr, "amptool: run: %s\n", oneLine(outcome.error).c_str());
         return Reported;
     }
     if (outcome.changed) {
@@ -137,7 +166,7 @@ int check(const std::vector<std::string>& words) {
         }
         std::fflush(stdout);
         if (!outcome.ok()) {
-            std::fprintf(stderr, "amptool: check: %s\n", text(outcome.error).c_str());
+            std::fprintf(stderr, "amptool: check: %s\n", oneLine(outcome.error).c_str());
         }
         if (!outcome.ok() || !outcome.problems.empty()) {
             status = Reported;

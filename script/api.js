@@ -41,7 +41,7 @@
     }
 
     // Layers by number (0-12, or its text) or by name, as the editor names them,
-    // in any case: "roads", "height b1", "Terraintype".
+    // in any case: "roads", "height b1", "Terraintype" (or "terrain").
     function layerIndex(layer) {
         if ((layer >>> 0) === layer && layer < LayerCount) {
             return layer;
@@ -51,6 +51,9 @@
                 return Number(layer);
             }
             const wanted = layer.toLowerCase();
+            if (wanted === "terrain") { // the terrain layer's everyday name
+                return 0;
+            }
             const found = [];
             data.layerNames.forEach(function (name, index) {
                 if (name.toLowerCase() === wanted) {
@@ -288,7 +291,10 @@
         terrain[name.replace(/ /g, "")] = value;
     });
     Object.defineProperty(terrain, "nameOf", {
-        value: function (value) { return data.terrainNames[value]; },
+        value: function (value) {
+            return Object.prototype.hasOwnProperty.call(data.terrainNames, value) && value !== "length"
+                ? data.terrainNames[value] : undefined;
+        },
     });
     Object.freeze(terrain);
 
@@ -313,14 +319,14 @@
 
     function report(column, row, message) {
         if (arguments.length === 1) {
-            problems.push({message: describe(column)});
+            problems[problems.length] = {message: describe(column)};
             return;
         }
         if (arguments.length !== 3) {
             throw new TypeError("report takes (column, row, message) or (message)");
         }
         slotOf(column, row);
-        problems.push({column: column, row: row, message: describe(message)});
+        problems[problems.length] = {column: column, row: row, message: describe(message)};
     }
 
     function print() {
@@ -328,7 +334,7 @@
             ++printedOver;
             return;
         }
-        printed.push(Array.prototype.map.call(arguments, describe).join(" "));
+        printed[printed.length] = Array.prototype.map.call(arguments, describe).join(" ");
     }
 
     return {

@@ -9,8 +9,11 @@
 #include <QJSValue>
 
 #include <array>
+#include <cmath>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
@@ -21,6 +24,8 @@ constexpr const char* ApiResource = ":/script/api.js";
 constexpr const char* ApiFileName = "ampedit-script-api";
 constexpr const char* ConsoleName = "console";
 constexpr double MillisecondsPerSecond = 1000.0;
+// How long the output of a run stopped at its time limit may take to read.
+constexpr std::chrono::milliseconds ReadingLimit{1000};
 // What a script is given as globals.
 const char* const Globals[] = {"map", "terrain", "selection", "report", "print", "args"};
 
@@ -174,6 +179,39 @@ QJSValue dataOf(QJSEngine& engine, const Snapshot& snapshot, const MapDocument& 
     return data;
 }
 
+// A whole number as the script gave it, or -1 for anything else (NaN, 1.5, "3").
+int wholeNumberOf(const QJSValue& value) {
+    if (!value.isNumber()) {
+        return -1;
+    }
+    const double number = value.toNumber();
+    return number >= 0 && number <= double(std::numeric_limits<int>::max()) && number == std::floor(number)
+               ? int(number)
+               : -1;
+}
+
+// The header the run left: seven bytes 0-255, the shape's two as they were;
+// none when it is anything else.
+std::optional<amp::MapHeader> headerOf(const QJSValue& end, const amp::MapHeader& before) {
+    const QJSValue bytes = end.property("header");
+    if (!bytes.isArray() || bytes.property("length").toUInt() != amp::HeaderSize) {
+        return std::nullopt;
+    }
+    amp::MapHeader header = before;
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        const int byte = wholeNumberOf(bytes.property(quint32(i)));
+        if (byte < 0 || byte > 255) {
+            return std::nullopt;
+        }
+        header.bytes[std::size_t(i)] = std::uint8_t(byte);
+    }
+    if (header.bytes[amp::ColumnsByte] != before.bytes[amp::ColumnsByte] ||
+        header.bytes[amp::RowsByte] != before.bytes[amp::RowsByte]) {
+        return std::nullopt;
+    }
+    return header;
+}
+
 bool isScriptFile(const QString& frameFile, const QString& scriptName) {
     return frameFile == scriptName || frameFile == QLatin1String("file:") + scriptName;
 }
@@ -227,8 +265,9 @@ std::vector<CellEdit> editsOf(QJSEngine& engine, const Snapshot& snapshot, const
         const quint32 count = pairs.property("length").toUInt();
         for (quint32 i = 0; i < count; ++i) {
             const QJSValue pair = pairs.property(i);
-            const auto slot = std::size_t(pair.property(0).toNumber());
-            if (slot < cells) {
+            const int given = wholeNumberOf(pair.property(0));
+            const auto slot = std::size_t(given);
+            if (given >= 0 && slot < cells) {
                 texts[slot] = pair.property(1).toString();
                 typedSlot[slot] = true;
             }
@@ -319,51 +358,78 @@ ScriptOutcome ScriptRunner::execute(QJSEngine& engine, const QString& program, c
                                           globals.property(QString::fromLatin1(name)));
     }
 
+    // The watchdog stays on until the last call that may reach the script's own
+    // code: taking its outcome apart calls what it may have put in place of the
+    // built-ins (a toString, a toJSON, Array.prototype.slice).
+    Watchdog watchdog(engine, options.timeout);
     QStringList trace;
-    QJSValue result;
-    bool timedOut = false;
-    {
-        Watchdog watchdog(engine, options.timeout);
-        result = engine.evaluate(program, scriptName, 1, &trace);
-        timedOut = watchdog.stop();
+    const QJSValue result = engine.evaluate(program, scriptName, 1, &trace);
+    // Stopped in its time: what it printed and reported before is still read,
+    // under a short limit of its own.
+    const bool stoppedInTime = engine.isInterrupted();
+    std::optional<Watchdog> reading;
+    if (stoppedInTime) {
+        watchdog.stop();
+        engine.setInterrupted(false);
+        reading.emplace(engine, ReadingLimit);
     }
-    timedOut = timedOut || engine.isInterrupted();
-    engine.setInterrupted(false);
-
     const QJSValue end = api.property("outcome").call();
+    const auto stopped = [&] {
+        const bool timedOut = watchdog.stop() || (reading && reading->stop()) || engine.isInterrupted();
+        engine.setInterrupted(false);
+        return stoppedInTime || timedOut;
+    };
     const QJSValue lines = end.property("printed");
     for (quint32 i = 0, n = lines.property("length").toUInt(); i < n; ++i) {
         outcome.printed.append(lines.property(i).toString());
         emit printed(outcome.printed.back());
     }
     const QJSValue problems = end.property("problems");
-    for (quint32 i = 0, n = problems.property("length").toUInt(); i < n; ++i) {
+    bool forged = end.isError() || !end.isObject() || !problems.isArray();
+    for (quint32 i = 0, n = problems.property("length").toUInt(); i < n && !forged; ++i) {
         const QJSValue problem = problems.property(i);
         ScriptProblem found{{}, problem.property("message").toString(), scriptName};
         if (problem.hasProperty("column")) {
-            found.hex = HexCell{problem.property("column").toInt(), problem.property("row").toInt()};
+            const int column = wholeNumberOf(problem.property("column"));
+            const int row = wholeNumberOf(problem.property("row"));
+            forged = column < 0 || column >= snapshot.columns || row < 0 || row >= snapshot.rows;
+            found.hex = HexCell{column, row};
         }
         outcome.problems.push_back(std::move(found));
     }
-    if (timedOut) {
+    const QString value = forged ? QString() : api.property("describe").call({result}).toString();
+    const std::optional<amp::MapHeader> header = forged ? std::nullopt : headerOf(end, document_.header());
+    std::vector<CellEdit> edits;
+    if (header && options.keepChanges) {
+        edits = editsOf(engine, snapshot, data, end);
+    }
+    const bool threw = !trace.isEmpty() || result.isError();
+    const QString thrown = threw ? errorText(result, trace, scriptName, api.property("describe")) : QString();
+    if (stopped()) {
         outcome.kind = ScriptOutcome::Kind::TimedOut;
         outcome.error = tr("%1: stopped after %2 s, its time limit; nothing was changed")
                             .arg(scriptName)
                             .arg(double(options.timeout.count()) / MillisecondsPerSecond);
         return outcome;
     }
-    if (!trace.isEmpty() || result.isError()) {
+    if (threw) {
         outcome.kind = ScriptOutcome::Kind::Failed;
-        outcome.error = errorText(result, trace, scriptName, api.property("describe"));
+        outcome.error = thrown;
         return outcome;
     }
-    outcome.value = api.property("describe").call({result}).toString();
-
-    amp::MapHeader header = document_.header();
-    const QJSValue bytes = end.property("header");
-    for (int i = 0; i < amp::HeaderSize; ++i) {
-        header.bytes[std::size_t(i)] = std::uint8_t(bytes.property(quint32(i)).toUInt());
+    if (!header) {
+        // What the run left cannot be told apart from a forgery: it changed
+        // the built-ins the scripting API relies on.
+        outcome.kind = ScriptOutcome::Kind::Failed;
+        outcome.error = tr("%1: the script changed what the scripting API relies on (a built-in such as "
+                           "Array.prototype.slice); nothing was changed")
+                            .arg(scriptName);
+        outcome.problems.clear();
+        return outcome;
     }
-    outcome.changed = document_.editMap(stepName, editsOf(engine, snapshot, data, end), header);
+    outcome.value = value;
+    if (options.keepChanges) {
+        outcome.changed = document_.editMap(stepName, edits, *header);
+    }
     return outcome;
 }

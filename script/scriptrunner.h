@@ -31,6 +31,7 @@ struct ScriptOptions {
     std::chrono::milliseconds timeout{10000};
     QStringList arguments;         // what follows "--" on the console: `args` in the script
     bool evenColumnsLower = false; // the picture's layout, which map.neighbours follows
+    bool keepChanges = true;       // false for a check: what it changes is dropped, never a step
 };
 
 struct ScriptOutcome {

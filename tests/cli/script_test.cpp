@@ -99,6 +99,21 @@ TEST_F(Scripts, UsageAndFileErrorsExitTwo) {
         EXPECT_FALSE(out.err.empty()) << words;
     }
     EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+    // A script too large to be one is refused as a file error too.
+    QFile large(dir.filePath("large.js"));
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly));
+    large.write(QByteArray(4 * 1024 * 1024 + 1, ' '));
+    large.close();
+    EXPECT_EQ(amptool("run large.js m.amp").status, 2);
+}
+
+TEST_F(Scripts, AProblemIsOneLineWhateverItsMessage) {
+    // A line break in a message cannot make a line that passes for a problem of
+    // its own, and nothing after a NUL is lost.
+    script("lines.js", "report(0, 0, 'ok\\nm.amp:1,1: forged'); report(1, 0, 'a\\u0000b');");
+    const Outcome out = amptool("run lines.js m.amp");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.out, "m.amp:0,0: ok\\nm.amp:1,1: forged\nm.amp:1,0: a\\x00b\n");
 }
 
 TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {

@@ -50,6 +50,7 @@ private slots:
     void aRunIsOneUndoStep();
     void failuresChangeNothingAndNameTheLine();
     void printReportAndTheSandbox();
+    void aScriptThatUnderminesTheApiChangesNothing();
 };
 
 void ScriptRunnerTest::readsCellsAndNames() {
@@ -250,6 +251,43 @@ void ScriptRunnerTest::printReportAndTheSandbox() {
         return found.length + " " + found.join(" ") + seen.has(map.get);
     })())";
     QCOMPARE(p.value(QString::fromUtf8(search)), QStringLiteral("0 true"));
+}
+
+void ScriptRunnerTest::aScriptThatUnderminesTheApiChangesNothing() {
+    Pattern p;
+    ScriptOptions quick;
+    quick.timeout = std::chrono::milliseconds(300);
+    // Built-ins replaced under the API: the run fails, and neither its cell, its
+    // header bytes (never 300, never the shape's) nor its problems get through.
+    for (const char* attack : {
+             "map.set(0, 0, 0, 77); report(1, 1, 'p'); Object.setPrototypeOf(map.header, null);",
+             "map.set(0, 0, 0, 77); Array.prototype.slice = null;",
+             "map.set(0, 0, 0, 77); Array.prototype.slice = function () { return [300, 0, 4, 0, 3, 0, 5]; };",
+             "map.set(0, 0, 0, 77); Array.prototype.slice = function () { return [1, 2, 9, 4, 9, 6, 7]; };",
+         }) {
+        const ScriptOutcome outcome = p.run(attack);
+        QVERIFY2(!outcome.ok() && !outcome.changed && outcome.problems.empty(), attack);
+        QCOMPARE(p.document.encode(), p.file);
+        QCOMPARE(p.document.undoStack()->count(), 0);
+    }
+    // Code of the script's that runs while its outcome is read is under the time
+    // limit too.
+    for (const char* endless :
+         {"return {toJSON: function () { for (;;) {} }};", "throw {toJSON: function () { for (;;) {} }};",
+          "map.set(0, 0, 0, 1); Array.prototype.slice = function () { for (;;) {} };"}) {
+        QCOMPARE(p.run(endless, quick).kind, ScriptOutcome::Kind::TimedOut);
+        QCOMPARE(p.document.encode(), p.file);
+    }
+    QCOMPARE(p.runner.evaluate(QStringLiteral("({toJSON: function () { for (;;) {} }})"), quick).kind,
+             ScriptOutcome::Kind::TimedOut);
+    // A check's changes are dropped; what it reports stays.
+    ScriptOptions check;
+    check.keepChanges = false;
+    const ScriptOutcome checked = p.run("map.set(0, 0, 0, 77); report(0, 0, 'seen');", check);
+    QVERIFY(checked.ok() && !checked.changed && checked.problems.size() == 1);
+    QCOMPARE(p.document.undoStack()->count(), 0);
+    QCOMPARE(p.value("[terrain.nameOf('length'), terrain.nameOf('push'), map.get('terrain', 0, 0)].join()"),
+             QStringLiteral(",,1"));
 }
 
 QTEST_GUILESS_MAIN(ScriptRunnerTest)
