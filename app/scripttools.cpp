@@ -19,8 +19,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -148,6 +150,11 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     for (QDockWidget* dock : {consoleDock_, problemsDock_}) {
         window->addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->hide();
+        connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool shown) {
+            if (shown) {
+                QTimer::singleShot(0, this, [this, dock] { keepOnScreen(dock); });
+            }
+        });
     }
     window->tabifyDockWidget(consoleDock_, problemsDock_);
 
@@ -184,6 +191,30 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
 }
 
 ScriptTools::~ScriptTools() = default;
+
+// A dock that made the window higher than the desktop: the window moves up as
+// far as it can, and where it still does not fit the dock shares the picture's
+// place as a tab.
+void ScriptTools::keepOnScreen(QDockWidget* dock) {
+    const QScreen* display = window_->screen();
+    if (!display || dock->isFloating() || window_->isMaximized() || window_->isFullScreen()) {
+        return;
+    }
+    const QRect desktop = display->availableGeometry();
+    const QRect frame = window_->frameGeometry();
+    const int over = frame.bottom() - desktop.bottom();
+    if (over <= 0) {
+        return;
+    }
+    window_->move(frame.left(), frame.top() - std::min(over, std::max(0, frame.top() - desktop.top())));
+    if (window_->frameGeometry().bottom() > desktop.bottom()) {
+        if (auto* picture = window_->findChild<QDockWidget*>(QStringLiteral("mapDock"))) {
+            window_->tabifyDockWidget(picture, dock);
+            dock->raise();
+            window_->resize(window_->width(), window_->minimumSizeHint().height());
+        }
+    }
+}
 
 void ScriptTools::setFolders(const QStringList& scripts, const QStringList& checks) {
     scriptFolders_ = scripts;

@@ -69,6 +69,7 @@ private:
     void appendOutput(const QString& text);
     void showProblems();
     void tellFailure(const QString& caption, const ScriptOutcome& outcome);
+    void keepOnScreen(QDockWidget* dock);
 
     MapDocument& document_;
     HexMapView& picture_;
