@@ -103,7 +103,7 @@ void BulkEdits::paste() {
 }
 
 void BulkEdits::fillSelection() {
-    int value = 0;
+    int value = brushValue_();
     if (dialogs_.askValue(window_, tr("Fill Selection"), tr("Value (0-255):"), value,
                           names_(form_.CurrentLayer()))) {
         form_.fillCells(form_.CurrentLayer(), chosenCells(),
@@ -118,6 +118,11 @@ void BulkEdits::replace() {
     request.scope = document_.selection().cellCount() > 1 ? ReplaceRequest::Scope::Selection
                                                           : ReplaceRequest::Scope::Layer;
     const int layer = form_.CurrentLayer();
+    // From the value of the hex the user stands on, to the brush's.
+    if (const auto hex = document_.selection().currentHex()) {
+        request.from = document_.layer(layer)->cellByte(hex->column, hex->row);
+    }
+    request.to = brushValue_();
     const auto count = [this, layer](const ReplaceRequest& r) {
         return celledits::countReplace(document_, layer, r);
     };

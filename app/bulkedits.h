@@ -39,6 +39,9 @@ public:
     // The names of a layer's values that Fill and Replace offer (the terrains
     // in the picture's colours); the terrains in the standard colours until set.
     void setValueNames(std::function<ValueNames(int layer)> names) { names_ = std::move(names); }
+    // The brush's value, which Fill starts from and Replace replaces with; 0
+    // until set.
+    void setBrushValue(std::function<int()> value) { brushValue_ = std::move(value); }
     // Selects the rectangle between two hexes in the view on show.
     void selectRectangle(int column1, int row1, int column2, int row2);
 
@@ -57,4 +60,5 @@ private:
     UserDialogs& dialogs_;
     QWidget* window_;
     std::function<ValueNames(int layer)> names_;
+    std::function<int()> brushValue_ = [] { return 0; };
 };

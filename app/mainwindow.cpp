@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mainwindow.h"
 #include "bulkedits.h"
+#include "celltext.h"
 #include "differencesdock.h"
 #include "diskwatcher.h"
 #include "editorsettings.h"
@@ -100,6 +101,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
+    bulkEdits_->setBrushValue(
+        [this] { return int(amp::lowByte(LayerModel::textValue(mapPanel_->view()->brushText()))); });
     bulkEdits_->setValueNames([this](int layer) { return mapPanel_->valueNames(layer); });
     connect(bulkEdits_, &BulkEdits::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });

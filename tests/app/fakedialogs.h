@@ -53,8 +53,10 @@ public:
         text = texts.takeFirst();
         return true;
     }
-    QList<int> numbers; // taken from the front; cancels when none is scripted
+    QList<int> numbers;        // taken from the front; cancels when none is scripted
+    QList<int> offeredNumbers; // the value each number dialog opened with
     bool askNumber(QWidget*, const QString&, const QString&, int& value, int, int) override {
+        offeredNumbers.append(value);
         if (numbers.isEmpty()) {
             return false;
         }
@@ -64,9 +66,11 @@ public:
     QList<ReplaceRequest> replaceAnswers;       // taken from the front; cancels when none is scripted
     QList<int> replaceCounts;                   // what the dialog showed for each request
     QList<ReplaceRequest::Scope> offeredScopes; // the scope each dialog opened with
+    QList<std::pair<int, int>> offeredValues;   // and its "from" and "to"
     bool askReplace(QWidget*, ReplaceRequest& request,
                     const std::function<int(const ReplaceRequest&)>& count) override {
         offeredScopes.append(request.scope);
+        offeredValues.append({request.from, request.to});
         if (replaceAnswers.isEmpty()) {
             return false;
         }

@@ -154,6 +154,13 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
     f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
     QCOMPARE(f.dialogs.offeredScopes,
              (QList<ReplaceRequest::Scope>{ReplaceRequest::Scope::Layer, ReplaceRequest::Scope::Selection}));
+    // It replaces the current hex's value (7 on layer 0) with the brush's; Fill
+    // starts from the brush's value.
+    f.main->mapPanel().view()->setBrushText(QStringLiteral("300")); // writes 44
+    f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
+    QCOMPARE(f.dialogs.offeredValues.constLast(), (std::pair<int, int>{7, 44}));
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    QCOMPARE(f.dialogs.offeredNumbers, QList<int>{44});
     QCOMPARE(stack(f)->count(), 0);
     // The dialog is shown the count before anything changes; the rule's cases
     // (scopes, typed texts) are the document's tests.
