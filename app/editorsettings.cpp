@@ -3,14 +3,17 @@
 #include "picturelayers.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaType>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -61,6 +64,36 @@ bool isUsableFile(const QString& path) {
     return file.isFile() && file.size() <= LargestFile;
 }
 
+// QSettings writes its file from the event loop as soon as a value changes,
+// which at start-up (the map just read is the newest recent one) would come
+// before the window's first paint, with a lock file and two disk syncs. The
+// settings are written a while later instead, one write for all the changes of
+// that while, and at the end in any case.
+class LaterWrites : public QObject {
+public:
+    static constexpr int WriteAfterMs = 2000;
+
+    LaterWrites(QSettings& store, std::function<void()> write) : QObject(&store), write_(std::move(write)) {
+        timer_.setSingleShot(true);
+        timer_.setInterval(WriteAfterMs);
+        connect(&timer_, &QTimer::timeout, this, [this] { write_(); });
+        store.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) {
+            if (!timer_.isActive()) {
+                timer_.start();
+            }
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> write_;
+    QTimer timer_;
+};
+
 } // namespace
 
 EditorSettings::EditorSettings() {
@@ -72,6 +105,7 @@ EditorSettings::EditorSettings() {
         store_ = std::make_unique<QSettings>(scratch_->filePath(QStringLiteral("ampedit.conf")),
                                              QSettings::IniFormat);
     }
+    new LaterWrites(*store_, [this] { sync(); });
 }
 
 EditorSettings::~EditorSettings() {
@@ -262,7 +296,11 @@ void EditorSettings::setPictureLayers(const PictureLayers& picture) {
 void EditorSettings::sync() {
     // Checked again: what the file is may have changed while the editor ran.
     if (store_->isWritable() && (scratch_ || isUsableFile(filePath()))) {
-        store_->setValue(QStringLiteral("version"), SettingsVersion);
+        // Setting a value marks the file for writing even when it is unchanged.
+        const QString version = QStringLiteral("version");
+        if (store_->value(version).toInt() != SettingsVersion) {
+            store_->setValue(version, SettingsVersion);
+        }
         store_->sync();
     }
 }

@@ -36,6 +36,7 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
         selected_.reset();
         selectionMask_.clear();
         stale_.set();
+        ++content_;
         // A map read once the window is up is drawn at once: the wait for the
         // window's first paint is over.
         shownOnce_ = shownOnce_ || window()->isVisible();
@@ -322,7 +323,16 @@ void HexMapView::paintEvent(QPaintEvent* event) {
         update();
     }
     const MapRenderer map = renderer(size_);
-    map.draw(canvas_, mapOrigin, palette().color(QPalette::Window).rgb());
+    MapImageKey key{
+        area,     mapOrigin, size_,   layer_, evenLower_, hexValues_, palette().color(QPalette::Window).rgb(),
+        content_, picture_,  colours_};
+    if (mapImageKey_ && *mapImageKey_ == key) {
+        canvas_ = mapImage_; // shared until the marks below go over it
+    } else {
+        map.draw(canvas_, mapOrigin, key.background);
+        mapImage_ = canvas_.copy();
+        mapImageKey_ = std::move(key);
+    }
     {
         QPainter over(&canvas_);
         over.translate(-mapOrigin);
@@ -356,6 +366,7 @@ QRect HexMapView::widgetRect(const QRectF& mapRect) const {
 // Only the hexes of the changed cells are drawn again, where the picture draws
 // their layer (marks, shades and labels stay inside their hexes).
 void HexMapView::cellsChanged(int layer, const QRect& cells) {
+    ++content_;
     if (!draws(layer)) {
         return;
     }

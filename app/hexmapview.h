@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -207,6 +208,26 @@ private:
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;
     QImage canvas_; // reused between paints
+    // The map as the last paint drew it, before the picture's own marks went
+    // over it, and all it was drawn from: a paint of the same map, place and
+    // choices (a second expose of the window, a selection that moved) takes it
+    // again instead of drawing every hex anew.
+    struct MapImageKey {
+        QRect area;
+        QPointF origin;
+        double size = 0;
+        int layer = 0;
+        bool evenLower = false;
+        bool hexValues = false;
+        QRgb background = 0;
+        std::uint64_t content = 0;
+        PictureLayers picture;
+        PictureLayers::LayerScales colours{};
+        friend bool operator==(const MapImageKey&, const MapImageKey&) = default;
+    };
+    QImage mapImage_;
+    std::optional<MapImageKey> mapImageKey_;
+    std::uint64_t content_ = 0; // counts the changes of the document's cells and shape
     bool shownOnce_ = false;
     Overlay overlay_;
 };

@@ -96,9 +96,6 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     layout->setContentsMargins(0, 0, 0, 0);
     output_->setReadOnly(true);
     output_->setMaximumBlockCount(ConsoleLines);
-    output_->setMinimumHeight(output_->fontMetrics().lineSpacing() * ShownLines);
-    output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    line_->setFont(output_->font());
     line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
     line_->installEventFilter(new HistoryKeys(line_, history_, historyAt_));
     layout->addWidget(output_);
@@ -151,6 +148,14 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
         window->addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->hide();
         connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool shown) {
+            if (shown && dock == consoleDock_ && !consoleStyled_) {
+                // The console's fixed font is looked up when it is first shown,
+                // not at every start-up of the editor.
+                consoleStyled_ = true;
+                output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+                line_->setFont(output_->font());
+                output_->setMinimumHeight(output_->fontMetrics().lineSpacing() * ShownLines);
+            }
             if (shown) {
                 QTimer::singleShot(0, this, [this, dock] { keepOnScreen(dock); });
             }

@@ -86,6 +86,7 @@ private:
     QLineEdit* line_;
     QStringList history_;
     int historyAt_ = 0;
+    bool consoleStyled_ = false; // the fixed font is set on the first showing
     QDockWidget* problemsDock_;
     ProblemList* problems_;
     QTableView* problemsTable_;

@@ -112,6 +112,49 @@ std::int32_t LayerModel::cellValue(int column, int row) const {
     return cell(column, row).value();
 }
 
+void LayerModel::columnValues(int column, int firstRow, std::span<std::int32_t> out) const {
+    // The rows inside the grid are read straight from the bytes where their
+    // text is canonical; the others as cellValue reads them.
+    const int first = std::clamp(firstRow, 0, rows_);
+    const int end = std::clamp(firstRow + static_cast<int>(out.size()), first, rows_);
+    if (column < 0 || column >= columns_ || first >= end) {
+        for (std::size_t at = 0; at < out.size(); ++at) {
+            out[at] = cellValue(column, firstRow + static_cast<int>(at));
+        }
+        return;
+    }
+    for (int row = firstRow; row < first; ++row) {
+        out[static_cast<std::size_t>(row - firstRow)] = cellValue(column, row);
+    }
+    const std::size_t start = slot(column, first);
+    const auto count = static_cast<std::size_t>(end - first);
+    std::int32_t* to = out.data() + (first - firstRow);
+    if (shared_) {
+        const std::size_t held = start < sharedCount_ ? std::min(count, sharedCount_ - start) : 0;
+        const std::uint8_t* from = shared_ + start * amp::RecordSize;
+        for (std::size_t at = 0; at < held; ++at) {
+            to[at] = from[at * amp::RecordSize];
+        }
+        std::fill(to + held, to + count, 0);
+    } else {
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(start), count, to);
+    }
+    // Then the cells whose text is not a byte's canonical one, by their bits.
+    for (std::size_t word = start / 64; word * 64 < start + count; ++word) {
+        std::uint64_t others = ~canonical_[word];
+        while (others != 0) {
+            const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(others));
+            others &= others - 1;
+            if (at >= start && at < start + count) {
+                to[at - start] = cell(column, first + static_cast<int>(at - start)).value();
+            }
+        }
+    }
+    for (int row = end; row < firstRow + static_cast<int>(out.size()); ++row) {
+        out[static_cast<std::size_t>(row - firstRow)] = cellValue(column, row);
+    }
+}
+
 std::uint8_t LayerModel::cellByte(int column, int row) const {
     return amp::lowByte(cellValue(column, row));
 }

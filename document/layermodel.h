@@ -75,6 +75,8 @@ public:
     // The cell's whole-number value (0 for a text that is not a number) and the
     // byte a write stores for it. A cell outside the grid reads as empty.
     std::int32_t cellValue(int column, int row) const;
+    // cellValue of rows firstRow, firstRow + 1, ... of `column`, into `out`.
+    void columnValues(int column, int firstRow, std::span<std::int32_t> out) const;
     // How many cells hold each value, as cellValue reads them: counts[v] for v
     // below counts.size() - 1, the last slot for every other value.
     void countValues(std::span<int> counts) const;

@@ -10,6 +10,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -35,13 +36,13 @@ constexpr double SmallestMark = 0.15;
 // std::lround (halves away from zero) without the call, which the picture makes
 // a dozen times a hex: for |v| >= 1 the part after the point is exact, as v lies
 // within twice its whole part.
-int roundHalfAway(double v) {
+[[gnu::always_inline]] inline int roundHalfAway(double v) {
     const int whole = static_cast<int>(v);
     const double rest = v - whole;
     return whole + (rest >= 0.5 ? 1 : 0) - (rest <= -0.5 ? 1 : 0);
 }
 
-QRgb mix(QRgb from, QRgb to, double share) {
+[[gnu::always_inline]] inline QRgb mix(QRgb from, QRgb to, double share) {
     const auto channel = [share](int a, int b) { return roundHalfAway(a + share * (b - a)); };
     return qRgb(channel(qRed(from), qRed(to)), channel(qGreen(from), qGreen(to)),
                 channel(qBlue(from), qBlue(to)));
@@ -49,8 +50,21 @@ QRgb mix(QRgb from, QRgb to, double share) {
 
 } // namespace
 
+void MapRenderer::Values::column(int column, int firstRow, std::span<std::int32_t> out) const {
+    if (run_) {
+        run_(column, firstRow, out);
+        return;
+    }
+    for (std::size_t at = 0; at < out.size(); ++at) {
+        out[at] = hex_(column, firstRow + static_cast<int>(at));
+    }
+}
+
 MapRenderer::Values MapRenderer::valuesOf(const LayerModel& layer) {
-    return [&layer](int column, int row) { return layer.cellValue(column, row); };
+    return {[&layer](int column, int row) { return layer.cellValue(column, row); },
+            [&layer](int column, int firstRow, std::span<std::int32_t> out) {
+                layer.columnValues(column, firstRow, out);
+            }};
 }
 
 MapRenderer::MapRenderer(const HexGeometry& geometry, Values base, palettes::LayerColours colours)
@@ -66,14 +80,19 @@ void MapRenderer::setHexes(const QRect& cells) {
     hexes_ = cells.intersected(QRect(0, 0, geometry_.columns(), geometry_.rows()));
 }
 
+double MapRenderer::shadeAmount(const Overlay& overlay, std::uint8_t byte) {
+    return (2 * overlay.colours.position(byte) - 1) * ShadeStrength * overlay.opacity;
+}
+
+QRgb MapRenderer::shaded(QRgb colour, double amount) {
+    return amount >= 0 ? mix(colour, qRgb(255, 255, 255), amount) : mix(colour, qRgb(0, 0, 0), -amount);
+}
+
 QRgb MapRenderer::hexColour(int column, int row) const {
     QRgb colour = colourOf(base_(column, row));
     for (const Overlay& overlay : overlays_) {
         if (overlay.style == OverlayStyle::Shade) {
-            const double t = overlay.colours.position(amp::lowByte(overlay.values(column, row)));
-            const double amount = (2 * t - 1) * ShadeStrength * overlay.opacity;
-            colour =
-                amount >= 0 ? mix(colour, qRgb(255, 255, 255), amount) : mix(colour, qRgb(0, 0, 0), -amount);
+            colour = shaded(colour, shadeAmount(overlay, amp::lowByte(overlay.values(column, row))));
         }
     }
     return colour;
@@ -99,18 +118,53 @@ void MapRenderer::draw(QImage& image, QPointF mapOrigin, QRgb background) const 
     const auto bands = static_cast<std::size_t>(1 + 2 * marks_);
     std::vector<QRgb> colours(static_cast<std::size_t>(tableColumns) * static_cast<std::size_t>(tableRows) *
                               bands);
+    // The layers' values are read a column at a time, and what depends on a
+    // byte alone (a shade's amount, a mark's rim) is worked out once a byte.
+    const auto rows = static_cast<std::size_t>(tableRows);
+    std::vector<std::int32_t> base(rows);
+    std::vector<std::vector<std::int32_t>> values(overlays_.size(), std::vector<std::int32_t>(rows));
+    std::vector<std::array<double, 256>> amounts(overlays_.size());
+    std::vector<std::array<QRgb, 256>> rimColours(overlays_.size());
+    for (std::size_t at = 0; at < overlays_.size(); ++at) {
+        const Overlay& overlay = overlays_[at];
+        for (int byte = 0; byte < 256; ++byte) {
+            if (overlay.style == OverlayStyle::Shade) {
+                amounts[at][static_cast<std::size_t>(byte)] =
+                    shadeAmount(overlay, static_cast<std::uint8_t>(byte));
+            } else if (overlay.style == OverlayStyle::Marks) {
+                rimColours[at][static_cast<std::size_t>(byte)] =
+                    mix(overlay.colours.colour(byte), qRgb(0, 0, 0), RimDarkening);
+            }
+        }
+    }
     auto next = colours.begin();
     for (int column = firstColumn; column < firstColumn + tableColumns; ++column) {
-        for (int row = firstRow; row <= lastRow; ++row) {
-            QRgb under = *next++ = hexColour(column, row);
-            for (const Overlay& overlay : overlays_) {
+        base_.column(column, firstRow, base);
+        for (std::size_t at = 0; at < overlays_.size(); ++at) {
+            if (overlays_[at].style != OverlayStyle::Values) {
+                overlays_[at].values.column(column, firstRow, values[at]);
+            }
+        }
+        for (std::size_t row = 0; row < rows; ++row) {
+            QRgb colour = colourOf(base[row]);
+            for (std::size_t at = 0; at < overlays_.size(); ++at) {
+                if (overlays_[at].style == OverlayStyle::Shade) {
+                    colour = shaded(colour, amounts[at][amp::lowByte(values[at][row])]);
+                }
+            }
+            QRgb under = *next++ = colour;
+            for (std::size_t at = 0; at < overlays_.size(); ++at) {
+                const Overlay& overlay = overlays_[at];
                 if (overlay.style != OverlayStyle::Marks) {
                     continue;
                 }
-                const std::int32_t value = overlay.values(column, row);
+                const std::int32_t value = values[at][row];
                 if (amp::lowByte(value) != 0) {
                     const QRgb mark = overlay.colours.colour(value);
-                    *next++ = mix(under, mix(mark, qRgb(0, 0, 0), RimDarkening), overlay.opacity);
+                    const QRgb rim = value >= 0 && value < 256
+                                         ? rimColours[at][static_cast<std::size_t>(value)]
+                                         : mix(mark, qRgb(0, 0, 0), RimDarkening);
+                    *next++ = mix(under, rim, overlay.opacity);
                     under = mix(under, mark, overlay.opacity);
                 } else {
                     *next++ = under;

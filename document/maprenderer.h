@@ -19,6 +19,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <type_traits>
 #include <vector>
 
 class LayerModel;
@@ -26,8 +28,30 @@ class QPainter;
 
 class MapRenderer {
 public:
-    // The whole-number value of a cell of a layer.
-    using Values = std::function<std::int32_t(int column, int row)>;
+    // The whole-number values of the cells of a layer: one hex at a time, and a
+    // run of one column's rows at a time, which is what drawing asks for. A
+    // layer that only says how to read one hex is read a hex at a time.
+    class Values {
+    public:
+        using OneHex = std::function<std::int32_t(int column, int row)>;
+        // Writes the values of rows firstRow, firstRow + 1, ... of `column` into `out`.
+        using ColumnRun = std::function<void(int column, int firstRow, std::span<std::int32_t> out)>;
+
+        Values() = default;
+        template <typename Read>
+        requires(!std::is_same_v<std::remove_cvref_t<Read>, Values> &&
+                 std::is_invocable_r_v<std::int32_t, Read, int, int>) Values(Read read)
+            : hex_(std::move(read)) {} // NOLINT: a reader of one hex is a Values
+        Values(OneHex hex, ColumnRun run) : hex_(std::move(hex)), run_(std::move(run)) {}
+
+        explicit operator bool() const { return static_cast<bool>(hex_); }
+        std::int32_t operator()(int column, int row) const { return hex_(column, row); }
+        void column(int column, int firstRow, std::span<std::int32_t> out) const;
+
+    private:
+        OneHex hex_;
+        ColumnRun run_;
+    };
     // The values of a document's layer, as its cells read them.
     static Values valuesOf(const LayerModel& layer);
 
@@ -99,6 +123,10 @@ private:
     std::vector<Label> labelsOf(int column, int row) const;
     // The map pixel at the top left of the drawn hexes' picture.
     QPointF imageOrigin() const;
+    // How far a shade overlay's byte lightens (above 0) or darkens a colour,
+    // and the colour it makes of one.
+    static double shadeAmount(const Overlay& overlay, std::uint8_t byte);
+    static QRgb shaded(QRgb colour, double amount);
 
     HexGeometry geometry_;
     Values base_;

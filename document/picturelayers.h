@@ -29,6 +29,7 @@ struct PictureLayers {
     bool coordinates = false;
     int valuesOf = -1; // the layer whose numbers each hex shows, or -1
     palettes::Palette palette = palettes::Palette::Standard;
+    friend bool operator==(const PictureLayers&, const PictureLayers&) = default;
 
     // What a map maker sees first: terrain, the first heights as relief, and
     // roads and both city layers as marks.

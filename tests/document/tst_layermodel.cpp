@@ -46,6 +46,8 @@ private slots:
     void loadsALayerAndExportsItByTheCellRule();
     void keepsQtsModelContracts();
     void readsTheFileInPlaceUntilACellChanges();
+    void readsAColumnsValuesInOneRun_data();
+    void readsAColumnsValuesInOneRun();
 };
 
 void LayerModelTest::keepsEveryTextExactlyAsPutIn() {
@@ -195,6 +197,54 @@ void LayerModelTest::readsTheFileInPlaceUntilACellChanges() {
     QCOMPARE(counts[0], 1); // the cell without a record
     QCOMPARE(counts[7], 1);
     QCOMPARE(counts[9], 1);
+}
+
+void LayerModelTest::readsAColumnsValuesInOneRun_data() {
+    loadsALayerAndExportsItByTheCellRule_data();
+}
+
+// A run of a column's values is what cellValue gives row by row: the bytes, a
+// typed text's number, 0 for other texts, for a hex without a record and for
+// rows and columns outside the grid.
+void LayerModelTest::readsAColumnsValuesInOneRun() {
+    QFETCH(Storage, storage);
+    amp::MapImage map;
+    map.header.bytes = {0, 0, 2, 0, 70, 0, 0}; // 2 columns of 70 rows: past a word of flags
+    for (int k = 0; k < 139; ++k) {            // one record short
+        amp::CellRecord record{};
+        record[2] = static_cast<std::uint8_t>(k * 7 % 256);
+        map.records.push_back(record);
+    }
+    LayerModel model;
+    load(model, map, 2, storage);
+    std::vector<std::int32_t> expected(74);
+    for (int row = 0; row < 70; ++row) {
+        const int k = 70 + row; // column 1
+        expected[static_cast<std::size_t>(row + 2)] = k < 139 ? k * 7 % 256 : 0;
+    }
+    if (storage != Storage::InPlace) {
+        model.setCellText(1, 3, QStringLiteral("300"));
+        model.setCellText(1, 64, QStringLiteral("007"));
+        model.setCellText(1, 65, QStringLiteral("abc"));
+        model.setCellText(1, 66, QString());
+        expected[5] = 300;
+        expected[66] = 7;
+        expected[67] = 0;
+        expected[68] = 0;
+    }
+    std::vector<std::int32_t> run(74, -1);
+    model.columnValues(1, -2, run); // rows -2 .. 71
+    QCOMPARE(run, expected);
+
+    std::vector<std::int32_t> middle(5, -1);
+    model.columnValues(1, 62, middle);
+    QCOMPARE(middle, std::vector<std::int32_t>(expected.begin() + 64, expected.begin() + 69));
+
+    std::vector<std::int32_t> outside(3, -1);
+    model.columnValues(2, 0, outside);
+    QCOMPARE(outside, std::vector<std::int32_t>(3, 0));
+    model.columnValues(-1, 0, outside);
+    QCOMPARE(outside, std::vector<std::int32_t>(3, 0));
 }
 
 QTEST_MAIN(LayerModelTest)

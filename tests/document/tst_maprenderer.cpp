@@ -16,6 +16,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <span>
 #include <tuple>
 
 namespace {
@@ -109,6 +112,7 @@ private slots:
     void aRegionIsAMapOfItsOwn();
     void aPainterGetsTheHexesOfItsRegionOnly();
     void terrainColoursAreFarApartInBothPalettes();
+    void layersReadAColumnAtATimeDrawTheSame();
 };
 
 void MapRendererTest::everyPixelIsTheHexUnderIt() {
@@ -442,4 +446,56 @@ void MapRendererTest::terrainColoursAreFarApartInBothPalettes() {
 }
 
 QTEST_MAIN(MapRendererTest)
+// The picture reads its layers a column of rows at a time; read so, and read a
+// hex at a time, the same values draw the same pixels, at every size, for
+// every part of the map drawn (a run starts at the first row drawn), with marks,
+// shades and values outside the bytes.
+void MapRendererTest::layersReadAColumnAtATimeDrawTheSame() {
+    const auto roads = [](int column, int row) { return (column * 7 + row) % 5 == 0 ? 3 + column : 0; };
+    const auto heights = [](int column, int row) { return (column * 13 + row * 5) % 256; };
+    const auto odd = [](int column, int row) {
+        return row == 4 ? 300 : column == 2 ? -3 : (column + row) % 2;
+    };
+    // The same values, laid out as columns of rows, read only a run at a time.
+    const auto runOf = [](const std::function<std::int32_t(int, int)>& rule) {
+        auto table = std::make_shared<std::vector<std::int32_t>>();
+        for (int column = 0; column < Columns; ++column) {
+            for (int row = 0; row < Rows; ++row) {
+                table->push_back(rule(column, row));
+            }
+        }
+        const auto one = [](int, int) -> std::int32_t {
+            QTest::qFail("a hex was read alone", __FILE__, __LINE__);
+            return 0;
+        };
+        return MapRenderer::Values(one, [table](int column, int firstRow, std::span<std::int32_t> out) {
+            for (std::size_t at = 0; at < out.size(); ++at) {
+                const int row = firstRow + static_cast<int>(at);
+                out[at] =
+                    row >= 0 && row < Rows ? (*table)[static_cast<std::size_t>(column * Rows + row)] : 0;
+            }
+        });
+    };
+    const auto scale = palettes::LayerColours::fullRamp(palettes::Palette::Standard);
+    const auto terrain = palettes::LayerColours::terrain(palettes::Palette::Standard);
+    const auto draw = [&](bool runs, double size, const QRect& hexes) {
+        const auto read = [runs, &runOf](const std::function<std::int32_t(int, int)>& rule) {
+            return runs ? runOf(rule) : MapRenderer::Values(rule);
+        };
+        MapRenderer map(HexGeometry(Columns, Rows, size, false), read(terrainOf), terrain);
+        map.addOverlay({read(heights), scale, MapRenderer::OverlayStyle::Shade, 0.7});
+        map.addOverlay({read(roads), scale, MapRenderer::OverlayStyle::Marks, 1.0});
+        map.addOverlay({read(odd), terrain, MapRenderer::OverlayStyle::Marks, 0.6});
+        map.setHexes(hexes);
+        return map.image(QImage::Format_RGB32);
+    };
+    for (const double size : {1.5, 5.0, 9.0}) {
+        for (const QRect& hexes : {QRect(0, 0, Columns, Rows), QRect(3, 5, 11, 9)}) {
+            const QImage alone = draw(false, size, hexes), inRuns = draw(true, size, hexes);
+            QCOMPARE(inRuns.size(), alone.size());
+            QVERIFY2(inRuns == alone, qPrintable(QStringLiteral("size %1").arg(size)));
+        }
+    }
+}
+
 #include "tst_maprenderer.moc"
