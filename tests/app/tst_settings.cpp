@@ -23,6 +23,7 @@ private slots:
     void recentMapsAreNewestFirstAndForgetWhatIsGone();
     void theWindowAndThePictureComeBackButNotTheForm();
     void aHostileFileCostsOnlyItsBadValues();
+    void theFileIsWrittenAfterTheFirstPaintAndAtTheEnd();
 };
 
 void SettingsTest::recentMapsAreNewestFirstAndForgetWhatIsGone() {
@@ -73,6 +74,29 @@ void SettingsTest::recentMapsAreNewestFirstAndForgetWhatIsGone() {
     QCOMPARE(kept.last(), f.dir.filePath("m1.amp"));
     f.main->settings().clearRecentMaps();
     QVERIFY(f.main->settings().recentMaps().isEmpty());
+}
+
+// Opening a map makes it the newest recent one; the file is not written in the
+// start-up's first turns of the event loop, but a while later, and at the end.
+void SettingsTest::theFileIsWrittenAfterTheFirstPaintAndAtTheEnd() {
+    WindowFixture f;
+    const QString map = f.write("map.amp", amp::encodeMap(amp::makeMap({}, 3, 2)));
+    f.open({"ampedit", map});
+    const QString file = EditorSettings::filePath();
+    QVERIFY(file.startsWith(f.dir.path()));
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(file));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file), 5000);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().contains("map.amp"));
+
+    // A value set later is in the file once the editor ends, without a wait.
+    f.main->settings().addRecentMap(f.dir.filePath("later.amp"));
+    f.main.reset();
+    QFile again(file);
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QVERIFY(again.readAll().contains("later.amp"));
 }
 
 void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
