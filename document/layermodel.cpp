@@ -113,18 +113,13 @@ std::int32_t LayerModel::cellValue(int column, int row) const {
 }
 
 void LayerModel::columnValues(int column, int firstRow, std::span<std::int32_t> out) const {
-    // The rows inside the grid are read straight from the bytes where their
-    // text is canonical; the others as cellValue reads them.
+    // Rows and columns outside the grid read as empty, 0; the rows inside it are
+    // read straight from the bytes, then the cells whose text is not a byte's own.
+    std::fill(out.begin(), out.end(), 0);
     const int first = std::clamp(firstRow, 0, rows_);
     const int end = std::clamp(firstRow + static_cast<int>(out.size()), first, rows_);
     if (column < 0 || column >= columns_ || first >= end) {
-        for (std::size_t at = 0; at < out.size(); ++at) {
-            out[at] = cellValue(column, firstRow + static_cast<int>(at));
-        }
         return;
-    }
-    for (int row = firstRow; row < first; ++row) {
-        out[static_cast<std::size_t>(row - firstRow)] = cellValue(column, row);
     }
     const std::size_t start = slot(column, first);
     const auto count = static_cast<std::size_t>(end - first);
@@ -135,11 +130,9 @@ void LayerModel::columnValues(int column, int firstRow, std::span<std::int32_t> 
         for (std::size_t at = 0; at < held; ++at) {
             to[at] = from[at * amp::RecordSize];
         }
-        std::fill(to + held, to + count, 0);
     } else {
         std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(start), count, to);
     }
-    // Then the cells whose text is not a byte's canonical one, by their bits.
     for (std::size_t word = start / 64; word * 64 < start + count; ++word) {
         std::uint64_t others = ~canonical_[word];
         while (others != 0) {
@@ -149,9 +142,6 @@ void LayerModel::columnValues(int column, int firstRow, std::span<std::int32_t> 
                 to[at - start] = cell(column, first + static_cast<int>(at - start)).value();
             }
         }
-    }
-    for (int row = end; row < firstRow + static_cast<int>(out.size()); ++row) {
-        out[static_cast<std::size_t>(row - firstRow)] = cellValue(column, row);
     }
 }
 
