@@ -5,6 +5,7 @@
 #include "mapdocument.h"
 #include "problemlist.h"
 #include "scriptfolders.h"
+#include "scriptmodule.h"
 #include "userdialogs.h"
 
 #include <QAction>
@@ -82,7 +83,7 @@ private:
 ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs,
                          QMainWindow* window)
     : QObject(window), document_(document), picture_(picture), dialogs_(dialogs), window_(window),
-      runner_(document),
+      runner_(document, scriptmodule::newEngine),
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
       checkFolders_(QStringList{scriptfolders::userChecks()} + scriptfolders::shippedChecks()),
       menu_(new QMenu(tr("&Tools"), window)), consoleDock_(new QDockWidget(tr("Console"), window)),

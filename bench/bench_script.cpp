@@ -2,6 +2,7 @@
 // A script against the largest map: every cell read and one layer set, the
 // whole run timed (the map handed to the engine, the script, the changed cells
 // compared and pushed as one undo step), against a script that does nothing.
+#include "jsengine.h"
 #include "mapdocument.h"
 #include "ratioreporter.h"
 #include "scriptrunner.h"
@@ -31,7 +32,7 @@ QString everyCell(int read) {
 
 struct LargestMap {
     MapDocument document;
-    ScriptRunner runner{document};
+    ScriptRunner runner{document, linkedScriptEngine};
     LargestMap() {
         const amp::MapHeader header{{1, 2, 255, 0, 255, 0, 5}};
         amp::MapImage map = amp::makeMap(header, header.columns(), header.rows());

@@ -3,6 +3,7 @@
 // without a display. amptool starts it for these commands: it needs QtQml's
 // engine and the document, which no other command loads.
 #include "commands.h"
+#include "jsengine.h"
 #include "mapdocument.h"
 #include "options.h"
 #include "scriptfolders.h"
@@ -109,7 +110,7 @@ int run(const std::vector<std::string>& all) {
     }
     MapDocument document;
     readMap(document, map);
-    ScriptRunner runner(document);
+    ScriptRunner runner(document, linkedScriptEngine);
     const ScriptOutcome outcome = runner.runFile(QString::fromStdString(script), scriptOptions);
     printLines(outcome.printed);
     for (const ScriptProblem& problem : outcome.problems) {
@@ -151,7 +152,7 @@ int check(const std::vector<std::string>& words) {
     const ScriptOptions scriptOptions = optionsOf(options);
     MapDocument document;
     readMap(document, map);
-    ScriptRunner runner(document);
+    ScriptRunner runner(document, linkedScriptEngine);
     int status = 0;
     for (const QString& path : checks) {
         const ScriptOutcome outcome = runner.runFile(path, scriptOptions);

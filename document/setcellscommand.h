@@ -7,6 +7,7 @@
 #pragma once
 
 #include "cellblock.h"
+#include "celledit.h"
 #include "layermodel.h"
 
 #include <QString>
@@ -18,14 +19,6 @@
 #include <vector>
 
 class MapDocument;
-
-// One cell's new text.
-struct CellEdit {
-    int layer = 0;
-    int column = 0;
-    int row = 0;
-    QString text;
-};
 
 // Edits that give every cell of all 13 layers the text of the map's byte; hexes
 // the map has no record for become empty.

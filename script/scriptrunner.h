@@ -3,53 +3,24 @@
 // expression typed into the console. The script works on a copy of the map (see
 // api.js); when it ends well, every cell and header byte it changed becomes one
 // undo step named after it. A script that throws, or runs past its time limit
-// and is stopped, changes nothing. The engine is a plain QJSEngine: no file,
-// network or process access, and no object of the program's own is handed to it.
+// and is stopped, changes nothing. The engine itself comes from a source given
+// to the runner (the editor's loads it as a module) the first time it is needed.
 #pragma once
 
-#include "hexgeometry.h"
+#include "scriptengine.h"
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
-#include <chrono>
 #include <memory>
-#include <optional>
-#include <vector>
 
 class MapDocument;
-class QJSEngine;
-
-struct ScriptProblem {
-    std::optional<HexCell> hex; // none: a problem of the whole map (report(message))
-    QString message;
-    QString script; // the script's file name (no folder), e.g. "roads-on-water.js"
-};
-
-struct ScriptOptions {
-    std::chrono::milliseconds timeout{10000};
-    QStringList arguments;         // what follows "--" on the console: `args` in the script
-    bool evenColumnsLower = false; // the picture's layout, which map.neighbours follows
-    bool keepChanges = true;       // false for a check: what it changes is dropped, never a step
-};
-
-struct ScriptOutcome {
-    enum class Kind { Done, Failed, TimedOut };
-    Kind kind = Kind::Done;
-    bool changed = false; // one undo step was pushed
-    QString error;        // Failed / TimedOut: "FILE:LINE: message" (or "FILE: message" without a line)
-    QString value;        // evaluate(): the expression's value as text
-    std::vector<ScriptProblem> problems;
-    QStringList printed; // what print(...) wrote, line by line (also sent as printed())
-    bool ok() const { return kind == Kind::Done; }
-};
 
 class ScriptRunner : public QObject {
     Q_OBJECT
 
 public:
-    explicit ScriptRunner(MapDocument& document, QObject* parent = nullptr);
+    ScriptRunner(MapDocument& document, ScriptEngineSource engines, QObject* parent = nullptr);
     ~ScriptRunner() override;
 
     // A script file (UTF-8); the step is "Script NAME.js".
@@ -69,9 +40,16 @@ signals:
     void printed(const QString& text);
 
 private:
-    ScriptOutcome execute(QJSEngine& engine, const QString& program, const QString& scriptName,
-                          const QString& stepName, const ScriptOptions& options);
+    ScriptEngine* engine(ScriptOutcome& failed, const QString& scriptName);
+    ScriptOutcome finish(ScriptOutcome outcome, const ScriptChanges& changes, const QString& stepName,
+                         const ScriptOptions& options);
 
     MapDocument& document_;
-    std::unique_ptr<QJSEngine> console_; // evaluate()'s engine, kept from line to line
+    ScriptEngineSource engines_;
+    std::unique_ptr<ScriptEngine> engine_;
 };
+
+// The map of a document as a script run starts. In the editor a run works on
+// the selection when more than one hex is selected: after a single click it is
+// where the user stands, not a region.
+ScriptMap scriptMapOf(const MapDocument& document);

@@ -3,13 +3,15 @@
 // step, its problems fill the Problems list (a re-run replaces them) and a click
 // on one selects its hex; a failing script changes nothing and tells its line in
 // the console; the console's line evaluates against the open map; Check Map runs
-// every check script.
+// every check script. Scripts run in the scripting module, which the window
+// loads on the first one: without it a run says why and changes nothing.
 #include "problemlist.h"
 #include "scripttools.h"
 #include "windowfixture.h"
 
 #include <QDockWidget>
 #include <QFile>
+#include <QLibrary>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -22,6 +24,7 @@ private slots:
     void aScriptFromTheMenuIsOneStep();
     void aFailingScriptChangesNothing();
     void theConsoleLineAndCheckMap();
+    void withoutItsModuleAScriptSaysWhyAndChangesNothing();
 
 private:
     static QString script(WindowFixture& f, const QString& folder, const QString& name,
@@ -129,6 +132,40 @@ void ScriptToolsTest::theConsoleLineAndCheckMap() {
     // A check tells; what it changes is dropped.
     QCOMPARE(f.document().undoStack()->count(), 1);
     QCOMPARE(f.model(0)->cellByte(0, 0), patternByte(0, 0));
+}
+
+void ScriptToolsTest::withoutItsModuleAScriptSaysWhyAndChangesNothing() {
+    const QByteArray module = qgetenv("AMPEDIT_SCRIPT_MODULE");
+    QVERIFY(!module.isEmpty());
+    WindowFixture f;
+    const QString path = script(f, "mine", "set.js", "map.set(0, 0, 0, 201);\n");
+    ScriptTools& tools = openWith(f, QStringLiteral("mine"));
+    const QString missing = f.dir.filePath(QStringLiteral("gone/ampedit-scripting.so"));
+    const QString notALibrary = script(f, "mine", "ampedit-scripting.so", "not a library\n");
+    for (const QString& place : {missing, notALibrary}) {
+        qputenv("AMPEDIT_SCRIPT_MODULE", place.toLocal8Bit());
+        const ScriptOutcome outcome = tools.runScript(path);
+        QVERIFY(!outcome.ok());
+        QVERIFY2(outcome.error.contains(place) && outcome.error.contains(QStringLiteral("scripting module")),
+                 qPrintable(outcome.error));
+        QVERIFY(tools.consoleOutput()->toPlainText().contains(place));
+        QCOMPARE(f.document().undoStack()->count(), 0);
+        QCOMPARE(f.document().encode(), patternFile(TenByEight, 80));
+    }
+    // Once it is there the same window runs the script.
+    qputenv("AMPEDIT_SCRIPT_MODULE", module);
+    const ScriptOutcome after = tools.runScript(path);
+    QVERIFY2(after.changed, qPrintable(after.error));
+    QCOMPARE(f.model(0)->cellByte(0, 0), 201);
+
+    // The module makes engines for the program of its own version only.
+    QLibrary library(QString::fromLocal8Bit(module));
+    const auto entry = reinterpret_cast<ScriptEngineEntryFunction>(library.resolve(ScriptEngineEntry));
+    QVERIFY2(entry, qPrintable(library.errorString()));
+    QCOMPARE(entry("0.0.0.0"), nullptr);
+    QCOMPARE(entry(nullptr), nullptr);
+    const std::unique_ptr<ScriptEngine> engine(entry(AMPEDIT_VERSION));
+    QVERIFY(engine);
 }
 
 QTEST_MAIN(ScriptToolsTest)

@@ -2,6 +2,7 @@
 // Scripts against a small map made here: the API's reads and writes, layers and
 // terrain by name, neighbours in both layouts, the selection, one undo step per
 // run, failures and time-outs that change nothing, and the sandbox.
+#include "jsengine.h"
 #include "mapdocument.h"
 #include "scriptrunner.h"
 
@@ -14,7 +15,7 @@ namespace {
 // is 9 8 4 7 3 6 5.
 struct Pattern {
     MapDocument document;
-    ScriptRunner runner{document};
+    ScriptRunner runner{document, linkedScriptEngine};
     std::vector<std::uint8_t> file = {9, 8, 4, 7, 3, 6, 5};
     Pattern() {
         for (int k = 0; k < 12; ++k) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The scripts shipped with the program, found where the programs find them, on
 // small maps made to trip them (and clean maps that must not).
+#include "jsengine.h"
 #include "mapdocument.h"
 #include "scriptfolders.h"
 #include "scriptrunner.h"
@@ -85,7 +86,7 @@ void ShippedScriptsTest::checksFindWhatTheyLookFor() {
         return layer == 0 ? terrain[column] : layer == 6 ? column + 1 : 0;
     });
     document.layer(0)->setCellText(6, 0, QStringLiteral("abc"));
-    ScriptRunner runner(document);
+    ScriptRunner runner(document, linkedScriptEngine);
     const ScriptOutcome unknown =
         runner.runFile(shipped(scriptfolders::shippedChecks(), "unknown-terrain.js"));
     QCOMPARE(problemsOf(unknown),
@@ -112,7 +113,7 @@ void ShippedScriptsTest::smoothTerrainFollowsTheLayoutAndTheSelection() {
     // [1][2] [0][2] [0][1], all Forest, so it takes Forest.
     MapDocument odd;
     make(odd);
-    QVERIFY(ScriptRunner(odd).runFile(script).changed);
+    QVERIFY(ScriptRunner(odd, linkedScriptEngine).runFile(script).changed);
     QCOMPARE(terrainOf(odd), QStringLiteral("4 3 3 / 3 3 3 / 3 3 3"));
     QCOMPARE(odd.undoStack()->text(0), QStringLiteral("Script smooth-terrain.js"));
     // Even columns lower: [0][0] (Sand) is among the centre's neighbours.
@@ -120,12 +121,12 @@ void ShippedScriptsTest::smoothTerrainFollowsTheLayoutAndTheSelection() {
     make(even);
     ScriptOptions options;
     options.evenColumnsLower = true;
-    QVERIFY(!ScriptRunner(even).runFile(script, options).changed);
+    QVERIFY(!ScriptRunner(even, linkedScriptEngine).runFile(script, options).changed);
     // A selection without the centre leaves it.
     MapDocument selected;
     make(selected);
     selected.selection().select(0, {QRect(0, 0, 1, 3)});
-    QVERIFY(!ScriptRunner(selected).runFile(script).changed);
+    QVERIFY(!ScriptRunner(selected, linkedScriptEngine).runFile(script).changed);
 }
 
 void ShippedScriptsTest::randomTerrainFollowsItsSeed() {
@@ -135,7 +136,8 @@ void ShippedScriptsTest::randomTerrainFollowsItsSeed() {
         makeMap(document, 8, 8, [](int, int, int) { return 1; });
         ScriptOptions options;
         options.arguments = arguments;
-        return ScriptRunner(document).runFile(script, options).ok() ? terrainOf(document) : QString();
+        return ScriptRunner(document, linkedScriptEngine).runFile(script, options).ok() ? terrainOf(document)
+                                                                                        : QString();
     };
     const QString first = terrainAfter({"7"});
     QCOMPARE(terrainAfter({"7"}), first);
@@ -161,14 +163,14 @@ void ShippedScriptsTest::mirrorLeftRightKeepsTheLattice() {
     MapDocument odd;
     slotValues(odd, 3);
     odd.layer(0)->setCellText(0, 1, QStringLiteral("007"));
-    QVERIFY(ScriptRunner(odd).runFile(script).ok());
+    QVERIFY(ScriptRunner(odd, linkedScriptEngine).runFile(script).ok());
     QCOMPARE(terrainOf(odd), QStringLiteral("4 2 0 / 5 3 007"));
     // Four columns, odd ones lower: column c goes to 3 - c and half a hex down
     // (in half hexes Y = 2 row + lowered goes to Y + 1). [1][1] and [3][1] fall
     // off the bottom; [0][0] and [2][0] are no hex's image and keep 0 and 4.
     MapDocument even;
     slotValues(even, 4);
-    const ScriptOutcome outcome = ScriptRunner(even).runFile(script);
+    const ScriptOutcome outcome = ScriptRunner(even, linkedScriptEngine).runFile(script);
     QCOMPARE(terrainOf(even), QStringLiteral("0 4 4 0 / 6 5 2 1"));
     QCOMPARE(outcome.printed, QStringList{"mirror-left-right: 2 hexes had no image and kept their values"});
 }

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#include "scriptmodule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+namespace scriptmodule {
+
+namespace {
+
+constexpr const char* FileName = "ampedit-scripting.so";
+
+QString text(const char* source) {
+    return QCoreApplication::translate("ScriptRunner", source);
+}
+
+} // namespace
+
+QStringList places() {
+    const QString named = qEnvironmentVariable("AMPEDIT_SCRIPT_MODULE");
+    if (!named.isEmpty()) {
+        return {named};
+    }
+    const QString folder = QCoreApplication::applicationDirPath();
+    return {QDir(folder).filePath(QString::fromLatin1(FileName)),
+            QDir::cleanPath(folder + QStringLiteral("/" AMPEDIT_MODULE_FROM_BIN "/") +
+                            QString::fromLatin1(FileName))};
+}
+
+std::unique_ptr<ScriptEngine> newEngine(QString& why) {
+    const QStringList tried = places();
+    for (const QString& path : tried) {
+        if (!QFileInfo(path).isFile()) {
+            continue;
+        }
+        // Never unloaded: the engines it makes run its code to their end.
+        QLibrary library(path);
+        if (!library.load()) {
+            why = text("the scripting module %1 could not be loaded: %2").arg(path, library.errorString());
+            return nullptr;
+        }
+        const auto entry = reinterpret_cast<ScriptEngineEntryFunction>(library.resolve(ScriptEngineEntry));
+        ScriptEngine* engine = entry ? entry(AMPEDIT_VERSION) : nullptr;
+        if (!engine) {
+            why = text("the scripting module %1 is not the one of this version of the program (%2)")
+                      .arg(path, QStringLiteral(AMPEDIT_VERSION));
+            return nullptr;
+        }
+        return std::unique_ptr<ScriptEngine>(engine);
+    }
+    why = text("the scripting module is not installed (looked for %1)").arg(tried.join(QStringLiteral(", ")));
+    return nullptr;
+}
+
+} // namespace scriptmodule
