@@ -87,75 +87,22 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
       checkFolders_(QStringList{scriptfolders::userChecks()} + scriptfolders::shippedChecks()),
       menu_(new QMenu(tr("&Tools"), window)), consoleDock_(new QDockWidget(tr("Console"), window)),
-      output_(new QPlainTextEdit), line_(new QLineEdit),
-      problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)),
-      problemsTable_(new QTableView) {
-    // The console: what scripts print and their errors, over a line for one expression.
+      problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)) {
+    // The docks' insides are made when they are first shown or written to: most
+    // sessions of the editor never show them.
     consoleDock_->setObjectName(QStringLiteral("consoleDock"));
-    auto* console = new QWidget;
-    auto* layout = new QVBoxLayout(console);
-    layout->setContentsMargins(0, 0, 0, 0);
-    output_->setReadOnly(true);
-    output_->setMaximumBlockCount(ConsoleLines);
-    line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
-    line_->installEventFilter(new HistoryKeys(line_, history_, historyAt_));
-    layout->addWidget(output_);
-    layout->addWidget(line_);
-    consoleDock_->setWidget(console);
-    connect(line_, &QLineEdit::returnPressed, this, [this] {
-        const QString expression = line_->text().trimmed();
-        if (expression.isEmpty()) {
-            return;
-        }
-        history_.removeAll(expression);
-        history_.append(expression);
-        while (history_.size() > HistoryLength) {
-            history_.removeFirst();
-        }
-        historyAt_ = static_cast<int>(history_.size());
-        line_->clear();
-        evaluate(expression);
-    });
-    connect(&runner_, &ScriptRunner::printed, this, &ScriptTools::appendOutput);
-
-    // The problems, sortable; a click selects the hex.
     problemsDock_->setObjectName(QStringLiteral("problemsDock"));
-    auto* sorted = new QSortFilterProxyModel(this);
-    sorted->setSourceModel(problems_);
-    sorted->setSortRole(ProblemList::SortRole);
-    problemsTable_->setModel(sorted);
-    problemsTable_->setSortingEnabled(true);
-    problemsTable_->sortByColumn(ProblemList::HexColumn, Qt::AscendingOrder);
-    problemsTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    problemsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
-    problemsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    problemsTable_->verticalHeader()->hide();
-    problemsTable_->setWordWrap(false);
-    problemsTable_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    problemsTable_->horizontalHeader()->setSectionResizeMode(ProblemList::MessageColumn,
-                                                             QHeaderView::Stretch);
-    problemsDock_->setWidget(problemsTable_);
-    const auto choose = [this, sorted](const QModelIndex& index) {
-        const ScriptProblem& found = problems_->problem(sorted->mapToSource(index).row());
-        if (found.hex) {
-            emit hexChosen(found.hex->column, found.hex->row);
-        }
-    };
-    connect(problemsTable_, &QAbstractItemView::clicked, this, choose);
-    connect(problemsTable_, &QAbstractItemView::activated, this, choose);
+    connect(&runner_, &ScriptRunner::printed, this, &ScriptTools::appendOutput);
     // Under the picture, beside the form: opening them never makes the window
     // higher than the desktop.
     for (QDockWidget* dock : {consoleDock_, problemsDock_}) {
         window->addDockWidget(Qt::RightDockWidgetArea, dock);
         dock->hide();
         connect(dock, &QDockWidget::visibilityChanged, this, [this, dock](bool shown) {
-            if (shown && dock == consoleDock_ && !consoleStyled_) {
-                // The console's fixed font is looked up when it is first shown,
-                // not at every start-up of the editor.
-                consoleStyled_ = true;
-                output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-                line_->setFont(output_->font());
-                output_->setMinimumHeight(output_->fontMetrics().lineSpacing() * ShownLines);
+            if (shown && dock == consoleDock_) {
+                consoleOutput();
+            } else if (shown) {
+                problemsTable();
             }
             if (shown) {
                 QTimer::singleShot(0, this, [this, dock] { keepOnScreen(dock); });
@@ -183,7 +130,7 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     connect(showConsole, &QAction::triggered, this, [this](bool shown) {
         if (shown) {
             consoleDock_->raise();
-            line_->setFocus();
+            consoleLine()->setFocus();
         }
     });
     connect(showProblems, &QAction::triggered, this, [this](bool shown) {
@@ -192,11 +139,86 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
         }
     });
     listStart_ = menu_->addSeparator();
+    // The scripts found are listed each time it opens, not at start-up.
     connect(menu_, &QMenu::aboutToShow, this, &ScriptTools::refreshMenu);
-    refreshMenu();
 }
 
 ScriptTools::~ScriptTools() = default;
+
+QPlainTextEdit* ScriptTools::consoleOutput() {
+    if (output_) {
+        return output_;
+    }
+    // What scripts print and their errors, over a line for one expression.
+    auto* console = new QWidget;
+    auto* layout = new QVBoxLayout(console);
+    layout->setContentsMargins(0, 0, 0, 0);
+    output_ = new QPlainTextEdit;
+    line_ = new QLineEdit;
+    output_->setReadOnly(true);
+    output_->setMaximumBlockCount(ConsoleLines);
+    output_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    output_->setMinimumHeight(output_->fontMetrics().lineSpacing() * ShownLines);
+    line_->setFont(output_->font());
+    line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
+    line_->installEventFilter(new HistoryKeys(line_, history_, historyAt_));
+    layout->addWidget(output_);
+    layout->addWidget(line_);
+    consoleDock_->setWidget(console);
+    connect(line_, &QLineEdit::returnPressed, this, [this] {
+        const QString expression = line_->text().trimmed();
+        if (expression.isEmpty()) {
+            return;
+        }
+        history_.removeAll(expression);
+        history_.append(expression);
+        while (history_.size() > HistoryLength) {
+            history_.removeFirst();
+        }
+        historyAt_ = static_cast<int>(history_.size());
+        line_->clear();
+        evaluate(expression);
+    });
+    return output_;
+}
+
+QLineEdit* ScriptTools::consoleLine() {
+    consoleOutput();
+    return line_;
+}
+
+QTableView* ScriptTools::problemsTable() {
+    if (problemsTable_) {
+        return problemsTable_;
+    }
+    // The problems, sortable; a click selects the hex.
+    problemsTable_ = new QTableView;
+    auto* sorted = new QSortFilterProxyModel(this);
+    sorted->setSourceModel(problems_);
+    sorted->setSortRole(ProblemList::SortRole);
+    problemsTable_->setModel(sorted);
+    problemsTable_->setSortingEnabled(true);
+    problemsTable_->sortByColumn(ProblemList::HexColumn, Qt::AscendingOrder);
+    problemsTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    problemsTable_->setSelectionMode(QAbstractItemView::SingleSelection);
+    problemsTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    problemsTable_->verticalHeader()->hide();
+    problemsTable_->setWordWrap(false);
+    problemsTable_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    problemsTable_->horizontalHeader()->setSectionResizeMode(ProblemList::MessageColumn,
+                                                             QHeaderView::Stretch);
+    problemsTable_->resizeColumnsToContents();
+    problemsDock_->setWidget(problemsTable_);
+    const auto choose = [this, sorted](const QModelIndex& index) {
+        const ScriptProblem& found = problems_->problem(sorted->mapToSource(index).row());
+        if (found.hex) {
+            emit hexChosen(found.hex->column, found.hex->row);
+        }
+    };
+    connect(problemsTable_, &QAbstractItemView::clicked, this, choose);
+    connect(problemsTable_, &QAbstractItemView::activated, this, choose);
+    return problemsTable_;
+}
 
 // A dock that made the window higher than the desktop: the window moves up as
 // far as it can, and where it still does not fit the dock shares the picture's
@@ -282,7 +304,7 @@ ScriptOptions ScriptTools::options() const {
 }
 
 void ScriptTools::appendOutput(const QString& text) {
-    output_->appendPlainText(text);
+    consoleOutput()->appendPlainText(text);
 }
 
 void ScriptTools::showProblems() {
@@ -308,7 +330,9 @@ ScriptOutcome ScriptTools::runOne(const QString& path, bool keepChanges) {
     QApplication::restoreOverrideCursor();
     // A run that failed still found what it reported before the error.
     problems_->setProblems(name, outcome.problems);
-    problemsTable_->resizeColumnsToContents();
+    if (problemsTable_) {
+        problemsTable_->resizeColumnsToContents();
+    }
     return outcome;
 }
 

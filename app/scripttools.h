@@ -36,9 +36,10 @@ public:
     QDockWidget* consoleDock() const { return consoleDock_; }
     QDockWidget* problemsDock() const { return problemsDock_; }
     ProblemList& problems() const { return *problems_; }
-    QTableView* problemsTable() const { return problemsTable_; }
-    QPlainTextEdit* consoleOutput() const { return output_; }
-    QLineEdit* consoleLine() const { return line_; }
+    // The docks' insides, made on their first use.
+    QTableView* problemsTable();
+    QPlainTextEdit* consoleOutput();
+    QLineEdit* consoleLine();
 
     // The folders searched, the user's first; tests point them elsewhere.
     void setFolders(const QStringList& scripts, const QStringList& checks);
@@ -82,12 +83,11 @@ private:
     QAction* listStart_ = nullptr;
     QString lastFolder_;
     QDockWidget* consoleDock_;
-    QPlainTextEdit* output_;
-    QLineEdit* line_;
+    QPlainTextEdit* output_ = nullptr;
+    QLineEdit* line_ = nullptr;
     QStringList history_;
     int historyAt_ = 0;
-    bool consoleStyled_ = false; // the fixed font is set on the first showing
     QDockWidget* problemsDock_;
     ProblemList* problems_;
-    QTableView* problemsTable_;
+    QTableView* problemsTable_ = nullptr;
 };

@@ -2,7 +2,7 @@
 // The scripting module: the JavaScript engine and QtQml, which it needs, in a
 // library of their own that the editor loads when the first script runs, so
 // that a start-up that runs none never loads them. It lies beside the program
-// in the build tree and in lib/ampedit once installed; AMPEDIT_SCRIPT_MODULE,
+// in the build tree and in lib/ampedit/plugins once installed; AMPEDIT_SCRIPT_MODULE,
 // when set, names the file instead.
 #pragma once
 
