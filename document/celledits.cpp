@@ -92,13 +92,32 @@ bool fill(MapDocument& document, int layer, const std::vector<QPoint>& cells, co
     if (cells.empty()) {
         return false;
     }
-    QRect bounds(cells.front(), cells.front());
+    int left = cells.front().x(), right = left, top = cells.front().y(), bottom = top;
     for (const QPoint& cell : cells) {
-        bounds |= QRect(cell, cell);
+        left = std::min(left, cell.x());
+        right = std::max(right, cell.x());
+        top = std::min(top, cell.y());
+        bottom = std::max(bottom, cell.y());
     }
+    const QRect bounds(QPoint(left, top), QPoint(right, bottom));
     const LayerModel::Stored stored = LayerModel::storedFormOf(text);
     const auto area = static_cast<std::size_t>(bounds.width()) * static_cast<std::size_t>(bounds.height());
-    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == area) {
+    // As many cells as the rectangle has: a whole rectangle, unless one is
+    // named twice.
+    const auto whole = [&] {
+        std::vector<bool> seen(area);
+        for (const QPoint& cell : cells) {
+            const auto at =
+                static_cast<std::size_t>(cell.x() - left) * static_cast<std::size_t>(bounds.height()) +
+                static_cast<std::size_t>(cell.y() - top);
+            if (seen[at]) {
+                return false;
+            }
+            seen[at] = true;
+        }
+        return true;
+    };
+    if (stored.kind == LayerModel::Kind::Canonical && cells.size() == area && whole()) {
         const CellBlock block{bounds.width(), bounds.height(), 1,
                               std::vector<std::uint8_t>(area, stored.byte)};
         return document.placeBlock(name, block, bounds.left(), bounds.top(), layer);

@@ -333,6 +333,23 @@ LayerModel::Stored LayerModel::storedFormOf(const QString& text) {
     return {Kind::Typed, 0, text};
 }
 
+void LayerModel::restoreCanonical(std::size_t first, std::span<const std::uint8_t> bytes) {
+    if (first >= cells_) {
+        return;
+    }
+    const std::size_t count = std::min(bytes.size(), cells_ - first);
+    ownBytes();
+    std::copy_n(bytes.begin(), count, bytes_.begin() + static_cast<std::ptrdiff_t>(first));
+    for (std::size_t at = first; at < first + count; ++at) {
+        canonical_[at / FlagBits] |= std::uint64_t{1} << (at % FlagBits);
+    }
+    if (!typed_.empty()) {
+        for (std::size_t at = first; at < first + count; ++at) {
+            typed_.erase(at);
+        }
+    }
+}
+
 void LayerModel::restore(std::size_t at, Kind kind, std::uint8_t byte, const QString& typed) {
     if (at >= cells_) {
         return;

@@ -69,6 +69,9 @@ public:
     // Puts a cell back in a stored form without telling the views; the caller
     // reports the changed slots with cellsChanged once.
     void restore(std::size_t slot, Kind kind, std::uint8_t byte, const QString& typed);
+    // restore() of a run of cells from `first` that all become canonical, with
+    // the given bytes (cut at the end of the grid).
+    void restoreCanonical(std::size_t first, std::span<const std::uint8_t> bytes);
     // Tells the views that the slots from `first` to `last` changed: the smallest
     // rectangle of cells that holds them.
     void cellsChanged(std::size_t first, std::size_t last);

@@ -59,16 +59,28 @@ SetCellsCommand::SetCellsCommand(MapDocument& document, const QString& text,
         }
         keyed.push_back({edit.layer, model->slotOf(edit.column, edit.row), i});
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+    const auto before = [](const Keyed& a, const Keyed& b) {
         return a.layer != b.layer ? a.layer < b.layer : a.slot < b.slot;
-    });
+    };
+    // Fills, replaces and scripts give their edits in this order already.
+    if (!std::is_sorted(keyed.begin(), keyed.end(), before)) {
+        std::stable_sort(keyed.begin(), keyed.end(), before);
+    }
 
+    // Most edits of a step share one text: it is read once for a run of them.
+    const QString* lastText = nullptr;
+    LayerModel::Stored stored;
     for (std::size_t i = 0; i < keyed.size(); ++i) {
         if (i + 1 < keyed.size() && keyed[i + 1].layer == keyed[i].layer &&
             keyed[i + 1].slot == keyed[i].slot) {
             continue; // a later edit of the same cell follows
         }
-        append(keyed[i].layer, keyed[i].slot, LayerModel::storedFormOf(edits[keyed[i].order].text));
+        const QString& text = edits[keyed[i].order].text;
+        if (!lastText || text != *lastText) {
+            stored = LayerModel::storedFormOf(text);
+            lastText = &text;
+        }
+        append(keyed[i].layer, keyed[i].slot, stored);
     }
     finish();
 }
@@ -128,6 +140,8 @@ void SetCellsCommand::append(int layer, std::size_t slot, const LayerModel::Stor
     } else {
         part.kinds.back() = static_cast<std::uint8_t>(part.kinds.back() | kinds << 4);
     }
+    part.oldAllCanonical = part.oldAllCanonical && oldKind == Kind::Canonical;
+    part.newAllCanonical = part.newAllCanonical && next.kind == Kind::Canonical;
     if (oldKind == Kind::Typed) {
         part.oldTyped.emplace_back(position, oldTyped);
     }
@@ -163,12 +177,21 @@ void SetCellsCommand::apply(bool forward) {
         const int shift = forward ? 2 : 0;
         std::size_t cursor = 0;
         std::uint32_t position = 0;
-        for (const Run& run : part.runs) {
-            for (std::uint32_t k = 0; k < run.count; ++k, ++position) {
-                const int nibble = (position % 2) * 4;
-                const auto kind = static_cast<Kind>((part.kinds[position / 2] >> (nibble + shift)) & 0x03);
-                model->restore(run.first + k, kind, bytes[position],
-                               kind == Kind::Typed ? typedAt(typed, position, cursor) : QString());
+        if (forward ? part.newAllCanonical : part.oldAllCanonical) {
+            // Bytes only: whole runs at once.
+            for (const Run& run : part.runs) {
+                model->restoreCanonical(run.first, std::span(bytes).subspan(position, run.count));
+                position += run.count;
+            }
+        } else {
+            for (const Run& run : part.runs) {
+                for (std::uint32_t k = 0; k < run.count; ++k, ++position) {
+                    const int nibble = (position % 2) * 4;
+                    const auto kind =
+                        static_cast<Kind>((part.kinds[position / 2] >> (nibble + shift)) & 0x03);
+                    model->restore(run.first + k, kind, bytes[position],
+                                   kind == Kind::Typed ? typedAt(typed, position, cursor) : QString());
+                }
             }
         }
         model->cellsChanged(part.runs.front().first, part.runs.back().first + part.runs.back().count - 1);

@@ -54,6 +54,8 @@ private:
         std::vector<std::uint8_t> kinds; // a nibble a cell: old kind in bits 0-1, new in bits 2-3
         std::vector<std::pair<std::uint32_t, QString>> oldTyped; // by position in the part
         std::vector<std::pair<std::uint32_t, QString>> newTyped;
+        bool oldAllCanonical = true; // every cell was canonical before the step
+        bool newAllCanonical = true; // and is after it
     };
     void append(int layer, std::size_t slot, const LayerModel::Stored& next);
     void finish();

@@ -64,6 +64,7 @@ private slots:
     void floodFillTakesTheRegionUnlessMoreIsSelected();
     void replaceCountsFirstAndLeavesTypedTexts();
     void blocksAreTakenPastedAndCut();
+    void aFillChangesTheCellsNamedOnly();
     void aStrokeIsOneStepMergedDabByDab();
     void undoTypingAndReloadEndAStroke();
     void aStrokeNeverMergesIntoTheWrittenState();
@@ -462,6 +463,25 @@ void ActionsTest::resizeKeepsTheAnchoredPartInOneStep() {
     QCOMPARE(document.encode().size(), std::size_t{7 + 13});
     QCOMPARE(document.resize(1, 1, MapDocument::Anchor::Top).kind, DocumentResult::Kind::Unchanged);
     QVERIFY(!document.resize(256, 1, MapDocument::Anchor::Top));
+    QCOMPARE(document.undoStack()->count(), 2);
+}
+
+void ActionsTest::aFillChangesTheCellsNamedOnly() {
+    MapDocument document;
+    document.load(amp::makeMap({}, 3, 2), QStringLiteral("six.amp"));
+    // A whole 2 x 2 rectangle, in any order, is one step of four cells.
+    QVERIFY(celledits::fill(document, 4, {{1, 1}, {0, 0}, {1, 0}, {0, 1}}, QStringLiteral("7"),
+                            QStringLiteral("Fill")));
+    for (const auto& [column, row] : {std::pair{0, 0}, {0, 1}, {1, 0}, {1, 1}}) {
+        QCOMPARE(document.layer(4)->cellByte(column, row), 7);
+    }
+    QCOMPARE(document.layer(4)->cellByte(2, 0), 0);
+    // Four cells of that rectangle with one named twice: [1][1] keeps its 7.
+    QVERIFY(celledits::fill(document, 4, {{0, 0}, {0, 1}, {1, 0}, {0, 0}}, QStringLiteral("9"),
+                            QStringLiteral("Fill")));
+    QCOMPARE(document.layer(4)->cellByte(0, 0), 9);
+    QCOMPARE(document.layer(4)->cellByte(1, 0), 9);
+    QCOMPARE(document.layer(4)->cellByte(1, 1), 7);
     QCOMPARE(document.undoStack()->count(), 2);
 }
 

@@ -173,6 +173,35 @@ void DocumentTest::aWholeLayerStepIsExact() {
     QCOMPARE(document.layer(9)->cellText(17, 4), QStringLiteral("abc"));
     document.undoStack()->redo();
     QVERIFY(document.encode() == after);
+
+    // A step that leaves every cell canonical, over typed texts and over a layer
+    // still reading the file's bytes: the texts go, and come back on undo.
+    std::vector<CellEdit> canonical;
+    for (int column = 0; column < 255; column += 2) { // every other column, in runs
+        for (int row = 0; row < 255; ++row) {
+            canonical.push_back({9, column, row, QStringLiteral("5")});
+            canonical.push_back({3, column, row, QStringLiteral("6")});
+        }
+    }
+    QVERIFY(document.editCells(QStringLiteral("fives"), canonical));
+    const auto fives = document.encode();
+    QCOMPARE(document.layer(9)->cellText(0, 0), QStringLiteral("5"));
+    QCOMPARE(document.layer(9)->cellText(1, 0), QStringLiteral("9"));
+    QCOMPARE(document.layer(3)->cellText(254, 254), QStringLiteral("6"));
+    QCOMPARE(int(fives[amp::recordOffset(0) + 9]), 5);
+    QCOMPARE(int(fives[amp::recordOffset(255) + 3]), patternByte(255, 3)); // column 1: as read
+    QCOMPARE(int(fives[amp::recordOffset(254 * 255 + 254) + 3]), 6);
+    document.undoStack()->undo();
+    QVERIFY(document.encode() == after);
+    QCOMPARE(document.layer(9)->cellText(0, 0), QStringLiteral("-1"));
+    QCOMPARE(document.layer(9)->cellText(1, 0), QStringLiteral("9"));
+    document.undoStack()->undo();
+    QCOMPARE(document.layer(9)->cellText(17, 4), QStringLiteral("abc"));
+    QVERIFY(document.encode() == before);
+    document.undoStack()->redo();
+    document.undoStack()->redo();
+    QVERIFY(document.encode() == fives);
+    QCOMPARE(document.layer(9)->cellText(0, 0), QStringLiteral("5"));
 }
 
 QTEST_MAIN(DocumentTest)
