@@ -26,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QItemSelectionModel>
@@ -189,9 +190,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     addToolBar(Qt::BottomToolBarArea, notices_);
     // A write cut short by a crash is undone by the next read or write of that
     // file, whoever makes it: the user hears of it.
-    amp::setRestoreNotice([this](const QString& path) {
-        const QString text = tr("A write of %1 was cut short; its old content was put back first.")
-                                 .arg(QDir::toNativeSeparators(path));
+    amp::setRestoreNotice([this](const QString& path, const amp::JournalNotice& notice) {
+        const QString text =
+            notice.kind == amp::JournalNotice::Kind::PutBack
+                ? tr("A write of %1 was cut short; its old content was put back first.")
+                      .arg(QDir::toNativeSeparators(path))
+                : tr("A write of %1 was cut short, but another program has written it since: its content "
+                     "stays, and the journal of the old content was set aside as %2.")
+                      .arg(QDir::toNativeSeparators(path),
+                           QDir::toNativeSeparators(QFile::decodeName(notice.journal.c_str())));
         notices_->setNotice(QStringLiteral("restored ") + path, text);
         statusBar()->showMessage(text, 8000);
     });
@@ -509,7 +516,9 @@ void MainWindow::exportPicture(bool selectionOnly) {
     if (fileName.isEmpty()) {
         return;
     }
-    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size, cells), fileName);
+    // A picture of a private map is as private as the map.
+    const DocumentResult written = writePicture(mapPanel_->view()->renderMap(size, cells), fileName,
+                                                amp::modeMadeFrom(document_->fileName()));
     if (written.kind == DocumentResult::Kind::CannotWrite) {
         dialogs_.inform(this, tr("File Error"), tr("Write unsuccessful. The picture was not written."),
                         written.message);

@@ -879,11 +879,17 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
     const auto tell = [&](const std::string& message) {
         std::fprintf(err, "amptool: %s: %s\n", command->name, shown(message).c_str());
     };
-    amp::diskio::setRestoreNotice([err, name = command->name](const std::string& path) {
-        std::fprintf(
-            err, "amptool: %s: %s\n", name,
-            shown(path + ": a write of it was cut short; its old content was put back first").c_str());
-    });
+    amp::diskio::setRestoreNotice(
+        [err, name = command->name](const std::string& path, const amp::JournalNotice& notice) {
+            const std::string told =
+                notice.kind == amp::JournalNotice::Kind::PutBack
+                    ? path + ": a write of it was cut short; its old content was put back first"
+                    : path +
+                          ": a write of it was cut short, but another program has written it since: its "
+                          "content stays, and the journal of the old content was set aside as " +
+                          notice.journal;
+            std::fprintf(err, "amptool: %s: %s\n", name, shown(told).c_str());
+        });
     try {
         return command->run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);
     } catch (const UsageError& error) {

@@ -156,7 +156,8 @@ DocumentResult MapDocument::read(const QString& fileName) {
 DocumentResult MapDocument::write(const QString& fileName) {
     try {
         auto bytes = std::make_shared<const std::vector<std::uint8_t>>(encode());
-        const auto written = amp::writeFileSafely(fileName, *bytes);
+        // A new file made from a private map is as private as the map.
+        const auto written = amp::writeFileSafely(fileName, *bytes, amp::modeMadeFrom(fileName_));
         if (!written) {
             return failure(written.error().kind == amp::MapErrorKind::CannotOpen
                                ? DocumentResult::Kind::CannotOpen

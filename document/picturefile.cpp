@@ -99,15 +99,17 @@ std::optional<QByteArray> pngBytes(const QImage& image) {
     return png;
 }
 
-DocumentResult writePicture(const QImage& image, const QString& fileName) {
+DocumentResult writePicture(const QImage& image, const QString& fileName, amp::NewFileMode mode) {
     const auto encoded = pngBytes(image);
     if (!encoded) {
         return {DocumentResult::Kind::Failed, QObject::tr("The picture could not be made."), {}};
     }
     const QByteArray& png = *encoded;
     const auto written =
-        amp::writeFileSafely(fileName, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
-                                                 static_cast<std::size_t>(png.size())));
+        amp::writeFileSafely(fileName,
+                             std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                       static_cast<std::size_t>(png.size())),
+                             mode);
     if (!written) {
         return {DocumentResult::Kind::CannotWrite, QString::fromStdString(written.error().message), {}};
     }

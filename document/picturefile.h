@@ -4,6 +4,7 @@
 #pragma once
 
 #include "mapdocument.h"
+#include "mapfileio.h"
 
 #include <QByteArray>
 
@@ -17,4 +18,5 @@ std::optional<QByteArray> pngBytes(const QImage& image);
 
 // Encodes the image as PNG and writes it to `fileName`; a failure leaves any file
 // of that name as it was. CannotWrite carries the system's reason.
-DocumentResult writePicture(const QImage& image, const QString& fileName);
+DocumentResult writePicture(const QImage& image, const QString& fileName,
+                            amp::NewFileMode mode = amp::NewFileMode::Usual);

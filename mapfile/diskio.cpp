@@ -24,18 +24,28 @@ MapError openError(const std::string& path, const std::string& reason) {
     return {MapErrorKind::CannotOpen, path + ": " + reason};
 }
 
-std::function<void(const std::string&)>& restoreNotice() {
-    static std::function<void(const std::string&)> notice;
+using Notice = std::function<void(const std::string&, const JournalNotice&)>;
+
+Notice& restoreNotice() {
+    static Notice notice;
     return notice;
 }
 
 // Undoes an interrupted write of the file before anything reads it; true when it did.
 Result<bool> restoreFirst(const std::string& path) {
-    auto restored = platform::restoreInterruptedWrite(path);
-    if (restored && restored.value() && restoreNotice()) {
-        restoreNotice()(path);
+    const auto restored = platform::restoreInterruptedWrite(path);
+    if (!restored) {
+        return restored.error();
     }
-    return restored;
+    if (restoreNotice()) {
+        for (const std::string& journal : restored.value().setAside) {
+            restoreNotice()(path, {JournalNotice::Kind::SetAside, journal});
+        }
+        if (restored.value().putBack) {
+            restoreNotice()(path, {JournalNotice::Kind::PutBack, {}});
+        }
+    }
+    return restored.value().putBack;
 }
 
 bool isSymLink(const std::string& path) {
@@ -61,8 +71,17 @@ std::string danglingTarget(const std::string& path) {
 
 } // namespace
 
-void setRestoreNotice(std::function<void(const std::string& path)> notice) {
+void setRestoreNotice(Notice notice) {
     restoreNotice() = std::move(notice);
+}
+
+NewFileMode modeMadeFrom(const std::string& source) {
+    constexpr mode_t PermissionBits = 0777;
+    struct stat info {};
+    if (source.empty() || ::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return NewFileMode::Usual;
+    }
+    return NewFileMode::like(info.st_mode & PermissionBits);
 }
 
 Result<std::vector<std::uint8_t>> readMapFile(const std::string& path) {

@@ -31,9 +31,33 @@ struct Written {
     WriteWay way = WriteWay::Replaced;
     bool restored = false; // an interrupted write was undone first
 };
-// The mode a file gets when there was none at the target: the usual bits under
-// the umask, or only the owner's (for what holds a user's private data).
-enum class NewFileMode { Usual, OwnerOnly };
+// The permission bits a file gets when there was none at the target, always
+// under the umask: the usual ones (0666), only the owner's (for what holds a
+// user's private data), or those of the file it is made from (a map's picture, a
+// grid or a resized map made from a map), as cp gives them, so nothing made from
+// a private map is readable by more users than the map. A file is only ever
+// readable by its owner until it is complete.
+struct NewFileMode {
+    enum class Kind : std::uint8_t { Usual, OwnerOnly, Like };
+    Kind kind = Kind::Usual;
+    unsigned bits = 0; // of the file it is made from, for Like
+
+    static const NewFileMode Usual;
+    static const NewFileMode OwnerOnly;
+    static NewFileMode like(unsigned permissionBits) { return {Kind::Like, permissionBits}; }
+    friend bool operator==(const NewFileMode&, const NewFileMode&) = default;
+};
+inline const NewFileMode NewFileMode::Usual{NewFileMode::Kind::Usual, 0};
+inline const NewFileMode NewFileMode::OwnerOnly{NewFileMode::Kind::OwnerOnly, 0};
+
+// What a read, write or check of a file did with a journal of an interrupted
+// write of it: put its old bytes back, or set the journal aside (renamed, never
+// applied) because the file holds what another program wrote since.
+struct JournalNotice {
+    enum class Kind : std::uint8_t { PutBack, SetAside };
+    Kind kind = Kind::PutBack;
+    std::string journal; // where a journal set aside now is
+};
 
 namespace diskio {
 
@@ -63,7 +87,10 @@ Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit);
 // in the user's data folder, then the new ones over the file; the journal goes
 // once they are on disk. A journal left by a write that was cut short is undone
 // the next time either program reads, writes or checks that file: the old bytes
-// go back first. A file larger than the largest map is never written this way.
+// go back first, but only while the file holds nothing but that write; one the
+// file no longer matches (another program saved it since) is set aside. A file
+// larger than the largest map is never written this way. Readers wait (a bounded
+// while) for a write in place to end, so none reads a mixture.
 //
 // A symbolic link is followed: its target gets the new content (a dangling link's
 // target is made) and the link stays. An existing name that is not a regular
@@ -71,10 +98,14 @@ Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit);
 Result<Written> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
                                 NewFileMode mode = NewFileMode::Usual);
 
-// Told the name of every file whose interrupted write was undone, whatever read,
+// The mode of a file made from `source`: its permission bits, or the usual ones
+// where it cannot be seen (gone, or no name: standard input).
+NewFileMode modeMadeFrom(const std::string& source);
+
+// Told of every file whose journal was put back or set aside, whatever read,
 // wrote or checked it (the editor shows it, amptool prints it). One for the
 // process, shared with mapfileio.h's; empty by default.
-void setRestoreNotice(std::function<void(const std::string& path)> notice);
+void setRestoreNotice(std::function<void(const std::string& path, const JournalNotice& notice)> notice);
 
 } // namespace diskio
 

@@ -29,13 +29,18 @@ Result<Written> writeFileSafely(const std::string& path, std::span<const std::ui
     return amp::writeFileSafely(nameOf(path), bytes, mode);
 }
 
-void setRestoreNotice(std::function<void(const std::string& path)> notice) {
+NewFileMode modeMadeFrom(const std::string& source) {
+    return amp::modeMadeFrom(nameOf(source));
+}
+
+void setRestoreNotice(std::function<void(const std::string& path, const JournalNotice& notice)> notice) {
     if (!notice) {
         amp::setRestoreNotice({});
         return;
     }
-    amp::setRestoreNotice(
-        [notice = std::move(notice)](const QString& path) { notice(QFile::encodeName(path).toStdString()); });
+    amp::setRestoreNotice([notice = std::move(notice)](const QString& path, const JournalNotice& told) {
+        notice(QFile::encodeName(path).toStdString(), told);
+    });
 }
 
 } // namespace amp::diskio

@@ -95,12 +95,50 @@ bool readJournal(int fd, Journal& said) {
         !journalformat::decodeFixed(fixed, static_cast<std::uint64_t>(info.st_size), said)) {
         return false;
     }
-    said.path.resize(said.bytesAt - journalformat::FixedSize);
-    if (readAllAt(fd, reinterpret_cast<std::uint8_t*>(said.path.data()), said.path.size(),
-                  journalformat::FixedSize) != 0) {
+    std::vector<std::uint8_t> rest(static_cast<std::size_t>(journalformat::restSize(said)));
+    if (readAllAt(fd, rest.data(), rest.size(), journalformat::FixedSize) != 0 ||
+        !journalformat::decodeRest(rest, said)) {
         return false;
     }
-    return said.path.starts_with('/') && journalformat::isUsablePath(said.path);
+    return said.path.starts_with('/');
+}
+
+// The device, inode and birth time of an open file (0 where the system keeps none).
+journalformat::Identity identityOf(int fd, const struct stat& info) {
+    journalformat::Identity identity{static_cast<std::uint64_t>(info.st_dev),
+                                     static_cast<std::uint64_t>(info.st_ino), 0};
+    struct statx extended {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &extended) == 0 &&
+        (extended.stx_mask & STATX_BTIME) != 0) {
+        constexpr std::uint64_t NanosecondsPerSecond = 1'000'000'000;
+        identity.birth = static_cast<std::uint64_t>(extended.stx_btime.tv_sec) * NanosecondsPerSecond +
+                         extended.stx_btime.tv_nsec;
+    }
+    return identity;
+}
+
+// Whether the file holds nothing but the journal's own write, cut short.
+bool holdsOnlyItsWrite(int journal, const Journal& said, int file, std::uint64_t size) {
+    const auto fileAt = [file](std::uint64_t at, std::uint8_t* to, std::size_t length) {
+        return readAllAt(file, to, length, static_cast<off_t>(at)) == 0;
+    };
+    const auto oldAt = [journal, &said](std::uint64_t at, std::uint8_t* to, std::size_t length) {
+        return readAllAt(journal, to, length, static_cast<off_t>(said.bytesAt + at)) == 0;
+    };
+    return journalformat::holdsOnlyItsWrite(said, size, fileAt, oldAt);
+}
+
+// Renames a journal that does not belong to the file as it is now, so that it is
+// never applied; the name it now has, or empty when it could not be moved.
+std::string setAside(const std::string& journalName) {
+    const std::string suffix(journalformat::Suffix);
+    const std::string aside =
+        journalName.substr(0, journalName.size() - suffix.size()) + journalformat::SetAsideSuffix;
+    if (::rename(journalName.c_str(), aside.c_str()) != 0) {
+        return {};
+    }
+    syncFolder(folderOf(journalName));
+    return aside;
 }
 
 // Puts the journal's old bytes back into the file and syncs it; 0 or the error.
@@ -143,16 +181,17 @@ std::string journalFolder() {
     return data + "/ampedit/journal";
 }
 
-Result<bool> restoreInterruptedWrite(const std::string& path) {
+Result<Restored> restoreInterruptedWrite(const std::string& path) {
+    Restored done;
     const std::string folder = journalFolder();
     struct stat folderInfo {};
     if (folder.empty() || ::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
         !isOwnPrivate(folderInfo)) {
-        return false;
+        return done;
     }
     DIR* entries = ::opendir(folder.c_str());
     if (entries == nullptr) {
-        return false;
+        return done;
     }
     std::vector<std::string> journals;
     while (const dirent* entry = ::readdir(entries)) {
@@ -163,7 +202,7 @@ Result<bool> restoreInterruptedWrite(const std::string& path) {
     ::closedir(entries);
     struct stat target {};
     if (journals.empty() || ::stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
-        return false;
+        return done;
     }
     for (const std::string& journalName : journals) {
         const FileDescriptor journal(
@@ -171,29 +210,43 @@ Result<bool> restoreInterruptedWrite(const std::string& path) {
         Journal said;
         struct stat named {};
         if (journal.get() < 0 || !readJournal(journal.get(), said) ||
-            ::stat(said.path.c_str(), &named) != 0 || !isSameFile(named, target) ||
-            static_cast<std::uint64_t>(target.st_ino) != said.identity) {
+            ::stat(said.path.c_str(), &named) != 0 || !isSameFile(named, target)) {
             continue; // another file's, or not a journal of ours
         }
-        const FileDescriptor file(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-        struct stat opened {};
-        if (file.get() < 0) {
-            return failure(MapErrorKind::CannotOpen, path,
-                           "a write of it was cut short, and its old content cannot be put back (" +
-                               systemReason(errno) + "); the journal " + journalName + " keeps it");
+        // A file made read-only since is still read: a journal that is not its
+        // own goes aside without writing it.
+        FileDescriptor file(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+        const bool writable = file.get() >= 0;
+        const int openError = errno;
+        if (!writable) {
+            file.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         }
-        if (::fstat(file.get(), &opened) != 0 || !isSameFile(opened, target)) {
+        struct stat opened {};
+        if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !isSameFile(opened, target)) {
             continue;
         }
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-            return false; // a live process is writing it and will remove its journal itself
+        if (lockWithin(file.get(), LOCK_EX, LockWait) != 0) {
+            return done; // a live process is writing it and will remove its journal itself
         }
         // Under the lock: a writer that has just finished removed its journal first.
         struct stat journalNow {
         }, journalOpened{};
         if (::stat(journalName.c_str(), &journalNow) != 0 || ::fstat(journal.get(), &journalOpened) != 0 ||
-            !isSameFile(journalNow, journalOpened)) {
-            return false;
+            !isSameFile(journalNow, journalOpened) || ::fstat(file.get(), &opened) != 0) {
+            continue;
+        }
+        if (!journalformat::isSameIdentity(said.identity, identityOf(file.get(), opened)) ||
+            !holdsOnlyItsWrite(journal.get(), said, file.get(), static_cast<std::uint64_t>(opened.st_size))) {
+            // Another program has written the file since: its bytes stay.
+            if (std::string aside = setAside(journalName); !aside.empty()) {
+                done.setAside.push_back(std::move(aside));
+            }
+            continue;
+        }
+        if (!writable) {
+            return failure(MapErrorKind::CannotOpen, path,
+                           "a write of it was cut short, and its old content cannot be put back (" +
+                               systemReason(openError) + "); the journal " + journalName + " keeps it");
         }
         if (const int error = putBack(journal.get(), said, file.get())) {
             return failure(MapErrorKind::WriteError, path,
@@ -202,9 +255,10 @@ Result<bool> restoreInterruptedWrite(const std::string& path) {
         }
         ::unlink(journalName.c_str());
         syncFolder(folder);
-        return true;
+        done.putBack = true;
+        return done;
     }
-    return false;
+    return done;
 }
 
 Status writeInPlaceJournaled(const std::string& target, std::span<const std::uint8_t> bytes,
@@ -214,9 +268,9 @@ Status writeInPlaceJournaled(const std::string& target, std::span<const std::uin
         return failure(MapErrorKind::CannotOpen, target,
                        why + ", and it cannot be written in place either (" + systemReason(errno) + ")");
     }
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (lockWithin(file.get(), LOCK_EX, LockWait) != 0) {
         return failure(MapErrorKind::CannotOpen, target,
-                       why + ", and another program is writing it in place now");
+                       why + ", and another program has been reading or writing it for too long");
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -241,7 +295,7 @@ Status writeInPlaceJournaled(const std::string& target, std::span<const std::uin
     removeLeftoverTemporaries(folder, {});
     TemporaryFile journal(folder, PrivateFile);
     const std::vector<std::uint8_t> header = journalformat::encodeHeader(
-        absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size));
+        absolute, identityOf(file.get(), info), static_cast<std::uint64_t>(info.st_size), bytes);
     const std::string journalName = journalNameFor(folder, journal.path());
     int error = journal.openError();
     if (error == 0) {
@@ -278,8 +332,9 @@ Status writeInPlaceJournaled(const std::string& target, std::span<const std::uin
         return Done{};
     }
     const std::string written = systemReason(error) + " (" + why + ", so it was written in place)";
-    Journal said{absolute, static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
-                 static_cast<std::uint64_t>(header.size())};
+    Journal said;
+    said.oldSize = static_cast<std::uint64_t>(info.st_size);
+    said.bytesAt = static_cast<std::uint64_t>(header.size());
     if (putBack(journal.fd(), said, file.get()) == 0) {
         ::unlink(journalName.c_str());
         syncFolder(folder);

@@ -25,6 +25,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 
 namespace amp::platform {
 
@@ -35,6 +37,7 @@ constexpr QFileDevice::Permissions PrivateFolder =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions PrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 constexpr char LockSuffix[] = ".lock";
+constexpr int LockWait = 10'000; // milliseconds: far longer than the largest map takes
 
 using Journal = journalformat::Header;
 
@@ -60,10 +63,10 @@ bool makeJournalFolder(const QString& folder) {
 }
 
 // What tells the file from one put in its place since: its birth time, where
-// the system keeps one.
-std::uint64_t identityOf(const QString& path) {
+// the system keeps one (QtCore sees no devices and inodes).
+journalformat::Identity identityOf(const QString& path) {
     const QDateTime born = QFileInfo(path).birthTime();
-    return born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0;
+    return {0, 0, born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0};
 }
 
 // The name of the journal and the lock of a file, after its canonical path.
@@ -87,8 +90,8 @@ bool isOwnPrivate(const QFile& journal) {
            file.ownerId() == folder.ownerId();
 }
 
-// The journal's header, when it holds together and names the very file at hand.
-bool readJournal(QFile& journal, const QString& canonical, std::uint64_t identity, Journal& said) {
+// The journal's header, when it holds together and names the file at hand.
+bool readJournal(QFile& journal, const QString& canonical, Journal& said) {
     if (!isOwnPrivate(journal)) {
         return false;
     }
@@ -98,14 +101,39 @@ bool readJournal(QFile& journal, const QString& canonical, std::uint64_t identit
         !journalformat::decodeFixed(fixed, static_cast<std::uint64_t>(journal.size()), said)) {
         return false;
     }
-    said.path.resize(said.bytesAt - journalformat::FixedSize);
-    const auto pathSize = static_cast<qint64>(said.path.size());
-    if (journal.read(said.path.data(), pathSize) != pathSize || !journalformat::isUsablePath(said.path)) {
+    std::vector<std::uint8_t> rest(static_cast<std::size_t>(journalformat::restSize(said)));
+    const auto restSize = static_cast<qint64>(rest.size());
+    if (journal.read(reinterpret_cast<char*>(rest.data()), restSize) != restSize ||
+        !journalformat::decodeRest(rest, said)) {
         return false;
     }
     const QString named = QFile::decodeName(QByteArray::fromStdString(said.path));
-    return QDir::isAbsolutePath(named) && QFileInfo(named).canonicalFilePath() == canonical &&
-           (said.identity == 0 || said.identity == identity);
+    return QDir::isAbsolutePath(named) && QFileInfo(named).canonicalFilePath() == canonical;
+}
+
+// Whether the file holds nothing but the journal's own write, cut short.
+bool holdsOnlyItsWrite(QFile& journal, const Journal& said, QFile& file) {
+    const auto readAt = [](QFile& from, qint64 at, std::uint8_t* to, std::size_t size) {
+        const auto length = static_cast<qint64>(size);
+        return from.seek(at) && from.read(reinterpret_cast<char*>(to), length) == length;
+    };
+    return journalformat::holdsOnlyItsWrite(
+        said, static_cast<std::uint64_t>(file.size()),
+        [&](std::uint64_t at, std::uint8_t* to, std::size_t size) {
+            return readAt(file, static_cast<qint64>(at), to, size);
+        },
+        [&](std::uint64_t at, std::uint8_t* to, std::size_t size) {
+            return readAt(journal, static_cast<qint64>(said.bytesAt + at), to, size);
+        });
+}
+
+// Renames a journal the file no longer matches, so that it is never applied;
+// the name it now has, or empty.
+QString setAside(const QString& journalName) {
+    const QString aside = journalName.chopped(static_cast<qsizetype>(std::strlen(journalformat::Suffix))) +
+                          QLatin1String(journalformat::SetAsideSuffix);
+    QFile::remove(aside);
+    return QFile::rename(journalName, aside) ? aside : QString();
 }
 
 bool copyBlocks(QFileDevice& from, QFileDevice& to, qint64 size) {
@@ -127,23 +155,39 @@ bool putBack(QFile& journal, const Journal& said, QFile& file) {
            copyBlocks(journal, file, oldSize) && file.resize(oldSize) && file.flush();
 }
 
-// With the file's lock held: puts back a journal that names the file; true when
-// it did.
-Result<bool> putBackLocked(const QString& folder, const QString& path, const QString& canonical) {
-    const std::uint64_t identity = identityOf(canonical);
+// With the file's lock held: puts back a journal that names the file and that
+// the file still matches, and sets aside those it does not.
+Result<Restored> putBackLocked(const QString& folder, const QString& path, const QString& canonical) {
+    Restored done;
+    const journalformat::Identity identity = identityOf(canonical);
     for (const QString& name : journalsIn(folder)) {
         const QString journalName = folder + "/" + name;
         QFile journal(journalName);
         Journal said;
         if (!journalformat::isJournalName(name.toStdString()) || !journal.open(QIODevice::ReadOnly) ||
-            !readJournal(journal, canonical, identity, said)) {
+            !readJournal(journal, canonical, said)) {
             continue; // another file's, or not a journal of ours
         }
+        // A file made read-only since is still read: a journal that is not its
+        // own goes aside without writing it.
         QFile file(canonical);
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        const bool writable = file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+        const QString openError = file.errorString();
+        if (!writable && !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            continue;
+        }
+        if (!journalformat::isSameIdentity(said.identity, identity) ||
+            !holdsOnlyItsWrite(journal, said, file)) {
+            journal.close();
+            if (const QString aside = setAside(journalName); !aside.isEmpty()) {
+                done.setAside.push_back(QFile::encodeName(aside).toStdString());
+            }
+            continue;
+        }
+        if (!writable) {
             return failure(MapErrorKind::CannotOpen, path,
                            "a write of it was cut short, and its old content cannot be put back (" +
-                               file.errorString() + "); the journal " + journalName + " keeps it");
+                               openError + "); the journal " + journalName + " keeps it");
         }
         if (!putBack(journal, said, file)) {
             return failure(MapErrorKind::WriteError, path,
@@ -152,25 +196,41 @@ Result<bool> putBackLocked(const QString& folder, const QString& path, const QSt
         }
         journal.close();
         QFile::remove(journalName);
-        return true;
+        done.putBack = true;
+        return done;
     }
-    return false;
+    return done;
 }
 
 } // namespace
 
-Result<bool> restoreInterruptedWrite(const QString& path) {
+Result<Restored> restoreInterruptedWrite(const QString& path) {
     const QString folder = journalFolder();
     const QFileInfo info(path);
     if (folder.isEmpty() || journalsIn(folder).isEmpty() || !info.isFile()) {
-        return false;
+        return Restored{};
     }
     const QString canonical = info.canonicalFilePath();
     QLockFile lock(folder + "/" + keyOf(canonical) + LockSuffix);
-    if (!lock.tryLock(0)) {
-        return false; // a live process is writing it and will remove its journal itself
+    if (!lock.tryLock(LockWait)) {
+        return Restored{}; // a live process is writing it and will remove its journal itself
     }
     return putBackLocked(folder, path, canonical);
+}
+
+bool lockForReading(const QString& path, std::unique_ptr<QLockFile>& lock) {
+    const QString folder = journalFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        return true; // nothing has been written in place: no journal folder yet
+    }
+    lock =
+        std::make_unique<QLockFile>(folder + "/" + keyOf(QFileInfo(path).canonicalFilePath()) + LockSuffix);
+    if (!lock->tryLock(LockWait)) {
+        const bool heldByAnother = lock->error() == QLockFile::LockFailedError;
+        lock.reset();
+        return !heldByAnother; // a folder this user cannot lock in holds no write of theirs
+    }
+    return true;
 }
 
 Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t> bytes, const QString& why) {
@@ -188,9 +248,9 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
     const QString canonical = QFileInfo(target).canonicalFilePath();
     const QString key = keyOf(canonical);
     QLockFile lock(folder + "/" + key + LockSuffix);
-    if (!lock.tryLock(0)) {
+    if (!lock.tryLock(LockWait)) {
         return failure(MapErrorKind::CannotOpen, target,
-                       why + ", and another program is writing it in place now");
+                       why + ", and another program has been reading or writing it for too long");
     }
     // Under the lock, a journal of this file belongs to a write cut short since it
     // was read, and a temporary one to a journal's writer that is gone.
@@ -212,7 +272,7 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
     // The journal, through the replace way: whole on disk or absent.
     const std::vector<std::uint8_t> header =
         journalformat::encodeHeader(QFile::encodeName(canonical).toStdString(), identityOf(canonical),
-                                    static_cast<std::uint64_t>(oldSize));
+                                    static_cast<std::uint64_t>(oldSize), bytes);
     const auto headerSize = static_cast<qint64>(header.size());
     QSaveFile journal(journalName);
     journal.setDirectWriteFallback(false);
@@ -236,7 +296,9 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
     }
     const QString written = file.errorString() + " (" + why + ", so it was written in place)";
     QFile saved(journalName);
-    const Journal said{{}, 0, static_cast<std::uint64_t>(oldSize), header.size()};
+    Journal said;
+    said.oldSize = static_cast<std::uint64_t>(oldSize);
+    said.bytesAt = header.size();
     if (saved.open(QIODevice::ReadOnly) && putBack(saved, said, file)) {
         saved.close();
         QFile::remove(journalName);

@@ -19,18 +19,28 @@ MapError openError(const QString& path, const std::string& reason) {
     return {MapErrorKind::CannotOpen, path.toStdString() + ": " + reason};
 }
 
-std::function<void(const QString&)>& restoreNotice() {
-    static std::function<void(const QString&)> notice;
+using Notice = std::function<void(const QString&, const JournalNotice&)>;
+
+Notice& restoreNotice() {
+    static Notice notice;
     return notice;
 }
 
 // Undoes an interrupted write of the file before anything reads it; true when it did.
 Result<bool> restoreFirst(const QString& path) {
-    auto restored = platform::restoreInterruptedWrite(path);
-    if (restored && restored.value() && restoreNotice()) {
-        restoreNotice()(path);
+    const auto restored = platform::restoreInterruptedWrite(path);
+    if (!restored) {
+        return restored.error();
     }
-    return restored;
+    if (restoreNotice()) {
+        for (const std::string& journal : restored.value().setAside) {
+            restoreNotice()(path, {JournalNotice::Kind::SetAside, journal});
+        }
+        if (restored.value().putBack) {
+            restoreNotice()(path, {JournalNotice::Kind::PutBack, {}});
+        }
+    }
+    return restored.value().putBack;
 }
 
 // The file a dangling symbolic link names, followed through further links.
@@ -45,8 +55,21 @@ QString danglingTarget(const QString& path) {
 
 } // namespace
 
-void setRestoreNotice(std::function<void(const QString& path)> notice) {
+void setRestoreNotice(Notice notice) {
     restoreNotice() = std::move(notice);
+}
+
+NewFileMode modeMadeFrom(const QString& source) {
+    constexpr unsigned PermissionBits = 0777;
+    const QFileInfo file(source);
+    if (source.isEmpty() || !file.isFile()) {
+        return NewFileMode::Usual;
+    }
+    // Qt's permission flags: owner 0x4000-0x1000 (read, write, exe), user (the
+    // process's own view) 0x400-0x100, group 0x40-0x10, other 0x4-0x1.
+    const unsigned flags = static_cast<unsigned>(file.permissions().toInt());
+    const unsigned owner = (flags >> 12) & 07, group = (flags >> 4) & 07, other = flags & 07;
+    return NewFileMode::like(((owner << 6) | (group << 3) | other) & PermissionBits);
 }
 
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {

@@ -20,8 +20,10 @@ Result<std::vector<std::uint8_t>> readMapFile(const QString& path);
 Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit);
 Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes,
                                 NewFileMode mode = NewFileMode::Usual);
+// The mode of a file made from `source` (see diskio::modeMadeFrom).
+NewFileMode modeMadeFrom(const QString& source);
 // The one notice of the process (see diskio::setRestoreNotice); a later call of
 // either replaces it.
-void setRestoreNotice(std::function<void(const QString& path)> notice);
+void setRestoreNotice(std::function<void(const QString& path, const JournalNotice& notice)> notice);
 
 } // namespace amp

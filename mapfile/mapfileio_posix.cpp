@@ -27,13 +27,19 @@ Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_
     return diskio::writeFileSafely(bytesOf(path), bytes, mode);
 }
 
-void setRestoreNotice(std::function<void(const QString& path)> notice) {
+NewFileMode modeMadeFrom(const QString& source) {
+    return source.isEmpty() ? NewFileMode::Usual : diskio::modeMadeFrom(bytesOf(source));
+}
+
+void setRestoreNotice(std::function<void(const QString& path, const JournalNotice& notice)> notice) {
     if (!notice) {
         diskio::setRestoreNotice({});
         return;
     }
     diskio::setRestoreNotice(
-        [notice = std::move(notice)](const std::string& path) { notice(QFile::decodeName(path.c_str())); });
+        [notice = std::move(notice)](const std::string& path, const JournalNotice& told) {
+            notice(QFile::decodeName(path.c_str()), told);
+        });
 }
 
 } // namespace amp

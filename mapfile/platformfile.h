@@ -67,9 +67,18 @@ inline Result<ReadBytes> cutAtLimit(Result<std::vector<std::uint8_t>> read, std:
 // has undone an interrupted write of it first. `target` is no link.
 Result<Written> writeFile(const std::string& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
 
+// What was done before a read or write of a file with the journals of its
+// interrupted writes in place.
+struct Restored {
+    bool putBack = false;              // its old bytes went back
+    std::vector<std::string> setAside; // journals of writes the file no longer holds
+};
+
 // Puts back the old bytes of an interrupted in-place write of `path` when its
-// journal is still there and no live process is writing it; true when it did.
-// Fails only when such a journal exists and the bytes cannot be put back.
-Result<bool> restoreInterruptedWrite(const std::string& path);
+// journal is still there, no live process is writing it, and the file holds
+// nothing but that write (see journalformat.h); a journal of `path` that the file
+// no longer matches is set aside. Fails only when the file holds a write cut
+// short and its old bytes cannot be put back.
+Result<Restored> restoreInterruptedWrite(const std::string& path);
 
 } // namespace amp::platform

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -148,6 +149,26 @@ bool isSameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+int lockWithin(int fd, int op, int milliseconds) {
+    constexpr int Pause = 5; // milliseconds
+    for (int waited = 0;; waited += Pause) {
+        if (::flock(fd, op | LOCK_NB) == 0) {
+            return 0;
+        }
+        const int error = errno;
+        if (error == ENOLCK || error == EOPNOTSUPP) {
+            return 0;
+        }
+        if (error != EWOULDBLOCK && error != EINTR) {
+            return error;
+        }
+        if (waited >= milliseconds) {
+            return EWOULDBLOCK;
+        }
+        ::usleep(Pause * 1000);
+    }
+}
+
 void syncFolder(const std::string& folder) {
     const FileDescriptor handle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (handle.get() >= 0) {
@@ -278,7 +299,8 @@ TemporaryFile::~TemporaryFile() {
     file_.reset();
 }
 
-int TemporaryFile::commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen) {
+int TemporaryFile::commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen,
+                          const std::function<void()>& beforeRename) {
     // Whatever the file system held back is forced out now; a late failure shows here.
     if (::fsync(file_.get()) != 0) {
         return errno;
@@ -290,13 +312,18 @@ int TemporaryFile::commit(const std::string& name, std::uint64_t expectedSize, b
     if (static_cast<std::uint64_t>(written.st_size) != expectedSize) {
         return EIO;
     }
-    if (!keepOpen && file_.close() != 0) {
-        return errno;
+    // The file stays open, and so locked, through the rename: another writer's
+    // sweep of this folder takes an unlocked temporary file for a dead one's.
+    if (beforeRename) {
+        beforeRename();
     }
     if (::rename(path_.c_str(), name.c_str()) != 0) {
         return errno;
     }
     renamed_ = true;
+    if (!keepOpen) {
+        file_.close(); // its bytes were synced above: a failing close loses nothing
+    }
     syncFolder(folder_); // makes the rename itself durable; the new file is complete either way
     return 0;
 }
@@ -315,6 +342,12 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::
         return failure(MapErrorKind::CannotOpen, path,
                        S_ISDIR(info.st_mode) ? "it is a folder, not a file"
                                              : "it is not a regular file (a pipe, device or socket)");
+    }
+    // A write in place holds the file locked; what it shows meanwhile is a mixture.
+    if (const int error = lockWithin(file.get(), LOCK_SH, LockWait)) {
+        return failure(MapErrorKind::ReadError, path,
+                       error == EWOULDBLOCK ? "another program has been writing it for too long; try again"
+                                            : systemReason(error));
     }
     std::vector<std::uint8_t> bytes;
     int error = 0;
@@ -415,12 +448,39 @@ int copyAttributes(const char* from, int to, std::string& failedName) {
     return 0;
 }
 
-// The replace way. `old` is the target's status when it exists.
+// The process's umask, read without changing it (umask(2) can only set it, and
+// setting it back would race with other threads making files).
+mode_t currentUmask() {
+    constexpr mode_t Usual = 022;
+    const FileDescriptor status(::open("/proc/self/status", O_RDONLY | O_CLOEXEC));
+    std::string text(4096, '\0');
+    const ssize_t got = status.get() >= 0 ? ::read(status.get(), text.data(), text.size()) : -1;
+    const std::size_t at = got > 0 ? text.find("Umask:") : std::string::npos;
+    if (at == std::string::npos || at >= static_cast<std::size_t>(got)) {
+        return Usual;
+    }
+    return static_cast<mode_t>(std::strtoul(text.c_str() + at + 6, nullptr, 8)) & 0777;
+}
+
+// The mode a new file gets: what was asked, under the umask.
+mode_t modeOfNewFile(NewFileMode mode) {
+    constexpr mode_t Usual = 0666, OwnerOnly = 0600, PermissionBits = 0777;
+    const mode_t asked = mode.kind == NewFileMode::Kind::OwnerOnly ? OwnerOnly
+                         : mode.kind == NewFileMode::Kind::Like
+                             ? static_cast<mode_t>(mode.bits) & PermissionBits
+                             : Usual;
+    return asked & ~currentUmask();
+}
+
+// The replace way. `old` is the target's status when it exists. The temporary
+// file is the owner's alone until it is complete: only then does it get the old
+// file's mode (or a new file's), so nobody reads a private map through it.
 Refusal replaceWhole(const std::string& target, std::span<const std::uint8_t> bytes, const struct stat* old,
-                     mode_t newMode) {
+                     NewFileMode mode) {
+    constexpr mode_t WhileWritten = 0600;
     const std::string folder = folderOf(target);
     removeLeftoverTemporaries(folder, target.substr(target.rfind('/') + 1));
-    TemporaryFile temporary(folder, newMode);
+    TemporaryFile temporary(folder, WhileWritten);
     if (const int error = temporary.openError()) {
         if (old == nullptr) {
             return {false, error, systemReason(error), MapErrorKind::CannotOpen};
@@ -439,18 +499,20 @@ Refusal replaceWhole(const std::string& target, std::span<const std::uint8_t> by
             return {true, errno,
                     "its owner and group cannot be given to a new file (" + systemReason(errno) + ")"};
         }
-        if (::fchmod(fd, old->st_mode & 07777) != 0) {
-            return {false, errno, systemReason(errno)};
-        }
+    }
+    if (const int error = writeAllAt(fd, bytes, 0)) {
+        return {false, error, systemReason(error)};
+    }
+    if (::fchmod(fd, old != nullptr ? old->st_mode & 07777 : modeOfNewFile(mode)) != 0) {
+        return {false, errno, systemReason(errno)};
+    }
+    if (old != nullptr) {
         std::string attribute;
         if (const int error = copyAttributes(target.c_str(), fd, attribute)) {
             return {true, error,
                     "its attribute " + attribute + " cannot be given to a new file (" + systemReason(error) +
                         ")"};
         }
-    }
-    if (const int error = writeAllAt(fd, bytes, 0)) {
-        return {false, error, systemReason(error)};
     }
     if (const int error = temporary.commit(target, bytes.size())) {
         if (old != nullptr && renameRefuses(error)) {
@@ -473,9 +535,7 @@ Result<Written> writeFile(const std::string& target, std::span<const std::uint8_
     if (replacing && old.st_nlink > 1) {
         why = "it has " + std::to_string(old.st_nlink) + " names (hard links) that a new file would not keep";
     } else {
-        // 0666 or 0600: the process's umask takes its bits from a new file's mode.
-        const mode_t newMode = mode == NewFileMode::OwnerOnly ? 0600 : 0666;
-        const Refusal refusal = replaceWhole(target, bytes, replacing ? &old : nullptr, newMode);
+        const Refusal refusal = replaceWhole(target, bytes, replacing ? &old : nullptr, mode);
         if (refusal.error == 0) {
             return written;
         }

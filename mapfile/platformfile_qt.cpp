@@ -16,6 +16,30 @@
 
 namespace amp::platform {
 
+namespace {
+
+constexpr QFileDevice::Permissions OwnerOnly =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+
+// Permission bits (0640) as Qt's flags; the process's own ("user") as the owner's.
+QFileDevice::Permissions permissionsOfBits(unsigned bits) {
+    const unsigned owner = (bits >> 6) & 07, group = (bits >> 3) & 07, other = bits & 07;
+    return QFileDevice::Permissions::fromInt(
+        static_cast<int>((owner << 12) | (owner << 8) | (group << 4) | other));
+}
+
+// What the file gets once complete: `made` is what QSaveFile gave it (the old
+// file's permissions, or the usual ones under the umask for a new file).
+QFileDevice::Permissions permissionsOfNewFile(QFileDevice::Permissions made, bool replacing,
+                                              NewFileMode mode) {
+    if (replacing || mode.kind == NewFileMode::Kind::Usual) {
+        return made;
+    }
+    return mode.kind == NewFileMode::Kind::OwnerOnly ? made & OwnerOnly : made & permissionsOfBits(mode.bits);
+}
+
+} // namespace
+
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason) {
     return {kind, path.toStdString() + ": " + reason.toStdString()};
 }
@@ -44,6 +68,11 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
         return failure(MapErrorKind::CannotOpen, path,
                        QStringLiteral("it is not a regular file (a pipe, device or socket)"));
     }
+    std::unique_ptr<QLockFile> lock;
+    if (!lockForReading(path, lock)) {
+        return failure(MapErrorKind::ReadError, path,
+                       QStringLiteral("another program has been writing it for too long; try again"));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return failure(MapErrorKind::CannotOpen, path, file.errorString());
@@ -70,13 +99,15 @@ Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> b
         }
         why = "no new file can be made in its folder (" + file.errorString() + ")";
     } else {
-        if (!replacing && mode == NewFileMode::OwnerOnly) {
-            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        }
+        // The temporary file is the owner's alone until it is complete; then it gets
+        // the old file's permissions (QSaveFile gave it those), or a new file's.
+        const QFileDevice::Permissions finalPermissions =
+            permissionsOfNewFile(file.permissions(), replacing, mode);
+        file.setPermissions(OwnerOnly);
         // A short write is retried, so that a failing one reports the system's reason.
         const auto size = static_cast<qint64>(bytes.size());
         if (!writeWhole(file, reinterpret_cast<const char*>(bytes.data()), size) || !file.flush() ||
-            file.size() != size) {
+            file.size() != size || !file.setPermissions(finalPermissions)) {
             const QString reason = file.error() != QFileDevice::NoError
                                        ? file.errorString()
                                        : QStringLiteral("the file was not written whole");

@@ -7,6 +7,7 @@
 #include "maperror.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <sys/stat.h>
@@ -58,6 +59,14 @@ int readAllAt(int fd, std::uint8_t* to, std::size_t size, off_t offset);
 int copyBlocks(int from, off_t fromOffset, int to, off_t toOffset, std::uint64_t size);
 
 bool isSameFile(const struct stat& a, const struct stat& b);
+
+// How long a reader waits for a write in place to end, and a writer in place for
+// the readers and writers before it: far longer than the largest map takes.
+inline constexpr int LockWait = 10'000; // milliseconds
+// flock(fd, op) tried until it is had or `milliseconds` have passed; 0, or
+// EWOULDBLOCK when another holds the file that long, or the system's error. A
+// file system that keeps no such locks (ENOLCK, EOPNOTSUPP) counts as had.
+int lockWithin(int fd, int op, int milliseconds);
 // Makes a rename or an unlink in the folder durable; best effort.
 void syncFolder(const std::string& folder);
 
@@ -76,8 +85,11 @@ public:
     int fd() const { return file_.get(); }
     const std::string& path() const { return path_; }
     // Synced, measured and renamed to `name`; 0 or the system's error. The
-    // descriptor (and so the lock) stays open when `keepOpen` says so.
-    int commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen = false);
+    // descriptor (and so the lock) is held through the rename, and stays open
+    // after it when `keepOpen` says so. `beforeRename` runs just before the
+    // rename (the tests put another writer's sweep there).
+    int commit(const std::string& name, std::uint64_t expectedSize, bool keepOpen = false,
+               const std::function<void()>& beforeRename = {});
     FileDescriptor& file() { return file_; }
 
 private:

@@ -9,9 +9,11 @@
 #include "platformfile.h"
 
 #include <QFileDevice>
+#include <QLockFile>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace amp::platform {
@@ -19,9 +21,15 @@ namespace amp::platform {
 // As readRegularFile, writeFile and restoreInterruptedWrite in platformfile.h.
 Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size_t limit);
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
-Result<bool> restoreInterruptedWrite(const QString& path);
+Result<Restored> restoreInterruptedWrite(const QString& path);
 
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason);
+
+// A write in place holds its file's lock in the journal folder throughout; a
+// reader takes the same lock (waiting a bounded while) so that it never reads a
+// mixture. False when another process has held it for too long; `lock` is left
+// empty where there is nothing to lock.
+bool lockForReading(const QString& path, std::unique_ptr<QLockFile>& lock);
 
 // Every byte at the device's position, retried on a short write.
 bool writeWhole(QFileDevice& file, const char* data, qint64 size);

@@ -515,7 +515,7 @@ void RecoveryTest::aWriteCutShortIsUndoneAndTold() {
     const QString map = f.write("ten.amp", torn);
     const QByteArray canonical = QFile::encodeName(QFileInfo(map).canonicalFilePath());
     QVERIFY(plantJournal(f.dataHome.isEmpty() ? f.dir.filePath("data") : f.dataHome, "cut.journal",
-                         journalBytes(canonical, inodeOf(map), whole)));
+                         journalBytes(canonical, identityOf(map), whole, torn)));
     f.readMap(map);
     QCOMPARE(f.model(0)->cellText(0, 0), QString::number(patternByte(0, 0)));
     QCOMPARE(f.model(4)->cellText(9, 7), QString::number(patternByte(79, 4))); // past the torn end

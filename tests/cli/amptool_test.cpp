@@ -422,7 +422,7 @@ TEST_F(Amptool, SaysWhenItPutsBackAMapWhoseWriteWasCutShort) {
     torn.resize(40);
     putFile(map, QByteArray(reinterpret_cast<const char*>(torn.data()), static_cast<qsizetype>(torn.size())));
     ASSERT_TRUE(plantJournal(dir.filePath("data"), "a.journal",
-                             journalBytes(canonical, identityOf(map), smallMap())));
+                             journalBytes(canonical, identityOf(map), smallMap(), torn)));
     const Outcome info = amptool(dir, "info m.amp");
     EXPECT_EQ(info.status, 0);
     EXPECT_NE(info.out.find("(complete)"), std::string::npos) << info.out;
@@ -455,8 +455,15 @@ QByteArray oldMap() {
 }
 
 struct KillCounts {
-    int killed = 0, old = 0, fresh = 0, torn = 0, restored = 0;
+    int killed = 0, old = 0, fresh = 0, torn = 0, restored = 0, foreign = 0, setAside = 0;
 };
+
+// A map another program saves over m.amp after a kill: 10 x 10 hexes.
+std::vector<std::uint8_t> foreignMap() {
+    std::vector<std::uint8_t> bytes = {0, 0, 10, 0, 10, 0, 0};
+    bytes.resize(7 + 13 * 10 * 10, 0x5A);
+    return bytes;
+}
 
 QStringList entriesOf(const QString& folder, const QString& pattern = QStringLiteral("*")) {
     return QDir(folder).entryList({pattern},
@@ -523,11 +530,16 @@ Run runAndKill(const std::vector<std::string>& words, const QString& folder, con
 // first file in `watched` to a little past the end of a whole run, each time
 // reading the map at once as `reader`, the user the journal belongs to (which
 // puts a journal back): the old bytes or the new ones, never a mixture.
+// `meanwhile`, when given, runs after each kill and before the read: another
+// program's save.
 KillCounts killWrites(const std::vector<std::string>& words, const QString& map, const Watched& watched,
-                      int kills, const std::function<void()>& reset, uid_t reader = ::geteuid()) {
+                      int kills, const std::function<void()>& reset, uid_t reader = ::geteuid(),
+                      const std::function<void()>& meanwhile = {}) {
     const QString folder = QFileInfo(map).absolutePath();
     KillCounts counts;
-    amp::setRestoreNotice([&counts](const QString&) { ++counts.restored; });
+    amp::setRestoreNotice([&counts](const QString&, const amp::JournalNotice& notice) {
+        ++(notice.kind == amp::JournalNotice::Kind::PutBack ? counts.restored : counts.setAside);
+    });
     reset();
     const Run whole = runAndKill(words, folder, watched, std::chrono::seconds(10)); // sizes the moments
     std::mt19937 random(20261208);
@@ -538,19 +550,25 @@ KillCounts killWrites(const std::vector<std::string>& words, const QString& map,
     for (int i = 0; i < kills; ++i) {
         reset();
         counts.killed += runAndKill(words, folder, watched, std::chrono::microseconds(moment(random))).killed;
+        if (meanwhile) {
+            meanwhile();
+        }
         const uid_t self = ::geteuid();
         EXPECT_EQ(::seteuid(reader), 0);
         const auto read = amp::readMapFile(map);
         EXPECT_EQ(::seteuid(self), 0);
         const auto bytes = read ? read.value() : std::vector<std::uint8_t>{};
-        ++(bytes == old ? counts.old : bytes == fresh ? counts.fresh : counts.torn);
+        ++(bytes == old            ? counts.old
+           : bytes == fresh        ? counts.fresh
+           : bytes == foreignMap() ? counts.foreign
+                                   : counts.torn);
     }
     amp::setRestoreNotice({});
     std::printf(
-        "%d runs, %d killed while writing (a whole write %lld us): %d old, %d new, %d put back from a "
-        "journal, %d torn\n",
+        "%d runs, %d killed while writing (a whole write %lld us): %d old, %d new, %d another program's, "
+        "%d put back from a journal, %d journals set aside, %d torn\n",
         kills, counts.killed, static_cast<long long>(whole.writing.count()), counts.old, counts.fresh,
-        counts.restored, counts.torn);
+        counts.foreign, counts.restored, counts.setAside, counts.torn);
     return counts;
 }
 
@@ -639,6 +657,32 @@ TEST_F(AsNobody, AKilledWriteInPlaceLeavesTheOldMapOrTheNewNeverAMixture) {
     runAndKill(words, folder, {journals, "*.journal"}, std::chrono::seconds(10));
     EXPECT_EQ(bytesOf(dir, "maps/m.amp"), filledMap());
     EXPECT_EQ(entriesOf(journals), QStringList{});
+}
+
+// A journal left by a killed write in place never undoes what another program
+// saved over the map afterwards (here cp, which writes into the same file, as
+// root: another user): the other program's map survives every kill, and each
+// journal it made stale is set aside.
+TEST_F(AsNobody, AJournalOfAKilledWriteNeverUndoesALaterSaveByAnotherProgram) {
+    const QString map = folder + "/m.amp";
+    const QString foreign = dir.filePath("foreign.amp");
+    const std::vector<std::uint8_t> foreignBytes = foreignMap();
+    putFile(foreign, QByteArray(reinterpret_cast<const char*>(foreignBytes.data()),
+                                static_cast<qsizetype>(foreignBytes.size())));
+    const auto reset = [&map] {
+        putFile(map, oldMap());
+        ::chown(QFile::encodeName(map).constData(), Nobody, Nobody);
+    };
+    const std::string copy = "/bin/cp '" + foreign.toStdString() + "' '" + map.toStdString() + "'";
+    const auto save = [&copy] { ASSERT_EQ(std::system(copy.c_str()), 0); };
+    const std::vector<std::string> words = asNobody({"new", "255", "255", "--fill", "0=7", "-o", "m.amp"});
+    const KillCounts counts = killWrites(words, map, {journals, "*.journal"}, Kills, reset, Nobody, save);
+    EXPECT_EQ(counts.foreign, Kills) << "another program's save is never rolled back";
+    EXPECT_EQ(counts.restored, 0);
+    if (!PortableFileCode) {
+        EXPECT_GT(counts.setAside, 0) << "kills land while the journal is there, and leave it stale";
+    }
+    EXPECT_EQ(entriesOf(journals, "*.journal"), QStringList{}) << "no journal is left to apply later";
 }
 
 // Killed while replacing, a write leaves its temporary file; the next write of

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <pwd.h>
@@ -44,6 +45,23 @@ private:
     const char* name_;
     std::optional<std::string> old_;
 };
+
+// A finished write is not another writer's leftover: its temporary file stays
+// locked through the rename, so a sweep of the folder at that very moment (a
+// second program writing another map there) leaves it alone.
+TEST(DiskIo, ASweepOfTheFolderNeverTakesAWriteThatIsFinishing) {
+    QTemporaryDir dir;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    platform::TemporaryFile temporary(folder, 0600);
+    ASSERT_EQ(temporary.openError(), 0);
+    const std::vector<std::uint8_t> bytes = {0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(platform::writeAllAt(temporary.fd(), bytes, 0), 0);
+    const int error = temporary.commit(folder + "/m.amp", bytes.size(), false, [&folder] {
+        platform::removeLeftoverTemporaries(folder, "other.amp");
+    });
+    EXPECT_EQ(error, 0) << std::strerror(error);
+    EXPECT_EQ(diskio::readMapFile(folder + "/m.amp").value(), bytes);
+}
 
 // A journal one build cannot find is a torn file the other never puts back: the
 // folder is where Qt keeps the user's data, whatever the variables say.
@@ -120,12 +138,14 @@ TEST(DiskIo, ANameThatIsNotUtf8KeepsItsBytes) {
     EXPECT_EQ(contentOf(map), second);
 
     std::vector<std::string> told;
-    diskio::setRestoreNotice([&told](const std::string& path) { told.push_back(path); });
-    struct stat info {};
-    ASSERT_EQ(::stat(map.c_str(), &info), 0);
+    diskio::setRestoreNotice([&told](const std::string& path, const JournalNotice& notice) {
+        EXPECT_EQ(notice.kind, JournalNotice::Kind::PutBack);
+        told.push_back(path);
+    });
     const QString data = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
-    ASSERT_TRUE(
-        plantJournal(data, "cut.journal", journalBytes(QByteArray::fromStdString(map), info.st_ino, first)));
+    ASSERT_TRUE(plantJournal(data, "cut.journal",
+                             journalBytes(QByteArray::fromStdString(map),
+                                          identityOfName(QByteArray::fromStdString(map)), first, second)));
     const auto read = diskio::readFileAtMost(map, 100);
     diskio::setRestoreNotice({});
     ASSERT_TRUE(read.ok());

@@ -10,15 +10,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace amp {
@@ -278,6 +284,73 @@ TEST_F(MapFileIo, ANewFileGetsTheModeAsked) {
     EXPECT_EQ(contentOf(path("usual.amp")), pattern(20, 2));
 }
 
+// A file made from another (a picture or a grid of a map, a map written to a new
+// name) is never readable by more users than that one: it takes its bits under
+// the umask, as cp does.
+TEST_F(MapFileIo, AFileMadeFromAnotherIsAsPrivateAsIt) {
+    const mode_t saved = ::umask(022);
+    const struct {
+        mode_t source;
+        mode_t expected;
+    } cases[] = {{0600, 0600}, {0640, 0640}, {0664, 0644}, {0444, 0444}, {0400, 0400}};
+    for (const auto& each : cases) {
+        ASSERT_TRUE(putFile(path("source.amp"), pattern(10, 1)));
+        ASSERT_EQ(::chmod(nameOf(path("source.amp")).constData(), each.source), 0);
+        QFile::remove(path("made.png"));
+        ASSERT_TRUE(writeFileSafely(path("made.png"), pattern(30, 2), modeMadeFrom(path("source.amp"))).ok());
+        EXPECT_EQ(statusOf(path("made.png")).st_mode & 07777, each.expected) << std::oct << each.source;
+    }
+    EXPECT_EQ(modeMadeFrom(path("gone.amp")), NewFileMode::Usual);
+    EXPECT_EQ(modeMadeFrom(QString()), NewFileMode::Usual);
+    ::umask(saved);
+}
+
+// While a file is written, nobody else may read it: the temporary file is the
+// owner's alone from the moment it is made, whatever mode the file gets at the
+// end. A watcher stats every temporary file the moment it shows.
+TEST_F(MapFileIo, ATemporaryFileIsTheOwnersAloneUntilItIsComplete) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "QSaveFile makes its temporary file itself, unnamed where the system can";
+    }
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, nameOf(dir_.path()).constData(), IN_CREATE), 0);
+    std::atomic<bool> done{false};
+    std::vector<mode_t> seen; // of temporary files seen before they were complete
+    std::thread watcher([&] {
+        alignas(inotify_event) char buffer[4096];
+        while (!done) {
+            const ssize_t got = ::read(watch, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && std::string_view(event->name).starts_with(".ampedit-")) {
+                    struct stat info {};
+                    if (::stat(nameOf(dir_.filePath(event->name)).constData(), &info) == 0 &&
+                        info.st_size < static_cast<off_t>(MaxFileSize)) {
+                        seen.push_back(info.st_mode & 07777);
+                    }
+                }
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    });
+    const mode_t saved = ::umask(0);
+    for (int i = 0; i < 20; ++i) {
+        QFile::remove(path("new.amp"));
+        EXPECT_TRUE(writeFileSafely(path("new.amp"), pattern(MaxFileSize, i)).ok());
+        EXPECT_TRUE(writeFileSafely(path("new.amp"), pattern(MaxFileSize, i + 1)).ok()); // replacing 0666
+    }
+    ::umask(saved);
+    done = true;
+    watcher.join();
+    ::close(watch);
+    EXPECT_EQ(statusOf(path("new.amp")).st_mode & 07777, 0666u);
+    EXPECT_GT(seen.size(), 0u) << "the watcher saw no temporary file being written";
+    for (const mode_t mode : seen) {
+        EXPECT_EQ(mode, 0600u);
+    }
+}
+
 // The ACL bytes of "user::rw-, user:nobody:rw-, group::r--, mask::rw-, other::---"
 // as the kernel keeps them: version 2, then tag, permissions, id for each entry.
 QByteArray nobodyMayWriteAcl() {
@@ -406,31 +479,35 @@ TEST_F(MapFileIo, NoNameLengthOrPlantedFileTurnsTheWriterFromReplacing) {
     EXPECT_EQ(entriesOf(dir_.path()), expected);
 }
 
-// A journal left by a write cut short puts the old bytes back before the file is
-// read or written again, and says so; a journal that does not hold together or
-// names another file is left alone and writes nothing.
+// A journal that does not hold together, or names another file, is left alone
+// and writes nothing; a whole journal of this file's write cut short puts the old
+// bytes back before the file is read or written again, and says so.
 TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
     QStringList told;
-    setRestoreNotice([&told](const QString& file) { told << file; });
+    setRestoreNotice([&told](const QString& file, const JournalNotice& notice) {
+        told << (notice.kind == JournalNotice::Kind::PutBack ? "put back " : "set aside ") + file;
+    });
     const QString map = path("m.amp"), other = path("o.amp");
     const auto old = pattern(400, 7), torn = pattern(900, 8);
     ASSERT_TRUE(putFile(map, torn));
     ASSERT_TRUE(putFile(other, pattern(50, 9)));
     const QByteArray mapPath = nameOf(QFileInfo(map).canonicalFilePath());
     const QString data = dataHome->dir_.path();
-    QByteArray truncated = journalBytes(mapPath, identityOf(map), old);
+    QByteArray truncated = journalBytes(mapPath, identityOf(map), old, torn);
     truncated.chop(1);
-    QByteArray badMagic = journalBytes(mapPath, identityOf(map), old);
+    QByteArray badMagic = journalBytes(mapPath, identityOf(map), old, torn);
     badMagic[0] = 'A';
-    QByteArray huge = journalBytes(mapPath, identityOf(map), {1, 2, 3});
-    huge.replace(26, 8, littleEndian(std::uint64_t{1} << 40, 8));
+    QByteArray huge = journalBytes(mapPath, identityOf(map), {1, 2, 3}, torn);
+    huge.replace(42, 8, littleEndian(std::uint64_t{1} << 40, 8)); // the old length
+    QByteArray firstVersion = journalBytes(mapPath, identityOf(map), old, torn);
+    firstVersion[16] = '1'; // "ampedit journal 1": no proof of what it wrote
     const QByteArray hostile[] = {
-        journalBytes(nameOf(QFileInfo(other).canonicalFilePath()), identityOf(other), old), // another file's
-        journalBytes(mapPath, identityOf(map) + 1, old), // the file was replaced since
-        journalBytes("m.amp", identityOf(map), old),     // not an absolute path
-        journalBytes(mapPath + QByteArray("\0x", 2), identityOf(map), old),
+        journalBytes(nameOf(QFileInfo(other).canonicalFilePath()), identityOf(other), old, torn), // another's
+        journalBytes("m.amp", identityOf(map), old, torn), // not an absolute path
+        journalBytes(mapPath + QByteArray("\0x", 2), identityOf(map), old, torn),
         truncated,
         badMagic,
+        firstVersion,
         huge,
         QByteArray(),
         QByteArray(10, '\xff')};
@@ -446,7 +523,7 @@ TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
     // A whole, matching journal that another user owns or may write is not this
     // user's: its bytes never go into the file.
     const QString planted = journalFolderUnder(data) + "/planted.journal";
-    ASSERT_TRUE(plantJournal(data, "planted.journal", journalBytes(mapPath, identityOf(map), old)));
+    ASSERT_TRUE(plantJournal(data, "planted.journal", journalBytes(mapPath, identityOf(map), old, torn)));
     ASSERT_TRUE(QFile::setPermissions(planted, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteOther));
     EXPECT_EQ(readMapFile(map).value(), torn) << "a journal anybody may write";
     constexpr uid_t Nobody = 65534;
@@ -457,19 +534,19 @@ TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
     EXPECT_EQ(told, QStringList{});
     QFile::remove(planted);
 
-    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old)));
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old, torn)));
     EXPECT_EQ(readMapFile(map).value(), old);
-    EXPECT_EQ(told, QStringList{map});
+    EXPECT_EQ(told, QStringList{"put back " + map});
     EXPECT_EQ(readMapFile(map).value(), old) << "put back once";
     EXPECT_EQ(told.size(), 1);
     EXPECT_FALSE(QFile::exists(journalFolderUnder(data) + "/cutshort.journal"));
 
     ASSERT_TRUE(putFile(map, torn));
-    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old)));
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old, torn)));
     const auto grid = readFileAtMost(map, 1000);
     EXPECT_TRUE(grid.ok() && grid.value().restored && grid.value().bytes == old);
     ASSERT_TRUE(putFile(map, torn));
-    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old)));
+    ASSERT_TRUE(plantJournal(data, "cutshort.journal", journalBytes(mapPath, identityOf(map), old, torn)));
     const auto written = writeFileSafely(map, pattern(10, 1));
     EXPECT_TRUE(written.ok() && written.value().restored);
     EXPECT_EQ(contentOf(map), pattern(10, 1));
@@ -478,6 +555,159 @@ TEST_F(MapFileIo, AJournalLeftBehindIsPutBackFirstAndAHostileOneIsIgnored) {
     for (std::size_t i = 0; i < std::size(hostile); ++i) {
         QFile::remove(journalFolderUnder(data) + QString("/hostile%1.journal").arg(i));
     }
+}
+
+// What a file holds when a journal of its write in place is found: the old
+// bytes go back only onto that very write cut short, where every 4 KiB block
+// holds the old bytes or the new ones (the write puts the new bytes from the
+// start, a page at a time, then sets the length). Anything else was written by
+// another program since: it stays, and the journal is set aside, never applied.
+struct Found {
+    const char* what;
+    std::size_t oldSize, newSize;
+    // The file as a run of pieces: (from the new bytes?, start, end).
+    std::vector<std::tuple<bool, std::size_t, std::size_t>> pieces;
+    bool putBack;
+};
+
+class JournalMatch : public MapFileIo, public testing::WithParamInterface<Found> {};
+
+TEST_P(JournalMatch, PutsBackOnlyOntoItsOwnWrite) {
+    const Found& found = GetParam();
+    const auto old = pattern(found.oldSize, 7), fresh = pattern(found.newSize, 101);
+    std::vector<std::uint8_t> file;
+    for (const auto& [isNew, start, end] : found.pieces) {
+        const auto& from = isNew ? fresh : old;
+        file.insert(file.end(), from.begin() + static_cast<std::ptrdiff_t>(start),
+                    from.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    const QString map = path("m.amp");
+    ASSERT_TRUE(putFile(map, file));
+    const QString data = dataHome->dir_.path();
+    const QString journals = journalFolderUnder(data);
+    ASSERT_TRUE(
+        plantJournal(data, "w.journal",
+                     journalBytes(nameOf(QFileInfo(map).canonicalFilePath()), identityOf(map), old, fresh)));
+    QStringList told;
+    setRestoreNotice([&told](const QString&, const JournalNotice& notice) {
+        told << (notice.kind == JournalNotice::Kind::PutBack
+                     ? QStringLiteral("put back")
+                     : "set aside as " + QFile::decodeName(notice.journal.c_str()));
+    });
+    const auto read = readMapFile(map);
+    setRestoreNotice({});
+    ASSERT_TRUE(read.ok()) << read.error().message;
+    EXPECT_EQ(read.value(), found.putBack ? old : file);
+    EXPECT_EQ(contentOf(map), found.putBack ? old : file);
+    EXPECT_FALSE(QFile::exists(journals + "/w.journal"));
+    EXPECT_EQ(told, found.putBack
+                        ? QStringList{"put back"}
+                        : QStringList{"set aside as " +
+                                      QFileInfo(journals + "/w.journal-set-aside").canonicalFilePath()});
+    EXPECT_EQ(readMapFile(map).value(), found.putBack ? old : file) << "a journal set aside is never applied";
+    QFile::remove(journals + "/w.journal-set-aside");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JournalMatch,
+    testing::Values(
+        Found{"the old bytes", 9000, 10000, {{false, 0, 9000}}, true},
+        Found{"one new page", 9000, 10000, {{true, 0, 4096}, {false, 4096, 9000}}, true},
+        Found{"two new pages", 9000, 10000, {{true, 0, 8192}, {false, 8192, 9000}}, true},
+        Found{"every new byte", 9000, 10000, {{true, 0, 10000}}, true},
+        Found{
+            "shorter, before its length is set", 10000, 5000, {{true, 0, 5000}, {false, 5000, 10000}}, true},
+        Found{"shorter, whole", 10000, 5000, {{true, 0, 5000}}, true},
+        Found{"another program's map",
+              9000,
+              10000,
+              {{false, 0, 10}, {true, 5000, 10000}, {false, 10, 4000}},
+              false},
+        Found{"new bytes but one page",
+              9000,
+              10000,
+              {{true, 0, 4096}, {true, 4097, 8193}, {true, 8192, 10000}},
+              false},
+        Found{"shorter than both", 9000, 10000, {{true, 0, 4096}, {false, 4096, 8000}}, false},
+        Found{"longer than both", 9000, 10000, {{true, 0, 10000}, {false, 0, 100}}, false},
+        Found{"cut inside a page", 9000, 10000, {{true, 0, 100}, {false, 100, 9000}}, false}),
+    [](const testing::TestParamInfo<Found>& info) {
+        std::string name = info.param.what;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+            '_');
+        return name;
+    });
+
+// A journal whose file was replaced since (another inode, or the same inode on a
+// file system mounted anew, told by the birth time) is set aside, even where the
+// file happens to hold the journal's old bytes.
+TEST_F(MapFileIo, AJournalOfAFileReplacedSinceIsSetAside) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code sees no inodes: it tells a file by its birth time alone";
+    }
+    const QString map = path("m.amp");
+    const auto old = pattern(3000, 7), fresh = pattern(5000, 8);
+    ASSERT_TRUE(putFile(map, old));
+    const QString data = dataHome->dir_.path();
+    FileIdentity other = identityOf(map);
+    ++other.inode;
+    FileIdentity reborn = identityOf(map);
+    reborn.birth = reborn.birth == 0 ? 0 : reborn.birth + 1;
+    int asideCount = 0;
+    setRestoreNotice([&asideCount](const QString&, const JournalNotice& notice) {
+        asideCount += notice.kind == JournalNotice::Kind::SetAside ? 1 : 0;
+    });
+    for (const FileIdentity& identity : {other, reborn}) {
+        if (identity.birth == 0 && identity.inode == identityOf(map).inode) {
+            continue; // no birth time on this file system
+        }
+        ASSERT_TRUE(plantJournal(
+            data, "r.journal",
+            journalBytes(nameOf(QFileInfo(map).canonicalFilePath()), identity, pattern(3000, 9), fresh)));
+        EXPECT_EQ(readMapFile(map).value(), old);
+        EXPECT_FALSE(QFile::exists(journalFolderUnder(data) + "/r.journal"));
+        QFile::remove(journalFolderUnder(data) + "/r.journal-set-aside");
+    }
+    setRestoreNotice({});
+    EXPECT_GE(asideCount, 1);
+}
+
+// A reader waits for a write in place to end: while one program writes two
+// whole maps in turn into a map it must write in place, every read of another
+// gives one map or the other, never a mixture.
+TEST_F(MapFileIo, AReaderNeverSeesAWriteInPlaceHalfDone) {
+    const QString map = path(PortableFileCode ? QString(246, 'r') + ".amp" : QStringLiteral("r.amp"));
+    const auto first = pattern(MaxFileSize, 1), second = pattern(MaxFileSize, 2);
+    ASSERT_TRUE(putFile(map, first));
+    if (!PortableFileCode) {
+        ASSERT_EQ(::link(nameOf(map).constData(), nameOf(path("r2.amp")).constData()), 0); // so: in place
+    }
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        int failed = 0;
+        for (int i = 0; i < 150; ++i) {
+            const auto written = writeFileSafely(map, i % 2 == 0 ? second : first);
+            failed += !written.ok() || written.value().way != WriteWay::InPlace ? 1 : 0;
+        }
+        ::_exit(failed == 0 ? 0 : 1);
+    }
+    int reads = 0, mixtures = 0, failures = 0, status = 0;
+    while (::waitpid(writer, &status, WNOHANG) == 0) {
+        const auto read = readMapFile(map);
+        ++reads;
+        if (!read) {
+            ++failures;
+        } else if (read.value() != first && read.value() != second) {
+            ++mixtures;
+        }
+    }
+    std::printf("%d reads during 150 writes in place: %d mixtures, %d failed\n", reads, mixtures, failures);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "every write went in place and worked";
+    EXPECT_GT(reads, 10);
+    EXPECT_EQ(mixtures, 0);
+    EXPECT_EQ(failures, 0);
 }
 
 // Written in place, a file costs its size on disk in the journal, never in memory;
