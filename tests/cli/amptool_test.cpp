@@ -685,6 +685,46 @@ TEST_F(AsNobody, AJournalOfAKilledWriteNeverUndoesALaterSaveByAnotherProgram) {
     EXPECT_EQ(entriesOf(journals, "*.journal"), QStringList{}) << "no journal is left to apply later";
 }
 
+// A map made read-only after a write of it was cut short, then saved by another
+// program: the journal, stale, cannot block its reading. It is set aside, the
+// map read as it stands; a journal the read-only map still matches is told.
+TEST_F(AsNobody, AStaleJournalOfAMapMadeReadOnlySinceDoesNotBlockItsReading) {
+    const QString map = folder + "/ro.amp";
+    const std::vector<std::uint8_t> saved = foreignMap();
+    putFile(map,
+            QByteArray(reinterpret_cast<const char*>(saved.data()), static_cast<qsizetype>(saved.size())));
+    ASSERT_EQ(::chown(QFile::encodeName(map).constData(), Nobody, Nobody), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(map).constData(), 0444), 0);
+    const QByteArray canonical = QFile::encodeName(QFileInfo(map).canonicalFilePath());
+    const QByteArray oldBytes = oldMap();
+    const std::vector<std::uint8_t> old(oldBytes.begin(), oldBytes.end());
+    const auto plant = [&](const char* name, const std::vector<std::uint8_t>& written) {
+        ASSERT_TRUE(plantJournal(data, name, journalBytes(canonical, identityOf(map), old, written)));
+        ASSERT_EQ(::chown(QFile::encodeName(journals + "/" + name).constData(), Nobody, Nobody), 0);
+    };
+    plant("stale.journal", filledMap());
+    const std::string info = "cd '" + folder.toStdString() + "' && ";
+    const auto run = [&](const std::vector<std::string>& words) {
+        std::string line = info;
+        for (const std::string& word : words) {
+            line += "'" + word + "' ";
+        }
+        return runShell(dir, line);
+    };
+    const Outcome stale = run(asNobody({"info", "ro.amp"}));
+    EXPECT_EQ(stale.status, 0) << stale.err;
+    EXPECT_NE(stale.err.find("another program has written it since"), std::string::npos) << stale.err;
+    EXPECT_TRUE(QFile::exists(journals + "/stale.journal-set-aside"));
+    EXPECT_EQ(bytesOf(dir, "maps/ro.amp"), saved);
+
+    plant("hot.journal", saved); // the map holds that write's bytes: it was cut short
+    const Outcome hot = run(asNobody({"info", "ro.amp"}));
+    EXPECT_EQ(hot.status, 2);
+    EXPECT_NE(hot.err.find("its old content cannot be put back (Permission denied)"), std::string::npos)
+        << hot.err;
+    EXPECT_TRUE(QFile::exists(journals + "/hot.journal")) << "the journal keeps the old content";
+}
+
 // Killed while replacing, a write leaves its temporary file; the next write of
 // that folder removes it.
 TEST(KilledWrite, ReplacingLeavesTheOldMapOrTheNewAndNoLeftoverForLong) {
