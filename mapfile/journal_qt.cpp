@@ -22,6 +22,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -46,6 +47,22 @@ QString journalFolder() {
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return data.isEmpty() || !QDir::isAbsolutePath(data) ? QString()
                                                          : data + QStringLiteral("/ampedit/journal");
+}
+
+// Takes the lock, trying every few milliseconds for a bounded while: QLockFile's
+// own wait sleeps ever longer between tries, so a writer would starve behind
+// readers that take and leave the lock in quick turns.
+bool lockWithin(QLockFile& lock) {
+    constexpr int Pause = 5; // milliseconds
+    for (int waited = 0;; waited += Pause) {
+        if (lock.tryLock(0)) {
+            return true;
+        }
+        if (waited >= LockWait || lock.error() != QLockFile::LockFailedError) {
+            return false;
+        }
+        QThread::msleep(Pause);
+    }
 }
 
 // Makes the journal folder, private to the user.
@@ -212,7 +229,7 @@ Result<Restored> restoreInterruptedWrite(const QString& path) {
     }
     const QString canonical = info.canonicalFilePath();
     QLockFile lock(folder + "/" + keyOf(canonical) + LockSuffix);
-    if (!lock.tryLock(LockWait)) {
+    if (!lockWithin(lock)) {
         return Restored{}; // a live process is writing it and will remove its journal itself
     }
     return putBackLocked(folder, path, canonical);
@@ -225,7 +242,7 @@ bool lockForReading(const QString& path, std::unique_ptr<QLockFile>& lock) {
     }
     lock =
         std::make_unique<QLockFile>(folder + "/" + keyOf(QFileInfo(path).canonicalFilePath()) + LockSuffix);
-    if (!lock->tryLock(LockWait)) {
+    if (!lockWithin(*lock)) {
         const bool heldByAnother = lock->error() == QLockFile::LockFailedError;
         lock.reset();
         return !heldByAnother; // a folder this user cannot lock in holds no write of theirs
@@ -248,7 +265,7 @@ Status writeInPlaceJournaled(const QString& target, std::span<const std::uint8_t
     const QString canonical = QFileInfo(target).canonicalFilePath();
     const QString key = keyOf(canonical);
     QLockFile lock(folder + "/" + key + LockSuffix);
-    if (!lock.tryLock(LockWait)) {
+    if (!lockWithin(lock)) {
         return failure(MapErrorKind::CannotOpen, target,
                        why + ", and another program has been reading or writing it for too long");
     }

@@ -689,7 +689,11 @@ TEST_F(MapFileIo, AReaderNeverSeesAWriteInPlaceHalfDone) {
         int failed = 0;
         for (int i = 0; i < 150; ++i) {
             const auto written = writeFileSafely(map, i % 2 == 0 ? second : first);
-            failed += !written.ok() || written.value().way != WriteWay::InPlace ? 1 : 0;
+            if (!written.ok() || written.value().way != WriteWay::InPlace) {
+                std::fprintf(stderr, "write %d: %s\n", i,
+                             written.ok() ? "replaced, not in place" : written.error().message.c_str());
+                ++failed;
+            }
         }
         ::_exit(failed == 0 ? 0 : 1);
     }
