@@ -44,23 +44,34 @@
     // element into text through Array.prototype.toString, which calls join
     // again: a cycle gives "" there (as other engines do), and a depth past
     // DeepestText throws before the engine's own recursion can overflow.
+    // The error is thrown by the outermost join, so that it names the script's line.
     const joining = [];
+    let tooDeep = false;
     function guardedJoin(native) {
         return function () {
+            if (joining.length === 0) {
+                tooDeep = false;
+            }
             for (let i = 0; i < joining.length; ++i) {
                 if (joining[i] === this) {
                     return "";
                 }
             }
             if (joining.length >= DeepestText) {
-                throw new RangeError("an array nested more than " + DeepestText + " deep cannot be turned into text");
+                tooDeep = true;
+                return "";
             }
             joining[joining.length] = this;
+            let text;
             try {
-                return native.apply(this, arguments);
+                text = native.apply(this, arguments);
             } finally {
                 joining.length = joining.length - 1;
             }
+            if (joining.length === 0 && tooDeep) {
+                throw new RangeError("an array nested more than " + DeepestText + " deep cannot be turned into text");
+            }
+            return text;
         };
     }
     Object.defineProperty(Array.prototype, "join", {value: guardedJoin(nativeJoin), writable: true,
