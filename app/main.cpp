@@ -168,10 +168,10 @@ int main(int argc, char* argv[]) {
         failure = QApplication::translate("main", "an unknown error");
     }
     // Not a clean end: the recovery copy of unwritten changes stays for the next start.
-    QMessageBox::critical(nullptr, QApplication::applicationName(),
-                          QApplication::translate("main",
-                                                  "The editor ended after an error (%1). Unwritten changes are kept "
-                                                  "in a recovery copy, which the editor offers when it starts again.")
-                              .arg(failure));
+    QMessageBox::critical(
+        nullptr, QApplication::applicationName(),
+        QApplication::translate("main", "The editor ended after an error (%1). Unwritten changes are kept "
+                                        "in a recovery copy, which the editor offers when it starts again.")
+            .arg(failure));
     return EXIT_FAILURE;
 }

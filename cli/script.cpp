@@ -219,7 +219,8 @@ void capAddressSpace() {
         }
         std::fclose(statm);
     }
-    const unsigned long long cap = pages * static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE)) + AddedAddressSpace;
+    const unsigned long long cap =
+        pages * static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE)) + AddedAddressSpace;
     const rlimit limit{cap, cap};
     if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
         return;

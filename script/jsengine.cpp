@@ -8,9 +8,9 @@
 
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <condition_variable>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -86,8 +86,7 @@ public:
 
     Watchdog(QJSEngine& engine, const ScriptOptions& options)
         : engine_(engine), stop_(options.stop), memoryLimit_(options.memoryLimit),
-          base_(options.memoryLimit > 0 ? residentBytes() : 0),
-          deadline_(Clock::now() + options.timeout) {
+          base_(options.memoryLimit > 0 ? residentBytes() : 0), deadline_(Clock::now() + options.timeout) {
         thread_ = std::thread([this] { watch(); });
     }
     ~Watchdog() {
@@ -327,8 +326,9 @@ QString errorText(const QJSValue& thrown, const QStringList& trace, const QStrin
     if (line <= 0 && thrown.isError() && isScriptFile(thrown.property("fileName").toString(), scriptName)) {
         line = thrown.property("lineNumber").toInt();
     }
-    const QString message = thrown.isError() ? textOf(thrown, describe)
-                                             : QStringLiteral("uncaught exception: ") + textOf(thrown, describe);
+    const QString message = thrown.isError()
+                                ? textOf(thrown, describe)
+                                : QStringLiteral("uncaught exception: ") + textOf(thrown, describe);
     return line > 0 ? QStringLiteral("%1:%2: %3").arg(scriptName).arg(line).arg(message)
                     : QStringLiteral("%1: %2").arg(scriptName, message);
 }
@@ -405,7 +405,8 @@ ScriptOutcome JsEngine::evaluate(const ScriptMap& map, const QString& expression
     if (!console_) {
         console_ = std::make_unique<QJSEngine>();
     }
-    ScriptOutcome outcome = execute(*console_, map, expression, QString::fromLatin1(ConsoleName), options, changes);
+    ScriptOutcome outcome =
+        execute(*console_, map, expression, QString::fromLatin1(ConsoleName), options, changes);
     if (broken_) {
         console_.reset(); // what it held is not to be trusted: the next line starts afresh
         broken_ = false;
@@ -426,9 +427,10 @@ ScriptOutcome JsEngine::execute(QJSEngine& engine, const ScriptMap& snapshot, co
         return executeGuarded(engine, snapshot, program, scriptName, options, changes);
     } catch (const std::bad_alloc&) {
         broken_ = true;
-        return failure(QCoreApplication::translate(
-                           "ScriptRunner", "%1: stopped: there was not memory enough for it; nothing was changed")
-                           .arg(scriptName));
+        return failure(
+            QCoreApplication::translate(
+                "ScriptRunner", "%1: stopped: there was not memory enough for it; nothing was changed")
+                .arg(scriptName));
     } catch (const std::exception& error) {
         broken_ = true;
         return failure(QStringLiteral("%1: %2").arg(scriptName, QString::fromLocal8Bit(error.what())));
@@ -470,7 +472,8 @@ ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snaps
     bool forged = end.isError() || !end.isObject();
     QStringList messages;
     std::vector<std::int32_t> hexes;
-    forged = forged || !unpack(engine, end.property("printed"), 1, options.printLimit, outcome.printed, hexes) ||
+    forged = forged ||
+             !unpack(engine, end.property("printed"), 1, options.printLimit, outcome.printed, hexes) ||
              !unpack(engine, end.property("problems"), 3, options.problemLimit, messages, hexes);
     for (qsizetype i = 0; i < messages.size() && !forged; ++i) {
         ScriptProblem found{{}, messages[i], scriptName};
@@ -484,8 +487,8 @@ ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snaps
     }
     if (const int over = wholeNumberOf(end.property("printedOver")); !forged && over > 0) {
         outcome.printed.append(
-            QCoreApplication::translate("ScriptRunner",
-                                        "(%1 more lines not shown: a run prints %2 lines and %3 characters at most)")
+            QCoreApplication::translate(
+                "ScriptRunner", "(%1 more lines not shown: a run prints %2 lines and %3 characters at most)")
                 .arg(over)
                 .arg(options.printLimit)
                 .arg(options.printedTextLimit));
@@ -493,8 +496,8 @@ ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snaps
     if (const int over = wholeNumberOf(end.property("problemsOver")); !forged && over > 0) {
         outcome.problems.push_back(
             {{},
-             QCoreApplication::translate("ScriptRunner",
-                                         "%1 more problems were reported and not listed (a run lists %2 at most)")
+             QCoreApplication::translate(
+                 "ScriptRunner", "%1 more problems were reported and not listed (a run lists %2 at most)")
                  .arg(over)
                  .arg(options.problemLimit),
              scriptName});
@@ -512,12 +515,12 @@ ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snaps
                                          : watchdog.reason();
     engine.setInterrupted(false);
     if (stopped != Watchdog::Reason::None) {
-        outcome.kind = stopped == Watchdog::Reason::Stop ? ScriptOutcome::Kind::Stopped
+        outcome.kind = stopped == Watchdog::Reason::Stop   ? ScriptOutcome::Kind::Stopped
                        : stopped == Watchdog::Reason::Time ? ScriptOutcome::Kind::TimedOut
                                                            : ScriptOutcome::Kind::Failed;
         if (stopped == Watchdog::Reason::Stop) {
-            outcome.error =
-                QCoreApplication::translate("ScriptRunner", "%1: stopped; nothing was changed").arg(scriptName);
+            outcome.error = QCoreApplication::translate("ScriptRunner", "%1: stopped; nothing was changed")
+                                .arg(scriptName);
         } else if (stopped == Watchdog::Reason::Time) {
             outcome.error = QCoreApplication::translate(
                                 "ScriptRunner", "%1: stopped after %2 s, its time limit; nothing was changed")

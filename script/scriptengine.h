@@ -39,8 +39,8 @@ struct ScriptOptions {
     // How much the process may grow (resident bytes) while the run goes on; 0: no bound.
     std::size_t memoryLimit = std::size_t(1024) * 1024 * 1024;
     // What a run keeps of its output; what is past these is counted and said.
-    int problemLimit = 100000;    // report(): more than one a hex of the largest map
-    int printLimit = 10000;       // print(): lines
+    int problemLimit = 100000;      // report(): more than one a hex of the largest map
+    int printLimit = 10000;         // print(): lines
     int printedTextLimit = 1 << 20; // print(): characters in all
     // Set (from any thread) to end the run as stopped by the user; the runner owns it.
     const std::atomic<bool>* stop = nullptr;

@@ -256,7 +256,8 @@ ScriptOutcome ScriptRunner::execute(const QString& program, const QString& scrip
             job->outcome = console ? engine.evaluate(map, program, given, job->changes)
                                    : engine.run(map, program, scriptName, given, job->changes);
         } catch (const std::exception& error) {
-            job->outcome = failure(QStringLiteral("%1: %2").arg(scriptName, QString::fromLocal8Bit(error.what())));
+            job->outcome =
+                failure(QStringLiteral("%1: %2").arg(scriptName, QString::fromLocal8Bit(error.what())));
         } catch (...) {
             job->outcome = failure(broken);
         }
@@ -303,10 +304,11 @@ ScriptOutcome ScriptRunner::execute(const QString& program, const QString& scrip
             stopped.error = tr("%1: stopped; nothing was changed").arg(scriptName);
         } else {
             stopped.kind = ScriptOutcome::Kind::TimedOut;
-            stopped.error = tr("%1: stopped after %2 s, its time limit, in a call of the engine's own that had "
-                               "not returned; nothing was changed")
-                                .arg(scriptName)
-                                .arg(double(options.timeout.count()) / MillisecondsPerSecond);
+            stopped.error =
+                tr("%1: stopped after %2 s, its time limit, in a call of the engine's own that had "
+                   "not returned; nothing was changed")
+                    .arg(scriptName)
+                    .arg(double(options.timeout.count()) / MillisecondsPerSecond);
         }
         return stopped;
     }

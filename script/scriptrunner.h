@@ -5,16 +5,16 @@
 // undo step named after it. A script that throws, or runs past its time limit
 // and is stopped, changes nothing. The engine runs in a thread of its own, so
 // that a window waiting for it stays responsive; an engine that does not come
-// back in time (a long call of its own) is left behind and its outcome dropped. The engine itself comes from a source given
-// to the runner (the editor's loads it as a module) the first time it is needed.
+// back in time (a long call of its own) is left behind and its outcome dropped. The engine itself comes from
+// a source given to the runner (the editor's loads it as a module) the first time it is needed.
 #pragma once
 
 #include "scriptengine.h"
 
 #include <QEventLoop>
-#include <QTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 

@@ -16,8 +16,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QTableView>
+#include <QTimer>
 #include <QUndoStack>
 
 class ScriptToolsTest : public QObject {
@@ -201,7 +201,8 @@ void ScriptToolsTest::aRunKeepsTheWindowTurningAndStopEndsIt() {
     QVERIFY2(kept, "the recovery copy did not hold the edit as the script ran");
     QVERIFY(stayed && f.main->isVisible());
     QCOMPARE(outcome.kind, ScriptOutcome::Kind::Stopped);
-    QVERIFY(tools.consoleOutput()->toPlainText().contains(QStringLiteral("slow.js: stopped; nothing was changed")));
+    QVERIFY(tools.consoleOutput()->toPlainText().contains(
+        QStringLiteral("slow.js: stopped; nothing was changed")));
     QVERIFY(!tools.stopButton()->isEnabled());
     // Nothing of the run reached the map: the edit is the one step.
     QCOMPARE(f.document().undoStack()->count(), 1);

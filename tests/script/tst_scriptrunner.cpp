@@ -7,8 +7,8 @@
 #include "scriptrunner.h"
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -317,15 +317,19 @@ void ScriptRunnerTest::aValueThatHoldsItselfOrNestsDeepBecomesText() {
                                      "try { print(d.toLocaleString()); } catch (e) { print(e.name); }\n"
                                      "return d;");
     QVERIFY2(deep.ok(), qPrintable(deep.error));
-    const QString json = QString(256, QLatin1Char('[')) + QStringLiteral("\"(too deep)\"") + QString(256, QLatin1Char(']'));
+    const QString json =
+        QString(256, QLatin1Char('[')) + QStringLiteral("\"(too deep)\"") + QString(256, QLatin1Char(']'));
     QCOMPARE(deep.printed.value(0), json);
     QCOMPARE(deep.problems.at(0).message, json);
-    QCOMPARE(deep.printed.value(1), QStringLiteral("RangeError an array nested more than 256 deep cannot be turned into text"));
+    QCOMPARE(deep.printed.value(1),
+             QStringLiteral("RangeError an array nested more than 256 deep cannot be turned into text"));
     QCOMPARE(deep.printed.value(2), QStringLiteral("RangeError"));
     QCOMPARE(p.value("let n = []; for (let i = 0; i < 100000; ++i) n = [n]; '' + n"),
-             QStringLiteral("console:1: RangeError: an array nested more than 256 deep cannot be turned into text"));
+             QStringLiteral(
+                 "console:1: RangeError: an array nested more than 256 deep cannot be turned into text"));
     // Arrays of arrays in their ordinary depth are as they were.
-    QCOMPARE(p.value("String([[1, [2, 3]], [], 'x']) + ' ' + [[1, 2], [3]].join(';')"), QStringLiteral("1,2,3,,x 1,2;3"));
+    QCOMPARE(p.value("String([[1, [2, 3]], [], 'x']) + ' ' + [[1, 2], [3]].join(';')"),
+             QStringLiteral("1,2,3,,x 1,2;3"));
 }
 
 void ScriptRunnerTest::whatARunLeavesIsBounded() {
@@ -334,9 +338,9 @@ void ScriptRunnerTest::whatARunLeavesIsBounded() {
     small.problemLimit = 3;
     small.printLimit = 2;
     small.printedTextLimit = 10;
-    const ScriptOutcome outcome = p.run(
-        "for (let i = 0; i < 5; ++i) report(i % 4, 0, 'p' + i);\nprint('12345678'); print('abc', 'def'); print('x');",
-        small);
+    const ScriptOutcome outcome = p.run("for (let i = 0; i < 5; ++i) report(i % 4, 0, 'p' + "
+                                        "i);\nprint('12345678'); print('abc', 'def'); print('x');",
+                                        small);
     QVERIFY2(outcome.ok(), qPrintable(outcome.error));
     // Three of five problems, and a word of the two left out; ten characters of text.
     QCOMPARE(outcome.problems.size(), std::size_t(4));
@@ -345,13 +349,17 @@ void ScriptRunnerTest::whatARunLeavesIsBounded() {
     QCOMPARE(outcome.problems[3].message,
              QStringLiteral("2 more problems were reported and not listed (a run lists 3 at most)"));
     QCOMPARE(outcome.printed,
-             QStringList({"12345678", "ab", "(1 more lines not shown: a run prints 2 lines and 10 characters at most)"}));
+             QStringList({"12345678", "ab",
+                          "(1 more lines not shown: a run prints 2 lines and 10 characters at most)"}));
     // A run that makes the runner's own lists as long as an array can be (2^32 - 1)
     // is refused at once: what it left is no outcome of the API's.
     for (const char* attack : {
-             "map.set(0, 0, 0, 1); Array.prototype.map = function () { const a = []; a.length = 4294967295; return a; };",
-             "map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 4294967295; return a; };",
-             "map.set(0, 0, 0, 1); Array.from = function () { return [[0, {toString: function () { for (;;) {} }}]]; };",
+             "map.set(0, 0, 0, 1); Array.prototype.map = function () { const a = []; a.length = 4294967295; "
+             "return a; };",
+             "map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 4294967295; return a; "
+             "};",
+             "map.set(0, 0, 0, 1); Array.from = function () { return [[0, {toString: function () { for (;;) "
+             "{} }}]]; };",
          }) {
         const ScriptOutcome forged = p.run(attack);
         QCOMPARE(forged.kind, ScriptOutcome::Kind::Failed);
@@ -359,10 +367,11 @@ void ScriptRunnerTest::whatARunLeavesIsBounded() {
                  qPrintable(forged.error));
         QCOMPARE(p.document.encode(), p.file);
     }
-    const ScriptOutcome line = p.runner.evaluate(
-        QStringLiteral("map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 2 ** 32 - 1; "
-                       "return a; }"));
-    QVERIFY2(line.error.contains(QStringLiteral("changed what the scripting API relies on")), qPrintable(line.error));
+    const ScriptOutcome line = p.runner.evaluate(QStringLiteral(
+        "map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 2 ** 32 - 1; "
+        "return a; }"));
+    QVERIFY2(line.error.contains(QStringLiteral("changed what the scripting API relies on")),
+             qPrintable(line.error));
     QCOMPARE(p.document.undoStack()->count(), 0);
 }
 
@@ -373,7 +382,8 @@ void ScriptRunnerTest::aRunIsBoundedInMemoryAndCanBeStopped() {
     bounded.memoryLimit = 64 * 1024 * 1024;
     bounded.timeout = std::chrono::seconds(60);
     const ScriptOutcome greedy = p.run("map.set(0, 0, 0, 9); const kept = [];\n"
-                                       "for (let i = 0; ; ++i) kept.push('x'.repeat(100) + i);", bounded);
+                                       "for (let i = 0; ; ++i) kept.push('x'.repeat(100) + i);",
+                                       bounded);
     QCOMPARE(greedy.kind, ScriptOutcome::Kind::Failed);
     QVERIFY2(greedy.error.startsWith(QStringLiteral("test.js: stopped: it took more than 64 MB of memory")),
              qPrintable(greedy.error));
@@ -385,7 +395,8 @@ void ScriptRunnerTest::aRunIsBoundedInMemoryAndCanBeStopped() {
     QCOMPARE(stopped.printed, QStringList{"going"});
     // The map changed while the run went on: its changes are dropped, the edit stays.
     QTimer::singleShot(50, &p.runner, [&p] { p.document.typeIntoCell(1, 0, 0, QStringLiteral("66")); });
-    const ScriptOutcome raced = p.run("map.set(0, 0, 0, 9); const t = Date.now(); while (Date.now() - t < 3000) {}");
+    const ScriptOutcome raced =
+        p.run("map.set(0, 0, 0, 9); const t = Date.now(); while (Date.now() - t < 3000) {}");
     QCOMPARE(raced.kind, ScriptOutcome::Kind::Failed);
     QCOMPARE(raced.error, QStringLiteral("test.js: the map changed while it ran; nothing was changed"));
     QCOMPARE(p.text(1, 0, 0) + " " + p.text(0, 0, 0), QStringLiteral("66 1"));
