@@ -7,6 +7,7 @@
 // whose name starts with "-" can still be named.
 #include "editorsettings.h"
 #include "mainwindow.h"
+#include "scriptrunner.h"
 #include "userdialogs.h"
 
 #include <QApplication>
@@ -145,6 +146,7 @@ int main(int argc, char* argv[]) {
     if (arguments.isEmpty()) {
         return UsageError;
     }
+    QString failure;
     try {
         QtUserDialogs dialogs;
         MainWindow window(dialogs, arguments);
@@ -152,12 +154,24 @@ int main(int argc, char* argv[]) {
             window.compareWith(compared);
         }
         window.show();
-        return QApplication::exec();
+        const int status = QApplication::exec();
+        if (ScriptRunner::runsLeftBehind() > 0) {
+            // A script's engine still busy in a call of its own: its thread is
+            // not waited for, and nothing is torn down under it.
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
+        return status;
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(error.what()));
+        failure = QString::fromLocal8Bit(error.what());
     } catch (...) {
-        QMessageBox::critical(nullptr, QApplication::applicationName(),
-                              QStringLiteral("An unknown error ended the program."));
+        failure = QApplication::translate("main", "an unknown error");
     }
-    return 0;
+    // Not a clean end: the recovery copy of unwritten changes stays for the next start.
+    QMessageBox::critical(
+        nullptr, QApplication::applicationName(),
+        QApplication::translate("main", "The editor ended after an error (%1). Unwritten changes are kept "
+                                        "in a recovery copy, which the editor offers when it starts again.")
+            .arg(failure));
+    return EXIT_FAILURE;
 }

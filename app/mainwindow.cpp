@@ -203,6 +203,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         statusBar()->showMessage(text, 8000);
     });
     keeper_ = new RecoveryKeeper(*document_, this);
+    connect(scripts_, &ScriptTools::aboutToRun, keeper_, &RecoveryKeeper::flush);
     connect(keeper_, &RecoveryKeeper::protectionChanged, this, [this](const QString& notice) {
         notices_->setNotice(QStringLiteral("recovery"), notice);
         if (!notice.isEmpty()) {

@@ -14,12 +14,14 @@
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -45,6 +47,8 @@ constexpr int ConsoleLines = 5000;
 constexpr int HistoryLength = 100;
 // The console's output shows at least this many lines.
 constexpr int ShownLines = 6;
+// A printed line longer than this is cut in the console (amptool writes it whole).
+constexpr qsizetype LongestShownLine = 10000;
 const QString ScriptFilter = QStringLiteral("Scripts (*.js)");
 
 // The console line's history: Up and Down step through the expressions given.
@@ -92,7 +96,8 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     // sessions of the editor never show them.
     consoleDock_->setObjectName(QStringLiteral("consoleDock"));
     problemsDock_->setObjectName(QStringLiteral("problemsDock"));
-    connect(&runner_, &ScriptRunner::printed, this, &ScriptTools::appendOutput);
+    // A window closed while a script runs stops the run first.
+    window->installEventFilter(this);
     // Under the picture, beside the form: opening them never makes the window
     // higher than the desktop.
     for (QDockWidget* dock : {consoleDock_, problemsDock_}) {
@@ -162,8 +167,16 @@ QPlainTextEdit* ScriptTools::consoleOutput() {
     line_->setFont(output_->font());
     line_->setPlaceholderText(tr("An expression, as map.get(\"terrain\", 0, 0); Enter evaluates it"));
     line_->installEventFilter(new HistoryKeys(line_, history_, historyAt_));
+    stop_ = new QPushButton(tr("Stop"));
+    stop_->setObjectName(QStringLiteral("stopScript"));
+    stop_->setToolTip(tr("Stops the script that is running; it changes nothing"));
+    stop_->setEnabled(runner_.isRunning());
+    connect(stop_, &QPushButton::clicked, this, &ScriptTools::stopRun);
+    auto* row = new QHBoxLayout;
+    row->addWidget(line_);
+    row->addWidget(stop_);
     layout->addWidget(output_);
-    layout->addWidget(line_);
+    layout->addLayout(row);
     consoleDock_->setWidget(console);
     connect(line_, &QLineEdit::returnPressed, this, [this] {
         const QString expression = line_->text().trimmed();
@@ -185,6 +198,70 @@ QPlainTextEdit* ScriptTools::consoleOutput() {
 QLineEdit* ScriptTools::consoleLine() {
     consoleOutput();
     return line_;
+}
+
+QPushButton* ScriptTools::stopButton() {
+    consoleOutput();
+    return stop_;
+}
+
+void ScriptTools::stopRun() {
+    if (runner_.isRunning()) {
+        runner_.stop();
+        emit message(tr("Stopping the script…"));
+    }
+}
+
+bool ScriptTools::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_ && event->type() == QEvent::Close && runner_.isRunning()) {
+        // The run is stopped, and the window stays until it has ended.
+        event->ignore();
+        runner_.stop();
+        emit message(tr("A script was running: it was stopped. Close the window again."));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// One run at a time: the window stays responsive while one goes on.
+bool ScriptTools::mayStart(const QString& name) {
+    if (!runner_.isRunning()) {
+        return true;
+    }
+    emit message(tr("%1 did not start: a script is running (Stop in the Console ends it).").arg(name));
+    return false;
+}
+
+void ScriptTools::beginRun(const QString& name, bool say) {
+    emit aboutToRun();
+    if (say) {
+        appendOutput(tr("running %1…").arg(name));
+    }
+    stopButton()->setEnabled(true);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    emit message(tr("Running %1… Edits wait until it ends; Stop in the Console ends it.").arg(name));
+}
+
+void ScriptTools::endRun(const ScriptOutcome& outcome) {
+    QApplication::restoreOverrideCursor();
+    stop_->setEnabled(false);
+    showPrinted(outcome.printed);
+}
+
+// What a run printed, at once: a line per call would lay the console out again each time.
+void ScriptTools::showPrinted(const QStringList& lines) {
+    if (lines.isEmpty()) {
+        return;
+    }
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& line : lines) {
+        shown.append(line.size() <= LongestShownLine
+                         ? line
+                         : line.left(LongestShownLine) +
+                               tr("… (%1 more characters)").arg(line.size() - LongestShownLine));
+    }
+    appendOutput(shown.join(QLatin1Char('\n')));
 }
 
 QTableView* ScriptTools::problemsTable() {
@@ -322,12 +399,11 @@ void ScriptTools::tellFailure(const QString& caption, const ScriptOutcome& outco
 
 ScriptOutcome ScriptTools::runOne(const QString& path, bool keepChanges) {
     const QString name = QFileInfo(path).fileName();
-    appendOutput(tr("— %1").arg(name));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    beginRun(name);
     ScriptOptions given = options();
     given.keepChanges = keepChanges;
     ScriptOutcome outcome = runner_.runFile(path, given);
-    QApplication::restoreOverrideCursor();
+    endRun(outcome);
     // A run that failed still found what it reported before the error.
     problems_->setProblems(name, outcome.problems);
     if (problemsTable_) {
@@ -341,6 +417,9 @@ ScriptOutcome ScriptTools::runScript(const QString& path) {
         return failure(tr("There is no map."));
     }
     const QString name = QFileInfo(path).fileName();
+    if (!mayStart(name)) {
+        return failure(tr("%1: a script is running").arg(name));
+    }
     ScriptOutcome outcome = runOne(path);
     if (!outcome.ok()) {
         tellFailure(name, outcome);
@@ -383,11 +462,19 @@ int ScriptTools::checkMap() {
                             .arg(QDir::toNativeSeparators(scriptfolders::userChecks())));
         return -1;
     }
+    if (!mayStart(tr("Check Map"))) {
+        return -1;
+    }
     int found = 0;
     int failed = 0;
     for (const QString& path : checks) {
         // A check tells; what it changes is dropped, so each sees the map as it is.
         const ScriptOutcome outcome = runOne(path, false);
+        if (outcome.kind == ScriptOutcome::Kind::Stopped) {
+            tellFailure(QFileInfo(path).fileName(), outcome);
+            emit message(tr("Check Map was stopped."));
+            return -1;
+        }
         if (!outcome.ok()) {
             ++failed;
             tellFailure(QFileInfo(path).fileName(), outcome);
@@ -413,12 +500,17 @@ ScriptOutcome ScriptTools::evaluate(const QString& expression) {
         appendOutput(none.error);
         return none;
     }
+    if (!mayStart(tr("The console's line"))) {
+        return failure(tr("A script is running."));
+    }
+    beginRun(tr("the console's line"), false);
     ScriptOutcome outcome = runner_.evaluate(expression, options());
+    endRun(outcome);
     if (!outcome.ok()) {
         appendOutput(outcome.error);
         return outcome;
     }
-    appendOutput(outcome.value);
+    showPrinted({outcome.value});
     if (!outcome.problems.empty()) {
         problems_->setProblems(tr("Console"), outcome.problems);
         showProblems();

@@ -21,6 +21,7 @@ class QLineEdit;
 class QMainWindow;
 class QMenu;
 class QPlainTextEdit;
+class QPushButton;
 class QTableView;
 class TfrmMapEd;
 class UserDialogs;
@@ -57,13 +58,28 @@ public:
     // The console's line: one expression against the open map.
     ScriptOutcome evaluate(const QString& expression);
 
+    // Whether a script or console line is running now; stopRun() ends it.
+    bool isRunning() const { return runner_.isRunning(); }
+    void stopRun();
+    QPushButton* stopButton();
+
 signals:
     void message(const QString& text);
+    // A run is about to start: whatever keeps the unwritten edits keeps them now,
+    // before a script can take the program down.
+    void aboutToRun();
     // A problem was chosen: the window selects its hex and shows it.
     void hexChosen(int column, int row);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     bool haveMap(const QString& caption);
+    bool mayStart(const QString& name);
+    void beginRun(const QString& name, bool say = true);
+    void endRun(const ScriptOutcome& outcome);
+    void showPrinted(const QStringList& lines);
     ScriptOptions options() const;
     ScriptOutcome runOne(const QString& path, bool keepChanges = true);
     void refreshMenu();
@@ -85,6 +101,7 @@ private:
     QDockWidget* consoleDock_;
     QPlainTextEdit* output_ = nullptr;
     QLineEdit* line_ = nullptr;
+    QPushButton* stop_ = nullptr;
     QStringList history_;
     int historyAt_ = 0;
     QDockWidget* problemsDock_;

@@ -15,9 +15,17 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -176,9 +184,63 @@ int check(const std::vector<std::string>& words) {
     return status;
 }
 
+// Sanitizers reserve terabytes of address space for their shadow memory: a
+// cap on it would stop them, not the script.
+#if defined(__SANITIZE_ADDRESS__)
+#define AMPTOOL_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AMPTOOL_SANITIZED 1
+#endif
+#endif
+
+// How much address space a run may add to what the program has at its start:
+// a call of the engine's own (a split, a join) cannot be interrupted, so the
+// watchdog's bound on memory cannot stop it, and this one does.
+constexpr unsigned long long AddedAddressSpace = 2ULL * 1024 * 1024 * 1024;
+constexpr unsigned long long BytesPerMegabyte = 1024 * 1024;
+
+#if defined(__linux__) && !defined(AMPTOOL_SANITIZED)
+char outOfMemory[256];
+
+// A fault of an engine that found no memory: said on one line, and the map is
+// not written (nothing is, this late).
+extern "C" void endOutOfMemory(int) {
+    const ssize_t ignored = ::write(STDERR_FILENO, outOfMemory, std::strlen(outOfMemory));
+    (void)ignored;
+    ::_exit(Reported);
+}
+
+void capAddressSpace() {
+    unsigned long long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu", &pages) != 1) {
+            pages = 0;
+        }
+        std::fclose(statm);
+    }
+    const unsigned long long cap =
+        pages * static_cast<unsigned long long>(::sysconf(_SC_PAGESIZE)) + AddedAddressSpace;
+    const rlimit limit{cap, cap};
+    if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
+        return;
+    }
+    std::snprintf(outOfMemory, sizeof outOfMemory,
+                  "amptool: script: stopped: the script took more memory than a run may (%llu MB of address "
+                  "space); nothing was changed\n",
+                  cap / BytesPerMegabyte);
+    for (const int signal : {SIGSEGV, SIGBUS, SIGABRT}) {
+        std::signal(signal, endOutOfMemory);
+    }
+}
+#else
+void capAddressSpace() {}
+#endif
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    capAddressSpace();
     // Qt's own remarks are not the command's to make; its failures still go to stderr.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
         if (type == QtCriticalMsg || type == QtFatalMsg) {
@@ -193,6 +255,12 @@ int main(int argc, char* argv[]) {
     }
     const std::vector<std::string> rest(words.begin() + 1, words.end());
     const bool isRun = words[0] == "run";
-    return amptool::runCommand(
+    const int status = amptool::runCommand(
         isRun ? "run" : "check", [&] { return isRun ? run(rest) : check(rest); }, stderr);
+    if (ScriptRunner::runsLeftBehind() > 0) {
+        // An engine still busy in a call of its own: nothing is torn down under it.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

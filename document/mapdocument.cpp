@@ -116,9 +116,12 @@ MapDocument::MapDocument(QObject* parent) : QObject(parent) {
     });
 }
 
-// The stack is torn down after the members its signals would reach.
+// The stack is torn down after the members its signals would reach, and its
+// clearing is no change anyone should hear of (a recovery copy would take it
+// for the edits being discarded).
 MapDocument::~MapDocument() {
     disconnect(&undoStack_, nullptr, this, nullptr);
+    undoStack_.blockSignals(true);
 }
 
 void MapDocument::load(const amp::MapView& map, const QString& fileName,

@@ -39,9 +39,8 @@ RecoveryKeeper::RecoveryKeeper(MapDocument& document, QObject* parent)
     connect(&document_, &MapDocument::modifiedChanged, this, &RecoveryKeeper::changed);
 }
 
-RecoveryKeeper::~RecoveryKeeper() {
-    removeCopy();
-}
+// The copy stays; its lock goes with the keeper, so the next start offers it.
+RecoveryKeeper::~RecoveryKeeper() = default;
 
 QString RecoveryKeeper::folder() {
 #ifndef Q_OS_WIN
@@ -82,6 +81,13 @@ void RecoveryKeeper::writeNow() {
     pendingSince_.invalidate();
     if (document_.isModified()) {
         setProtected(keepCopy());
+    }
+}
+
+void RecoveryKeeper::flush() {
+    if (timer_.isActive()) {
+        timer_.stop();
+        writeNow();
     }
 }
 

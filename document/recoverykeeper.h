@@ -2,10 +2,11 @@
 // Nothing typed is lost to a crash: while the document holds unwritten changes,
 // a recovery copy of it sits in the user's data folder (recovery/ under
 // QStandardPaths::AppLocalDataLocation), written through the safe writer a moment
-// after the last change (and now and then during a long run of changes), never on
-// every keystroke. A lock file tells running
+// after the last change (and now and then during a long run of changes, and at
+// once before a script runs), never on every keystroke. A lock file tells running
 // editors' copies from those whose editor is gone. The copy goes once the
-// changes are written or discarded, and when the editor closes cleanly.
+// changes are written or discarded, and when the user closes the editor and
+// confirms it; an editor ended any other way leaves it to the next start.
 // The folder is the user's alone (0700) and so is every copy (0600): a copy holds
 // the whole map and its name. Where no copy can be kept (no data folder, one that
 // cannot be written, a full disk) the keeper says so once and tries again at the
@@ -35,7 +36,9 @@ public:
     using Copy = RecoveryCopy;
 
     explicit RecoveryKeeper(MapDocument& document, QObject* parent = nullptr);
-    ~RecoveryKeeper() override; // a clean exit: the copy goes
+    // Keeps the copy: only a clean end the user confirmed removes it (removeCopy),
+    // never an end that unwinds past the window (an exception).
+    ~RecoveryKeeper() override;
 
     // How long after the last change the copy is written (2 s).
     void setDelay(int milliseconds) { timer_.setInterval(milliseconds); }
@@ -43,6 +46,9 @@ public:
     QString copyPath() const;
     // Writes the copy now (the timer does it otherwise).
     void writeNow();
+    // Writes the copy now if a change waits for the timer: before anything that
+    // may take the program down (a script run).
+    void flush();
     void removeCopy();
 
     // Empty where the user has no data folder (HOME not set).

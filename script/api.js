@@ -13,7 +13,12 @@
     const HeaderSize = data.header.length;
     const ShapeBytes = {2: "columns", 4: "rows"};
     const LargestByte = 255;
-    const PrintLimit = 10000;
+    const PrintLimit = data.printLimit;          // lines print() keeps
+    const PrintedTextLimit = data.printedTextLimit; // characters they hold in all
+    const ProblemLimit = data.problemLimit;      // problems report() keeps
+    // A value nested deeper than this is not turned into text: the engine's own
+    // join and JSON recurse without a check of their depth and would crash.
+    const DeepestText = 256;
     const columns = data.columns;
     const rows = data.rows;
     const cellCount = columns * rows;
@@ -23,21 +28,127 @@
     const dirty = bytes.map(function () { return false; });
     const header = data.header.slice();
     const problems = [];
+    let problemsOver = 0;
     const printed = [];
+    let printedText = 0;
     let printedOver = 0;
+    // The built-ins the API uses after the script has run, taken before it runs.
+    const ArrayBufferOf = ArrayBuffer;
+    const Int32ArrayOf = Int32Array;
+    const stringify = JSON.stringify;
+    const StringOf = String;
+    const nativeJoin = Array.prototype.join;
+    const nativeToLocaleString = Array.prototype.toLocaleString;
 
+    // The arrays being joined, outermost first. The engine's join turns each
+    // element into text through Array.prototype.toString, which calls join
+    // again: a cycle gives "" there (as other engines do), and a depth past
+    // DeepestText throws before the engine's own recursion can overflow.
+    // The error is thrown by the outermost join, so that it names the script's line.
+    const joining = [];
+    let tooDeep = false;
+    function guardedJoin(native) {
+        return function () {
+            if (joining.length === 0) {
+                tooDeep = false;
+            }
+            for (let i = 0; i < joining.length; ++i) {
+                if (joining[i] === this) {
+                    return "";
+                }
+            }
+            if (joining.length >= DeepestText) {
+                tooDeep = true;
+                return "";
+            }
+            joining[joining.length] = this;
+            let text;
+            try {
+                text = native.apply(this, arguments);
+            } finally {
+                joining.length = joining.length - 1;
+            }
+            if (joining.length === 0 && tooDeep) {
+                throw new RangeError("an array nested more than " + DeepestText + " deep cannot be turned into text");
+            }
+            return text;
+        };
+    }
+    Object.defineProperty(Array.prototype, "join", {value: guardedJoin(nativeJoin), writable: true,
+                                                    configurable: true, enumerable: false});
+    Object.defineProperty(Array.prototype, "toLocaleString", {value: guardedJoin(nativeToLocaleString),
+                                                              writable: true, configurable: true, enumerable: false});
+
+    // JSON of a value, written here rather than by JSON.stringify, whose
+    // recursion has no bound: a value that holds itself is "(cycle)" where it
+    // comes again, and one nested deeper than DeepestText is "(too deep)".
+    // Otherwise the text is JSON.stringify's.
+    const isArray = Array.isArray;
+    const keysOf = Object.keys;
+    function json(value) {
+        const ancestors = [];
+        function text(member, key) {
+            if (member !== null && typeof member === "object" && typeof member.toJSON === "function") {
+                member = member.toJSON(key);
+            }
+            if (member === null || typeof member !== "object") {
+                return typeof member === "function" ? undefined : stringify(member);
+            }
+            if (member instanceof Number || member instanceof String || member instanceof Boolean) {
+                return stringify(member);
+            }
+            if (ancestors.indexOf(member) >= 0) {
+                return "\"(cycle)\"";
+            }
+            if (ancestors.length >= DeepestText) {
+                return "\"(too deep)\"";
+            }
+            ancestors[ancestors.length] = member;
+            try {
+                let parts = "";
+                if (isArray(member)) {
+                    for (let i = 0; i < member.length; ++i) {
+                        const part = text(member[i], StringOf(i));
+                        parts += (i > 0 ? "," : "") + (part === undefined ? "null" : part);
+                    }
+                    return "[" + parts + "]";
+                }
+                const keys = keysOf(member);
+                for (let i = 0; i < keys.length; ++i) {
+                    const part = text(member[keys[i]], keys[i]);
+                    if (part !== undefined) {
+                        parts += (parts.length > 0 ? "," : "") + stringify(keys[i]) + ":" + part;
+                    }
+                }
+                return "{" + parts + "}";
+            } finally {
+                ancestors.length = ancestors.length - 1;
+            }
+        }
+        return text(value, "");
+    }
+
+    // A value as text, for print, report and the console: texts as they are,
+    // objects and arrays as JSON, anything else by String. Never throws.
     function describe(value) {
         if (typeof value === "string") {
             return value;
         }
-        if (value !== null && typeof value === "object" && !(value instanceof Error)) {
-            try {
-                return JSON.stringify(value);
-            } catch (e) {
-                return String(value);
+        try {
+            if (value !== null && typeof value === "object" && !(value instanceof Error)) {
+                try {
+                    const text = json(value);
+                    if (typeof text === "string") {
+                        return text;
+                    }
+                } catch (e) {
+                    // not JSON: its own text below
+                }
             }
+            return StringOf(value);
+        } catch (e) {
+            return "(a value that cannot be turned into text)";
         }
-        return String(value);
     }
 
     // Layers by number (0-12, or its text) or by name, as the editor names them,
@@ -318,23 +429,57 @@
     });
 
     function report(column, row, message) {
-        if (arguments.length === 1) {
-            problems[problems.length] = {message: describe(column)};
-            return;
-        }
-        if (arguments.length !== 3) {
+        if (arguments.length !== 1 && arguments.length !== 3) {
             throw new TypeError("report takes (column, row, message) or (message)");
         }
-        slotOf(column, row);
-        problems[problems.length] = {column: column, row: row, message: describe(message)};
+        if (arguments.length === 3) {
+            slotOf(column, row);
+        }
+        if (problems.length >= ProblemLimit) {
+            ++problemsOver;
+            return;
+        }
+        problems[problems.length] = arguments.length === 1 ? {column: -1, row: -1, message: describe(column)}
+                                                           : {column: column, row: row, message: describe(message)};
     }
 
     function print() {
-        if (printed.length >= PrintLimit) {
+        if (printed.length >= PrintLimit || printedText >= PrintedTextLimit) {
             ++printedOver;
             return;
         }
-        printed[printed.length] = Array.prototype.map.call(arguments, describe).join(" ");
+        let line = "";
+        for (let i = 0; i < arguments.length; ++i) {
+            line += (i > 0 ? " " : "") + describe(arguments[i]);
+            if (line.length > PrintedTextLimit - printedText) {
+                line = line.substring(0, PrintedTextLimit - printedText);
+                break;
+            }
+        }
+        printedText += line.length;
+        printed[printed.length] = line;
+    }
+
+    // Texts packed for the runner: all of them in one string, and their
+    // lengths (and for problems their hexes, -1 for the whole map) in an
+    // ArrayBuffer of 32-bit numbers, so that reading back costs a few calls
+    // whatever the count. Made with the built-ins taken before the script ran.
+    function packed(texts, numbersOf) {
+        const perText = numbersOf ? 3 : 1;
+        const buffer = new ArrayBufferOf(4 * perText * texts.length);
+        const numbers = new Int32ArrayOf(buffer);
+        let text = "";
+        for (let i = 0; i < texts.length; ++i) {
+            const item = texts[i];
+            const message = numbersOf ? item.message : item;
+            text += message;
+            numbers[i * perText] = message.length;
+            if (numbersOf) {
+                numbers[i * perText + 1] = item.column;
+                numbers[i * perText + 2] = item.row;
+            }
+        }
+        return {text: text, numbers: buffer, count: texts.length};
     }
 
     return {
@@ -345,16 +490,14 @@
         describe: describe,
         // What the run came to, for the runner.
         outcome: function () {
-            const lines = printed.slice();
-            if (printedOver > 0) {
-                lines.push("(" + printedOver + " more lines not shown)");
-            }
             return {
                 dirty: dirty,
                 typed: typed.map(function (texts, layer) { return dirty[layer] ? Array.from(texts) : []; }),
                 header: header.slice(),
-                problems: problems,
-                printed: lines,
+                problems: packed(problems, true),
+                problemsOver: problemsOver,
+                printed: packed(printed, false),
+                printedOver: printedOver,
             };
         },
     };

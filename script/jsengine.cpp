@@ -9,11 +9,18 @@
 #include <array>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -22,10 +29,18 @@ constexpr const char* ApiResource = ":/script/api.js";
 constexpr const char* ApiFileName = "ampedit-script-api";
 constexpr const char* ConsoleName = "console";
 constexpr double MillisecondsPerSecond = 1000.0;
+constexpr std::size_t BytesPerMegabyte = 1024 * 1024;
 // How long the output of a run stopped at its time limit may take to read.
 constexpr std::chrono::milliseconds ReadingLimit{1000};
 // What a script is given as globals.
 const char* const Globals[] = {"map", "terrain", "selection", "report", "print", "args"};
+
+ScriptOutcome failure(const QString& error) {
+    ScriptOutcome outcome;
+    outcome.kind = ScriptOutcome::Kind::Failed;
+    outcome.error = error;
+    return outcome;
+}
 
 QString apiSource() {
     static const QString source = [] {
@@ -36,44 +51,151 @@ QString apiSource() {
     return source;
 }
 
-// Sets the engine's interrupt flag once the time is up, unless stopped first.
+// Resident bytes of the process, or 0 where that is not known.
+std::size_t residentBytes() {
+#ifdef __linux__
+    // statm: the program's size, then its resident pages.
+    const int file = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        return 0;
+    }
+    char text[128] = {};
+    const ssize_t got = ::read(file, text, sizeof text - 1);
+    ::close(file);
+    if (got <= 0) {
+        return 0;
+    }
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) {
+        return 0;
+    }
+    return std::size_t(resident) * std::size_t(::sysconf(_SC_PAGESIZE));
+#else
+    return 0;
+#endif
+}
+
+// Ends a run by the engine's interrupt flag: when its deadline passes, when the
+// process grows past its memory bound, or when the user asks. The engine
+// stops at its next step of script code; a call of its own (a split, a sort)
+// ends first. After a stop the deadline can be set again for reading what the
+// run left, which the watchdog bounds the same way.
 class Watchdog {
 public:
-    Watchdog(QJSEngine& engine, std::chrono::milliseconds limit) {
-        if (limit.count() > 0) {
-            thread_ = std::thread([this, &engine, limit] {
-                std::unique_lock lock(mutex_);
-                if (!wake_.wait_for(lock, limit, [this] { return stopped_; })) {
-                    fired_ = true;
-                    engine.setInterrupted(true);
-                }
-            });
-        }
+    enum class Reason { None, Time, Memory, Stop };
+
+    Watchdog(QJSEngine& engine, const ScriptOptions& options)
+        : engine_(engine), stop_(options.stop), memoryLimit_(options.memoryLimit),
+          base_(options.memoryLimit > 0 ? residentBytes() : 0), deadline_(Clock::now() + options.timeout) {
+        thread_ = std::thread([this] { watch(); });
     }
-    ~Watchdog() { stop(); }
+    ~Watchdog() {
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
     Watchdog(const Watchdog&) = delete;
     Watchdog& operator=(const Watchdog&) = delete;
 
-    // Whether the time ran out first.
-    bool stop() {
-        {
-            const std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        wake_.notify_all();
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        return fired_;
+    // The first reason the run was stopped for, if any.
+    Reason reason() {
+        const std::lock_guard lock(mutex_);
+        return reason_;
+    }
+    // Lets the engine run again until `limit` from now, to read what a stopped run left.
+    void readFor(std::chrono::milliseconds limit) {
+        const std::lock_guard lock(mutex_);
+        deadline_ = Clock::now() + limit;
+        armed_ = true;
+        engine_.setInterrupted(false);
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds Poll{10};
+
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!finished_) {
+            wake_.wait_for(lock, Poll);
+            if (finished_ || !armed_) {
+                continue;
+            }
+            if (stop_ && stop_->load()) {
+                fire(Reason::Stop);
+            } else if (Clock::now() >= deadline_) {
+                fire(Reason::Time);
+            } else if (memoryLimit_ > 0 && base_ > 0 && residentBytes() > base_ + memoryLimit_) {
+                fire(Reason::Memory);
+            }
+        }
+    }
+    void fire(Reason reason) {
+        if (reason_ == Reason::None) {
+            reason_ = reason;
+        }
+        armed_ = false;
+        engine_.setInterrupted(true);
+    }
+
+    QJSEngine& engine_;
+    const std::atomic<bool>* stop_;
+    const std::size_t memoryLimit_;
+    const std::size_t base_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool stopped_ = false;
-    bool fired_ = false;
+    Clock::time_point deadline_;
+    bool armed_ = true;
+    bool finished_ = false;
+    Reason reason_ = Reason::None;
     std::thread thread_;
 };
+
+// A value the script left, as text: a text as it is; anything else through the
+// API's describe, which guards against cycles and depth. Never the engine's
+// own conversion of an object, which recurses without a bound.
+QString textOf(const QJSValue& value, const QJSValue& describe) {
+    if (value.isString()) {
+        return value.toString();
+    }
+    const QJSValue text = QJSValue(describe).call({value});
+    return text.isString() ? text.toString() : QString();
+}
+
+// Texts packed by the API: one string and an ArrayBuffer of 32-bit numbers,
+// `perText` of them a text, its length first. False when it is anything else
+// (the script changed the built-ins the packing uses) or holds more than `most`.
+bool unpack(QJSEngine& engine, const QJSValue& packed, int perText, int most, QStringList& texts,
+            std::vector<std::int32_t>& numbers) {
+    const QJSValue text = packed.property("text");
+    const QJSValue buffer = packed.property("numbers");
+    if (!text.isString() || !buffer.isObject()) {
+        return false;
+    }
+    const QByteArray bytes = engine.fromScriptValue<QByteArray>(buffer);
+    const qsizetype size = qsizetype(sizeof(std::int32_t)) * perText;
+    if (bytes.size() % size != 0 || bytes.size() / size > most) {
+        return false;
+    }
+    numbers.resize(std::size_t(bytes.size()) / sizeof(std::int32_t));
+    if (!bytes.isEmpty()) {
+        std::memcpy(numbers.data(), bytes.constData(), std::size_t(bytes.size()));
+    }
+    const QString all = text.toString();
+    qsizetype at = 0;
+    for (std::size_t i = 0; i < numbers.size(); i += std::size_t(perText)) {
+        const qsizetype length = numbers[i];
+        if (length < 0 || length > all.size() - at) {
+            return false;
+        }
+        texts.append(all.mid(at, length));
+        at += length;
+    }
+    return at == all.size();
+}
 
 // A byte's own text: its decimal digits, as the layers show it.
 QString canonicalText(std::uint8_t byte) {
@@ -103,6 +225,9 @@ QJSValue dataOf(QJSEngine& engine, const ScriptMap& snapshot, const ScriptOption
     data.setProperty("rows", snapshot.rows);
     data.setProperty("fileName", snapshot.fileName);
     data.setProperty("evenColumnsLower", options.evenColumnsLower);
+    data.setProperty("problemLimit", options.problemLimit);
+    data.setProperty("printLimit", options.printLimit);
+    data.setProperty("printedTextLimit", options.printedTextLimit);
     data.setProperty("arguments", stringArray(engine, options.arguments));
     data.setProperty("layerNames", stringArray(engine, namesOf(amp::LayerNames)));
     data.setProperty("terrainNames", stringArray(engine, namesOf(amp::TerrainNames)));
@@ -201,17 +326,18 @@ QString errorText(const QJSValue& thrown, const QStringList& trace, const QStrin
     if (line <= 0 && thrown.isError() && isScriptFile(thrown.property("fileName").toString(), scriptName)) {
         line = thrown.property("lineNumber").toInt();
     }
-    const QString message = thrown.isError() ? thrown.toString()
-                                             : QStringLiteral("uncaught exception: ") +
-                                                   QJSValue(describe).call({thrown}).toString();
+    const QString message = thrown.isError()
+                                ? textOf(thrown, describe)
+                                : QStringLiteral("uncaught exception: ") + textOf(thrown, describe);
     return line > 0 ? QStringLiteral("%1:%2: %3").arg(scriptName).arg(line).arg(message)
                     : QStringLiteral("%1: %2").arg(scriptName, message);
 }
 
 // The cells the run changed, as edits: a slot whose byte or whose typed text
-// differs from the snapshot.
-std::vector<CellEdit> editsOf(QJSEngine& engine, const ScriptMap& snapshot, const QJSValue& data,
-                              const QJSValue& end) {
+// differs from the snapshot. None when what the run left cannot be its own (more
+// typed texts than cells, a text that is none), or when reading it was stopped.
+std::optional<std::vector<CellEdit>> editsOf(QJSEngine& engine, const ScriptMap& snapshot,
+                                             const QJSValue& data, const QJSValue& end) {
     std::vector<CellEdit> edits;
     const std::size_t cells = std::size_t(snapshot.columns) * std::size_t(snapshot.rows);
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
@@ -231,12 +357,22 @@ std::vector<CellEdit> editsOf(QJSEngine& engine, const ScriptMap& snapshot, cons
         std::unordered_map<std::size_t, QString> texts;
         const QJSValue pairs = end.property("typed").property(quint32(layer));
         const quint32 count = pairs.property("length").toUInt();
+        if (!pairs.isArray() || count > cells) {
+            return std::nullopt;
+        }
         for (quint32 i = 0; i < count; ++i) {
+            if (engine.isInterrupted()) {
+                return std::nullopt;
+            }
             const QJSValue pair = pairs.property(i);
             const int given = wholeNumberOf(pair.property(0));
+            const QJSValue text = pair.property(1);
             const auto slot = std::size_t(given);
+            if (!text.isString()) {
+                return std::nullopt;
+            }
             if (given >= 0 && slot < cells) {
-                texts[slot] = pair.property(1).toString();
+                texts[slot] = text.toString();
                 typedSlot[slot] = true;
             }
         }
@@ -269,7 +405,13 @@ ScriptOutcome JsEngine::evaluate(const ScriptMap& map, const QString& expression
     if (!console_) {
         console_ = std::make_unique<QJSEngine>();
     }
-    return execute(*console_, map, expression, QString::fromLatin1(ConsoleName), options, changes);
+    ScriptOutcome outcome =
+        execute(*console_, map, expression, QString::fromLatin1(ConsoleName), options, changes);
+    if (broken_) {
+        console_.reset(); // what it held is not to be trusted: the next line starts afresh
+        broken_ = false;
+    }
+    return outcome;
 }
 
 JsEngine::JsEngine() = default;
@@ -279,6 +421,25 @@ JsEngine::~JsEngine() = default;
 ScriptOutcome JsEngine::execute(QJSEngine& engine, const ScriptMap& snapshot, const QString& program,
                                 const QString& scriptName, const ScriptOptions& options,
                                 ScriptChanges& changes) {
+    // Nothing a script does may throw out of here: an allocation that fails
+    // while its outcome is read ends the run, and the editor goes on.
+    try {
+        return executeGuarded(engine, snapshot, program, scriptName, options, changes);
+    } catch (const std::bad_alloc&) {
+        broken_ = true;
+        return failure(
+            QCoreApplication::translate(
+                "ScriptRunner", "%1: stopped: there was not memory enough for it; nothing was changed")
+                .arg(scriptName));
+    } catch (const std::exception& error) {
+        broken_ = true;
+        return failure(QStringLiteral("%1: %2").arg(scriptName, QString::fromLocal8Bit(error.what())));
+    }
+}
+
+ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snapshot, const QString& program,
+                                       const QString& scriptName, const ScriptOptions& options,
+                                       ScriptChanges& changes) {
     ScriptOutcome outcome;
     const QJSValue data = dataOf(engine, snapshot, options);
     const QJSValue api = engine.evaluate(apiSource(), QString::fromLatin1(ApiFileName)).call({data});
@@ -293,59 +454,86 @@ ScriptOutcome JsEngine::execute(QJSEngine& engine, const ScriptMap& snapshot, co
         engine.globalObject().setProperty(QString::fromLatin1(name),
                                           globals.property(QString::fromLatin1(name)));
     }
+    const QJSValue describe = api.property("describe");
 
     // The watchdog stays on until the last call that may reach the script's own
     // code: taking its outcome apart calls what it may have put in place of the
-    // built-ins (a toString, a toJSON, Array.prototype.slice).
-    Watchdog watchdog(engine, options.timeout);
+    // built-ins (a toString, a toJSON, Array.prototype.slice). Every loop here
+    // that reads the outcome stops when the engine is interrupted.
+    Watchdog watchdog(engine, options);
     QStringList trace;
     const QJSValue result = engine.evaluate(program, scriptName, 1, &trace);
-    // Stopped in its time: what it printed and reported before is still read,
-    // under a short limit of its own.
-    const bool stoppedInTime = engine.isInterrupted();
-    std::optional<Watchdog> reading;
-    if (stoppedInTime) {
-        watchdog.stop();
-        engine.setInterrupted(false);
-        reading.emplace(engine, ReadingLimit);
+    // Stopped: what it printed and reported before is still read, under a short
+    // limit of its own.
+    if (watchdog.reason() != Watchdog::Reason::None) {
+        watchdog.readFor(ReadingLimit);
     }
     const QJSValue end = api.property("outcome").call();
-    const auto stopped = [&] {
-        const bool timedOut = watchdog.stop() || (reading && reading->stop()) || engine.isInterrupted();
-        engine.setInterrupted(false);
-        return stoppedInTime || timedOut;
-    };
-    const QJSValue lines = end.property("printed");
-    for (quint32 i = 0, n = lines.property("length").toUInt(); i < n; ++i) {
-        outcome.printed.append(lines.property(i).toString());
-    }
-    const QJSValue problems = end.property("problems");
-    bool forged = end.isError() || !end.isObject() || !problems.isArray();
-    for (quint32 i = 0, n = problems.property("length").toUInt(); i < n && !forged; ++i) {
-        const QJSValue problem = problems.property(i);
-        ScriptProblem found{{}, problem.property("message").toString(), scriptName};
-        if (problem.hasProperty("column")) {
-            const int column = wholeNumberOf(problem.property("column"));
-            const int row = wholeNumberOf(problem.property("row"));
+    bool forged = end.isError() || !end.isObject();
+    QStringList messages;
+    std::vector<std::int32_t> hexes;
+    forged = forged ||
+             !unpack(engine, end.property("printed"), 1, options.printLimit, outcome.printed, hexes) ||
+             !unpack(engine, end.property("problems"), 3, options.problemLimit, messages, hexes);
+    for (qsizetype i = 0; i < messages.size() && !forged; ++i) {
+        ScriptProblem found{{}, messages[i], scriptName};
+        const int column = hexes[std::size_t(i) * 3 + 1];
+        const int row = hexes[std::size_t(i) * 3 + 2];
+        if (column != -1 || row != -1) {
             forged = column < 0 || column >= snapshot.columns || row < 0 || row >= snapshot.rows;
             found.hex = HexCell{column, row};
         }
         outcome.problems.push_back(std::move(found));
     }
-    const QString value = forged ? QString() : api.property("describe").call({result}).toString();
+    if (const int over = wholeNumberOf(end.property("printedOver")); !forged && over > 0) {
+        outcome.printed.append(
+            QCoreApplication::translate(
+                "ScriptRunner", "(%1 more lines not shown: a run prints %2 lines and %3 characters at most)")
+                .arg(over)
+                .arg(options.printLimit)
+                .arg(options.printedTextLimit));
+    }
+    if (const int over = wholeNumberOf(end.property("problemsOver")); !forged && over > 0) {
+        outcome.problems.push_back(
+            {{},
+             QCoreApplication::translate(
+                 "ScriptRunner", "%1 more problems were reported and not listed (a run lists %2 at most)")
+                 .arg(over)
+                 .arg(options.problemLimit),
+             scriptName});
+    }
+    const QString value = forged ? QString() : textOf(result, describe);
     const std::optional<amp::MapHeader> header = forged ? std::nullopt : headerOf(end, snapshot.header);
-    std::vector<CellEdit> edits;
+    std::optional<std::vector<CellEdit>> edits = std::vector<CellEdit>{};
     if (header && options.keepChanges) {
         edits = editsOf(engine, snapshot, data, end);
     }
     const bool threw = !trace.isEmpty() || result.isError();
-    const QString thrown = threw ? errorText(result, trace, scriptName, api.property("describe")) : QString();
-    if (stopped()) {
-        outcome.kind = ScriptOutcome::Kind::TimedOut;
-        outcome.error = QCoreApplication::translate(
-                            "ScriptRunner", "%1: stopped after %2 s, its time limit; nothing was changed")
-                            .arg(scriptName)
-                            .arg(double(options.timeout.count()) / MillisecondsPerSecond);
+    const QString thrown = threw ? errorText(result, trace, scriptName, describe) : QString();
+    const Watchdog::Reason stopped = engine.isInterrupted() && watchdog.reason() == Watchdog::Reason::None
+                                         ? Watchdog::Reason::Time
+                                         : watchdog.reason();
+    engine.setInterrupted(false);
+    if (stopped != Watchdog::Reason::None) {
+        outcome.kind = stopped == Watchdog::Reason::Stop   ? ScriptOutcome::Kind::Stopped
+                       : stopped == Watchdog::Reason::Time ? ScriptOutcome::Kind::TimedOut
+                                                           : ScriptOutcome::Kind::Failed;
+        if (stopped == Watchdog::Reason::Stop) {
+            outcome.error = QCoreApplication::translate("ScriptRunner", "%1: stopped; nothing was changed")
+                                .arg(scriptName);
+        } else if (stopped == Watchdog::Reason::Time) {
+            outcome.error = QCoreApplication::translate(
+                                "ScriptRunner", "%1: stopped after %2 s, its time limit; nothing was changed")
+                                .arg(scriptName)
+                                .arg(double(options.timeout.count()) / MillisecondsPerSecond);
+        } else {
+            outcome.error =
+                QCoreApplication::translate(
+                    "ScriptRunner",
+                    "%1: stopped: it took more than %2 MB of memory, the most a run may; nothing was changed")
+                    .arg(scriptName)
+                    .arg(options.memoryLimit / BytesPerMegabyte);
+        }
         return outcome;
     }
     if (threw) {
@@ -353,7 +541,7 @@ ScriptOutcome JsEngine::execute(QJSEngine& engine, const ScriptMap& snapshot, co
         outcome.error = thrown;
         return outcome;
     }
-    if (!header) {
+    if (!header || !edits) {
         // What the run left cannot be told apart from a forgery: it changed
         // the built-ins the scripting API relies on.
         outcome.kind = ScriptOutcome::Kind::Failed;
@@ -363,11 +551,12 @@ ScriptOutcome JsEngine::execute(QJSEngine& engine, const ScriptMap& snapshot, co
                                 "Array.prototype.slice); nothing was changed")
                 .arg(scriptName);
         outcome.problems.clear();
+        outcome.printed.clear();
         return outcome;
     }
     outcome.value = value;
     if (options.keepChanges) {
-        changes.edits = std::move(edits);
+        changes.edits = std::move(*edits);
         changes.header = *header;
     }
     return outcome;

@@ -24,8 +24,12 @@ public:
 private:
     ScriptOutcome execute(QJSEngine& engine, const ScriptMap& map, const QString& program,
                           const QString& scriptName, const ScriptOptions& options, ScriptChanges& changes);
+    ScriptOutcome executeGuarded(QJSEngine& engine, const ScriptMap& map, const QString& program,
+                                 const QString& scriptName, const ScriptOptions& options,
+                                 ScriptChanges& changes);
 
     std::unique_ptr<QJSEngine> console_; // evaluate()'s engine, kept from line to line
+    bool broken_ = false;                // the last run ended in an exception
 };
 
 // A ScriptEngineSource for the programs that link the engine itself.

@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -35,10 +36,19 @@ struct ScriptOptions {
     QStringList arguments;         // what follows "--" on the console: `args` in the script
     bool evenColumnsLower = false; // the picture's layout, which map.neighbours follows
     bool keepChanges = true;       // false for a check: what it changes is dropped, never a step
+    // How much the process may grow (resident bytes) while the run goes on; 0: no bound.
+    std::size_t memoryLimit = std::size_t(1024) * 1024 * 1024;
+    // What a run keeps of its output; what is past these is counted and said.
+    int problemLimit = 100000;      // report(): more than one a hex of the largest map
+    int printLimit = 10000;         // print(): lines
+    int printedTextLimit = 1 << 20; // print(): characters in all
+    // Set (from any thread) to end the run as stopped by the user; the runner owns it.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct ScriptOutcome {
-    enum class Kind { Done, Failed, TimedOut };
+    // Stopped: by the user (ScriptOptions::stop); TimedOut: by its time limit.
+    enum class Kind { Done, Failed, TimedOut, Stopped };
     Kind kind = Kind::Done;
     bool changed = false; // one undo step was pushed
     QString error;        // Failed / TimedOut: "FILE:LINE: message" (or "FILE: message" without a line)

@@ -3,18 +3,24 @@
 // expression typed into the console. The script works on a copy of the map (see
 // api.js); when it ends well, every cell and header byte it changed becomes one
 // undo step named after it. A script that throws, or runs past its time limit
-// and is stopped, changes nothing. The engine itself comes from a source given
-// to the runner (the editor's loads it as a module) the first time it is needed.
+// and is stopped, changes nothing. The engine runs in a thread of its own, so
+// that a window waiting for it stays responsive; an engine that does not come
+// back in time (a long call of its own) is left behind and its outcome dropped. The engine itself comes from
+// a source given to the runner (the editor's loads it as a module) the first time it is needed.
 #pragma once
 
 #include "scriptengine.h"
 
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
 class MapDocument;
+
+class ScriptWorker;
 
 class ScriptRunner : public QObject {
     Q_OBJECT
@@ -31,22 +37,39 @@ public:
     // next line.
     ScriptOutcome evaluate(const QString& expression, const ScriptOptions& options = {});
 
+    // A run goes on in a thread of its own while these calls turn the caller's
+    // event loop: the window stays responsive, and stop() (from its event loop)
+    // ends the run as stopped. The map is read as the run starts and changed
+    // only as it ends well, and not at all when it changed meanwhile.
+    bool isRunning() const { return running_; }
+    void stop();
+    // Runs whose engine did not come back by their time limit (a call of the
+    // engine's own that takes long): their outcome was dropped, and their thread
+    // ends when the call does.
+    static int runsLeftBehind();
+
     // The largest script file read.
     static constexpr qint64 LargestScript = 4 * 1024 * 1024;
 
 signals:
-    // print(...) output, one call per print, sent as the run ends (the engine
-    // runs the whole script before anything else happens).
+    // print(...) output, one call per print, sent as the run ends.
     void printed(const QString& text);
 
 private:
-    ScriptEngine* engine(ScriptOutcome& failed, const QString& scriptName);
+    struct Job;
+    ScriptOutcome execute(const QString& program, const QString& scriptName, bool console,
+                          const ScriptOptions& options, const QString& stepName);
     ScriptOutcome finish(ScriptOutcome outcome, const ScriptChanges& changes, const QString& stepName,
                          const ScriptOptions& options);
 
     MapDocument& document_;
     ScriptEngineSource engines_;
-    std::unique_ptr<ScriptEngine> engine_;
+    std::shared_ptr<ScriptWorker> worker_; // the thread the engine runs in, with the engine
+    bool running_ = false;
+    bool mapChanged_ = false; // the map changed while a run went on
+    std::shared_ptr<Job> job_;
+    QEventLoop* waiting_ = nullptr;
+    QTimer* late_ = nullptr; // gives up on an engine that is not back in time
 };
 
 // The map of a document as a script run starts. In the editor a run works on

@@ -82,6 +82,7 @@ private slots:
     void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("ampedit")); }
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
+    void anEndThatIsNotCleanKeepsTheCopy();
     void aMapChangedOnDiskIsReadAgainOrOffered();
     void aMapDeletedOrEmptiedOnDiskIsToldInTheBar();
     void aMapMadeAgainOrRenamedOverIsReadAgain();
@@ -188,6 +189,29 @@ void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     last.open();
     QCOMPARE(last.dialogs.recoveryQuestions, QStringList{map});
     QVERIFY(RecoveryKeeper::orphans().empty());
+}
+
+void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
+    WindowFixture f;
+    f.open();
+    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.readMap(map);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    f.document().typeIntoCell(0, 2, 3, QStringLiteral("9"));
+    keeper.writeNow();
+    const QString path = keeper.copyPath();
+    QVERIFY(QFile::exists(path));
+    const std::vector<std::uint8_t> edited = f.document().encode();
+    // The window goes without a close the user confirmed, as when an exception
+    // unwinds past it: the copy stays, and the next start offers it.
+    f.main.reset();
+    QVERIFY(QFile::exists(path));
+    WindowFixture next;
+    next.dataHome = f.dir.filePath("data");
+    next.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
+    next.open();
+    QCOMPARE(next.dialogs.recoveryQuestions, QStringList{map});
+    QCOMPARE(next.document().encode(), edited);
 }
 
 void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {

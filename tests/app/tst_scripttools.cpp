@@ -6,6 +6,7 @@
 // every check script. Scripts run in the scripting module, which the window
 // loads on the first one: without it a run says why and changes nothing.
 #include "problemlist.h"
+#include "recoverykeeper.h"
 #include "scripttools.h"
 #include "windowfixture.h"
 
@@ -14,7 +15,9 @@
 #include <QLibrary>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QUndoStack>
 
 class ScriptToolsTest : public QObject {
@@ -25,6 +28,7 @@ private slots:
     void aFailingScriptChangesNothing();
     void theConsoleLineAndCheckMap();
     void withoutItsModuleAScriptSaysWhyAndChangesNothing();
+    void aRunKeepsTheWindowTurningAndStopEndsIt();
 
 private:
     static QString script(WindowFixture& f, const QString& folder, const QString& name,
@@ -166,6 +170,47 @@ void ScriptToolsTest::withoutItsModuleAScriptSaysWhyAndChangesNothing() {
     QCOMPARE(entry(nullptr), nullptr);
     const std::unique_ptr<ScriptEngine> engine(entry(AMPEDIT_VERSION));
     QVERIFY(engine);
+}
+
+void ScriptToolsTest::aRunKeepsTheWindowTurningAndStopEndsIt() {
+    WindowFixture f;
+    const QString path = script(f, "mine", "slow.js", "map.set(0, 0, 0, 1);\nfor (;;) {}\n");
+    ScriptTools& tools = openWith(f, QStringLiteral("mine"));
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(60 * 60 * 1000); // its timer never writes the copy in this test
+    // An edit, and at once a run: the recovery copy holds the edit before the
+    // script starts.
+    QVERIFY(f.document().typeIntoCell(2, 5, 5, QStringLiteral("77")));
+    QVERIFY(keeper.copyPath().isEmpty());
+    const std::vector<std::uint8_t> edited = f.document().encode();
+    bool turned = false, running = false, said = false, stoppable = false, kept = false, stayed = false;
+    QTimer::singleShot(50, f.main.get(), [&] {
+        // The event loop turns while the script runs.
+        turned = true;
+        running = tools.isRunning();
+        said = tools.consoleOutput()->toPlainText().endsWith(QStringLiteral("running slow.js…"));
+        stoppable = tools.stopButton()->isEnabled();
+        const auto copy = RecoveryKeeper::readCopy(keeper.copyPath());
+        kept = copy && copy->bytes == edited;
+        // Closing the window while it runs stops the run; the window stays.
+        stayed = !f.main->close();
+        QTest::mouseClick(tools.stopButton(), Qt::LeftButton);
+    });
+    const ScriptOutcome outcome = tools.runScript(path);
+    QVERIFY(turned && running && said && stoppable);
+    QVERIFY2(kept, "the recovery copy did not hold the edit as the script ran");
+    QVERIFY(stayed && f.main->isVisible());
+    QCOMPARE(outcome.kind, ScriptOutcome::Kind::Stopped);
+    QVERIFY(tools.consoleOutput()->toPlainText().contains(
+        QStringLiteral("slow.js: stopped; nothing was changed")));
+    QVERIFY(!tools.stopButton()->isEnabled());
+    // Nothing of the run reached the map: the edit is the one step.
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    QCOMPARE(f.document().encode(), edited);
+    // The next run goes as ever.
+    const QString quick = script(f, "mine", "quick.js", "map.set(0, 0, 0, 3);\n");
+    QVERIFY(tools.runScript(quick).changed);
+    QCOMPARE(f.model(0)->cellByte(0, 0), 3);
 }
 
 QTEST_MAIN(ScriptToolsTest)

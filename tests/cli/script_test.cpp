@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,18 @@ TEST_F(Scripts, AFailedOrStoppedRunWritesNothing) {
     EXPECT_FALSE(QFile::exists(dir.filePath("out.amp")));
 }
 
+TEST_F(Scripts, ACallOfTheEnginesOwnIsNotWaitedForPastTheTimeLimit) {
+    // One split that the engine cannot interrupt: the run is given up at its
+    // time limit (and what it printed before is lost with it); nothing is written.
+    script("split.js", "map.fill(0, 5);\nconst parts = 'x'.repeat(3e7).split('');\nprint(parts.length);\n");
+    const Outcome out = amptool("run split.js m.amp --timeout 1");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.out, "");
+    EXPECT_NE(out.err.find("amptool: run: split.js: stopped after 1 s, its time limit"), std::string::npos)
+        << out.err;
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+}
+
 TEST_F(Scripts, UsageAndFileErrorsExitTwo) {
     script("ok.js", "map.set(0, 0, 0, 1);");
     for (const char* words :
@@ -114,6 +127,38 @@ TEST_F(Scripts, AProblemIsOneLineWhateverItsMessage) {
     const Outcome out = amptool("run lines.js m.amp");
     EXPECT_EQ(out.status, 1);
     EXPECT_EQ(out.out, "m.amp:0,0: ok\\nm.amp:1,1: forged\nm.amp:1,0: a\\x00b\n");
+}
+
+TEST_F(Scripts, AValueThatHoldsItselfIsPrintedNotACrash) {
+    script("cyclic.js", "const a = [1]; a.push(a);\nprint(a); print('' + a); report(0, 0, a);\n"
+                        "let d = []; for (let i = 0; i < 100000; ++i) d = [d];\nprint('' + d);\n");
+    const Outcome out = amptool("run cyclic.js m.amp");
+    EXPECT_EQ(out.status, 1) << out.err;
+    EXPECT_EQ(out.out, "[1,\"(cycle)\"]\n1,\nm.amp:0,0: [1,\"(cycle)\"]\n");
+    // (The engine names the line of the last call before an implicit conversion.)
+    EXPECT_EQ(out.err.rfind("amptool: run: cyclic.js:", 0), 0u) << out.err;
+    EXPECT_NE(out.err.find(": RangeError: an array nested more than 256 deep cannot be turned into text\n"),
+              std::string::npos)
+        << out.err;
+}
+
+TEST_F(Scripts, ProblemsAndPrintedTextAreBoundedAndSaid) {
+    // More problems than a run lists: the first 100000, then one line that says so.
+    script("many.js", "for (let i = 0; i < 100003; ++i) report(i % 3, 0, 'p');\n");
+    const Outcome many = amptool("run many.js m.amp");
+    EXPECT_EQ(many.status, 1) << many.err;
+    EXPECT_EQ(std::count(many.out.begin(), many.out.end(), '\n'), 100001);
+    EXPECT_TRUE(
+        many.out.ends_with("m.amp:0,0: p\nm.amp: 3 more problems were reported and not listed (a run lists "
+                           "100000 at most)\n"))
+        << many.out.substr(many.out.size() - std::min<std::size_t>(many.out.size(), 200));
+    // A megabyte printed ten thousand times: one megabyte of text is kept.
+    script("loud.js", "const s = 'y'.repeat(1 << 20);\nfor (let i = 0; i < 10000; ++i) print(s);\n");
+    const Outcome loud = amptool("run loud.js m.amp");
+    EXPECT_EQ(loud.status, 0) << loud.err;
+    EXPECT_EQ(loud.out, std::string(1 << 20, 'y') +
+                            "\n(9999 more lines not shown: a run prints 10000 lines and "
+                            "1048576 characters at most)\n");
 }
 
 TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {

@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -52,6 +53,10 @@ private slots:
     void failuresChangeNothingAndNameTheLine();
     void printReportAndTheSandbox();
     void aScriptThatUnderminesTheApiChangesNothing();
+    void aValueThatHoldsItselfOrNestsDeepBecomesText();
+    void whatARunLeavesIsBounded();
+    void aRunIsBoundedInMemoryAndCanBeStopped();
+    void anExceptionInTheEngineNeverLeavesTheRunner();
 };
 
 void ScriptRunnerTest::readsCellsAndNames() {
@@ -289,6 +294,145 @@ void ScriptRunnerTest::aScriptThatUnderminesTheApiChangesNothing() {
     QCOMPARE(p.document.undoStack()->count(), 0);
     QCOMPARE(p.value("[terrain.nameOf('length'), terrain.nameOf('push'), map.get('terrain', 0, 0)].join()"),
              QStringLiteral(",,1"));
+}
+
+void ScriptRunnerTest::aValueThatHoldsItselfOrNestsDeepBecomesText() {
+    Pattern p;
+    // An array that holds itself: JSON marks the cycle; the engine's own text
+    // of it (join) gives "" where it meets itself again, as other engines do.
+    const ScriptOutcome cyclic = p.run("const a = [1]; a.push(a); const o = {n: 2}; o.self = o;\n"
+                                       "print(a); print('' + a, String([a, 2]), o); report(0, 0, a);");
+    QVERIFY2(cyclic.ok(), qPrintable(cyclic.error));
+    QCOMPARE(cyclic.printed, QStringList({"[1,\"(cycle)\"]", "1, 1,,2 {\"n\":2,\"self\":\"(cycle)\"}"}));
+    QCOMPARE(cyclic.problems.size(), std::size_t(1));
+    QCOMPARE(cyclic.problems[0].message, QStringLiteral("[1,\"(cycle)\"]"));
+    QCOMPARE(p.value("const c = []; c.push(c); c"), QStringLiteral("[\"(cycle)\"]"));
+    QCOMPARE(p.run("const e = []; e.push(e); throw e;").error,
+             QStringLiteral("test.js:1: uncaught exception: [\"(cycle)\"]"));
+    // A hundred thousand arrays deep: JSON stops at 256 levels, and the
+    // engine's join throws there rather than overflow its stack.
+    const ScriptOutcome deep = p.run("let d = []; for (let i = 0; i < 100000; ++i) d = [d];\n"
+                                     "print(d); report(1, 1, d);\n"
+                                     "try { print('' + d); } catch (e) { print(e.name, e.message); }\n"
+                                     "try { print(d.toLocaleString()); } catch (e) { print(e.name); }\n"
+                                     "return d;");
+    QVERIFY2(deep.ok(), qPrintable(deep.error));
+    const QString json =
+        QString(256, QLatin1Char('[')) + QStringLiteral("\"(too deep)\"") + QString(256, QLatin1Char(']'));
+    QCOMPARE(deep.printed.value(0), json);
+    QCOMPARE(deep.problems.at(0).message, json);
+    QCOMPARE(deep.printed.value(1),
+             QStringLiteral("RangeError an array nested more than 256 deep cannot be turned into text"));
+    QCOMPARE(deep.printed.value(2), QStringLiteral("RangeError"));
+    QCOMPARE(p.value("let n = []; for (let i = 0; i < 100000; ++i) n = [n]; '' + n"),
+             QStringLiteral(
+                 "console:1: RangeError: an array nested more than 256 deep cannot be turned into text"));
+    // Arrays of arrays in their ordinary depth are as they were.
+    QCOMPARE(p.value("String([[1, [2, 3]], [], 'x']) + ' ' + [[1, 2], [3]].join(';')"),
+             QStringLiteral("1,2,3,,x 1,2;3"));
+}
+
+void ScriptRunnerTest::whatARunLeavesIsBounded() {
+    Pattern p;
+    ScriptOptions small;
+    small.problemLimit = 3;
+    small.printLimit = 2;
+    small.printedTextLimit = 10;
+    const ScriptOutcome outcome = p.run("for (let i = 0; i < 5; ++i) report(i % 4, 0, 'p' + "
+                                        "i);\nprint('12345678'); print('abc', 'def'); print('x');",
+                                        small);
+    QVERIFY2(outcome.ok(), qPrintable(outcome.error));
+    // Three of five problems, and a word of the two left out; ten characters of text.
+    QCOMPARE(outcome.problems.size(), std::size_t(4));
+    QCOMPARE(outcome.problems[2].message + " " + QString::number(outcome.problems[2].hex->column), "p2 2");
+    QVERIFY(!outcome.problems[3].hex);
+    QCOMPARE(outcome.problems[3].message,
+             QStringLiteral("2 more problems were reported and not listed (a run lists 3 at most)"));
+    QCOMPARE(outcome.printed,
+             QStringList({"12345678", "ab",
+                          "(1 more lines not shown: a run prints 2 lines and 10 characters at most)"}));
+    // A run that makes the runner's own lists as long as an array can be (2^32 - 1)
+    // is refused at once: what it left is no outcome of the API's.
+    for (const char* attack : {
+             "map.set(0, 0, 0, 1); Array.prototype.map = function () { const a = []; a.length = 4294967295; "
+             "return a; };",
+             "map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 4294967295; return a; "
+             "};",
+             "map.set(0, 0, 0, 1); Array.from = function () { return [[0, {toString: function () { for (;;) "
+             "{} }}]]; };",
+         }) {
+        const ScriptOutcome forged = p.run(attack);
+        QCOMPARE(forged.kind, ScriptOutcome::Kind::Failed);
+        QVERIFY2(forged.error.contains(QStringLiteral("changed what the scripting API relies on")),
+                 qPrintable(forged.error));
+        QCOMPARE(p.document.encode(), p.file);
+    }
+    const ScriptOutcome line = p.runner.evaluate(QStringLiteral(
+        "map.set(0, 0, 0, 1); Array.from = function () { const a = []; a.length = 2 ** 32 - 1; "
+        "return a; }"));
+    QVERIFY2(line.error.contains(QStringLiteral("changed what the scripting API relies on")),
+             qPrintable(line.error));
+    QCOMPARE(p.document.undoStack()->count(), 0);
+}
+
+void ScriptRunnerTest::aRunIsBoundedInMemoryAndCanBeStopped() {
+    Pattern p;
+    // A loop that takes memory without end is stopped at its bound, not at its time limit.
+    ScriptOptions bounded;
+    bounded.memoryLimit = 64 * 1024 * 1024;
+    bounded.timeout = std::chrono::seconds(60);
+    const ScriptOutcome greedy = p.run("map.set(0, 0, 0, 9); const kept = [];\n"
+                                       "for (let i = 0; ; ++i) kept.push('x'.repeat(100) + i);",
+                                       bounded);
+    QCOMPARE(greedy.kind, ScriptOutcome::Kind::Failed);
+    QVERIFY2(greedy.error.startsWith(QStringLiteral("test.js: stopped: it took more than 64 MB of memory")),
+             qPrintable(greedy.error));
+    // Stop, while the runner turns the event loop: the run ends and changes nothing.
+    QTimer::singleShot(100, &p.runner, [&p] { p.runner.stop(); });
+    const ScriptOutcome stopped = p.run("map.set(0, 0, 0, 9); print('going'); for (;;) {}");
+    QCOMPARE(stopped.kind, ScriptOutcome::Kind::Stopped);
+    QCOMPARE(stopped.error, QStringLiteral("test.js: stopped; nothing was changed"));
+    QCOMPARE(stopped.printed, QStringList{"going"});
+    // The map changed while the run went on: its changes are dropped, the edit stays.
+    QTimer::singleShot(50, &p.runner, [&p] { p.document.typeIntoCell(1, 0, 0, QStringLiteral("66")); });
+    const ScriptOutcome raced =
+        p.run("map.set(0, 0, 0, 9); const t = Date.now(); while (Date.now() - t < 3000) {}");
+    QCOMPARE(raced.kind, ScriptOutcome::Kind::Failed);
+    QCOMPARE(raced.error, QStringLiteral("test.js: the map changed while it ran; nothing was changed"));
+    QCOMPARE(p.text(1, 0, 0) + " " + p.text(0, 0, 0), QStringLiteral("66 1"));
+    QCOMPARE(p.document.undoStack()->count(), 1);
+}
+
+namespace {
+
+// An engine whose every run throws, as one that runs out of memory may.
+class ThrowingEngine final : public ScriptEngine {
+public:
+    ScriptOutcome run(const ScriptMap&, const QString&, const QString&, const ScriptOptions&,
+                      ScriptChanges&) override {
+        throw std::bad_alloc();
+    }
+    ScriptOutcome evaluate(const ScriptMap&, const QString&, const ScriptOptions&, ScriptChanges&) override {
+        throw std::length_error("a list too long");
+    }
+};
+
+std::unique_ptr<ScriptEngine> throwingEngine(QString&) {
+    return std::make_unique<ThrowingEngine>();
+}
+
+} // namespace
+
+void ScriptRunnerTest::anExceptionInTheEngineNeverLeavesTheRunner() {
+    Pattern p;
+    ScriptRunner runner(p.document, throwingEngine);
+    const ScriptOutcome run = runner.run(QStringLiteral("map.set(0, 0, 0, 1);"), QStringLiteral("t.js"));
+    QCOMPARE(run.kind, ScriptOutcome::Kind::Failed);
+    QVERIFY2(run.error.startsWith(QStringLiteral("t.js: ")), qPrintable(run.error));
+    const ScriptOutcome line = runner.evaluate(QStringLiteral("1"));
+    QCOMPARE(line.error, QStringLiteral("console: a list too long"));
+    QCOMPARE(p.document.encode(), p.file);
+    QVERIFY(!runner.isRunning());
 }
 
 QTEST_GUILESS_MAIN(ScriptRunnerTest)
