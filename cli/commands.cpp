@@ -544,8 +544,9 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         }
     } else {
         for (const int i : outline.headerBytes) {
-            sink.put("header," + std::to_string(i) + "," + std::to_string(a.bytes[static_cast<std::size_t>(i)]) +
-                     "," + std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "\n");
+            sink.put("header," + std::to_string(i) + "," +
+                     std::to_string(a.bytes[static_cast<std::size_t>(i)]) + "," +
+                     std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "\n");
         }
         if (!outline.sameShape) {
             sink.put("size," + std::to_string(a.columns()) + "x" + std::to_string(a.rows()) + "," +
@@ -601,8 +602,8 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         *at++ = '\n';
         sink.commit(at);
     };
-    const amp::MapDifferences differences =
-        amp::compareMaps(first.view, second.view, [&](int column, int row, const std::uint8_t* x, const std::uint8_t* y) {
+    const amp::MapDifferences differences = amp::compareMaps(
+        first.view, second.view, [&](int column, int row, const std::uint8_t* x, const std::uint8_t* y) {
             if (summary) {
                 return;
             }
@@ -618,11 +619,11 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
         sink.put(summary ? ",\"layers\":[" : "],\"layers\":[");
         for (int j = 0; j < amp::LayerCount; ++j) {
             sink.put(std::string(j ? "," : "") + "{\"layer\":" + std::to_string(j) +
-                     ",\"name\":" + jsonString(layerName(j)) +
-                     ",\"hexes\":" + std::to_string(differences.layerCells[static_cast<std::size_t>(j)]) + "}");
+                     ",\"name\":" + jsonString(layerName(j)) + ",\"hexes\":" +
+                     std::to_string(differences.layerCells[static_cast<std::size_t>(j)]) + "}");
         }
-        sink.put("],\"bytes\":{\"a\":" + std::to_string(first.bytes.size()) +
-                 ",\"b\":" + std::to_string(second.bytes.size()) + ",\"same\":" + (sameBytes ? "true" : "false") +
+        sink.put("],\"bytes\":{\"a\":" + std::to_string(first.bytes.size()) + ",\"b\":" +
+                 std::to_string(second.bytes.size()) + ",\"same\":" + (sameBytes ? "true" : "false") +
                  "},\"same\":" + (sameBytes ? "true" : "false") + "}\n");
     } else {
         if (summary) {
@@ -805,20 +806,24 @@ const std::vector<Command>& commands() {
          "FILE:LINE:COLUMN and nothing is written. FILE may be - for standard input.",
          importGrid},
         {"diff", "amptool diff A B [--summary] [--format text|json]",
-         "One line per difference: header,BYTE,a,b; then column,row,LAYER,a,b in file order; maps of\n"
-         "different shapes as size,COLUMNSxROWS,COLUMNSxROWS. Exit status 0 equal, 1 different, 2 error.\n"
-         "--summary: the header lines, then layer,N,NAME,HEXES for each layer: how many hexes differ,\n"
-         "over the hexes both maps have (maps of different shapes add size and only,a|b,HEXES lines).\n"
-         "--format json: one object with header, size, onlyInA, onlyInB, cells (left out with\n"
-         "--summary), layers and same.",
+         "One line per difference: header,BYTE,a,b; for maps of different shapes size,CxR,CxR and\n"
+         "only,a|b,HEXES (the hexes one map lacks); then column,row,LAYER,a,b for each cell that differs\n"
+         "over the hexes both maps have, in file order. --summary: layer,N,NAME,HEXES for each layer in\n"
+         "place of the cells. Files that hold the same map in different bytes (a record cut short,\n"
+         "missing records, bytes past the map) give file,SIZE,SIZE. --format json: one object with\n"
+         "header, size, onlyInA, onlyInB, cells (left out with --summary), layers, bytes and same.\n"
+         "Exit status 0 for the same bytes, 1 different, 2 error.",
          diff},
         {"new", "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]",
-         "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.",
+         "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.\n"
+         "--fill takes a layer and a value as replace does: --fill terrain=Ocean --fill roads=2.",
          newMap},
         {"resize", "amptool resize MAP COLUMNS ROWS [-o OUT]",
          "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
-         "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
+         "Sets every FROM of the layer to TO and prints how many hexes changed. Values are 0-255, or\n"
+         "on the terrain layer a terrain's name in any case (\"Forest\", \"Impassable River\").",
+         replace},
         {"flip",
          "amptool flip MAP --axis left-right|top-bottom|point [--layer N] [--even-columns-lower] [-o OUT]",
          "Mirrors the map (or one layer) left to right or top to bottom, or turns it half round, as the\n"
@@ -845,10 +850,12 @@ void printHelp(std::FILE* to) {
     for (const Command& command : commands()) {
         std::fprintf(to, "  %s\n", command.usage);
     }
-    std::fprintf(to,
-                 "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
-                 "differ), 2 a usage or I/O error. A failed command touches no file; -o - writes to\n"
-                 "standard output.\n");
+    std::fprintf(
+        to, "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
+            "differ), 2 a usage or I/O error. A failed command touches no file. A MAP of - is read from\n"
+            "standard input; -o - writes to standard output, -o /dev/null makes the output and drops it\n"
+            "(a dry run); an output that is one of the command's inputs is refused, but for the map a\n"
+            "command changes. Layers go by number, name or \"terrain\".\n");
 }
 
 } // namespace
@@ -922,7 +929,8 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
 }
 
 bool isSameFile(const std::string& first, const std::string& second) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0) {
         return false;
     }
@@ -931,7 +939,8 @@ bool isSameFile(const std::string& first, const std::string& second) {
 }
 
 bool isNullDevice(const std::string& path) {
-    struct stat at {}, null {};
+    struct stat at {
+    }, null{};
     return path != "-" && ::stat(path.c_str(), &at) == 0 && S_ISCHR(at.st_mode) &&
            ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) && at.st_rdev == null.st_rdev;
 }
@@ -944,7 +953,8 @@ void refuseOverwriting(const std::string& target, const std::vector<std::string>
     }
     for (const std::string& input : inputs) {
         if (input != "-" && isSameFile(target, input)) {
-            throw UsageError{target + ": the output would replace the input " + input + ": name another file"};
+            throw UsageError{target + ": the output would replace the input " + input +
+                             ": name another file"};
         }
     }
 }

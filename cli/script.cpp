@@ -64,7 +64,8 @@ void printProblem(std::FILE* to, const std::string& map, const ScriptProblem& pr
         std::fprintf(to, "%s:%d,%d: %s%s\n", oneLine(map).c_str(), problem.hex->column, problem.hex->row,
                      oneLine(problem.message).c_str(), suffix.c_str());
     } else {
-        std::fprintf(to, "%s: %s%s\n", oneLine(map).c_str(), oneLine(problem.message).c_str(), suffix.c_str());
+        std::fprintf(to, "%s: %s%s\n", oneLine(map).c_str(), oneLine(problem.message).c_str(),
+                     suffix.c_str());
     }
 }
 
@@ -105,7 +106,8 @@ QString readScript(const std::string& script) {
                                   std::to_string(ScriptRunner::LargestScript) + " bytes)"};
     }
     const auto& bytes = read.value().bytes;
-    return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
+                             static_cast<qsizetype>(bytes.size()));
 }
 
 int run(const std::vector<std::string>& all) {

@@ -104,15 +104,15 @@ void MapComparison::compareAll() {
     commonColumns_ = outline.commonColumns;
     commonRows_ = outline.commonRows;
     hexLayers_.assign(static_cast<std::size_t>(commonColumns_) * static_cast<std::size_t>(commonRows_), 0);
-    const amp::MapDifferences differences = amp::compareMaps(
-        amp::viewMap(mine_).value(), amp::viewMap(theirs_).value(),
-        [this](int column, int row, const std::uint8_t* a, const std::uint8_t* b) {
-            std::uint8_t layers = 0;
-            for (std::size_t j = 0; j < amp::RecordSize; ++j) {
-                layers += a[j] != b[j] ? 1 : 0;
-            }
-            hexLayers_[static_cast<std::size_t>(column * commonRows_ + row)] = layers;
-        });
+    const amp::MapDifferences differences =
+        amp::compareMaps(amp::viewMap(mine_).value(), amp::viewMap(theirs_).value(),
+                         [this](int column, int row, const std::uint8_t* a, const std::uint8_t* b) {
+                             std::uint8_t layers = 0;
+                             for (std::size_t j = 0; j < amp::RecordSize; ++j) {
+                                 layers += a[j] != b[j] ? 1 : 0;
+                             }
+                             hexLayers_[static_cast<std::size_t>(column * commonRows_ + row)] = layers;
+                         });
     for (std::size_t j = 0; j < amp::RecordSize; ++j) {
         layerCounts_[j] = static_cast<int>(differences.layerCells[j]);
     }

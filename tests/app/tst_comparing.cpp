@@ -180,11 +180,13 @@ void ComparingTest::theCommandLineNamesTheOtherMap() {
     QVERIFY(program.readAllStandardOutput().contains("--compare <OTHER>"));
     // A name that is not UTF-8 would come to the editor as another file's (its
     // invalid byte as U+FFFD): refused before any window, the map or the other.
-    for (const char* words : {" \"$(printf 'x\\377.amp')\"", " --compare \"$(printf 'o\\377.amp')\" mine.amp"}) {
+    for (const char* words :
+         {" \"$(printf 'x\\377.amp')\"", " --compare \"$(printf 'o\\377.amp')\" mine.amp"}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral(AMPEDIT_PATH) + words});
+        program.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral(AMPEDIT_PATH) + words});
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
         QVERIFY2(program.readAllStandardError().contains("the name is not UTF-8"), words);

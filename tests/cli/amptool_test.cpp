@@ -453,10 +453,10 @@ TEST_F(Amptool, AnOutputThatIsAnInputIsRefusedUnlessTheCommandWritesThatMap) {
     ASSERT_EQ(::link((folder + "/m.amp").c_str(), (folder + "/hard.amp").c_str()), 0);
     ASSERT_EQ(amptool(dir, "export m.amp --layer 0 -o grid.csv").status, 0);
     const std::string grid = "0,20,40\n10,30,50\n";
-    for (const char* words : {"export m.amp --layer 0 -o m.amp", "export m.amp -o soft.amp",
-                              "export soft.amp --format json -o hard.amp",
-                              "import m.amp --layer 0 grid.csv -o grid.csv",
-                              "import m.amp --layer 0 grid.csv -o ./grid.csv"}) {
+    for (const char* words :
+         {"export m.amp --layer 0 -o m.amp", "export m.amp -o soft.amp",
+          "export soft.amp --format json -o hard.amp", "import m.amp --layer 0 grid.csv -o grid.csv",
+          "import m.amp --layer 0 grid.csv -o ./grid.csv"}) {
         const Outcome refused = amptool(dir, words);
         EXPECT_EQ(refused.status, 2) << words;
         EXPECT_NE(refused.err.find("the output would replace the input"), std::string::npos)
@@ -483,10 +483,10 @@ TEST_F(Amptool, DashIsStandardOutputAndStandardInputForEveryCommand) {
         const char* words;
         std::size_t size; // of the map written
     };
-    for (const Case& c : {Case{"new 2 2 -o -", 7 + 13 * 4}, Case{"resize m.amp 1 2 -o -", 7 + 13 * 2},
-                          Case{"import m.amp --layer 0 grid.csv -o -", 85},
-                          Case{"replace m.amp --layer 0 0 9 -o -", 85}, Case{"resize - 2 2 < m.amp", 59},
-                          Case{"flip - --axis point -o - < m.amp", 85}}) {
+    for (const Case& c :
+         {Case{"new 2 2 -o -", 7 + 13 * 4}, Case{"resize m.amp 1 2 -o -", 7 + 13 * 2},
+          Case{"import m.amp --layer 0 grid.csv -o -", 85}, Case{"replace m.amp --layer 0 0 9 -o -", 85},
+          Case{"resize - 2 2 < m.amp", 59}, Case{"flip - --axis point -o - < m.amp", 85}}) {
         const Outcome out = amptool(dir, std::string(c.words) + " > out.amp");
         EXPECT_EQ(out.status, 0) << c.words << ": " << out.err;
         EXPECT_EQ(bytesOf(dir, "out.amp").size(), c.size) << c.words;
@@ -556,8 +556,9 @@ TEST_F(Amptool, LayersAndValuesGoByTheNamesTheEditorTakes) {
               2);
     const Outcome made = amptool(dir, "new 2 1 -o n.amp --fill terrain=Ocean --fill roads=2");
     EXPECT_EQ(made.status, 0) << made.err;
-    EXPECT_EQ(bytesOf(dir, "n.amp"), (std::vector<std::uint8_t>{0, 0, 2, 0, 1, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0,
-                                                                0, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(bytesOf(dir, "n.amp"),
+              (std::vector<std::uint8_t>{0, 0, 2, 0, 1, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                         0, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}));
     const Outcome roads = amptool(dir, "replace m.amp --layer roads 6 Forest");
     EXPECT_EQ(roads.status, 2);
     EXPECT_EQ(roads.err, "amptool: replace: TO: a value is a whole number 0-255, not \"Forest\"\n");
@@ -568,8 +569,8 @@ TEST_F(Amptool, LayersAndValuesGoByTheNamesTheEditorTakes) {
 // The maps tst_comparison compares in the editor, told by diff: the hexes both
 // have (3 x 3) compare, and every format counts alike.
 std::vector<std::uint8_t> patternFile(int columns, int rows) {
-    std::vector<std::uint8_t> bytes = {42, 0, static_cast<std::uint8_t>(columns), 0,
-                                       static_cast<std::uint8_t>(rows), 0, 5};
+    std::vector<std::uint8_t> bytes = {
+        42, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 5};
     for (int c = 0; c < columns; ++c) {
         for (int r = 0; r < rows; ++r) {
             for (int j = 0; j < 13; ++j) {
@@ -624,8 +625,9 @@ TEST_F(Amptool, ARecordCutShortIsToldAndDiffNeverCallsDifferentFilesTheSame) {
               std::string::npos)
         << json.out;
     EXPECT_EQ(amptool(dir, "diff short.amp short.amp").status, 0);
-    for (const char* words : {"export short.amp --layer 0", "export short.amp", "info short.amp",
-                              "import short.amp --layer 0 grid.csv -o fixed.amp", "resize short.amp 3 2 -o r.amp"}) {
+    for (const char* words :
+         {"export short.amp --layer 0", "export short.amp", "info short.amp",
+          "import short.amp --layer 0 grid.csv -o fixed.amp", "resize short.amp 3 2 -o r.amp"}) {
         ASSERT_EQ(amptool(dir, "export repaired.amp --layer 0 -o grid.csv").status, 0);
         const Outcome told = amptool(dir, words);
         EXPECT_EQ(told.status, 0) << words << ": " << told.err;

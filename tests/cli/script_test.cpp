@@ -195,9 +195,9 @@ TEST_F(Scripts, ANameThatIsNotUtf8IsTheFileChanged) {
 TEST_F(Scripts, AMapsNameCannotForgeAProblemLine) {
     script("one.js", "report(1, 1, 'real');");
     const std::string name = "evil.amp:9,9: a road on Ocean (forged)\nx.amp";
-    ASSERT_TRUE(amp::diskio::writeFileSafely(QFile::encodeName(dir.path()).toStdString() + "/" + name,
-                                              mapBytes())
-                    .ok());
+    ASSERT_TRUE(
+        amp::diskio::writeFileSafely(QFile::encodeName(dir.path()).toStdString() + "/" + name, mapBytes())
+            .ok());
     const Outcome out = amptool("run one.js \"$(printf 'evil.amp:9,9: a road on Ocean (forged)\\nx.amp')\"");
     EXPECT_EQ(out.status, 1) << out.err;
     EXPECT_EQ(out.out, "evil.amp:9,9: a road on Ocean (forged)\\nx.amp:1,1: real\n");

@@ -15,8 +15,8 @@ namespace {
 
 // A file of `columns` x `rows` hexes whose byte j of hex [c][r] is c + 10 r + 20 j.
 std::vector<std::uint8_t> patternFile(int columns, int rows, std::uint8_t first = 42) {
-    std::vector<std::uint8_t> bytes = {first, 0, static_cast<std::uint8_t>(columns), 0,
-                                       static_cast<std::uint8_t>(rows), 0, 5};
+    std::vector<std::uint8_t> bytes = {
+        first, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 5};
     for (int c = 0; c < columns; ++c) {
         for (int r = 0; r < rows; ++r) {
             for (int j = 0; j < 13; ++j) {
@@ -42,13 +42,12 @@ TEST(CompareMaps, OtherShapesCompareOverTheHexesBothHave) {
     b[7 + 13 * (0 * 5 + 2) + 12] = 0; // the same hex, layer 12
     b[7 + 13 * (1 * 5 + 4) + 6] = 7;  // hex [1][4]: only in b, not compared
     std::vector<Hex> hexes;
-    const MapDifferences found = compareMaps(viewOfFile(a), viewOfFile(b),
-                                             [&hexes](int column, int row, const std::uint8_t* x,
-                                                      const std::uint8_t* y) {
-                                                 EXPECT_NE(std::vector<std::uint8_t>(x, x + 13),
-                                                           std::vector<std::uint8_t>(y, y + 13));
-                                                 hexes.emplace_back(column, row);
-                                             });
+    const MapDifferences found =
+        compareMaps(viewOfFile(a), viewOfFile(b),
+                    [&hexes](int column, int row, const std::uint8_t* x, const std::uint8_t* y) {
+                        EXPECT_NE(std::vector<std::uint8_t>(x, x + 13), std::vector<std::uint8_t>(y, y + 13));
+                        hexes.emplace_back(column, row);
+                    });
     EXPECT_EQ(found.headerBytes, std::vector<int>{0});
     EXPECT_FALSE(found.sameShape);
     EXPECT_EQ(found.commonColumns, 3);

@@ -16,10 +16,10 @@ struct Named {
 
 TEST(LayerNamed, ByNumberOrNameInAnyCase) {
     const Named cases[] = {
-        {"0", 0},          {"12", 12},        {"007", 7},         {"13", -1},      {"terrain", 0},
-        {"TERRAIN", 0},    {"Terraintype", 0}, {"terraintype", 0}, {"roads", 6},    {"HEIGHT B1", 4},
-        {"city b2", 8},    {"Text ID b4", 12}, {"height", -1},     {"??????", -1},  {"", -1},
-        {"-1", -1},        {" 4", -1},        {"terrain ", -1},   {"Forest", -1},
+        {"0", 0},       {"12", 12},         {"007", 7},         {"13", -1},     {"terrain", 0},
+        {"TERRAIN", 0}, {"Terraintype", 0}, {"terraintype", 0}, {"roads", 6},   {"HEIGHT B1", 4},
+        {"city b2", 8}, {"Text ID b4", 12}, {"height", -1},     {"??????", -1}, {"", -1},
+        {"-1", -1},     {" 4", -1},         {"terrain ", -1},   {"Forest", -1},
     };
     for (const Named& c : cases) {
         const Naming layer = layerNamed(c.word);
@@ -31,10 +31,26 @@ TEST(LayerNamed, ByNumberOrNameInAnyCase) {
 
 TEST(ValueNamed, NumbersEverywhereTerrainNamesOnTheTerrainLayer) {
     const Named terrain[] = {
-        {"0", 0},       {"255", 255},         {" 7 ", 7},           {"+5", 5},          {"256", -1},
-        {"-1", -1},     {"Forest", 3},        {"forest", 3},        {"OCEAN", 6},       {"Clear", 0},
-        {"Blackout", 18}, {"Impassable River", 12}, {"impassableriver", 12}, {"Lakes", 14}, {"Lake Region", 15},
-        {"LakeRegion", 15}, {"Lake", -1},     {"", -1},             {"Forests", -1},    {"7x", -1},
+        {"0", 0},
+        {"255", 255},
+        {" 7 ", 7},
+        {"+5", 5},
+        {"256", -1},
+        {"-1", -1},
+        {"Forest", 3},
+        {"forest", 3},
+        {"OCEAN", 6},
+        {"Clear", 0},
+        {"Blackout", 18},
+        {"Impassable River", 12},
+        {"impassableriver", 12},
+        {"Lakes", 14},
+        {"Lake Region", 15},
+        {"LakeRegion", 15},
+        {"Lake", -1},
+        {"", -1},
+        {"Forests", -1},
+        {"7x", -1},
     };
     for (const Named& c : terrain) {
         EXPECT_EQ(valueNamed(0, c.word).value, c.expected) << c.word;
