@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QMessageBox>
 
 #include <algorithm>
@@ -126,6 +127,26 @@ bool takeCompareOption(QStringList& words, QString& other) {
     return true;
 }
 
+// The words left after Qt took its own options, each decoded as a file name
+// (QFile::decodeName). A word that is not UTF-8 does not come back to its bytes
+// (Qt puts U+FFFD for what it cannot decode), and opening the text would open
+// another file, with the replacement character in its name: such a word is
+// refused, told on the terminal, and the list is empty.
+QStringList decodedWords(int argc, char* argv[]) {
+    QStringList words;
+    for (int i = 0; i < argc; ++i) {
+        const QString word = QFile::decodeName(argv[i]);
+        if (i > 0 && QFile::encodeName(word) != QByteArray(argv[i])) {
+            tell(QStringLiteral("'%1' was not opened: the name is not UTF-8, and the editor would open "
+                                "another file in its place")
+                     .arg(word));
+            return {};
+        }
+        words.append(word);
+    }
+    return words;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -137,7 +158,10 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
-    QStringList words = QApplication::arguments();
+    QStringList words = decodedWords(argc, argv);
+    if (words.isEmpty()) {
+        return UsageError;
+    }
     QString compared;
     if (!takeCompareOption(words, compared)) {
         return UsageError;

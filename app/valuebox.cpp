@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "valuebox.h"
 #include "mapformat.h"
+#include "mapnames.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -102,18 +103,9 @@ void ValueBox::setValue(int value) {
 }
 
 int ValueBox::valueOf(const QString& text) const {
-    const QString trimmed = text.trimmed();
-    bool number = false;
-    const int value = trimmed.toInt(&number);
-    if (number) {
-        return value >= 0 && value <= Highest ? value : -1;
-    }
-    for (int i = 0; i < names_->count(); ++i) {
-        if (names_->itemText(i).compare(trimmed, Qt::CaseInsensitive) == 0) {
-            return i;
-        }
-    }
-    return -1;
+    // The names listed are the terrain layer's; a typed text is read as amptool
+    // and every other program read a value (mapnames.h).
+    return amp::valueNamed(amp::TerrainLayer, text.toStdString()).value;
 }
 
 void ValueBox::take(int value) {

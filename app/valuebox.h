@@ -37,8 +37,9 @@ signals:
     void valueChanged(int value);
 
 private:
-    // The value a text of the list means: a number 0 to 255 or a name (in any
-    // case); -1 for any other text.
+    // The value a text of the list means: a number 0 to 255 or a terrain's name
+    // (in any case, with or without its spaces), as every program reads a value
+    // (mapnames.h); -1 for any other text.
     int valueOf(const QString& text) const;
     void take(int value);
     void display(int value);

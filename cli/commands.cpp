@@ -3,9 +3,11 @@
 #include "celltext.h"
 #include "diskio.h"
 #include "hexsymmetry.h"
+#include "mapcompare.h"
 #include "mapformat.h"
 #include "mapgrid.h"
 #include "mapimage.h"
+#include "mapnames.h"
 #include "options.h"
 #include "renderlauncher.h"
 #include "scriptlauncher.h"
@@ -33,6 +35,38 @@ struct Failure {
     std::string message;
 };
 
+// A message as the terminal may show it: control characters (and bytes that are
+// not UTF-8, which a terminal might take for one) as \xHH, so that a hostile
+// file cannot move the cursor, retitle the window or clear the screen.
+std::string shown(std::string_view text) {
+    std::string safe;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        bool whole = length > 0 && at + length <= text.size();
+        for (std::size_t i = 1; whole && i < length; ++i) {
+            whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
+        }
+        // U+0080..U+009F are the 8-bit controls, written C2 80..C2 9F.
+        const bool control = lead < 0x20 || lead == 0x7F ||
+                             (lead == 0xC2 && whole && static_cast<unsigned char>(text[at + 1]) < 0xA0);
+        if (!whole || control) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
+            safe += escaped;
+            ++at;
+        } else {
+            safe.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return safe;
+}
+
 struct Command {
     const char* name;
     const char* usage;
@@ -44,15 +78,89 @@ struct LoadedMap {
     amp::MapImage image;
 };
 
-LoadedMap loadMap(const std::string& path) {
-    auto bytes = amp::diskio::readMapFile(path);
+// Where the running command tells what it notes on the way (a record cut
+// short), as "amptool: NAME: note".
+struct Notes {
+    std::FILE* err = stderr;
+    const char* command = "amptool";
+};
+Notes& notes() {
+    static Notes all;
+    return all;
+}
+
+// The name as messages show it: standard input for "-".
+std::string nameOf(const std::string& path) {
+    return path == "-" ? "standard input" : path;
+}
+
+bool& standardInputTaken() {
+    static bool taken = false;
+    return taken;
+}
+
+// Standard input, once in a run: in blocks, never more than one byte past `limit`.
+std::string readStandardInput(std::size_t limit) {
+    if (standardInputTaken()) {
+        throw UsageError{"standard input (-) can be read once: name it for one input only"};
+    }
+    standardInputTaken() = true;
+    constexpr std::size_t BlockSize = 64 * 1024;
+    std::string text;
+    while (text.size() <= limit) {
+        const std::size_t start = text.size();
+        text.resize(start + std::min(BlockSize, limit + 1 - start));
+        const std::size_t got = std::fread(text.data() + start, 1, text.size() - start, stdin);
+        text.resize(start + got);
+        if (got == 0) {
+            if (std::ferror(stdin)) {
+                throw Failure{UsageOrIo, std::string("standard input: ") + std::strerror(errno)};
+            }
+            break;
+        }
+    }
+    return text;
+}
+
+// A map file's bytes, or standard input's for "-": what is larger than the
+// largest map is refused, as the reader refuses it.
+std::vector<std::uint8_t> readMapBytes(const std::string& path) {
+    auto bytes = [&path]() -> amp::Result<std::vector<std::uint8_t>> {
+        if (path == "-") {
+            const std::string text = readStandardInput(amp::MaxFileSize);
+            return amp::notLargerThanAMap(std::vector<std::uint8_t>(text.begin(), text.end()), nameOf(path));
+        }
+        return amp::diskio::readMapFile(path);
+    }();
     if (!bytes) {
-        throw Failure{UsageOrIo, bytes.error().message};
+        throw Failure{bytes.error().kind == amp::MapErrorKind::NotAMap ? InvalidInput : UsageOrIo,
+                      bytes.error().message};
     }
-    auto image = amp::decodeMap(bytes.value());
-    if (!image) {
-        throw Failure{InvalidInput, path + ": " + image.error().message};
+    return std::move(bytes).value();
+}
+
+// A map's view, or why the bytes are none; a record the file cuts short is told,
+// since its bytes are dropped.
+amp::MapView viewOrFail(std::span<const std::uint8_t> bytes, const std::string& path) {
+    const auto view = amp::viewMap(bytes);
+    if (!view) {
+        throw Failure{InvalidInput, nameOf(path) + ": " + view.error().message};
     }
+    if (const std::size_t cut = view.value().cutRecordBytes; cut > 0) {
+        const int rows = view.value().header.rows();
+        const auto hex = static_cast<int>(view.value().recordCount());
+        std::fprintf(notes().err,
+                     "amptool: %s: %s: note: the file ends %zu bytes into the record of hex %d,%d; those "
+                     "bytes are dropped, and the hex is read as zeros\n",
+                     notes().command, shown(nameOf(path)).c_str(), cut, hex / rows, hex % rows);
+    }
+    return view.value();
+}
+
+LoadedMap loadMap(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = readMapBytes(path);
+    viewOrFail(bytes, path);
+    auto image = amp::decodeMap(bytes);
     return {std::move(image).value()};
 }
 
@@ -71,22 +179,15 @@ struct ViewedMap {
 
 ViewedMap viewMapFile(const std::string& path, bool measure = false) {
     ViewedMap map;
-    auto bytes = amp::diskio::readMapFile(path);
-    if (!bytes) {
-        throw Failure{UsageOrIo, bytes.error().message};
-    }
-    map.bytes = std::move(bytes).value();
-    if (measure) {
+    map.bytes = readMapBytes(path);
+    map.size = map.bytes.size();
+    if (measure && path != "-") {
         // A file of the kernel's says it is empty and holds more: the larger one counts.
         struct stat info {};
         const off_t onDisk = ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
         map.size = std::max(map.bytes.size(), static_cast<std::size_t>(std::max<off_t>(onDisk, 0)));
     }
-    const auto view = amp::viewMap(map.bytes);
-    if (!view) {
-        throw Failure{InvalidInput, path + ": " + view.error().message};
-    }
-    map.view = view.value();
+    map.view = viewOrFail(map.bytes, path);
     return map; // the view points into the bytes, which move along with their buffer
 }
 
@@ -107,38 +208,34 @@ int number(const std::string& word, int least, int most, const std::string& what
     return *value;
 }
 
-// A layer by its number 0-12 or its name (any case); the three "??????" layers go
-// by number only.
+// A layer and a value as every program names them (mapnames.h): "terrain",
+// "roads", 4; "Forest", 3.
 int layerOf(const std::string& word) {
-    if (!word.empty() && word.find_first_not_of("0123456789") == std::string::npos) {
-        return number(word, 0, amp::LayerCount - 1, "the layer");
+    const amp::Naming layer = amp::layerNamed(word);
+    if (!layer) {
+        throw UsageError{layer.problem};
     }
-    int found = -1;
-    for (int i = 0; i < amp::LayerCount; ++i) {
-        const auto name = amp::LayerNames[static_cast<std::size_t>(i)];
-        if (name.size() == word.size() &&
-            std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
-            if (found >= 0) {
-                throw UsageError{"several layers are named \"" + word + "\": give the layer's number"};
-            }
-            found = i;
-        }
+    return layer.value;
+}
+
+int valueOf(int layer, const std::string& word, const std::string& what) {
+    const amp::Naming value = amp::valueNamed(layer, word);
+    if (!value) {
+        throw UsageError{what + ": " + value.problem};
     }
-    if (found < 0) {
-        throw UsageError{"no layer is named \"" + word + "\" (give 0-12 or a layer's name)"};
-    }
-    return found;
+    return value.value;
 }
 
 std::string layerName(int layer) {
     return std::string(amp::LayerNames[static_cast<std::size_t>(layer)]);
 }
 
-// Writes the bytes to FILE through the safe writer, or to standard output for "-".
+// Writes the bytes to FILE through the safe writer, or to standard output for
+// "-"; to the null device they are made and dropped, unwritten (a dry run).
 void writeOutput(const std::string& target, std::string_view bytes, std::FILE* out) {
+    if (isNullDevice(target)) {
+        return;
+    }
     if (target == "-") {
         if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
             throw Failure{UsageOrIo, std::string("standard output: ") + std::strerror(errno)};
@@ -323,6 +420,7 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
     const auto layer = options.value("--layer");
     const int only = layer ? layerOf(*layer) : -1;
     const char separator = format == "tsv" ? '\t' : ',';
+    refuseOverwriting(options.value("-o").value_or("-"), {options.positional()[0]});
     TextSink sink(options.value("-o").value_or("-"), out);
 
     if (format == "json") {
@@ -365,28 +463,13 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
 
 // ---- import ------------------------------------------------------------------
 
-// Standard input in blocks, never more than one byte past the largest grid.
-std::string readStandardInput() {
-    constexpr std::size_t BlockSize = 64 * 1024;
-    std::string text;
-    while (text.size() <= LargestGrid) {
-        const std::size_t start = text.size();
-        text.resize(start + std::min(BlockSize, LargestGrid + 1 - start));
-        const std::size_t got = std::fread(text.data() + start, 1, text.size() - start, stdin);
-        text.resize(start + got);
-        if (got == 0) {
-            if (std::ferror(stdin)) {
-                throw Failure{UsageOrIo, std::string("standard input: ") + std::strerror(errno)};
-            }
-            return text;
-        }
-    }
-    throw Failure{InvalidInput, "standard input: larger than any grid of a map can be"};
-}
-
 std::string readGrid(const std::string& path) {
     if (path == "-") {
-        return readStandardInput();
+        std::string text = readStandardInput(LargestGrid);
+        if (text.size() > LargestGrid) {
+            throw Failure{InvalidInput, "standard input: larger than any grid of a map can be"};
+        }
+        return text;
     }
     auto read = amp::diskio::readFileAtMost(path, LargestGrid);
     if (!read) {
@@ -408,6 +491,8 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
     const int layer = layerOf(*options.value("--layer"));
     const std::string& mapPath = options.positional()[0];
     const std::string& gridPath = options.positional()[1];
+    // The map is the point of the command; the grid is not to be written over.
+    refuseOverwriting(options.value("-o").value_or(mapPath), {gridPath});
     amp::MapImage map = completed(loadMap(mapPath).image);
     const auto grid = amp::parseGrid(readGrid(gridPath), map.header.columns(), map.header.rows());
     if (const auto* error = std::get_if<amp::GridError>(&grid)) {
@@ -424,119 +509,12 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
 
 // ---- diff --------------------------------------------------------------------
 
-// `cell(column, row, layer, a, b)` for every differing cell of the hexes both
-// maps have, in A's file order; hexes a short file lacks are 0.
-template <typename Cell> void forEachDifference(const ViewedMap& first, const ViewedMap& second, Cell cell) {
-    const int columns = std::min(first.view.header.columns(), second.view.header.columns());
-    const int rows = std::min(first.view.header.rows(), second.view.header.rows());
-    const int rowsA = first.view.header.rows(), rowsB = second.view.header.rows();
-    for (int column = 0; column < columns; ++column) {
-        for (int row = 0; row < rows; ++row) {
-            const std::uint8_t* x = first.record(static_cast<std::size_t>(column * rowsA + row));
-            const std::uint8_t* y = second.record(static_cast<std::size_t>(column * rowsB + row));
-            if (std::equal(x, x + amp::RecordSize, y)) {
-                continue;
-            }
-            for (int j = 0; j < amp::LayerCount; ++j) {
-                if (x[j] != y[j]) {
-                    cell(column, row, j, x[j], y[j]);
-                }
-            }
-        }
-    }
-}
-
-// --summary and --format json: the header bytes that differ (the size's left
-// out), the sizes, how many hexes differ on each layer over the hexes both maps
-// have and how many only one has; json lists the cells too, unless --summary.
-int diffReport(const ViewedMap& first, const ViewedMap& second, bool summary, bool json, std::FILE* out) {
-    const amp::MapHeader &a = first.view.header, &b = second.view.header;
-    TextSink sink("-", out);
-    std::vector<int> header;
-    for (int i = 0; i < amp::HeaderSize; ++i) {
-        if (i != amp::ColumnsByte && i != amp::RowsByte &&
-            a.bytes[static_cast<std::size_t>(i)] != b.bytes[static_cast<std::size_t>(i)]) {
-            header.push_back(i);
-        }
-    }
-    const bool sameShape = a.columns() == b.columns() && a.rows() == b.rows();
-    const long long common =
-        static_cast<long long>(std::min(a.columns(), b.columns())) * std::min(a.rows(), b.rows());
-    const long long onlyA = a.hexCount() - common, onlyB = b.hexCount() - common;
-    std::array<long long, amp::LayerCount> hexes{};
-    bool firstCell = true;
-    if (json) {
-        sink.put("{\"header\":[");
-        for (const int i : header) {
-            sink.put(std::string(i == header.front() ? "" : ",") + "{\"byte\":" + std::to_string(i) +
-                     ",\"a\":" + std::to_string(a.bytes[static_cast<std::size_t>(i)]) +
-                     ",\"b\":" + std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "}");
-        }
-        sink.put("],\"size\":{\"a\":[" + std::to_string(a.columns()) + "," + std::to_string(a.rows()) +
-                 "],\"b\":[" + std::to_string(b.columns()) + "," + std::to_string(b.rows()) +
-                 "]},\"onlyInA\":" + std::to_string(onlyA) + ",\"onlyInB\":" + std::to_string(onlyB));
-        if (!summary) {
-            sink.put(",\"cells\":[");
-        }
-    }
-    constexpr std::size_t ValueRoom = sizeof DecimalText::text; // what putByte may place
-    constexpr std::string_view CellStart = "{\"column\":", RowKey = ",\"row\":", LayerKey = ",\"layer\":",
-                               AKey = ",\"a\":", BKey = ",\"b\":";
-    constexpr std::size_t LongestCell = 1 + CellStart.size() + RowKey.size() + LayerKey.size() + AKey.size() +
-                                        BKey.size() + 5 * ValueRoom + 1;
-    forEachDifference(first, second, [&](int column, int row, int layer, std::uint8_t x, std::uint8_t y) {
-        ++hexes[static_cast<std::size_t>(layer)];
-        if (!json || summary) {
-            return;
-        }
-        char* at = sink.room(LongestCell);
-        if (!firstCell) {
-            *at++ = ',';
-        }
-        firstCell = false;
-        at = std::copy(CellStart.begin(), CellStart.end(), at);
-        at = putByte(at, static_cast<std::uint8_t>(column));
-        at = std::copy(RowKey.begin(), RowKey.end(), at);
-        at = putByte(at, static_cast<std::uint8_t>(row));
-        at = std::copy(LayerKey.begin(), LayerKey.end(), at);
-        at = putByte(at, static_cast<std::uint8_t>(layer));
-        at = std::copy(AKey.begin(), AKey.end(), at);
-        at = putByte(at, x);
-        at = std::copy(BKey.begin(), BKey.end(), at);
-        at = putByte(at, y);
-        *at++ = '}';
-        sink.commit(at);
-    });
-    const bool same = header.empty() && sameShape &&
-                      std::all_of(hexes.begin(), hexes.end(), [](long long n) { return n == 0; });
-    if (json) {
-        sink.put(summary ? ",\"layers\":[" : "],\"layers\":[");
-        for (int j = 0; j < amp::LayerCount; ++j) {
-            sink.put(std::string(j ? "," : "") + "{\"layer\":" + std::to_string(j) +
-                     ",\"name\":" + jsonString(layerName(j)) +
-                     ",\"hexes\":" + std::to_string(hexes[static_cast<std::size_t>(j)]) + "}");
-        }
-        sink.put(std::string("],\"same\":") + (same ? "true" : "false") + "}\n");
-    } else {
-        for (const int i : header) {
-            sink.put("header," + std::to_string(i) + "," +
-                     std::to_string(a.bytes[static_cast<std::size_t>(i)]) + "," +
-                     std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "\n");
-        }
-        if (!sameShape) {
-            sink.put("size," + std::to_string(a.columns()) + "x" + std::to_string(a.rows()) + "," +
-                     std::to_string(b.columns()) + "x" + std::to_string(b.rows()) + "\n");
-            sink.put("only,a," + std::to_string(onlyA) + "\nonly,b," + std::to_string(onlyB) + "\n");
-        }
-        for (int j = 0; j < amp::LayerCount; ++j) {
-            sink.put("layer," + std::to_string(j) + "," + layerName(j) + "," +
-                     std::to_string(hexes[static_cast<std::size_t>(j)]) + "\n");
-        }
-    }
-    sink.finish();
-    return same ? 0 : InvalidInput;
-}
-
+// Every format tells the one comparison the editor makes too (mapcompare.h): the
+// header bytes that differ, the shapes and the hexes only one map has, then the
+// cells of the hexes both have (text and json) or each layer's count of them
+// (--summary). Files that hold the same map in different bytes (a record cut
+// short, missing records, bytes past the map) are told by their sizes: diff never
+// calls two different files the same.
 int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const Options options(words, {"--format"}, {"--summary"});
     options.expectPositional(2, 2, "amptool diff A B [--summary] [--format text|json]");
@@ -544,62 +522,122 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     if (format != "text" && format != "json") {
         throw UsageError{"the format is text or json, not \"" + format + "\""};
     }
+    const bool summary = options.has("--summary"), json = format == "json";
     const ViewedMap first = viewMapFile(options.positional()[0]);
     const ViewedMap second = viewMapFile(options.positional()[1]);
-    if (options.has("--summary") || format == "json") {
-        return diffReport(first, second, options.has("--summary"), format == "json", out);
-    }
-    const amp::MapView &a = first.view, &b = second.view;
+    const amp::MapHeader &a = first.view.header, &b = second.view.header;
+    const amp::MapDifferences outline = amp::compareOutlines(first.view, second.view);
     TextSink sink("-", out);
-    const bool sameShape = a.header.columns() == b.header.columns() && a.header.rows() == b.header.rows();
-    for (int i = 0; i < amp::HeaderSize; ++i) {
-        const auto x = a.header.bytes[static_cast<std::size_t>(i)],
-                   y = b.header.bytes[static_cast<std::size_t>(i)];
-        if (x != y && (sameShape || (i != amp::ColumnsByte && i != amp::RowsByte))) {
-            sink.put("header," + std::to_string(i) + "," + std::to_string(x) + "," + std::to_string(y) +
-                     "\n");
+    if (json) {
+        sink.put("{\"header\":[");
+        for (const int i : outline.headerBytes) {
+            sink.put(std::string(i == outline.headerBytes.front() ? "" : ",") + "{\"byte\":" +
+                     std::to_string(i) + ",\"a\":" + std::to_string(a.bytes[static_cast<std::size_t>(i)]) +
+                     ",\"b\":" + std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "}");
+        }
+        sink.put("],\"size\":{\"a\":[" + std::to_string(a.columns()) + "," + std::to_string(a.rows()) +
+                 "],\"b\":[" + std::to_string(b.columns()) + "," + std::to_string(b.rows()) +
+                 "]},\"onlyInA\":" + std::to_string(outline.onlyInA) +
+                 ",\"onlyInB\":" + std::to_string(outline.onlyInB));
+        if (!summary) {
+            sink.put(",\"cells\":[");
+        }
+    } else {
+        for (const int i : outline.headerBytes) {
+            sink.put("header," + std::to_string(i) + "," +
+                     std::to_string(a.bytes[static_cast<std::size_t>(i)]) + "," +
+                     std::to_string(b.bytes[static_cast<std::size_t>(i)]) + "\n");
+        }
+        if (!outline.sameShape) {
+            sink.put("size," + std::to_string(a.columns()) + "x" + std::to_string(a.rows()) + "," +
+                     std::to_string(b.columns()) + "x" + std::to_string(b.rows()) + "\n");
+            sink.put("only,a," + std::to_string(outline.onlyInA) + "\nonly,b," +
+                     std::to_string(outline.onlyInB) + "\n");
         }
     }
-    if (!sameShape) {
-        sink.put("size," + std::to_string(a.header.columns()) + "x" + std::to_string(a.header.rows()) + "," +
-                 std::to_string(b.header.columns()) + "x" + std::to_string(b.header.rows()) + "\n");
-    } else {
-        // column,row,LAYER,a,b: hexes a short file lacks are 0.
-        std::size_t longestName = 0;
-        for (const auto name : amp::LayerNames) {
-            longestName = std::max(longestName, name.size());
+    // A line or an object for each differing cell, in file order: column, row, layer.
+    std::size_t longestName = 0;
+    for (const auto name : amp::LayerNames) {
+        longestName = std::max(longestName, name.size());
+    }
+    constexpr std::size_t ValueRoom = sizeof DecimalText::text; // what putByte may place
+    constexpr std::string_view CellStart = "{\"column\":", RowKey = ",\"row\":", LayerKey = ",\"layer\":",
+                               AKey = ",\"a\":", BKey = ",\"b\":";
+    constexpr std::size_t LongestCell = 1 + CellStart.size() + RowKey.size() + LayerKey.size() + AKey.size() +
+                                        BKey.size() + 5 * ValueRoom + 1;
+    const std::size_t longestLine = 4 * 5 + longestName + ValueRoom;
+    bool firstCell = true;
+    const auto cellLine = [&](int column, int row, std::size_t layer, std::uint8_t x, std::uint8_t y) {
+        if (json) {
+            char* at = sink.room(LongestCell);
+            if (!firstCell) {
+                *at++ = ',';
+            }
+            firstCell = false;
+            at = std::copy(CellStart.begin(), CellStart.end(), at);
+            at = putByte(at, static_cast<std::uint8_t>(column));
+            at = std::copy(RowKey.begin(), RowKey.end(), at);
+            at = putByte(at, static_cast<std::uint8_t>(row));
+            at = std::copy(LayerKey.begin(), LayerKey.end(), at);
+            at = putByte(at, static_cast<std::uint8_t>(layer));
+            at = std::copy(AKey.begin(), AKey.end(), at);
+            at = putByte(at, x);
+            at = std::copy(BKey.begin(), BKey.end(), at);
+            at = putByte(at, y);
+            *at++ = '}';
+            sink.commit(at);
+            return;
         }
-        const std::size_t longestLine = 4 * 5 + longestName + 1;
-        const auto rows = static_cast<std::size_t>(a.header.rows());
-        const auto hexes = static_cast<std::size_t>(a.header.hexCount());
-        for (std::size_t k = 0; k < hexes; ++k) {
-            const std::uint8_t* x = first.record(k);
-            const std::uint8_t* y = second.record(k);
-            if (std::memcmp(x, y, amp::RecordSize) == 0) {
-                continue;
+        const std::string_view name = amp::LayerNames[layer];
+        char* at = sink.room(longestLine);
+        at = putByte(at, static_cast<std::uint8_t>(column));
+        *at++ = ',';
+        at = putByte(at, static_cast<std::uint8_t>(row));
+        *at++ = ',';
+        at = std::copy(name.begin(), name.end(), at);
+        *at++ = ',';
+        at = putByte(at, x);
+        *at++ = ',';
+        at = putByte(at, y);
+        *at++ = '\n';
+        sink.commit(at);
+    };
+    const amp::MapDifferences differences = amp::compareMaps(
+        first.view, second.view, [&](int column, int row, const std::uint8_t* x, const std::uint8_t* y) {
+            if (summary) {
+                return;
             }
             for (std::size_t j = 0; j < amp::RecordSize; ++j) {
                 if (x[j] != y[j]) {
-                    const std::string_view name = amp::LayerNames[j];
-                    char* at = sink.room(longestLine);
-                    at = putByte(at, static_cast<std::uint8_t>(k / rows));
-                    *at++ = ',';
-                    at = putByte(at, static_cast<std::uint8_t>(k % rows));
-                    *at++ = ',';
-                    at = std::copy(name.begin(), name.end(), at);
-                    *at++ = ',';
-                    at = putByte(at, x[j]);
-                    *at++ = ',';
-                    at = putByte(at, y[j]);
-                    *at++ = '\n';
-                    sink.commit(at);
+                    cellLine(column, row, j, x[j], y[j]);
                 }
             }
+        });
+    const bool sameBytes = first.bytes == second.bytes;
+    const std::string sizes = std::to_string(first.bytes.size()) + "," + std::to_string(second.bytes.size());
+    if (json) {
+        sink.put(summary ? ",\"layers\":[" : "],\"layers\":[");
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            sink.put(std::string(j ? "," : "") + "{\"layer\":" + std::to_string(j) +
+                     ",\"name\":" + jsonString(layerName(j)) + ",\"hexes\":" +
+                     std::to_string(differences.layerCells[static_cast<std::size_t>(j)]) + "}");
+        }
+        sink.put("],\"bytes\":{\"a\":" + std::to_string(first.bytes.size()) + ",\"b\":" +
+                 std::to_string(second.bytes.size()) + ",\"same\":" + (sameBytes ? "true" : "false") +
+                 "},\"same\":" + (sameBytes ? "true" : "false") + "}\n");
+    } else {
+        if (summary) {
+            for (int j = 0; j < amp::LayerCount; ++j) {
+                sink.put("layer," + std::to_string(j) + "," + layerName(j) + "," +
+                         std::to_string(differences.layerCells[static_cast<std::size_t>(j)]) + "\n");
+            }
+        }
+        if (differences.same() && !sameBytes) {
+            sink.put("file," + sizes + "\n");
         }
     }
-    const bool same = sink.isEmpty();
     sink.finish();
-    return same ? 0 : 1;
+    return sameBytes ? 0 : InvalidInput;
 }
 
 // ---- new, resize, replace ------------------------------------------------------
@@ -618,8 +656,8 @@ int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
         if (equals == std::string::npos) {
             throw UsageError{"--fill takes LAYER=VALUE, not \"" + fill + "\""};
         }
-        fills.emplace_back(layerOf(fill.substr(0, equals)),
-                           number(fill.substr(equals + 1), 0, 255, "a fill value"));
+        const int layer = layerOf(fill.substr(0, equals));
+        fills.emplace_back(layer, valueOf(layer, fill.substr(equals + 1), "--fill " + fill));
     }
     amp::MapHeader like{};
     if (const auto model = options.value("--like")) {
@@ -656,8 +694,8 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
     }
     const int layer = layerOf(*options.value("--layer"));
     const std::string& path = options.positional()[0];
-    const int from = number(options.positional()[1], 0, 255, "FROM");
-    const int to = number(options.positional()[2], 0, 255, "TO");
+    const int from = valueOf(layer, options.positional()[1], "FROM");
+    const int to = valueOf(layer, options.positional()[2], "TO");
     amp::MapImage map = completed(loadMap(path).image);
     int changed = 0;
     for (amp::CellRecord& record : map.records) {
@@ -751,38 +789,6 @@ int symmetrize(const std::vector<std::string>& words, std::FILE* out, std::FILE*
         out, err);
 }
 
-// A message as the terminal may show it: control characters (and bytes that are
-// not UTF-8, which a terminal might take for one) as \xHH, so that a hostile
-// file cannot move the cursor, retitle the window or clear the screen.
-std::string shown(std::string_view text) {
-    std::string safe;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80                   ? 1
-                                   : lead >= 0xC2 && lead < 0xE0 ? 2
-                                   : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                                 : 0;
-        bool whole = length > 0 && at + length <= text.size();
-        for (std::size_t i = 1; whole && i < length; ++i) {
-            whole = (static_cast<unsigned char>(text[at + i]) & 0xC0) == 0x80;
-        }
-        // U+0080..U+009F are the 8-bit controls, written C2 80..C2 9F.
-        const bool control = lead < 0x20 || lead == 0x7F ||
-                             (lead == 0xC2 && whole && static_cast<unsigned char>(text[at + 1]) < 0xA0);
-        if (!whole || control) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", lead);
-            safe += escaped;
-            ++at;
-        } else {
-            safe.append(text.substr(at, length));
-            at += length;
-        }
-    }
-    return safe;
-}
-
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {"info", "amptool info MAP [--json]",
@@ -800,20 +806,24 @@ const std::vector<Command>& commands() {
          "FILE:LINE:COLUMN and nothing is written. FILE may be - for standard input.",
          importGrid},
         {"diff", "amptool diff A B [--summary] [--format text|json]",
-         "One line per difference: header,BYTE,a,b; then column,row,LAYER,a,b in file order; maps of\n"
-         "different shapes as size,COLUMNSxROWS,COLUMNSxROWS. Exit status 0 equal, 1 different, 2 error.\n"
-         "--summary: the header lines, then layer,N,NAME,HEXES for each layer: how many hexes differ,\n"
-         "over the hexes both maps have (maps of different shapes add size and only,a|b,HEXES lines).\n"
-         "--format json: one object with header, size, onlyInA, onlyInB, cells (left out with\n"
-         "--summary), layers and same.",
+         "One line per difference: header,BYTE,a,b; for maps of different shapes size,CxR,CxR and\n"
+         "only,a|b,HEXES (the hexes one map lacks); then column,row,LAYER,a,b for each cell that differs\n"
+         "over the hexes both maps have, in file order. --summary: layer,N,NAME,HEXES for each layer in\n"
+         "place of the cells. Files that hold the same map in different bytes (a record cut short,\n"
+         "missing records, bytes past the map) give file,SIZE,SIZE. --format json: one object with\n"
+         "header, size, onlyInA, onlyInB, cells (left out with --summary), layers, bytes and same.\n"
+         "Exit status 0 for the same bytes, 1 different, 2 error.",
          diff},
         {"new", "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]",
-         "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.",
+         "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.\n"
+         "--fill takes a layer and a value as replace does: --fill terrain=Ocean --fill roads=2.",
          newMap},
         {"resize", "amptool resize MAP COLUMNS ROWS [-o OUT]",
          "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
-         "Sets every FROM of the layer to TO and prints how many hexes changed.", replace},
+         "Sets every FROM of the layer to TO and prints how many hexes changed. Values are 0-255, or\n"
+         "on the terrain layer a terrain's name in any case (\"Forest\", \"Impassable River\").",
+         replace},
         {"flip",
          "amptool flip MAP --axis left-right|top-bottom|point [--layer N] [--even-columns-lower] [-o OUT]",
          "Mirrors the map (or one layer) left to right or top to bottom, or turns it half round, as the\n"
@@ -840,10 +850,12 @@ void printHelp(std::FILE* to) {
     for (const Command& command : commands()) {
         std::fprintf(to, "  %s\n", command.usage);
     }
-    std::fprintf(to,
-                 "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
-                 "differ), 2 a usage or I/O error. A failed command touches no file; -o - writes to\n"
-                 "standard output.\n");
+    std::fprintf(
+        to, "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
+            "differ), 2 a usage or I/O error. A failed command touches no file. A MAP of - is read from\n"
+            "standard input; -o - writes to standard output, -o /dev/null makes the output and drops it\n"
+            "(a dry run); an output that is one of the command's inputs is refused, but for the map a\n"
+            "command changes. Layers go by number, name or \"terrain\".\n");
 }
 
 } // namespace
@@ -876,6 +888,7 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
         std::fprintf(out, "usage: %s\n\n%s\n", command->usage, command->help);
         return 0;
     }
+    notes() = {err, command->name};
     const auto tell = [&](const std::string& message) {
         std::fprintf(err, "amptool: %s: %s\n", command->name, shown(message).c_str());
     };
@@ -921,7 +934,39 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
     writeOutput(target, bytes, out);
 }
 
+bool isSameFile(const std::string& first, const std::string& second) {
+    struct stat a {
+    }, b{};
+    if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0) {
+        return false;
+    }
+    // Where the system has no inodes (0 for every file), names alone cannot tell.
+    return a.st_ino != 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool isNullDevice(const std::string& path) {
+    struct stat at {
+    }, null{};
+    return path != "-" && ::stat(path.c_str(), &at) == 0 && S_ISCHR(at.st_mode) &&
+           ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) && at.st_rdev == null.st_rdev;
+}
+
+// The command's output must not be one of its inputs, which it would replace:
+// the same file (device and inode, links followed) under any name.
+void refuseOverwriting(const std::string& target, const std::vector<std::string>& inputs) {
+    if (target == "-" || isNullDevice(target)) {
+        return;
+    }
+    for (const std::string& input : inputs) {
+        if (input != "-" && isSameFile(target, input)) {
+            throw UsageError{target + ": the output would replace the input " + input +
+                             ": name another file"};
+        }
+    }
+}
+
 int runCommand(const char* name, const std::function<int()>& body, std::FILE* err) {
+    notes() = {err, name};
     try {
         return body();
     } catch (const UsageError& error) {

@@ -29,4 +29,13 @@ amp::MapImage readMapOrFail(const std::string& path);
 void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out);
 int runCommand(const char* name, const std::function<int()>& body, std::FILE* err);
 
+// Whether two names lead to one file (its device and inode, links followed).
+bool isSameFile(const std::string& first, const std::string& second);
+// Whether the name leads to the null device: an output there is a dry run, made
+// and dropped, never written through a temporary file.
+bool isNullDevice(const std::string& path);
+// Refuses (a UsageError) an output that is one of the command's inputs, which
+// it would replace; "-" and the null device replace nothing.
+void refuseOverwriting(const std::string& target, const std::vector<std::string>& inputs);
+
 } // namespace amptool

@@ -98,6 +98,7 @@ Render readWords(const std::vector<std::string>& words) {
 
 int render(const std::vector<std::string>& words, std::FILE* out) {
     const Render render = readWords(words);
+    amptool::refuseOverwriting(render.target, {render.map});
     const amp::MapImage map = amptool::readMapOrFail(render.map);
     const int columns = map.header.columns(), rows = map.header.rows();
     const std::string shape = std::to_string(columns) + " x " + std::to_string(rows) + " hexes";

@@ -3,6 +3,7 @@
 // without a display. amptool starts it for these commands: it needs QtQml's
 // engine and the document, which no other command loads.
 #include "commands.h"
+#include "diskio.h"
 #include "jsengine.h"
 #include "mapdocument.h"
 #include "options.h"
@@ -38,11 +39,12 @@ std::string text(const QString& string) {
     return string.toStdString();
 }
 
-// A message on one line of its own: a line break or other control character in
-// it is written as an escape, so no message can pass for a line of another.
-std::string oneLine(const QString& message) {
+// A text on one line of its own: a line break or other control character in
+// it is written as an escape, so no message (and no map's name) can pass for a
+// line of another.
+std::string oneLine(const std::string& bytes) {
     std::string line;
-    for (const char c : text(message)) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '\n') {
             line += "\\n";
@@ -58,13 +60,20 @@ std::string oneLine(const QString& message) {
     return line;
 }
 
-// A problem as compilers tell theirs, so that editors can jump to it.
-void printProblem(const std::string& map, const ScriptProblem& problem, const std::string& suffix) {
+std::string oneLine(const QString& message) {
+    return oneLine(text(message));
+}
+
+// A problem as compilers tell theirs, so that editors can jump to it. The map's
+// name is its bytes as given, escaped as the message is.
+void printProblem(std::FILE* to, const std::string& map, const ScriptProblem& problem,
+                  const std::string& suffix) {
     if (problem.hex) {
-        std::printf("%s:%d,%d: %s%s\n", map.c_str(), problem.hex->column, problem.hex->row,
-                    oneLine(problem.message).c_str(), suffix.c_str());
+        std::fprintf(to, "%s:%d,%d: %s%s\n", oneLine(map).c_str(), problem.hex->column, problem.hex->row,
+                     oneLine(problem.message).c_str(), suffix.c_str());
     } else {
-        std::printf("%s: %s%s\n", map.c_str(), oneLine(problem.message).c_str(), suffix.c_str());
+        std::fprintf(to, "%s: %s%s\n", oneLine(map).c_str(), oneLine(problem.message).c_str(),
+                     suffix.c_str());
     }
 }
 
@@ -79,19 +88,34 @@ ScriptOptions optionsOf(const amptool::Options& options) {
     return script;
 }
 
+// The map read as amptool's other commands read it: its name as the system's
+// bytes (a name need not be UTF-8, and a QString of it might name another file),
+// "-" for standard input.
 void readMap(MapDocument& document, const std::string& map) {
-    const DocumentResult read = document.read(QString::fromStdString(map));
-    if (!read) {
-        throw amptool::UsageError{map + ": " + text(read.message)};
-    }
+    document.load(amptool::readMapOrFail(map), QFile::decodeName(map.c_str()));
 }
 
 // What print wrote, every byte of it.
-void printLines(const QStringList& lines) {
+void printLines(std::FILE* to, const QStringList& lines) {
     for (const QString& line : lines) {
         const std::string bytes = text(line) + '\n';
-        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        std::fwrite(bytes.data(), 1, bytes.size(), to);
     }
+}
+
+// The script's text, read by the name's bytes.
+QString readScript(const std::string& script) {
+    const auto read = amp::diskio::readFileAtMost(script, ScriptRunner::LargestScript);
+    if (!read) {
+        throw amptool::UsageError{read.error().message};
+    }
+    if (!read.value().complete) {
+        throw amptool::UsageError{script + ": larger than a script can be (" +
+                                  std::to_string(ScriptRunner::LargestScript) + " bytes)"};
+    }
+    const auto& bytes = read.value().bytes;
+    return QString::fromUtf8(reinterpret_cast<const char*>(bytes.data()),
+                             static_cast<qsizetype>(bytes.size()));
 }
 
 int run(const std::vector<std::string>& all) {
@@ -107,34 +131,32 @@ int run(const std::vector<std::string>& all) {
             scriptOptions.arguments.append(QString::fromStdString(*word));
         }
     }
-    if (!QFileInfo(QString::fromStdString(script)).isFile()) {
-        throw amptool::UsageError{script + ": no such script file"};
-    }
-    if (QFile file(QString::fromStdString(script)); !file.open(QIODevice::ReadOnly)) {
-        throw amptool::UsageError{script + ": cannot read the script: " + text(file.errorString())};
-    } else if (file.size() > ScriptRunner::LargestScript) {
-        throw amptool::UsageError{script + ": larger than a script can be (" +
-                                  std::to_string(ScriptRunner::LargestScript) + " bytes)"};
-    }
+    const std::string target = options.value("-o").value_or(map);
+    amptool::refuseOverwriting(target, {script});
+    const QString source = readScript(script);
     MapDocument document;
     readMap(document, map);
     ScriptRunner runner(document, linkedScriptEngine);
-    const ScriptOutcome outcome = runner.runFile(QString::fromStdString(script), scriptOptions);
-    printLines(outcome.printed);
+    const ScriptOutcome outcome =
+        runner.run(source, QFile::decodeName(script.substr(script.rfind('/') + 1).c_str()), scriptOptions);
+    // With the map on standard output, what the script tells goes where the map does not.
+    std::FILE* told = target == "-" ? stderr : stdout;
+    printLines(told, outcome.printed);
     for (const ScriptProblem& problem : outcome.problems) {
-        printProblem(map, problem, {});
+        printProblem(told, map, problem, {});
     }
-    std::fflush(stdout);
+    std::fflush(told);
     if (!outcome.ok()) {
         std::fprintf(stderr, "amptool: run: %s\n", oneLine(outcome.error).c_str());
         return Reported;
     }
-    if (outcome.changed) {
-        const std::string target = options.value("-o").value_or(map);
-        const DocumentResult written = document.write(QString::fromStdString(target));
-        if (!written) {
-            throw amptool::UsageError{target + ": " + text(written.message)};
-        }
+    // To standard output the map goes changed or not, so that a pipe always gets one.
+    if (outcome.changed || target == "-") {
+        // Through amptool's one way out: "-" is standard output, the null device a
+        // dry run, any other name the safe writer by its bytes.
+        const std::vector<std::uint8_t> bytes = document.encode();
+        amptool::writeOutputOrFail(
+            target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), stdout);
     }
     return outcome.problems.empty() ? 0 : Reported;
 }
@@ -145,10 +167,14 @@ int check(const std::vector<std::string>& words) {
     const std::string& map = options.positional()[0];
     QStringList folders;
     if (const auto given = options.value("--checks")) {
-        if (!QFileInfo(QString::fromStdString(*given)).isDir()) {
+        const QString folder = QFile::decodeName(given->c_str());
+        if (QFile::encodeName(folder).toStdString() != *given) {
+            throw amptool::UsageError{*given + ": a folder's name that is not UTF-8 cannot be listed"};
+        }
+        if (!QFileInfo(folder).isDir()) {
             throw amptool::UsageError{*given + ": no such folder of checks"};
         }
-        folders.append(QString::fromStdString(*given));
+        folders.append(folder);
     } else {
         folders = scriptfolders::shippedChecks();
         folders.append(scriptfolders::userChecks());
@@ -168,10 +194,10 @@ int check(const std::vector<std::string>& words) {
         if (outcome.changed) {
             document.undoStack()->undo();
         }
-        printLines(outcome.printed);
-        const std::string suffix = " (" + text(QFileInfo(path).fileName()) + ")";
+        printLines(stdout, outcome.printed);
+        const std::string suffix = " (" + oneLine(QFileInfo(path).fileName()) + ")";
         for (const ScriptProblem& problem : outcome.problems) {
-            printProblem(map, problem, suffix);
+            printProblem(stdout, map, problem, suffix);
         }
         std::fflush(stdout);
         if (!outcome.ok()) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "textsink.h"
+#include "commands.h"
 #include "diskio.h"
 
 #include <algorithm>
@@ -40,6 +41,9 @@ void TextSink::finish() {
             throw std::runtime_error(std::string("standard output: ") + std::strerror(errno));
         }
         return;
+    }
+    if (isNullDevice(target_)) {
+        return; // a dry run: the text is made, and dropped
     }
     const auto written = amp::diskio::writeFileSafely(
         target_, std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));

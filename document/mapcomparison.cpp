@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "mapcomparison.h"
+#include "mapcompare.h"
 #include "mapdocument.h"
 
 #include <QFileInfo>
@@ -44,15 +45,7 @@ bool MapComparison::sameSize() const {
 }
 
 std::vector<int> MapComparison::headerDifferences() const {
-    std::vector<int> bytes;
-    for (int i = 0; i < amp::HeaderSize; ++i) {
-        if (i != amp::ColumnsByte && i != amp::RowsByte &&
-            edited_.header().bytes[static_cast<std::size_t>(i)] !=
-                other_.header().bytes[static_cast<std::size_t>(i)]) {
-            bytes.push_back(i);
-        }
-    }
-    return bytes;
+    return amp::compareOutlines({edited_.header(), {}, 0}, {other_.header(), {}, 0}).headerBytes;
 }
 
 std::vector<QRect> MapComparison::onlyInEdited() const {
@@ -106,31 +99,25 @@ void MapComparison::compareAll() {
     editedColumns_ = edited_.columns();
     editedRows_ = edited_.rows();
     otherRows_ = other_.rows();
-    commonColumns_ = std::min(editedColumns_, other_.columns());
-    commonRows_ = std::min(editedRows_, otherRows_);
-    layerCounts_.fill(0);
+    // The one rule amptool diff follows too (mapcompare.h), on both maps as complete files.
+    const auto outline = amp::compareOutlines(amp::viewMap(mine_).value(), amp::viewMap(theirs_).value());
+    commonColumns_ = outline.commonColumns;
+    commonRows_ = outline.commonRows;
     hexLayers_.assign(static_cast<std::size_t>(commonColumns_) * static_cast<std::size_t>(commonRows_), 0);
-    cellCount_ = 0;
-    hexCount_ = 0;
-    for (int column = 0; column < commonColumns_; ++column) {
-        for (int row = 0; row < commonRows_; ++row) {
-            const std::uint8_t* a = mine_.data() + editedIndex(0, column, row);
-            const std::uint8_t* b = theirs_.data() + otherIndex(0, column, row);
-            if (std::equal(a, a + amp::RecordSize, b)) {
-                continue;
-            }
-            std::uint8_t layers = 0;
-            for (std::size_t j = 0; j < amp::RecordSize; ++j) {
-                if (a[j] != b[j]) {
-                    ++layerCounts_[j];
-                    ++layers;
-                }
-            }
-            hexLayers_[static_cast<std::size_t>(column * commonRows_ + row)] = layers;
-            cellCount_ += layers;
-            ++hexCount_;
-        }
+    const amp::MapDifferences differences =
+        amp::compareMaps(amp::viewMap(mine_).value(), amp::viewMap(theirs_).value(),
+                         [this](int column, int row, const std::uint8_t* a, const std::uint8_t* b) {
+                             std::uint8_t layers = 0;
+                             for (std::size_t j = 0; j < amp::RecordSize; ++j) {
+                                 layers += a[j] != b[j] ? 1 : 0;
+                             }
+                             hexLayers_[static_cast<std::size_t>(column * commonRows_ + row)] = layers;
+                         });
+    for (std::size_t j = 0; j < amp::RecordSize; ++j) {
+        layerCounts_[j] = static_cast<int>(differences.layerCells[j]);
     }
+    cellCount_ = static_cast<std::size_t>(differences.cells);
+    hexCount_ = static_cast<int>(differences.hexes);
     emit compared();
 }
 

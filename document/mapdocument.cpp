@@ -33,10 +33,13 @@ struct ReadMap {
 ReadMap readMap(const QString& fileName) {
     auto read = amp::readMapFile(fileName);
     if (!read) {
+        // A file larger than any map is refused by the reader as no map.
+        const amp::MapErrorKind kind = read.error().kind;
         return {{},
                 {},
-                failure(read.error().kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
-                                                                           : DocumentResult::Kind::CannotRead,
+                failure(kind == amp::MapErrorKind::CannotOpen ? DocumentResult::Kind::CannotOpen
+                        : kind == amp::MapErrorKind::NotAMap  ? DocumentResult::Kind::NotAMap
+                                                              : DocumentResult::Kind::CannotRead,
                         read.error())};
     }
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(read).value());

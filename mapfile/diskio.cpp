@@ -91,7 +91,7 @@ Result<std::vector<std::uint8_t>> readMapFile(const std::string& path) {
     if (const auto restored = restoreFirst(path); !restored) {
         return restored.error();
     }
-    return platform::readRegularFile(path, MaxFileSize);
+    return notLargerThanAMap(platform::readRegularFile(path, MaxFileSize + 1), path);
 }
 
 Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit) {

@@ -61,9 +61,10 @@ struct JournalNotice {
 
 namespace diskio {
 
-// The bytes of a map file, at most MaxFileSize of them: anything past the largest
-// map is never part of one. A folder, a pipe, a device or a socket is refused as
-// CannotOpen without being read.
+// The bytes of a map file, at most MaxFileSize of them: a file larger than the
+// largest map is no map, and is refused as NotAMap once one byte past that size is
+// read. A folder, a pipe, a device or a socket is refused as CannotOpen without
+// being read.
 Result<std::vector<std::uint8_t>> readMapFile(const std::string& path);
 
 // The same for any file the programs read whole (a grid, a recovery copy): at most

@@ -2,9 +2,13 @@
 // Failures of the map-file code come back as values, never as a crash or an exit.
 #pragma once
 
+#include "mapformat.h"
+
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace amp {
 
@@ -35,6 +39,17 @@ public:
 private:
     std::variant<T, MapError> state_;
 };
+
+// A file read one byte past the largest map: that byte says it is no map at all,
+// whatever its header says (a sparse file of a gigabyte reads as zeros).
+inline Result<std::vector<std::uint8_t>> notLargerThanAMap(Result<std::vector<std::uint8_t>> read,
+                                                           const std::string& path) {
+    if (read && read.value().size() > static_cast<std::size_t>(MaxFileSize)) {
+        return MapError{MapErrorKind::NotAMap,
+                        path + ": the file is larger than the largest map (845,332 bytes), so it is no map"};
+    }
+    return read;
+}
 
 // The outcome of an operation that gives nothing back but may fail.
 struct Done {};

@@ -79,7 +79,7 @@ Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {
     if (const auto restored = restoreFirst(path); !restored) {
         return restored.error();
     }
-    return platform::readRegularFile(path, MaxFileSize);
+    return notLargerThanAMap(platform::readRegularFile(path, MaxFileSize + 1), path.toStdString());
 }
 
 Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {

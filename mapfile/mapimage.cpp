@@ -17,12 +17,15 @@ Result<MapView> viewMap(std::span<const std::uint8_t> bytes) {
     const std::size_t complete = (bytes.size() - HeaderSize) / RecordSize;
     const std::size_t placed = std::min(complete, static_cast<std::size_t>(view.header.hexCount()));
     view.records = bytes.subspan(HeaderSize, placed * RecordSize);
+    if (complete < static_cast<std::size_t>(view.header.hexCount())) {
+        view.cutRecordBytes = (bytes.size() - HeaderSize) % RecordSize;
+    }
     return view;
 }
 
 MapView viewOf(const MapImage& image) {
     const auto* first = reinterpret_cast<const std::uint8_t*>(image.records.data());
-    return {image.header, std::span<const std::uint8_t>(first, image.records.size() * RecordSize)};
+    return {image.header, std::span<const std::uint8_t>(first, image.records.size() * RecordSize), 0};
 }
 
 Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes) {

@@ -21,8 +21,8 @@ struct MapImage {
 };
 
 // Reads a file's bytes as a map: the header, then the complete records in order.
-// A trailing record of 1 to 12 bytes is ignored, and so is every record beyond
-// columns x rows. Fewer than 7 bytes is not a map.
+// A trailing record of 1 to 12 bytes is dropped (MapView tells how many bytes it
+// had), and so is every byte beyond columns x rows. Fewer than 7 bytes is not a map.
 Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes);
 
 // The same reading without a copy: the header, and the records as they lie in
@@ -30,6 +30,9 @@ Result<MapImage> decodeMap(std::span<const std::uint8_t> bytes);
 struct MapView {
     MapHeader header;
     std::span<const std::uint8_t> records; // whole records only, in order
+    // The bytes of a record the file cuts short (1 to 12; 0 when none is): they
+    // are dropped, and that hex holds zeros, as every hex the file lacks.
+    std::size_t cutRecordBytes = 0;
     std::size_t recordCount() const { return records.size() / RecordSize; }
 };
 Result<MapView> viewMap(std::span<const std::uint8_t> bytes);

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 // ampgen: writes a generated map file.
 //   ampgen COLUMNS ROWS SEED FILE
-#include "mapfileio.h"
+#include "diskio.h"
 #include "mapgenerator.h"
-
-#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +22,8 @@ int main(int argc, char** argv) {
     }
     const auto seed = static_cast<std::uint32_t>(std::strtoul(argv[3], nullptr, 10));
     const auto bytes = amp::encodeMap(amp::generateMap(columns, rows, seed));
-    const auto written = amp::writeFileSafely(QString::fromLocal8Bit(argv[4]), bytes);
+    // The name as the system's bytes: one that is not UTF-8 names its own file.
+    const auto written = amp::diskio::writeFileSafely(argv[4], bytes);
     if (!written) {
         std::fprintf(stderr, "ampgen: %s\n", written.error().message.c_str());
         return 1;

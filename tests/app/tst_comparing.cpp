@@ -61,6 +61,7 @@ private slots:
     void theirsAreTakenAndTheMapsSwapped();
     void mapsOfOtherSizesAreToldAtTheTop();
     void theCommandLineNamesTheOtherMap();
+    void aFileLargerThanAnyMapIsNotCompared();
 };
 
 void ComparingTest::theDockListsMarksAndSteps() {
@@ -177,6 +178,35 @@ void ComparingTest::theCommandLineNamesTheOtherMap() {
     program.start(QStringLiteral(AMPEDIT_PATH), {QStringLiteral("--help")});
     QVERIFY(program.waitForFinished(30000));
     QVERIFY(program.readAllStandardOutput().contains("--compare <OTHER>"));
+    // A name that is not UTF-8 would come to the editor as another file's (its
+    // invalid byte as U+FFFD): refused before any window, the map or the other.
+    for (const char* words :
+         {" \"$(printf 'x\\377.amp')\"", " --compare \"$(printf 'o\\377.amp')\" mine.amp"}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral(AMPEDIT_PATH) + words});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY2(program.readAllStandardError().contains("the name is not UTF-8"), words);
+    }
+}
+
+// A gigabyte of zeros (sparse: it costs no disk) is no map, as the reader says:
+// not a map of 0 x 0 hexes to compare with.
+void ComparingTest::aFileLargerThanAnyMapIsNotCompared() {
+    WindowFixture f;
+    const QString mine = f.write("mine.amp", patternFile(TenByEight, 80));
+    QFile big(f.dir.filePath("big.amp"));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    QVERIFY(big.resize(qint64(1) << 30));
+    big.close();
+    f.open({"ampedit", mine});
+    QVERIFY(!f.main->compareWith(big.fileName()));
+    QCOMPARE(f.dialogs.boxes.last().caption, "File Error");
+    QVERIFY(f.dialogs.boxes.last().text.endsWith("is not a map file."));
+    QVERIFY(f.dialogs.boxes.last().detail.contains("larger than the largest map"));
 }
 
 QTEST_MAIN(ComparingTest)

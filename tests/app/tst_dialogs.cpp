@@ -121,6 +121,10 @@ void DialogsTest::formsReadBackWhatWasFilledIn() {
     fill.valueBox()->nameBox()->lineEdit()->clear();
     QTest::keyClicks(fill.valueBox()->nameBox()->lineEdit(), QStringLiteral("SWAMP"));
     QCOMPARE(fill.value(), 5);
+    // A name as amptool and the scripts take it too: without its spaces, in any case.
+    fill.valueBox()->nameBox()->lineEdit()->clear();
+    QTest::keyClicks(fill.valueBox()->nameBox()->lineEdit(), QStringLiteral("impassableriver"));
+    QCOMPARE(fill.value(), 12);
     // Other layers have no names: a number box.
     dialogforms::ValueForm plain(nullptr, "Fill Selection", "Value (0-255):", 9, {});
     QVERIFY(!plain.valueBox()->isNamed());

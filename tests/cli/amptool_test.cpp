@@ -4,6 +4,7 @@
 // short file lacks, a map's worth of output), a bad grid's LINE:COLUMN message
 // with the map untouched, the shapes that new and resize make, hostile input, and
 // writes killed at random moments.
+#include "diskio.h"
 #include "journalbytes.h"
 #include "mapfileio.h"
 #include "mapformat.h"
@@ -26,6 +27,8 @@
 #include <regex>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -111,7 +114,7 @@ TEST_F(Amptool, DiffSaysWhatDiffersAndExitsLikeDiff) {
     EXPECT_EQ(differ.status, 1);
     EXPECT_EQ(differ.out, "header,0,42,43\n1,1,city b2,38,99\n");
     ASSERT_EQ(amptool(dir, "resize m.amp 2 2 -o r.amp").status, 0);
-    EXPECT_EQ(amptool(dir, "diff m.amp r.amp").out, "size,3x2,2x2\n");
+    EXPECT_EQ(amptool(dir, "diff m.amp r.amp").out, "size,3x2,2x2\nonly,a,2\nonly,b,0\n");
     const Outcome missing = amptool(dir, "diff m.amp nothing.amp");
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("amptool: diff: "), std::string::npos) << missing.err;
@@ -150,7 +153,8 @@ TEST_F(Amptool, DiffSummaryAndJsonCountEachLayersHexes) {
                       "{\"column\":2,\"row\":1,\"layer\":12,\"a\":62,\"b\":1}]");
     EXPECT_NE(json.out.find(",{\"layer\":8,\"name\":\"city b2\",\"hexes\":2},"), std::string::npos)
         << json.out;
-    EXPECT_EQ(json.out.substr(json.out.size() - 17), "}],\"same\":false}\n");
+    const std::string end = "}],\"bytes\":{\"a\":85,\"b\":85,\"same\":false},\"same\":false}\n";
+    EXPECT_EQ(json.out.substr(json.out.size() - end.size()), end);
     const Outcome brief = amptool(dir, "diff m.amp o.amp --format json --summary");
     EXPECT_EQ(brief.out.substr(0, brief.out.find(",\"layers\"")), start);
 
@@ -431,6 +435,240 @@ TEST_F(Amptool, SaysWhenItPutsBackAMapWhoseWriteWasCutShort) {
               std::string::npos)
         << info.err;
     EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
+}
+
+// ---- inputs and outputs ----------------------------------------------------------
+
+std::vector<std::uint8_t> bytesAt(const std::string& path) {
+    const auto read = amp::diskio::readMapFile(path);
+    return read ? read.value() : std::vector<std::uint8_t>{};
+}
+
+// An output that is one of the command's inputs, under any name that leads to it,
+// would replace it: refused, and the input left as it was. Commands that write a
+// map may write it over the map they read: that is what they are for.
+TEST_F(Amptool, AnOutputThatIsAnInputIsRefusedUnlessTheCommandWritesThatMap) {
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    ASSERT_EQ(::symlink("m.amp", (folder + "/soft.amp").c_str()), 0);
+    ASSERT_EQ(::link((folder + "/m.amp").c_str(), (folder + "/hard.amp").c_str()), 0);
+    ASSERT_EQ(amptool(dir, "export m.amp --layer 0 -o grid.csv").status, 0);
+    const std::string grid = "0,20,40\n10,30,50\n";
+    for (const char* words :
+         {"export m.amp --layer 0 -o m.amp", "export m.amp -o soft.amp",
+          "export soft.amp --format json -o hard.amp", "import m.amp --layer 0 grid.csv -o grid.csv",
+          "import m.amp --layer 0 grid.csv -o ./grid.csv"}) {
+        const Outcome refused = amptool(dir, words);
+        EXPECT_EQ(refused.status, 2) << words;
+        EXPECT_NE(refused.err.find("the output would replace the input"), std::string::npos)
+            << words << ": " << refused.err;
+        EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap()) << words;
+        QFile kept(dir.filePath("grid.csv"));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll().toStdString(), grid) << words;
+    }
+    // A map's own commands write over it, through any of its names.
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 0 9 -o soft.amp").status, 0);
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7], 9);
+    EXPECT_EQ(amptool(dir, "import soft.amp --layer 0 grid.csv -o m.amp").status, 0);
+    EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
+    EXPECT_EQ(amptool(dir, "resize m.amp 2 2 -o hard.amp").status, 0);
+    EXPECT_EQ(bytesOf(dir, "m.amp").size(), 7u + 13 * 4);
+}
+
+// "-o -" is standard output for every command, "-" as a map standard input;
+// standard input is read once.
+TEST_F(Amptool, DashIsStandardOutputAndStandardInputForEveryCommand) {
+    ASSERT_EQ(amptool(dir, "export m.amp --layer 0 -o grid.csv").status, 0);
+    struct Case {
+        const char* words;
+        std::size_t size; // of the map written
+    };
+    for (const Case& c :
+         {Case{"new 2 2 -o -", 7 + 13 * 4}, Case{"resize m.amp 1 2 -o -", 7 + 13 * 2},
+          Case{"import m.amp --layer 0 grid.csv -o -", 85}, Case{"replace m.amp --layer 0 0 9 -o -", 85},
+          Case{"resize - 2 2 < m.amp", 59}, Case{"flip - --axis point -o - < m.amp", 85}}) {
+        const Outcome out = amptool(dir, std::string(c.words) + " > out.amp");
+        EXPECT_EQ(out.status, 0) << c.words << ": " << out.err;
+        EXPECT_EQ(bytesOf(dir, "out.amp").size(), c.size) << c.words;
+        EXPECT_FALSE(QFile::exists(dir.filePath("-"))) << c.words << " wrote a file named -";
+    }
+    EXPECT_EQ(bytesOf(dir, "out.amp").size(), 85u);
+    const Outcome info = amptool(dir, "info - < m.amp");
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out, amptool(dir, "info m.amp").out);
+    EXPECT_EQ(amptool(dir, "info - --json < m.amp").out.rfind("{\"columns\":3,\"rows\":2,", 0), 0u);
+    EXPECT_EQ(amptool(dir, "diff - m.amp < m.amp").status, 0);
+    EXPECT_EQ(amptool(dir, "export - --layer 0 < m.amp").out, "0,20,40\n10,30,50\n");
+    const Outcome twice = amptool(dir, "import - --layer 0 - < m.amp");
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_NE(twice.err.find("standard input (-) can be read once"), std::string::npos) << twice.err;
+    putFile(dir.filePath("empty.amp"), QByteArray());
+    const Outcome nothing = amptool(dir, "info - < empty.amp");
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.err, "amptool: info: standard input: The file is 0 bytes long, shorter than the 7-byte "
+                           "map header.\n");
+}
+
+// The null device as the output is a dry run: the bytes are made and dropped,
+// nothing is written through a temporary file (as root a rename would put a
+// regular file in the device's place). The device node is made in the test's
+// own folder, with the null device's numbers.
+TEST_F(Amptool, TheNullDeviceAsTheOutputIsADryRun) {
+    const std::string null = QFile::encodeName(dir.filePath("null")).toStdString();
+    if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "making a device node needs root";
+    }
+    ASSERT_EQ(amptool(dir, "export m.amp --layer 0 -o grid.csv").status, 0);
+    for (const char* words :
+         {"export m.amp -o null", "export m.amp --layer terrain --format json -o null", "new 3 3 -o null",
+          "resize m.amp 9 9 -o null", "import m.amp --layer 0 grid.csv -o null",
+          "replace m.amp --layer 0 10 11 -o null", "flip m.amp --axis point -o null",
+          "symmetrize m.amp --from left -o null"}) {
+        const Outcome out = amptool(dir, words);
+        EXPECT_EQ(out.status, 0) << words << ": " << out.err;
+        EXPECT_EQ(out.err.find("not a regular file"), std::string::npos) << words;
+        struct stat info {};
+        ASSERT_EQ(::lstat(null.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode)) << words << " put a file in the device's place";
+    }
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 10 11 -o null").out, "1 hexes changed\n");
+    EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
+    const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    EXPECT_TRUE(left.filter(".ampedit").isEmpty()) << left.join(' ').toStdString();
+}
+
+// A layer by number, name or "terrain"; a value by number, or on the terrain
+// layer by a terrain's name: the same words the editor and the scripts take.
+TEST_F(Amptool, LayersAndValuesGoByTheNamesTheEditorTakes) {
+    EXPECT_EQ(amptool(dir, "export m.amp --layer terrain").out, "0,20,40\n10,30,50\n");
+    EXPECT_EQ(amptool(dir, "export m.amp --layer TERRAIN --format json").out,
+              amptool(dir, "export m.amp --layer 0 --format json").out);
+    // Record 1's terrain 10 (Stream) becomes 3 (Forest).
+    const Outcome named = amptool(dir, "replace m.amp --layer terrain Stream forest");
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(named.out, "1 hexes changed\n");
+    auto expected = smallMap();
+    expected[7 + 13] = 3;
+    EXPECT_EQ(bytesOf(dir, "m.amp"), expected);
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 Forest 'Impassable River'").out, "1 hexes changed\n");
+    EXPECT_EQ(bytesOf(dir, "m.amp")[7 + 13], 12);
+    ASSERT_EQ(amptool(dir, "new 2 1 -o n.amp --fill terrain=Ocean --fill roads=2 --fill 4=LakeRegion").status,
+              2);
+    const Outcome made = amptool(dir, "new 2 1 -o n.amp --fill terrain=Ocean --fill roads=2");
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(bytesOf(dir, "n.amp"),
+              (std::vector<std::uint8_t>{0, 0, 2, 0, 1, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0,
+                                         0, 0, 0, 6, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0}));
+    const Outcome roads = amptool(dir, "replace m.amp --layer roads 6 Forest");
+    EXPECT_EQ(roads.status, 2);
+    EXPECT_EQ(roads.err, "amptool: replace: TO: a value is a whole number 0-255, not \"Forest\"\n");
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 0 256").status, 2);
+    EXPECT_EQ(amptool(dir, "export m.amp --layer ??????").status, 2);
+}
+
+// The maps tst_comparison compares in the editor, told by diff: the hexes both
+// have (3 x 3) compare, and every format counts alike.
+std::vector<std::uint8_t> patternFile(int columns, int rows) {
+    std::vector<std::uint8_t> bytes = {
+        42, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 5};
+    for (int c = 0; c < columns; ++c) {
+        for (int r = 0; r < rows; ++r) {
+            for (int j = 0; j < 13; ++j) {
+                bytes.push_back(static_cast<std::uint8_t>(c + 10 * r + 20 * j));
+            }
+        }
+    }
+    return bytes;
+}
+
+TEST_F(Amptool, DiffTellsMapsOfOtherShapesAlikeInEveryFormat) {
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("mine.amp"), patternFile(4, 3)).ok());
+    auto tall = patternFile(3, 5);
+    tall[7 + 13 * (2 * 5 + 1) + 4] = 1; // hex [2][1], height b1: 2 + 10 + 80 = 92 in mine
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("tall.amp"), tall).ok());
+    const Outcome text = amptool(dir, "diff mine.amp tall.amp");
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.out, "size,4x3,3x5\nonly,a,3\nonly,b,6\n2,1,height b1,92,1\n");
+    const Outcome summary = amptool(dir, "diff mine.amp tall.amp --summary");
+    EXPECT_EQ(summary.out.substr(0, summary.out.find("layer,")), "size,4x3,3x5\nonly,a,3\nonly,b,6\n");
+    EXPECT_NE(summary.out.find("layer,4,height b1,1\nlayer,5,"), std::string::npos) << summary.out;
+    EXPECT_EQ(std::count(summary.out.begin(), summary.out.end(), '\n'), 3 + 13);
+    EXPECT_NE(summary.out.find("layer,0,Terraintype,0\n"), std::string::npos);
+    const Outcome json = amptool(dir, "diff mine.amp tall.amp --format json");
+    EXPECT_NE(json.out.find("\"onlyInA\":3,\"onlyInB\":6,\"cells\":[{\"column\":2,\"row\":1,\"layer\":4,"
+                            "\"a\":92,\"b\":1}],"),
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find("{\"layer\":4,\"name\":\"height b1\",\"hexes\":1}"), std::string::npos);
+}
+
+// A file cut inside a record: the cut record's bytes are dropped wherever the map
+// is read, and said; diff tells two different files apart even when they hold
+// the same map.
+TEST_F(Amptool, ARecordCutShortIsToldAndDiffNeverCallsDifferentFilesTheSame) {
+    auto repaired = smallMap();
+    std::fill(repaired.end() - 13, repaired.end(), 0); // hex 2,1 as a write of the short file stores it
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("repaired.amp"), repaired).ok());
+    auto cut = smallMap();
+    cut.resize(cut.size() - 8); // 5 bytes of the last record left
+    ASSERT_TRUE(amp::writeFileSafely(dir.filePath("short.amp"), cut).ok());
+    const std::string note = "short.amp: note: the file ends 5 bytes into the record of hex 2,1; those bytes "
+                             "are dropped, and the hex is read as zeros\n";
+    const Outcome differ = amptool(dir, "diff short.amp repaired.amp");
+    EXPECT_EQ(differ.status, 1);
+    EXPECT_EQ(differ.out, "file,77,85\n");
+    EXPECT_EQ(differ.err, "amptool: diff: " + note);
+    EXPECT_EQ(amptool(dir, "diff short.amp repaired.amp --summary").status, 1);
+    const Outcome json = amptool(dir, "diff repaired.amp short.amp --format json");
+    EXPECT_EQ(json.status, 1);
+    EXPECT_NE(json.out.find("\"bytes\":{\"a\":85,\"b\":77,\"same\":false},\"same\":false}"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(amptool(dir, "diff short.amp short.amp").status, 0);
+    for (const char* words :
+         {"export short.amp --layer 0", "export short.amp", "info short.amp",
+          "import short.amp --layer 0 grid.csv -o fixed.amp", "resize short.amp 3 2 -o r.amp"}) {
+        ASSERT_EQ(amptool(dir, "export repaired.amp --layer 0 -o grid.csv").status, 0);
+        const Outcome told = amptool(dir, words);
+        EXPECT_EQ(told.status, 0) << words << ": " << told.err;
+        EXPECT_NE(told.err.find(note), std::string::npos) << words << ": " << told.err;
+    }
+    EXPECT_EQ(bytesOf(dir, "fixed.amp"), repaired);
+    EXPECT_EQ(amptool(dir, "export repaired.amp").err, "");
+}
+
+// A file larger than the largest map is no map: a gigabyte of zeros (sparse, it
+// costs no disk) is refused, not read as a map of 0 x 0 hexes.
+TEST_F(Amptool, AFileLargerThanAnyMapIsRefusedByEveryCommand) {
+    QFile big(dir.filePath("big.amp"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(1LL << 30));
+    big.close();
+    for (const char* words : {"diff big.amp m.amp", "diff m.amp big.amp --summary", "info big.amp",
+                              "export big.amp", "resize big.amp 2 2 -o r.amp"}) {
+        const Outcome refused = amptool(dir, words);
+        EXPECT_EQ(refused.status, 1) << words;
+        EXPECT_NE(refused.err.find("big.amp: the file is larger than the largest map (845,332 bytes)"),
+                  std::string::npos)
+            << words << ": " << refused.err;
+        EXPECT_EQ(refused.out, "") << words;
+    }
+    EXPECT_EQ(amptool(dir, "info - < big.amp").status, 1);
+}
+
+// The sample generator names its file by the system's bytes too: the name with an
+// invalid byte is made, not the one with the replacement character.
+TEST_F(Amptool, TheSampleGeneratorWritesTheNameItIsGiven) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code names files as QString, which holds only Unicode";
+    }
+    const Outcome made = amptool(dir, AMPGEN_PATH " 2 2 7 \"$(printf 'g\\377.amp')\"", false);
+    EXPECT_EQ(made.status, 0) << made.err;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    EXPECT_EQ(bytesAt(folder + "/g\xff.amp").size(), 7u + 13 * 4);
+    struct stat info {};
+    EXPECT_NE(::stat((folder + "/g\xef\xbf\xbd.amp").c_str(), &info), 0);
+    ::unlink((folder + "/g\xff.amp").c_str());
 }
 
 // ---- writes killed at a random moment -------------------------------------------

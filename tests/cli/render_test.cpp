@@ -129,7 +129,10 @@ TEST_F(Render, BadInputIsRefusedAndNothingIsWritten) {
         {"m.amp -o kept.png --region 5,0,4,3", 2, "C0 <= C1"},
         {"short.amp -o kept.png", 1, "short.amp"},
         {"missing.amp -o kept.png", 2, "missing.amp"},
+        {"m.amp -o m.amp", 2, "m.amp: the output would replace the input m.amp"},
+        {"m.amp -o ./m.amp --base terrain", 2, "the output would replace the input"},
     };
+    const auto map = amp::readMapFile(dir.filePath("m.amp"));
     for (const auto& refused : cases) {
         const Outcome done = run(refused.words);
         EXPECT_EQ(done.status, refused.status) << refused.words;
@@ -140,6 +143,16 @@ TEST_F(Render, BadInputIsRefusedAndNothingIsWritten) {
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList({"*.png"}, QDir::Files).size(), 1);
+    EXPECT_EQ(amp::readMapFile(dir.filePath("m.amp")).value(), map.value()) << "the map is left as it was";
+}
+
+// Layers go by the names every command takes, "terrain" among them.
+TEST_F(Render, TheTerrainLayerGoesByItsEverydayName) {
+    const Outcome done = run("m.amp -o named.png --base terrain --overlay ROADS");
+    ASSERT_EQ(done.status, 0) << done.err;
+    ASSERT_EQ(run("m.amp -o numbered.png --base 0 --overlay 6").status, 0);
+    EXPECT_EQ(picture("named.png"), picture("numbered.png"));
+    EXPECT_FALSE(picture("named.png").isNull());
 }
 
 } // namespace

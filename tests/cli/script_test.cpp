@@ -3,6 +3,7 @@
 // written in place or to -o, problems as MAP:COLUMN,ROW lines, print output,
 // the script's arguments, exit statuses, and failed or stopped runs that leave
 // the file's bytes as they were.
+#include "diskio.h"
 #include "mapfileio.h"
 #include "shellrun.h"
 
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <vector>
 
 namespace {
@@ -201,6 +204,83 @@ TEST_F(Scripts, CheckTakesTheShippedAndTheUsersChecks) {
     const Outcome passed = amptool("check clean.amp");
     EXPECT_EQ(passed.status, 0) << passed.out << passed.err;
     EXPECT_EQ(passed.out, "");
+}
+
+// File names are the system's bytes: a map whose name is not UTF-8 is the one
+// run and written, not the one whose name holds the replacement character
+// (both are there), and so is an -o of such a name.
+TEST_F(Scripts, ANameThatIsNotUtf8IsTheFileChanged) {
+    const std::string folder = QFile::encodeName(dir.path()).toStdString();
+    const std::string invalid = folder + "/map\xff.amp", replaced = folder + "/map\xef\xbf\xbd.amp";
+    for (const std::string& name : {invalid, replaced}) {
+        ASSERT_TRUE(amp::diskio::writeFileSafely(name, mapBytes()).ok());
+    }
+    script("set.js", "map.set('roads', 1, 0, 200);\nreport(0, 1, 'seen');\n");
+    const Outcome run = amptool("run set.js \"$(printf 'map\\377.amp')\"");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out, "map\xff.amp:0,1: seen\n");
+    std::vector<std::uint8_t> expected = mapBytes();
+    expected[7 + 13 * 2 + 6] = 200;
+    EXPECT_EQ(amp::diskio::readMapFile(invalid).value(), expected);
+    EXPECT_EQ(amp::diskio::readMapFile(replaced).value(), mapBytes());
+    EXPECT_EQ(amptool("run set.js m.amp -o \"$(printf 'new\\377.amp')\"").status, 1);
+    EXPECT_EQ(amp::diskio::readMapFile(folder + "/new\xff.amp").value(), expected);
+    EXPECT_FALSE(amp::diskio::readMapFile(folder + "/new\xef\xbf\xbd.amp").ok());
+    QDir(dir.path()).mkpath("mine");
+    script("mine/roads.js", "report(1, 0, 'roads ' + map.get('roads', 1, 0));");
+    const Outcome check = amptool("check \"$(printf 'map\\377.amp')\" --checks mine");
+    EXPECT_EQ(check.out, "map\xff.amp:1,0: roads 200 (roads.js)\n");
+    for (const std::string& name : {invalid, replaced, folder + "/new\xff.amp"}) {
+        ::unlink(name.c_str()); // QTemporaryDir cannot name what is not UTF-8 to remove it
+    }
+}
+
+// A line break in the map's name is escaped as the message's are: no name can
+// forge a problem line.
+TEST_F(Scripts, AMapsNameCannotForgeAProblemLine) {
+    script("one.js", "report(1, 1, 'real');");
+    const std::string name = "evil.amp:9,9: a road on Ocean (forged)\nx.amp";
+    ASSERT_TRUE(
+        amp::diskio::writeFileSafely(QFile::encodeName(dir.path()).toStdString() + "/" + name, mapBytes())
+            .ok());
+    const Outcome out = amptool("run one.js \"$(printf 'evil.amp:9,9: a road on Ocean (forged)\\nx.amp')\"");
+    EXPECT_EQ(out.status, 1) << out.err;
+    EXPECT_EQ(out.out, "evil.amp:9,9: a road on Ocean (forged)\\nx.amp:1,1: real\n");
+}
+
+// -o - is standard output: the map goes there (changed or not), and what the
+// script prints and reports goes to standard error. The null device is a dry run,
+// and the script is no output.
+TEST_F(Scripts, RunWritesToStandardOutputOrNowhereButNeverOverItsScript) {
+    script("set.js", "map.set('roads', 1, 0, 200);\nprint('done');\nreport(0, 0, 'seen');\n");
+    const Outcome out = amptool("run set.js m.amp -o - > out.amp");
+    EXPECT_EQ(out.status, 1) << out.err;
+    EXPECT_NE(out.err.find("done\nm.amp:0,0: seen\n"), std::string::npos) << out.err;
+    std::vector<std::uint8_t> expected = mapBytes();
+    expected[7 + 13 * 2 + 6] = 200;
+    EXPECT_EQ(bytesOf("out.amp"), expected);
+    EXPECT_FALSE(QFile::exists(dir.filePath("-")));
+    script("nothing.js", "print('idle');");
+    EXPECT_EQ(amptool("run nothing.js m.amp -o - > same.amp").status, 0);
+    EXPECT_EQ(bytesOf("same.amp"), mapBytes());
+    EXPECT_EQ(amptool("run set.js - -o - < m.amp > piped.amp").status, 1);
+    EXPECT_EQ(bytesOf("piped.amp"), expected);
+
+    const Outcome over = amptool("run set.js m.amp -o ./set.js");
+    EXPECT_EQ(over.status, 2);
+    EXPECT_NE(over.err.find("the output would replace the input"), std::string::npos) << over.err;
+    EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+
+    const std::string null = QFile::encodeName(dir.filePath("null")).toStdString();
+    if (::mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        const Outcome dry = amptool("run set.js m.amp -o null");
+        EXPECT_EQ(dry.status, 1) << dry.err;
+        EXPECT_EQ(dry.err, "");
+        struct stat info {};
+        ASSERT_EQ(::lstat(null.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+        EXPECT_EQ(bytesOf("m.amp"), mapBytes());
+    }
 }
 
 } // namespace

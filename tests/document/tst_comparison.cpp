@@ -108,7 +108,11 @@ void ComparisonTest::mapsOfOtherSizesCompareOverTheHexesBothHave() {
     QCOMPARE(comparison.onlyInEdited(), (std::vector<QRect>{QRect(3, 0, 1, 3)}));
     QCOMPARE(comparison.onlyInOther(), (std::vector<QRect>{QRect(0, 3, 3, 2)}));
     QCOMPARE(comparison.headerDifferences(), std::vector<int>{}); // the size is not a header byte
+    // As amptool diff tells the same two maps (tests/cli): one cell, on layer 4.
     QCOMPARE(comparison.cellCount(), std::size_t{1});
+    QCOMPARE(comparison.cellCount(4), 1);
+    QCOMPARE(comparison.hexCount(), 1);
+    QCOMPARE(comparison.countText(), QStringLiteral("1 hex differs in 1 layer"));
     QVERIFY(comparison.differs(4, 2, 1));
     QCOMPARE(comparison.otherByte(4, 2, 1), std::uint8_t{1});
     QCOMPARE(comparison.editedByte(4, 2, 1), std::uint8_t{2 + 10 + 80});

@@ -104,8 +104,17 @@ TEST_F(MapFileIo, ReadsNoMoreThanTheLargestMapNeeds) {
         QFile empty(path("empty.amp"));
         ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
     }
+    // Larger than the largest map: no map, whatever its first bytes say.
+    const auto big = readMapFile(path("big.amp"));
+    ASSERT_FALSE(big.ok());
+    EXPECT_EQ(big.error().kind, amp::MapErrorKind::NotAMap);
+    EXPECT_NE(big.error().message.find("larger than the largest map"), std::string::npos);
+    // The largest map itself, and one byte more.
+    ASSERT_TRUE(QFile::resize(path("big.amp"), 845332));
     ASSERT_TRUE(readMapFile(path("big.amp")).ok());
     EXPECT_EQ(readMapFile(path("big.amp")).value().size(), 845332u);
+    ASSERT_TRUE(QFile::resize(path("big.amp"), 845333));
+    EXPECT_EQ(readMapFile(path("big.amp")).error().kind, amp::MapErrorKind::NotAMap);
     EXPECT_TRUE(readMapFile(path("empty.amp")).value().empty());
     // A file whose length says nothing of its content (the kernel's files say 0) is
     // read to its end all the same.
