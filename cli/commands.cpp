@@ -231,8 +231,10 @@ std::string layerName(int layer) {
 }
 
 // Writes the bytes to FILE through the safe writer, or to standard output for
-// "-"; to the null device they are made and dropped, unwritten (a dry run).
-void writeOutput(const std::string& target, std::string_view bytes, std::FILE* out) {
+// "-"; to the null device they are made and dropped, unwritten (a dry run). A new
+// file made from the map `madeFrom` gets that map's permission bits.
+void writeOutput(const std::string& target, std::string_view bytes, std::FILE* out,
+                 const std::string& madeFrom = {}) {
     if (isNullDevice(target)) {
         return;
     }
@@ -243,15 +245,18 @@ void writeOutput(const std::string& target, std::string_view bytes, std::FILE* o
         return;
     }
     const auto written = amp::diskio::writeFileSafely(
-        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        target, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+        amp::diskio::modeMadeFrom(madeFrom));
     if (!written) {
         throw Failure{UsageOrIo, written.error().message};
     }
 }
 
-void writeMap(const std::string& target, const amp::MapImage& map, std::FILE* out) {
+void writeMap(const std::string& target, const amp::MapImage& map, std::FILE* out,
+              const std::string& madeFrom = {}) {
     const auto bytes = amp::encodeMap(map);
-    writeOutput(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), out);
+    writeOutput(target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), out,
+                madeFrom);
 }
 
 std::string jsonString(std::string_view text) {
@@ -421,7 +426,7 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
     const int only = layer ? layerOf(*layer) : -1;
     const char separator = format == "tsv" ? '\t' : ',';
     refuseOverwriting(options.value("-o").value_or("-"), {options.positional()[0]});
-    TextSink sink(options.value("-o").value_or("-"), out);
+    TextSink sink(options.value("-o").value_or("-"), out, options.positional()[0]);
 
     if (format == "json") {
         const amp::MapImage whole = completed(loadMap(options.positional()[0]).image);
@@ -503,7 +508,7 @@ int importGrid(const std::vector<std::string>& words, std::FILE* out, std::FILE*
     for (std::size_t k = 0; k < map.records.size(); ++k) {
         map.records[k][static_cast<std::size_t>(layer)] = cells[k];
     }
-    writeMap(options.value("-o").value_or(mapPath), map, out);
+    writeMap(options.value("-o").value_or(mapPath), map, out, mapPath);
     return 0;
 }
 
@@ -682,7 +687,7 @@ int resize(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const int columns = number(options.positional()[1], 0, amp::MaxDimension, "COLUMNS");
     const int rows = number(options.positional()[2], 0, amp::MaxDimension, "ROWS");
     const amp::MapImage map = loadMap(path).image;
-    writeMap(options.value("-o").value_or(path), amp::resizeMap(map, columns, rows), out);
+    writeMap(options.value("-o").value_or(path), amp::resizeMap(map, columns, rows), out, path);
     return 0;
 }
 
@@ -706,7 +711,7 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
         }
     }
     const std::string target = options.value("-o").value_or(path);
-    writeMap(target, map, out);
+    writeMap(target, map, out, path);
     // The count goes where the map does not.
     std::fprintf(target == "-" ? err : out, "%d hexes changed\n", changed);
     return 0;
@@ -733,7 +738,7 @@ int applyMapping(
         }
     }
     const std::string target = options.value("-o").value_or(path);
-    writeMap(target, map, out);
+    writeMap(target, map, out, path);
     std::fprintf(target == "-" ? err : out, "%d hexes had no image and were left as they were\n",
                  mapping->withoutImage);
     return 0;
@@ -930,8 +935,9 @@ amp::MapImage readMapOrFail(const std::string& path) {
     return loadMap(path).image;
 }
 
-void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out) {
-    writeOutput(target, bytes, out);
+void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out,
+                       const std::string& madeFrom) {
+    writeOutput(target, bytes, out, madeFrom);
 }
 
 bool isSameFile(const std::string& first, const std::string& second) {

@@ -26,7 +26,9 @@ int run(const std::vector<std::string>& words, std::FILE* out, std::FILE* err);
 int layerOfWord(const std::string& word);
 int wholeNumber(const std::string& word, int least, int most, const std::string& what);
 amp::MapImage readMapOrFail(const std::string& path);
-void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out);
+// A new file made from the map `madeFrom` gets that map's permission bits.
+void writeOutputOrFail(const std::string& target, std::string_view bytes, std::FILE* out,
+                       const std::string& madeFrom = {});
 int runCommand(const char* name, const std::function<int()>& body, std::FILE* err);
 
 // Whether two names lead to one file (its device and inode, links followed).

@@ -153,8 +153,9 @@ int render(const std::vector<std::string>& words, std::FILE* out) {
     if (!png) {
         throw std::runtime_error("the picture could not be made");
     }
-    amptool::writeOutputOrFail(
-        render.target, std::string_view(png->constData(), static_cast<std::size_t>(png->size())), out);
+    amptool::writeOutputOrFail(render.target,
+                               std::string_view(png->constData(), static_cast<std::size_t>(png->size())), out,
+                               render.map);
     return 0;
 }
 

@@ -156,7 +156,7 @@ int run(const std::vector<std::string>& all) {
         // dry run, any other name the safe writer by its bytes.
         const std::vector<std::uint8_t> bytes = document.encode();
         amptool::writeOutputOrFail(
-            target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), stdout);
+            target, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), stdout, map);
     }
     return outcome.problems.empty() ? 0 : Reported;
 }

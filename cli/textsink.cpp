@@ -10,8 +10,8 @@
 
 namespace amptool {
 
-TextSink::TextSink(std::string target, std::FILE* out)
-    : target_(std::move(target)), out_(out), buffer_(new char[BlockSize]) {}
+TextSink::TextSink(std::string target, std::FILE* out, std::string madeFrom)
+    : target_(std::move(target)), madeFrom_(std::move(madeFrom)), out_(out), buffer_(new char[BlockSize]) {}
 
 void TextSink::makeRoom(std::size_t size) {
     if (target_ == "-" && used_ > 0) {
@@ -46,7 +46,8 @@ void TextSink::finish() {
         return; // a dry run: the text is made, and dropped
     }
     const auto written = amp::diskio::writeFileSafely(
-        target_, std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_));
+        target_, std::span(reinterpret_cast<const std::uint8_t*>(buffer_.get()), used_),
+        amp::diskio::modeMadeFrom(madeFrom_));
     if (!written) {
         throw std::runtime_error(written.error().message);
     }

@@ -53,7 +53,8 @@ public:
     static constexpr std::size_t BlockSize = std::size_t{256} * 1024;
 
     // `target` is a file name, or "-" for `out`.
-    TextSink(std::string target, std::FILE* out);
+    // A new file made from the map `madeFrom` gets that map's permission bits.
+    TextSink(std::string target, std::FILE* out, std::string madeFrom = {});
 
     // Room for `size` more characters; `commit` takes what was placed there.
     char* room(std::size_t size) {
@@ -84,6 +85,7 @@ private:
     void flush();
 
     std::string target_;
+    std::string madeFrom_;
     std::FILE* out_;
     // Not cleared first: only what was placed is ever written.
     std::unique_ptr<char[]> buffer_;

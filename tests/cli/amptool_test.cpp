@@ -658,6 +658,34 @@ TEST_F(Amptool, AFileLargerThanAnyMapIsRefusedByEveryCommand) {
 
 // The sample generator names its file by the system's bytes too: the name with an
 // invalid byte is made, not the one with the replacement character.
+// Nothing made from a private map is readable by more users than the map: each
+// new file takes the map's permission bits (under the umask, as cp gives them).
+TEST_F(Amptool, WhatIsMadeFromAPrivateMapIsAsPrivateAsIt) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("m.amp")).constData(), 0600), 0);
+    putFile(dir.filePath("grid.csv"), "1,2,3\n4,5,6\n");
+    const char* commands[] = {"export m.amp --layer 0 -o out.csv",
+                              "export m.amp --format json -o out.json",
+                              "resize m.amp 4 4 -o resized.amp",
+                              "replace m.amp --layer 0 10 11 -o replaced.amp",
+                              "flip m.amp --axis left-right -o flipped.amp",
+                              "import m.amp --layer 2 grid.csv -o imported.amp"};
+    for (const char* command : commands) {
+        const Outcome run = amptool(dir, std::string("umask 022 && ") + AMPTOOL_PATH + " " + command, false);
+        EXPECT_EQ(run.status, 0) << command << ": " << run.err;
+    }
+    for (const char* made :
+         {"out.csv", "out.json", "resized.amp", "replaced.amp", "flipped.amp", "imported.amp"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(made)).constData(), &info), 0) << made;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << made;
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("m.amp")).constData(), 0640), 0);
+    EXPECT_EQ(amptool(dir, "umask 027 && " AMPTOOL_PATH " export m.amp -o shared.csv", false).status, 0);
+    struct stat shared {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("shared.csv")).constData(), &shared), 0);
+    EXPECT_EQ(shared.st_mode & 0777, 0640u);
+}
+
 TEST_F(Amptool, TheSampleGeneratorWritesTheNameItIsGiven) {
     if (PortableFileCode) {
         GTEST_SKIP() << "the portable file code names files as QString, which holds only Unicode";

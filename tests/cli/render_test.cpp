@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -108,6 +110,15 @@ TEST_F(Render, OverlaysAndARegionDrawWhatTheyName) {
         dark += qGray(labels.pixel(centre(30, 0, 0, false) + QPoint(x - 20, 0))) < 40;
     }
     EXPECT_GT(dark, 0); // "0,0" on Clear
+}
+
+// A picture of a private map is as private as the map.
+TEST_F(Render, APictureOfAPrivateMapIsAsPrivateAsIt) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("m.amp")).constData(), 0600), 0);
+    const Outcome made = run("render m.amp -o private.png");
+    ASSERT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(QFileInfo(dir.filePath("private.png")).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+              QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(Render, BadInputIsRefusedAndNothingIsWritten) {
