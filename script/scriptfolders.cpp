@@ -13,6 +13,7 @@ namespace {
 constexpr const char* ProgramFolder = "ampedit";
 constexpr const char* ScriptsFolder = "scripts";
 constexpr const char* ChecksFolder = "checks";
+constexpr const char* SamplesFolder = "samples";
 
 QString userFolder(const char* kind) {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') +
@@ -54,6 +55,16 @@ QStringList shippedScripts() {
 
 QStringList shippedChecks() {
     return shippedFolders(ChecksFolder);
+}
+
+QString sampleMap() {
+    for (const QString& folder : shippedFolders(SamplesFolder)) {
+        const QFileInfo sample(folder + QStringLiteral("/demo.amp"));
+        if (sample.isFile()) {
+            return sample.filePath();
+        }
+    }
+    return {};
 }
 
 QStringList scriptFiles(const QStringList& folders) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Where scripts are found: the user's own folders, and the ones shipped with the
-// program (share/ampedit/scripts and share/ampedit/checks beside the installed
-// programs, or the copies the build puts beside them in the build tree).
+// Where scripts and the sample map are found: the user's own folders, and the
+// ones shipped with the program (share/ampedit/{scripts,checks,samples} beside
+// the installed programs, or the copies the build puts beside them in the build
+// tree).
 #pragma once
 
 #include <QString>
@@ -16,6 +17,9 @@ QString userChecks();
 // The program's own folders of transforms and of checks (those that exist).
 QStringList shippedScripts();
 QStringList shippedChecks();
+// The sample map shipped with the program (share/ampedit/samples/demo.amp), or
+// empty where it is missing.
+QString sampleMap();
 // The *.js files of the folders (regular files only), sorted by name.
 QStringList scriptFiles(const QStringList& folders);
 
