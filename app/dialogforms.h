@@ -30,6 +30,8 @@ messageBox(QWidget* parent, const QString& caption, const QString& text, const Q
 // Save (the default), Discard, Cancel.
 std::unique_ptr<QMessageBox> unwrittenQuestion(QWidget* parent, const QString& caption, const QString& text);
 UnwrittenChoice unwrittenChoice(QMessageBox::StandardButton pressed);
+// Yes and No, No the default.
+std::unique_ptr<QMessageBox> yesNoQuestion(QWidget* parent, const QString& caption, const QString& text);
 // "Recover Unwritten Changes" with Recover (the default), Discard and Later.
 std::unique_ptr<QMessageBox> recoveryQuestion(QWidget* parent, const QString& name, const QDateTime& time);
 RecoveryChoice recoveryChoice(const QMessageBox& box);

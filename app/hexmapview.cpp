@@ -119,8 +119,12 @@ void HexMapView::setPictureLayers(const PictureLayers& picture) {
     if (picture.palette != picture_.palette) {
         stale_.set();
     }
+    const bool changed = !(picture == picture_);
     picture_ = picture;
     update();
+    if (changed) {
+        emit pictureLayersChanged();
+    }
 }
 
 void HexMapView::setHexValues(bool shown) {

@@ -141,6 +141,8 @@ signals:
     void hexHovered(int column, int row);
     // Alt+click or the I key: the value of the layer on show under the cursor.
     void valuePicked(int value);
+    // What the picture shows changed: its base, overlays, styles or palette.
+    void pictureLayersChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

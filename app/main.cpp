@@ -147,6 +147,65 @@ QStringList decodedWords(int argc, char* argv[]) {
     return words;
 }
 
+// The options of Qt itself, which QApplication takes out of the arguments
+// (-platform offscreen, --style=fusion, -reverse): those followed by a value,
+// and those without one.
+bool isQtOption(const QString& word, bool& takesValue) {
+    static const QStringList valued = {
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),   QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("session"),        QStringLiteral("style"),
+        QStringLiteral("stylesheet"), QStringLiteral("display"),          QStringLiteral("name"),
+        QStringLiteral("title"),    QStringLiteral("geometry"),           QStringLiteral("visual")};
+    static const QStringList plain = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                      QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                      QStringLiteral("sync")};
+    QString name = word.mid(word.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    if (equals >= 0) {
+        name.truncate(equals);
+    }
+    takesValue = equals < 0 && valued.contains(name);
+    return valued.contains(name) || plain.contains(name) || name.startsWith(QLatin1String("qmljsdebugger"));
+}
+
+// The words on the command line are checked before the window system is
+// asked for: a word that is no option is told as such, display or not.
+bool optionsAreKnown(int argc, char* argv[]) {
+    QStringList words;
+    for (int i = 0; i < argc; ++i) {
+        words << QString::fromLocal8Bit(argv[i]);
+    }
+    // Qt's own options taken out, the rest is checked as the window will check it.
+    QStringList left{words.value(0)};
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        bool takesValue = false;
+        if (left.contains(QLatin1String("--")) || !isQtOption(words[i], takesValue)) {
+            left << words[i];
+        } else {
+            i += takesValue ? 1 : 0;
+        }
+    }
+    QString compared;
+    if (!takeCompareOption(left, compared)) {
+        return false;
+    }
+    bool optionsEnded = false;
+    for (const QString& word : left.mid(1)) {
+        if (!optionsEnded && word == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1 &&
+                   word != QLatin1String("--") + ResetOption) {
+            tell(QStringLiteral(
+                     "unknown option '%1' (ampedit --help lists the options; a map whose name starts "
+                     "with '-' goes after '--')")
+                     .arg(word));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -154,6 +213,9 @@ int main(int argc, char* argv[]) {
         if (isAnsweredOption(argv[i])) {
             answerOption(argc, argv);
         }
+    }
+    if (!optionsAreKnown(argc, argv)) {
+        return UsageError;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));

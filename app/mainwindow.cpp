@@ -33,6 +33,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
@@ -87,6 +88,11 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::rememberFile);
     connect(document_, &MapDocument::cellsChanged, this, &MainWindow::refreshHexStatus);
     connect(document_, &MapDocument::mapReset, this, [this] { showHex(-1, -1); });
+    // The history's first entry is where it starts: a map read, or a new one.
+    connect(document_, &MapDocument::mapReset, this, [this, history] {
+        history->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty() ? tr("<a new map>")
+                                                                                     : tr("<the map as read>"));
+    });
     // The recovery question comes before a map named on the command line.
     form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
     form_->setDialogFolder(settings_->lastFolder());
@@ -245,11 +251,25 @@ bool MainWindow::restoreWindow() {
     }
     const QByteArray before = saveGeometry();
     const QRect placed = restoreGeometry(geometry) ? frameGeometry() : QRect();
+    // The screen the window was left on, or the one that shows most of it; a
+    // window left partly off it comes back whole on it, at its size where that fits.
     const QScreen* display = placed.isValid() ? QApplication::screenAt(placed.center()) : nullptr;
-    if (!display || !display->availableGeometry().contains(placed)) {
-        restoreGeometry(before); // another screen now, or none: the usual place
+    for (const QScreen* other : QApplication::screens()) {
+        const QRect shared = other->availableGeometry().intersected(placed);
+        if (!display && !shared.isEmpty()) {
+            display = other;
+        }
+    }
+    if (!display) {
+        restoreGeometry(before); // no screen shows any of it now: the usual place
         return false;
     }
+    const QRect desktop = display->availableGeometry();
+    const QSize frame = placed.size() - QWidget::geometry().size();
+    resize(QWidget::geometry().size().boundedTo(desktop.size() - frame));
+    const QSize outer = size() + frame;
+    move(std::clamp(placed.left(), desktop.left(), std::max(desktop.left(), desktop.right() + 1 - outer.width())),
+         std::clamp(placed.top(), desktop.top(), std::max(desktop.top(), desktop.bottom() + 1 - outer.height())));
     // The docks come back where they were; the bars that tell of a file show
     // only while they have something to tell, whatever the last run left.
     QHash<QToolBar*, bool> shown;
@@ -755,6 +775,8 @@ void MainWindow::goToHex() {
     goToText_ = text;
     form_->selectHex(column, row);
     mapPanel_->view()->centreOn(column, row);
+    // What is typed next goes into that hex's cell.
+    form_->currentGrid()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::showHex(int column, int row) {
@@ -789,7 +811,24 @@ void MainWindow::fitClientHeight(int formHeight) {
         const int frame = std::max(frameGeometry().height() - geometry().height(), 0);
         height = std::min(height, display->availableGeometry().height() - frame);
     }
+    // A maximised or full-screen window stays so; a height the user gave the
+    // window stays while it shows the whole form.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen) ||
+        (heightByHand_ && this->height() >= height)) {
+        return;
+    }
+    heightByHand_ = false;
+    fittedHeight_ = height;
     resize(width(), height);
+}
+
+// A height the window did not take from the form is the user's.
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
+        event->size().height() != fittedHeight_ && event->oldSize().height() != event->size().height()) {
+        heightByHand_ = true;
+    }
 }
 
 // A bar under the form that shows or goes: the window's height follows it.

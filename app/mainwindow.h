@@ -66,6 +66,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createMenus();
@@ -121,7 +122,9 @@ private:
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QString goToText_;
-    int formHeight_ = 0; // the height the form asked for last
+    int formHeight_ = 0;    // the height the form asked for last
+    int fittedHeight_ = -1; // the height the window took from the form last
+    bool heightByHand_ = false;
     int hexColumn_ = -1;
     int hexRow_ = -1;
 };

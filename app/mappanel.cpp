@@ -3,6 +3,7 @@
 #include "hexmapview.h"
 #include "layerspanel.h"
 #include "mapdocument.h"
+#include "maprenderer.h"
 #include "valuebox.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -127,6 +129,13 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
 
     connect(tools_, &QButtonGroup::idClicked, this,
             [this](int id) { view_->setTool(static_cast<HexMapView::Tool>(id)); });
+    // A tool chosen, a shape or a brush size picked: the keys go to the picture,
+    // whose tools are in use now (B, L, R, I, and the stamp's), never to the
+    // cell of a view that had the focus.
+    const auto focusPicture = [this] { view_->setFocus(Qt::OtherFocusReason); };
+    connect(tools_, &QButtonGroup::idClicked, this, focusPicture);
+    connect(shape_, &QComboBox::activated, this, focusPicture);
+    connect(brushSize_, &QComboBox::activated, this, focusPicture);
     connect(brushSize_, &QComboBox::currentIndexChanged, this,
             [this](int radius) { view_->setBrushRadius(radius); });
     connect(shape_, &QComboBox::currentIndexChanged, this, [this](int shape) {
@@ -137,6 +146,7 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
         }
     });
     connect(brushValue_, &ValueBox::valueChanged, this, &MapPanel::refreshBrush);
+    connect(brushValue_, &ValueBox::valueChanged, this, &MapPanel::markBrushInLegend);
     connect(view_, &HexMapView::valuePicked, brushValue_, &ValueBox::setValue);
     connect(view_, &HexMapView::viewChanged, this, &MapPanel::refreshScrollBars);
     connect(horizontal_, &QScrollBar::valueChanged, this, &MapPanel::scrolled);
@@ -157,6 +167,15 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
         }
     });
     connect(&document_, &MapDocument::mapReset, this, &MapPanel::refreshLegend);
+    // Another map, or another way of drawing it: the bar describes what is on show.
+    const auto refreshBar = [this] {
+        if (legends_ && legends_->currentWidget() == rampBar_) {
+            refreshRampBar();
+            legends_->setFixedHeight(rampBar_->sizeHint().height());
+        }
+    };
+    connect(&document_, &MapDocument::mapReset, this, refreshBar);
+    connect(view_, &HexMapView::pictureLayersChanged, this, refreshBar);
     refreshBrush();
     setLayer(0);
 }
@@ -177,6 +196,7 @@ void MapPanel::buildLegends() {
     legends_ = new QStackedWidget(this);
     terrainLegend_ = new QListWidget(legends_);
     rampBar_ = new QLabel(legends_);
+    rampBar_->setObjectName(QStringLiteral("rampBar"));
     terrainLegend_->setToolTip(tr("Pick a terrain to paint with"));
     // The entries flow in lines as wide as the dock, and the legend is as high
     // as its lines.
@@ -195,6 +215,7 @@ void MapPanel::buildLegends() {
             brushValue_->setValue(row);
         }
     });
+    connect(terrainLegend_, &QListWidget::itemClicked, this, [this] { view_->setFocus(Qt::OtherFocusReason); });
     refreshLegend();
     setLayer(view_->layer());
 }
@@ -345,6 +366,22 @@ void MapPanel::scrolled() {
     }
 }
 
+// The legend marks the terrain the brush holds, however it was chosen (a pick in
+// the legend, the eyedropper, a name typed), and none for a value without one.
+void MapPanel::markBrushInLegend() {
+    if (!terrainLegend_) {
+        return;
+    }
+    const int value = brushValue_->value();
+    const QSignalBlocker quiet(terrainLegend_);
+    if (value >= 0 && value < palettes::TerrainCount) {
+        terrainLegend_->setCurrentRow(value);
+    } else {
+        terrainLegend_->setCurrentRow(-1);
+        terrainLegend_->clearSelection();
+    }
+}
+
 void MapPanel::refreshBrush() {
     view_->setBrushText(LayerModel::canonicalText(static_cast<std::uint8_t>(brushValue_->value())));
 }
@@ -377,17 +414,58 @@ void MapPanel::refreshLegend() {
     }
     if (fresh) {
         fitLegend();
+        markBrushInLegend();
     }
 }
 
-// The bar of the layer on show: its scale from the lowest value it holds on the
-// left to the highest on the right, or a swatch for each value it holds.
+// The bar of the layer on show, as the picture draws it: its scale from the
+// lowest value it holds on the left to the highest on the right, or a swatch
+// for each value it holds, for a layer drawn in colours (the base, or marks);
+// for a shade, how the values lighten and darken what lies under them; for
+// values written in the hexes, a word.
 void MapPanel::refreshRampBar() {
-    const palettes::LayerColours& colours = view_->coloursOf(view_->layer());
+    const int layer = view_->layer();
+    const palettes::LayerColours& colours = view_->coloursOf(layer);
+    const PictureLayers& picture = view_->pictureLayers();
+    const std::string_view name = amp::LayerNames[static_cast<std::size_t>(layer)];
+    const QString layerName = QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    const MapRenderer::OverlayStyle style = layer == picture.base
+                                                ? MapRenderer::OverlayStyle::Marks
+                                                : picture.layers[static_cast<std::size_t>(layer)].style;
+    if (style == MapRenderer::OverlayStyle::Values) {
+        rampBar_->setText(tr("%1: the values are written in the hexes").arg(layerName));
+        rampBar_->setToolTip(rampBar_->text());
+        return;
+    }
     QPixmap shown(QSize(BarWidth, 2 * BarHeight));
     shown.fill(palette().color(QPalette::Window));
     QPainter painter(&shown);
     painter.setPen(palette().color(QPalette::WindowText));
+    if (style == MapRenderer::OverlayStyle::Shade) {
+        // The shade over a middle grey, darkest at the lowest value held.
+        constexpr QRgb Grey = 0xFF808080;
+        const MapRenderer::Overlay shade{{}, colours, style, picture.layers[static_cast<std::size_t>(layer)].opacity};
+        for (int x = 0; x < BarWidth; ++x) {
+            const int value = colours.low() + (colours.high() - colours.low()) * x / (BarWidth - 1);
+            const double step = MapRenderer::shadeAmount(shade, static_cast<std::uint8_t>(value));
+            painter.fillRect(QRect(x, 0, 1, BarHeight),
+                             QColor(MapRenderer::shaded(Grey, step * palettes::ShadeStrength)));
+        }
+        const QRect labels(0, BarHeight, BarWidth, BarHeight);
+        painter.drawText(labels, Qt::AlignLeft, QString::number(colours.low()));
+        painter.drawText(labels, Qt::AlignRight, QString::number(colours.high()));
+        rampBar_->setToolTip(tr("%1 shades the picture: %2 darkest, %3 lightest")
+                                 .arg(layerName)
+                                 .arg(colours.low())
+                                 .arg(colours.high()));
+        rampBar_->setPixmap(shown);
+        return;
+    }
+    rampBar_->setToolTip(
+        (layer == picture.base ? tr("%1: %2 to %3") : tr("%1, a mark in each hex: %2 to %3"))
+            .arg(layerName)
+            .arg(colours.low())
+            .arg(colours.high()));
     if (colours.isCategorical()) {
         std::vector<int> held = {colours.low()};
         for (int value = colours.low() + 1; value <= colours.high(); ++value) {

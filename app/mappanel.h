@@ -57,6 +57,7 @@ private:
     void refreshLegend();
     void refreshRampBar();
     void refreshBrush();
+    void markBrushInLegend();
     void fitLegend();
     void refreshScrollBars();
     void scrolled();

@@ -5,6 +5,7 @@
 #include "palettes.h"
 #include "symmetryedits.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +27,23 @@ StampTool::StampTool(MapDocument& document, HexMapView& picture)
     setMouseTracking(true);
     resize(picture.size());
     picture.installEventFilter(this);
+    // While the stamp follows the pointer its keys work wherever the focus is in
+    // the editor (a view, a dock, the picture, floating or not; not in a dialog
+    // that waits for an answer): the actions are the tool's, and so count only
+    // while it is shown.
+    const std::pair<QKeySequence, Qt::Key> keys[] = {{QKeySequence(Qt::Key_Z), Qt::Key_Z},
+                                                     {QKeySequence(Qt::SHIFT | Qt::Key_Z), Qt::Key_Z},
+                                                     {QKeySequence(Qt::Key_X), Qt::Key_X},
+                                                     {QKeySequence(Qt::Key_Y), Qt::Key_Y},
+                                                     {QKeySequence(Qt::Key_Escape), Qt::Key_Escape}};
+    for (const auto& [sequence, key] : keys) {
+        auto* action = new QAction(this);
+        action->setShortcut(sequence);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        const bool back = sequence[0].keyboardModifiers() & Qt::ShiftModifier;
+        connect(action, &QAction::triggered, this, [this, key, back] { useKey(key, back); });
+        addAction(action);
+    }
     hide();
 }
 
@@ -163,10 +181,19 @@ void StampTool::mousePressEvent(QMouseEvent* event) {
 }
 
 void StampTool::keyPressEvent(QKeyEvent* event) {
+    if (!useKey(static_cast<Qt::Key>(event->key()), event->modifiers() & Qt::ShiftModifier)) {
+        event->ignore();
+    }
+}
+
+bool StampTool::useKey(Qt::Key key, bool back) {
+    if (!active_) {
+        return false;
+    }
     const QRect before = previewRect();
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_Z:
-        for (int turn = 0; turn < ((event->modifiers() & Qt::ShiftModifier) ? TurnsToTurnBack : 1); ++turn) {
+        for (int turn = 0; turn < (back ? TurnsToTurnBack : 1); ++turn) {
             current_.rotate();
         }
         break;
@@ -178,10 +205,10 @@ void StampTool::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Escape:
         setActive(false);
-        return;
+        return true;
     default:
-        event->ignore();
-        return;
+        return false;
     }
     update(before | previewRect());
+    return true;
 }

@@ -35,6 +35,8 @@ public:
     void setActive(bool active);
     bool isActive() const { return active_; }
     const std::deque<hexsymmetry::Stamp>& stamps() const { return stamps_; }
+    // The stamp as the keys have turned and flipped it.
+    const hexsymmetry::Stamp& current() const { return current_; }
     const QString& hint() const { return hint_; }
     // The hexes the preview covers now (inside the map), empty when it shows none.
     std::vector<HexCell> previewCells() const;
@@ -53,6 +55,9 @@ protected:
 private:
     void moveTo(std::optional<HexCell> anchor);
     QRect previewRect() const;
+    // Z (with Shift: the other way), X, Y and Esc; false for another key or
+    // while the tool is off.
+    bool useKey(Qt::Key key, bool back);
 
     MapDocument& document_;
     HexMapView& picture_;

@@ -4,6 +4,7 @@
 #include "layermodel.h"
 #include "layerview.h"
 #include "mapdocument.h"
+#include "mapfileio.h"
 #include "mapimage.h"
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
@@ -46,6 +47,24 @@ QString text(std::string_view view) {
     return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
 }
 
+// The hexes a map file holds whole records of (its header's columns and rows, as
+// far as its records reach); 0 for a file that is not there or holds no map.
+struct HeldHexes {
+    int columns = 0;
+    int rows = 0;
+    int hexes = 0;
+};
+HeldHexes hexesInFile(const QString& fileName) {
+    const auto bytes = amp::readMapFile(fileName);
+    if (!bytes || bytes.value().size() < static_cast<std::size_t>(amp::HeaderSize)) {
+        return {};
+    }
+    amp::MapHeader header;
+    std::copy_n(bytes.value().begin(), amp::HeaderSize, header.bytes.begin());
+    const auto records = static_cast<int>((bytes.value().size() - amp::HeaderSize) / amp::RecordSize);
+    return {header.columns(), header.rows(), std::min(header.hexCount(), records)};
+}
+
 } // namespace
 
 TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments,
@@ -65,6 +84,9 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringL
     connect(ui_->chkLines, &QCheckBox::toggled, this, &TfrmMapEd::linesShownChanged);
     connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
     connect(&document_, &MapDocument::mapReset, this, &TfrmMapEd::showMap);
+    connect(&document_, &MapDocument::cellsChanged, this, &TfrmMapEd::followHexInfo);
+    // The file-name box names the file the map was last read from or written to.
+    connect(&document_, &MapDocument::fileNameChanged, ui_->edtFileName, &QLineEdit::setText);
     connect(&document_, &MapDocument::diskContentKnown, this, &TfrmMapEd::diskContentKnown);
 
     FormCreate(arguments);
@@ -222,6 +244,11 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
 // Every view starts from empty cells, so nothing of an earlier map survives into
 // this one.
 void TfrmMapEd::showMap() {
+    // No hex is selected in a new map, so Hex Info names none.
+    if (hexInfoCell_) {
+        hexInfoCell_.reset();
+        ui_->edtTerrainType->clear();
+    }
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(document_.fileName());
     QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
@@ -262,6 +289,22 @@ bool TfrmMapEd::writeToCurrentFile() {
 
 bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
+    // A map of no hexes written over a file that holds some would wipe them out:
+    // the user says so first.
+    if (document_.header().hexCount() == 0) {
+        const HeldHexes held = hexesInFile(fileName);
+        if (held.hexes > 0 &&
+            !dialogs_.askYesNo(
+                this, tr("Replace a Map"),
+                tr("%1 holds %2 hexes, of a map of %3 columns and %4 rows. The map in the window has "
+                   "no hexes: writing it there leaves the file with none of them.\n\nReplace %1 with a "
+                   "map of no hexes?")
+                    .arg(QDir::toNativeSeparators(fileName), QLocale(QLocale::English).toString(held.hexes))
+                    .arg(held.columns)
+                    .arg(held.rows))) {
+            return false;
+        }
+    }
     const DocumentResult written = document_.write(fileName);
     switch (written.kind) {
     case DocumentResult::Kind::Done:
@@ -374,11 +417,13 @@ void TfrmMapEd::fitMapArea() {
 
 void TfrmMapEd::btnMinusClick() {
     ui_->edtTerrainType->clear();
+    hexInfoCell_.reset();
     stepLayer(-1);
 }
 
 void TfrmMapEd::btnPlusClick() {
     ui_->edtTerrainType->clear();
+    hexInfoCell_.reset();
     stepLayer(+1);
 }
 
@@ -427,6 +472,16 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
     const std::int32_t value = sender->layerModel()->cellValue(column, row);
     if (currentLayer_ == amp::TerrainLayer) {
         ui_->edtTerrainType->setText(text(amp::terrainName(value)));
+        hexInfoCell_ = QPoint(column, row);
+    }
+}
+
+// Whatever changes the terrain of the hex Hex Info names (a fill, a replace, a
+// paste, an undo, a script) changes the name with it, on any layer on show.
+void TfrmMapEd::followHexInfo(int layer, const QRect& cells) {
+    if (layer == amp::TerrainLayer && hexInfoCell_ && cells.contains(*hexInfoCell_)) {
+        const LayerModel* terrain = document_.layer(amp::TerrainLayer);
+        ui_->edtTerrainType->setText(text(amp::terrainName(terrain->cellValue(hexInfoCell_->x(), hexInfoCell_->y()))));
     }
 }
 
@@ -437,6 +492,7 @@ void TfrmMapEd::refreshHexInfo() {
         SelectCell(view, current.column(), current.row());
     } else {
         ui_->edtTerrainType->clear();
+        hexInfoCell_.reset();
     }
 }
 

@@ -9,12 +9,15 @@
 #include "mapimage.h"
 
 #include <QModelIndexList>
+#include <QPoint>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Ui {
@@ -130,6 +133,7 @@ private:
     void chkLinesClick();
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
+    void followHexInfo(int layer, const QRect& cells);
 
     // The document holds a new map (or a new shape): the header boxes, the file
     // name and the views follow it.
@@ -158,4 +162,5 @@ private:
     std::array<LayerView*, amp::LayerCount> layerGrids_{}; // made on first use
     int currentLayer_ = 0;
     QString dialogFolder_;
+    std::optional<QPoint> hexInfoCell_; // the hex whose terrain Hex Info names
 };

@@ -87,6 +87,14 @@ UnwrittenChoice unwrittenChoice(QMessageBox::StandardButton pressed) {
     }
 }
 
+std::unique_ptr<QMessageBox> yesNoQuestion(QWidget* parent, const QString& caption, const QString& text) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, caption, text,
+                                             QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
 std::unique_ptr<QMessageBox> recoveryQuestion(QWidget* parent, const QString& name, const QDateTime& time) {
     auto box = std::make_unique<QMessageBox>(
         QMessageBox::Question, QObject::tr("Recover Unwritten Changes"),
@@ -364,4 +372,8 @@ bool QtUserDialogs::askResize(QWidget* parent, int& columns, int& rows, int& anc
 UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& caption, const QString& text) {
     const auto box = dialogforms::unwrittenQuestion(parent, caption, text);
     return dialogforms::unwrittenChoice(static_cast<QMessageBox::StandardButton>(box->exec()));
+}
+
+bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    return dialogforms::yesNoQuestion(parent, caption, text)->exec() == QMessageBox::Yes;
 }

@@ -120,6 +120,9 @@ public:
     }
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Asks before a step that would lose what a file holds: Yes or No, No the
+    // default (and the answer of a box closed without either). True for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Asks where a flip or symmetry goes (layers, selection), telling before it
     // is applied how many hexes `count` says have no image. False on cancel, as
     // for a seam that cannot ask.
@@ -156,6 +159,7 @@ public:
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
+    bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,
                      const std::function<int(const SymmetryRequest&)>& count) override; // symmetryform.cpp
 };

@@ -24,4 +24,5 @@ public:
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;
     }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
 };

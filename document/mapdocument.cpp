@@ -188,6 +188,7 @@ DocumentResult MapDocument::write(const QString& fileName) {
 
 void MapDocument::newMap(int columns, int rows) {
     load(amp::makeMap(header_, columns, rows), QString());
+    undoStack_.resetClean(); // no file holds it yet: unwritten until written
 }
 
 DocumentResult MapDocument::resize(int columns, int rows, Anchor anchor) {

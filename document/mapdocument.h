@@ -70,7 +70,8 @@ public:
     // Before any map is read the document has no hex, so the cells the views show
     // are not written, and what was typed stays unwritten.
     DocumentResult write(const QString& fileName);
-    // A map of zero hexes of the given shape, the other header bytes kept.
+    // A map of zero hexes of the given shape, the other header bytes kept. It is
+    // unwritten (modified, at every step of its history) until a write.
     void newMap(int columns, int rows);
     // Map > Resize: the map takes the new size in one undo step, keeping the cells
     // (typed texts too) that still fit. The anchor is the part that stays put:

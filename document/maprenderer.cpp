@@ -81,7 +81,7 @@ void MapRenderer::setHexes(const QRect& cells) {
 }
 
 double MapRenderer::shadeAmount(const Overlay& overlay, std::uint8_t byte) {
-    return (2 * overlay.colours.position(byte) - 1) * ShadeStrength * overlay.opacity;
+    return (2 * overlay.colours.position(byte) - 1) * overlay.opacity;
 }
 
 QRgb MapRenderer::shaded(QRgb colour, double amount) {
@@ -89,10 +89,12 @@ QRgb MapRenderer::shaded(QRgb colour, double amount) {
 }
 
 QRgb MapRenderer::hexColour(int column, int row) const {
-    QRgb colour = colourOf(base_(column, row));
+    const std::int32_t value = base_(column, row);
+    QRgb colour = colourOf(value);
     for (const Overlay& overlay : overlays_) {
         if (overlay.style == OverlayStyle::Shade) {
-            colour = shaded(colour, shadeAmount(overlay, amp::lowByte(overlay.values(column, row))));
+            colour = shaded(colour, colours_.shadeShare(
+                                        value, shadeAmount(overlay, amp::lowByte(overlay.values(column, row)))));
         }
     }
     return colour;
@@ -149,7 +151,7 @@ void MapRenderer::draw(QImage& image, QPointF mapOrigin, QRgb background) const 
             QRgb colour = colourOf(base[row]);
             for (std::size_t at = 0; at < overlays_.size(); ++at) {
                 if (overlays_[at].style == OverlayStyle::Shade) {
-                    colour = shaded(colour, amounts[at][amp::lowByte(values[at][row])]);
+                    colour = shaded(colour, colours_.shadeShare(base[row], amounts[at][amp::lowByte(values[at][row])]));
                 }
             }
             QRgb under = *next++ = colour;

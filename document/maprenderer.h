@@ -73,8 +73,9 @@ public:
     // a step smaller, so marks of one hex nest and all show.
     static constexpr double MarkRadius = 0.5;
     static constexpr double MarkStep = 0.12;
-    // Shade lightens or darkens the base by at most this share.
-    static constexpr double ShadeStrength = 0.45;
+    // Shade lightens or darkens the base by at most this share (a terrain by
+    // as much of it as keeps it apart from the others: palettes::ShadeReach).
+    static constexpr double ShadeStrength = palettes::ShadeStrength;
 
     MapRenderer(const HexGeometry& geometry, Values base, palettes::LayerColours colours);
 
@@ -91,6 +92,10 @@ public:
     QRgb colourOf(std::int32_t value) const { return colours_.colour(value); }
     // The base colour of a hex with the shades over it.
     QRgb hexColour(int column, int row) const;
+    // The shade step of a shade overlay's byte, -1 (darkest) to 1 (lightest),
+    // and the colour a share of white (above 0) or black (below) makes of one.
+    static double shadeAmount(const Overlay& overlay, std::uint8_t byte);
+    static QRgb shaded(QRgb colour, double share);
     // The pixel size of labels at this hex size, or 0 where they are too small
     // to read or too wide for the hex.
     int labelSize() const;
@@ -123,10 +128,6 @@ private:
     std::vector<Label> labelsOf(int column, int row) const;
     // The map pixel at the top left of the drawn hexes' picture.
     QPointF imageOrigin() const;
-    // How far a shade overlay's byte lightens (above 0) or darkens a colour,
-    // and the colour it makes of one.
-    static double shadeAmount(const Overlay& overlay, std::uint8_t byte);
-    static QRgb shaded(QRgb colour, double amount);
 
     HexGeometry geometry_;
     Values base_;

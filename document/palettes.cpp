@@ -104,7 +104,107 @@ template <typename F> std::array<QRgb, 256> table(F colour) {
     return all;
 }
 
+// CIE L*a*b* of an sRGB colour (D65 white).
+std::array<double, 3> labOf(QRgb colour) {
+    const auto linear = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double r = linear(qRed(colour)), g = linear(qGreen(colour)), b = linear(qBlue(colour));
+    const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+    const double fx = f((0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047);
+    const double fy = f(0.2126729 * r + 0.7151522 * g + 0.0721750 * b);
+    const double fz = f((0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883);
+    return {116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)};
+}
+
+double deltaE(QRgb a, QRgb b) {
+    const auto p = labOf(a), q = labOf(b);
+    return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+}
+
+// The colour a shade makes, as the picture mixes it (channels rounded half away).
+QRgb shadedBy(QRgb colour, double share) {
+    const int to = share >= 0 ? 255 : 0;
+    const double amount = std::abs(share);
+    const auto channel = [&](int c) { return static_cast<int>(std::lround(c + amount * (to - c))); };
+    return qRgb(channel(qRed(colour)), channel(qGreen(colour)), channel(qBlue(colour)));
+}
+
+// Terrains stay this far apart; a little more than the rule's 20 where the
+// search steps, so that steps between those it tries keep the rule too.
+constexpr double KeptApart = 20.0;
+constexpr double SearchMargin = 0.75;
+constexpr double ReachStep = 0.005;
+// The shade steps tried against each other: as many as a layer has bytes.
+constexpr int SharedSteps = 255;
+
+using Reaches = std::array<ShadeReach, TerrainCount>;
+
+// Each terrain's reach each way: first as far as it stays clear of every other
+// terrain's plain colour, then shortened pair by pair until two terrains
+// shaded by the same step stay clear of each other too.
+Reaches findReaches(Palette palette) {
+    Reaches reaches;
+    std::array<QRgb, TerrainCount> plain{};
+    for (int t = 0; t < TerrainCount; ++t) {
+        plain[static_cast<std::size_t>(t)] = TerrainColours[static_cast<std::size_t>(t)][indexOf(palette)];
+    }
+    for (const int way : {1, -1}) {
+        for (int t = 0; t < TerrainCount; ++t) {
+            double reach = 0;
+            for (double next = ReachStep; next <= ShadeStrength + 1e-9; next += ReachStep) {
+                const QRgb colour = shadedBy(plain[static_cast<std::size_t>(t)], way * next);
+                bool clear = true;
+                for (int other = 0; other < TerrainCount && clear; ++other) {
+                    clear = other == t ||
+                            deltaE(colour, plain[static_cast<std::size_t>(other)]) >= KeptApart + SearchMargin;
+                }
+                if (!clear) {
+                    break;
+                }
+                reach = next;
+            }
+            auto& kept = reaches[static_cast<std::size_t>(t)];
+            (way > 0 ? kept.lighter : kept.darker) = reach;
+        }
+        const auto reachOf = [&reaches, way](int t) -> double& {
+            auto& kept = reaches[static_cast<std::size_t>(t)];
+            return way > 0 ? kept.lighter : kept.darker;
+        };
+        for (bool shortened = true; shortened;) {
+            shortened = false;
+            for (int a = 0; a < TerrainCount; ++a) {
+                for (int b = a + 1; b < TerrainCount; ++b) {
+                    for (int step = 1; step <= SharedSteps; ++step) {
+                        const double share = way * double(step) / SharedSteps;
+                        const QRgb pa = shadedBy(plain[static_cast<std::size_t>(a)], share * reachOf(a));
+                        const QRgb pb = shadedBy(plain[static_cast<std::size_t>(b)], share * reachOf(b));
+                        if (deltaE(pa, pb) < KeptApart + SearchMargin) {
+                            for (const int t : {a, b}) {
+                                reachOf(t) = std::max(0.0, reachOf(t) - ReachStep);
+                            }
+                            shortened = true;
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return reaches;
+}
+
 } // namespace
+
+ShadeReach terrainShadeReach(int value, Palette palette) {
+    static const std::array<Reaches, 2> reaches = {findReaches(Palette::Standard),
+                                                   findReaches(Palette::ColourBlind)};
+    if (value < 0 || value >= TerrainCount) {
+        return {};
+    }
+    return reaches[indexOf(palette)][static_cast<std::size_t>(value)];
+}
 
 QRgb terrain(int value, Palette palette) {
     return value >= 0 && value < TerrainCount
@@ -131,6 +231,9 @@ LayerColours LayerColours::terrain(Palette palette) {
     colours.terrain_ = true;
     for (int value = 0; value < 256; ++value) {
         colours.table_[static_cast<std::size_t>(value)] = palettes::terrain(value, palette);
+    }
+    for (int value = 0; value < TerrainCount; ++value) {
+        colours.reach_[static_cast<std::size_t>(value)] = terrainShadeReach(value, palette);
     }
     colours.low_ = 0;
     colours.high_ = TerrainCount - 1;

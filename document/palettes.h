@@ -41,6 +41,21 @@ QRgb rampAt(Ramp which, double t);
 inline constexpr int CategoryCount = 12;
 QRgb category(int index, Palette palette);
 
+// Shade lightens or darkens a colour by mixing it with white or black, by at
+// most this share.
+inline constexpr double ShadeStrength = 0.45;
+// How far a shade may take each terrain toward white and toward black: so far
+// that at no step of the shade does its colour come within 20 (CIE 1976 Delta E)
+// of another terrain's, plain or shaded by the same step, so relief never turns
+// one terrain into the colour of another. Terrains with a neighbour in that
+// direction (the dark blues, the darkest colours) shade little or not at all.
+struct ShadeReach {
+    double lighter = ShadeStrength;
+    double darker = ShadeStrength;
+    friend bool operator==(const ShadeReach&, const ShadeReach&) = default;
+};
+ShadeReach terrainShadeReach(int value, Palette palette);
+
 // How one layer's values become colours: the terrain palette, or the layer's
 // scale, made from the values it holds.
 class LayerColours {
@@ -68,10 +83,21 @@ public:
     }
     // Where a byte lies on the scale, 0 at its low end to 1 at its high end.
     double position(std::uint8_t byte) const;
+    // The share of white (above 0) or black (below 0) that a shade step of -1
+    // to 1 mixes into the colour of `value`: terrains by their reach, anything
+    // else by ShadeStrength.
+    double shadeShare(std::int32_t value, double step) const {
+        if (terrain_ && value >= 0 && value < TerrainCount) {
+            const ShadeReach& reach = reach_[static_cast<std::size_t>(value)];
+            return step * (step >= 0 ? reach.lighter : reach.darker);
+        }
+        return step * ShadeStrength;
+    }
     friend bool operator==(const LayerColours&, const LayerColours&) = default;
 
 private:
     std::array<QRgb, 256> table_{};
+    std::array<ShadeReach, TerrainCount> reach_{};
     bool terrain_ = false;
     bool categorical_ = false;
     int low_ = 0;

@@ -45,6 +45,7 @@ public:
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         return UnwrittenChoice::Discard;
     }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
 };
 
 // As large as Export Picture makes them.

@@ -120,6 +120,12 @@ public:
         symmetryCounts.append(count(request));
         return true;
     }
+    QList<bool> yesNoAnswers;      // taken from the front; No (the default) when none is scripted
+    QList<ShownMessage> questions; // every Yes/No question asked
+    bool askYesNo(QWidget*, const QString& caption, const QString& text) override {
+        questions.append({caption, text, {}});
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+    }
     UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
         ++unwrittenQuestions;
         return unwrittenAnswers.isEmpty() ? UnwrittenChoice::Discard : unwrittenAnswers.takeFirst();

@@ -139,8 +139,9 @@ struct Run {
     QString err;
 };
 
-Run runProgram(const QStringList& arguments) {
+Run runProgram(const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess program;
+    program.setProcessEnvironment(environment);
     program.start(QStringLiteral(AMPEDIT_PATH), arguments);
     if (!program.waitForFinished(30000)) {
         program.kill();
@@ -187,6 +188,23 @@ void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(QStringLiteral("unknown option '%1'").arg(word)), qPrintable(run.err));
         QVERIFY2(!run.err.contains(QLatin1String("Open unsuccessful")), qPrintable(run.err));
+    }
+    // Without a display the options are read all the same, before the window
+    // system is asked for; Qt's own options are no words of the editor's.
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    noDisplay.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    noDisplay.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const QList<QStringList> refused = {{"-x"}, {"-platform", "xcb", "-x", "north.amp"}, {"--style=fusion", "-q"},
+                                        {"north.amp", "--compare"}};
+    const QStringList words = {"-x", "-x", "-q", ""};
+    for (qsizetype i = 0; i < refused.size(); ++i) {
+        const Run run = runProgram(refused[i], noDisplay);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(words[i].isEmpty() ? run.err.contains(QLatin1String("--compare needs the map"))
+                                    : run.err.contains(QStringLiteral("unknown option '%1'").arg(words[i])),
+                 qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QLatin1String("display")), qPrintable(run.err));
     }
 }
 

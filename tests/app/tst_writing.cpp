@@ -15,6 +15,8 @@ private slots:
     void oneTypedValueChangesOneByte();
     void theTextBeingTypedCounts();
     void writesColumnsTimesRowsRecordsByTheConversionRule();
+    void aMapOfNoHexesAsksBeforeReplacingOneWithHexes();
+    void theFileNameBoxNamesTheFileWritten();
 
 private:
     static void writeMap(WindowFixture& f, const QString& path) { f.writeMap(path); }
@@ -140,6 +142,71 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     f.readMap(f.write("long.amp", patternFile(TenByEight, 90, 4)));
     f.writeMap(f.dir.filePath("long-out.amp"));
     QVERIFY(f.read(f.dir.filePath("long-out.amp")) == full);
+}
+
+// Ctrl+S in a window with no map, onto a map file: the file's hexes are not
+// wiped without a question whose default keeps them.
+void WritingTest::aMapOfNoHexesAsksBeforeReplacingOneWithHexes() {
+    WindowFixture f;
+    const auto old = patternFile(TenByEight, 80);
+    const QString path = f.write("ten.amp", old);
+    const auto shortOne = patternFile(TenByEight, 5); // a file cut short holds 5 hexes
+    const QString cut = f.write("cut.amp", shortOne);
+    f.open();
+    f.dialogs.saveAnswers = {path};
+    f.press(QKeySequence::Save);
+    QCOMPARE(f.dialogs.questions.size(), 1);
+    QVERIFY2(f.dialogs.questions[0].text.contains(path) && f.dialogs.questions[0].text.contains("80 hexes"),
+             qPrintable(f.dialogs.questions[0].text));
+    QVERIFY(f.read(path) == old); // unanswered: No
+    QVERIFY(f.dialogs.boxes.isEmpty());
+
+    f.dialogs.saveAnswers = {cut};
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    QCOMPARE(f.dialogs.questions.size(), 2);
+    QVERIFY2(f.dialogs.questions[1].text.contains("5 hexes"), qPrintable(f.dialogs.questions[1].text));
+    QVERIFY(f.read(cut) == shortOne);
+
+    // Yes replaces it.
+    f.dialogs.saveAnswers = {path};
+    f.dialogs.yesNoAnswers = {true};
+    f.press(QKeySequence::Save);
+    QVERIFY(f.read(path) == std::vector<std::uint8_t>(7, 0));
+
+    // A file of no hexes, or none: nothing to lose, nothing asked.
+    const QString fresh = f.dir.filePath("fresh.amp");
+    f.dialogs.saveAnswers = {fresh};
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    f.dialogs.saveAnswers = {path};
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    QCOMPARE(f.dialogs.questions.size(), 3);
+    QVERIFY(f.read(fresh) == std::vector<std::uint8_t>(7, 0));
+
+    // A new map of 4 x 0 hexes over a map with hexes asks too; a map with hexes
+    // over it does not.
+    f.readMap(f.write("other.amp", old));
+    f.dialogs.mapSizes = {QSize(4, 0)};
+    f.press(QKeySequence::New);
+    f.dialogs.saveAnswers = {cut};
+    f.press(QKeySequence::Save);
+    QCOMPARE(f.dialogs.questions.size(), 4);
+    QVERIFY(f.read(cut) == shortOne);
+    f.readMap(f.dir.filePath("other.amp"));
+    f.writeMap(cut);
+    QCOMPARE(f.dialogs.questions.size(), 4);
+    QVERIFY(f.read(cut) == old);
+}
+
+void WritingTest::theFileNameBoxNamesTheFileWritten() {
+    WindowFixture f;
+    const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
+    f.open();
+    f.readMap(path);
+    QCOMPARE(f.textOf("edtFileName"), path);
+    const QString other = f.dir.filePath("other.amp");
+    f.writeMap(other);
+    QCOMPARE(f.textOf("edtFileName"), other);
+    QCOMPARE(f.document().fileName(), other);
 }
 
 QTEST_MAIN(WritingTest)
