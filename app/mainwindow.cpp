@@ -16,6 +16,7 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
+#include "scriptfolders.h"
 #include "scripttools.h"
 #include "symmetryactions.h"
 #include "tfrmmaped.h"
@@ -33,8 +34,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QResizeEvent>
 #include <QRegularExpression>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -90,8 +91,9 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(document_, &MapDocument::mapReset, this, [this] { showHex(-1, -1); });
     // The history's first entry is where it starts: a map read, or a new one.
     connect(document_, &MapDocument::mapReset, this, [this, history] {
-        history->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty() ? tr("<a new map>")
-                                                                                     : tr("<the map as read>"));
+        history->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty()
+                                   ? tr("<a new map>")
+                                   : tr("<the map as read>"));
     });
     // The recovery question comes before a map named on the command line.
     form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
@@ -268,8 +270,10 @@ bool MainWindow::restoreWindow() {
     const QSize frame = placed.size() - QWidget::geometry().size();
     resize(QWidget::geometry().size().boundedTo(desktop.size() - frame));
     const QSize outer = size() + frame;
-    move(std::clamp(placed.left(), desktop.left(), std::max(desktop.left(), desktop.right() + 1 - outer.width())),
-         std::clamp(placed.top(), desktop.top(), std::max(desktop.top(), desktop.bottom() + 1 - outer.height())));
+    move(std::clamp(placed.left(), desktop.left(),
+                    std::max(desktop.left(), desktop.right() + 1 - outer.width())),
+         std::clamp(placed.top(), desktop.top(),
+                    std::max(desktop.top(), desktop.bottom() + 1 - outer.height())));
     // The docks come back where they were; the bars that tell of a file show
     // only while they have something to tell, whatever the last run left.
     QHash<QToolBar*, bool> shown;
@@ -337,6 +341,21 @@ void MainWindow::openRecent(const QString& path) {
     }
     if (form_->mayDiscardEdits()) {
         form_->LoadMap(path);
+    }
+}
+
+// The map shipped with the program, to try the editor on; it opens as any map
+// does (its folder is the system's, so it is written under another name).
+void MainWindow::openSampleMap() {
+    const QString sample = scriptfolders::sampleMap();
+    if (sample.isEmpty()) {
+        dialogs_.inform(this, tr("Open Sample Map"),
+                        tr("The sample map is not installed: it is looked for as "
+                           "share/ampedit/samples/demo.amp beside the program's folder."));
+        return;
+    }
+    if (form_->mayDiscardEdits()) {
+        form_->LoadMap(sample);
     }
 }
 
@@ -511,6 +530,7 @@ void MainWindow::createMenus() {
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
         [this] { showShortcuts(); });
+    add(help, tr("Open &Sample Map"), {}, [this] { openSampleMap(); });
     add(help, tr("&About"), {}, [this] {
         dialogs_.showMessage(this,
                              tr("ampedit %1\nThe map editor of Veldrock: reads, edits and writes \".amp\" "

@@ -47,6 +47,7 @@ public:
     EditorSettings& settings() const { return *settings_; }
     // File > Open Recent: opens the map, or takes a map that is gone off the list.
     void openRecent(const QString& path);
+    void openSampleMap();
     // The comparison with another map (File > Compare With…, --compare).
     DifferencesDock& differences() const { return *differences_; }
     // The Tools menu: scripts, map checks, the Console and Problems docks.

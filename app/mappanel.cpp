@@ -215,7 +215,8 @@ void MapPanel::buildLegends() {
             brushValue_->setValue(row);
         }
     });
-    connect(terrainLegend_, &QListWidget::itemClicked, this, [this] { view_->setFocus(Qt::OtherFocusReason); });
+    connect(terrainLegend_, &QListWidget::itemClicked, this,
+            [this] { view_->setFocus(Qt::OtherFocusReason); });
     refreshLegend();
     setLayer(view_->layer());
 }
@@ -444,7 +445,8 @@ void MapPanel::refreshRampBar() {
     if (style == MapRenderer::OverlayStyle::Shade) {
         // The shade over a middle grey, darkest at the lowest value held.
         constexpr QRgb Grey = 0xFF808080;
-        const MapRenderer::Overlay shade{{}, colours, style, picture.layers[static_cast<std::size_t>(layer)].opacity};
+        const MapRenderer::Overlay shade{
+            {}, colours, style, picture.layers[static_cast<std::size_t>(layer)].opacity};
         for (int x = 0; x < BarWidth; ++x) {
             const int value = colours.low() + (colours.high() - colours.low()) * x / (BarWidth - 1);
             const double step = MapRenderer::shadeAmount(shade, static_cast<std::uint8_t>(value));
@@ -461,11 +463,10 @@ void MapPanel::refreshRampBar() {
         rampBar_->setPixmap(shown);
         return;
     }
-    rampBar_->setToolTip(
-        (layer == picture.base ? tr("%1: %2 to %3") : tr("%1, a mark in each hex: %2 to %3"))
-            .arg(layerName)
-            .arg(colours.low())
-            .arg(colours.high()));
+    rampBar_->setToolTip((layer == picture.base ? tr("%1: %2 to %3") : tr("%1, a mark in each hex: %2 to %3"))
+                             .arg(layerName)
+                             .arg(colours.low())
+                             .arg(colours.high()));
     if (colours.isCategorical()) {
         std::vector<int> held = {colours.low()};
         for (int value = colours.low() + 1; value <= colours.high(); ++value) {

@@ -481,7 +481,8 @@ void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
 void TfrmMapEd::followHexInfo(int layer, const QRect& cells) {
     if (layer == amp::TerrainLayer && hexInfoCell_ && cells.contains(*hexInfoCell_)) {
         const LayerModel* terrain = document_.layer(amp::TerrainLayer);
-        ui_->edtTerrainType->setText(text(amp::terrainName(terrain->cellValue(hexInfoCell_->x(), hexInfoCell_->y()))));
+        ui_->edtTerrainType->setText(
+            text(amp::terrainName(terrain->cellValue(hexInfoCell_->x(), hexInfoCell_->y()))));
     }
 }
 

@@ -157,8 +157,8 @@ Reaches findReaches(Palette palette) {
                 const QRgb colour = shadedBy(plain[static_cast<std::size_t>(t)], way * next);
                 bool clear = true;
                 for (int other = 0; other < TerrainCount && clear; ++other) {
-                    clear = other == t ||
-                            deltaE(colour, plain[static_cast<std::size_t>(other)]) >= KeptApart + SearchMargin;
+                    clear = other == t || deltaE(colour, plain[static_cast<std::size_t>(other)]) >=
+                                              KeptApart + SearchMargin;
                 }
                 if (!clear) {
                     break;

@@ -33,6 +33,7 @@ private slots:
     void aReadMapSelectsNothingByItself();
     void newMapTakesTheHeaderOfTheMapOnShow();
     void helpListsEveryShortcut();
+    void helpOpensTheSampleMap();
     void theWindowOpensOnTheDesktop();
 
 private:
@@ -371,6 +372,24 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     f.dialogs.saveAnswers = {none};
     f.press(QKeySequence::Save);
     QVERIFY(f.read(none) == (std::vector<std::uint8_t>{0x2A, 0, 4, 0, 0, 0, 5}));
+}
+
+// The sample map shipped beside the program opens from the Help menu, as a
+// map read from the disk: 10 x 10 hexes, its terrain on show.
+void MainWindowTest::helpOpensTheSampleMap() {
+    WindowFixture f;
+    f.open();
+    action(f, "Open Sample Map")->trigger();
+    QCOMPARE(QFileInfo(f.document().fileName()).fileName(), QStringLiteral("demo.amp"));
+    QFile sample(f.document().fileName());
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    const QByteArray bytes = sample.readAll();
+    QVERIFY(bytes.size() >= 7);
+    const int columns = static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8;
+    const int rows = static_cast<unsigned char>(bytes[4]) | static_cast<unsigned char>(bytes[5]) << 8;
+    QCOMPARE(f.model(0)->columnCount() * f.model(0)->rowCount(), columns * rows);
+    QCOMPARE(f.model(0)->cellText(0, 0), QString::number(static_cast<unsigned char>(bytes[7])));
+    QVERIFY(!f.main->isWindowModified());
 }
 
 void MainWindowTest::helpListsEveryShortcut() {
