@@ -472,7 +472,7 @@ TEST_F(Amptool, AnOutputThatIsAnInputIsRefusedUnlessTheCommandWritesThatMap) {
     EXPECT_EQ(amptool(dir, "import soft.amp --layer 0 grid.csv -o m.amp").status, 0);
     EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
     EXPECT_EQ(amptool(dir, "resize m.amp 2 2 -o hard.amp").status, 0);
-    EXPECT_EQ(bytesOf(dir, "m.amp").size(), 7u + 13 * 4);
+    EXPECT_EQ(bytesOf(dir, "hard.amp").size(), 7u + 13 * 4);
 }
 
 // "-o -" is standard output for every command, "-" as a map standard input;
