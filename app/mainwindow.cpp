@@ -196,6 +196,12 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // and the window grows by them: the views neither move nor lose a row.
     notices_ = new NoticeBar(this);
     addToolBar(Qt::BottomToolBarArea, notices_);
+    connect(document_, &MapDocument::noted, this, [this](const QString& text) {
+        notices_->setNotice(QStringLiteral("read"), text);
+        if (!text.isEmpty()) {
+            statusBar()->showMessage(text, 8000);
+        }
+    });
     // A write cut short by a crash is undone by the next read or write of that
     // file, whoever makes it: the user hears of it.
     amp::setRestoreNotice([this](const QString& path, const amp::JournalNotice& notice) {

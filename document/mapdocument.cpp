@@ -3,6 +3,8 @@
 #include "mapfileio.h"
 #include "strokecommand.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <deque>
@@ -47,7 +49,20 @@ ReadMap readMap(const QString& fileName) {
     if (!viewed) {
         return {{}, {}, failure(DocumentResult::Kind::NotAMap, viewed.error())};
     }
-    return {bytes, viewed.value(), {}};
+    DocumentResult result;
+    if (const std::size_t cut = viewed.value().cutRecordBytes; cut > 0) {
+        // The hex of the record cut short, in the cell rule's order.
+        const auto rows = static_cast<std::size_t>(std::max(viewed.value().header.rows(), 1));
+        const std::size_t hex = viewed.value().recordCount();
+        result.note = QCoreApplication::translate(
+                          "MapDocument", "%1 ends inside a record: its last %2 bytes, part of hex %3,%4, "
+                                         "are dropped, and that hex reads as zeros.")
+                          .arg(QFileInfo(fileName).fileName())
+                          .arg(cut)
+                          .arg(hex / rows)
+                          .arg(hex % rows);
+    }
+    return {bytes, viewed.value(), result};
 }
 
 } // namespace
@@ -153,10 +168,11 @@ DocumentResult MapDocument::read(const QString& fileName) {
         }
         emit diskContentKnown(fileName, read.bytes);
         load(*read.map, fileName, read.bytes);
+        emit noted(read.result.note);
+        return read.result;
     } catch (const std::exception& error) {
         return {DocumentResult::Kind::Failed, QString::fromLocal8Bit(error.what()), {}};
     }
-    return {};
 }
 
 DocumentResult MapDocument::write(const QString& fileName) {
@@ -266,6 +282,7 @@ DocumentResult MapDocument::reloadFromDisk() {
     }
     undoStack_.setClean(); // the document holds what the disk holds
     emit diskContentKnown(fileName_, bytes);
+    emit noted(read.result.note);
     return {};
 }
 

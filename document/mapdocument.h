@@ -155,6 +155,9 @@ signals:
     void headerChanged();
     // The file holds these bytes now: they were just read from it or written to it.
     void diskContentKnown(const QString& fileName, const FileBytes& bytes);
+    // What a read of the file found worth telling (a record cut short), after
+    // each read: empty when there is nothing.
+    void noted(const QString& text);
 
 private:
     friend class ReplaceMapCommand;

@@ -2,6 +2,7 @@
 // Hostile input: names of every kind, write targets that must not be
 // replaced, and thousands of texts typed through the real views. The editor keeps
 // running, says what went wrong, and loses nothing.
+#include "noticebar.h"
 #include "windowfixture.h"
 
 #include <QDir>
@@ -18,7 +19,35 @@ private slots:
     void namesOfEveryKindReadAndWrite();
     void targetsThatAreNoFilesAreRefusedUntouched();
     void randomTypingIsWrittenByTheRule();
+    void aRecordCutShortIsTold();
 };
+
+// A file that ends inside a record: the window says which hex lost its bytes,
+// and the next complete map takes the notice away.
+void HostileTest::aRecordCutShortIsTold() {
+    WindowFixture f;
+    f.open();
+    // 3 columns, 2 rows: 6 records of 13 bytes, the last one cut to 5.
+    QByteArray bytes("\x00\x00\x03\x00\x02\x00\x00", 7);
+    bytes += QByteArray(13 * 5 + 5, '\x07');
+    const QString cut = f.dir.filePath("cut.amp");
+    QFile file(cut);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    f.readMap(cut);
+    auto* notices = f.main->findChild<NoticeBar*>("notices");
+    QVERIFY(notices->isVisible());
+    QCOMPARE(notices->text(),
+             QStringLiteral("cut.amp ends inside a record: its last 5 bytes, part of hex 2,1, "
+                            "are dropped, and that hex reads as zeros."));
+    QCOMPARE(f.model(0)->cellText(2, 1), QStringLiteral("0"));
+    QCOMPARE(f.model(0)->cellText(2, 0), QStringLiteral("7"));
+    bytes += QByteArray(8, '\x07');
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    file.close();
+    f.readMap(cut);
+    QVERIFY(!notices->isVisible());
+}
 
 void HostileTest::namesOfEveryKindReadAndWrite() {
     WindowFixture f;
