@@ -130,11 +130,14 @@ bool takeCompareOption(QStringList& words, QString& other) {
 // and those without one.
 bool isQtOption(const QString& word, bool& takesValue) {
     static const QStringList valued = {
-        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-        QStringLiteral("plugin"),   QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-        QStringLiteral("qwindowtitle"), QStringLiteral("session"),        QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("display"),          QStringLiteral("name"),
-        QStringLiteral("title"),    QStringLiteral("geometry"),           QStringLiteral("visual")};
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+        QStringLiteral("style"),           QStringLiteral("stylesheet"),
+        QStringLiteral("display"),         QStringLiteral("name"),
+        QStringLiteral("title"),           QStringLiteral("geometry"),
+        QStringLiteral("visual")};
     static const QStringList plain = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
                                       QStringLiteral("nograb"), QStringLiteral("dograb"),
                                       QStringLiteral("sync")};

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -215,7 +216,8 @@ void MapPanel::buildLegends() {
             brushValue_->setValue(row);
         }
     });
-    connect(terrainLegend_, &QListWidget::itemClicked, this, [this] { view_->setFocus(Qt::OtherFocusReason); });
+    connect(terrainLegend_, &QListWidget::itemClicked, this,
+            [this] { view_->setFocus(Qt::OtherFocusReason); });
     refreshLegend();
     setLayer(view_->layer());
 }
@@ -296,13 +298,23 @@ void MapPanel::setColourBlind(bool cividis) {
     }
 }
 
+// The list scrolls in a dock too low for its 13 rows beside the picture, so
+// that showing it never makes the window higher than the desktop.
 void MapPanel::setLayersShown(bool shown) {
     if (shown && !layers_) {
-        layers_ = new LayersPanel(*view_, this);
-        column_->addWidget(layers_);
+        layersScroller_ = new QScrollArea(this);
+        layersScroller_->setObjectName(QStringLiteral("layersScroller"));
+        layersScroller_->setFrameShape(QFrame::NoFrame);
+        layersScroller_->setWidgetResizable(true);
+        layersScroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        layers_ = new LayersPanel(*view_, layersScroller_);
+        layersScroller_->setWidget(layers_);
+        layersScroller_->setMinimumWidth(layers_->minimumSizeHint().width() +
+                                         layersScroller_->verticalScrollBar()->sizeHint().width());
+        column_->addWidget(layersScroller_);
     }
-    if (layers_) {
-        layers_->setVisible(shown);
+    if (layersScroller_) {
+        layersScroller_->setVisible(shown);
     }
 }
 
@@ -444,7 +456,8 @@ void MapPanel::refreshRampBar() {
     if (style == MapRenderer::OverlayStyle::Shade) {
         // The shade over a middle grey, darkest at the lowest value held.
         constexpr QRgb Grey = 0xFF808080;
-        const MapRenderer::Overlay shade{{}, colours, style, picture.layers[static_cast<std::size_t>(layer)].opacity};
+        const MapRenderer::Overlay shade{
+            {}, colours, style, picture.layers[static_cast<std::size_t>(layer)].opacity};
         for (int x = 0; x < BarWidth; ++x) {
             const int value = colours.low() + (colours.high() - colours.low()) * x / (BarWidth - 1);
             const double step = MapRenderer::shadeAmount(shade, static_cast<std::uint8_t>(value));
@@ -461,11 +474,10 @@ void MapPanel::refreshRampBar() {
         rampBar_->setPixmap(shown);
         return;
     }
-    rampBar_->setToolTip(
-        (layer == picture.base ? tr("%1: %2 to %3") : tr("%1, a mark in each hex: %2 to %3"))
-            .arg(layerName)
-            .arg(colours.low())
-            .arg(colours.high()));
+    rampBar_->setToolTip((layer == picture.base ? tr("%1: %2 to %3") : tr("%1, a mark in each hex: %2 to %3"))
+                             .arg(layerName)
+                             .arg(colours.low())
+                             .arg(colours.high()));
     if (colours.isCategorical()) {
         std::vector<int> held = {colours.low()};
         for (int value = colours.low() + 1; value <= colours.high(); ++value) {

@@ -93,8 +93,9 @@ QRgb MapRenderer::hexColour(int column, int row) const {
     QRgb colour = colourOf(value);
     for (const Overlay& overlay : overlays_) {
         if (overlay.style == OverlayStyle::Shade) {
-            colour = shaded(colour, colours_.shadeShare(
-                                        value, shadeAmount(overlay, amp::lowByte(overlay.values(column, row)))));
+            colour = shaded(
+                colour,
+                colours_.shadeShare(value, shadeAmount(overlay, amp::lowByte(overlay.values(column, row)))));
         }
     }
     return colour;
@@ -151,7 +152,8 @@ void MapRenderer::draw(QImage& image, QPointF mapOrigin, QRgb background) const 
             QRgb colour = colourOf(base[row]);
             for (std::size_t at = 0; at < overlays_.size(); ++at) {
                 if (overlays_[at].style == OverlayStyle::Shade) {
-                    colour = shaded(colour, colours_.shadeShare(base[row], amounts[at][amp::lowByte(values[at][row])]));
+                    colour = shaded(
+                        colour, colours_.shadeShare(base[row], amounts[at][amp::lowByte(values[at][row])]));
                 }
             }
             QRgb under = *next++ = colour;

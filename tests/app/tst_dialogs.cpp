@@ -135,7 +135,8 @@ struct Run {
     QString err;
 };
 
-Run runProgram(const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+Run runProgram(const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(AMPEDIT_PATH), arguments);
@@ -191,7 +192,9 @@ void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
     noDisplay.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     noDisplay.remove(QStringLiteral("DISPLAY"));
     noDisplay.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    const QList<QStringList> refused = {{"-x"}, {"-platform", "xcb", "-x", "north.amp"}, {"--style=fusion", "-q"},
+    const QList<QStringList> refused = {{"-x"},
+                                        {"-platform", "xcb", "-x", "north.amp"},
+                                        {"--style=fusion", "-q"},
                                         {"north.amp", "--compare"}};
     const QStringList words = {"-x", "-x", "-q", ""};
     for (qsizetype i = 0; i < refused.size(); ++i) {
