@@ -89,13 +89,13 @@ void BulkEdits::paste() {
     const int columns = pasted.columns;
     const int rows = pasted.rows;
     if (pasted.clipped) {
-        emit message(tr("Pasted %1 x %2 of %3 x %4 cells: the rest lies beyond the map's edge")
+        emit message(tr("Pasted %1 x %2 of %3 x %4 hexes: the rest lies beyond the map's edge")
                          .arg(columns)
                          .arg(rows)
                          .arg(block->columns)
                          .arg(block->rows));
     } else {
-        emit message(tr("Pasted %1 x %2 cells%3")
+        emit message(tr("Pasted %1 x %2 hexes%3")
                          .arg(columns)
                          .arg(rows)
                          .arg(block->layers > 1 ? tr(" on all 13 layers") : QString()));
@@ -130,7 +130,7 @@ void BulkEdits::replace() {
         return;
     }
     const QString done = celledits::replace(document_, layer, request);
-    emit message(done.isEmpty() ? tr("Replace %1 → %2 in 0 cells").arg(request.from).arg(request.to) : done);
+    emit message(done.isEmpty() ? tr("Replace %1 → %2 in 0 hexes").arg(request.from).arg(request.to) : done);
 }
 
 void BulkEdits::selectSameValue() {

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <array>
 #include <memory>
 
 class QButtonGroup;
@@ -51,6 +52,24 @@ private:
     QSpinBox* boxes_[2];
     QButtonGroup* anchors_ = nullptr;
 };
+
+// Map > Header Bytes: a box for each header byte other than the shape (0, 1, 3,
+// 5 and 6); the columns and rows are shown, not changed.
+class HeaderBytesForm : public QDialog {
+public:
+    static constexpr std::array<int, 5> Editable = {0, 1, 3, 5, 6};
+    HeaderBytesForm(QWidget* parent, const amp::MapHeader& header);
+    amp::MapHeader header() const;
+    // The box of header byte `index` (one of Editable).
+    QSpinBox* byteBox(int index) const;
+
+private:
+    amp::MapHeader header_;
+    std::array<QSpinBox*, 5> boxes_{};
+};
+
+// A dialog as wide as its title needs, so that the title bar shows it whole.
+void keepTitleWhole(QDialog& dialog);
 
 // Help > Keyboard Shortcuts: a table of what each key does, with a search line
 // that keeps the rows holding its text.

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -72,13 +73,16 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(table_, 1);
-    auto* take = new QHBoxLayout;
-    take->addWidget(new QLabel(tr("Take theirs:")));
+    // The buttons two by two: the dock stays narrow enough to lie beside the
+    // form on a small desktop.
+    layout->addWidget(new QLabel(tr("Take theirs:")));
+    auto* take = new QGridLayout;
     const auto button = [this, take](const QString& text, MapComparison::Scope scope) {
         auto* pushed = new QPushButton(text);
         pushed->setObjectName(QStringLiteral("take") + QString(text).remove('&'));
         connect(pushed, &QPushButton::clicked, this, [this, scope] { takeTheirs(scope); });
-        take->addWidget(pushed);
+        const int placed = take->count();
+        take->addWidget(pushed, placed / 2, placed % 2);
     };
     button(tr("&Hex"), MapComparison::Scope::Hex);
     button(tr("&Selection"), MapComparison::Scope::Selection);

@@ -80,7 +80,7 @@ LayersPanel::LayersPanel(HexMapView& view, QWidget* parent)
 }
 
 void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
-    QAction* list = menu.addAction(tr("&Layers"));
+    QAction* list = menu.addAction(tr("Layer&s"));
     list->setCheckable(true);
     list->setShortcut(QKeySequence(Qt::Key_F4));
     QObject::connect(list, &QAction::toggled, &panel, &MapPanel::setLayersShown);
@@ -95,13 +95,13 @@ void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
             view.setPictureLayers(picture);
         });
     };
-    toggle(tr("Hex &Coordinates"), QString::fromLatin1(CoordinatesAction),
+    toggle(tr("Hex Coo&rdinates"), QString::fromLatin1(CoordinatesAction),
            [](PictureLayers& picture, bool on) { picture.coordinates = on; });
-    QAction* values = menu.addAction(tr("Hex &Values"));
+    QAction* values = menu.addAction(tr("Hex V&alues"));
     values->setObjectName(QString::fromLatin1(ValuesAction));
     values->setCheckable(true);
     QObject::connect(values, &QAction::toggled, &view, &HexMapView::setHexValues);
-    toggle(tr("Hex &Outlines"), QString::fromLatin1(OutlinesAction),
+    toggle(tr("Hex Ou&tlines"), QString::fromLatin1(OutlinesAction),
            [](PictureLayers& picture, bool on) { picture.outlines = on; });
 }
 

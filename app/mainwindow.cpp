@@ -32,6 +32,7 @@
 #include <QHash>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -177,8 +178,12 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // Hiding the docked picture (F3) gives its width back instead of leaving a
     // grey hole beside the form, and showing it takes it again; the focus never
     // falls on a header box, where the next key would change the map's header.
+    // A picture that shares its place with other docks as a tab, or a window
+    // maximised, keeps the window's size: only the tab changes.
     connect(mapDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (mapDock_->isFloating() || !isVisible() || visible == pictureShown_) {
+        if (mapDock_->isFloating() || !isVisible() || visible == pictureShown_ ||
+            !tabifiedDockWidgets(mapDock_).isEmpty() ||
+            (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
             return;
         }
         pictureShown_ = visible;
@@ -394,6 +399,7 @@ void MainWindow::showEvent(QShowEvent* event) {
         picturePlaced_ = true;
         placeFloatingPicture();
     }
+    QMetaObject::invokeMethod(this, &MainWindow::keepOnScreen, Qt::QueuedConnection);
 }
 
 // A picture that floats because the desktop is too narrow for it beside the form
@@ -444,7 +450,7 @@ void MainWindow::createMenus() {
     add(file, tr("&New Map…"), QKeySequence::keyBindings(QKeySequence::New), [this] { form_->newMap(); });
     add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open),
         [this] { form_->btnOpenMapClick(); });
-    recentMenu_ = file->addMenu(tr("Open &Recent"));
+    recentMenu_ = file->addMenu(tr("Open Recen&t"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
     add(file, tr("&Write"), QKeySequence::keyBindings(QKeySequence::Save),
         [this] { form_->writeToCurrentFile(); });
@@ -452,7 +458,7 @@ void MainWindow::createMenus() {
         [this] { form_->btnSaveMapClick(); });
     add(file, tr("&Export Picture…"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { exportPicture(); });
     add(file, tr("Co&mpare With…"), {}, [this] { differences_->chooseAndCompare(); });
-    add(file, tr("S&wap Compared Maps"), {}, [this] { differences_->swapMaps(); });
+    add(file, tr("Swa&p Compared Maps"), {}, [this] { differences_->swapMaps(); });
     add(file, tr("Export &Selection as Picture…"), {}, [this] { exportPicture(true); });
     file->addSeparator();
     add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
@@ -481,9 +487,10 @@ void MainWindow::createMenus() {
     add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
     add(edit, tr("Select &Same Value"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
         [this] { bulkEdits_->selectSameValue(); });
+    add(edit, tr("Select A&ll"), QKeySequence::keyBindings(QKeySequence::SelectAll), [this] { selectAll(); });
     add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
     add(edit, tr("&Go to Hex…"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, [this] { goToHex(); });
-    QMenu* take = edit->addMenu(tr("Take &Theirs"));
+    QMenu* take = edit->addMenu(tr("Ta&ke Theirs"));
     add(take, tr("&Hex"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Hex); });
     add(take, tr("&Selection"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Selection); });
     add(take, tr("&Layer"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Layer); });
@@ -532,6 +539,7 @@ void MainWindow::createMenus() {
 
     QMenu* map = menuBar()->addMenu(tr("&Map"));
     add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
+    add(map, tr("Header &Bytes…"), {}, [this] { editHeaderBytes(); });
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
@@ -627,6 +635,29 @@ void MainWindow::showPictureSelection() {
                                                                                    : std::vector<bool>());
 }
 
+// Edit > Select All (Ctrl+A in a view or the picture): every hex of the layer on
+// show, the current one staying.
+void MainWindow::selectAll() {
+    form_->currentGrid()->selectAll();
+}
+
+// Map > Header Bytes: the bytes other than the shape (0, 1, 3, 5 and 6), as one
+// undo step; the form's boxes show them and stay read-only.
+void MainWindow::editHeaderBytes() {
+    if (!document_->hasMap()) {
+        dialogs_.inform(this, tr("Header Bytes"),
+                        tr("There is no map yet: read a map or make a new one first."));
+        return;
+    }
+    amp::MapHeader header = document_->header();
+    if (!dialogs_.askHeaderBytes(this, header)) {
+        return;
+    }
+    if (!document_->editMap(tr("Header bytes"), {}, header)) {
+        statusBar()->showMessage(tr("The header bytes are as they were."), 8000);
+    }
+}
+
 // Edit > Select None and Esc in the picture: the current cell stays.
 void MainWindow::selectNone() {
     if (QItemSelectionModel* chosen = form_->currentGrid()->selectionModel()) {
@@ -690,9 +721,12 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
     rows.append(
         {tr("Zoom; pan"), tr("wheel; middle button, or Space and the left button"), tr("In the picture")});
     rows.append({tr("Select a rectangle"), tr("Shift+drag"), tr("In the picture")});
-    rows.append(
-        {tr("Take the value under the cursor for the brush"), tr("Alt+click, I"), tr("In the picture")});
+    rows.append({tr("Eyedropper: take the value under the cursor for the brush"), tr("Alt+click, I"),
+                 tr("In the picture")});
     rows.append({tr("Move the selected hex; select nothing"), tr("arrows; Esc"), tr("In the picture")});
+    rows.append({tr("Turn the stamp a sixth; the other way"), tr("Z, Shift+Z"), tr("While stamping")});
+    rows.append({tr("Flip the stamp left–right; top–bottom"), tr("X, Y"), tr("While stamping")});
+    rows.append({tr("Put the stamp away"), tr("Esc"), tr("While stamping")});
     return rows;
 }
 
@@ -851,10 +885,78 @@ void MainWindow::fitClientHeight(int formHeight) {
 // A height the window did not take from the form is the user's.
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    // Grown by its layout past the desktop (a dock shown): made to fit again.
+    if (const QScreen* display = screen(); display && !keepQueued_ &&
+                                           (event->size().height() > display->availableGeometry().height() ||
+                                            event->size().width() > display->availableGeometry().width())) {
+        keepQueued_ = true;
+        QMetaObject::invokeMethod(this, &MainWindow::keepOnScreen, Qt::QueuedConnection);
+    }
     if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) &&
         event->size().height() != fittedHeight_ && event->oldSize().height() != event->size().height()) {
         heightByHand_ = true;
     }
+}
+
+// The window never grows past the room the desktop has for it, whatever is
+// shown: docks beside the form that would make it too large share the picture's
+// place as tabs, and a window that grew anyway (a dock shown, a list opened in
+// the picture's dock) is made no larger than the room again, on the desktop.
+void MainWindow::keepOnScreen() {
+    keepQueued_ = false;
+    const QScreen* display = screen();
+    if (!display || !isVisible()) {
+        return;
+    }
+    const QRect desktop = display->availableGeometry();
+    const QSize frame = (frameGeometry().size() - QWidget::geometry().size()).expandedTo(QSize(0, 0));
+    const QSize room = desktop.size() - frame;
+    const auto fits = [this, room] {
+        const QSize least = minimumSizeHint().expandedTo(minimumSize());
+        return least.width() <= room.width() && least.height() <= room.height();
+    };
+    if (QLayout* laidOut = layout()) {
+        laidOut->activate(); // the sizes of what was just shown
+    }
+    for (QDockWidget* dock : findChildren<QDockWidget*>()) {
+        if (fits()) {
+            break;
+        }
+        if (dock != mapDock_ && !dock->isHidden() && !dock->isFloating() && !mapDock_->isFloating() &&
+            dockWidgetArea(dock) == dockWidgetArea(mapDock_) &&
+            !tabifiedDockWidgets(mapDock_).contains(dock)) {
+            tabifyDockWidget(mapDock_, dock);
+            dock->raise();
+        }
+    }
+    if (const QSize fitted = size().boundedTo(room); fitted != size()) {
+        // A maximised window too, when its layout grew it past the desktop; it
+        // stays maximised.
+        const Qt::WindowStates state = windowState();
+        resize(fitted);
+        setWindowState(state);
+    }
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        return;
+    }
+    const QRect outer = frameGeometry();
+    const QPoint inside(std::clamp(outer.left(), desktop.left(),
+                                   std::max(desktop.left(), desktop.right() + 1 - outer.width())),
+                        std::clamp(outer.top(), desktop.top(),
+                                   std::max(desktop.top(), desktop.bottom() + 1 - outer.height())));
+    if (inside != outer.topLeft()) {
+        move(inside);
+    }
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // A dock shown or hidden, a panel opened in one: the sizes were laid out anew.
+    if (event->type() == QEvent::LayoutRequest && !keepQueued_) {
+        keepQueued_ = true;
+        QMetaObject::invokeMethod(this, &MainWindow::keepOnScreen, Qt::QueuedConnection);
+    }
+    return handled;
 }
 
 // A bar under the form that shows or goes: the window's height follows it.

@@ -67,6 +67,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -82,11 +83,14 @@ private:
     void refreshHexStatus();
     void refreshFileName();
     void fitClientHeight(int formHeight);
+    void keepOnScreen();
     void showShortcuts();
     void exportPicture(bool selectionOnly = false);
     void refreshPictureSelection();
     void showPictureSelection();
     void selectNone();
+    void selectAll();
+    void editHeaderBytes();
     void goToHex();
     void resizeMap();
     // Offers the copies that editors which are gone left behind; true when one
@@ -126,6 +130,7 @@ private:
     int formHeight_ = 0;    // the height the form asked for last
     int fittedHeight_ = -1; // the height the window took from the form last
     bool heightByHand_ = false;
+    bool keepQueued_ = false;
     int hexColumn_ = -1;
     int hexRow_ = -1;
 };

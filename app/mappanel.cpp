@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -297,13 +298,23 @@ void MapPanel::setColourBlind(bool cividis) {
     }
 }
 
+// The list scrolls in a dock too low for its 13 rows beside the picture, so
+// that showing it never makes the window higher than the desktop.
 void MapPanel::setLayersShown(bool shown) {
     if (shown && !layers_) {
-        layers_ = new LayersPanel(*view_, this);
-        column_->addWidget(layers_);
+        layersScroller_ = new QScrollArea(this);
+        layersScroller_->setObjectName(QStringLiteral("layersScroller"));
+        layersScroller_->setFrameShape(QFrame::NoFrame);
+        layersScroller_->setWidgetResizable(true);
+        layersScroller_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        layers_ = new LayersPanel(*view_, layersScroller_);
+        layersScroller_->setWidget(layers_);
+        layersScroller_->setMinimumWidth(layers_->minimumSizeHint().width() +
+                                         layersScroller_->verticalScrollBar()->sizeHint().width());
+        column_->addWidget(layersScroller_);
     }
-    if (layers_) {
-        layers_->setVisible(shown);
+    if (layersScroller_) {
+        layersScroller_->setVisible(shown);
     }
 }
 

@@ -16,6 +16,7 @@ class MapDocument;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QScrollArea;
 class QScrollBar;
 class ValueBox;
 class QStackedWidget;
@@ -81,4 +82,5 @@ private:
     QLabel* rampBar_ = nullptr;
     QTimer* recount_;
     LayersPanel* layers_ = nullptr;
+    QScrollArea* layersScroller_ = nullptr;
 };

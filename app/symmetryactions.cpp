@@ -117,11 +117,11 @@ void SymmetryActions::addStampItems(QMenu* edit) {
         connect(action, &QAction::triggered, this, slot);
     };
     edit->addSeparator();
-    add(edit, tr("Copy as S&tamp"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C),
+    add(edit, tr("Cop&y as Stamp"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C),
         [this] { copyAsStamp(false); });
     add(edit, tr("Copy All Layers as Sta&mp"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_C),
         [this] { copyAsStamp(true); });
-    QMenu* kept = edit->addMenu(tr("Recent Stamps"));
+    QMenu* kept = edit->addMenu(tr("R&ecent Stamps"));
     static constexpr Qt::Key digits[] = {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5,
                                          Qt::Key_6, Qt::Key_7, Qt::Key_8, Qt::Key_9};
     for (std::size_t i = 0; i < StampTool::Kept; ++i) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "symmetryform.h"
+#include "dialogforms.h"
 #include "userdialogs.h"
 
 #include <QCheckBox>
@@ -35,6 +36,7 @@ SymmetryForm::SymmetryForm(QWidget* parent, const SymmetryRequest& request, bool
     connect(layerOnShow_, &QRadioButton::toggled, this, &SymmetryForm::refresh);
     connect(selection_, &QCheckBox::toggled, this, &SymmetryForm::refresh);
     refresh();
+    dialogforms::keepTitleWhole(*this);
 }
 
 SymmetryRequest SymmetryForm::request() const {

@@ -85,6 +85,7 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringL
     connect(ui_->Button1, &QPushButton::clicked, this, &TfrmMapEd::Button1Click);
     connect(&document_, &MapDocument::mapReset, this, &TfrmMapEd::showMap);
     connect(&document_, &MapDocument::cellsChanged, this, &TfrmMapEd::followHexInfo);
+    connect(&document_, &MapDocument::headerChanged, this, &TfrmMapEd::refreshHeaderBoxes);
     // The file-name box names the file the map was last read from or written to.
     connect(&document_, &MapDocument::fileNameChanged, ui_->edtFileName, &QLineEdit::setText);
     connect(&document_, &MapDocument::diskContentKnown, this, &TfrmMapEd::diskContentKnown);
@@ -251,11 +252,7 @@ void TfrmMapEd::showMap() {
     }
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
     ui_->edtFileName->setText(document_.fileName());
-    QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
-                                ui_->Edit5, ui_->Edit6, ui_->Edit7};
-    for (int i = 0; i < amp::HeaderSize; ++i) {
-        headerBoxes[i]->setText(QString::number(document_.header().bytes[static_cast<std::size_t>(i)]));
-    }
+    refreshHeaderBoxes();
     // [0][0] is the current cell from the start, chosen quietly (see attachGrid).
     forEachGrid([](LayerView* view) {
         const QSignalBlocker quiet(view->selectionModel());
@@ -265,6 +262,16 @@ void TfrmMapEd::showMap() {
     // in front, as the layer number says.
     layerGrids_[amp::TerrainLayer]->setVisible(true);
     ApplyLineDisplay();
+}
+
+// The header boxes show the map's header bytes: read, made, or changed by a step
+// (Map > Header Bytes, a script) or its undo.
+void TfrmMapEd::refreshHeaderBoxes() {
+    QLineEdit* headerBoxes[] = {ui_->Edit1, ui_->Edit2, ui_->Edit3, ui_->Edit4,
+                                ui_->Edit5, ui_->Edit6, ui_->Edit7};
+    for (int i = 0; i < amp::HeaderSize; ++i) {
+        headerBoxes[i]->setText(QString::number(document_.header().bytes[static_cast<std::size_t>(i)]));
+    }
 }
 
 void TfrmMapEd::newMap() {
@@ -535,12 +542,12 @@ void TfrmMapEd::setCells(int layer, const QModelIndexList& cells, const QString&
 void TfrmMapEd::clearCells(int layer, const QModelIndexList& cells) {
     const QString name = cells.size() == 1
                              ? tr("Delete in hex %1,%2").arg(cells.front().column()).arg(cells.front().row())
-                             : tr("Delete %1 cells").arg(QLocale(QLocale::English).toString(cells.size()));
+                             : tr("Delete %1").arg(MapDocument::hexesText(cells.size()));
     setCells(layer, cells, LayerModel::canonicalText(0), name);
 }
 
 void TfrmMapEd::fillCells(int layer, const QModelIndexList& cells, const QString& text) {
-    setCells(layer, cells, text, tr("Fill %1 cells").arg(QLocale(QLocale::English).toString(cells.size())));
+    setCells(layer, cells, text, tr("Fill %1").arg(MapDocument::hexesText(cells.size())));
 }
 
 void TfrmMapEd::selectHex(int column, int row) {

@@ -134,6 +134,7 @@ private:
     void Button1Click();
     void SelectCell(LayerView* sender, int column, int row);
     void followHexInfo(int layer, const QRect& cells);
+    void refreshHeaderBoxes();
 
     // The document holds a new map (or a new shape): the header boxes, the file
     // name and the views follow it.

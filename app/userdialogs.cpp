@@ -141,6 +141,7 @@ MapSizeForm::MapSizeForm(QWidget* parent, int columns, int rows, bool anchored)
         layout->addRow(tr("Keep in place:"), grid);
     }
     layout->addRow(okAndCancel(this));
+    keepTitleWhole(*this);
 }
 
 int MapSizeForm::anchor() const {
@@ -185,15 +186,66 @@ ShortcutsForm::ShortcutsForm(QWidget* parent, const QList<ShortcutRow>& rows)
     resize(720, 520);
 }
 
-// Rows whose action or keys hold the text, in any case, stay.
+// A row stays when each word of the search, in any case, is part of its
+// action, its keys or its menu ("eye" finds the eyedropper, "ctrl+s" Write,
+// "shape line" Paint Shape: Line).
 void ShortcutsForm::filter(const QString& text) {
+    const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (int i = 0; i < table_->rowCount(); ++i) {
-        bool shown = false;
+        QString row;
         for (int column = 0; column < table_->columnCount(); ++column) {
-            shown = shown || table_->item(i, column)->text().contains(text, Qt::CaseInsensitive);
+            row += table_->item(i, column)->text() + QLatin1Char('\n');
         }
+        const bool shown = std::all_of(words.begin(), words.end(), [&row](const QString& word) {
+            return row.contains(word, Qt::CaseInsensitive);
+        });
         table_->setRowHidden(i, !shown);
     }
+}
+
+HeaderBytesForm::HeaderBytesForm(QWidget* parent, const amp::MapHeader& header)
+    : QDialog(parent), header_(header) {
+    setWindowTitle(tr("Header Bytes"));
+    auto* layout = new QFormLayout(this);
+    layout->addRow(
+        new QLabel(tr("The map's %1 columns and %2 rows (bytes 2 and 4) stay; Map > Resize changes them.")
+                       .arg(header.columns())
+                       .arg(header.rows()),
+                   this));
+    for (std::size_t i = 0; i < Editable.size(); ++i) {
+        boxes_[i] = dialogforms::byteBox(this, 0, header.bytes[static_cast<std::size_t>(Editable[i])]);
+        boxes_[i]->setObjectName(QStringLiteral("byte%1").arg(Editable[i]));
+        layout->addRow(tr("Byte %1").arg(Editable[i]), boxes_[i]);
+    }
+    layout->addRow(okAndCancel(this));
+    keepTitleWhole(*this);
+}
+
+amp::MapHeader HeaderBytesForm::header() const {
+    amp::MapHeader header = header_;
+    for (std::size_t i = 0; i < Editable.size(); ++i) {
+        header.bytes[static_cast<std::size_t>(Editable[i])] = static_cast<std::uint8_t>(boxes_[i]->value());
+    }
+    return header;
+}
+
+QSpinBox* HeaderBytesForm::byteBox(int index) const {
+    for (std::size_t i = 0; i < Editable.size(); ++i) {
+        if (Editable[i] == index) {
+            return boxes_[i];
+        }
+    }
+    return nullptr;
+}
+
+// The title bar takes the title in the window's font, besides its icon and
+// buttons, for which this much room is kept.
+void keepTitleWhole(QDialog& dialog) {
+    constexpr int TitleBarButtons = 160;
+    QFont title = dialog.font();
+    title.setBold(true); // title bars often set it bold
+    const int wanted = QFontMetrics(title).horizontalAdvance(dialog.windowTitle()) + TitleBarButtons;
+    dialog.setMinimumWidth(std::max(dialog.minimumWidth(), wanted));
 }
 
 int ShortcutsForm::shownRows() const {
@@ -212,6 +264,7 @@ ValueForm::ValueForm(QWidget* parent, const QString& title, const QString& label
     auto* layout = new QFormLayout(this);
     layout->addRow(label, box_);
     layout->addRow(okAndCancel(this));
+    keepTitleWhole(*this);
 }
 
 int ValueForm::value() const {
@@ -241,6 +294,7 @@ ReplaceForm::ReplaceForm(QWidget* parent, const ReplaceRequest& request,
     connect(from_, &ValueBox::valueChanged, this, &ReplaceForm::recount);
     connect(to_, &ValueBox::valueChanged, this, &ReplaceForm::recount);
     recount();
+    keepTitleWhole(*this);
 }
 
 ReplaceRequest ReplaceForm::request() const {
@@ -376,4 +430,13 @@ UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& capt
 
 bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {
     return dialogforms::yesNoQuestion(parent, caption, text)->exec() == QMessageBox::Yes;
+}
+
+bool QtUserDialogs::askHeaderBytes(QWidget* parent, amp::MapHeader& header) {
+    dialogforms::HeaderBytesForm form(parent, header);
+    if (form.exec() != QDialog::Accepted) {
+        return false;
+    }
+    header = form.header();
+    return true;
 }

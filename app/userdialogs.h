@@ -4,6 +4,7 @@
 #pragma once
 
 #include "celledits.h"
+#include "mapformat.h"
 #include "symmetryedits.h"
 
 #include <QColor>
@@ -118,6 +119,13 @@ public:
         Q_UNUSED(anchor);
         return false;
     }
+    // Map > Header Bytes: new values for the header bytes other than the shape
+    // (0, 1, 3, 5 and 6), starting from `header`; false when cancelled.
+    virtual bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) {
+        Q_UNUSED(parent);
+        Q_UNUSED(header);
+        return false;
+    }
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Asks before a step that would lose what a file holds: Yes or No, No the
@@ -158,6 +166,7 @@ public:
     RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) override;
     bool askMapSize(QWidget* parent, int& columns, int& rows) override;
     bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) override;
+    bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,

@@ -6,14 +6,11 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <set>
 
 namespace celledits {
 
 namespace {
-
-QString count(qsizetype n) {
-    return QLocale(QLocale::English).toString(n);
-}
 
 QString tr(const char* text) {
     return QCoreApplication::translate("celledits", text);
@@ -58,10 +55,17 @@ QString replace(MapDocument& document, int layer, const ReplaceRequest& request)
         const int rows = document.layer(l)->rows();
         edits.push_back({l, static_cast<int>(slot) / rows, static_cast<int>(slot) % rows, to});
     });
-    const QString text = tr("Replace %1 → %2 in %3 cells")
+    // Counted in hexes, as every step names what it changes; on all layers,
+    // each hex once however many of its cells change.
+    std::set<std::pair<int, int>> hexes;
+    for (const CellEdit& edit : edits) {
+        hexes.insert({edit.column, edit.row});
+    }
+    const QString text = tr("Replace %1 → %2 in %3")
                              .arg(request.from)
                              .arg(request.to)
-                             .arg(count(static_cast<qsizetype>(edits.size())));
+                             .arg(MapDocument::hexesText(static_cast<qsizetype>(hexes.size()))) +
+                         (request.scope == ReplaceRequest::Scope::AllLayers ? tr(", all layers") : QString());
     return document.editCells(text, edits) ? text : QString();
 }
 
@@ -160,7 +164,8 @@ bool cut(MapDocument& document, int layer, const std::vector<QRect>& cells) {
             }
         }
     }
-    return document.editCells(tr("Cut %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
+    return document.editCells(tr("Cut %1").arg(MapDocument::hexesText(static_cast<qsizetype>(edits.size()))),
+                              edits);
 }
 
 Pasted paste(MapDocument& document, int layer, int column, int row, const CellBlock& block) {
@@ -169,8 +174,10 @@ Pasted paste(MapDocument& document, int layer, int column, int row, const CellBl
     pasted.columns = std::clamp(std::min(block.columns, model->columns() - column), 0, block.columns);
     pasted.rows = std::clamp(std::min(block.rows, model->rows() - row), 0, block.rows);
     pasted.clipped = pasted.columns < block.columns || pasted.rows < block.rows;
-    const qsizetype cells = static_cast<qsizetype>(pasted.columns) * pasted.rows * block.layers;
-    document.placeBlock(tr("Paste %1 cells").arg(count(cells)), block, column, row, layer);
+    const qsizetype hexes = static_cast<qsizetype>(pasted.columns) * pasted.rows;
+    document.placeBlock(tr("Paste %1").arg(MapDocument::hexesText(hexes)) +
+                            (block.layers > 1 ? tr(", all layers") : QString()),
+                        block, column, row, layer);
     return pasted;
 }
 

@@ -21,10 +21,6 @@ DocumentResult failure(DocumentResult::Kind kind, const amp::MapError& error) {
     return {kind, reason(error), {}};
 }
 
-QString count(qsizetype n) {
-    return QLocale(QLocale::English).toString(n);
-}
-
 // A map file's bytes and the map they hold (read in place), or why there is none.
 struct ReadMap {
     FileBytes bytes;
@@ -364,6 +360,10 @@ bool MapDocument::placeBlock(const QString& text, const CellBlock& block, int le
     return true;
 }
 
+QString MapDocument::hexesText(qsizetype count) {
+    return count == 1 ? tr("1 hex") : tr("%1 hexes").arg(QLocale(QLocale::English).toString(count));
+}
+
 bool MapDocument::typeIntoCell(int layer, int column, int row, const QString& text) {
     std::vector<CellEdit> edits{CellEdit{layer, column, row, text}};
     addBrushImages(edits);
@@ -424,8 +424,7 @@ DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenC
         }
     }
     addBrushImages(edits);
-    const bool changed =
-        editCells(tr("Fill %1 cells").arg(count(static_cast<qsizetype>(edits.size()))), edits);
+    const bool changed = editCells(tr("Fill %1").arg(hexesText(static_cast<qsizetype>(edits.size()))), edits);
     return {changed ? DocumentResult::Kind::Done : DocumentResult::Kind::Unchanged, {}, {}};
 }
 

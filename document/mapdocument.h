@@ -116,6 +116,9 @@ public:
     // One undo step that places a block of cells (see SetCellsCommand); false when
     // no cell would change.
     bool placeBlock(const QString& text, const CellBlock& block, int left, int top, int layer);
+    // How step names count what they change: "1 hex", "1,234 hexes" (the hexes
+    // of the layer a step edits; a step on all layers says so after the count).
+    static QString hexesText(qsizetype count);
     // A text typed into one cell: the step "Typing in hex COLUMN,ROW".
     bool typeIntoCell(int layer, int column, int row, const QString& text);
     // Gives `text` to the hexes of the same text connected to [column][row]

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace palettes {
 
@@ -136,8 +137,9 @@ QRgb shadedBy(QRgb colour, double share) {
 constexpr double KeptApart = 20.0;
 constexpr double SearchMargin = 0.75;
 constexpr double ReachStep = 0.005;
-// The shade steps tried against each other: as many as a layer has bytes.
-constexpr int SharedSteps = 255;
+// The shade steps tried against each other, each way; the margin covers the
+// steps between them.
+constexpr int SharedSteps = 128;
 
 using Reaches = std::array<ShadeReach, TerrainCount>;
 
@@ -150,6 +152,14 @@ Reaches findReaches(Palette palette) {
     for (int t = 0; t < TerrainCount; ++t) {
         plain[static_cast<std::size_t>(t)] = TerrainColours[static_cast<std::size_t>(t)][indexOf(palette)];
     }
+    // How close a shade may bring two terrains: the rule's distance with the
+    // margin, or as close as they are unshaded where that is closer.
+    std::array<std::array<double, TerrainCount>, TerrainCount> nearest{};
+    for (std::size_t a = 0; a < nearest.size(); ++a) {
+        for (std::size_t b = 0; b < nearest.size(); ++b) {
+            nearest[a][b] = std::min(KeptApart + SearchMargin, deltaE(plain[a], plain[b]));
+        }
+    }
     for (const int way : {1, -1}) {
         for (int t = 0; t < TerrainCount; ++t) {
             double reach = 0;
@@ -157,8 +167,8 @@ Reaches findReaches(Palette palette) {
                 const QRgb colour = shadedBy(plain[static_cast<std::size_t>(t)], way * next);
                 bool clear = true;
                 for (int other = 0; other < TerrainCount && clear; ++other) {
-                    clear = other == t || deltaE(colour, plain[static_cast<std::size_t>(other)]) >=
-                                              KeptApart + SearchMargin;
+                    const auto o = static_cast<std::size_t>(other);
+                    clear = other == t || deltaE(colour, plain[o]) >= nearest[static_cast<std::size_t>(t)][o];
                 }
                 if (!clear) {
                     break;
@@ -172,22 +182,38 @@ Reaches findReaches(Palette palette) {
             auto& kept = reaches[static_cast<std::size_t>(t)];
             return way > 0 ? kept.lighter : kept.darker;
         };
+        // Each pass shades every terrain at every shared step (in L*a*b*, once),
+        // then shortens the reach of both terrains of each pair that came too close.
+        using Row = std::array<std::array<double, 3>, SharedSteps>;
+        std::vector<Row> rows(TerrainCount);
         for (bool shortened = true; shortened;) {
             shortened = false;
+            for (int t = 0; t < TerrainCount; ++t) {
+                for (int step = 1; step <= SharedSteps; ++step) {
+                    rows[static_cast<std::size_t>(t)][static_cast<std::size_t>(step - 1)] = labOf(
+                        shadedBy(plain[static_cast<std::size_t>(t)], way * reachOf(t) * step / SharedSteps));
+                }
+            }
+            std::array<bool, TerrainCount> tooClose{};
             for (int a = 0; a < TerrainCount; ++a) {
                 for (int b = a + 1; b < TerrainCount; ++b) {
-                    for (int step = 1; step <= SharedSteps; ++step) {
-                        const double share = way * double(step) / SharedSteps;
-                        const QRgb pa = shadedBy(plain[static_cast<std::size_t>(a)], share * reachOf(a));
-                        const QRgb pb = shadedBy(plain[static_cast<std::size_t>(b)], share * reachOf(b));
-                        if (deltaE(pa, pb) < KeptApart + SearchMargin) {
-                            for (const int t : {a, b}) {
-                                reachOf(t) = std::max(0.0, reachOf(t) - ReachStep);
-                            }
-                            shortened = true;
+                    const Row& p = rows[static_cast<std::size_t>(a)];
+                    const Row& q = rows[static_cast<std::size_t>(b)];
+                    for (std::size_t step = 0; step < p.size(); ++step) {
+                        if (std::hypot(p[step][0] - q[step][0], p[step][1] - q[step][1],
+                                       p[step][2] - q[step][2]) <
+                            nearest[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]) {
+                            tooClose[static_cast<std::size_t>(a)] = tooClose[static_cast<std::size_t>(b)] =
+                                true;
                             break;
                         }
                     }
+                }
+            }
+            for (int t = 0; t < TerrainCount; ++t) {
+                if (tooClose[static_cast<std::size_t>(t)] && reachOf(t) > 0) {
+                    reachOf(t) = std::max(0.0, reachOf(t) - ReachStep);
+                    shortened = true;
                 }
             }
         }

@@ -90,8 +90,8 @@ void StrokeCommand::assign(const std::vector<Cell>& cells) {
 }
 
 void StrokeCommand::nameIt() {
-    const QString text =
-        QCoreApplication::translate("MapDocument", "Paint %Ln hexes", nullptr, static_cast<int>(cellCount()));
+    const QString text = QCoreApplication::translate("MapDocument", "Paint %1")
+                             .arg(MapDocument::hexesText(static_cast<qsizetype>(cellCount())));
     setText(symmetry_.isEmpty() ? text : text + QStringLiteral(", ") + symmetry_);
 }
 

@@ -98,6 +98,16 @@ public:
         anchor = answer.anchor;
         return true;
     }
+    QList<amp::MapHeader> headerAnswers;  // taken from the front; cancels when none is scripted
+    QList<amp::MapHeader> offeredHeaders; // what each dialog opened with
+    bool askHeaderBytes(QWidget*, amp::MapHeader& header) override {
+        offeredHeaders.append(header);
+        if (headerAnswers.isEmpty()) {
+            return false;
+        }
+        header = headerAnswers.takeFirst();
+        return true;
+    }
     QList<QSize> mapSizes; // taken from the front; cancels when none is scripted
     bool askMapSize(QWidget*, int& columns, int& rows) override {
         if (mapSizes.isEmpty()) {

@@ -52,7 +52,7 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
         }
     }
     QCOMPARE(stack(f)->count(), 1);
-    QCOMPARE(stack(f)->undoText(), QStringLiteral("Fill 6 cells"));
+    QCOMPARE(stack(f)->undoText(), QStringLiteral("Fill 6 hexes"));
     // A typed text fills as typed.
     QTest::keyClicks(view, "x");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::ControlModifier);
@@ -75,7 +75,7 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
     QCOMPARE(f.model(0)->cellText(9, 6), pattern(1, 1));
     QCOMPARE(f.model(0)->cellText(9, 7), pattern(1, 2));
     QCOMPARE(f.model(0)->cellText(8, 6), pattern(8, 6));
-    QCOMPARE(stack(f)->undoText(), QStringLiteral("Paste 2 cells"));
+    QCOMPARE(stack(f)->undoText(), QStringLiteral("Paste 2 hexes"));
     QVERIFY(f.main->statusBar()->currentMessage().contains("beyond the map's edge"));
     stack(f)->undo();
     QCOMPARE(f.model(0)->cellText(9, 6), pattern(9, 6));
@@ -97,7 +97,7 @@ void BulkEditsTest::allLayersTravelTogether() {
         QCOMPARE(f.model(layer)->cellText(5, 4), pattern(0, 0, layer));
         QCOMPARE(f.model(layer)->cellText(6, 5), pattern(1, 1, layer));
     }
-    QCOMPARE(stack(f)->undoText(), QStringLiteral("Paste 52 cells"));
+    QCOMPARE(stack(f)->undoText(), QStringLiteral("Paste 4 hexes, all layers"));
     stack(f)->undo();
     QCOMPARE(f.model(12)->cellText(6, 5), pattern(6, 5, 12));
 }
@@ -167,7 +167,7 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
     f.dialogs.replaceAnswers = {{7, 4, ReplaceRequest::Scope::AllLayers}};
     f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
     QCOMPARE(f.dialogs.replaceCounts, QList<int>{200}); // 80 on layers 0 and 1, 40 on layer 12
-    QCOMPARE(stack(f)->undoText(), QStringLiteral("Replace 7 → 4 in 200 cells"));
+    QCOMPARE(stack(f)->undoText(), QStringLiteral("Replace 7 → 4 in 80 hexes, all layers"));
     QCOMPARE(f.model(12)->cellText(4, 7), QStringLiteral("4")); // record 39
     QCOMPARE(f.model(12)->cellText(5, 0), QStringLiteral("1")); // record 40
     stack(f)->undo();
@@ -193,7 +193,7 @@ void BulkEditsTest::selectSameValueAndFloodFillFollowTheHexes() {
     f.main->bulkEdits().floodFill(0, 0, false, QStringLiteral("9"));
     QCOMPARE(f.model(0)->cellText(0, 0), QStringLiteral("9"));
     QCOMPARE(f.model(0)->cellText(1, 1), QStringLiteral("5"));
-    QCOMPARE(stack(f)->undoText(), QStringLiteral("Fill 1 cells"));
+    QCOMPARE(stack(f)->undoText(), QStringLiteral("Fill 1 hex"));
     stack(f)->undo();
     f.main->bulkEdits().floodFill(0, 0, true, QStringLiteral("9"));
     QCOMPARE(f.model(0)->cellText(1, 1), QStringLiteral("9"));

@@ -5,17 +5,25 @@
 #include "bulkedits.h"
 #include "dialogforms.h"
 #include "filesizelimit.h"
+#include "hexmapview.h"
+#include "mappanel.h"
 #include "windowfixture.h"
 
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
+#include <QHash>
 #include <QLabel>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QUndoStack>
 #include <QUndoView>
+
+#include <functional>
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -35,6 +43,9 @@ private slots:
     void helpListsEveryShortcut();
     void helpOpensTheSampleMap();
     void theWindowOpensOnTheDesktop();
+    void selectAllInAViewAndInThePicture();
+    void headerBytesChangeAsOneStep();
+    void eachMenuHasEachMnemonicOnce();
 
 private:
     static QString tenByEight(WindowFixture& f) { return f.write("ten.amp", patternFile(TenByEight, 80)); }
@@ -192,7 +203,7 @@ void MainWindowTest::deleteClearsTheSelectionInOneStep() {
         }
     }
     QCOMPARE(f.document().undoStack()->count(), 1);
-    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Delete 4 cells"));
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Delete 4 hexes"));
     f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     QCOMPARE(f.model(0)->cellText(2, 2), QString::number(patternByte(2 * 8 + 2, 0)));
     // Backspace on one cell.
@@ -352,7 +363,7 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     QCOMPARE(f.dialogs.unwrittenQuestions, 1);
     QCOMPARE(f.textsOf({"Edit1", "Edit3", "Edit5", "Edit7"}), (QStringList{"42", "3", "2", "5"}));
     QCOMPARE(f.model(12)->cellText(2, 1), QStringLiteral("0"));
-    QVERIFY(!f.main->isWindowModified());
+    QVERIFY(f.main->isWindowModified()); // unwritten until written
     // A new map has no file yet: Write Map asks for one.
     const QString path = f.dir.filePath("new.amp");
     f.dialogs.saveAnswers = {path};
@@ -424,12 +435,29 @@ void MainWindowTest::helpListsEveryShortcut() {
     QCOMPARE(table.shownRows(), 1);
     table.searchBox()->setText(QStringLiteral("symm")); // the menu's name finds its actions
     QVERIFY(table.shownRows() >= 3);
+    // Any word of an action's text, or its key, finds it; every word counts.
+    const auto onlyRow = [&table, &rows] {
+        QStringList shown;
+        for (int i = 0; i < rows.size(); ++i) {
+            if (!table.findChild<QTableWidget*>()->isRowHidden(i)) {
+                shown << rows[i].action;
+            }
+        }
+        return shown;
+    };
+    table.searchBox()->setText(QStringLiteral("eye"));
+    QCOMPARE(onlyRow().size(), 1);
+    QVERIFY2(onlyRow().constFirst().contains(QStringLiteral("value under the cursor")),
+             qPrintable(onlyRow().join('|')));
+    table.searchBox()->setText(QStringLiteral("shape LINE"));
+    QCOMPARE(onlyRow(), QStringList{QStringLiteral("Paint Shape: Line")});
+    table.searchBox()->setText(QStringLiteral("F4"));
+    QCOMPARE(onlyRow(), QStringList{QStringLiteral("Layers")});
+    table.searchBox()->setText(QStringLiteral("layer zebra"));
+    QCOMPARE(table.shownRows(), 0);
     action(f, "About")->trigger();
     QVERIFY(f.dialogs.plainMessages.last().startsWith("ampedit "));
 }
-
-QTEST_MAIN(MainWindowTest)
-#include "tst_mainwindow.moc"
 
 void MainWindowTest::theWindowOpensOnTheDesktop() {
     // The largest map asks for more height than any desktop has, and the form and
@@ -468,3 +496,89 @@ void MainWindowTest::theWindowOpensOnTheDesktop() {
     QCOMPARE(f.main->height(),
              f.window->height() + f.main->menuBar()->height() + f.main->statusBar()->height());
 }
+
+// Ctrl+A selects every hex of the layer on show, from a view or the picture.
+void MainWindowTest::selectAllInAViewAndInThePicture() {
+    WindowFixture f;
+    f.open();
+    f.readMap(tenByEight(f));
+    QVERIFY(action(f, "Select All"));
+    f.clickCell(f.view(0), 2, 2);
+    f.press(QKeySequence::SelectAll);
+    QCOMPARE(f.document().selection().cellCount(), 80);
+    QCOMPARE(f.view(0)->selectionModel()->selectedIndexes().size(), 80);
+    f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    QCOMPARE(f.document().selection().cellCount(), 0);
+    f.main->mapPanel().view()->setFocus();
+    f.press(QKeySequence::SelectAll);
+    QCOMPARE(f.document().selection().cellCount(), 80);
+    QCOMPARE(f.main->selectionStatus(), QStringLiteral("10 × 8 hexes selected"));
+    QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(2, 2));
+}
+
+// Bytes 0, 1, 3, 5 and 6 change together, in one step that undo takes back;
+// the shape's bytes stay whatever the dialog says; the boxes stay read-only.
+void MainWindowTest::headerBytesChangeAsOneStep() {
+    WindowFixture f;
+    f.open();
+    action(f, "Header Bytes")->trigger(); // no map yet: told so
+    QCOMPARE(f.dialogs.boxes.size(), 1);
+    QVERIFY(f.dialogs.offeredHeaders.isEmpty());
+    const QString path = tenByEight(f);
+    f.readMap(path);
+    f.dialogs.headerAnswers = {amp::MapHeader{{9, 8, 99, 7, 99, 6, 5}}};
+    action(f, "Header Bytes")->trigger();
+    QVERIFY(f.dialogs.offeredHeaders.constLast() == TenByEight);
+    const QStringList boxes = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7"};
+    QCOMPARE(f.textsOf({"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6", "Edit7"}),
+             (QStringList{"9", "8", "10", "7", "8", "6", "5"}));
+    for (const QString& box : boxes) {
+        QVERIFY(f.control<QLineEdit>(qPrintable(box))->isReadOnly());
+    }
+    QCOMPARE(f.document().undoStack()->count(), 1);
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Header bytes"));
+    QVERIFY(f.main->isWindowModified());
+    f.press(QKeySequence::Save);
+    const auto written = f.read(path);
+    QVERIFY(written.size() == 7 + 13 * 80);
+    QVERIFY((std::vector<std::uint8_t>(written.begin(), written.begin() + 7) ==
+             std::vector<std::uint8_t>{9, 8, 10, 7, 8, 6, 5}));
+    f.press(QKeySequence::Undo);
+    QCOMPARE(f.textsOf({"Edit1", "Edit2", "Edit4", "Edit6", "Edit7"}),
+             (QStringList{"42", "0", "0", "0", "5"}));
+    // The form of the desktop's dialog: a box for each byte it may change.
+    dialogforms::HeaderBytesForm form(nullptr, TenByEight);
+    QVERIFY(!form.byteBox(2) && !form.byteBox(4));
+    form.byteBox(6)->setValue(200);
+    form.byteBox(0)->setValue(1);
+    QVERIFY((form.header() == amp::MapHeader{{1, 0, 10, 0, 8, 0, 200}}));
+}
+
+// No two items of a menu (or two menus of the menu bar) share their
+// underlined letter, so Alt and the letter always means one thing.
+void MainWindowTest::eachMenuHasEachMnemonicOnce() {
+    WindowFixture f;
+    f.open();
+    const std::function<void(const QList<QAction*>&, const QString&)> check =
+        [&check](const QList<QAction*>& items, const QString& where) {
+            QHash<QChar, QString> taken;
+            for (const QAction* item : items) {
+                const QString text = item->text();
+                const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+                if (at >= 0) {
+                    const QChar letter = text.at(at + 1).toLower();
+                    QVERIFY2(!taken.contains(letter),
+                             qPrintable(where + ": " + taken.value(letter) + " and " + text));
+                    taken.insert(letter, text);
+                }
+                if (item->menu()) {
+                    item->menu()->aboutToShow(); // menus filled as they open
+                    check(item->menu()->actions(), where + " > " + text);
+                }
+            }
+        };
+    check(f.main->menuBar()->actions(), QStringLiteral("menu bar"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -423,7 +423,7 @@ void PictureTest::theFillToolFloodsTheRegionAndEscSelectsNothing() {
     view->setTool(HexMapView::Tool::Fill);
     view->setBrushText(QStringLiteral("7"));
     QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 4, 1));
-    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Fill 23 cells"));
+    QCOMPARE(f.document().undoStack()->undoText(), QStringLiteral("Fill 23 hexes"));
     QCOMPARE(f.model(0)->cellText(0, 3), QStringLiteral("7"));
     QCOMPARE(f.model(0)->cellText(1, 0), QStringLiteral("6"));
     // Shift+drag selects a rectangle; Esc in the picture selects nothing again.

@@ -97,6 +97,15 @@ void SymmetryTest::theBrushAndTheForm() {
     QVERIFY(!form.request().allLayers);
     QVERIFY(!form.selectionBox()->isEnabled());
     QVERIFY(SymmetryForm::countText(3).startsWith(QStringLiteral("3 hexes")));
+    // A long title is not cut short: the dialog is as wide as it needs.
+    SymmetryRequest point;
+    point.action = SymmetryRequest::Action::Symmetrize;
+    point.mode = hexsymmetry::Mode::Point;
+    SymmetryForm pointForm(nullptr, point, false, [](const SymmetryRequest&) { return 0; });
+    QCOMPARE(pointForm.windowTitle(), QStringLiteral("Point symmetry from the left half"));
+    pointForm.adjustSize();
+    QVERIFY(pointForm.width() >=
+            QFontMetrics(pointForm.font()).horizontalAdvance(pointForm.windowTitle()) + 100);
     const auto* operation = form.findChild<QLabel*>(QStringLiteral("operation"));
     QVERIFY(operation && !form.windowTitle().isEmpty() && operation->text().startsWith(form.windowTitle()));
 }

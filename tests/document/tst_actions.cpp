@@ -245,14 +245,14 @@ void ActionsTest::floodFillTakesTheRegionUnlessMoreIsSelected() {
     // A selection of one hex is no limit: the whole region of 17 Forest hexes.
     document.selection().select(0, {QRect(0, 0, 1, 1)});
     QVERIFY(document.floodFill(0, 0, 0, false, QStringLiteral("6")).ok());
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 17 cells"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 17 hexes"));
     QCOMPARE(document.layer(0)->cellText(4, 0), QStringLiteral("6"));
     QCOMPARE(document.layer(0)->cellText(2, 0), QStringLiteral("13"));
     document.undoStack()->undo();
     // A larger selection holds the fill inside it.
     document.selection().select(0, {QRect(0, 0, 2, 2)});
     QVERIFY(document.floodFill(0, 1, 1, false, QStringLiteral("6")).ok());
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 4 cells"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 4 hexes"));
     QCOMPARE(document.layer(0)->cellText(0, 2), QStringLiteral("3"));
     QCOMPARE(document.floodFill(0, 4, 3, false, QStringLiteral("6")).kind, DocumentResult::Kind::Unchanged);
     QCOMPARE(document.floodFill(0, 9, 9, false, QStringLiteral("6")).kind, DocumentResult::Kind::Unchanged);
@@ -280,7 +280,7 @@ void ActionsTest::replaceCountsFirstAndLeavesTypedTexts() {
     document.selection().select(6, {QRect(0, 1, 3, 2)});
     QCOMPARE(celledits::countReplace(document, 6, request), 3);
     QCOMPARE(document.undoStack()->count(), 1); // counting changes nothing
-    QCOMPARE(celledits::replace(document, 6, request), QStringLiteral("Replace 8 → 9 in 3 cells"));
+    QCOMPARE(celledits::replace(document, 6, request), QStringLiteral("Replace 8 → 9 in 3 hexes"));
     QCOMPARE(document.layer(6)->cellText(0, 0), QStringLiteral("8"));
     QCOMPARE(document.layer(6)->cellText(0, 2), QStringLiteral("9"));
     QCOMPARE(document.layer(6)->cellText(1, 0), QStringLiteral("008"));
@@ -312,9 +312,9 @@ void ActionsTest::blocksAreTakenPastedAndCut() {
     QCOMPARE(pasted.rows, 1);
     QVERIFY(pasted.clipped);
     QCOMPARE(document.layer(0)->cellText(3, 2), byteText(patternByte(4, 3)));
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Paste 1 cells"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Paste 1 hex"));
     QVERIFY(celledits::cut(document, 5, {QRect(0, 0, 2, 1)}));
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Cut 2 cells"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Cut 2 hexes"));
     QCOMPARE(document.layer(5)->cellText(1, 0), QStringLiteral("0"));
     QCOMPARE(document.layer(5)->cellText(0, 1), byteText(patternByte(1, 5)));
 }
@@ -352,7 +352,7 @@ void ActionsTest::aStrokeIsOneStepMergedDabByDab() {
     document.paintDab({{3, 3}});
     document.endStroke();
     QCOMPARE(document.undoStack()->count(), 4);
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Paint 1 hexes"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Paint 1 hex"));
 }
 
 void ActionsTest::undoTypingAndReloadEndAStroke() {

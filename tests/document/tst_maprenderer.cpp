@@ -109,6 +109,7 @@ private slots:
     void labelsShowOnlyWhereTheyFit();
     void otherLayersStretchOverWhatTheyHold();
     void marksSitInsideTheirHexesAndShadeFollowsTheValue();
+    void shadeNeverTurnsOneTerrainIntoAnother();
     void aRegionIsAMapOfItsOwn();
     void aPainterGetsTheHexesOfItsRegionOnly();
     void terrainColoursAreFarApartInBothPalettes();
@@ -345,14 +346,15 @@ void MapRendererTest::marksSitInsideTheirHexesAndShadeFollowsTheValue() {
         QCOMPARE(map.image().pixel(int(hexmaths::centreX(12, 0)), int(hexmaths::centreY(12, 0, 0, false))),
                  expected);
     }
-    // Shade: heights 0-29 along the columns over Forest; lightness rises with
-    // the value, and at half opacity the change is smaller.
+    // Shade: heights 0-29 along the columns over City (a terrain with room to
+    // shade both ways); lightness rises with the value, and at half opacity the
+    // change is smaller.
     const auto heights = [](int column, int) { return column; };
     std::array<bool, 256> held{};
     std::fill(held.begin(), held.begin() + Columns, true);
     const auto scale = palettes::LayerColours::scale(held, palettes::Palette::Standard);
     const auto lightness = [&](double opacity) {
-        MapRenderer map = terrainMap(4, false, [](int, int) { return 3; });
+        MapRenderer map = terrainMap(4, false, [](int, int) { return 1; });
         map.addOverlay({heights, scale, MapRenderer::OverlayStyle::Shade, opacity});
         const QImage image = map.image();
         std::vector<int> along;
@@ -365,8 +367,50 @@ void MapRendererTest::marksSitInsideTheirHexesAndShadeFollowsTheValue() {
     };
     const auto full = lightness(1.0), half = lightness(0.5);
     QVERIFY(std::is_sorted(full.begin(), full.end()));
-    QVERIFY(full.front() < QColor(Forest).lightness() - 20 && full.back() > QColor(Forest).lightness() + 20);
+    const int city = QColor(TerrainColours[1]).lightness();
+    QVERIFY(full.front() < city - 20 && full.back() > city + 20);
     QVERIFY(half.front() > full.front() && half.back() < full.back());
+}
+
+// Each terrain in a column, each of the 256 heights in a row, the heights
+// shading the terrain from darkest to lightest: in no row (at no shade step)
+// does a terrain come within 20 of another terrain shaded alike, nor of another
+// terrain's own colour (its legend swatch). The shade still shows on the
+// terrains with room for it.
+void MapRendererTest::shadeNeverTurnsOneTerrainIntoAnother() {
+    constexpr int Terrains = 19;
+    std::array<bool, 256> held{};
+    held.fill(true);
+    const auto apart = [](QRgb a, QRgb b) {
+        const auto p = lab(a, Normal), q = lab(b, Normal);
+        return std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+    };
+    for (const auto palette : {palettes::Palette::Standard, palettes::Palette::ColourBlind}) {
+        MapRenderer map(
+            HexGeometry(Terrains, 256, 4, false), [](int column, int) { return column; },
+            palettes::LayerColours::terrain(palette));
+        map.addOverlay({[](int, int row) { return row; }, palettes::LayerColours::scale(held, palette),
+                        MapRenderer::OverlayStyle::Shade, 1.0});
+        double closest = 1e9;
+        for (int row = 0; row < 256; ++row) {
+            for (int a = 0; a < Terrains; ++a) {
+                for (int b = 0; b < Terrains; ++b) {
+                    if (a != b) {
+                        closest = std::min({closest, apart(map.hexColour(a, row), map.hexColour(b, row)),
+                                            apart(map.hexColour(a, row), palettes::terrain(b, palette))});
+                    }
+                }
+            }
+        }
+        QVERIFY2(closest >= 20, qPrintable(QString::number(closest)));
+        // Height 0 Ocean is no Impassable River.
+        QVERIFY(apart(map.hexColour(6, 0), palettes::terrain(12, palette)) >= 20);
+        int shaded = 0;
+        for (int terrain = 0; terrain < Terrains; ++terrain) {
+            shaded += apart(map.hexColour(terrain, 0), map.hexColour(terrain, 255)) >= 10 ? 1 : 0;
+        }
+        QVERIFY2(shaded >= 6, qPrintable(QString::number(shaded)));
+    }
 }
 
 void MapRendererTest::aRegionIsAMapOfItsOwn() {

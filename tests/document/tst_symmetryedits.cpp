@@ -147,7 +147,7 @@ void SymmetryEditsTest::theSymmetricBrushAndStamps() {
     QCOMPARE(document.layer(1)->cellText(4, 0), QStringLiteral("5"));
     QCOMPARE(document.layer(1)->cellText(4, 3), QStringLiteral("5"));
     QVERIFY(document.floodFill(2, 0, 0, false, QStringLiteral("4"))); // the whole layer, each cell once
-    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 24 cells"));
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Fill 24 hexes"));
     symmetryedits::setSymmetricBrush(document, std::nullopt, {});
     QVERIFY(document.typeIntoCell(0, 0, 1, QStringLiteral("8")));
     QCOMPARE(document.layer(0)->cellText(4, 1), QStringLiteral("12")); // as made: (4 * 7 + 3) % 19
