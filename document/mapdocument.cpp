@@ -52,7 +52,7 @@ ReadMap readMap(const QString& fileName) {
         const std::size_t hex = viewed.value().recordCount();
         result.note = QCoreApplication::translate(
                           "MapDocument", "%1 ends inside a record: its last %2 bytes, part of hex %3,%4, "
-                                         "are dropped, and that hex reads as zeros.")
+                                         "are dropped, and that hex is empty (written as zeros).")
                           .arg(QFileInfo(fileName).fileName())
                           .arg(cut)
                           .arg(hex / rows)

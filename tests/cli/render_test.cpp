@@ -115,7 +115,7 @@ TEST_F(Render, OverlaysAndARegionDrawWhatTheyName) {
 // A picture of a private map is as private as the map.
 TEST_F(Render, APictureOfAPrivateMapIsAsPrivateAsIt) {
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("m.amp")).constData(), 0600), 0);
-    const Outcome made = run("render m.amp -o private.png");
+    const Outcome made = run("m.amp -o private.png");
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(QFileInfo(dir.filePath("private.png")).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
               QFile::ReadOwner | QFile::WriteOwner);
