@@ -107,10 +107,16 @@ template <typename F> std::array<QRgb, 256> table(F colour) {
 
 // CIE L*a*b* of an sRGB colour (D65 white).
 std::array<double, 3> labOf(QRgb colour) {
-    const auto linear = [](int c) {
-        const double v = c / 255.0;
-        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
+    // The linear light of each channel value, worked out once.
+    static const auto linearOf = [] {
+        std::array<double, 256> table{};
+        for (std::size_t c = 0; c < table.size(); ++c) {
+            const double v = static_cast<double>(c) / 255.0;
+            table[c] = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        }
+        return table;
+    }();
+    const auto linear = [](int c) { return linearOf[static_cast<std::size_t>(c)]; };
     const double r = linear(qRed(colour)), g = linear(qGreen(colour)), b = linear(qBlue(colour));
     const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
     const double fx = f((0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047);
@@ -160,15 +166,23 @@ Reaches findReaches(Palette palette) {
             nearest[a][b] = std::min(KeptApart + SearchMargin, deltaE(plain[a], plain[b]));
         }
     }
+    std::array<std::array<double, 3>, TerrainCount> plainLab{};
+    for (std::size_t t = 0; t < plainLab.size(); ++t) {
+        plainLab[t] = labOf(plain[t]);
+    }
+    const auto apart = [](const std::array<double, 3>& p, const std::array<double, 3>& q) {
+        return std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
+                         (p[2] - q[2]) * (p[2] - q[2]));
+    };
     for (const int way : {1, -1}) {
         for (int t = 0; t < TerrainCount; ++t) {
             double reach = 0;
             for (double next = ReachStep; next <= ShadeStrength + 1e-9; next += ReachStep) {
-                const QRgb colour = shadedBy(plain[static_cast<std::size_t>(t)], way * next);
+                const auto lab = labOf(shadedBy(plain[static_cast<std::size_t>(t)], way * next));
                 bool clear = true;
                 for (int other = 0; other < TerrainCount && clear; ++other) {
                     const auto o = static_cast<std::size_t>(other);
-                    clear = other == t || deltaE(colour, plain[o]) >= nearest[static_cast<std::size_t>(t)][o];
+                    clear = other == t || apart(lab, plainLab[o]) >= nearest[static_cast<std::size_t>(t)][o];
                 }
                 if (!clear) {
                     break;
@@ -186,10 +200,12 @@ Reaches findReaches(Palette palette) {
         // then shortens the reach of both terrains of each pair that came too close.
         using Row = std::array<std::array<double, 3>, SharedSteps>;
         std::vector<Row> rows(TerrainCount);
+        std::array<bool, TerrainCount> changed{};
+        changed.fill(true);
         for (bool shortened = true; shortened;) {
             shortened = false;
             for (int t = 0; t < TerrainCount; ++t) {
-                for (int step = 1; step <= SharedSteps; ++step) {
+                for (int step = 1; step <= SharedSteps && changed[static_cast<std::size_t>(t)]; ++step) {
                     rows[static_cast<std::size_t>(t)][static_cast<std::size_t>(step - 1)] = labOf(
                         shadedBy(plain[static_cast<std::size_t>(t)], way * reachOf(t) * step / SharedSteps));
                 }
@@ -197,12 +213,17 @@ Reaches findReaches(Palette palette) {
             std::array<bool, TerrainCount> tooClose{};
             for (int a = 0; a < TerrainCount; ++a) {
                 for (int b = a + 1; b < TerrainCount; ++b) {
+                    if (!changed[static_cast<std::size_t>(a)] && !changed[static_cast<std::size_t>(b)]) {
+                        continue; // as apart as the last pass found them
+                    }
                     const Row& p = rows[static_cast<std::size_t>(a)];
                     const Row& q = rows[static_cast<std::size_t>(b)];
                     for (std::size_t step = 0; step < p.size(); ++step) {
-                        if (std::hypot(p[step][0] - q[step][0], p[step][1] - q[step][1],
-                                       p[step][2] - q[step][2]) <
-                            nearest[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]) {
+                        const double least =
+                            nearest[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+                        const double d0 = p[step][0] - q[step][0], d1 = p[step][1] - q[step][1],
+                                     d2 = p[step][2] - q[step][2];
+                        if (d0 * d0 + d1 * d1 + d2 * d2 < least * least) {
                             tooClose[static_cast<std::size_t>(a)] = tooClose[static_cast<std::size_t>(b)] =
                                 true;
                             break;
@@ -211,7 +232,9 @@ Reaches findReaches(Palette palette) {
                 }
             }
             for (int t = 0; t < TerrainCount; ++t) {
-                if (tooClose[static_cast<std::size_t>(t)] && reachOf(t) > 0) {
+                changed[static_cast<std::size_t>(t)] =
+                    tooClose[static_cast<std::size_t>(t)] && reachOf(t) > 0;
+                if (changed[static_cast<std::size_t>(t)]) {
                     reachOf(t) = std::max(0.0, reachOf(t) - ReachStep);
                     shortened = true;
                 }
@@ -224,12 +247,16 @@ Reaches findReaches(Palette palette) {
 } // namespace
 
 ShadeReach terrainShadeReach(int value, Palette palette) {
-    static const std::array<Reaches, 2> reaches = {findReaches(Palette::Standard),
-                                                   findReaches(Palette::ColourBlind)};
     if (value < 0 || value >= TerrainCount) {
         return {};
     }
-    return reaches[indexOf(palette)][static_cast<std::size_t>(value)];
+    // Each palette's reaches are found the first time they are asked for.
+    if (palette == Palette::ColourBlind) {
+        static const Reaches colourBlind = findReaches(Palette::ColourBlind);
+        return colourBlind[static_cast<std::size_t>(value)];
+    }
+    static const Reaches standard = findReaches(Palette::Standard);
+    return standard[static_cast<std::size_t>(value)];
 }
 
 QRgb terrain(int value, Palette palette) {
