@@ -16,6 +16,7 @@
     const PrintLimit = data.printLimit;          // lines print() keeps
     const PrintedTextLimit = data.printedTextLimit; // characters they hold in all
     const ProblemLimit = data.problemLimit;      // problems report() keeps
+    const LongestProblem = 1000;                 // characters of one problem's text
     // A value nested deeper than this is not turned into text: the engine's own
     // join and JSON recurse without a check of their depth and would crash.
     const DeepestText = 256;
@@ -439,8 +440,12 @@
             ++problemsOver;
             return;
         }
-        problems[problems.length] = arguments.length === 1 ? {column: -1, row: -1, message: describe(column)}
-                                                           : {column: column, row: row, message: describe(message)};
+        let text = describe(arguments.length === 1 ? column : message);
+        if (text.length > LongestProblem) {
+            text = text.substring(0, LongestProblem) + "… (" + (text.length - LongestProblem) + " characters more)";
+        }
+        problems[problems.length] = arguments.length === 1 ? {column: -1, row: -1, message: text}
+                                                           : {column: column, row: row, message: text};
     }
 
     function print() {

@@ -162,6 +162,11 @@ TEST_F(Scripts, ProblemsAndPrintedTextAreBoundedAndSaid) {
     EXPECT_EQ(loud.out, std::string(1 << 20, 'y') +
                             "\n(9999 more lines not shown: a run prints 10000 lines and "
                             "1048576 characters at most)\n");
+    // One problem of a hundred million characters: its first thousand, and how many more.
+    script("long.js", "report(1, 0, 'z'.repeat(1e8));\n");
+    const Outcome long_ = amptool("run long.js m.amp");
+    EXPECT_EQ(long_.status, 1) << long_.err;
+    EXPECT_EQ(long_.out, "m.amp:1,0: " + std::string(1000, 'z') + "… (99999000 characters more)\n");
 }
 
 TEST_F(Scripts, CheckRunsEveryCheckAndWritesNothing) {
