@@ -20,6 +20,7 @@
 #include <map>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace amptool {
 
@@ -105,6 +106,11 @@ std::string readStandardInput(std::size_t limit) {
         throw UsageError{"standard input (-) can be read once: name it for one input only"};
     }
     standardInputTaken() = true;
+    // A map redirected from a file is read as one read by name: never while a
+    // write in place is half done.
+    if (const auto waited = amp::diskio::waitForWritesInPlace(STDIN_FILENO); !waited) {
+        throw Failure{UsageOrIo, "standard input: " + waited.error().message};
+    }
     constexpr std::size_t BlockSize = 64 * 1024;
     std::string text;
     while (text.size() <= limit) {
@@ -676,7 +682,7 @@ int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
             record[static_cast<std::size_t>(layer)] = static_cast<std::uint8_t>(value);
         }
     }
-    writeMap(*options.value("-o"), map, out);
+    writeMap(*options.value("-o"), map, out, options.value("--like").value_or(""));
     return 0;
 }
 
@@ -940,10 +946,19 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
     writeOutput(target, bytes, out, madeFrom);
 }
 
+// The status of a named file, or for "-" of the standard input or output it
+// stands for (the output for `output`).
+bool statusOf(const std::string& name, bool output, struct stat& status) {
+    if (name == "-") {
+        return ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+    }
+    return ::stat(name.c_str(), &status) == 0;
+}
+
 bool isSameFile(const std::string& first, const std::string& second) {
     struct stat a {
     }, b{};
-    if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0) {
+    if (!statusOf(first, false, a) || !statusOf(second, false, b)) {
         return false;
     }
     // Where the system has no inodes (0 for every file), names alone cannot tell.
@@ -958,15 +973,19 @@ bool isNullDevice(const std::string& path) {
 }
 
 // The command's output must not be one of its inputs, which it would replace:
-// the same file (device and inode, links followed) under any name.
+// the same file (device and inode, links followed) under any name, standard
+// input and output included when they are redirected from or to that file.
 void refuseOverwriting(const std::string& target, const std::vector<std::string>& inputs) {
-    if (target == "-" || isNullDevice(target)) {
+    struct stat out {};
+    if (isNullDevice(target) || !statusOf(target, true, out)) {
         return;
     }
     for (const std::string& input : inputs) {
-        if (input != "-" && isSameFile(target, input)) {
-            throw UsageError{target + ": the output would replace the input " + input +
-                             ": name another file"};
+        struct stat in {};
+        if (statusOf(input, false, in) && out.st_ino != 0 && in.st_dev == out.st_dev &&
+            in.st_ino == out.st_ino) {
+            throw UsageError{(target == "-" ? std::string("standard output") : target) +
+                             ": the output would replace the input " + nameOf(input) + ": name another file"};
         }
     }
 }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,19 @@ std::string danglingTarget(const std::string& path) {
 
 void setRestoreNotice(Notice notice) {
     restoreNotice() = std::move(notice);
+}
+
+Status waitForWritesInPlace(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return Done{};
+    }
+    if (const int error = platform::lockWithin(fd, LOCK_SH, platform::LockWait)) {
+        return MapError{MapErrorKind::ReadError,
+                        error == EWOULDBLOCK ? "another program has been writing it for too long; try again"
+                                             : platform::systemReason(error)};
+    }
+    return Done{};
 }
 
 NewFileMode modeMadeFrom(const std::string& source) {

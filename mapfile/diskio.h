@@ -99,6 +99,12 @@ Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit);
 Result<Written> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
                                 NewFileMode mode = NewFileMode::Usual);
 
+// For a map read from an open descriptor (standard input redirected from a
+// file): waits, a bounded while, until no write in place holds that file, and
+// keeps writes in place out of it until the descriptor is closed, as a read by
+// name does. Nothing to wait for on a pipe or where the system keeps no locks.
+Status waitForWritesInPlace(int fd);
+
 // The mode of a file made from `source`: its permission bits, or the usual ones
 // where it cannot be seen (gone, or no name: standard input).
 NewFileMode modeMadeFrom(const std::string& source);

@@ -207,10 +207,13 @@ Result<Restored> restoreInterruptedWrite(const std::string& path) {
     for (const std::string& journalName : journals) {
         const FileDescriptor journal(
             ::open(journalName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        // A journal belongs to the file it was written for, whatever its names are
+        // now: one that names this path but another file stays for that file,
+        // which may live on under another name (a hard link).
         Journal said;
-        struct stat named {};
         if (journal.get() < 0 || !readJournal(journal.get(), said) ||
-            ::stat(said.path.c_str(), &named) != 0 || !isSameFile(named, target)) {
+            said.identity.device != static_cast<std::uint64_t>(target.st_dev) ||
+            said.identity.inode != static_cast<std::uint64_t>(target.st_ino)) {
             continue; // another file's, or not a journal of ours
         }
         // A file made read-only since is still read: a journal that is not its

@@ -115,33 +115,37 @@ bool isJournalName(std::string_view name) {
 }
 
 bool holdsOnlyItsWrite(const Header& header, std::uint64_t size, const ReadAt& fileAt, const ReadAt& oldAt) {
-    // The write puts the new bytes over the old from the start, then sets the
-    // length: on the way the file is never shorter than the shorter of the two,
-    // nor longer than the longer.
-    if (size < std::min(header.oldSize, header.newSize) || size > std::max(header.oldSize, header.newSize) ||
-        header.newHashes.size() != blockCount(header.newSize)) {
+    // The write puts the new bytes over the old from the start, a page after the
+    // other, then sets the length. So the file is new pages, then old ones; it is
+    // as long as the old file, or (growing) ends at the last new page written,
+    // or, once its length is set, it is the new bytes alone.
+    const std::uint64_t oldSize = header.oldSize, newSize = header.newSize;
+    const bool lengthSet = size == newSize && newSize != oldSize;
+    const bool growing = size > oldSize && size < newSize && size % BlockSize == 0;
+    if ((size != oldSize && !lengthSet && !growing) || header.newHashes.size() != blockCount(newSize)) {
         return false;
     }
     std::array<std::uint8_t, BlockSize> block{};
+    bool oldSeen = false; // a page that holds the old bytes and not the new
     for (std::uint64_t start = 0; start < size; start += BlockSize) {
         const std::uint64_t end = std::min<std::uint64_t>(start + BlockSize, size);
         const auto length = static_cast<std::size_t>(end - start);
-        if (end <= header.oldSize && sameAsOld(start, length, fileAt, oldAt)) {
-            continue;
+        const bool isOld = end <= oldSize && sameAsOld(start, length, fileAt, oldAt);
+        // The new bytes of this page, and past the new end the old ones not yet cut off.
+        const std::uint64_t newEnd = std::min<std::uint64_t>(start + BlockSize, newSize);
+        bool isNew = start < newSize && end >= newEnd && fileAt(start, block.data(), newEnd - start) &&
+                     hashBlock(std::span(block.data(), static_cast<std::size_t>(newEnd - start))) ==
+                         header.newHashes[static_cast<std::size_t>(start / BlockSize)];
+        if (isNew && end > newEnd) {
+            isNew =
+                end <= oldSize && sameAsOld(newEnd, static_cast<std::size_t>(end - newEnd), fileAt, oldAt);
         }
-        // The new bytes of this block, and past the new end the old ones not yet cut off.
-        const std::uint64_t newEnd = std::min<std::uint64_t>(start + BlockSize, header.newSize);
-        if (start >= header.newSize || end < newEnd || !fileAt(start, block.data(), newEnd - start) ||
-            hashBlock(std::span(block.data(), static_cast<std::size_t>(newEnd - start))) !=
-                header.newHashes[static_cast<std::size_t>(start / BlockSize)]) {
+        if ((!isOld && !isNew) || (isNew && !isOld && oldSeen)) {
             return false;
         }
-        if (end > newEnd && (end > header.oldSize ||
-                             !sameAsOld(newEnd, static_cast<std::size_t>(end - newEnd), fileAt, oldAt))) {
-            return false;
-        }
+        oldSeen = oldSeen || (isOld && !isNew);
     }
-    return true;
+    return !(lengthSet && oldSeen);
 }
 
 bool isSameIdentity(const Identity& recorded, const Identity& now) {

@@ -21,11 +21,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <functional>
 #include <optional>
 #include <random>
 #include <regex>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -684,6 +686,42 @@ TEST_F(Amptool, WhatIsMadeFromAPrivateMapIsAsPrivateAsIt) {
     struct stat shared {};
     ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("shared.csv")).constData(), &shared), 0);
     EXPECT_EQ(shared.st_mode & 0777, 0640u);
+}
+
+// Standard input and output are the files they are redirected from and to: an
+// output that would replace the input is refused there too, and a map read from
+// standard input waits for a write in place of its file as a map read by name.
+TEST_F(Amptool, RedirectedStandardInputAndOutputAreTheFilesTheyName) {
+    const std::vector<std::uint8_t> before = bytesOf(dir, "m.amp");
+    for (const char* words : {"export - -o m.amp < m.amp", "export m.amp -o - >> m.amp",
+                              "export m.amp >> m.amp", "export - -o - < m.amp >> m.amp"}) {
+        const Outcome refused = amptool(dir, words);
+        EXPECT_EQ(refused.status, 2) << words;
+        EXPECT_NE(refused.err.find("the output would replace the input"), std::string::npos) << refused.err;
+        EXPECT_EQ(bytesOf(dir, "m.amp"), before) << words;
+    }
+    EXPECT_EQ(amptool(dir, "export - -o copy.csv < m.amp").status, 0);
+
+    // While a write in place holds the map (an exclusive flock), a read of it
+    // through standard input waits: it has not ended after a second.
+    const int held = ::open(QFile::encodeName(dir.filePath("m.amp")).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const Outcome waiting = amptool(
+        dir, "cd '" + dir.path().toStdString() + "' && timeout 1 " AMPTOOL_PATH " info - < m.amp", false);
+    ::close(held);
+    EXPECT_EQ(waiting.status, 124) << waiting.out << waiting.err;
+    EXPECT_EQ(amptool(dir, "info - < m.amp").status, 0);
+}
+
+// A new map made like a private one is as private.
+TEST_F(Amptool, ANewMapLikeAPrivateOneIsAsPrivate) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("m.amp")).constData(), 0600), 0);
+    ASSERT_EQ(amptool(dir, "umask 022 && " AMPTOOL_PATH " new 4 4 --like m.amp -o like.amp", false).status,
+              0);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("like.amp")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST_F(Amptool, TheSampleGeneratorWritesTheNameItIsGiven) {

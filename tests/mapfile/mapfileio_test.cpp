@@ -639,7 +639,15 @@ INSTANTIATE_TEST_SUITE_P(
               false},
         Found{"shorter than both", 9000, 10000, {{true, 0, 4096}, {false, 4096, 8000}}, false},
         Found{"longer than both", 9000, 10000, {{true, 0, 10000}, {false, 0, 100}}, false},
-        Found{"cut inside a page", 9000, 10000, {{true, 0, 100}, {false, 100, 9000}}, false}),
+        Found{"cut inside a page", 9000, 10000, {{true, 0, 100}, {false, 100, 9000}}, false},
+        Found{"new pages after old ones",
+              9000,
+              10000,
+              {{false, 0, 4096}, {true, 4096, 8192}, {false, 8192, 9000}},
+              false},
+        Found{"growing, up to a new page's end", 9000, 20000, {{true, 0, 12288}}, true},
+        Found{"growing, not at a page's end", 9000, 20000, {{true, 0, 10000}}, false},
+        Found{"the old bytes cut to the new length", 10000, 5000, {{false, 0, 5000}}, false}),
     [](const testing::TestParamInfo<Found>& info) {
         std::string name = info.param.what;
         std::replace_if(
@@ -648,38 +656,69 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// A journal whose file was replaced since (another inode, or the same inode on a
-// file system mounted anew, told by the birth time) is set aside, even where the
-// file happens to hold the journal's old bytes.
-TEST_F(MapFileIo, AJournalOfAFileReplacedSinceIsSetAside) {
+// A journal belongs to the file it was written for. One of another inode is never
+// applied, nor set aside: that file may live on under another name. One of this
+// inode but another birth time (a file system mounted anew that gave a new file
+// the old inode) is set aside, even where the file holds just what the journal's
+// write would leave.
+TEST_F(MapFileIo, AJournalOfAnotherFileIsNeverApplied) {
     if (PortableFileCode) {
-        GTEST_SKIP() << "the portable file code sees no inodes: it tells a file by its birth time alone";
+        GTEST_SKIP() << "the portable file code sees no inodes: it tells a file by its path and birth time";
     }
     const QString map = path("m.amp");
     const auto old = pattern(3000, 7), fresh = pattern(5000, 8);
-    ASSERT_TRUE(putFile(map, old));
-    const QString data = dataHome->dir_.path();
+    ASSERT_TRUE(putFile(map, fresh)); // what the journal's own write leaves, once whole
+    const QString data = dataHome->dir_.path(), journals = journalFolderUnder(data);
+    const QByteArray named = nameOf(QFileInfo(map).canonicalFilePath());
+    int setAside = 0;
+    setRestoreNotice([&setAside](const QString&, const JournalNotice& notice) {
+        setAside += notice.kind == JournalNotice::Kind::SetAside ? 1 : 0;
+    });
     FileIdentity other = identityOf(map);
     ++other.inode;
+    ASSERT_TRUE(plantJournal(data, "other.journal", journalBytes(named, other, old, fresh)));
+    EXPECT_EQ(readMapFile(map).value(), fresh);
+    EXPECT_TRUE(QFile::exists(journals + "/other.journal")) << "kept for the file it belongs to";
+    EXPECT_EQ(setAside, 0);
+    QFile::remove(journals + "/other.journal");
+
     FileIdentity reborn = identityOf(map);
-    reborn.birth = reborn.birth == 0 ? 0 : reborn.birth + 1;
-    int asideCount = 0;
-    setRestoreNotice([&asideCount](const QString&, const JournalNotice& notice) {
-        asideCount += notice.kind == JournalNotice::Kind::SetAside ? 1 : 0;
-    });
-    for (const FileIdentity& identity : {other, reborn}) {
-        if (identity.birth == 0 && identity.inode == identityOf(map).inode) {
-            continue; // no birth time on this file system
-        }
-        ASSERT_TRUE(plantJournal(
-            data, "r.journal",
-            journalBytes(nameOf(QFileInfo(map).canonicalFilePath()), identity, pattern(3000, 9), fresh)));
-        EXPECT_EQ(readMapFile(map).value(), old);
-        EXPECT_FALSE(QFile::exists(journalFolderUnder(data) + "/r.journal"));
-        QFile::remove(journalFolderUnder(data) + "/r.journal-set-aside");
+    if (reborn.birth != 0) {
+        ++reborn.birth;
+        ASSERT_TRUE(plantJournal(data, "reborn.journal", journalBytes(named, reborn, old, fresh)));
+        EXPECT_EQ(readMapFile(map).value(), fresh);
+        EXPECT_TRUE(QFile::exists(journals + "/reborn.journal-set-aside"));
+        EXPECT_EQ(setAside, 1);
+        QFile::remove(journals + "/reborn.journal-set-aside");
     }
+    // The same journal with the file's own identity is put back: the file holds that write.
+    ASSERT_TRUE(plantJournal(data, "own.journal", journalBytes(named, identityOf(map), old, fresh)));
+    EXPECT_EQ(readMapFile(map).value(), old);
     setRestoreNotice({});
-    EXPECT_GE(asideCount, 1);
+}
+
+// A journal written for one name of a file with two (hard links) is found by the
+// other name too: after another program put a new file at the first name, the
+// second still gets its old bytes back, and the new file keeps its own.
+TEST_F(MapFileIo, AJournalFollowsItsFileToItsOtherName) {
+    if (PortableFileCode) {
+        GTEST_SKIP() << "the portable file code cannot tell hard links";
+    }
+    const QString first = path("m.amp"), second = path("m2.amp");
+    const auto old = pattern(9000, 7), fresh = pattern(10000, 8), foreign = pattern(7000, 9);
+    std::vector<std::uint8_t> torn(fresh.begin(), fresh.begin() + 4096);
+    torn.insert(torn.end(), old.begin() + 4096, old.end());
+    ASSERT_TRUE(putFile(first, torn));
+    ASSERT_EQ(::link(nameOf(first).constData(), nameOf(second).constData()), 0);
+    const QString data = dataHome->dir_.path();
+    ASSERT_TRUE(plantJournal(
+        data, "w.journal",
+        journalBytes(nameOf(QFileInfo(first).canonicalFilePath()), identityOf(first), old, fresh)));
+    ASSERT_TRUE(putFile(path("new.amp"), foreign));
+    ASSERT_EQ(::rename(nameOf(path("new.amp")).constData(), nameOf(first).constData()), 0);
+    EXPECT_EQ(readMapFile(first).value(), foreign);
+    EXPECT_EQ(readMapFile(second).value(), old);
+    EXPECT_EQ(contentOf(first), foreign);
 }
 
 // A reader waits for a write in place to end: while one program writes two
