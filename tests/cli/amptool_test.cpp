@@ -702,6 +702,9 @@ TEST_F(Amptool, RedirectedStandardInputAndOutputAreTheFilesTheyName) {
     }
     EXPECT_EQ(amptool(dir, "export - -o copy.csv < m.amp").status, 0);
 
+    if (PortableFileCode) {
+        return; // its writers in place lock by name in the journal folder, not the file
+    }
     // While a write in place holds the map (an exclusive flock), a read of it
     // through standard input waits: it has not ended after a second.
     const int held = ::open(QFile::encodeName(dir.filePath("m.amp")).constData(), O_RDONLY | O_CLOEXEC);
