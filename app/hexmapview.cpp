@@ -69,7 +69,7 @@ void HexMapView::setShape(Shape shape) {
     shape_ = shape;
 }
 
-paintshapes::MapShape HexMapView::mapShape() const {
+hexsymmetry::MapShape HexMapView::mapShape() const {
     const LayerModel* model = document_.layer(layer_);
     return {model->columns(), model->rows(), evenLower_};
 }
@@ -78,8 +78,10 @@ std::vector<HexCell> HexMapView::shapeCells() const {
     if (!shapeFrom_) {
         return {};
     }
-    return shape_ == Shape::Line ? paintshapes::line(mapShape(), *shapeFrom_, shapeTo_, brushRadius_)
-                                 : paintshapes::rectangle(mapShape(), *shapeFrom_, shapeTo_);
+    const hexsymmetry::Offset from = offsetOf(*shapeFrom_);
+    return cellsOf(shape_ == Shape::Line
+                       ? hexsymmetry::line(mapShape(), from, offsetOf(shapeTo_), brushRadius_)
+                       : hexsymmetry::rectangle(mapShape(), from, offsetOf(shapeTo_)));
 }
 
 void HexMapView::scrollTo(QPointF mapPoint) {
@@ -560,7 +562,7 @@ void HexMapView::paintStroke(QPointF at) {
     if (!cell) {
         return;
     }
-    const std::vector<HexCell> cells = paintshapes::brush(mapShape(), *cell, brushRadius_);
+    const std::vector<HexCell> cells = cellsOf(hexsymmetry::brush(mapShape(), offsetOf(*cell), brushRadius_));
     if (document_.paintDab(cells).kind == DocumentResult::Kind::NoStroke) {
         stroking_ = false;
     }

@@ -12,7 +12,6 @@
 #include "hexgeometry.h"
 #include "layermodel.h"
 #include "maprenderer.h"
-#include "paintshapes.h"
 #include "palettes.h"
 #include "picturelayers.h"
 
@@ -179,7 +178,7 @@ private:
     // Redraws the hexes of the rectangle of [column][row] cells.
     void updateCells(const QRect& cells);
     QRect boundsOf(const std::vector<HexCell>& cells) const;
-    paintshapes::MapShape mapShape() const;
+    hexsymmetry::MapShape mapShape() const;
     void choose(HexCell cell);
     QRect widgetRect(const QRectF& mapRect) const;
 

@@ -19,8 +19,8 @@ inline constexpr const char* RunHelp =
     "writer; a script that fails writes nothing. print(...) goes to standard output, and each problem\n"
     "the script reports as a line MAP:COLUMN,ROW: message (MAP: message for the whole map). The words\n"
     "after -- are the script's args. A run is stopped after --timeout seconds (default 10).\n"
-    "--even-columns-lower: the layout map.neighbours follows. Exit status: 0 nothing reported, 1\n"
-    "problems reported or the script failed, 2 a usage or I/O error.";
+    "--even-columns-lower: the layout map.neighbours, map.brush and map.line follow. Exit status: 0\n"
+    "nothing reported, 1 problems reported or the script failed, 2 a usage or I/O error.";
 inline constexpr const char* CheckUsage =
     "amptool check MAP [--checks DIR] [--timeout S] [--even-columns-lower]";
 inline constexpr const char* CheckHelp =

@@ -78,16 +78,14 @@ std::optional<HexCell> HexGeometry::hexAt(QPointF point) const {
 }
 
 std::vector<HexCell> HexGeometry::neighbours(int column, int row) const {
-    // A lowered column's side neighbours are its own row and the one below;
-    // a raised column's are the row above and its own.
-    const int up = isLowered(column) ? 0 : -1;
-    const HexCell around[6] = {{column, row - 1}, {column + 1, row + up},     {column + 1, row + up + 1},
-                               {column, row + 1}, {column - 1, row + up + 1}, {column - 1, row + up}};
-    std::vector<HexCell> inside;
-    for (const HexCell& cell : around) {
-        if (contains(cell.column, cell.row)) {
-            inside.push_back(cell);
-        }
+    return cellsOf(hexsymmetry::neighbours({columns_, rows_, evenLower_}, {column, row}));
+}
+
+std::vector<HexCell> cellsOf(const std::vector<hexsymmetry::Offset>& hexes) {
+    std::vector<HexCell> cells;
+    cells.reserve(hexes.size());
+    for (const hexsymmetry::Offset& hex : hexes) {
+        cells.push_back({hex.column, hex.row});
     }
-    return inside;
+    return cells;
 }

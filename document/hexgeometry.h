@@ -8,6 +8,8 @@
 // function to every pixel of an image.
 #pragma once
 
+#include "hexshapes.h"
+
 #include <QPointF>
 #include <QRectF>
 
@@ -20,6 +22,13 @@ struct HexCell {
     int row = 0;
     friend bool operator==(const HexCell&, const HexCell&) = default;
 };
+
+// The lattice's plain hexes (hexsymmetry, which the shapes and the flood fill
+// work on) as cells, and back.
+inline hexsymmetry::Offset offsetOf(HexCell cell) {
+    return {cell.column, cell.row};
+}
+std::vector<HexCell> cellsOf(const std::vector<hexsymmetry::Offset>& hexes);
 
 class HexGeometry {
 public:

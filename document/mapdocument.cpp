@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "mapdocument.h"
+#include "hexshapes.h"
 #include "mapfileio.h"
 #include "strokecommand.h"
 
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <deque>
 #include <optional>
 #include <set>
 
@@ -395,8 +395,8 @@ DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenC
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
     const LayerModel* model = this->layer(layer);
-    const HexGeometry geometry(model->columns(), model->rows(), 1, evenColumnsLower);
-    if (!geometry.contains(column, row)) {
+    const hexsymmetry::MapShape map{model->columns(), model->rows(), evenColumnsLower};
+    if (!map.contains({column, row})) {
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
     // A selection of one hex is where the click went, not a limit.
@@ -406,22 +406,12 @@ DocumentResult MapDocument::floodFill(int layer, int column, int row, bool evenC
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
     const QString from = model->cellText(column, row);
-    std::vector<bool> seen(model->cellCount(), false);
-    std::deque<HexCell> queue = {{column, row}};
-    seen[model->slotOf(column, row)] = true;
     std::vector<CellEdit> edits;
-    while (!queue.empty()) {
-        const HexCell cell = queue.front();
-        queue.pop_front();
-        edits.push_back({layer, cell.column, cell.row, to});
-        for (const HexCell& next : geometry.neighbours(cell.column, cell.row)) {
-            const std::size_t slot = model->slotOf(next.column, next.row);
-            if (!seen[slot] && allowed(next.column, next.row) &&
-                model->cellText(next.column, next.row) == from) {
-                seen[slot] = true;
-                queue.push_back(next);
-            }
-        }
+    for (const hexsymmetry::Offset& hex :
+         hexsymmetry::floodRegion(map, {column, row}, [&](hexsymmetry::Offset next) {
+             return allowed(next.column, next.row) && model->cellText(next.column, next.row) == from;
+         })) {
+        edits.push_back({layer, hex.column, hex.row, to});
     }
     addBrushImages(edits);
     const bool changed = editCells(tr("Fill %1").arg(hexesText(static_cast<qsizetype>(edits.size()))), edits);

@@ -6,7 +6,9 @@
 // (typed as "007", "abc", "300", or empty). Reads and writes stay in this copy;
 // the runner compares it with the map afterwards and makes one undo step of the
 // difference, so a run that throws or is stopped changes nothing. Everything is
-// plain JavaScript: calls into C++ would cost microseconds each.
+// plain JavaScript (calls into C++ would cost microseconds each), but for the
+// lattice shapes of map.brush and map.line: one call each, into the very code
+// the picture paints with (data.shapes), which gives the shape's slots.
 (function (data) {
     "use strict";
     const LayerCount = data.layerNames.length;
@@ -24,6 +26,7 @@
     const rows = data.rows;
     const cellCount = columns * rows;
     const evenLower = data.evenColumnsLower;
+    const shapes = data.shapes;
     const bytes = data.buffers.map(function (buffer) { return new Uint8Array(buffer); });
     const typed = data.typed.map(function (pairs) { return new Map(pairs); });
     const dirty = bytes.map(function () { return false; });
@@ -287,6 +290,44 @@
         return mask;
     }
 
+    // A hex given as [column, row] or {column, row}, inside the map.
+    function hexOf(hex) {
+        let column;
+        let row;
+        if (isArray(hex) && hex.length === 2) {
+            column = hex[0];
+            row = hex[1];
+        } else if (hex !== null && typeof hex === "object" && !isArray(hex)) {
+            column = hex.column;
+            row = hex.row;
+        } else {
+            throw new TypeError("a hex is [column, row] or {column, row}, not " + describe(hex));
+        }
+        slotOf(column, row);
+        return {column: column, row: row};
+    }
+
+    // A brush's radius: none is 0; one that reaches past every hex of the map is
+    // the one that just does.
+    function radiusOf(radius) {
+        if (radius === undefined) {
+            return 0;
+        }
+        if ((radius >>> 0) !== radius) {
+            throw new RangeError("a brush's radius is a whole number 0 or more, not " + describe(radius));
+        }
+        return radius < columns + rows ? radius : columns + rows;
+    }
+
+    // Sets the slots a shape gave (32-bit numbers) to a checked value; gives their count.
+    function paint(layer, value, shape) {
+        const cells = new Int32ArrayOf(shape);
+        for (let i = 0; i < cells.length; ++i) {
+            store(layer, cells[i], value);
+        }
+        return cells.length;
+    }
+
     function hexesOf(mask) {
         const hexes = [];
         for (let slot = 0; slot < cellCount; ++slot) {
@@ -369,6 +410,22 @@
                 }
             }
             return count;
+        },
+        // The hex and those within `radius` steps of it (none: 0), on the map; gives the count.
+        brush: function (layer, hex, value, radius) {
+            const index = layerIndex(layer);
+            const at = hexOf(hex);
+            checkValue(value);
+            return paint(index, value, shapes.brush(at.column, at.row, radiusOf(radius)));
+        },
+        // The hexes a straight line between the two hexes' centres crosses, one a
+        // step, each widened by the brush of `radius`; gives the count.
+        line: function (layer, from, to, value, radius) {
+            const index = layerIndex(layer);
+            const a = hexOf(from);
+            const b = hexOf(to);
+            checkValue(value);
+            return paint(index, value, shapes.line(a.column, a.row, b.column, b.row, radiusOf(radius)));
         },
         // Up, up-right, down-right, down, down-left, up-left: those inside the map.
         neighbours: function (column, row) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "jsengine.h"
+#include "scriptshapes.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -225,6 +226,9 @@ QJSValue dataOf(QJSEngine& engine, const ScriptMap& snapshot, const ScriptOption
     data.setProperty("rows", snapshot.rows);
     data.setProperty("fileName", snapshot.fileName);
     data.setProperty("evenColumnsLower", options.evenColumnsLower);
+    // Owned by the engine, which deletes it once nothing in it refers to it.
+    data.setProperty("shapes", engine.newQObject(new ScriptShapes(
+                                   {snapshot.columns, snapshot.rows, options.evenColumnsLower})));
     data.setProperty("problemLimit", options.problemLimit);
     data.setProperty("printLimit", options.printLimit);
     data.setProperty("printedTextLimit", options.printedTextLimit);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The JavaScript engine (QtQml's QJSEngine) that runs scripts against a map.
 // The engine is a plain QJSEngine: no file, network or process access, and no
-// object of the program's own is handed to it. The script sees the map through
+// object of the program's own is handed to it but the lattice shapes
+// (ScriptShapes), which api.js keeps to itself. The script sees the map through
 // the scripting API (api.js, built in), which works on a copy of its bytes.
 #pragma once
 

@@ -34,7 +34,7 @@ struct ScriptProblem {
 struct ScriptOptions {
     std::chrono::milliseconds timeout{10000};
     QStringList arguments;         // what follows "--" on the console: `args` in the script
-    bool evenColumnsLower = false; // the picture's layout, which map.neighbours follows
+    bool evenColumnsLower = false; // the picture's layout, which map.neighbours, brush and line follow
     bool keepChanges = true;       // false for a check: what it changes is dropped, never a step
     // How much the process may grow (resident bytes) while the run goes on; 0: no bound.
     std::size_t memoryLimit = std::size_t(1024) * 1024 * 1024;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Scripts against a small map made here: the API's reads and writes, layers and
 // terrain by name, neighbours in both layouts, the selection, one undo step per
-// run, failures and time-outs that change nothing, and the sandbox.
+// run, brushes and lines on the lattice, failures and time-outs that change
+// nothing, and the sandbox.
 #include "jsengine.h"
 #include "mapdocument.h"
 #include "scriptrunner.h"
@@ -49,6 +50,7 @@ private slots:
     void setKeepsTextsAsTyped();
     void fillReplaceAndTheSelection();
     void neighboursFollowTheLayout();
+    void brushAndLineFollowTheLayout();
     void aRunIsOneUndoStep();
     void failuresChangeNothingAndNameTheLine();
     void printReportAndTheSandbox();
@@ -151,6 +153,75 @@ void ScriptRunnerTest::neighboursFollowTheLayout() {
     QCOMPARE(around("0, 0", false), QStringLiteral("1,0 0,1"));
     QCOMPARE(around("0, 0", true), QStringLiteral("1,0 1,1 0,1"));
     QCOMPARE(around("3, 2", false), QStringLiteral("3,1 2,2"));
+}
+
+// A 5 x 4 map of zeros. The bytes expected are worked out by hand on the
+// lattice: a raised column's side neighbours are the row above and its own, a
+// lowered column's its own and the one below.
+void ScriptRunnerTest::brushAndLineFollowTheLayout() {
+    const auto layerBytes = [](const MapDocument& document, int layer) {
+        QList<int> bytes;
+        for (int column = 0; column < 5; ++column) {
+            for (int row = 0; row < 4; ++row) {
+                bytes.append(document.layer(layer)->cellByte(column, row));
+            }
+        }
+        return bytes;
+    };
+    for (const bool evenLower : {false, true}) {
+        MapDocument document;
+        ScriptRunner runner{document, linkedScriptEngine};
+        std::vector<std::uint8_t> file = {0, 0, 5, 0, 4, 0, 0};
+        file.resize(file.size() + 20 * 13, 0);
+        document.load(amp::decodeMap(file).value(), QStringLiteral("zeros.amp"));
+        ScriptOptions options;
+        options.evenColumnsLower = evenLower;
+        // [0][0] to [4][2] is four steps down to the right, through [1][0], [2][1],
+        // [3][1] with odd columns lowered, through [1][1], [2][1], [3][2] with even
+        // ones; with radius 1 each takes its neighbours too.
+        const ScriptOutcome outcome = runner.run(QStringLiteral(R"(
+            print(map.line("roads", [0, 0], [4, 2], 7, 1), map.line(5, [3, 0], {column: 3, row: 3}, "007"));
+            print(map.brush("terrain", [2, 2], 6, 1), map.brush(0, {column: 0, row: 0}, 9));
+        )"),
+                                                 QStringLiteral("test.js"), options);
+        QVERIFY2(outcome.ok(), qPrintable(outcome.error));
+        QCOMPARE(outcome.printed, QStringList({evenLower ? "14 4" : "13 4", "7 1"}));
+        // Column by column, rows 0-3: the file's order.
+        const QList<int> oddLine = {7, 7, 0, 0, 7, 7, 0, 0, 7, 7, 7, 0, 7, 7, 7, 0, 0, 7, 7, 7};
+        const QList<int> evenLine = {7, 7, 0, 0, 7, 7, 7, 0, 7, 7, 7, 0, 0, 7, 7, 7, 0, 7, 7, 7};
+        QCOMPARE(layerBytes(document, 6), evenLower ? evenLine : oddLine);
+        // [2][2]: raised with odd columns lowered, lowered with even ones.
+        const QList<int> oddBrush = {9, 0, 0, 0, 0, 6, 6, 0, 0, 6, 6, 6, 0, 6, 6, 0, 0, 0, 0, 0};
+        const QList<int> evenBrush = {9, 0, 0, 0, 0, 0, 6, 6, 0, 6, 6, 6, 0, 0, 6, 6, 0, 0, 0, 0};
+        QCOMPARE(layerBytes(document, 0), evenLower ? evenBrush : oddBrush);
+        // Down column 3, its text as given; nothing beside it.
+        for (int row = 0; row < 4; ++row) {
+            QCOMPARE(document.layer(5)->cellText(3, row), QStringLiteral("007"));
+            QCOMPARE(document.layer(5)->cellText(2, row) + document.layer(5)->cellText(4, row),
+                     QStringLiteral("00"));
+        }
+        // One step for the whole run.
+        QCOMPARE(document.undoStack()->count(), 1);
+        document.undoStack()->undo();
+        QVERIFY(document.encode() == file);
+
+        // A radius that reaches past the map covers it; bad hexes and radii throw.
+        const auto value = [&runner, &options](const char* expression) {
+            const ScriptOutcome line = runner.evaluate(QString::fromLatin1(expression), options);
+            return line.ok() ? line.value : line.error;
+        };
+        QCOMPARE(value("map.brush(1, [4, 3], 1, 1000000)"), QStringLiteral("20"));
+        QCOMPARE(value("map.line(1, [0, 0], [4, 3], 2, 4294967295)"), QStringLiteral("20"));
+        QVERIFY(value("map.brush(1, [5, 0], 1)").contains("hex 5,0 is outside the map"));
+        QVERIFY(value("map.line(1, [0, 0], {column: 0, row: 4}, 1)").contains("hex 0,4 is outside the map"));
+        QVERIFY(value("map.brush(1, [1, 2, 3], 1)").contains("a hex is [column, row] or {column, row}"));
+        QVERIFY(value("map.brush(1, 7, 1)").contains("a hex is [column, row] or {column, row}"));
+        QVERIFY(value("map.brush(1, [0, 0], 1, -1)").contains("a brush's radius is a whole number"));
+        QVERIFY(value("map.brush(1, [0, 0], 1, 1.5)").contains("a brush's radius is a whole number"));
+        QVERIFY(value("map.brush(1, [0, 0], 256)").contains("a cell takes a whole number 0-255"));
+        QVERIFY(value("map.line(13, [0, 0], [1, 1], 1)").contains("no layer 13"));
+        QCOMPARE(document.layer(1)->cellByte(0, 0), 2);
+    }
 }
 
 void ScriptRunnerTest::aRunIsOneUndoStep() {
