@@ -731,15 +731,16 @@ int applyMapping(
     const Options& options, const std::string& path,
     const std::function<std::optional<hexsymmetry::Mapping>(const hexsymmetry::HexRect&, bool)>& plan,
     std::FILE* out, std::FILE* err) {
-    const std::optional<int> layer =
-        options.has("--layer") ? std::optional<int>(layerOf(*options.value("--layer"))) : std::nullopt;
+    // The layers taken: the one named, or all.
+    const int first = options.has("--layer") ? layerOf(*options.value("--layer")) : 0;
+    const int last = options.has("--layer") ? first : amp::LayerCount - 1;
     const amp::MapImage source = completed(loadMap(path).image);
     const auto mapping =
         plan({0, 0, source.header.columns(), source.header.rows()}, options.has("--even-columns-lower"));
     amp::MapImage map = source;
     for (std::size_t i = 0; mapping && i < mapping->from.size(); ++i) {
         const amp::CellRecord& from = source.records[static_cast<std::size_t>(mapping->from[i])];
-        for (int l = layer.value_or(0); l <= layer.value_or(amp::LayerCount - 1); ++l) {
+        for (int l = first; l <= last; ++l) {
             map.records[i][static_cast<std::size_t>(l)] = from[static_cast<std::size_t>(l)];
         }
     }
