@@ -148,8 +148,11 @@ void MapDocument::load(const amp::MapView& map, const QString& fileName,
         layer(i)->loadLayer(map, i, owner);
     }
     resetting_ = false;
-    // Every cell is new: no step of the old map applies.
+    // Every cell is new: no step of the old map applies, and the map is what its
+    // file holds (clear() leaves an empty history as it was, so a new map's
+    // "unwritten" would otherwise stay).
     undoStack_.clear();
+    undoStack_.setClean();
     selection_.reset(columns(), rows());
     setFileName(fileName);
     emit mapReset();

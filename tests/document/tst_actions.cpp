@@ -58,6 +58,7 @@ class ActionsTest : public QObject {
 private slots:
     void readAndWriteTellWhatWentWrong();
     void nothingBeforeAMapCountsAsWritten();
+    void aMapReadAfterANewOneIsWritten();
     void reloadIsOneStepWhateverTheShape();
     void recoveryIsOneStepAboveTheFileOnDisk();
     void everyLoadGivesASelectionOfTheNewShape();
@@ -129,6 +130,23 @@ void ActionsTest::nothingBeforeAMapCountsAsWritten() {
     QVERIFY(contentOf(path) == std::vector<std::uint8_t>(7, 0));
     QVERIFY(document.isModified()); // what was typed is not in the file
     QCOMPARE(document.fileName(), path);
+}
+
+// A new map is unwritten until written; a map read after it is what its file
+// holds, with nothing unwritten (and so no recovery copy to keep).
+void ActionsTest::aMapReadAfterANewOneIsWritten() {
+    QTemporaryDir dir;
+    MapDocument document;
+    document.newMap(3, 2);
+    QVERIFY(document.isModified());
+    QSignalSpy modified(&document, &MapDocument::modifiedChanged);
+    QVERIFY(
+        document.read(written(dir, "m.amp", {0, 0, 1, 0, 1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}))
+            .ok());
+    QVERIFY(!document.isModified());
+    QVERIFY(!modified.isEmpty() && !modified.last().at(0).toBool());
+    document.newMap(2, 2);
+    QVERIFY(document.isModified());
 }
 
 void ActionsTest::reloadIsOneStepWhateverTheShape() {
