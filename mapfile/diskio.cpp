@@ -34,19 +34,7 @@ Notice& restoreNotice() {
 
 // Undoes an interrupted write of the file before anything reads it; true when it did.
 Result<bool> restoreFirst(const std::string& path) {
-    const auto restored = platform::restoreInterruptedWrite(path);
-    if (!restored) {
-        return restored.error();
-    }
-    if (restoreNotice()) {
-        for (const std::string& journal : restored.value().setAside) {
-            restoreNotice()(path, {JournalNotice::Kind::SetAside, journal});
-        }
-        if (restored.value().putBack) {
-            restoreNotice()(path, {JournalNotice::Kind::PutBack, {}});
-        }
-    }
-    return restored.value().putBack;
+    return platform::restoreAndTell(platform::restoreInterruptedWrite(path), path, restoreNotice());
 }
 
 bool isSymLink(const std::string& path) {

@@ -81,4 +81,23 @@ struct Restored {
 // short and its old bytes cannot be put back.
 Result<Restored> restoreInterruptedWrite(const std::string& path);
 
+// What both builds do with a restore's outcome before a read or write: tell the
+// notice, when there is one, of each journal set aside and of old bytes put
+// back; true when they were.
+template <typename Path, typename Notice>
+Result<bool> restoreAndTell(const Result<Restored>& restored, const Path& path, const Notice& notice) {
+    if (!restored) {
+        return restored.error();
+    }
+    if (notice) {
+        for (const std::string& journal : restored.value().setAside) {
+            notice(path, {JournalNotice::Kind::SetAside, journal});
+        }
+        if (restored.value().putBack) {
+            notice(path, {JournalNotice::Kind::PutBack, {}});
+        }
+    }
+    return restored.value().putBack;
+}
+
 } // namespace amp::platform
