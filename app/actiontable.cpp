@@ -31,7 +31,8 @@ QAction* ActionTable::add(const QString& menu, const QString& id, const QString&
     auto* made = new QAction(text, this);
     made->setShortcuts(keysOnKeyboards(keys));
     made->setShortcutContext(Qt::WindowShortcut);
-    connect(made, &QAction::triggered, this, [handler = std::move(handler)](bool checked) { handler(checked); });
+    connect(made, &QAction::triggered, this,
+            [handler = std::move(handler)](bool checked) { handler(checked); });
     return place(menu, id, made);
 }
 
@@ -39,7 +40,8 @@ QAction* ActionTable::addToggle(const QString& menu, const QString& id, const QS
                                 const QList<QKeySequence>& keys, Handler handler) {
     QAction* made = add(menu, id, text, keys, [](bool) {});
     made->setCheckable(true);
-    connect(made, &QAction::toggled, this, [handler = std::move(handler)](bool checked) { handler(checked); });
+    connect(made, &QAction::toggled, this,
+            [handler = std::move(handler)](bool checked) { handler(checked); });
     return made;
 }
 
@@ -121,7 +123,8 @@ QList<ShortcutRow> ActionTable::shortcutRows() const {
         }
         QString text = entry->listed.isEmpty() ? entry->action->text() : entry->listed;
         text.remove(QLatin1Char('&')).remove(QStringLiteral("…"));
-        rows.append({text, keys.join(QStringLiteral(", ")), entry->menu.isEmpty() ? entry->where : pathOf(entry->menu)});
+        rows.append({text, keys.join(QStringLiteral(", ")),
+                     entry->menu.isEmpty() ? entry->where : pathOf(entry->menu)});
     }
     return rows;
 }
