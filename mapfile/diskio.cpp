@@ -24,6 +24,7 @@ constexpr int MostLinks = 40;
 struct PosixNames {
     using Path = std::string;
 
+    static bool isEmpty(const std::string& path) { return path.empty(); }
     static std::string shown(const std::string& path) { return path; }
 
     static platform::Standing standing(const std::string& path) {

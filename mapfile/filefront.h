@@ -6,7 +6,7 @@
 // replaced; a link's target gets the content, a dangling link's target is made).
 // `Files` is a build's own look at names, with file names of its kind:
 //   Path                           std::string (POSIX) or QString (portable)
-//   shown(path)                    the name as a message gives it
+//   isEmpty(path), shown(path)     no name; the name as a message gives it
 //   standing(path)                 what stands at the name, links followed
 //   canonical(path)                an existing name's file, its links resolved
 //   isSymLink(path), danglingTarget(path)
@@ -82,7 +82,7 @@ private:
     // Undoes an interrupted write of the file before anything reads it; true when
     // it did. An empty name is refused here, before anything else.
     static Result<bool> restoreFirst(const Path& path) {
-        if (path.empty()) {
+        if (Files::isEmpty(path)) {
             return openError(path, "no file name was given");
         }
         return restoreAndTell(Files::restore(path), path, restoreNotice());
@@ -92,7 +92,7 @@ private:
     // name, destroying a FIFO or a device node: only regular files are replaced,
     // judged through their links, and a link stays while its target is written.
     static Result<Path> writeTarget(const Path& path) {
-        if (path.empty()) {
+        if (Files::isEmpty(path)) {
             return openError(path, "no file name was given");
         }
         switch (Files::standing(path)) {

@@ -19,6 +19,7 @@ constexpr int MostLinks = 40;
 struct QtNames {
     using Path = QString;
 
+    static bool isEmpty(const QString& path) { return path.isEmpty(); }
     static std::string shown(const QString& path) { return path.toStdString(); }
 
     static platform::Standing standing(const QString& path) {
