@@ -20,7 +20,8 @@ constexpr double ShapeOpacity = 0.7;
 
 } // namespace
 
-HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent), document_(document) {
+HexMapView::HexMapView(MapDocument& document, QWidget* parent)
+    : QWidget(parent), document_(document), builder_(document) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true); // the status line names the hex under the mouse
@@ -35,7 +36,7 @@ HexMapView::HexMapView(MapDocument& document, QWidget* parent) : QWidget(parent)
         userView_ = false;
         selected_.reset();
         selectionMask_.clear();
-        stale_.set();
+        builder_.mapChanged();
         ++content_;
         // A map read once the window is up is drawn at once: the wait for the
         // window's first paint is over.
@@ -118,9 +119,6 @@ void HexMapView::setRamp(palettes::Ramp ramp) {
 }
 
 void HexMapView::setPictureLayers(const PictureLayers& picture) {
-    if (picture.palette != picture_.palette) {
-        stale_.set();
-    }
     const bool changed = !(picture == picture_);
     picture_ = picture;
     update();
@@ -135,29 +133,13 @@ void HexMapView::setHexValues(bool shown) {
 }
 
 const palettes::LayerColours& HexMapView::coloursOf(int layer) const {
-    refreshColours(layer);
-    return colours_[static_cast<std::size_t>(layer)];
+    return builder_.colours(layer, picture_.palette);
 }
 
-bool HexMapView::refreshColours(int layer) const {
-    const auto slot = static_cast<std::size_t>(layer);
-    if (!stale_[slot]) {
-        return false;
-    }
-    stale_.reset(slot);
-    const auto now = layerColours(layer, *document_.layer(layer), picture_.palette);
-    const bool changed = now != colours_[slot];
-    colours_[slot] = now;
-    return changed;
-}
-
-// Only the layers drawn are counted; the others when they are drawn or asked.
-bool HexMapView::refreshColours() const {
-    bool changed = false;
-    for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        changed = (draws(layer) && refreshColours(layer)) || changed;
-    }
-    return changed;
+PictureChoices HexMapView::choices(double size) const {
+    PictureChoices choices{picture_, size, evenLower_, layer_, {}};
+    choices.layers.valuesOf = hexValues_ ? layer_ : -1;
+    return choices;
 }
 
 bool HexMapView::draws(int layer) const {
@@ -225,25 +207,10 @@ void HexMapView::setSelectedHex(int column, int row) {
     update(widgetRect(geometry.bounds(column, row)));
 }
 
-MapRenderer HexMapView::renderer(double size) const {
-    refreshColours();
-    PictureLayers::LayerValues values;
-    for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        values[static_cast<std::size_t>(layer)] = MapRenderer::valuesOf(*document_.layer(layer));
-    }
-    const LayerModel* model = document_.layer(layer_);
-    const HexGeometry geometry(model->columns(), model->rows(), size, evenLower_);
-    PictureLayers picture = picture_;
-    picture.valuesOf = hexValues_ ? layer_ : -1;
-    return picture.renderer(geometry, values, colours_, layer_);
-}
-
 QImage HexMapView::renderMap(double size, const QRect& cells) const {
-    MapRenderer map = renderer(size);
-    if (!cells.isEmpty()) {
-        map.setHexes(cells);
-    }
-    return map.image();
+    PictureChoices picture = choices(size);
+    picture.cells = cells;
+    return builder_.renderer(picture).image();
 }
 
 bool HexMapView::isSelected(HexCell cell) const {
@@ -325,13 +292,21 @@ void HexMapView::paintEvent(QPaintEvent* event) {
     }
     const QPointF mapOrigin = QPointF(area.topLeft()) - origin_;
     // A layer whose scale changed with an edit is drawn anew everywhere.
-    if (refreshColours() && area != rect()) {
+    const PictureChoices picture = choices(size_);
+    if (builder_.refreshColours(picture) && area != rect()) {
         update();
     }
-    const MapRenderer map = renderer(size_);
-    MapImageKey key{
-        area,     mapOrigin, size_,   layer_, evenLower_, hexValues_, palette().color(QPalette::Window).rgb(),
-        content_, picture_,  colours_};
+    const MapRenderer map = builder_.renderer(picture);
+    MapImageKey key{area,
+                    mapOrigin,
+                    size_,
+                    layer_,
+                    evenLower_,
+                    hexValues_,
+                    palette().color(QPalette::Window).rgb(),
+                    content_,
+                    picture_,
+                    builder_.scales()};
     if (mapImageKey_ && *mapImageKey_ == key) {
         canvas_ = mapImage_; // shared until the marks below go over it
     } else {
@@ -373,10 +348,10 @@ QRect HexMapView::widgetRect(const QRectF& mapRect) const {
 // their layer (marks, shades and labels stay inside their hexes).
 void HexMapView::cellsChanged(int layer, const QRect& cells) {
     ++content_;
+    builder_.layerChanged(layer);
     if (!draws(layer)) {
         return;
     }
-    stale_.set(static_cast<std::size_t>(layer));
     if (!cells.isValid()) {
         update();
         return;

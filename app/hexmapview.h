@@ -13,6 +13,7 @@
 #include "layermodel.h"
 #include "maprenderer.h"
 #include "palettes.h"
+#include "picturebuilder.h"
 #include "picturelayers.h"
 
 #include <QImage>
@@ -108,8 +109,6 @@ public:
         update();
     }
 
-    // The picture as it is on show, with hexes of `size` pixels.
-    MapRenderer renderer(double size) const;
     // The whole map as it is on show (or the hexes of `cells` alone), with
     // hexes of `size` pixels, without the selection and the current hex.
     QImage renderMap(double size, const QRect& cells = {}) const;
@@ -165,10 +164,8 @@ private:
     void cellsChanged(int layer, const QRect& cells);
     // Whether the picture draws the layer.
     bool draws(int layer) const;
-    // The layers' scales, counted again where their cells changed; true when
-    // one of them came out other than before.
-    bool refreshColours() const;
-    bool refreshColours(int layer) const;
+    // What the picture draws now, at hex size `size`.
+    PictureChoices choices(double size) const;
     void paintStroke(QPointF at);
     void finishStroke();
     // Esc while dragging: the stroke's step is taken back, a shape is dropped.
@@ -186,8 +183,7 @@ private:
     int layer_ = 0;
     bool evenLower_ = false;
     PictureLayers picture_ = PictureLayers::defaults();
-    mutable PictureLayers::LayerScales colours_{};
-    mutable std::bitset<amp::LayerCount> stale_ = std::bitset<amp::LayerCount>().set();
+    mutable PictureBuilder builder_; // the layers' scales, counted again where their cells changed
     std::vector<MapPass> passes_;
     bool hexValues_ = false;
     double size_ = 8;

@@ -90,7 +90,7 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
     : QObject(window), document_(document), picture_(picture), dialogs_(dialogs), window_(window),
       runner_(document, scriptmodule::newEngine),
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
-      checkFolders_(QStringList{scriptfolders::userChecks()} + scriptfolders::shippedChecks()),
+      checkFolders_(scriptfolders::checkFolders()),
       consoleDock_(new QDockWidget(tr("Console"), window)),
       problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)) {
     // The docks' insides are made when they are first shown or written to: most
@@ -402,19 +402,21 @@ void ScriptTools::tellFailure(const QString& caption, const ScriptOutcome& outco
                                                    : tr("%1 failed: %2").arg(caption, outcome.error));
 }
 
-ScriptOutcome ScriptTools::runOne(const QString& path, bool keepChanges) {
+ScriptOutcome ScriptTools::runOne(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     beginRun(name);
-    ScriptOptions given = options();
-    given.keepChanges = keepChanges;
-    ScriptOutcome outcome = runner_.runFile(path, given);
+    ScriptOutcome outcome = runner_.runFile(path, options());
     endRun(outcome);
-    // A run that failed still found what it reported before the error.
+    showOutcome(name, outcome);
+    return outcome;
+}
+
+// A run that failed still found what it reported before the error.
+void ScriptTools::showOutcome(const QString& name, const ScriptOutcome& outcome) {
     problems_->setProblems(name, outcome.problems);
     if (problemsTable_) {
         problemsTable_->resizeColumnsToContents();
     }
-    return outcome;
 }
 
 ScriptOutcome ScriptTools::runScript(const QString& path) {
@@ -470,23 +472,21 @@ int ScriptTools::checkMap() {
     if (!mayStart(tr("Check Map"))) {
         return -1;
     }
-    int found = 0;
-    int failed = 0;
-    for (const QString& path : checks) {
-        // A check tells; what it changes is dropped, so each sees the map as it is.
-        const ScriptOutcome outcome = runOne(path, false);
-        if (outcome.kind == ScriptOutcome::Kind::Stopped) {
-            tellFailure(QFileInfo(path).fileName(), outcome);
-            emit message(tr("Check Map was stopped."));
-            return -1;
-        }
-        if (!outcome.ok()) {
-            ++failed;
-            tellFailure(QFileInfo(path).fileName(), outcome);
-            continue;
-        }
-        found += static_cast<int>(outcome.problems.size());
+    const ScriptRunner::CheckSummary checked = runner_.check(
+        checks, options(), [this](const QString& path) { beginRun(QFileInfo(path).fileName()); },
+        [this](const QString& path, const ScriptOutcome& outcome) {
+            endRun(outcome);
+            showOutcome(QFileInfo(path).fileName(), outcome);
+            if (!outcome.ok()) {
+                tellFailure(QFileInfo(path).fileName(), outcome);
+            }
+        });
+    if (checked.stopped) {
+        emit message(tr("Check Map was stopped."));
+        return -1;
     }
+    const int found = checked.problems;
+    const int failed = checked.failed;
     if (found > 0) {
         showProblems();
     }

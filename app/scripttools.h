@@ -84,7 +84,9 @@ private:
     void endRun(const ScriptOutcome& outcome);
     void showPrinted(const QStringList& lines);
     ScriptOptions options() const;
-    ScriptOutcome runOne(const QString& path, bool keepChanges = true);
+    ScriptOutcome runOne(const QString& path);
+    // A run's problems in the list, in place of its earlier ones.
+    void showOutcome(const QString& name, const ScriptOutcome& outcome);
     void refreshMenu();
     void appendOutput(const QString& text);
     void showProblems();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The window's way to ask and tell the user: file dialogs and message boxes behind
 // one small interface, so that tests drive the real window with a scripted fake.
+// Every question is answered explicitly: no method has a default answer, so a
+// fake that meets a question it does not know fails instead of cancelling it.
 #pragma once
 
 #include "celledits.h"
@@ -62,38 +64,20 @@ public:
                             const QString& detail = {}) = 0;
     // The same box with one OK button, for the program's boxes that only inform.
     virtual void inform(QWidget* parent, const QString& caption, const QString& text,
-                        const QString& detail = {}) {
-        messageBox(parent, caption, text, detail);
-    }
+                        const QString& detail = {}) = 0;
     // A plain information box with OK.
     virtual void showMessage(QWidget* parent, const QString& text) = 0;
     // The keyboard shortcuts as a table the user can search.
-    virtual void showShortcuts(QWidget* parent, const QList<ShortcutRow>& rows) {
-        QStringList lines;
-        for (const ShortcutRow& row : rows) {
-            lines << row.action + QStringLiteral(": ") + row.keys;
-        }
-        showMessage(parent, lines.join(QLatin1Char('\n')));
-    }
+    virtual void showShortcuts(QWidget* parent, const QList<ShortcutRow>& rows) = 0;
     // Asks for a line of text, starting from `text`; false when the user cancels.
-    virtual bool askText(QWidget* parent, const QString& title, const QString& label, QString& text) {
-        Q_UNUSED(parent);
-        Q_UNUSED(title);
-        Q_UNUSED(label);
-        Q_UNUSED(text);
-        return false;
-    }
+    virtual bool askText(QWidget* parent, const QString& title, const QString& label, QString& text) = 0;
     // Asks for a whole number between the bounds, starting from `value`; false
     // when the user cancels.
     virtual bool askNumber(QWidget* parent, const QString& title, const QString& label, int& value,
                            int minimum, int maximum) = 0;
-    // Asks for a byte value, by name where `names` has names; a seam that does not
-    // offer names asks for the number.
+    // Asks for a byte value (0-255), by name where `names` has names.
     virtual bool askValue(QWidget* parent, const QString& title, const QString& label, int& value,
-                          const ValueNames& names) {
-        Q_UNUSED(names);
-        return askNumber(parent, title, label, value, 0, 255);
-    }
+                          const ValueNames& names) = 0;
     // Asks what to replace; `count` tells how many cells a request would change,
     // shown before the user agrees. False when the user cancels.
     virtual bool askReplace(QWidget* parent, ReplaceRequest& request,
@@ -101,10 +85,7 @@ public:
     // The same with both values chosen by name where `names` has names.
     virtual bool askReplaceValues(QWidget* parent, ReplaceRequest& request,
                                   const std::function<int(const ReplaceRequest&)>& count,
-                                  const ValueNames& names) {
-        Q_UNUSED(names);
-        return askReplace(parent, request, count);
-    }
+                                  const ValueNames& names) = 0;
     // "Recover Unwritten Changes": "Recover the unwritten changes to NAME from TIME?"
     virtual RecoveryChoice askRecover(QWidget* parent, const QString& name, const QDateTime& time) = 0;
     // Asks for the columns and rows (1-255 each) of a new map, starting from the
@@ -112,32 +93,19 @@ public:
     virtual bool askMapSize(QWidget* parent, int& columns, int& rows) = 0;
     // Map > Resize: the new size and the part that stays put (0-8: the corners,
     // edges and centre, row by row from the top left); false when cancelled.
-    virtual bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) {
-        Q_UNUSED(parent);
-        Q_UNUSED(columns);
-        Q_UNUSED(rows);
-        Q_UNUSED(anchor);
-        return false;
-    }
+    virtual bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) = 0;
     // Map > Header Bytes: new values for the header bytes other than the shape
     // (0, 1, 3, 5 and 6), starting from `header`; false when cancelled.
-    virtual bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) {
-        Q_UNUSED(parent);
-        Q_UNUSED(header);
-        return false;
-    }
+    virtual bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) = 0;
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Asks before a step that would lose what a file holds: Yes or No, No the
     // default (and the answer of a box closed without either). True for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Asks where a flip or symmetry goes (layers, selection), telling before it
-    // is applied how many hexes `count` says have no image. False on cancel, as
-    // for a seam that cannot ask.
-    virtual bool askSymmetry(QWidget* /*parent*/, SymmetryRequest& /*request*/, bool /*hasSelection*/,
-                             const std::function<int(const SymmetryRequest&)>& /*count*/) {
-        return false;
-    }
+    // is applied how many hexes `count` says have no image. False on cancel.
+    virtual bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,
+                             const std::function<int(const SymmetryRequest&)>& count) = 0;
 };
 
 // The name with the default suffix added when it has none ("north" -> "north.amp").

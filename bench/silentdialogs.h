@@ -1,28 +1,22 @@
 // SPDX-License-Identifier: MIT
-// Dialogs for the benchmarks' windows: every question is cancelled, and a
-// message box ends the run, as none is expected.
+// The benchmarks' windows ask nothing and show no box: a question or a box ends
+// the run with a message, as the scripted dialogs do. Recovery copies found at
+// start-up are left for the editor.
 #pragma once
 
-#include "userdialogs.h"
+#include "scripteddialogs.h"
 
-class SilentDialogs : public UserDialogs {
+#include <cstdio>
+#include <cstdlib>
+
+class SilentDialogs : public ScriptedDialogs {
 public:
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    void messageBox(QWidget*, const QString& caption, const QString& text, const QString&) override {
-        qFatal("unexpected box: %s %s", qPrintable(caption), qPrintable(text));
+    SilentDialogs() {
+        recoveryAnswers.always = RecoveryChoice::Later;
+        told = [](const ShownMessage& message) {
+            std::fprintf(stderr, "unexpected box: %s %s\n", qPrintable(message.caption),
+                         qPrintable(message.text));
+            std::exit(UnansweredStatus);
+        };
     }
-    void showMessage(QWidget*, const QString&) override {}
-    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
-    bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
-        return false;
-    }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
-        return RecoveryChoice::Later;
-    }
-    bool askMapSize(QWidget*, int&, int&) override { return false; }
-    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
-        return UnwrittenChoice::Discard;
-    }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
 };

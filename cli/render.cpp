@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "mapformat.h"
 #include "options.h"
+#include "picturebuilder.h"
 #include "picturefile.h"
 #include "picturelayers.h"
 #include "renderlauncher.h"
@@ -116,23 +117,9 @@ int render(const std::vector<std::string>& words, std::FILE* out) {
         }
         cells = QRect(QPoint(c0, r0), QPoint(c1, r1));
     }
-    // Each layer's values as the file holds them; a short file's missing hexes are 0.
-    PictureLayers::LayerValues values;
-    PictureLayers::LayerScales colours;
-    for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        values[static_cast<std::size_t>(layer)] = [&map, rows, layer](int column, int row) {
-            const auto k = static_cast<std::size_t>(column) * static_cast<std::size_t>(rows) +
-                           static_cast<std::size_t>(row);
-            return k < map.records.size() ? std::int32_t{map.records[k][static_cast<std::size_t>(layer)]} : 0;
-        };
-        if (layer == render.picture.base || render.picture.isOverlay(layer)) {
-            colours[static_cast<std::size_t>(layer)] = layerColours(
-                layer, values[static_cast<std::size_t>(layer)], columns, rows, render.picture.palette);
-        }
-    }
-    MapRenderer renderer =
-        render.picture.renderer(HexGeometry(columns, rows, render.size, render.evenLower), values, colours);
-    renderer.setHexes(cells);
+    PictureBuilder builder(map);
+    const MapRenderer renderer =
+        builder.renderer({render.picture, double(render.size), render.evenLower, std::nullopt, cells});
     const QSize size = renderer.imageSize();
     if (double(size.width()) * size.height() > LargestPicture) {
         throw amptool::UsageError{"the picture would be " + std::to_string(size.width()) + " x " +

@@ -176,8 +176,7 @@ int check(const std::vector<std::string>& words) {
         }
         folders.append(folder);
     } else {
-        folders = scriptfolders::shippedChecks();
-        folders.append(scriptfolders::userChecks());
+        folders = scriptfolders::checkFolders();
     }
     const QStringList checks = scriptfolders::scriptFiles(folders);
     if (checks.isEmpty()) {
@@ -188,25 +187,22 @@ int check(const std::vector<std::string>& words) {
     readMap(document, map);
     ScriptRunner runner(document, linkedScriptEngine);
     int status = 0;
-    for (const QString& path : checks) {
-        const ScriptOutcome outcome = runner.runFile(path, scriptOptions);
-        // Every check sees the map as read: a check's changes are taken back.
-        if (outcome.changed) {
-            document.undoStack()->undo();
-        }
-        printLines(stdout, outcome.printed);
-        const std::string suffix = " (" + oneLine(QFileInfo(path).fileName()) + ")";
-        for (const ScriptProblem& problem : outcome.problems) {
-            printProblem(stdout, map, problem, suffix);
-        }
-        std::fflush(stdout);
-        if (!outcome.ok()) {
-            std::fprintf(stderr, "amptool: check: %s\n", oneLine(outcome.error).c_str());
-        }
-        if (!outcome.ok() || !outcome.problems.empty()) {
-            status = Reported;
-        }
-    }
+    runner.check(
+        checks, scriptOptions, [](const QString&) {},
+        [&](const QString& path, const ScriptOutcome& outcome) {
+            printLines(stdout, outcome.printed);
+            const std::string suffix = " (" + oneLine(QFileInfo(path).fileName()) + ")";
+            for (const ScriptProblem& problem : outcome.problems) {
+                printProblem(stdout, map, problem, suffix);
+            }
+            std::fflush(stdout);
+            if (!outcome.ok()) {
+                std::fprintf(stderr, "amptool: check: %s\n", oneLine(outcome.error).c_str());
+            }
+            if (!outcome.ok() || !outcome.problems.empty()) {
+                status = Reported;
+            }
+        });
     return status;
 }
 

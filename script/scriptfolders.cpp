@@ -57,6 +57,10 @@ QStringList shippedChecks() {
     return shippedFolders(ChecksFolder);
 }
 
+QStringList checkFolders() {
+    return QStringList{userChecks()} + shippedChecks();
+}
+
 QString sampleMap() {
     for (const QString& folder : shippedFolders(SamplesFolder)) {
         const QFileInfo sample(folder + QStringLiteral("/demo.amp"));

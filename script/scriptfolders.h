@@ -17,6 +17,8 @@ QString userChecks();
 // The program's own folders of transforms and of checks (those that exist).
 QStringList shippedScripts();
 QStringList shippedChecks();
+// Where Check Map and `amptool check` look: the user's checks, then the program's.
+QStringList checkFolders();
 // The sample map shipped with the program (share/ampedit/samples/demo.amp), or
 // empty where it is missing.
 QString sampleMap();

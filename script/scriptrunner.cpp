@@ -188,6 +188,30 @@ void ScriptRunner::stop() {
     }
 }
 
+ScriptRunner::CheckSummary
+ScriptRunner::check(const QStringList& checks, const ScriptOptions& options,
+                    const std::function<void(const QString& path)>& starting,
+                    const std::function<void(const QString& path, const ScriptOutcome& outcome)>& finished) {
+    ScriptOptions checking = options;
+    checking.keepChanges = false;
+    CheckSummary summary;
+    for (const QString& path : checks) {
+        starting(path);
+        const ScriptOutcome outcome = runFile(path, checking);
+        finished(path, outcome);
+        if (outcome.kind == ScriptOutcome::Kind::Stopped) {
+            summary.stopped = true;
+            break;
+        }
+        if (outcome.ok()) {
+            summary.problems += static_cast<int>(outcome.problems.size());
+        } else {
+            ++summary.failed;
+        }
+    }
+    return summary;
+}
+
 ScriptOutcome ScriptRunner::runFile(const QString& path, const ScriptOptions& options) {
     const QFileInfo info(path);
     const QString name = info.fileName();

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class MapDocument;
@@ -36,6 +37,22 @@ public:
     // change is one undo step too ("Console"). Names the line defines stay for the
     // next line.
     ScriptOutcome evaluate(const QString& expression, const ScriptOptions& options = {});
+
+    // Check Map (F7) and `amptool check`: every check file in turn, in the order
+    // given, on the map as it is. A check tells; what it changes is dropped and
+    // never becomes a step (not even one taken back, which would stay to be
+    // redone), so each check sees the map as it is and the map is left as it was.
+    // `starting` is told each check's file before it runs, `finished` its outcome;
+    // a check that was stopped ends the loop.
+    struct CheckSummary {
+        int problems = 0; // reported by the checks that ended well
+        int failed = 0;   // checks that threw or ran out of time
+        bool stopped = false;
+    };
+    CheckSummary
+    check(const QStringList& checks, const ScriptOptions& options,
+          const std::function<void(const QString& path)>& starting,
+          const std::function<void(const QString& path, const ScriptOutcome& outcome)>& finished);
 
     // A run goes on in a thread of its own while these calls turn the caller's
     // event loop: the window stays responsive, and stop() (from its event loop)

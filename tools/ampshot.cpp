@@ -5,13 +5,12 @@
 // Picture does, without a window.
 //   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
 //   QT_QPA_PLATFORM=offscreen ampshot --picture SIZE MAP OUT.png [LAYER]
-#include "layermodel.h"
 #include "mainwindow.h"
 #include "mapfileio.h"
-#include "maprenderer.h"
+#include "picturebuilder.h"
 #include "picturefile.h"
 #include "picturelayers.h"
-#include "userdialogs.h"
+#include "scripteddialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,31 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-// Tells on the terminal what the window would show in a box.
-class TerminalDialogs : public UserDialogs {
-public:
-    QString openFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    QString saveFileName(QWidget*, const FileDialogRequest&) override { return {}; }
-    void messageBox(QWidget*, const QString& caption, const QString& text, const QString& detail) override {
-        std::fprintf(stderr, "[%s] %s %s\n", qPrintable(caption), qPrintable(text), qPrintable(detail));
-    }
-    void showMessage(QWidget*, const QString& text) override {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-    bool askNumber(QWidget*, const QString&, const QString&, int&, int, int) override { return false; }
-    bool askReplace(QWidget*, ReplaceRequest&, const std::function<int(const ReplaceRequest&)>&) override {
-        return false;
-    }
-    RecoveryChoice askRecover(QWidget*, const QString&, const QDateTime&) override {
-        return RecoveryChoice::Later;
-    }
-    bool askMapSize(QWidget*, int&, int&) override { return false; }
-    UnwrittenChoice askUnwritten(QWidget*, const QString&, const QString&) override {
-        return UnwrittenChoice::Discard;
-    }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-};
 
 // As large as Export Picture makes them.
 constexpr double LargestSize = 64;
@@ -59,11 +33,10 @@ int drawPicture(double size, const QString& mapName, const QString& pngName, int
         std::fprintf(stderr, "ampshot: %s: %s\n", qPrintable(mapName), map.error().message.c_str());
         return 1;
     }
-    LayerModel model;
-    model.loadLayer(map.value(), layer);
-    const HexGeometry geometry(model.columns(), model.rows(), size);
-    const MapRenderer renderer(geometry, MapRenderer::valuesOf(model),
-                               layerColours(layer, model, palettes::Palette::Standard));
+    // The layer alone, as Export Picture draws it with no overlays.
+    PictureLayers alone;
+    alone.base = layer;
+    const MapRenderer renderer = PictureBuilder(map.value()).renderer({alone, size, false, std::nullopt, {}});
     const DocumentResult written = writePicture(renderer.image(), pngName);
     if (!written) {
         std::fprintf(stderr, "ampshot: cannot write %s: %s\n", qPrintable(pngName),
@@ -91,7 +64,16 @@ int main(int argc, char* argv[]) {
                              "       ampshot --picture SIZE MAP OUT.png [LAYER]\n");
         return 2;
     }
-    TerminalDialogs dialogs;
+    // Never a dialog: what a box would tell goes to the terminal, recovery
+    // copies are left for the editor, and any other question ends the run.
+    ScriptedDialogs dialogs;
+    dialogs.told = [](const ShownMessage& message) {
+        const QString caption =
+            message.caption.isEmpty() ? QString() : QStringLiteral("[%1] ").arg(message.caption);
+        std::fprintf(stderr, "%s%s %s\n", qPrintable(caption), qPrintable(message.text),
+                     qPrintable(message.detail));
+    };
+    dialogs.recoveryAnswers.always = RecoveryChoice::Later;
     MainWindow window(dialogs, {QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
     window.show();
     if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {

@@ -147,7 +147,9 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
     }
     f.readMap(f.write("sevens.amp", amp::encodeMap(map)));
     // The one hex clicked is no region: the dialog opens on the whole layer, on
-    // the selection only when it holds more than one hex.
+    // the selection only when it holds more than one hex. Each is cancelled.
+    f.dialogs.replaceAnswers = {std::nullopt, std::nullopt, std::nullopt};
+    f.dialogs.numbers = {std::nullopt};
     f.clickCell(f.view(0), 2, 2);
     f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
     select(f, 1, 1, 2, 1);
@@ -164,7 +166,7 @@ void BulkEditsTest::replaceCountsFirstThenChanges() {
     QCOMPARE(stack(f)->count(), 0);
     // The dialog is shown the count before anything changes; the rule's cases
     // (scopes, typed texts) are the document's tests.
-    f.dialogs.replaceAnswers = {{7, 4, ReplaceRequest::Scope::AllLayers}};
+    f.dialogs.replaceAnswers = {ReplaceRequest{7, 4, ReplaceRequest::Scope::AllLayers}};
     f.press(QKeySequence(Qt::CTRL | Qt::Key_H));
     QCOMPARE(f.dialogs.replaceCounts, QList<int>{200}); // 80 on layers 0 and 1, 40 on layer 12
     QCOMPARE(stack(f)->undoText(), QStringLiteral("Replace 7 → 4 in 80 hexes, all layers"));

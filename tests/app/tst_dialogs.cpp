@@ -3,6 +3,7 @@
 // program's two options answered on the terminal.
 #include "dialogforms.h"
 #include "mapformat.h"
+#include "scripteddialogs.h"
 #include "valuebox.h"
 
 #include <QComboBox>
@@ -24,6 +25,7 @@ private slots:
     void theProgramAnswersEveryOptionItsHelpLists();
     void aWordThatIsNoOptionIsRefusedOnTheTerminal();
     void aNameTooShortToOpenIsToldOnTheTerminal();
+    void theScriptedDialogsNameAQuestionLeftUnanswered();
 };
 
 void DialogsTest::fileDialogsAskAsTheMapFilesWant() {
@@ -226,6 +228,29 @@ void DialogsTest::aNameTooShortToOpenIsToldOnTheTerminal() {
     QVERIFY2(
         err.contains(QLatin1String("'a.amp' was not opened: a map's name must be longer than 5 characters")),
         qPrintable(err));
+}
+
+// The fake every test, bench and ampshot drives the window with answers only
+// what it was given: the next queued answer, then the standing one; a question
+// with neither is reported with its caption and text, and cancelled.
+void DialogsTest::theScriptedDialogsNameAQuestionLeftUnanswered() {
+    QStringList unanswered;
+    ScriptedDialogs dialogs([&unanswered](const QString& question) { unanswered << question; });
+    dialogs.yesNoAnswers = {true};
+    QVERIFY(dialogs.askYesNo(nullptr, QStringLiteral("Replace a Map"), QStringLiteral("first")));
+    QVERIFY(!dialogs.askYesNo(nullptr, QStringLiteral("Replace a Map"), QStringLiteral("second")));
+    int value = 7;
+    QVERIFY(!dialogs.askNumber(nullptr, QStringLiteral("Export Picture"), QStringLiteral("Hex size"), value,
+                               1, 64));
+    QCOMPARE(value, 7);
+    QCOMPARE(unanswered, (QStringList{QStringLiteral("askYesNo \"Replace a Map\": second"),
+                                      QStringLiteral("askNumber \"Export Picture\": Hex size")}));
+    dialogs.recoveryAnswers = {RecoveryChoice::Discard};
+    dialogs.recoveryAnswers.always = RecoveryChoice::Recover;
+    QCOMPARE(dialogs.askRecover(nullptr, QStringLiteral("a.amp"), {}), RecoveryChoice::Discard);
+    QCOMPARE(dialogs.askRecover(nullptr, QStringLiteral("b.amp"), {}), RecoveryChoice::Recover);
+    QCOMPARE(dialogs.askRecover(nullptr, QStringLiteral("c.amp"), {}), RecoveryChoice::Recover);
+    QCOMPARE(unanswered.size(), 2);
 }
 
 QTEST_MAIN(DialogsTest)

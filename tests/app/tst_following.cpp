@@ -76,6 +76,7 @@ void FollowingTest::hexInfoNamesWhatItsHexHoldsNow() {
     // A new map has no hex chosen, so no name; a click names its Clear.
     f.window->showLayerNumber(0);
     f.dialogs.mapSizes = {QSize(4, 3)};
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.press(QKeySequence::New);
     QCOMPARE(f.textOf("edtTerrainType"), QString());
     f.clickCell(f.view(0), 1, 1);
@@ -148,6 +149,7 @@ void FollowingTest::theLegendMarksTheBrushAndANewMapIsUnwritten() {
     QVERIFY(history);
     QCOMPARE(history->emptyLabel(), QStringLiteral("<the map as read>"));
     f.dialogs.mapSizes = {QSize(3, 2)};
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.press(QKeySequence::New);
     QVERIFY(f.main->isWindowModified());
     QCOMPARE(history->emptyLabel(), QStringLiteral("<a new map>"));
@@ -162,6 +164,7 @@ void FollowingTest::theLegendMarksTheBrushAndANewMapIsUnwritten() {
     QVERIFY(!f.main->isWindowModified());
     // Before it is written, undoing every step leaves it unwritten.
     f.dialogs.mapSizes = {QSize(3, 2)};
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.press(QKeySequence::New);
     f.typeIntoCell(f.view(0), 1, 1, "4");
     f.press(QKeySequence::Undo);

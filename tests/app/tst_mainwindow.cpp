@@ -372,12 +372,13 @@ void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     expected.resize(7 + 13 * 6, 0);
     QVERIFY(f.read(path) == expected);
     // Map > Resize gives the header boxes and the views the new size.
-    f.dialogs.resizeAnswers = {{5, 4, 0}};
+    f.dialogs.resizeAnswers = {FakeDialogs::ResizeAnswer{5, 4, 0}};
     action(f, "Resize")->trigger();
     QCOMPARE(f.textsOf({"Edit3", "Edit5"}), (QStringList{"5", "4"}));
     QCOMPARE(f.model(0)->columnCount(), 5);
     // Rows typed as 0: a map of no hexes, written as its header alone.
     f.dialogs.mapSizes = {QSize(4, 0)};
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard}; // the resize
     f.press(QKeySequence::New);
     const QString none = f.dir.filePath("none.amp");
     f.dialogs.saveAnswers = {none};

@@ -5,8 +5,10 @@
 #include "../document/hexmaths.h"
 #include "hexmapview.h"
 #include "layerspanel.h"
+#include "mapgenerator.h"
 #include "mappanel.h"
 #include "palettes.h"
+#include "shellrun.h"
 #include "valuebox.h"
 #include "windowfixture.h"
 
@@ -31,6 +33,7 @@ class PictureTest : public QObject {
 private slots:
     void hexesShowTheirColoursOddColumnsLower();
     void anExportShowsNoSelection();
+    void anExportIsWhatAmptoolRenderDraws();
     void theLegendCountsTerrainsAndPicksTheBrush();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
@@ -205,6 +208,38 @@ void PictureTest::anExportShowsNoSelection() {
     QCOMPARE(region.size(), QSize(qCeil(10 * 3.5), qCeil(10 * std::sqrt(3.0) * 2.5)));
     QCOMPARE(region.pixel(10, int(10 * std::sqrt(3.0))), QRgb(0xFF1F4E9A));
     QCOMPARE(region.pixel(25, int(10 * std::sqrt(3.0) / 2)), QRgb(0xFF2E7D32));
+}
+
+// Export Picture and `amptool render` draw one map with the same choices pixel
+// for pixel: the picture's first layers (terrain, heights as relief, roads and
+// both city layers as marks), with outlines, coordinates and the colour-blind palette.
+void PictureTest::anExportIsWhatAmptoolRenderDraws() {
+    WindowFixture f;
+    const QString map = f.write("made.amp", amp::encodeMap(amp::generateMap(14, 9, 1986)));
+    f.open();
+    f.readMap(map);
+    HexMapView* view = f.main->mapPanel().view();
+    PictureLayers picture = view->pictureLayers();
+    picture.outlines = true;
+    picture.coordinates = true;
+    picture.palette = palettes::Palette::ColourBlind;
+    view->setPictureLayers(picture);
+    const QString exported = f.dir.filePath("exported.png");
+    f.dialogs.numbers = {20};
+    f.dialogs.saveAnswers = {exported};
+    action(f)->trigger();
+    const QString rendered = f.dir.filePath("rendered.png");
+    const Outcome run =
+        runShell(f.dir, AMPTOOL_PATH " render '" + map.toStdString() + "' -o '" + rendered.toStdString() +
+                            "' --size 20 --overlay 4:shade --overlay 6 --overlay 7 --overlay 8 --outlines "
+                            "--coordinates --colour-blind");
+    QVERIFY2(run.status == 0, run.err.c_str());
+    const QImage window = QImage(exported).convertToFormat(QImage::Format_ARGB32);
+    const QImage console = QImage(rendered).convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(!window.isNull());
+    QCOMPARE(window.size(), QSize(qCeil(20 * (1.5 * 14 + 0.5)), qCeil(20 * std::sqrt(3.0) * 9.5)));
+    QCOMPARE(console.size(), window.size());
+    QVERIFY(console == window);
 }
 
 void PictureTest::aClickSelectsTheCellInTheForm() {
@@ -428,6 +463,7 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QVERIFY(f.dialogs.boxes[0].text.contains("not part of the file"));
     QVERIFY(f.main->isWindowModified());
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.readMap(f.write("forest.amp", amp::encodeMap(amp::makeMap({}, 6, 4))));
     QVERIFY(!hint->isVisible());
     QVERIFY(view->isVisible());

@@ -41,6 +41,7 @@ void SymmetryTest::flipAndSymmetryAskThenStep() {
     const auto before = f.document().encode();
     f.clickCell(f.view(0), 2, 2); // one hex selected: the map is flipped, not that hex
     // Cancelled: the dialog was told the count (10 columns lose one), nothing changes.
+    f.dialogs.symmetryAnswers = {std::nullopt};
     f.press(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_H));
     QCOMPARE(f.dialogs.symmetryCounts, QList<int>{8});
     QCOMPARE(f.document().undoStack()->count(), 0);

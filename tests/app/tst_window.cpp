@@ -252,7 +252,8 @@ void WindowTest::theLargestMapScrollsInsideTheScreen() {
 void WindowTest::cancellingTheOpenDialogChangesNothing() {
     WindowFixture f;
     f.open();
-    f.click("btnOpenMap"); // no answer scripted: the user cancels
+    f.dialogs.openAnswers = {QString()}; // the user cancels
+    f.click("btnOpenMap");
     QCOMPARE(f.dialogs.openRequests.size(), 1);
     const FileDialogRequest& request = f.dialogs.openRequests[0];
     QCOMPARE(request.title, QStringLiteral("Open Veldrock Map file"));

@@ -29,7 +29,8 @@ void WritingTest::cancellingTheSaveDialogWritesNothing() {
     f.open();
     f.readMap(path);
     f.model(0)->setCellText(0, 0, "99");
-    f.click("btnSaveMap"); // no answer scripted: the user cancels
+    f.dialogs.saveAnswers = {QString()}; // the user cancels
+    f.click("btnSaveMap");
     QCOMPARE(f.dialogs.saveRequests.size(), 1);
     QCOMPARE(f.dialogs.saveRequests[0].title, QStringLiteral("Write Map file"));
     QCOMPARE(f.dialogs.saveRequests[0].filter, QStringLiteral("Map files (*.amp)"));
@@ -154,14 +155,16 @@ void WritingTest::aMapOfNoHexesAsksBeforeReplacingOneWithHexes() {
     const QString cut = f.write("cut.amp", shortOne);
     f.open();
     f.dialogs.saveAnswers = {path};
+    f.dialogs.yesNoAnswers = {false};
     f.press(QKeySequence::Save);
     QCOMPARE(f.dialogs.questions.size(), 1);
     QVERIFY2(f.dialogs.questions[0].text.contains(path) && f.dialogs.questions[0].text.contains("80 hexes"),
              qPrintable(f.dialogs.questions[0].text));
-    QVERIFY(f.read(path) == old); // unanswered: No
+    QVERIFY(f.read(path) == old);
     QVERIFY(f.dialogs.boxes.isEmpty());
 
     f.dialogs.saveAnswers = {cut};
+    f.dialogs.yesNoAnswers = {false};
     f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     QCOMPARE(f.dialogs.questions.size(), 2);
     QVERIFY2(f.dialogs.questions[1].text.contains("5 hexes"), qPrintable(f.dialogs.questions[1].text));
@@ -188,9 +191,11 @@ void WritingTest::aMapOfNoHexesAsksBeforeReplacingOneWithHexes() {
     f.dialogs.mapSizes = {QSize(4, 0)};
     f.press(QKeySequence::New);
     f.dialogs.saveAnswers = {cut};
+    f.dialogs.yesNoAnswers = {false};
     f.press(QKeySequence::Save);
     QCOMPARE(f.dialogs.questions.size(), 4);
     QVERIFY(f.read(cut) == shortOne);
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.readMap(f.dir.filePath("other.amp"));
     f.writeMap(cut);
     QCOMPARE(f.dialogs.questions.size(), 4);

@@ -5,9 +5,13 @@
 // nothing, and the sandbox.
 #include "jsengine.h"
 #include "mapdocument.h"
+#include "scriptfolders.h"
 #include "scriptrunner.h"
+#include "shellrun.h"
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -59,6 +63,7 @@ private slots:
     void whatARunLeavesIsBounded();
     void aRunIsBoundedInMemoryAndCanBeStopped();
     void anExceptionInTheEngineNeverLeavesTheRunner();
+    void checksLeaveTheMapAndFindWhatAmptoolCheckFinds();
 };
 
 void ScriptRunnerTest::readsCellsAndNames() {
@@ -504,6 +509,60 @@ void ScriptRunnerTest::anExceptionInTheEngineNeverLeavesTheRunner() {
     QCOMPARE(line.error, QStringLiteral("console: a list too long"));
     QCOMPARE(p.document.encode(), p.file);
     QVERIFY(!runner.isRunning());
+}
+
+// Check Map's loop (the one F7 runs) and `amptool check`, on the same map and
+// checks: the same problems in the same order, and no change left on the map,
+// not even a step to redo, by a check that writes cells and the header.
+void ScriptRunnerTest::checksLeaveTheMapAndFindWhatAmptoolCheckFinds() {
+    Pattern p;
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("checks")));
+    const auto script = [&dir](const char* name, const char* source) {
+        QFile file(dir.filePath(QStringLiteral("checks/") + QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(source);
+    };
+    script("b-changes.js", "map.fill(0, 9);\nmap.header[0] = 1;\nreport(3, 2, 'filled');\n");
+    script("a-reads.js", "report(1, 0, 'road ' + map.get(6, 1, 0));\nreport('header ' + map.header[0]);\n");
+    script("c-throws.js", "report(0, 1, 'before');\nundefinedName;\n");
+    script("d-after.js", "report(2, 2, 'terrain ' + map.get(0, 0, 0) + ', header ' + map.header[0]);\n");
+    QFile file(dir.filePath(QStringLiteral("m.amp")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(p.file.data()), qint64(p.file.size()));
+    file.close();
+
+    QStringList started;
+    QString found;
+    const ScriptRunner::CheckSummary summary = p.runner.check(
+        scriptfolders::scriptFiles({dir.filePath(QStringLiteral("checks"))}), {},
+        [&started](const QString& path) { started << QFileInfo(path).fileName(); },
+        [&found](const QString&, const ScriptOutcome& outcome) {
+            for (const ScriptProblem& problem : outcome.problems) {
+                const QString where =
+                    problem.hex ? QStringLiteral(":%1,%2").arg(problem.hex->column).arg(problem.hex->row)
+                                : QString();
+                found += QStringLiteral("m.amp%1: %2 (%3)\n").arg(where, problem.message, problem.script);
+            }
+        });
+    QCOMPARE(started, QStringList({"a-reads.js", "b-changes.js", "c-throws.js", "d-after.js"}));
+    // Hex 1,0 is record 3, whose byte 6 is 39 + 42 + 1; record 0's terrain is 1;
+    // the header's byte 0 is 9.
+    const QString expected = "m.amp:1,0: road 82 (a-reads.js)\nm.amp: header 9 (a-reads.js)\n"
+                             "m.amp:3,2: filled (b-changes.js)\nm.amp:0,1: before (c-throws.js)\n"
+                             "m.amp:2,2: terrain 1, header 9 (d-after.js)\n";
+    QCOMPARE(found, expected);
+    QCOMPARE(summary.problems, 4); // the failed check's are not counted
+    QCOMPARE(summary.failed, 1);
+    QVERIFY(!summary.stopped);
+    QCOMPARE(p.document.undoStack()->count(), 0);
+    QCOMPARE(p.document.encode(), p.file);
+
+    const Outcome amptool =
+        runShell(dir, "cd '" + dir.path().toStdString() +
+                          "' && env -u DISPLAY " AMPTOOL_PATH " check m.amp --checks checks");
+    QCOMPARE(amptool.status, 1);
+    QCOMPARE(QString::fromStdString(amptool.out), expected);
 }
 
 QTEST_GUILESS_MAIN(ScriptRunnerTest)
