@@ -113,8 +113,8 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
         view->setFontSize(CreatedFontSize);
         view->setDefaultColumnWidth(CreatedCellSize);
         view->setDefaultRowHeight(CreatedCellSize);
+        document_.setBlankShape(DeclaredColumns, DeclaredRows);
         for (int i = 0; i < amp::LayerCount; ++i) {
-            document_.layer(i)->setDimensions(DeclaredColumns, DeclaredRows);
             ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
         }
         attachGrid(view, amp::TerrainLayer);
@@ -348,9 +348,7 @@ void TfrmMapEd::ApplyLineDisplay() {
                      MapRows() * (view->defaultRowHeight() + line) + ViewSizeMargin);
         view->viewport()->update();
     });
-    for (int i = 0; i < amp::LayerCount; ++i) {
-        document_.layer(i)->setDimensions(MapColumns(), MapRows());
-    }
+    document_.setBlankShape(MapColumns(), MapRows());
     refreshMetricBoxes();
     fitMapArea();
 
