@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "layerspanel.h"
+#include "actiontable.h"
 #include "hexmapview.h"
 #include "mappanel.h"
 #include "picturelayers.h"
@@ -79,30 +80,28 @@ LayersPanel::LayersPanel(HexMapView& view, QWidget* parent)
     refreshRows();
 }
 
-void LayersPanel::addViewActions(QMenu& menu, MapPanel& panel) {
-    QAction* list = menu.addAction(tr("Layer&s"));
-    list->setCheckable(true);
-    list->setShortcut(QKeySequence(Qt::Key_F4));
-    QObject::connect(list, &QAction::toggled, &panel, &MapPanel::setLayersShown);
+void LayersPanel::addViewActions(ActionTable& table, const QString& menu, MapPanel& panel) {
+    table.addToggle(menu, QStringLiteral("view.layers"), tr("Layer&s"), {QKeySequence(Qt::Key_F4)},
+                    [&panel](bool on) { panel.setLayersShown(on); });
     HexMapView& view = *panel.view();
-    const auto toggle = [&menu, &view](const QString& text, const QString& name, auto set) {
-        QAction* action = menu.addAction(text);
-        action->setObjectName(name);
-        action->setCheckable(true);
-        QObject::connect(action, &QAction::toggled, &view, [&view, set](bool on) {
-            PictureLayers picture = view.pictureLayers();
-            set(picture, on);
-            view.setPictureLayers(picture);
-        });
+    const auto toggle = [&table, &menu, &view](const QString& id, const QString& text, const char* name,
+                                               auto set) {
+        table.addToggle(menu, id, text, {}, [&view, set](bool on) { set(view, on); })
+            ->setObjectName(QString::fromLatin1(name));
     };
-    toggle(tr("Hex Coo&rdinates"), QString::fromLatin1(CoordinatesAction),
-           [](PictureLayers& picture, bool on) { picture.coordinates = on; });
-    QAction* values = menu.addAction(tr("Hex V&alues"));
-    values->setObjectName(QString::fromLatin1(ValuesAction));
-    values->setCheckable(true);
-    QObject::connect(values, &QAction::toggled, &view, &HexMapView::setHexValues);
-    toggle(tr("Hex Ou&tlines"), QString::fromLatin1(OutlinesAction),
-           [](PictureLayers& picture, bool on) { picture.outlines = on; });
+    const auto picture = [](bool PictureLayers::*choice) {
+        return [choice](HexMapView& view, bool on) {
+            PictureLayers layers = view.pictureLayers();
+            layers.*choice = on;
+            view.setPictureLayers(layers);
+        };
+    };
+    toggle(QStringLiteral("view.coordinates"), tr("Hex Coo&rdinates"), CoordinatesAction,
+           picture(&PictureLayers::coordinates));
+    toggle(QStringLiteral("view.values"), tr("Hex V&alues"), ValuesAction,
+           [](HexMapView& view, bool on) { view.setHexValues(on); });
+    toggle(QStringLiteral("view.outlines"), tr("Hex Ou&tlines"), OutlinesAction,
+           picture(&PictureLayers::outlines));
 }
 
 void LayersPanel::setShownLayer(int layer) {

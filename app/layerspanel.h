@@ -12,6 +12,7 @@
 
 #include <array>
 
+class ActionTable;
 class HexMapView;
 class MapPanel;
 class QComboBox;
@@ -26,7 +27,7 @@ public:
     explicit LayersPanel(HexMapView& view, QWidget* parent = nullptr);
 
     // Adds to the View menu the list's toggle and the hex labels and outlines.
-    static void addViewActions(QMenu& menu, MapPanel& panel);
+    static void addViewActions(ActionTable& table, const QString& menu, MapPanel& panel);
     // The object names of the View menu's Hex Coordinates, Hex Values and Hex Outlines.
     static constexpr const char* CoordinatesAction = "hexCoordinatesAction";
     static constexpr const char* ValuesAction = "hexValuesAction";

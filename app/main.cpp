@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// ampedit: the map editor of Veldrock. The first argument, when longer than five
-// characters, names a map to open at start-up. The options the help lists
-// (-h/--help, --help-all, -v/--version) are answered on the terminal without a
-// window; --reset-settings starts the window from the default settings; any other
-// word that starts with "-" is refused there, and "--" ends the options, so a map
-// whose name starts with "-" can still be named.
+// ampedit: the map editor of Veldrock. The first name on the command line, when
+// longer than five characters, names a map to open at start-up. The options are
+// read with one QCommandLineParser: those the help lists (-h/--help, --help-all,
+// -v/--version) are answered on the terminal without a window; --reset-settings
+// starts the window from the default settings; --compare OTHER compares the map
+// with another; any other word that starts with "-" is refused there, and "--"
+// ends the options, so a map whose name starts with "-" can still be named.
 #include "editorsettings.h"
 #include "mainwindow.h"
 #include "scriptrunner.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QMessageBox>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -25,15 +25,77 @@ namespace {
 constexpr int UsageError = 2;
 // The form opens a first argument only when it is longer than this.
 constexpr qsizetype LongestIgnoredName = 5;
-const QString ResetOption = QStringLiteral("reset-settings");
 
-bool isAnsweredOption(const char* word) {
-    for (const char* option : {"-h", "--help", "--help-all", "-v", "--version"}) {
-        if (qstrcmp(word, option) == 0) {
-            return true;
+void tell(const QString& text) {
+    std::fprintf(stderr, "ampedit: %s\n", qPrintable(text));
+}
+
+// The editor's options, declared once: the help lists them and the words of the
+// command line are read with them. "-word" is one option, as "--word" is, so a
+// map named "-map.amp" is refused as an option rather than taken apart.
+struct Options {
+    QCommandLineOption reset{QStringLiteral("reset-settings"),
+                             QCoreApplication::translate("main",
+                                                         "Start from the default settings (the recent "
+                                                         "maps and the window's place are forgotten).")};
+    QCommandLineOption compare{QStringLiteral("compare"),
+                               QCoreApplication::translate("main",
+                                                           "Compares the map with OTHER, which is not "
+                                                           "edited."),
+                               QStringLiteral("OTHER")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, {}};
+    QCommandLineOption helpAll{QStringLiteral("help-all"), {}};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, {}};
+};
+
+void defineOptions(QCommandLineParser& parser, Options& options) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "main", "The map editor of Veldrock: reads, edits and writes \".amp\" map files byte for byte."));
+    parser.addPositionalArgument(QStringLiteral("map"),
+                                 QCoreApplication::translate("main", "A map to open (a name longer than five "
+                                                                     "characters)."));
+    parser.addOption(options.reset);
+    parser.addOption(options.compare);
+    options.help = parser.addHelpOption();
+    options.version = parser.addVersionOption();
+}
+
+// Reads the words (the program's name first, Qt's own options taken out); false,
+// told on the terminal, for a word that is no option or an option that lacks
+// its value.
+bool readWords(QCommandLineParser& parser, const Options& options, const QStringList& words) {
+    if (!parser.parse(words)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) {
+            tell(QCoreApplication::translate(
+                "main", "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
+            return false;
         }
+        // The word as it was typed: "-x", "--bogus", "-map.amp".
+        QString word = unknown.first();
+        for (const QString& typed : words.mid(1)) {
+            if (typed == QLatin1String("--")) {
+                break;
+            }
+            QString name = typed.section(QLatin1Char('='), 0, 0);
+            name.remove(0, name.startsWith(QLatin1String("--")) ? 2 : 1);
+            if (typed.startsWith(QLatin1Char('-')) && name == word) {
+                word = typed;
+                break;
+            }
+        }
+        tell(QCoreApplication::translate("main", "unknown option '%1' (ampedit --help lists the options; a "
+                                                 "map whose name starts with '-' goes after '--')")
+                 .arg(word));
+        return false;
     }
-    return false;
+    if (parser.isSet(options.compare) && parser.value(options.compare).isEmpty()) {
+        tell(QCoreApplication::translate(
+            "main", "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
+        return false;
+    }
+    return true;
 }
 
 // Prints the help or the version and ends the program. It needs no display: the
@@ -45,86 +107,28 @@ bool isAnsweredOption(const char* word) {
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("The map editor of Veldrock: reads, edits and writes \".amp\" "
-                       "map files byte for byte."));
-    parser.addPositionalArgument(QStringLiteral("map"),
-                                 QStringLiteral("A map to open (a name longer than five characters)."));
-    parser.addOption(QCommandLineOption(
-        ResetOption, QStringLiteral("Start from the default settings (the recent maps and the window's place "
-                                    "are forgotten).")));
-    parser.addOption(QCommandLineOption(QStringLiteral("compare"),
-                                        QStringLiteral("Compares the map with OTHER, which is not edited."),
-                                        QStringLiteral("OTHER")));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    Options options;
+    defineOptions(parser, options);
     parser.process(application); // exits after each of the options it answers
     std::exit(0);
 }
 
-void tell(const QString& text) {
-    std::fprintf(stderr, "ampedit: %s\n", qPrintable(text));
-}
-
-// The arguments the window gets: the program's name and the map named, if any.
-// Qt has already taken its own options (-platform, -style, ...) out of them.
-// Empty after an error, which has been told on the terminal.
-QStringList windowArguments(const QStringList& arguments) {
-    QStringList names;
-    bool optionsEnded = false;
-    for (const QString& word : arguments.mid(1)) {
-        if (!optionsEnded && word == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (!optionsEnded && word == QLatin1String("--") + ResetOption) {
-            if (!EditorSettings::reset()) {
-                tell(QStringLiteral("the settings in %1 could not be removed; the editor starts with them")
-                         .arg(EditorSettings::filePath()));
-            }
-        } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
-            tell(QStringLiteral(
-                     "unknown option '%1' (ampedit --help lists the options; a map whose name starts "
-                     "with '-' goes after '--')")
-                     .arg(word));
-            return {};
-        } else {
-            names.append(word);
-        }
-    }
+// The names of the command line: the first is the map the window opens, when
+// it is long enough to be opened; the others are told and left.
+QStringList windowArguments(const QString& program, const QStringList& names) {
     if (!names.isEmpty() && names.first().size() <= LongestIgnoredName) {
-        tell(QStringLiteral(
-                 "'%1' was not opened: a map's name must be longer than %2 characters (./%1 names the "
-                 "same file)")
+        tell(QCoreApplication::translate("main", "'%1' was not opened: a map's name must be longer than %2 "
+                                                 "characters (./%1 names the same file)")
                  .arg(names.first())
                  .arg(LongestIgnoredName));
     }
     for (const QString& extra : names.mid(1)) {
-        tell(QStringLiteral("'%1' was not opened: the editor opens one map, the first one named").arg(extra));
+        tell(QCoreApplication::translate("main",
+                                         "'%1' was not opened: the editor opens one map, the first one "
+                                         "named")
+                 .arg(extra));
     }
-    return QStringList{arguments.value(0)} + names.mid(0, 1);
-}
-
-// "--compare OTHER" (or "--compare=OTHER") before "--": taken out of the
-// words, OTHER kept in `other`. False, told on the terminal, when OTHER is missing.
-bool takeCompareOption(QStringList& words, QString& other) {
-    const QLatin1String option("--compare");
-    for (qsizetype i = 1; i < words.size() && words[i] != QLatin1String("--");) {
-        if (words[i].startsWith(option + '=')) {
-            other = words[i].mid(option.size() + 1);
-            words.removeAt(i);
-        } else if (words[i] == option) {
-            other = words.value(i + 1);
-            words.remove(i, std::min<qsizetype>(2, words.size() - i));
-        } else {
-            ++i;
-            continue;
-        }
-        if (other.isEmpty()) {
-            tell(QStringLiteral(
-                "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
-            return false;
-        }
-    }
-    return true;
+    return QStringList{program} + names.mid(0, 1);
 }
 
 // The words left after Qt took its own options, each decoded as a file name
@@ -137,8 +141,9 @@ QStringList decodedWords(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i) {
         const QString word = QFile::decodeName(argv[i]);
         if (i > 0 && QFile::encodeName(word) != QByteArray(argv[i])) {
-            tell(QStringLiteral("'%1' was not opened: the name is not UTF-8, and the editor would open "
-                                "another file in its place")
+            tell(QCoreApplication::translate("main",
+                                             "'%1' was not opened: the name is not UTF-8, and the editor "
+                                             "would open another file in its place")
                      .arg(word));
             return {};
         }
@@ -172,69 +177,58 @@ bool isQtOption(const QString& word, bool& takesValue) {
     return valued.contains(name) || plain.contains(name) || name.startsWith(QLatin1String("qmljsdebugger"));
 }
 
-// The words on the command line are checked before the window system is
-// asked for: a word that is no option is told as such, display or not.
-bool optionsAreKnown(int argc, char* argv[]) {
-    QStringList words;
-    for (int i = 0; i < argc; ++i) {
-        words << QString::fromLocal8Bit(argv[i]);
-    }
-    // Qt's own options taken out, the rest is checked as the window will check it.
-    QStringList left{words.value(0)};
-    for (qsizetype i = 1; i < words.size(); ++i) {
+// The words of the command line before the window system is asked for, Qt's
+// own options taken out as QApplication will take them: a word that is no
+// option is told as such, display or not.
+QStringList wordsBeforeTheWindow(int argc, char* argv[]) {
+    QStringList left{QString::fromLocal8Bit(argv[0])};
+    for (int i = 1; i < argc; ++i) {
+        const QString word = QString::fromLocal8Bit(argv[i]);
         bool takesValue = false;
-        if (left.contains(QLatin1String("--")) || !isQtOption(words[i], takesValue)) {
-            left << words[i];
+        if (left.contains(QLatin1String("--")) || !word.startsWith(QLatin1Char('-')) ||
+            !isQtOption(word, takesValue)) {
+            left << word;
         } else {
             i += takesValue ? 1 : 0;
         }
     }
-    QString compared;
-    if (!takeCompareOption(left, compared)) {
-        return false;
-    }
-    bool optionsEnded = false;
-    for (const QString& word : left.mid(1)) {
-        if (!optionsEnded && word == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (!optionsEnded && word.startsWith(QLatin1Char('-')) && word.size() > 1 &&
-                   word != QLatin1String("--") + ResetOption) {
-            tell(QStringLiteral(
-                     "unknown option '%1' (ampedit --help lists the options; a map whose name starts "
-                     "with '-' goes after '--')")
-                     .arg(word));
-            return false;
-        }
-    }
-    return true;
+    return left;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i) {
-        if (isAnsweredOption(argv[i])) {
+    {
+        QCommandLineParser parser;
+        Options options;
+        defineOptions(parser, options);
+        if (!readWords(parser, options, wordsBeforeTheWindow(argc, argv))) {
+            return UsageError;
+        }
+        if (parser.isSet(options.help) || parser.isSet(options.helpAll) || parser.isSet(options.version)) {
             answerOption(argc, argv);
         }
-    }
-    if (!optionsAreKnown(argc, argv)) {
-        return UsageError;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
-    QStringList words = decodedWords(argc, argv);
+    const QStringList words = decodedWords(argc, argv);
     if (words.isEmpty()) {
         return UsageError;
     }
-    QString compared;
-    if (!takeCompareOption(words, compared)) {
+    QCommandLineParser parser;
+    Options options;
+    defineOptions(parser, options);
+    if (!readWords(parser, options, words)) {
         return UsageError;
     }
-    const QStringList arguments = windowArguments(words);
-    if (arguments.isEmpty()) {
-        return UsageError;
+    if (parser.isSet(options.reset) && !EditorSettings::reset()) {
+        tell(QCoreApplication::translate("main", "the settings in %1 could not be removed; the editor starts "
+                                                 "with them")
+                 .arg(EditorSettings::filePath()));
     }
+    const QString compared = parser.value(options.compare);
+    const QStringList arguments = windowArguments(words.first(), parser.positionalArguments());
     QString failure;
     try {
         QtUserDialogs dialogs;

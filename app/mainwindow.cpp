@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "mainwindow.h"
+#include "actiontable.h"
 #include "bulkedits.h"
 #include "celltext.h"
 #include "differencesdock.h"
@@ -82,6 +83,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     undoDock_->setWidget(history);
     addDockWidget(Qt::RightDockWidgetArea, undoDock_);
     undoDock_->hide();
+    actions_ = new ActionTable(*this);
     createMenus();
     // The form loads a map named on the command line as it is built: what follows
     // the document is connected first, and the window takes the form's size after.
@@ -127,17 +129,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     });
     // The Symmetry menu, before Help.
     auto* symmetry = new SymmetryActions(*document_, *form_, *mapPanel_->view(), dialogs_, this);
-    menuBar()->insertMenu(menuBar()->actions().constLast(), symmetry->menu());
-    for (QAction* menu : menuBar()->actions()) {
-        if (menu->menu() && menu->text() == tr("&Edit")) {
-            symmetry->addStampItems(menu->menu());
-        }
-    }
+    symmetry->addActions(*actions_);
     connect(symmetry, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The Tools menu (scripts and map checks), before Help, and its docks.
     scripts_ = new ScriptTools(*document_, *mapPanel_->view(), dialogs_, this);
-    menuBar()->insertMenu(menuBar()->actions().constLast(), scripts_->menu());
+    scripts_->addActions(*actions_);
+    for (QAction* action : mapPanel_->actions()) { // the picture's own keys
+        actions_->list(QStringLiteral("picture.") + action->text(), action, tr("In the picture"));
+    }
     connect(scripts_, &ScriptTools::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(scripts_, &ScriptTools::hexChosen, this, [this](int column, int row) {
@@ -438,114 +438,134 @@ MainWindow::~MainWindow() {
     }
 }
 
+// The window's own commands; symmetry, the tools and the picture's choices
+// declare theirs where they are wired.
 void MainWindow::createMenus() {
-    const auto add = [this](QMenu* menu, const QString& text, const QList<QKeySequence>& keys, auto slot) {
-        QAction* action = menu->addAction(text);
-        action->setShortcuts(keysOnKeyboards(keys));
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
-    };
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    add(file, tr("&New Map…"), QKeySequence::keyBindings(QKeySequence::New), [this] { form_->newMap(); });
-    add(file, tr("&Read Map…"), QKeySequence::keyBindings(QKeySequence::Open),
-        [this] { form_->btnOpenMapClick(); });
-    recentMenu_ = file->addMenu(tr("Open Recen&t"));
+    ActionTable& t = *actions_;
+    t.addMenu(QStringLiteral("file"), tr("&File"));
+    t.add(QStringLiteral("file"), QStringLiteral("file.new"), tr("&New Map…"),
+          QKeySequence::keyBindings(QKeySequence::New), [this](bool) { form_->newMap(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.read"), tr("&Read Map…"),
+          QKeySequence::keyBindings(QKeySequence::Open), [this](bool) { form_->btnOpenMapClick(); });
+    recentMenu_ = t.addMenu(QStringLiteral("file.recent"), tr("Open Recen&t"), QStringLiteral("file"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
-    add(file, tr("&Write"), QKeySequence::keyBindings(QKeySequence::Save),
-        [this] { form_->writeToCurrentFile(); });
-    add(file, tr("Write Map &As…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)},
-        [this] { form_->btnSaveMapClick(); });
-    add(file, tr("&Export Picture…"), {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { exportPicture(); });
-    add(file, tr("Co&mpare With…"), {}, [this] { differences_->chooseAndCompare(); });
-    add(file, tr("Swa&p Compared Maps"), {}, [this] { differences_->swapMaps(); });
-    add(file, tr("Export &Selection as Picture…"), {}, [this] { exportPicture(true); });
-    file->addSeparator();
-    add(file, tr("&Quit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.write"), tr("&Write"),
+          QKeySequence::keyBindings(QKeySequence::Save), [this](bool) { form_->writeToCurrentFile(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.writeAs"), tr("Write Map &As…"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this](bool) { form_->btnSaveMapClick(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.exportPicture"), tr("&Export Picture…"),
+          {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this](bool) { exportPicture(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.compare"), tr("Co&mpare With…"), {},
+          [this](bool) { differences_->chooseAndCompare(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.swapCompared"), tr("Swa&p Compared Maps"), {},
+          [this](bool) { differences_->swapMaps(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.exportSelection"), tr("Export &Selection as Picture…"),
+          {}, [this](bool) { exportPicture(true); });
+    t.addSeparator(QStringLiteral("file"));
+    t.add(QStringLiteral("file"), QStringLiteral("file.quit"), tr("&Quit"),
+          {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this](bool) { close(); });
 
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    QAction* undo = document_->undoStack()->createUndoAction(this, tr("Undo"));
-    undoAction_ = undo;
-    undo->setShortcuts(keysOnKeyboards(QKeySequence::keyBindings(QKeySequence::Undo)));
-    QAction* redo = document_->undoStack()->createRedoAction(this, tr("Redo"));
-    redoAction_ = redo;
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    edit->addAction(undo);
-    edit->addAction(redo);
+    t.addMenu(QStringLiteral("edit"), tr("&Edit"));
+    undoAction_ = document_->undoStack()->createUndoAction(this, tr("Undo"));
+    undoAction_->setShortcuts(ActionTable::keysOnKeyboards(QKeySequence::keyBindings(QKeySequence::Undo)));
+    t.place(QStringLiteral("edit"), QStringLiteral("edit.undo"), undoAction_, tr("Undo"));
+    redoAction_ = document_->undoStack()->createRedoAction(this, tr("Redo"));
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    t.place(QStringLiteral("edit"), QStringLiteral("edit.redo"), redoAction_, tr("Redo"));
     QAction* history = undoDock_->toggleViewAction();
     history->setText(tr("Undo &History"));
-    edit->addAction(history);
-    edit->addSeparator();
-    add(edit, tr("Cu&t"), QKeySequence::keyBindings(QKeySequence::Cut), [this] { bulkEdits_->cut(); });
-    add(edit, tr("&Copy"), QKeySequence::keyBindings(QKeySequence::Copy), [this] { bulkEdits_->copy(); });
-    add(edit, tr("Copy &All Layers"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)},
-        [this] { bulkEdits_->copyAllLayers(); });
-    add(edit, tr("&Paste"), QKeySequence::keyBindings(QKeySequence::Paste), [this] { bulkEdits_->paste(); });
-    edit->addSeparator();
-    add(edit, tr("&Fill Selection…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
-        [this] { bulkEdits_->fillSelection(); });
-    add(edit, tr("&Replace…"), {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { bulkEdits_->replace(); });
-    add(edit, tr("Select &Same Value"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)},
-        [this] { bulkEdits_->selectSameValue(); });
-    add(edit, tr("Select A&ll"), QKeySequence::keyBindings(QKeySequence::SelectAll), [this] { selectAll(); });
-    add(edit, tr("Select &None"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this] { selectNone(); });
-    add(edit, tr("&Go to Hex…"), {QKeySequence(Qt::CTRL | Qt::Key_G)}, [this] { goToHex(); });
-    QMenu* take = edit->addMenu(tr("Ta&ke Theirs"));
-    add(take, tr("&Hex"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Hex); });
-    add(take, tr("&Selection"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Selection); });
-    add(take, tr("&Layer"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::Layer); });
-    add(take, tr("&All"), {}, [this] { differences_->takeTheirs(MapComparison::Scope::All); });
+    t.place(QStringLiteral("edit"), QStringLiteral("edit.history"), history);
+    t.addSeparator(QStringLiteral("edit"));
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.cut"), tr("Cu&t"),
+          QKeySequence::keyBindings(QKeySequence::Cut), [this](bool) { bulkEdits_->cut(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.copy"), tr("&Copy"),
+          QKeySequence::keyBindings(QKeySequence::Copy), [this](bool) { bulkEdits_->copy(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.copyAllLayers"), tr("Copy &All Layers"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}, [this](bool) { bulkEdits_->copyAllLayers(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.paste"), tr("&Paste"),
+          QKeySequence::keyBindings(QKeySequence::Paste), [this](bool) { bulkEdits_->paste(); });
+    t.addSeparator(QStringLiteral("edit"));
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.fill"), tr("&Fill Selection…"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}, [this](bool) { bulkEdits_->fillSelection(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.replace"), tr("&Replace…"),
+          {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this](bool) { bulkEdits_->replace(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.selectSame"), tr("Select &Same Value"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M)}, [this](bool) { bulkEdits_->selectSameValue(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.selectAll"), tr("Select A&ll"),
+          QKeySequence::keyBindings(QKeySequence::SelectAll), [this](bool) { selectAll(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.selectNone"), tr("Select &None"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}, [this](bool) { selectNone(); });
+    t.add(QStringLiteral("edit"), QStringLiteral("edit.goToHex"), tr("&Go to Hex…"),
+          {QKeySequence(Qt::CTRL | Qt::Key_G)}, [this](bool) { goToHex(); });
+    t.addMenu(QStringLiteral("edit.takeTheirs"), tr("Ta&ke Theirs"), QStringLiteral("edit"));
+    const struct {
+        const char* id;
+        const char* text;
+        MapComparison::Scope scope;
+    } takes[] = {{"edit.takeTheirs.hex", QT_TR_NOOP("&Hex"), MapComparison::Scope::Hex},
+                 {"edit.takeTheirs.selection", QT_TR_NOOP("&Selection"), MapComparison::Scope::Selection},
+                 {"edit.takeTheirs.layer", QT_TR_NOOP("&Layer"), MapComparison::Scope::Layer},
+                 {"edit.takeTheirs.all", QT_TR_NOOP("&All"), MapComparison::Scope::All}};
+    for (const auto& take : takes) {
+        t.add(QStringLiteral("edit.takeTheirs"), QString::fromLatin1(take.id), tr(take.text), {},
+              [this, scope = take.scope](bool) { differences_->takeTheirs(scope); });
+    }
 
-    QMenu* view = menuBar()->addMenu(tr("&View"));
-    add(view, tr("&Previous Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
-        [this] { form_->btnMinusClick(); });
-    add(view, tr("&Next Layer"), {QKeySequence(Qt::CTRL | Qt::Key_PageDown)},
-        [this] { form_->btnPlusClick(); });
-    view->addSeparator();
-    linesAction_ = add(view, tr("Show &Lines"), {QKeySequence(Qt::CTRL | Qt::Key_L)},
-                       [this](bool checked) { form_->setLinesShown(checked); });
+    t.addMenu(QStringLiteral("view"), tr("&View"));
+    t.add(QStringLiteral("view"), QStringLiteral("view.previousLayer"), tr("&Previous Layer"),
+          {QKeySequence(Qt::CTRL | Qt::Key_PageUp)}, [this](bool) { form_->btnMinusClick(); });
+    t.add(QStringLiteral("view"), QStringLiteral("view.nextLayer"), tr("&Next Layer"),
+          {QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, [this](bool) { form_->btnPlusClick(); });
+    t.addSeparator(QStringLiteral("view"));
+    linesAction_ =
+        t.add(QStringLiteral("view"), QStringLiteral("view.lines"), tr("Show &Lines"),
+              {QKeySequence(Qt::CTRL | Qt::Key_L)}, [this](bool checked) { form_->setLinesShown(checked); });
     linesAction_->setCheckable(true);
-    view->addSeparator();
+    t.addSeparator(QStringLiteral("view"));
     QAction* picture = mapDock_->toggleViewAction();
     picture->setText(tr("&Map Picture"));
     picture->setShortcut(QKeySequence(Qt::Key_F3));
-    view->addAction(picture);
-    add(view, tr("&Fit Map"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { mapPanel_->view()->fitMap(); });
+    t.place(QStringLiteral("view"), QStringLiteral("view.picture"), picture);
+    t.add(QStringLiteral("view"), QStringLiteral("view.fitMap"), tr("&Fit Map"),
+          {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this](bool) { mapPanel_->view()->fitMap(); });
     const auto zoom = [this](double factor) {
         HexMapView* picture = mapPanel_->view();
         picture->zoomAt(picture->hexSize() * factor,
                         QPointF(picture->width() / 2.0, picture->height() / 2.0));
     };
-    add(view, tr("Zoom &In"), {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
-        [zoom] { zoom(ZoomStep); });
-    add(view, tr("Zoom &Out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom] { zoom(1 / ZoomStep); });
-    evenAction_ = add(view, tr("&Even Columns Lower"), {}, [] {});
-    evenAction_->setCheckable(true);
-    connect(evenAction_, &QAction::toggled, this,
-            [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
-    colourBlindAction_ = add(view, tr("&Colour-Blind Palette"), {}, [] {});
-    colourBlindAction_->setCheckable(true);
-    connect(colourBlindAction_, &QAction::toggled, this,
-            [this](bool checked) { mapPanel_->setColourBlind(checked); });
-
-    view->addSeparator();
-    add(view, tr("Next &Difference"), {QKeySequence(Qt::Key_F8)},
-        [this] { differences_->stepDifference(1); });
-    add(view, tr("Pre&vious Difference"), {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
-        [this] { differences_->stepDifference(-1); });
+    t.add(QStringLiteral("view"), QStringLiteral("view.zoomIn"), tr("Zoom &In"),
+          {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+          [zoom](bool) { zoom(ZoomStep); });
+    t.add(QStringLiteral("view"), QStringLiteral("view.zoomOut"), tr("Zoom &Out"),
+          {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom](bool) { zoom(1 / ZoomStep); });
+    evenAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.evenColumnsLower"),
+                              tr("&Even Columns Lower"), {},
+                              [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
+    colourBlindAction_ =
+        t.addToggle(QStringLiteral("view"), QStringLiteral("view.colourBlind"), tr("&Colour-Blind Palette"),
+                    {}, [this](bool checked) { mapPanel_->setColourBlind(checked); });
+    t.addSeparator(QStringLiteral("view"));
+    t.add(QStringLiteral("view"), QStringLiteral("view.nextDifference"), tr("Next &Difference"),
+          {QKeySequence(Qt::Key_F8)}, [this](bool) { differences_->stepDifference(1); });
+    t.add(QStringLiteral("view"), QStringLiteral("view.previousDifference"), tr("Pre&vious Difference"),
+          {QKeySequence(Qt::SHIFT | Qt::Key_F8)}, [this](bool) { differences_->stepDifference(-1); });
     // What the picture draws: the Layers list, hex labels and outlines.
-    view->addSeparator();
-    LayersPanel::addViewActions(*view, *mapPanel_);
+    t.addSeparator(QStringLiteral("view"));
+    LayersPanel::addViewActions(t, QStringLiteral("view"), *mapPanel_);
 
-    QMenu* map = menuBar()->addMenu(tr("&Map"));
-    add(map, tr("&Resize…"), {}, [this] { resizeMap(); });
-    add(map, tr("Header &Bytes…"), {}, [this] { editHeaderBytes(); });
+    t.addMenu(QStringLiteral("map"), tr("&Map"));
+    t.add(QStringLiteral("map"), QStringLiteral("map.resize"), tr("&Resize…"), {},
+          [this](bool) { resizeMap(); });
+    t.add(QStringLiteral("map"), QStringLiteral("map.headerBytes"), tr("Header &Bytes…"), {},
+          [this](bool) { editHeaderBytes(); });
 
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    add(help, tr("&Keyboard Shortcuts"), {QKeySequence(QKeySequence::HelpContents)},
-        [this] { showShortcuts(); });
-    add(help, tr("Open &Sample Map"), {}, [this] { openSampleMap(); });
-    add(help, tr("&About"), {}, [this] {
+    t.addMenu(QStringLiteral("help"), tr("&Help"));
+    t.add(QStringLiteral("help"), QStringLiteral("help.shortcuts"), tr("&Keyboard Shortcuts"),
+          {QKeySequence(QKeySequence::HelpContents)}, [this](bool) { showShortcuts(); });
+    t.add(QStringLiteral("help"), QStringLiteral("help.sample"), tr("Open &Sample Map"), {},
+          [this](bool) { openSampleMap(); });
+    t.add(QStringLiteral("help"), QStringLiteral("help.about"), tr("&About"), {}, [this](bool) {
         dialogs_.showMessage(this,
                              tr("ampedit %1\nThe map editor of Veldrock: reads, edits and writes \".amp\" "
                                 "map files byte for byte.")
@@ -666,51 +686,10 @@ void MainWindow::selectNone() {
     document_->selection().clear();
 }
 
-// The keys of the desktop's standard bindings that keyboards of today have: Sun
-// keyboards' F13 and above (Undo, Copy, Paste, ... keys) are left out.
-QList<QKeySequence> MainWindow::keysOnKeyboards(const QList<QKeySequence>& keys) {
-    QList<QKeySequence> kept;
-    for (const QKeySequence& key : keys) {
-        const int code = key.isEmpty() ? 0 : key[0].key();
-        if (code < Qt::Key_F13 || code > Qt::Key_F35) {
-            kept.append(key);
-        }
-    }
-    return kept;
-}
-
-// Every action of the menus that has keys, in menu order, then the keys of the
-// views and of the picture, which belong to no menu.
+// The commands of the table, then the keys of the views and of the picture
+// that no action holds.
 QList<ShortcutRow> MainWindow::shortcutRows() const {
-    QList<ShortcutRow> rows;
-    const std::function<void(const QMenu*, const QString&)> addMenu = [&](const QMenu* menu,
-                                                                          const QString& path) {
-        for (const QAction* action : menu->actions()) {
-            if (action->menu()) {
-                addMenu(action->menu(), path + QStringLiteral(" > ") + QString(action->text()).remove('&'));
-            } else if (!action->shortcuts().isEmpty()) {
-                QStringList keys;
-                for (const QKeySequence& key : action->shortcuts()) {
-                    keys << key.toString(QKeySequence::NativeText);
-                }
-                // "Undo Typing in hex 3,2" is Undo in the list.
-                QString text = action == undoAction_   ? tr("Undo")
-                               : action == redoAction_ ? tr("Redo")
-                                                       : action->text();
-                text.remove(QLatin1Char('&')).remove(QStringLiteral("…"));
-                rows.append({text, keys.join(QStringLiteral(", ")), path});
-            }
-        }
-    };
-    for (const QAction* top : menuBar()->actions()) {
-        if (top->menu()) {
-            addMenu(top->menu(), QString(top->text()).remove('&'));
-        }
-    }
-    for (const QAction* action : mapPanel_->actions()) { // the picture's own keys
-        rows.append(
-            {action->text(), action->shortcut().toString(QKeySequence::NativeText), tr("In the picture")});
-    }
+    QList<ShortcutRow> rows = actions_->shortcutRows();
     rows.append({tr("Fill the selected cells with what is typed"), tr("Ctrl+Enter"), tr("In a view")});
     rows.append({tr("Edit the cell, keeping its text"), tr("F2, double-click"), tr("In a view")});
     rows.append({tr("Keep what is typed and move down or right (Shift: up or left)"), tr("Enter, Tab"),

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+class ActionTable;
 class BulkEdits;
 class EditorSettings;
 class DifferencesDock;
@@ -61,7 +62,8 @@ public:
     QString hoverStatus() const;
     // Help > Keyboard Shortcuts: every key the window answers.
     QList<ShortcutRow> shortcutRows() const;
-    static QList<QKeySequence> keysOnKeyboards(const QList<QKeySequence>& keys);
+    // Every command of the window, declared once.
+    ActionTable& actions() const { return *actions_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +101,7 @@ private:
 
     UserDialogs& dialogs_;
     std::unique_ptr<EditorSettings> settings_;
+    ActionTable* actions_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* evenAction_ = nullptr;
     QAction* colourBlindAction_ = nullptr;

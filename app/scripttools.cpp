@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scripttools.h"
+#include "actiontable.h"
 
 #include "hexmapview.h"
 #include "mapdocument.h"
@@ -90,7 +91,7 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
       runner_(document, scriptmodule::newEngine),
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
       checkFolders_(QStringList{scriptfolders::userChecks()} + scriptfolders::shippedChecks()),
-      menu_(new QMenu(tr("&Tools"), window)), consoleDock_(new QDockWidget(tr("Console"), window)),
+      consoleDock_(new QDockWidget(tr("Console"), window)),
       problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)) {
     // The docks' insides are made when they are first shown or written to: most
     // sessions of the editor never show them.
@@ -115,21 +116,26 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
         });
     }
     window->tabifyDockWidget(consoleDock_, problemsDock_);
+}
 
-    // The menu; the scripts found are listed at its end each time it opens.
-    QAction* run = menu_->addAction(tr("Run &Script…"), this, &ScriptTools::chooseAndRun);
-    run->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
-    QAction* check = menu_->addAction(tr("&Check Map"), this, &ScriptTools::checkMap);
-    check->setShortcut(QKeySequence(Qt::Key_F7));
-    menu_->addSeparator();
+// The Tools menu, before Help; the scripts found are listed at its end each
+// time it opens, not at start-up.
+void ScriptTools::addActions(ActionTable& table) {
+    const QString tools = QStringLiteral("tools");
+    menu_ = table.addMenu(tools, tr("&Tools"), {}, QStringLiteral("help"));
+    table.add(tools, QStringLiteral("tools.runScript"), tr("Run &Script…"),
+              {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)}, [this](bool) { chooseAndRun(); });
+    table.add(tools, QStringLiteral("tools.checkMap"), tr("&Check Map"), {QKeySequence(Qt::Key_F7)},
+              [this](bool) { checkMap(); });
+    table.addSeparator(tools);
     QAction* showConsole = consoleDock_->toggleViewAction();
     showConsole->setText(tr("C&onsole"));
     showConsole->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_J));
-    menu_->addAction(showConsole);
+    table.place(tools, QStringLiteral("tools.console"), showConsole);
     QAction* showProblems = problemsDock_->toggleViewAction();
     showProblems->setText(tr("&Problems"));
     showProblems->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    menu_->addAction(showProblems);
+    table.place(tools, QStringLiteral("tools.problems"), showProblems);
     // Shown from the menu or its key, a dock comes to the front of its tabs, and
     // the console takes the keys for its line.
     connect(showConsole, &QAction::triggered, this, [this](bool shown) {
@@ -144,7 +150,6 @@ ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs
         }
     });
     listStart_ = menu_->addSeparator();
-    // The scripts found are listed each time it opens, not at start-up.
     connect(menu_, &QMenu::aboutToShow, this, &ScriptTools::refreshMenu);
 }
 

@@ -17,6 +17,7 @@ class QAction;
 class MapDocument;
 class ProblemList;
 class QDockWidget;
+class ActionTable;
 class QLineEdit;
 class QMainWindow;
 class QMenu;
@@ -33,6 +34,8 @@ public:
     ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs, QMainWindow* window);
     ~ScriptTools() override;
 
+    // Declares the Tools menu and its commands.
+    void addActions(ActionTable& table);
     QMenu* menu() const { return menu_; }
     QDockWidget* consoleDock() const { return consoleDock_; }
     QDockWidget* problemsDock() const { return problemsDock_; }
@@ -95,7 +98,7 @@ private:
     ScriptRunner runner_;
     QStringList scriptFolders_;
     QStringList checkFolders_;
-    QMenu* menu_;
+    QMenu* menu_ = nullptr;
     QAction* listStart_ = nullptr;
     QString lastFolder_;
     QDockWidget* consoleDock_;

@@ -8,9 +8,9 @@
 
 #include <QObject>
 
+class ActionTable;
 class HexMapView;
 class MapDocument;
-class QMenu;
 class StampTool;
 class TfrmMapEd;
 class UserDialogs;
@@ -22,14 +22,11 @@ class SymmetryActions : public QObject {
 public:
     SymmetryActions(MapDocument& document, TfrmMapEd& form, HexMapView& picture, UserDialogs& dialogs,
                     QWidget* window);
-    // The menu with its items and keys, owned by the window.
-    QMenu* menu() const { return menu_; }
+    // Declares the Symmetry menu, before Help, and the stamps of the Edit menu.
+    void addActions(ActionTable& table);
     // Asks where the request goes and applies it; false when cancelled or nothing changed.
     bool run(SymmetryRequest request);
     void setBrush(std::optional<BrushSymmetry> symmetry);
-    // Edit > Copy as Stamp (the layer on show, or all layers) and the kept stamps
-    // on Ctrl+1..9.
-    void addStampItems(QMenu* edit);
     bool copyAsStamp(bool allLayers);
     StampTool& stampTool() const { return *stampTool_; }
 
@@ -42,6 +39,5 @@ private:
     HexMapView& picture_;
     UserDialogs& dialogs_;
     QWidget* window_;
-    QMenu* menu_;
     StampTool* stampTool_;
 };

@@ -429,6 +429,25 @@ void MainWindowTest::helpListsEveryShortcut() {
             std::any_of(rows.begin(), rows.end(), [&](const ShortcutRow& row) { return row.action == name; }),
             name);
     }
+    // Each row names where its command is, submenus too, menu by menu in the
+    // order of the menu bar; the picture's own keys come after every menu.
+    const auto where = [&rows](const QString& action) {
+        const auto row =
+            std::find_if(rows.begin(), rows.end(), [&](const ShortcutRow& r) { return r.action == action; });
+        return row == rows.end() ? QString() : row->menu;
+    };
+    QCOMPARE(where(QStringLiteral("Stamp 1")), QStringLiteral("Edit > Recent Stamps"));
+    QCOMPARE(where(QStringLiteral("Check Map")), QStringLiteral("Tools"));
+    QCOMPARE(where(QStringLiteral("Paint Shape: Line")), QStringLiteral("In the picture"));
+    QStringList menus;
+    for (const ShortcutRow& row : rows) {
+        const QString top = row.menu.section(QStringLiteral(" > "), 0, 0);
+        if (menus.isEmpty() || menus.constLast() != top) {
+            menus << top;
+        }
+    }
+    QCOMPARE(menus.mid(0, 7),
+             QStringList({"File", "Edit", "View", "Symmetry", "Tools", "Help", "In the picture"}));
     // The table keeps the rows that hold what is searched for.
     dialogforms::ShortcutsForm table(nullptr, rows);
     table.searchBox()->setText(QStringLiteral("ctrl+h"));

@@ -34,7 +34,6 @@ private slots:
     void theLegendCountsTerrainsAndPicksTheBrush();
     void aClickSelectsTheCellInTheForm();
     void aStrokeIsOneUndoStep();
-    void aBrushOfRadiusTwoTakesTheHexesTwoStepsAround();
     void zoomFitAndExport();
     void centringOnACornerHexLeavesNoEmptyBand();
     void undoWhileTheButtonIsHeldEndsTheStroke();
@@ -254,37 +253,6 @@ void PictureTest::aClickSelectsTheCellInTheForm() {
     QCOMPARE(view->hexSize(), size * 1.25);
     trigger(QStringLiteral("Zoom &Out"));
     QCOMPARE(view->hexSize(), size);
-}
-
-// Hexes two steps apart or nearer have centres at most 2 * sqrt(3) sizes apart;
-// three steps apart, at least sqrt(21) sizes (4.58 against 3.46).
-void PictureTest::aBrushOfRadiusTwoTakesTheHexesTwoStepsAround() {
-    for (const bool evenLower : {false, true}) {
-        WindowFixture f;
-        f.open();
-        f.readMap(f.write("nine.amp", amp::encodeMap(amp::makeMap({}, 9, 9))));
-        HexMapView* view = f.main->mapPanel().view();
-        view->resize(400, 300);
-        view->setEvenColumnsLower(evenLower);
-        view->fitMap();
-        view->setPainting(true);
-        view->setBrushRadius(2);
-        view->setBrushText(QStringLiteral("5"));
-        QTest::mouseClick(view, Qt::LeftButton, {}, onScreen(view, 4, 4));
-        int painted = 0;
-        for (int column = 0; column < 9; ++column) {
-            for (int row = 0; row < 9; ++row) {
-                const double dx = hexmaths::centreX(1, column) - hexmaths::centreX(1, 4);
-                const double dy =
-                    hexmaths::centreY(1, column, row, evenLower) - hexmaths::centreY(1, 4, 4, evenLower);
-                const bool near = std::hypot(dx, dy) < 2 * std::sqrt(3.0) + 0.1;
-                QCOMPARE(f.model(0)->cellValue(column, row), near ? 5 : 0);
-                painted += near ? 1 : 0;
-            }
-        }
-        QCOMPARE(painted, 19);
-        QCOMPARE(f.document().undoStack()->count(), 1);
-    }
 }
 
 void PictureTest::aStrokeIsOneUndoStep() {
