@@ -24,6 +24,11 @@ void MapEditor::stepLayer(int step) {
 }
 
 void MapEditor::setCurrentHex(std::optional<HexCell> hex) {
+    // The grid the views show (before a map, the form's empty one).
+    const LayerModel* grid = document_.layer(amp::TerrainLayer);
+    if (hex && (hex->column < 0 || hex->row < 0 || hex->column >= grid->columns() || hex->row >= grid->rows())) {
+        return; // no cell of the grid
+    }
     const std::optional<HexCell> before = currentHex();
     const bool same = before.has_value() == hex.has_value() &&
                       (!hex || (before->column == hex->column && before->row == hex->row));

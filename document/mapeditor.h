@@ -37,7 +37,8 @@ public:
     void stepLayer(int step);
 
     // The current hex: the one a click, a key or Go to Hex chose, none before one
-    // was chosen in this map. Its one place is the selection.
+    // was chosen in this map. Its one place is the selection. A hex outside the
+    // layers' grid changes nothing.
     std::optional<HexCell> currentHex() const { return document_.selection().currentHex(); }
     void setCurrentHex(std::optional<HexCell> hex);
 

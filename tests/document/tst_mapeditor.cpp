@@ -102,6 +102,9 @@ void MapEditorTest::theCurrentHexAndTheLayerHaveOnePlace() {
     QCOMPARE(hexes[0][1].toInt(), 1);
     QCOMPARE(editor.selection().currentHex()->column, 3); // the selection is where it lives
     QCOMPARE(editor.selection().currentHex()->row, 1);
+    editor.setCurrentHex(HexCell{4, 0}); // the map has columns 0 to 3
+    QCOMPARE(editor.currentHex()->column, 3);
+    QCOMPARE(hexes.size(), 1);
     // Another map has none.
     QVERIFY(editor.open(written(dir, "other.amp", countingFile(2, 2))).ok());
     QVERIFY(!editor.currentHex());
