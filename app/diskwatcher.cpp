@@ -20,8 +20,7 @@ DiskWatcher::DiskWatcher(MapEditor& editor, QToolBar* bar)
     bar_->hide();
     connect(&watch_, &DiskWatch::told, this, &DiskWatcher::show);
     connect(&watch_, &DiskWatch::settled, bar_, &QToolBar::hide);
-    connect(&watch_, &DiskWatch::aboutToReadAgain, this,
-            [this] { current_ = editor_.currentHex(); });
+    connect(&watch_, &DiskWatch::aboutToReadAgain, this, [this] { current_ = editor_.currentHex(); });
     connect(&watch_, &DiskWatch::readAgain, this, [this](const QString& name) {
         keepCurrentHex();
         emit message(tr("%1 changed on disk and was read again").arg(name));

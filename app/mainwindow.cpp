@@ -60,8 +60,8 @@ constexpr double ZoomStep = 1.25;
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
-      editor_(new MapEditor(this)), document_(&editor_->document()), hexLabel_(new QLabel(this)), hoverLabel_(new QLabel(this)),
-      selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
+      editor_(new MapEditor(this)), document_(&editor_->document()), hexLabel_(new QLabel(this)),
+      hoverLabel_(new QLabel(this)), selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
     for (QLabel* label : {hoverLabel_, selectionLabel_}) {
         label->setContentsMargins(12, 0, 12, 0); // apart from their neighbours
@@ -542,8 +542,7 @@ void MainWindow::createMenus() {
     t.add(QStringLiteral("view"), QStringLiteral("view.zoomOut"), tr("Zoom &Out"),
           {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom](bool) { zoom(1 / ZoomStep); });
     evenAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.evenColumnsLower"),
-                              tr("&Even Columns Lower"), {},
-                              [this](bool checked) {
+                              tr("&Even Columns Lower"), {}, [this](bool checked) {
                                   editor_->setEvenColumnsLower(checked);
                                   mapPanel_->view()->setEvenColumnsLower(checked);
                               });

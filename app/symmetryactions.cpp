@@ -9,7 +9,8 @@
 
 #include <QActionGroup>
 
-SymmetryActions::SymmetryActions(MapEditor& editor, HexMapView& picture, UserDialogs& dialogs, QWidget* window)
+SymmetryActions::SymmetryActions(MapEditor& editor, HexMapView& picture, UserDialogs& dialogs,
+                                 QWidget* window)
     : QObject(window), editor_(editor), document_(editor.document()), picture_(picture), dialogs_(dialogs),
       window_(window), stampTool_(new StampTool(editor.document(), picture)) {
     connect(stampTool_, &StampTool::message, this, &SymmetryActions::message);

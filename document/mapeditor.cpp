@@ -26,7 +26,8 @@ void MapEditor::stepLayer(int step) {
 void MapEditor::setCurrentHex(std::optional<HexCell> hex) {
     // The grid the views show (before a map, the form's empty one).
     const LayerModel* grid = document_.layer(amp::TerrainLayer);
-    if (hex && (hex->column < 0 || hex->row < 0 || hex->column >= grid->columns() || hex->row >= grid->rows())) {
+    if (hex &&
+        (hex->column < 0 || hex->row < 0 || hex->column >= grid->columns() || hex->row >= grid->rows())) {
         return; // no cell of the grid
     }
     const std::optional<HexCell> before = currentHex();
@@ -71,7 +72,8 @@ void MapEditor::setBrushShape(BrushShape shape) {
 std::vector<HexCell> MapEditor::brushCells(HexCell centre) const {
     const hexsymmetry::MapShape map{document_.columns(), document_.rows(), evenColumnsLower_};
     std::vector<HexCell> cells;
-    for (const hexsymmetry::Offset& hex : hexsymmetry::brush(map, {centre.column, centre.row}, brushRadius_)) {
+    for (const hexsymmetry::Offset& hex :
+         hexsymmetry::brush(map, {centre.column, centre.row}, brushRadius_)) {
         cells.push_back({hex.column, hex.row});
     }
     return cells;

@@ -67,8 +67,8 @@ public:
     DocumentResult write(const QString& fileName) { return document_.write(fileName); }
     void newMap(int columns, int rows) { document_.newMap(columns, rows); }
     DocumentResult reload() { return document_.reloadFromDisk(); }
-    DocumentResult recover(const std::vector<std::uint8_t>& copy, const std::vector<MapDocument::TypedCell>& typed,
-                           const QString& fileName) {
+    DocumentResult recover(const std::vector<std::uint8_t>& copy,
+                           const std::vector<MapDocument::TypedCell>& typed, const QString& fileName) {
         return document_.recover(copy, typed, fileName);
     }
 

@@ -49,14 +49,27 @@ void reshape(LayerModel& model, int columns, int rows) {
 // The calls that write cells or change the shape without an undo step belong to
 // the document and its commands: nothing else, a view or the picture, can name them.
 template <typename Model>
-constexpr bool writableFromOutside =
-    requires(Model& model, LayerModel& other, const QString& text) { model.setCellText(0, 0, text); } ||
-    requires(Model& model) { model.setDimensions(1, 1); } ||
-    requires(Model& model) { model.restore(0, LayerModel::Kind::Empty, 0, QString()); } ||
-    requires(Model& model, std::span<const std::uint8_t> bytes) { model.restoreCanonical(0, bytes); } ||
-    requires(Model& model, LayerModel& other) { model.swapCells(other); } ||
-    requires(Model& model) { model.setEditHandler({}); } ||
-    requires(Model& model) { model.cellsChanged(0, 0); };
+constexpr bool writableFromOutside = requires(Model& model, LayerModel& other, const QString& text) {
+    model.setCellText(0, 0, text);
+}
+|| requires(Model& model) {
+    model.setDimensions(1, 1);
+}
+|| requires(Model& model) {
+    model.restore(0, LayerModel::Kind::Empty, 0, QString());
+}
+|| requires(Model& model, std::span<const std::uint8_t> bytes) {
+    model.restoreCanonical(0, bytes);
+}
+|| requires(Model& model, LayerModel& other) {
+    model.swapCells(other);
+}
+|| requires(Model& model) {
+    model.setEditHandler({});
+}
+|| requires(Model& model) {
+    model.cellsChanged(0, 0);
+};
 static_assert(!writableFromOutside<LayerModel>);
 
 } // namespace

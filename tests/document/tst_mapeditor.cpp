@@ -14,8 +14,8 @@ namespace {
 
 // A map of `columns` x `rows` whose byte of layer j in record k is k + j.
 std::vector<std::uint8_t> countingFile(int columns, int rows) {
-    std::vector<std::uint8_t> bytes = {7, 0, static_cast<std::uint8_t>(columns), 0,
-                                       static_cast<std::uint8_t>(rows), 0, 3};
+    std::vector<std::uint8_t> bytes = {
+        7, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 3};
     for (int k = 0; k < columns * rows; ++k) {
         for (int j = 0; j < 13; ++j) {
             bytes.push_back(static_cast<std::uint8_t>(k + j));
@@ -135,7 +135,8 @@ void MapEditorTest::goToHexReadsColumnAndRow_data() {
     QTest::newRow("one number") << "12" << -1 << -1 << noHex;
     QTest::newRow("empty") << "" << -1 << -1 << noHex;
     QTest::newRow("past the columns")
-        << "10,0" << -1 << -1 << "There is no hex 10,0: the map has 10 columns and 8 rows (hexes 0,0 to 9,7).";
+        << "10,0" << -1 << -1
+        << "There is no hex 10,0: the map has 10 columns and 8 rows (hexes 0,0 to 9,7).";
     QTest::newRow("past the rows") << "0,8" << -1 << -1 << "There is no hex 0,8";
 }
 
