@@ -29,11 +29,6 @@ namespace {
 
 constexpr int StatusTime = 8000;
 
-QString layerText(int layer) {
-    const auto name = amp::LayerNames[static_cast<std::size_t>(layer)];
-    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-}
-
 QString cellsText(const QRect& cells) {
     return QObject::tr("columns %1–%2, rows %3–%4")
         .arg(cells.left())
@@ -59,7 +54,7 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
     auto* options = new QHBoxLayout;
     filter_->addItem(tr("Every layer"));
     for (int i = 0; i < amp::LayerCount; ++i) {
-        filter_->addItem(layerText(i));
+        filter_->addItem(DifferenceModel::layerText(i));
     }
     options->addWidget(filter_);
     options->addWidget(everyLayer_);

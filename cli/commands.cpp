@@ -8,6 +8,8 @@
 #include "mapgrid.h"
 #include "mapimage.h"
 #include "mapnames.h"
+#include "mapreplace.h"
+#include "mapresize.h"
 #include "options.h"
 #include "renderlauncher.h"
 #include "scriptlauncher.h"
@@ -687,13 +689,20 @@ int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err
 }
 
 int resize(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
-    const Options options(words, {"-o"}, {});
-    options.expectPositional(3, 3, "amptool resize MAP COLUMNS ROWS [-o OUT]");
+    const Options options(words, {"-o", "--anchor"}, {});
+    options.expectPositional(3, 3, "amptool resize MAP COLUMNS ROWS [--anchor WHERE] [-o OUT]");
     const std::string& path = options.positional()[0];
     const int columns = number(options.positional()[1], 0, amp::MaxDimension, "COLUMNS");
     const int rows = number(options.positional()[2], 0, amp::MaxDimension, "ROWS");
+    const std::string anchorWord = options.value("--anchor").value_or("top-left");
+    const std::optional<amp::ResizeAnchor> anchor = amp::anchorNamed(anchorWord);
+    if (!anchor) {
+        throw UsageError{"--anchor is top-left, top, top-right, left, centre, right, bottom-left, bottom or "
+                         "bottom-right, not \"" +
+                         anchorWord + "\""};
+    }
     const amp::MapImage map = loadMap(path).image;
-    writeMap(options.value("-o").value_or(path), amp::resizeMap(map, columns, rows), out, path);
+    writeMap(options.value("-o").value_or(path), amp::resizeMap(map, columns, rows, *anchor), out, path);
     return 0;
 }
 
@@ -708,18 +717,13 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
     const int from = valueOf(layer, options.positional()[1], "FROM");
     const int to = valueOf(layer, options.positional()[2], "TO");
     amp::MapImage map = completed(loadMap(path).image);
-    int changed = 0;
-    for (amp::CellRecord& record : map.records) {
-        std::uint8_t& value = record[static_cast<std::size_t>(layer)];
-        if (value == from && from != to) {
-            value = static_cast<std::uint8_t>(to);
-            ++changed;
-        }
-    }
+    const long long changed =
+        amp::replaceValues(map, amp::ValueReplace::onLayer(layer, static_cast<std::uint8_t>(from),
+                                                           static_cast<std::uint8_t>(to)));
     const std::string target = options.value("-o").value_or(path);
     writeMap(target, map, out, path);
     // The count goes where the map does not.
-    std::fprintf(target == "-" ? err : out, "%d hexes changed\n", changed);
+    std::fprintf(target == "-" ? err : out, "%lld hexes changed\n", changed);
     return 0;
 }
 
@@ -830,8 +834,12 @@ const std::vector<Command>& commands() {
          "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.\n"
          "--fill takes a layer and a value as replace does: --fill terrain=Ocean --fill roads=2.",
          newMap},
-        {"resize", "amptool resize MAP COLUMNS ROWS [-o OUT]",
-         "Gives the map a new shape; every hex keeps its column and row, new hexes are 0.", resize},
+        {"resize", "amptool resize MAP COLUMNS ROWS [--anchor WHERE] [-o OUT]",
+         "Gives the map a new shape, as the editor's Map > Resize does; new hexes are 0. --anchor is the\n"
+         "part that stays put: top-left (the default: every hex keeps its column and row), top,\n"
+         "top-right, left, centre (or center), right, bottom-left, bottom or bottom-right; every hex\n"
+         "moves by the same columns and rows, half the change (toward zero) for a middle.",
+         resize},
         {"replace", "amptool replace MAP --layer N FROM TO [-o OUT]",
          "Sets every FROM of the layer to TO and prints how many hexes changed. Values are 0-255, or\n"
          "on the terrain layer a terrain's name in any case (\"Forest\", \"Impassable River\").",

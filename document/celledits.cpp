@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "celledits.h"
 #include "mapdocument.h"
+#include "mapreplace.h"
 
 #include <QCoreApplication>
 #include <QLocale>
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 
 namespace celledits {
@@ -16,28 +18,31 @@ QString tr(const char* text) {
     return QCoreApplication::translate("celledits", text);
 }
 
-// Calls `action(layer, slot)` for every cell the replace would change.
+// Calls `action(layer, slot)` for every cell the replace would change: the rule
+// amptool replace follows too (mapreplace.h), on the bytes the cells would be
+// written as, leaving out typed texts and, for that scope, cells outside the
+// selection.
 template <typename Action>
 void forEachReplaced(const MapDocument& document, int layer, const ReplaceRequest& request, Action action) {
-    if (request.from == request.to) {
-        return;
+    if (request.from < 0 || request.from > UINT8_MAX) {
+        return; // no cell shows it
     }
+    const auto from = static_cast<std::uint8_t>(request.from), to = static_cast<std::uint8_t>(request.to);
+    const amp::ValueReplace rule = request.scope == ReplaceRequest::Scope::AllLayers
+                                       ? amp::ValueReplace::onEveryLayer(from, to)
+                                       : amp::ValueReplace::onLayer(layer, from, to);
     const MapSelection& selection = document.selection();
     const std::vector<bool> mask =
         request.scope == ReplaceRequest::Scope::Selection && selection.layer() == layer ? selection.mask()
                                                                                         : std::vector<bool>();
-    for (int l = 0; l < amp::LayerCount; ++l) {
-        if (request.scope != ReplaceRequest::Scope::AllLayers && l != layer) {
-            continue;
-        }
-        const LayerModel* model = document.layer(l);
-        for (std::size_t slot = 0; slot < model->cellCount(); ++slot) {
-            if ((mask.empty() || (slot < mask.size() && mask[slot])) &&
-                model->kindAt(slot) == LayerModel::Kind::Canonical && model->byteAt(slot) == request.from) {
-                action(l, slot);
-            }
-        }
-    }
+    const std::size_t cells = document.layer(layer)->cellCount(); // every layer has the map's shape
+    amp::forEachReplaced(
+        rule, cells, [&document](int l, std::size_t slot) { return document.layer(l)->byteAt(slot); },
+        [&](int l, std::size_t slot) {
+            return (mask.empty() || (slot < mask.size() && mask[slot])) &&
+                   document.layer(l)->kindAt(slot) == LayerModel::Kind::Canonical;
+        },
+        action);
 }
 
 } // namespace

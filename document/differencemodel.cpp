@@ -14,12 +14,12 @@ constexpr std::size_t SortValues = 256;
 // An edit of more cells than this sets the rows up afresh rather than one by one.
 constexpr std::size_t LargestFollowedEdit = 256;
 
-QString layerText(int layer) {
+} // namespace
+
+QString DifferenceModel::layerText(int layer) {
     const auto name = amp::LayerNames[static_cast<std::size_t>(layer)];
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
-
-} // namespace
 
 DifferenceModel::DifferenceModel(const MapComparison& comparison, QObject* parent)
     : QAbstractTableModel(parent), comparison_(comparison) {

@@ -28,6 +28,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // A layer's name as the Layer column and the dock's filter show it ("terrain").
+    static QString layerText(int layer);
+
     // Only the differences of one layer (-1: of every layer).
     int layerFilter() const { return layer_; }
     void setLayerFilter(int layer);

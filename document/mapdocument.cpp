@@ -216,27 +216,12 @@ DocumentResult MapDocument::resize(int columns, int rows, Anchor anchor) {
         return {DocumentResult::Kind::Unchanged, {}, {}};
     }
     endStroke();
-    // How far the cells move: none for a left or top anchor, all the growth for a
-    // right or bottom one, half of it (rounded down) for the middle.
-    const int index = static_cast<int>(anchor);
-    const auto shift = [](int part, int before, int after) {
-        return part == 0 ? 0 : part == 1 ? (after - before) / 2 : after - before;
-    };
-    const int columnShift = shift(index % 3, this->columns(), columns);
-    const int rowShift = shift(index / 3, this->rows(), rows);
-    amp::MapImage resized = amp::makeMap(header_, columns, rows);
-    const amp::MapImage old = amp::decodeMap(encode()).value(); // the document's bytes are always a map
+    // What the document would write, given the new shape; typed texts then move
+    // by the same shift as the bytes they are written as.
     const int oldRows = this->rows();
-    for (int column = 0; column < this->columns(); ++column) {
-        for (int row = 0; row < oldRows; ++row) {
-            const int c = column + columnShift;
-            const int r = row + rowShift;
-            if (c >= 0 && c < columns && r >= 0 && r < rows) {
-                resized.records[static_cast<std::size_t>(amp::recordOfCell(c, r, rows))] =
-                    old.records[static_cast<std::size_t>(amp::recordOfCell(column, row, oldRows))];
-            }
-        }
-    }
+    const amp::HexShift shift = amp::resizeShift(this->columns(), oldRows, columns, rows, anchor);
+    const amp::MapImage resized =
+        amp::resizeMap(amp::decodeMap(encode()).value(), columns, rows, anchor); // always a map
     std::array<std::unique_ptr<LayerModel>, amp::LayerCount> layers;
     for (int i = 0; i < amp::LayerCount; ++i) {
         auto& model = layers[static_cast<std::size_t>(i)];
@@ -244,8 +229,8 @@ DocumentResult MapDocument::resize(int columns, int rows, Anchor anchor) {
         model->loadLayer(resized, i);
         // A typed text ("007") moves as typed, not as the byte it is written as.
         for (const auto& [slot, text] : layer(i)->typedCells()) {
-            const int c = static_cast<int>(slot) / oldRows + columnShift;
-            const int r = static_cast<int>(slot) % oldRows + rowShift;
+            const int c = static_cast<int>(slot) / oldRows + shift.columns;
+            const int r = static_cast<int>(slot) % oldRows + shift.rows;
             if (c >= 0 && c < columns && r >= 0 && r < rows) {
                 model->setCellText(c, r, text);
             }

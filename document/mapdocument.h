@@ -12,6 +12,7 @@
 #include "layermodel.h"
 #include "mapformat.h"
 #include "mapimage.h"
+#include "mapresize.h"
 #include "mapselection.h"
 #include "setcellscommand.h"
 
@@ -78,11 +79,9 @@ public:
     // step: there is no map to edit yet, and once there is, this does nothing.
     void setBlankShape(int columns, int rows);
     // Map > Resize: the map takes the new size in one undo step, keeping the cells
-    // (typed texts too) that still fit. The anchor is the part that stays put:
-    // a corner, the middle of an edge, or the centre; cells move by the same
-    // number of columns and rows, so a move by an odd number of columns puts
-    // every hex on a column of the other kind.
-    enum class Anchor { TopLeft, Top, TopRight, Left, Centre, Right, BottomLeft, Bottom, BottomRight };
+    // (typed texts too) that still fit, by the rule amptool resize follows too
+    // (mapresize.h: the anchor is the part that stays put).
+    using Anchor = amp::ResizeAnchor;
     DocumentResult resize(int columns, int rows, Anchor anchor);
     // The file as it is on disk now replaces the cells in one undo step, whatever
     // its shape; that step is the written state.

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The checks before the portable seam (qtfile.h), on QFileInfo; the POSIX build
-// makes them in diskio.cpp.
+// The portable build's look at names for the front half of the reader and writer
+// (filefront.h), on QFileInfo; and the calls of mapfileio.h over it. The POSIX
+// build looks in diskio.cpp.
 #include "mapfileio.h"
-#include "mapformat.h"
+#include "filefront.h"
 #include "qtfile.h"
 
 #include <QDir>
@@ -15,36 +16,58 @@ namespace {
 // Links followed to the file they name, as the system does before giving up.
 constexpr int MostLinks = 40;
 
-MapError openError(const QString& path, const std::string& reason) {
-    return {MapErrorKind::CannotOpen, path.toStdString() + ": " + reason};
-}
+struct QtNames {
+    using Path = QString;
 
-using Notice = std::function<void(const QString&, const JournalNotice&)>;
+    static bool isEmpty(const QString& path) { return path.isEmpty(); }
+    static std::string shown(const QString& path) { return path.toStdString(); }
 
-Notice& restoreNotice() {
-    static Notice notice;
-    return notice;
-}
-
-// Undoes an interrupted write of the file before anything reads it; true when it did.
-Result<bool> restoreFirst(const QString& path) {
-    return platform::restoreAndTell(platform::restoreInterruptedWrite(path), path, restoreNotice());
-}
-
-// The file a dangling symbolic link names, followed through further links.
-QString danglingTarget(const QString& path) {
-    QString target = path;
-    for (int hop = 0; hop < MostLinks && QFileInfo(target).isSymLink(); ++hop) {
-        const QFileInfo link(target);
-        target = QDir(link.absolutePath()).absoluteFilePath(link.symLinkTarget());
+    static platform::Standing standing(const QString& path) {
+        const QFileInfo existing(path); // follows links
+        if (!existing.exists()) {
+            return platform::Standing::Nothing;
+        }
+        if (existing.isDir()) {
+            return platform::Standing::Folder;
+        }
+        if (!existing.isFile()) {
+            return platform::Standing::NotAFile;
+        }
+        return existing.isWritable() ? platform::Standing::WritableFile : platform::Standing::ReadOnlyFile;
     }
-    return target;
-}
+
+    static Result<QString> canonical(const QString& path) { return QFileInfo(path).canonicalFilePath(); }
+
+    static bool isSymLink(const QString& path) { return QFileInfo(path).isSymLink(); }
+
+    // The file a dangling symbolic link names, followed through further links.
+    static QString danglingTarget(const QString& path) {
+        QString target = path;
+        for (int hop = 0; hop < MostLinks && QFileInfo(target).isSymLink(); ++hop) {
+            const QFileInfo link(target);
+            target = QDir(link.absolutePath()).absoluteFilePath(link.symLinkTarget());
+        }
+        return target;
+    }
+
+    static Result<std::vector<std::uint8_t>> read(const QString& path, std::size_t limit) {
+        return platform::readRegularFile(path, limit);
+    }
+    static Result<platform::Restored> restore(const QString& path) {
+        return platform::restoreInterruptedWrite(path);
+    }
+    static Result<Written> write(const QString& target, std::span<const std::uint8_t> bytes,
+                                 NewFileMode mode) {
+        return platform::writeFile(target, bytes, mode);
+    }
+};
+
+using Front = platform::FileFront<QtNames>;
 
 } // namespace
 
-void setRestoreNotice(Notice notice) {
-    restoreNotice() = std::move(notice);
+void setRestoreNotice(std::function<void(const QString&, const JournalNotice&)> notice) {
+    Front::setRestoreNotice(std::move(notice));
 }
 
 NewFileMode modeMadeFrom(const QString& source) {
@@ -61,61 +84,15 @@ NewFileMode modeMadeFrom(const QString& source) {
 }
 
 Result<std::vector<std::uint8_t>> readMapFile(const QString& path) {
-    if (path.isEmpty()) {
-        return openError(path, "no file name was given");
-    }
-    if (const auto restored = restoreFirst(path); !restored) {
-        return restored.error();
-    }
-    return notLargerThanAMap(platform::readRegularFile(path, MaxFileSize + 1), path.toStdString());
+    return Front::readMapFile(path);
 }
 
 Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit) {
-    if (path.isEmpty()) {
-        return openError(path, "no file name was given");
-    }
-    const auto restored = restoreFirst(path);
-    if (!restored) {
-        return restored.error();
-    }
-    return platform::cutAtLimit(platform::readRegularFile(path, limit + 1), limit, restored.value());
+    return Front::readFileAtMost(path, limit);
 }
 
 Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes, NewFileMode mode) {
-    if (path.isEmpty()) {
-        return openError(path, "no file name was given");
-    }
-    // A rename would replace whatever stands at the name, destroying a FIFO or a
-    // device node; only regular files are replaced. QFileInfo follows links, so a
-    // link to a map is judged by the map.
-    const QFileInfo existing(path);
-    QString target = path;
-    if (existing.exists()) {
-        if (existing.isDir()) {
-            return openError(path, "it is a folder, not a file");
-        }
-        if (!existing.isFile()) {
-            return openError(path, "it is not a regular file (a pipe, device or socket)");
-        }
-        if (!existing.isWritable()) {
-            return openError(path, "the file is read-only");
-        }
-        target = existing.canonicalFilePath(); // the link stays, its target is replaced
-    } else if (existing.isSymLink()) {
-        target = danglingTarget(path); // the link stays, the file it names is made
-        if (QFileInfo(target).isSymLink()) {
-            return openError(path, "its symbolic links go round in a circle");
-        }
-    }
-    const auto restored = restoreFirst(target);
-    if (!restored) {
-        return restored.error();
-    }
-    auto written = platform::writeFile(target, bytes, mode);
-    if (!written) {
-        return written;
-    }
-    return Written{written.value().way, restored.value()};
+    return Front::writeFileSafely(path, bytes, mode);
 }
 
 } // namespace amp

@@ -62,21 +62,4 @@ MapImage makeMap(const MapHeader& like, int columns, int rows) {
     return map;
 }
 
-MapImage resizeMap(const MapImage& map, int columns, int rows) {
-    MapImage resized = makeMap(map.header, columns, rows);
-    const int oldRows = map.header.rows();
-    const int keptColumns = std::min(columns, map.header.columns());
-    const int keptRows = std::min(rows, oldRows);
-    for (int column = 0; column < keptColumns; ++column) {
-        for (int row = 0; row < keptRows; ++row) {
-            const auto from = static_cast<std::size_t>(recordOfCell(column, row, oldRows));
-            if (from < map.records.size()) {
-                resized.records[static_cast<std::size_t>(recordOfCell(column, row, rows))] =
-                    map.records[from];
-            }
-        }
-    }
-    return resized;
-}
-
 } // namespace amp

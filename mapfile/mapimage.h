@@ -46,8 +46,4 @@ std::vector<std::uint8_t> encodeMap(const MapImage& image);
 // bytes are those of `like`.
 MapImage makeMap(const MapHeader& like, int columns, int rows);
 
-// The map with a new shape: every hex keeps its column and row where it still
-// lies inside; new hexes, and hexes the file had no record for, are 0.
-MapImage resizeMap(const MapImage& map, int columns, int rows);
-
 } // namespace amp
