@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "diskwatcher.h"
-#include "layerview.h"
+#include "mapeditor.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
 
-DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
-    : QObject(bar), watch_(document), form_(form), bar_(bar), label_(new QLabel(bar)) {
+DiskWatcher::DiskWatcher(MapEditor& editor, QToolBar* bar)
+    : QObject(bar), watch_(editor.document()), editor_(editor), bar_(bar), label_(new QLabel(bar)) {
     // Buttons that look like buttons, after the text.
     bar_->addWidget(label_);
     auto* reload = new QPushButton(tr("Reload"), bar_);
@@ -20,21 +20,17 @@ DiskWatcher::DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar)
     bar_->hide();
     connect(&watch_, &DiskWatch::told, this, &DiskWatcher::show);
     connect(&watch_, &DiskWatch::settled, bar_, &QToolBar::hide);
-    connect(&watch_, &DiskWatch::aboutToReadAgain, this,
-            [this] { current_ = form_.currentGrid()->currentIndex(); });
+    connect(&watch_, &DiskWatch::aboutToReadAgain, this, [this] { current_ = editor_.currentHex(); });
     connect(&watch_, &DiskWatch::readAgain, this, [this](const QString& name) {
         keepCurrentHex();
         emit message(tr("%1 changed on disk and was read again").arg(name));
     });
 }
 
-// The current hex stays where it was (where the map still has it), and Hex Info
-// names what lies there now.
+// The current hex stays where it was (where the map still has it); the views,
+// Hex Info and the status line follow the session.
 void DiskWatcher::keepCurrentHex() {
-    if (current_.isValid()) {
-        form_.selectHex(current_.column(), current_.row());
-    }
-    form_.refreshHexInfo();
+    editor_.setCurrentHex(current_);
 }
 
 void DiskWatcher::show(const QString& text, bool mayReload) {
@@ -45,7 +41,7 @@ void DiskWatcher::show(const QString& text, bool mayReload) {
 
 void DiskWatcher::reload() {
     bar_->hide();
-    current_ = form_.currentGrid()->currentIndex();
+    current_ = editor_.currentHex();
     if (watch_.reload()) {
         keepCurrentHex();
     }

@@ -7,11 +7,13 @@
 #pragma once
 
 #include "diskwatch.h"
-#include "tfrmmaped.h"
+#include "hexgeometry.h"
 
 #include <QObject>
 
-class MapDocument;
+#include <optional>
+
+class MapEditor;
 class QAction;
 class QLabel;
 class QToolBar;
@@ -20,7 +22,7 @@ class DiskWatcher : public QObject {
     Q_OBJECT
 
 public:
-    DiskWatcher(MapDocument& document, TfrmMapEd& form, QToolBar* bar);
+    DiskWatcher(MapEditor& editor, QToolBar* bar);
 
     void setDelay(int milliseconds) { watch_.setDelay(milliseconds); }
     void reload();
@@ -34,9 +36,9 @@ private:
     void keepCurrentHex();
 
     DiskWatch watch_;
-    TfrmMapEd& form_;
+    MapEditor& editor_;
     QToolBar* bar_;
     QLabel* label_;
     QAction* reloadAction_;
-    QModelIndex current_; // the current hex while the map is read again
+    std::optional<HexCell> current_; // the current hex while the map is read again
 };

@@ -408,7 +408,6 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
             updateCells(boundsOf(shapeCells()));
         }
     } else if (tool_ == Tool::Paint) {
-        strokeIndex_ = document_.undoStack()->index();
         document_.beginStroke(layer_, brushText_);
         stroking_ = document_.isStroking();
         paintStroke(event->position());
@@ -552,12 +551,8 @@ void HexMapView::finishStroke() {
 
 void HexMapView::cancelDrag() {
     if (stroking_) {
-        finishStroke();
-        // The stroke is one step, pushed by its first dab that changed a cell.
-        QUndoStack* stack = document_.undoStack();
-        if (stack->index() > strokeIndex_) {
-            stack->setIndex(strokeIndex_);
-        }
+        stroking_ = false;
+        document_.cancelStroke();
     }
     if (shapeFrom_) {
         const QRect shown = boundsOf(shapeCells());

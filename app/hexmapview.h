@@ -198,7 +198,6 @@ private:
     QString brushText_ = QStringLiteral("0");
     int brushRadius_ = 0;
     bool stroking_ = false; // the left button paints the document's stroke
-    int strokeIndex_ = 0;   // the undo stack's index before the stroke
     Shape shape_ = Shape::Brush;
     std::optional<HexCell> shapeFrom_; // where the dragged line or rectangle began
     HexCell shapeTo_;

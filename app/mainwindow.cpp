@@ -11,6 +11,7 @@
 #include "layerspanel.h"
 #include "layerview.h"
 #include "mapdocument.h"
+#include "mapeditor.h"
 #include "mapfileio.h"
 #include "mappanel.h"
 #include "mapselection.h"
@@ -36,7 +37,6 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
@@ -60,8 +60,8 @@ constexpr double ZoomStep = 1.25;
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
-      document_(new MapDocument(this)), hexLabel_(new QLabel(this)), hoverLabel_(new QLabel(this)),
-      selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
+      editor_(new MapEditor(this)), document_(&editor_->document()), hexLabel_(new QLabel(this)),
+      hoverLabel_(new QLabel(this)), selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
     for (QLabel* label : {hoverLabel_, selectionLabel_}) {
         label->setContentsMargins(12, 0, 12, 0); // apart from their neighbours
@@ -91,7 +91,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::refreshFileName);
     connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::rememberFile);
     connect(document_, &MapDocument::cellsChanged, this, &MainWindow::refreshHexStatus);
-    connect(document_, &MapDocument::mapReset, this, [this] { showHex(-1, -1); });
+    // The status line and the picture follow the session's current hex.
+    connect(editor_, &MapEditor::currentHexChanged, this, &MainWindow::refreshHexStatus);
     // The history's first entry is where it starts: a map read, or a new one.
     connect(document_, &MapDocument::mapReset, this, [this, history] {
         history->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty()
@@ -99,17 +100,17 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
                                    : tr("<the map as read>"));
     });
     // The recovery question comes before a map named on the command line.
-    form_ = new TfrmMapEd(dialogs, *document_, {arguments.value(0)}, this);
+    form_ = new TfrmMapEd(dialogs, *editor_, {arguments.value(0)}, this);
     form_->setDialogFolder(settings_->lastFolder());
-    connect(form_, &TfrmMapEd::hexSelected, this, &MainWindow::showHex);
     connect(form_, &TfrmMapEd::clientHeightChanged, this, &MainWindow::fitClientHeight);
     connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
     // The picture and the form show the same layer and the same hex.
     connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
     connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshHexStatus);
-    connect(form_, &TfrmMapEd::hexSelected, mapPanel_->view(), &HexMapView::setSelectedHex);
-    connect(form_, &TfrmMapEd::hexSelected, this, [this](int column, int row) {
-        document_->selection().setCurrentHex(HexCell{column, row});
+    connect(editor_, &MapEditor::currentHexChanged, mapPanel_->view(), [this](int column, int row) {
+        if (column >= 0) {
+            mapPanel_->view()->setSelectedHex(column, row);
+        }
     });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
     bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
@@ -121,14 +122,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
     connect(mapPanel_->view(), &HexMapView::floodRequested, this, [this](int column, int row) {
         const HexMapView* view = mapPanel_->view();
-        document_->floodFill(form_->CurrentLayer(), column, row, view->evenColumnsLower(), view->brushText());
+        editor_->setBrushText(view->brushText());
+        editor_->floodFill(HexCell{column, row});
     });
     connect(mapPanel_->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
     connect(mapPanel_->view(), &HexMapView::hexHovered, this, [this](int column, int row) {
         hoverLabel_->setText(column < 0 ? QString() : hexName(column, row));
     });
     // The Symmetry menu, before Help.
-    auto* symmetry = new SymmetryActions(*document_, *form_, *mapPanel_->view(), dialogs_, this);
+    auto* symmetry = new SymmetryActions(*editor_, *mapPanel_->view(), dialogs_, this);
     symmetry->addActions(*actions_);
     connect(symmetry, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
@@ -236,7 +238,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     for (QToolBar* bar : {static_cast<QToolBar*>(notices_), changedOnDisk}) {
         bar->installEventFilter(this);
     }
-    watcher_ = new DiskWatcher(*document_, *form_, changedOnDisk);
+    watcher_ = new DiskWatcher(*editor_, changedOnDisk);
     connect(watcher_, &DiskWatcher::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The picture's choices of the last run; the form starts as it always does.
@@ -540,8 +542,10 @@ void MainWindow::createMenus() {
     t.add(QStringLiteral("view"), QStringLiteral("view.zoomOut"), tr("Zoom &Out"),
           {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom](bool) { zoom(1 / ZoomStep); });
     evenAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.evenColumnsLower"),
-                              tr("&Even Columns Lower"), {},
-                              [this](bool checked) { mapPanel_->view()->setEvenColumnsLower(checked); });
+                              tr("&Even Columns Lower"), {}, [this](bool checked) {
+                                  editor_->setEvenColumnsLower(checked);
+                                  mapPanel_->view()->setEvenColumnsLower(checked);
+                              });
     colourBlindAction_ =
         t.addToggle(QStringLiteral("view"), QStringLiteral("view.colourBlind"), tr("&Colour-Blind Palette"),
                     {}, [this](bool checked) { mapPanel_->setColourBlind(checked); });
@@ -717,17 +721,20 @@ void MainWindow::showShortcuts() {
 // (left out for a value without one) and the values of its 13 cells.
 QString MainWindow::hexStatus() const {
     const LayerModel* terrain = document_->layer(amp::TerrainLayer);
-    if (hexColumn_ < 0 || hexColumn_ >= terrain->columns() || hexRow_ >= terrain->rows()) {
+    const std::optional<HexCell> hex = editor_->currentHex();
+    if (!hex || hex->column >= terrain->columns() || hex->row >= terrain->rows()) {
         return {};
     }
-    QString status = hexName(hexColumn_, hexRow_) + QStringLiteral(" ·");
+    const int column = hex->column;
+    const int row = hex->row;
+    QString status = hexName(column, row) + QStringLiteral(" ·");
     for (int i = 0; i < amp::LayerCount; ++i) {
-        status += ' ' + QString::number(document_->layer(i)->cellValue(hexColumn_, hexRow_));
+        status += ' ' + QString::number(document_->layer(i)->cellValue(column, row));
     }
     // A typed value that a write cannot keep: the byte it becomes.
     const LayerModel* shown = document_->layer(form_->CurrentLayer());
-    const std::int32_t value = shown->cellValue(hexColumn_, hexRow_);
-    const std::uint8_t byte = shown->cellByte(hexColumn_, hexRow_);
+    const std::int32_t value = shown->cellValue(column, row);
+    const std::uint8_t byte = shown->cellByte(column, row);
     if (value != byte) {
         status += tr(" · %1 → writes %2").arg(value).arg(byte);
     }
@@ -784,44 +791,18 @@ void MainWindow::goToHex() {
     if (!dialogs_.askText(this, tr("Go to Hex"), tr("Hex (column,row):"), text)) {
         return;
     }
-    static const QRegularExpression shape(QStringLiteral(R"(^\s*(\d{1,9})\s*(?:,|\s)\s*(\d{1,9})\s*$)"));
-    const QRegularExpressionMatch match = shape.match(text);
-    if (!match.hasMatch()) {
-        dialogs_.inform(this, tr("Go to Hex"),
-                        tr("\"%1\" names no hex: give its column and row, as in 12,7.").arg(text.left(40)));
-        return;
-    }
-    const int column = match.captured(1).toInt();
-    const int row = match.captured(2).toInt();
-    const int columns = document_->columns();
-    const int rows = document_->rows();
-    if (columns == 0 || rows == 0) {
-        dialogs_.inform(this, tr("Go to Hex"),
-                        tr("The map has no hexes: %1 columns and %2 rows.").arg(columns).arg(rows));
-        return;
-    }
-    if (column >= columns || row >= rows) {
-        dialogs_.inform(this, tr("Go to Hex"),
-                        tr("There is no hex %1,%2: the map has %3 columns and %4 rows (hexes 0,0 to %5,%6).")
-                            .arg(column)
-                            .arg(row)
-                            .arg(columns)
-                            .arg(rows)
-                            .arg(std::max(columns - 1, 0))
-                            .arg(std::max(rows - 1, 0)));
+    // The session reads the text and makes the hex the current one.
+    const DocumentResult went = editor_->goToHex(text);
+    if (!went) {
+        dialogs_.inform(this, tr("Go to Hex"), went.message);
         return;
     }
     goToText_ = text;
-    form_->selectHex(column, row);
-    mapPanel_->view()->centreOn(column, row);
+    const HexCell hex = editor_->currentHex().value_or(HexCell{0, 0});
+    form_->selectHex(hex.column, hex.row); // scrolled into view even when it was the current hex already
+    mapPanel_->view()->centreOn(hex.column, hex.row);
     // What is typed next goes into that hex's cell.
     form_->currentGrid()->setFocus(Qt::OtherFocusReason);
-}
-
-void MainWindow::showHex(int column, int row) {
-    hexColumn_ = column;
-    hexRow_ = row;
-    refreshHexStatus();
 }
 
 void MainWindow::refreshHexStatus() {

@@ -21,6 +21,7 @@ class DiskWatcher;
 class RecoveryKeeper;
 class ScriptTools;
 class MapDocument;
+class MapEditor;
 class MapPanel;
 class NoticeBar;
 class QDockWidget;
@@ -45,6 +46,8 @@ public:
     RecoveryKeeper& recoveryKeeper() const { return *keeper_; }
     DiskWatcher& diskWatcher() const { return *watcher_; }
     MapDocument& document() const { return *document_; }
+    // The session the window shows: its map, layer, current hex, layout and brush.
+    MapEditor& editor() const { return *editor_; }
     EditorSettings& settings() const { return *settings_; }
     // File > Open Recent: opens the map, or takes a map that is gone off the list.
     void openRecent(const QString& path);
@@ -81,7 +84,6 @@ private:
     bool restoreWindow();
     void saveSettings();
     void restorePaintChoices();
-    void showHex(int column, int row);
     void refreshHexStatus();
     void refreshFileName();
     void fitClientHeight(int formHeight);
@@ -105,6 +107,7 @@ private:
     QMenu* recentMenu_ = nullptr;
     QAction* evenAction_ = nullptr;
     QAction* colourBlindAction_ = nullptr;
+    MapEditor* editor_;
     MapDocument* document_;
     TfrmMapEd* form_;
     MapPanel* mapPanel_;
@@ -134,6 +137,4 @@ private:
     int fittedHeight_ = -1; // the height the window took from the form last
     bool heightByHand_ = false;
     bool keepQueued_ = false;
-    int hexColumn_ = -1;
-    int hexRow_ = -1;
 };

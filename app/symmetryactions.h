@@ -11,8 +11,8 @@
 class ActionTable;
 class HexMapView;
 class MapDocument;
+class MapEditor;
 class StampTool;
-class TfrmMapEd;
 class UserDialogs;
 class QWidget;
 
@@ -20,8 +20,8 @@ class SymmetryActions : public QObject {
     Q_OBJECT
 
 public:
-    SymmetryActions(MapDocument& document, TfrmMapEd& form, HexMapView& picture, UserDialogs& dialogs,
-                    QWidget* window);
+    // The commands act on the session's layer, in its layout.
+    SymmetryActions(MapEditor& editor, HexMapView& picture, UserDialogs& dialogs, QWidget* window);
     // Declares the Symmetry menu, before Help, and the stamps of the Edit menu.
     void addActions(ActionTable& table);
     // Asks where the request goes and applies it; false when cancelled or nothing changed.
@@ -34,8 +34,8 @@ signals:
     void message(const QString& text);
 
 private:
+    MapEditor& editor_;
     MapDocument& document_;
-    TfrmMapEd& form_;
     HexMapView& picture_;
     UserDialogs& dialogs_;
     QWidget* window_;

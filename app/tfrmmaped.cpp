@@ -67,9 +67,9 @@ HeldHexes hexesInFile(const QString& fileName) {
 
 } // namespace
 
-TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments,
-                     QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs), document_(document) {
+TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapEditor& editor, const QStringList& arguments, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::TfrmMapEd>()), dialogs_(dialogs), editor_(editor),
+      document_(editor.document()) {
     Q_INIT_RESOURCE(ampedit); // the resources live in this library, not in the program
     ui_->setupUi(this);
     // The icon's format is named: a resource name without a suffix would make Qt
@@ -89,6 +89,8 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringL
     // The file-name box names the file the map was last read from or written to.
     connect(&document_, &MapDocument::fileNameChanged, ui_->edtFileName, &QLineEdit::setText);
     connect(&document_, &MapDocument::diskContentKnown, this, &TfrmMapEd::diskContentKnown);
+    connect(&editor_, &MapEditor::layerChanged, this, &TfrmMapEd::showLayer);
+    connect(&editor_, &MapEditor::currentHexChanged, this, &TfrmMapEd::followCurrentHex);
 
     FormCreate(arguments);
 }
@@ -113,8 +115,8 @@ void TfrmMapEd::FormCreate(const QStringList& arguments) {
         view->setFontSize(CreatedFontSize);
         view->setDefaultColumnWidth(CreatedCellSize);
         view->setDefaultRowHeight(CreatedCellSize);
+        document_.setBlankShape(DeclaredColumns, DeclaredRows);
         for (int i = 0; i < amp::LayerCount; ++i) {
-            document_.layer(i)->setDimensions(DeclaredColumns, DeclaredRows);
             ui_->cmbLayerName->addItem(text(amp::LayerNames[static_cast<std::size_t>(i)]));
         }
         attachGrid(view, amp::TerrainLayer);
@@ -183,6 +185,7 @@ void TfrmMapEd::attachGrid(LayerView* view, int layer) {
             [this, view](const QModelIndex& current) {
                 if (current.isValid()) {
                     SelectCell(view, current.column(), current.row());
+                    editor_.setCurrentHex(HexCell{current.column(), current.row()});
                     emit hexSelected(current.column(), current.row());
                 }
             });
@@ -219,7 +222,7 @@ void TfrmMapEd::btnOpenMapClick() {
 }
 
 void TfrmMapEd::LoadMap(const QString& fileName) {
-    const DocumentResult read = document_.read(fileName);
+    const DocumentResult read = editor_.open(fileName);
     switch (read.kind) {
     case DocumentResult::Kind::Done:
     case DocumentResult::Kind::Unchanged:
@@ -278,7 +281,7 @@ void TfrmMapEd::newMap() {
     int columns = std::max(MapColumns(), 1);
     int rows = std::max(MapRows(), 1);
     if (mayDiscardEdits() && dialogs_.askMapSize(this, columns, rows)) {
-        document_.newMap(columns, rows);
+        editor_.newMap(columns, rows);
     }
 }
 
@@ -312,7 +315,7 @@ bool TfrmMapEd::WriteMap(const QString& fileName) {
             return false;
         }
     }
-    const DocumentResult written = document_.write(fileName);
+    const DocumentResult written = editor_.write(fileName);
     switch (written.kind) {
     case DocumentResult::Kind::Done:
     case DocumentResult::Kind::Unchanged:
@@ -348,9 +351,7 @@ void TfrmMapEd::ApplyLineDisplay() {
                      MapRows() * (view->defaultRowHeight() + line) + ViewSizeMargin);
         view->viewport()->update();
     });
-    for (int i = 0; i < amp::LayerCount; ++i) {
-        document_.layer(i)->setDimensions(MapColumns(), MapRows());
-    }
+    document_.setBlankShape(MapColumns(), MapRows());
     refreshMetricBoxes();
     fitMapArea();
 
@@ -434,17 +435,40 @@ void TfrmMapEd::btnPlusClick() {
     stepLayer(+1);
 }
 
+// One step past either end comes round to the other end.
 void TfrmMapEd::stepLayer(int step) {
-    currentLayer_ += step;
-    if (currentLayer_ < 0) {
-        currentLayer_ = amp::LayerCount - 1;
-    } else if (currentLayer_ > amp::LayerCount - 1) {
-        currentLayer_ = 0;
+    int layer = editor_.layer() + step;
+    if (layer < 0) {
+        layer = amp::LayerCount - 1;
+    } else if (layer > amp::LayerCount - 1) {
+        layer = 0;
     }
-    showLayer(currentLayer_);
-    ui_->edtLayerName->setText(text(amp::LayerNames[static_cast<std::size_t>(currentLayer_)]));
+    chooseLayer(layer);
+    ui_->edtLayerName->setText(text(amp::LayerNames[static_cast<std::size_t>(layer)]));
     const QSignalBlocker quiet(ui_->cmbLayerName); // a selection by the program is no user's pick
-    ui_->cmbLayerName->setCurrentIndex(currentLayer_);
+    ui_->cmbLayerName->setCurrentIndex(layer);
+}
+
+void TfrmMapEd::chooseLayer(int layer) {
+    if (layer == editor_.layer()) {
+        showLayer(layer);
+    } else {
+        editor_.setLayer(layer); // the form follows the session's layerChanged
+    }
+}
+
+// The view's current cell moves there (and names its terrain); when it is there
+// already, as after a map read again, Hex Info names what lies there now.
+void TfrmMapEd::followCurrentHex(int column, int row) {
+    if (column < 0) {
+        return;
+    }
+    LayerView* view = currentGrid();
+    if (view->currentIndex() != view->model()->index(row, column)) {
+        selectHex(column, row);
+    } else {
+        SelectCell(view, column, row);
+    }
 }
 
 // A text in the box that names no layer (index -1) changes nothing: the layer on
@@ -453,8 +477,7 @@ void TfrmMapEd::cmbLayerNameChange(int index) {
     if (index < 0 || index >= amp::LayerCount) {
         return;
     }
-    currentLayer_ = index;
-    showLayer(currentLayer_);
+    chooseLayer(index);
 }
 
 // The focus goes along to the view on show: hidden with the focus, a view would
@@ -477,7 +500,7 @@ void TfrmMapEd::showLayer(int layer) {
 // value without a name (below 0 or above 18) empties the box.
 void TfrmMapEd::SelectCell(LayerView* sender, int column, int row) {
     const std::int32_t value = sender->layerModel()->cellValue(column, row);
-    if (currentLayer_ == amp::TerrainLayer) {
+    if (editor_.layer() == amp::TerrainLayer) {
         ui_->edtTerrainType->setText(text(amp::terrainName(value)));
         hexInfoCell_ = QPoint(column, row);
     }
@@ -513,7 +536,7 @@ void TfrmMapEd::commitPendingEdits() {
 // over unwritten edits asks first, and "Save" goes on only when the write worked.
 bool TfrmMapEd::mayDiscardEdits() {
     commitPendingEdits();
-    if (!document_.isModified()) {
+    if (!editor_.hasUnwrittenEdits()) {
         return true;
     }
     switch (dialogs_.askUnwritten(
@@ -571,7 +594,7 @@ int TfrmMapEd::MapRows() const {
     return document_.rows();
 }
 bool TfrmMapEd::hasUnwrittenEdits() const {
-    return document_.isModified();
+    return editor_.hasUnwrittenEdits();
 }
 bool TfrmMapEd::linesShown() const {
     return ui_->chkLines->isChecked();

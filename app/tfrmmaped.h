@@ -6,6 +6,7 @@
 #pragma once
 
 #include "mapdocument.h"
+#include "mapeditor.h"
 #include "mapimage.h"
 
 #include <QModelIndexList>
@@ -31,8 +32,9 @@ class TfrmMapEd : public QWidget {
 
 public:
     // Builds the form from its description and runs FormCreate, which loads the
-    // map named by the first argument after the program's name, if any.
-    TfrmMapEd(UserDialogs& dialogs, MapDocument& document, const QStringList& arguments,
+    // map named by the first argument after the program's name, if any. The form
+    // shows the session's map, layer and current hex, and follows their changes.
+    TfrmMapEd(UserDialogs& dialogs, MapEditor& editor, const QStringList& arguments,
               QWidget* parent = nullptr);
     ~TfrmMapEd() override;
 
@@ -42,14 +44,15 @@ public:
     // view, not 13.
     LayerView* layerGrid(int layer);
     // The view of the layer on show.
-    LayerView* currentGrid() { return layerGrid(currentLayer_); }
+    LayerView* currentGrid() { return layerGrid(editor_.layer()); }
     // All 13 views in layer order, every one made now if it was not yet.
     const std::array<LayerView*, amp::LayerCount>& LayerGrids();
     const amp::MapHeader& MapHeader() const;
     int MapColumns() const;
     int MapRows() const;
-    int CurrentLayer() const { return currentLayer_; }
+    int CurrentLayer() const { return editor_.layer(); }
     MapDocument& document() const { return document_; }
+    MapEditor& editor() const { return editor_; }
 
     // Has the document read a map file. The file is read and checked first; only
     // a map that can be shown replaces what the window holds, and a failure is
@@ -90,7 +93,7 @@ public:
     void btnMinusClick();
     void btnPlusClick();
     // Shows a layer as the layer box would.
-    void showLayerNumber(int layer) { stepLayer(layer - currentLayer_); }
+    void showLayerNumber(int layer) { stepLayer(layer - editor_.layer()); }
     // The "Show Lines" box, for a menu item that mirrors it.
     bool linesShown() const;
     void setLinesShown(bool shown);
@@ -144,6 +147,10 @@ private:
     void setCells(int layer, const QModelIndexList& cells, const QString& text, const QString& name);
     void showLayer(int layer);
     void stepLayer(int step);
+    // Has the session show `layer`; the layer on show again when it is that one.
+    void chooseLayer(int layer);
+    // The session's current hex changed: the view on show follows it.
+    void followCurrentHex(int column, int row);
     void refreshMetricBoxes();
     void fitMapArea();
     LayerView* makeGrid(int layer);
@@ -159,9 +166,9 @@ private:
 
     std::unique_ptr<Ui::TfrmMapEd> ui_;
     UserDialogs& dialogs_;
+    MapEditor& editor_;
     MapDocument& document_;
     std::array<LayerView*, amp::LayerCount> layerGrids_{}; // made on first use
-    int currentLayer_ = 0;
     QString dialogFolder_;
     std::optional<QPoint> hexInfoCell_; // the hex whose terrain Hex Info names
 };

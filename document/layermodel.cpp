@@ -189,6 +189,12 @@ void LayerModel::countValues(std::span<int> counts) const {
 }
 
 void LayerModel::loadLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner) {
+    if (!editHandler_) {
+        readLayer(map, layer, std::move(owner));
+    }
+}
+
+void LayerModel::readLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner) {
     beginResetModel();
     columns_ = map.header.columns();
     rows_ = map.header.rows();

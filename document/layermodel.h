@@ -34,18 +34,7 @@ public:
     // The grid's own terms: cells by [column][row].
     int columns() const { return columns_; }
     int rows() const { return rows_; }
-    // Gives the grid a new shape; a changed shape starts from empty cells.
-    void setDimensions(int columns, int rows);
-
     QString cellText(int column, int row) const;
-    // Stores a text and tells the views; no undo step. The document's commands and
-    // a model without an edit handler use it.
-    void setCellText(int column, int row, const QString& text);
-
-    // Where an edit typed into a view goes instead of setCellText: the handler
-    // gets the cell and the text and says whether it took them.
-    using EditHandler = std::function<bool(int column, int row, const QString& text)>;
-    void setEditHandler(EditHandler handler) { editHandler_ = std::move(handler); }
 
     // A cell's stored form, for undo steps that keep old and new cells compactly:
     // its kind, its byte (canonical cells) and its text (typed cells). Slots run
@@ -66,15 +55,6 @@ public:
     QString typedAt(std::size_t slot) const;
     // How a text is stored: canonical with its byte, empty, or typed.
     static Stored storedFormOf(const QString& text);
-    // Puts a cell back in a stored form without telling the views; the caller
-    // reports the changed slots with cellsChanged once.
-    void restore(std::size_t slot, Kind kind, std::uint8_t byte, const QString& typed);
-    // restore() of a run of cells from `first` that all become canonical, with
-    // the given bytes (cut at the end of the grid).
-    void restoreCanonical(std::size_t first, std::span<const std::uint8_t> bytes);
-    // Tells the views that the slots from `first` to `last` changed: the smallest
-    // rectangle of cells that holds them.
-    void cellsChanged(std::size_t first, std::size_t last);
     // The cell's whole-number value (0 for a text that is not a number) and the
     // byte a write stores for it. A cell outside the grid reads as empty.
     std::int32_t cellValue(int column, int row) const;
@@ -88,13 +68,11 @@ public:
     // Shapes the grid to the map and fills it with layer `layer` of its records;
     // hexes without a record are empty. Given an owner of the map's bytes, the
     // layer reads its cells from those bytes until one of them changes, and only
-    // then takes a copy of its own: reading a map copies no layer.
+    // then takes a copy of its own: reading a map copies no layer. For a layer of
+    // its own (a picture drawn without a document); a layer of a document takes
+    // its cells from the document alone, and this leaves it as it is.
     void loadLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner = {});
     void loadLayer(const amp::MapImage& map, int layer) { loadLayer(amp::viewOf(map), layer); }
-
-    // Trades every cell and the shape with another layer (a step that replaces
-    // the whole map); both tell their views.
-    void swapCells(LayerModel& other);
 
     // Puts this layer's bytes into a complete map file of `columns` x `rows` hexes:
     // byte `layer` of every record, by the cell rule. Cells outside the grid are 0.
@@ -118,6 +96,36 @@ public:
     static std::int32_t textValue(const QString& text);
 
 private:
+    // The writers: the document and its commands alone reach them, so a view, the
+    // picture or a dock changes a cell only through the document (setData goes to
+    // its edit handler, which makes an undo step of the edit). A layer outside any
+    // document (no edit handler) stores what setData gives it.
+    friend class MapDocument;
+    friend class SetCellsCommand;
+    friend class StrokeCommand;
+
+    // Gives the grid a new shape; a changed shape starts from empty cells.
+    void setDimensions(int columns, int rows);
+    // Stores a text and tells the views; no undo step.
+    void setCellText(int column, int row, const QString& text);
+    // Where an edit typed into a view goes instead of setCellText: the handler
+    // gets the cell and the text and says whether it took them.
+    using EditHandler = std::function<bool(int column, int row, const QString& text)>;
+    void setEditHandler(EditHandler handler) { editHandler_ = std::move(handler); }
+    // Puts a cell back in a stored form without telling the views; the caller
+    // reports the changed slots with cellsChanged once.
+    void restore(std::size_t slot, Kind kind, std::uint8_t byte, const QString& typed);
+    // restore() of a run of cells from `first` that all become canonical, with
+    // the given bytes (cut at the end of the grid).
+    void restoreCanonical(std::size_t first, std::span<const std::uint8_t> bytes);
+    // Tells the views that the slots from `first` to `last` changed: the smallest
+    // rectangle of cells that holds them.
+    void cellsChanged(std::size_t first, std::size_t last);
+    // Trades every cell and the shape with another layer (a step that replaces
+    // the whole map); both tell their views.
+    void swapCells(LayerModel& other);
+    void readLayer(const amp::MapView& map, int layer, std::shared_ptr<const void> owner);
+
     bool contains(int column, int row) const {
         return column >= 0 && row >= 0 && column < columns_ && row < rows_;
     }

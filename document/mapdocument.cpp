@@ -145,7 +145,7 @@ void MapDocument::load(const amp::MapView& map, const QString& fileName,
     header_ = map.header;
     hasMap_ = true;
     for (int i = 0; i < amp::LayerCount; ++i) {
-        layer(i)->loadLayer(map, i, owner);
+        layer(i)->readLayer(map, i, owner);
     }
     resetting_ = false;
     // Every cell is new: no step of the old map applies, and the map is what its
@@ -452,6 +452,30 @@ DocumentResult MapDocument::paintDab(const std::vector<HexCell>& cells) {
 
 void MapDocument::endStroke() {
     strokeOpen_ = false;
+}
+
+void MapDocument::cancelStroke() {
+    endStroke();
+    const int top = undoStack_.index() - 1;
+    if (top < 0 || undoStack_.count() != undoStack_.index()) {
+        return;
+    }
+    auto* stroke = dynamic_cast<StrokeCommand*>(const_cast<QUndoCommand*>(undoStack_.command(top)));
+    if (stroke && stroke->stroke() == strokeNumber_) {
+        // Undone as a cancelled step, the command marks itself obsolete, and the
+        // stack deletes it instead of keeping it to redo.
+        stroke->cancel();
+        undoStack_.undo();
+    }
+}
+
+void MapDocument::setBlankShape(int columns, int rows) {
+    if (hasMap_) {
+        return;
+    }
+    for (LayerModel* model : layers_) {
+        model->setDimensions(columns, rows);
+    }
 }
 
 void MapDocument::swapMap(amp::MapHeader& header,

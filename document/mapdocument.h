@@ -74,6 +74,10 @@ public:
     // A map of zero hexes of the given shape, the other header bytes kept. It is
     // unwritten (modified, at every step of its history) until a write.
     void newMap(int columns, int rows);
+    // The empty grid the views show before any map is read or made (the form's
+    // declared size): every layer takes the shape with empty cells. Not an undo
+    // step: there is no map to edit yet, and once there is, this does nothing.
+    void setBlankShape(int columns, int rows);
     // Map > Resize: the map takes the new size in one undo step, keeping the cells
     // (typed texts too) that still fit, by the rule amptool resize follows too
     // (mapresize.h: the anchor is the part that stays put).
@@ -133,6 +137,11 @@ public:
     void beginStroke(int layer, const QString& text);
     DocumentResult paintDab(const std::vector<HexCell>& cells);
     void endStroke();
+    // The drag was called off (Escape, the window losing the pointer): the cells
+    // the stroke painted go back as they were, and its step leaves the stack
+    // without becoming a redo step. Nothing happens when the step on top is not
+    // this stroke's (another change came between).
+    void cancelStroke();
     bool isStroking() const { return strokeOpen_; }
 
     // The symmetric brush: the images of a hex that every dab, fill and typed cell

@@ -144,4 +144,7 @@ void StrokeCommand::undo() {
     if (!runs_.empty()) {
         model->cellsChanged(runs_.front().first, runs_.back().first + runs_.back().count - 1u);
     }
+    if (cancelled_) {
+        setObsolete(true);
+    }
 }

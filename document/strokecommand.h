@@ -35,6 +35,9 @@ public:
     }
     std::size_t cellCount() const { return oldBytes_.size(); }
     int stroke() const { return stroke_; }
+    // The next undo puts the cells back and leaves the step obsolete, so that the
+    // undo stack drops it: a cancelled stroke is no redo step.
+    void cancel() { cancelled_ = true; }
 
     // Every stroke step has this id, so that the undo stack offers a dab to the
     // step below it.
@@ -69,4 +72,5 @@ private:
     std::vector<std::uint8_t> oldKinds_;                      // two bits a cell, four cells to a byte
     std::vector<std::pair<std::uint32_t, QString>> oldTyped_; // by position, rising
     QString symmetry_;
+    bool cancelled_ = false;
 };

@@ -36,7 +36,7 @@ private:
         for (int i = 0; i < layer; ++i) {
             f.click("btnPlus");
         }
-        f.model(layer)->setCellText(2, 3, text);
+        f.document().typeIntoCell(layer, 2, 3, text);
         *cell = f.view(layer)->visualRect(f.view(layer)->model()->index(3, 2));
         return f.view(layer)->viewport()->grab().toImage();
     }
@@ -54,7 +54,7 @@ void DrawingTest::eachCellShowsTheMarkerOrItsNumber() {
     render(f, 0, "1", &unused);
     const QStringList texts = zeros + numbers;
     for (int i = 0; i < texts.size(); ++i) {
-        f.model(0)->setCellText(i, 5, texts[i]);
+        f.document().typeIntoCell(0, i, 5, texts[i]);
     }
     const QImage image = f.view(0)->viewport()->grab().toImage();
     const QColor base = f.view(0)->palette().color(QPalette::Base);
@@ -111,8 +111,8 @@ void DrawingTest::theOctagonStaysInsideCellsSmallerThanItself() {
     WindowFixture f;
     QRect cell;
     render(f, 0, "0", &cell);
-    f.model(0)->setCellText(3, 3, "9"); // the neighbour to the right, and below
-    f.model(0)->setCellText(2, 4, "9");
+    f.document().typeIntoCell(0, 3, 3, "9"); // the neighbour to the right, and below
+    f.document().typeIntoCell(0, 2, 4, "9");
     f.control<QLineEdit>("Edit11")->setText("8");
     f.control<QLineEdit>("Edit12")->setText("9");
     f.control<QPushButton>("Button1")->click();

@@ -79,7 +79,7 @@ void NavigationTest::theLayerBoxPicksByNameAndKeepsTheTerrainName() {
     WindowFixture f;
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
-    f.model(0)->setCellText(2, 2, "7");
+    f.document().typeIntoCell(0, 2, 2, "7");
     f.clickCell(f.view(0), 2, 2);
     QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("River"));
 
@@ -145,7 +145,7 @@ void NavigationTest::selectingAHexNamesItsTerrain() {
     const QStringList texts = {"7", "0", "18", "", "abc", "19", "-1", "3"};
     const QStringList names = {"River", "Clear", "Blackout", "Clear", "Clear", "", "", "Forest"};
     for (int column = 0; column < texts.size(); ++column) {
-        f.model(0)->setCellText(column, 1, texts[column]);
+        f.document().typeIntoCell(0, column, 1, texts[column]);
     }
     // By mouse.
     for (int column = 0; column < texts.size(); ++column) {
@@ -170,7 +170,7 @@ void NavigationTest::otherLayersLeaveTheTerrainNameAlone() {
     f.open();
     f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
     f.click("btnPlus");
-    f.model(1)->setCellText(0, 0, "7");
+    f.document().typeIntoCell(1, 0, 0, "7");
     f.control<QLineEdit>("edtTerrainType")->setText("Sand");
     f.clickCell(f.view(1), 0, 0);
     QTest::keyClick(f.view(1), Qt::Key_Right);

@@ -117,9 +117,9 @@ void PictureTest::hexesShowTheirColoursOddColumnsLower() {
     f.click("btnPlus");
     QCOMPARE(view->layer(), 1);
     QCOMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFF2E7D32));
-    f.model(1)->setCellText(2, 2, "9");
+    f.document().typeIntoCell(1, 2, 2, "9");
     QTRY_COMPARE(view->grab().toImage().pixel(onScreen(view, 2, 2)), QRgb(0xFFF28E2B));
-    f.model(1)->setCellText(2, 2, "0");
+    f.document().typeIntoCell(1, 2, 2, "0");
     // So does the bar under the picture, and it follows a change of palette:
     // Okabe and Ito's orange (#E69F00) comes first there.
     const auto barStart = [&f] {
@@ -161,8 +161,8 @@ void PictureTest::theLegendCountsTerrainsAndPicksTheBrush() {
     QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  23"));
     QCOMPARE(legend->item(6)->text(), QStringLiteral("Ocean  1"));
     QCOMPARE(legend->item(0)->text(), QStringLiteral("Clear  0"));
-    f.model(0)->setCellText(0, 0, "6");
-    f.model(0)->setCellText(0, 1, "200");
+    f.document().typeIntoCell(0, 0, 0, "6");
+    f.document().typeIntoCell(0, 0, 1, "200");
     QTRY_COMPARE(legend->item(6)->text(), QStringLiteral("Ocean  2"));
     QCOMPARE(legend->item(3)->text(), QStringLiteral("Forest  21"));
     QCOMPARE(legend->item(19)->text(), QStringLiteral("unknown (19-255)  1"));
@@ -473,7 +473,7 @@ void PictureTest::beforeAMapThePictureShowsAHint() {
 void PictureTest::theLayersListTogglesOverlaysAndTheMenuLabels() {
     WindowFixture f;
     HexMapView* view = openForest(f);
-    f.model(6)->setCellText(2, 2, "5"); // a road: marked at first sight
+    f.document().typeIntoCell(6, 2, 2, "5"); // a road: marked at first sight
     const auto at = [view](int column, int row) {
         return view->grab().toImage().pixel(onScreen(view, column, row));
     };

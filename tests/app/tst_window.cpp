@@ -114,7 +114,7 @@ void WindowTest::shortLongAndEmptyMapsFillWhatTheirRecordsReach() {
     // Over a full, edited map: a second load starts from empty cells, so nothing of
     // the first map survives into the second.
     f.readMap(f.write("full.amp", patternFile(TenByEight, 80)));
-    f.model(2)->setCellText(9, 7, QStringLiteral("abc"));
+    f.document().typeIntoCell(2, 9, 7, QStringLiteral("abc"));
     f.readMap(f.write("short.amp", patternFile(TenByEight, 5, 12)));
     for (int j = 0; j < amp::LayerCount; ++j) {
         QCOMPARE(f.model(j)->cellText(0, 4), QString::number(patternByte(4, j)));
@@ -158,7 +158,7 @@ void WindowTest::aRefusedFileChangesNothing() {
     const QString good = f.write("ten.amp", patternFile(TenByEight, 80));
     f.open();
     f.readMap(good);
-    f.model(4)->setCellText(2, 3, QStringLiteral("edited"));
+    f.document().typeIntoCell(4, 2, 3, QStringLiteral("edited"));
     f.click("btnPlus");
 
     const QString refused = f.dir.filePath(name);

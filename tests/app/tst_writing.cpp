@@ -28,7 +28,7 @@ void WritingTest::cancellingTheSaveDialogWritesNothing() {
     const QString path = f.write("ten.amp", old);
     f.open();
     f.readMap(path);
-    f.model(0)->setCellText(0, 0, "99");
+    f.document().typeIntoCell(0, 0, 0, "99");
     f.dialogs.saveAnswers = {QString()}; // the user cancels
     f.click("btnSaveMap");
     QCOMPARE(f.dialogs.saveRequests.size(), 1);
@@ -127,7 +127,7 @@ void WritingTest::writesColumnsTimesRowsRecordsByTheConversionRule() {
     const QStringList texts = {"256", "-1", "300", "abc", "", "+5", "007", "2147483648"};
     const QList<int> bytes = {0, 255, 44, 0, 0, 5, 7, 0};
     for (int i = 0; i < texts.size(); ++i) {
-        f.model(6)->setCellText(3, i, texts[i]);
+        f.document().typeIntoCell(6, 3, i, texts[i]);
     }
     f.writeMap(f.dir.filePath("short-out.amp"));
     const auto written = f.read(f.dir.filePath("short-out.amp"));

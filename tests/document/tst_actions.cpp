@@ -69,6 +69,7 @@ private slots:
     void aStrokeIsOneStepMergedDabByDab();
     void undoTypingAndReloadEndAStroke();
     void aStrokeNeverMergesIntoTheWrittenState();
+    void aCancelledStrokeLeavesNoRedoStep();
     void resizeKeepsTheAnchoredPartInOneStep();
 };
 
@@ -117,7 +118,7 @@ void ActionsTest::nothingBeforeAMapCountsAsWritten() {
     MapDocument document;
     // The layers hold the empty cells the views show before a map; typing into
     // them is a change, but no map holds those cells.
-    document.layer(0)->setDimensions(39, 34);
+    document.setBlankShape(39, 34);
     QVERIFY(document.typeIntoCell(0, 2, 2, QStringLiteral("9")));
     document.beginStroke(0, QStringLiteral("5"));
     QVERIFY(!document.isStroking());
@@ -447,6 +448,42 @@ void ActionsTest::aStrokeNeverMergesIntoTheWrittenState() {
     QVERIFY(!document.isModified());
     QCOMPARE(document.layer(3)->cellText(0, 0), QStringLiteral("200"));
     QCOMPARE(document.layer(3)->cellText(1, 0), byteText(patternByte(3, 3)));
+}
+
+void ActionsTest::aCancelledStrokeLeavesNoRedoStep() {
+    QTemporaryDir dir;
+    const auto file = patternFile(4, 3);
+    MapDocument document;
+    QVERIFY(document.read(written(dir, "map.amp", file)).ok());
+    // From the written state: the cells go back, nothing is left to redo, and
+    // the map is as read.
+    document.beginStroke(2, QStringLiteral("77"));
+    QVERIFY(document.paintDab({{0, 0}, {1, 1}}).ok());
+    QVERIFY(document.paintDab({{3, 2}}).ok());
+    document.cancelStroke();
+    QVERIFY(!document.isStroking());
+    QVERIFY(document.encode() == file);
+    QCOMPARE(document.undoStack()->count(), 0);
+    QVERIFY(!document.undoStack()->canRedo());
+    QVERIFY(!document.isModified());
+
+    // Above a step of its own: that step stays, and stays the one to undo.
+    document.typeIntoCell(2, 2, 0, QStringLiteral("abc"));
+    document.beginStroke(2, QStringLiteral("77"));
+    QVERIFY(document.paintDab({{2, 0}}).ok());
+    document.cancelStroke();
+    QCOMPARE(document.layer(2)->cellText(2, 0), QStringLiteral("abc"));
+    QCOMPARE(document.undoStack()->count(), 1);
+    QVERIFY(!document.undoStack()->canRedo());
+    QCOMPARE(document.undoStack()->undoText(), QStringLiteral("Typing in hex 2,0"));
+
+    // A stroke that another step already ended is no longer the cancel's.
+    document.beginStroke(2, QStringLiteral("77"));
+    QVERIFY(document.paintDab({{0, 2}}).ok());
+    document.typeIntoCell(5, 0, 0, QStringLiteral("1"));
+    document.cancelStroke();
+    QCOMPARE(document.undoStack()->count(), 3);
+    QCOMPARE(document.layer(2)->cellText(0, 2), QStringLiteral("77"));
 }
 
 void ActionsTest::resizeKeepsTheAnchoredPartInOneStep() {

@@ -29,9 +29,48 @@ void load(LayerModel& model, const amp::MapImage& map, int layer, Storage storag
     model.loadLayer(amp::viewOf(*owned), layer, owned);
     if (storage == Storage::AfterFirstCopy && model.cellCount() > 0) {
         // Putting a cell back as it is makes the layer take its copy.
-        model.restore(0, model.kindAt(0), model.byteAt(0), model.typedAt(0));
+        model.setData(model.index(0, 0), model.cellText(0, 0));
     }
 }
+
+// A layer of its own (no document) stores what a view gives it; in a document
+// the same call becomes an undo step (tst_document).
+void put(LayerModel& model, int column, int row, const QString& text) {
+    model.setData(model.index(row, column), text);
+}
+
+// A new shape of empty cells: a map of that shape without records.
+void reshape(LayerModel& model, int columns, int rows) {
+    amp::MapImage blank;
+    blank.header.bytes = {0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0};
+    model.loadLayer(blank, 0);
+}
+
+// The calls that write cells or change the shape without an undo step belong to
+// the document and its commands: nothing else, a view or the picture, can name them.
+template <typename Model>
+constexpr bool writableFromOutside = requires(Model& model, LayerModel& other, const QString& text) {
+    model.setCellText(0, 0, text);
+}
+|| requires(Model& model) {
+    model.setDimensions(1, 1);
+}
+|| requires(Model& model) {
+    model.restore(0, LayerModel::Kind::Empty, 0, QString());
+}
+|| requires(Model& model, std::span<const std::uint8_t> bytes) {
+    model.restoreCanonical(0, bytes);
+}
+|| requires(Model& model, LayerModel& other) {
+    model.swapCells(other);
+}
+|| requires(Model& model) {
+    model.setEditHandler({});
+}
+|| requires(Model& model) {
+    model.cellsChanged(0, 0);
+};
+static_assert(!writableFromOutside<LayerModel>);
 
 } // namespace
 
@@ -54,21 +93,21 @@ void LayerModelTest::keepsEveryTextExactlyAsPutIn() {
     // Typed texts of every kind are checked through the views (tst_hostile); here,
     // the switch between the compact and the typed form, and the grid's edges.
     LayerModel model;
-    model.setDimensions(4, 3);
-    model.setCellText(1, 0, "0012");
-    model.setCellText(1, 0, "12");
+    reshape(model, 4, 3);
+    put(model, 1, 0, "0012");
+    put(model, 1, 0, "12");
     QCOMPARE(model.cellText(1, 0), QStringLiteral("12"));
-    model.setCellText(1, 0, "012");
+    put(model, 1, 0, "012");
     QCOMPARE(model.cellText(1, 0), QStringLiteral("012"));
     QCOMPARE(model.cellValue(1, 0), 12);
-    model.setCellText(1, 0, "");
+    put(model, 1, 0, "");
     QCOMPARE(model.cellText(1, 0), QString());
-    model.setCellText(4, 0, "9"); // outside the grid: nothing is stored
+    put(model, 4, 0, "9"); // outside the grid: nothing is stored
     QCOMPARE(model.cellText(4, 0), QString());
     QCOMPARE(model.cellValue(-1, 0), 0);
-    model.setCellText(3, 2, "abc");
-    model.setDimensions(2, 2); // a new shape starts from empty cells
-    model.setDimensions(4, 3);
+    put(model, 3, 2, "abc");
+    reshape(model, 2, 2); // a new shape starts from empty cells
+    reshape(model, 4, 3);
     QCOMPARE(model.cellText(3, 2), QString());
 }
 
@@ -101,8 +140,8 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
         QCOMPARE(int(read[amp::recordOffset(k) + 6]), k < 5 ? 10 + k : 0);
     }
 
-    model.setCellText(1, 0, "-1");
-    model.setCellText(2, 1, "300");
+    put(model, 1, 0, "-1");
+    put(model, 2, 1, "300");
     std::vector<std::uint8_t> file(amp::recordOffset(6), 0xAA);
     model.exportLayer(file, 6, 3, 2);
     const QList<int> expected = {10, 11, 255, 13, 14, 44};
@@ -127,15 +166,15 @@ void LayerModelTest::loadsALayerAndExportsItByTheCellRule() {
     QCOMPARE(model.cellText(9, 9), QStringLiteral("99")); // record 99
     QCOMPARE(model.cellText(10, 0), QString());           // record 100: none
     QCOMPARE(model.cellText(12, 9), QString());
-    model.setCellText(12, 9, "5");
+    put(model, 12, 9, "5");
     QCOMPARE(model.cellText(12, 9), QStringLiteral("5"));
     QCOMPARE(model.cellText(12, 8), QString());
 
     // Counted as the cells read: an empty cell as 0, a typed one by its text. Of
     // the 130 cells, records 0..98 hold 0 but two are typed over ("007" in record
     // 0, "-2" in record 10), record 99 holds 99, and 30 cells are empty but one ("5").
-    model.setCellText(0, 0, "007");
-    model.setCellText(1, 0, "-2");
+    put(model, 0, 0, "007");
+    put(model, 1, 0, "-2");
     std::array<int, 20> counts{};
     counts.fill(-1);
     model.countValues(counts);
@@ -151,7 +190,7 @@ void LayerModelTest::keepsQtsModelContracts() {
     LayerModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.setDimensions(39, 34);
+    reshape(model, 39, 34);
     QVERIFY(model.setData(model.index(5, 7), "42"));
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed[0][0].toModelIndex(), model.index(5, 7));
@@ -159,7 +198,7 @@ void LayerModelTest::keepsQtsModelContracts() {
     map.header.bytes = {0, 0, 2, 0, 2, 0, 0};
     map.records.resize(4);
     model.loadLayer(map, 0); // a reset the tester follows
-    model.setDimensions(0, 0);
+    reshape(model, 0, 0);
     QCOMPARE(model.rowCount(), 0);
 }
 
@@ -178,7 +217,7 @@ void LayerModelTest::readsTheFileInPlaceUntilACellChanges() {
     QCOMPARE(edited.cellText(0, 2), QString()); // no record
     QCOMPARE(int(untouched.byteAt(2)), 0);
 
-    edited.setCellText(0, 1, "5");
+    put(edited, 0, 1, "5");
     QCOMPARE(edited.cellText(0, 0), QStringLiteral("7")); // kept through the copy
     QCOMPARE(edited.cellText(0, 1), QStringLiteral("5"));
     QCOMPARE(untouched.cellText(0, 1), QStringLiteral("9"));
@@ -223,10 +262,10 @@ void LayerModelTest::readsAColumnsValuesInOneRun() {
         expected[static_cast<std::size_t>(row + 2)] = k < 139 ? k * 7 % 256 : 0;
     }
     if (storage != Storage::InPlace) {
-        model.setCellText(1, 3, QStringLiteral("300"));
-        model.setCellText(1, 64, QStringLiteral("007"));
-        model.setCellText(1, 65, QStringLiteral("abc"));
-        model.setCellText(1, 66, QString());
+        put(model, 1, 3, QStringLiteral("300"));
+        put(model, 1, 64, QStringLiteral("007"));
+        put(model, 1, 65, QStringLiteral("abc"));
+        put(model, 1, 66, QString());
         expected[5] = 300;
         expected[66] = 7;
         expected[67] = 0;

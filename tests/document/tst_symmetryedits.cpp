@@ -93,7 +93,7 @@ void SymmetryEditsTest::symmetriesOfOneLayerOrTheSelection() {
     using namespace hexsymmetry;
     MapDocument document;
     makeMap(document, 5, 4);
-    document.layer(0)->setCellText(0, 0, QStringLiteral("007")); // a typed text goes along
+    document.typeIntoCell(0, 0, 0, QStringLiteral("007")); // a typed text goes along
     const auto before = document.encode();
     SymmetryRequest request;
     request.action = SymmetryRequest::Action::Symmetrize;

@@ -231,7 +231,8 @@ void ScriptRunnerTest::brushAndLineFollowTheLayout() {
 
 void ScriptRunnerTest::aRunIsOneUndoStep() {
     Pattern p;
-    p.document.layer(5)->setCellText(0, 1, QStringLiteral("0012")); // a typed text the run overwrites
+    p.document.typeIntoCell(5, 0, 1, QStringLiteral("0012")); // a typed text the run overwrites
+    p.document.undoStack()->clear();                          // the map as the run finds it
     const std::vector<std::uint8_t> before = p.document.encode();
     QSignalSpy headers(&p.document, &MapDocument::headerChanged);
     const ScriptOutcome outcome = p.run("map.fill(0, 3); map.set(5, 0, 1, 77); map.set(12, 3, 2, 'abc'); "

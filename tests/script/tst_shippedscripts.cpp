@@ -85,7 +85,7 @@ void ShippedScriptsTest::checksFindWhatTheyLookFor() {
     makeMap(document, 7, 1, [&terrain](int layer, int column, int) {
         return layer == 0 ? terrain[column] : layer == 6 ? column + 1 : 0;
     });
-    document.layer(0)->setCellText(6, 0, QStringLiteral("abc"));
+    document.typeIntoCell(0, 6, 0, QStringLiteral("abc"));
     ScriptRunner runner(document, linkedScriptEngine);
     const ScriptOutcome unknown =
         runner.runFile(shipped(scriptfolders::shippedChecks(), "unknown-terrain.js"));
@@ -96,7 +96,7 @@ void ShippedScriptsTest::checksFindWhatTheyLookFor() {
              QStringList({"0,0: a road (1) on Ocean", "1,0: a road (2) on Lakes",
                           "2,0: a road (3) on Impassable River"}));
     // Water without roads is fine.
-    document.layer(6)->setCellText(1, 0, QStringLiteral("0"));
+    document.typeIntoCell(6, 1, 0, QStringLiteral("0"));
     QCOMPARE(runner.runFile(shipped(scriptfolders::shippedChecks(), "roads-on-water.js")).problems.size(),
              std::size_t(2));
 }
@@ -162,7 +162,7 @@ void ShippedScriptsTest::mirrorLeftRightKeepsTheLattice() {
     // Three columns: column c and 2 - c trade places, row for row, texts as typed.
     MapDocument odd;
     slotValues(odd, 3);
-    odd.layer(0)->setCellText(0, 1, QStringLiteral("007"));
+    odd.typeIntoCell(0, 0, 1, QStringLiteral("007"));
     QVERIFY(ScriptRunner(odd, linkedScriptEngine).runFile(script).ok());
     QCOMPARE(terrainOf(odd), QStringLiteral("4 2 0 / 5 3 007"));
     // Four columns, odd ones lower: column c goes to 3 - c and half a hex down

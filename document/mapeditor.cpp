@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "mapeditor.h"
+#include "hexshapes.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+MapEditor::MapEditor(QObject* parent) : QObject(parent) {
+    // A new map (read, made, reloaded in another shape) has no current hex yet.
+    connect(&document_, &MapDocument::mapReset, this, [this] { emit currentHexChanged(-1, -1); });
+}
+
+void MapEditor::setLayer(int layer) {
+    layer = std::clamp(layer, 0, amp::LayerCount - 1);
+    if (layer != layer_) {
+        layer_ = layer;
+        emit layerChanged(layer_);
+    }
+}
+
+void MapEditor::stepLayer(int step) {
+    setLayer(((layer_ + step) % amp::LayerCount + amp::LayerCount) % amp::LayerCount);
+}
+
+void MapEditor::setCurrentHex(std::optional<HexCell> hex) {
+    // The grid the views show (before a map, the form's empty one).
+    const LayerModel* grid = document_.layer(amp::TerrainLayer);
+    if (hex &&
+        (hex->column < 0 || hex->row < 0 || hex->column >= grid->columns() || hex->row >= grid->rows())) {
+        return; // no cell of the grid
+    }
+    const std::optional<HexCell> before = currentHex();
+    const bool same = before.has_value() == hex.has_value() &&
+                      (!hex || (before->column == hex->column && before->row == hex->row));
+    if (same) {
+        return;
+    }
+    document_.selection().setCurrentHex(hex);
+    emit currentHexChanged(hex ? hex->column : -1, hex ? hex->row : -1);
+}
+
+void MapEditor::setEvenColumnsLower(bool lower) {
+    if (lower != evenColumnsLower_) {
+        evenColumnsLower_ = lower;
+        emit layoutChanged(lower);
+    }
+}
+
+void MapEditor::setBrushText(const QString& text) {
+    if (text != brushText_) {
+        brushText_ = text;
+        emit brushChanged();
+    }
+}
+
+void MapEditor::setBrushRadius(int radius) {
+    radius = std::clamp(radius, 0, MaximumBrushRadius);
+    if (radius != brushRadius_) {
+        brushRadius_ = radius;
+        emit brushChanged();
+    }
+}
+
+void MapEditor::setBrushShape(BrushShape shape) {
+    if (shape != brushShape_) {
+        brushShape_ = shape;
+        emit brushChanged();
+    }
+}
+
+std::vector<HexCell> MapEditor::brushCells(HexCell centre) const {
+    const hexsymmetry::MapShape map{document_.columns(), document_.rows(), evenColumnsLower_};
+    std::vector<HexCell> cells;
+    for (const hexsymmetry::Offset& hex :
+         hexsymmetry::brush(map, {centre.column, centre.row}, brushRadius_)) {
+        cells.push_back({hex.column, hex.row});
+    }
+    return cells;
+}
+
+DocumentResult MapEditor::goToHex(const QString& text) {
+    static const QRegularExpression shape(QStringLiteral(R"(^\s*(\d{1,9})\s*(?:,|\s)\s*(\d{1,9})\s*$)"));
+    const QRegularExpressionMatch match = shape.match(text);
+    if (!match.hasMatch()) {
+        return {DocumentResult::Kind::Failed,
+                tr("\"%1\" names no hex: give its column and row, as in 12,7.").arg(text.left(40)),
+                {}};
+    }
+    const int column = match.captured(1).toInt();
+    const int row = match.captured(2).toInt();
+    const int columns = document_.columns();
+    const int rows = document_.rows();
+    if (columns == 0 || rows == 0) {
+        return {DocumentResult::Kind::Failed,
+                tr("The map has no hexes: %1 columns and %2 rows.").arg(columns).arg(rows),
+                {}};
+    }
+    if (column >= columns || row >= rows) {
+        return {DocumentResult::Kind::Failed,
+                tr("There is no hex %1,%2: the map has %3 columns and %4 rows (hexes 0,0 to %5,%6).")
+                    .arg(column)
+                    .arg(row)
+                    .arg(columns)
+                    .arg(rows)
+                    .arg(columns - 1)
+                    .arg(rows - 1),
+                {}};
+    }
+    setCurrentHex(HexCell{column, row});
+    return {};
+}
+
+DocumentResult MapEditor::floodFill(HexCell hex) {
+    return document_.floodFill(layer_, hex.column, hex.row, evenColumnsLower_, brushText_);
+}
