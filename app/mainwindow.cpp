@@ -135,7 +135,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     connect(symmetry, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The Tools menu (scripts and map checks), before Help, and its docks.
-    scripts_ = new ScriptTools(*document_, *mapPanel_->view(), dialogs_, this);
+    scripts_ = new ScriptTools(*editor_, dialogs_, this);
     scripts_->addActions(*actions_);
     for (QAction* action : mapPanel_->actions()) { // the picture's own keys
         actions_->list(QStringLiteral("picture.") + action->text(), action, tr("In the picture"));

@@ -2,8 +2,8 @@
 #include "scripttools.h"
 #include "actiontable.h"
 
-#include "hexmapview.h"
 #include "mapdocument.h"
+#include "mapeditor.h"
 #include "problemlist.h"
 #include "scriptfolders.h"
 #include "scriptmodule.h"
@@ -50,7 +50,6 @@ constexpr int HistoryLength = 100;
 constexpr int ShownLines = 6;
 // A printed line longer than this is cut in the console (amptool writes it whole).
 constexpr qsizetype LongestShownLine = 10000;
-const QString ScriptFilter = QStringLiteral("Scripts (*.js)");
 
 // The console line's history: Up and Down step through the expressions given.
 class HistoryKeys : public QObject {
@@ -85,13 +84,11 @@ private:
 
 } // namespace
 
-ScriptTools::ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs,
-                         QMainWindow* window)
-    : QObject(window), document_(document), picture_(picture), dialogs_(dialogs), window_(window),
-      runner_(document, scriptmodule::newEngine),
+ScriptTools::ScriptTools(MapEditor& session, UserDialogs& dialogs, QMainWindow* window)
+    : QObject(window), document_(session.document()), dialogs_(dialogs), window_(window),
+      runner_(session, scriptmodule::newEngine),
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
-      checkFolders_(scriptfolders::checkFolders()),
-      consoleDock_(new QDockWidget(tr("Console"), window)),
+      checkFolders_(scriptfolders::checkFolders()), consoleDock_(new QDockWidget(tr("Console"), window)),
       problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)) {
     // The docks' insides are made when they are first shown or written to: most
     // sessions of the editor never show them.
@@ -379,10 +376,9 @@ bool ScriptTools::haveMap(const QString& caption) {
     return false;
 }
 
+// The layout is the session's, which the runner takes.
 ScriptOptions ScriptTools::options() const {
-    ScriptOptions given;
-    given.evenColumnsLower = picture_.evenColumnsLower();
-    return given;
+    return {};
 }
 
 void ScriptTools::appendOutput(const QString& text) {
@@ -446,7 +442,7 @@ void ScriptTools::chooseAndRun() {
     if (!haveMap(tr("Run Script"))) {
         return;
     }
-    FileDialogRequest request{tr("Run Script"), ScriptFilter, QStringLiteral("js"), lastFolder_};
+    FileDialogRequest request{tr("Run Script"), tr("Scripts (*.js)"), QStringLiteral("js"), lastFolder_};
     if (request.directory.isEmpty()) {
         request.directory = scriptFolders_.value(0);
     }

@@ -12,9 +12,9 @@
 #include <QObject>
 #include <QStringList>
 
-class HexMapView;
 class QAction;
 class MapDocument;
+class MapEditor;
 class ProblemList;
 class QDockWidget;
 class ActionTable;
@@ -31,7 +31,7 @@ class ScriptTools : public QObject {
     Q_OBJECT
 
 public:
-    ScriptTools(MapDocument& document, HexMapView& picture, UserDialogs& dialogs, QMainWindow* window);
+    ScriptTools(MapEditor& session, UserDialogs& dialogs, QMainWindow* window);
     ~ScriptTools() override;
 
     // Declares the Tools menu and its commands.
@@ -94,7 +94,6 @@ private:
     void keepOnScreen(QDockWidget* dock);
 
     MapDocument& document_;
-    HexMapView& picture_;
     UserDialogs& dialogs_;
     QMainWindow* window_;
     ScriptRunner runner_;

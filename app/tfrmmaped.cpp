@@ -539,9 +539,8 @@ bool TfrmMapEd::mayDiscardEdits() {
     if (!editor_.hasUnwrittenEdits()) {
         return true;
     }
-    switch (dialogs_.askUnwritten(
-        this, QStringLiteral("Unwritten changes"),
-        QStringLiteral("The map has changes that were not written. Write them first?"))) {
+    switch (dialogs_.askUnwritten(this, tr("Unwritten changes"),
+                                  tr("The map has changes that were not written. Write them first?"))) {
     case UnwrittenChoice::Save:
         return writeToCurrentFile();
     case UnwrittenChoice::Discard:

@@ -6,6 +6,7 @@
 #include "diskio.h"
 #include "jsengine.h"
 #include "mapdocument.h"
+#include "mapeditor.h"
 #include "options.h"
 #include "scriptfolders.h"
 #include "scriptlauncher.h"
@@ -84,7 +85,6 @@ ScriptOptions optionsOf(const amptool::Options& options) {
         seconds = amptool::wholeNumber(*timeout, 1, LongestTimeout, "the time limit in seconds");
     }
     script.timeout = std::chrono::milliseconds(std::int64_t(seconds) * MillisecondsPerSecond);
-    script.evenColumnsLower = options.has("--even-columns-lower");
     return script;
 }
 
@@ -134,9 +134,11 @@ int run(const std::vector<std::string>& all) {
     const std::string target = options.value("-o").value_or(map);
     amptool::refuseOverwriting(target, {script});
     const QString source = readScript(script);
-    MapDocument document;
+    MapEditor session;
+    session.setEvenColumnsLower(options.has("--even-columns-lower"));
+    MapDocument& document = session.document();
     readMap(document, map);
-    ScriptRunner runner(document, linkedScriptEngine);
+    ScriptRunner runner(session, linkedScriptEngine);
     const ScriptOutcome outcome =
         runner.run(source, QFile::decodeName(script.substr(script.rfind('/') + 1).c_str()), scriptOptions);
     // With the map on standard output, what the script tells goes where the map does not.
@@ -183,9 +185,11 @@ int check(const std::vector<std::string>& words) {
         throw amptool::UsageError{"no check scripts (*.js) in " + text(folders.join(QStringLiteral(", ")))};
     }
     const ScriptOptions scriptOptions = optionsOf(options);
-    MapDocument document;
+    MapEditor session;
+    session.setEvenColumnsLower(options.has("--even-columns-lower"));
+    MapDocument& document = session.document();
     readMap(document, map);
-    ScriptRunner runner(document, linkedScriptEngine);
+    ScriptRunner runner(session, linkedScriptEngine);
     int status = 0;
     runner.check(
         checks, scriptOptions, [](const QString&) {},

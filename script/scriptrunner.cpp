@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scriptrunner.h"
 #include "mapdocument.h"
+#include "mapeditor.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -145,6 +146,11 @@ struct ScriptRunner::Job {
     ScriptRunner* waiting = nullptr; // told when the run is over; none once it is given up
 };
 
+ScriptRunner::ScriptRunner(MapEditor& session, ScriptEngineSource engines, QObject* parent)
+    : ScriptRunner(session.document(), std::move(engines), parent) {
+    session_ = &session;
+}
+
 ScriptRunner::ScriptRunner(MapDocument& document, ScriptEngineSource engines, QObject* parent)
     : QObject(parent), document_(document), engines_(engines) {
     const auto changed = [this] {
@@ -272,7 +278,11 @@ ScriptOutcome ScriptRunner::execute(const QString& program, const QString& scrip
     running_ = true;
     mapChanged_ = false;
     const QString broken = tr("%1: the run failed in the engine").arg(scriptName);
-    worker_->post([job, map = scriptMapOf(document_), program, scriptName, console, options,
+    ScriptOptions asked = options;
+    if (session_) {
+        asked.evenColumnsLower = session_->evenColumnsLower();
+    }
+    worker_->post([job, map = scriptMapOf(document_), program, scriptName, console, options = asked,
                    broken](ScriptEngine& engine) {
         ScriptOptions given = options;
         given.stop = &job->stop;

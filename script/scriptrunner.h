@@ -20,6 +20,7 @@
 #include <memory>
 
 class MapDocument;
+class MapEditor;
 
 class ScriptWorker;
 
@@ -27,6 +28,10 @@ class ScriptRunner : public QObject {
     Q_OBJECT
 
 public:
+    // Runs against an editing session: its map, and its lattice layout, which
+    // map.neighbours, map.brush and map.line follow (whatever the options say).
+    ScriptRunner(MapEditor& session, ScriptEngineSource engines, QObject* parent = nullptr);
+    // Runs against a document alone; the layout is the options'.
     ScriptRunner(MapDocument& document, ScriptEngineSource engines, QObject* parent = nullptr);
     ~ScriptRunner() override;
 
@@ -80,6 +85,7 @@ private:
                          const ScriptOptions& options);
 
     MapDocument& document_;
+    const MapEditor* session_ = nullptr;
     ScriptEngineSource engines_;
     std::shared_ptr<ScriptWorker> worker_; // the thread the engine runs in, with the engine
     bool running_ = false;

@@ -115,6 +115,7 @@ void WindowTest::shortLongAndEmptyMapsFillWhatTheirRecordsReach() {
     // the first map survives into the second.
     f.readMap(f.write("full.amp", patternFile(TenByEight, 80)));
     f.document().typeIntoCell(2, 9, 7, QStringLiteral("abc"));
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     f.readMap(f.write("short.amp", patternFile(TenByEight, 5, 12)));
     for (int j = 0; j < amp::LayerCount; ++j) {
         QCOMPARE(f.model(j)->cellText(0, 4), QString::number(patternByte(4, j)));
@@ -162,6 +163,7 @@ void WindowTest::aRefusedFileChangesNothing() {
     f.click("btnPlus");
 
     const QString refused = f.dir.filePath(name);
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard}; // what the read would replace
     f.readMap(refused);
     QCOMPARE(f.dialogs.boxes.size(), 1);
     QCOMPARE(f.dialogs.boxes[0].caption, caption);

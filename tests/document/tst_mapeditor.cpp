@@ -175,18 +175,19 @@ void MapEditorTest::aCancelledDragLeavesTheCellsAndNoRedo() {
     QVERIFY(!editor.hasUnwrittenEdits());
 }
 
-// map.line in the layout the session holds: a line down column 2, widened by a
-// radius of 1, reaches the hexes of columns 1 and 3 beside it, which depend on
-// which columns are lower. The whole run is one undo step.
+// map.line in the layout the session holds (a run against a session takes its
+// layout): a line down column 2, widened by a radius of 1, reaches the hexes of
+// columns 1 and 3 beside it, which depend on which columns are lower. The whole
+// run is one undo step.
 void MapEditorTest::aScriptDrawsABrushedLineAsOneStep() {
     QTemporaryDir dir;
     const auto file = countingFile(6, 7);
     MapEditor editor;
     QVERIFY(editor.open(written(dir, "six.amp", file)).ok());
     editor.setEvenColumnsLower(true);
-    ScriptRunner runner(editor.document(), linkedScriptEngine);
+    ScriptRunner runner(editor, linkedScriptEngine);
     ScriptOptions options;
-    options.evenColumnsLower = editor.evenColumnsLower();
+    options.evenColumnsLower = false; // the session's layout holds, not the options'
     const ScriptOutcome outcome = runner.run(QStringLiteral("print(map.line(0, [2, 2], [2, 3], 77, 1));"),
                                              QStringLiteral("line.js"), options);
     QVERIFY2(outcome.ok() && outcome.changed, qPrintable(outcome.error));
