@@ -67,9 +67,12 @@ void defineOptions(QCommandLineParser& parser, Options& options) {
 bool readWords(QCommandLineParser& parser, const Options& options, const QStringList& words) {
     if (!parser.parse(words)) {
         const QStringList unknown = parser.unknownOptionNames();
-        if (unknown.isEmpty()) {
-            tell(QCoreApplication::translate(
-                "main", "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
+        if (unknown.isEmpty()) { // an option without its value, or with one it does not take
+            tell(parser.errorText().contains(QLatin1String("'--compare'"))
+                     ? QCoreApplication::translate(
+                           "main",
+                           "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)")
+                     : parser.errorText());
             return false;
         }
         // The word as it was typed: "-x", "--bogus", "-map.amp".

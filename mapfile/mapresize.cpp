@@ -2,10 +2,16 @@
 #include "mapresize.h"
 
 #include <array>
+#include <string>
 
 namespace amp {
 
-std::optional<ResizeAnchor> anchorNamed(std::string_view word) {
+std::optional<ResizeAnchor> anchorNamed(std::string_view given) {
+    // In any case, as amptool takes layer and terrain names.
+    std::string word(given);
+    for (char& c : word) {
+        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
     static constexpr std::array<std::string_view, AnchorCount> Names = {
         "top-left", "top", "top-right", "left", "centre", "right", "bottom-left", "bottom", "bottom-right"};
     for (int i = 0; i < AnchorCount; ++i) {

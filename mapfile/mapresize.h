@@ -28,7 +28,7 @@ enum class ResizeAnchor : std::uint8_t {
 inline constexpr int AnchorCount = 9;
 
 // The anchor a word names: top-left, top, top-right, left, centre (or center),
-// right, bottom-left, bottom, bottom-right; none for another word.
+// right, bottom-left, bottom, bottom-right, in any case; none for another word.
 std::optional<ResizeAnchor> anchorNamed(std::string_view word);
 
 // How far every hex moves when a map of columns x rows takes the new shape: none

@@ -211,6 +211,12 @@ void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
                  qPrintable(run.err));
         QVERIFY2(!run.err.contains(QLatin1String("display")), qPrintable(run.err));
     }
+    // A value given to an option that takes none is told as such.
+    const Run valued = runProgram({QStringLiteral("--reset-settings=1")}, noDisplay);
+    QCOMPARE(valued.exitCode, 2);
+    QVERIFY2(valued.err.contains(QLatin1String("'--reset-settings'")) &&
+                 !valued.err.contains(QLatin1String("compare")),
+             qPrintable(valued.err));
 }
 
 // The window opens without the map and the terminal says why; the test ends the

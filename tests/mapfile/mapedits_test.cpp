@@ -88,11 +88,12 @@ TEST(ResizeRule, AnchorsGoByTheirNames) {
         {"top-right", ResizeAnchor::TopRight}, {"left", ResizeAnchor::Left},
         {"centre", ResizeAnchor::Centre},      {"center", ResizeAnchor::Centre},
         {"right", ResizeAnchor::Right},        {"bottom-left", ResizeAnchor::BottomLeft},
-        {"bottom", ResizeAnchor::Bottom},      {"bottom-right", ResizeAnchor::BottomRight}};
+        {"bottom", ResizeAnchor::Bottom},      {"bottom-right", ResizeAnchor::BottomRight},
+        {"Centre", ResizeAnchor::Centre},      {"TOP-Left", ResizeAnchor::TopLeft}};
     for (const auto& [word, anchor] : named) {
         EXPECT_EQ(anchorNamed(word), anchor) << word;
     }
-    for (const char* word : {"", "middle", "Top", "topleft", "top left", "4"}) {
+    for (const char* word : {"", "middle", "topleft", "top left", "top_left", "centre ", "4"}) {
         EXPECT_FALSE(anchorNamed(word).has_value()) << word;
     }
 }
