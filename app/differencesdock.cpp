@@ -7,7 +7,7 @@
 #include "layerdelegate.h"
 #include "layerview.h"
 #include "mapdocument.h"
-#include "tfrmmaped.h"
+#include "mapeditor.h"
 #include "userdialogs.h"
 
 #include <QCheckBox>
@@ -39,12 +39,13 @@ QString cellsText(const QRect& cells) {
 
 } // namespace
 
-DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapView& picture,
+DifferencesDock::DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture,
                                  UserDialogs& dialogs, QMainWindow* window)
-    : QDockWidget(tr("Differences"), window), document_(document), form_(form), picture_(&picture),
-      dialogs_(dialogs), window_(window), other_(std::make_unique<MapDocument>()),
-      watch_(new DiskWatch(*other_, this)), summary_(new QLabel), filter_(new QComboBox),
-      everyLayer_(new QCheckBox(tr("Mark every layer"))), table_(new QTableView), count_(new QToolButton) {
+    : QDockWidget(tr("Differences"), window), editor_(editor), document_(editor.document()),
+      views_(std::move(views)), picture_(&picture), dialogs_(dialogs), window_(window),
+      other_(std::make_unique<MapDocument>()), watch_(new DiskWatch(*other_, this)), summary_(new QLabel),
+      filter_(new QComboBox), everyLayer_(new QCheckBox(tr("Mark every layer"))), table_(new QTableView),
+      count_(new QToolButton) {
     setObjectName(QStringLiteral("differencesDock"));
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
@@ -111,7 +112,7 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
     connect(table_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { goTo(model_->differenceAt(index.row())); });
     // The picture follows the layer by itself; the view on show needs its marks.
-    connect(&form_, &TfrmMapEd::layerShown, this, &DifferencesDock::markViewOf);
+    connect(&editor_, &MapEditor::layerChanged, this, &DifferencesDock::markViewOf);
     connect(watch_, &DiskWatch::told, this, &DifferencesDock::tellOtherOnDisk);
     picture_->setOverlay([this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
         if (!comparison_) {
@@ -133,15 +134,20 @@ DifferencesDock::~DifferencesDock() {
     table_->setModel(nullptr);
 }
 
+// A map that cannot be read is told in the words of File > Read Map.
+void DifferencesDock::tellReadFailure(const QString& fileName, const DocumentResult& read) {
+    const QString caption =
+        read.kind == DocumentResult::Kind::CannotOpen ? tr("AMP File Error") : tr("File Error");
+    const QString text = read.kind == DocumentResult::Kind::NotAMap      ? tr("  is not a map file.")
+                         : read.kind == DocumentResult::Kind::CannotOpen ? tr("  Open unsuccessful.")
+                                                                         : tr("  Read unsuccessful.");
+    dialogs_.messageBox(window_, caption, fileName + text, read.message);
+}
+
 bool DifferencesDock::compareWith(const QString& fileName) {
     const DocumentResult read = other_->read(fileName);
     if (!read) {
-        const QString caption =
-            read.kind == DocumentResult::Kind::CannotOpen ? tr("AMP File Error") : tr("File Error");
-        const QString text = read.kind == DocumentResult::Kind::NotAMap      ? tr("  is not a map file.")
-                             : read.kind == DocumentResult::Kind::CannotOpen ? tr("  Open unsuccessful.")
-                                                                             : tr("  Read unsuccessful.");
-        dialogs_.messageBox(window_, caption, fileName + text, read.message);
+        tellReadFailure(fileName, read);
         return false;
     }
     if (!comparison_) {
@@ -173,7 +179,7 @@ bool DifferencesDock::compareWith(const QString& fileName) {
                 });
         connect(comparison_.get(), &MapComparison::compared, this, &DifferencesDock::refresh);
         connect(comparison_.get(), &MapComparison::cellsChanged, this, &DifferencesDock::refresh);
-        markViewOf(form_.CurrentLayer());
+        markViewOf(editor_.layer());
     }
     setWindowTitle(tr("Differences: %1").arg(QFileInfo(fileName).fileName()));
     show();
@@ -197,7 +203,7 @@ void DifferencesDock::stopComparing() {
     comparison_.reset();
     count_->hide();
     picture_->update();
-    form_.currentGrid()->viewport()->update();
+    views_.view(editor_.layer())->viewport()->update();
 }
 
 void DifferencesDock::closeEvent(QCloseEvent* event) {
@@ -208,7 +214,7 @@ void DifferencesDock::closeEvent(QCloseEvent* event) {
 // The views of each layer mark their differing cells; a view is made the first
 // time its layer is shown, so each is given its marks then.
 void DifferencesDock::markViewOf(int layer) {
-    if (auto* delegate = qobject_cast<LayerDelegate*>(form_.layerGrid(layer)->itemDelegate())) {
+    if (auto* delegate = qobject_cast<LayerDelegate*>(views_.view(layer)->itemDelegate())) {
         delegate->setMarks([this, layer](int column, int row) {
             return comparison_ && comparison_->differs(layer, column, row);
         });
@@ -262,14 +268,14 @@ void DifferencesDock::refresh() {
     count_->setText(countText());
     count_->show();
     picture_->update();
-    form_.currentGrid()->viewport()->update();
+    views_.view(editor_.layer())->viewport()->update();
 }
 
 void DifferencesDock::goTo(const Difference& difference) {
-    if (form_.CurrentLayer() != difference.layer) {
-        form_.showLayerNumber(difference.layer);
+    if (editor_.layer() != difference.layer) {
+        views_.showLayer(difference.layer);
     }
-    form_.selectHex(difference.column, difference.row);
+    views_.selectHex(difference.column, difference.row);
 }
 
 void DifferencesDock::stepDifference(int step) {
@@ -283,7 +289,7 @@ void DifferencesDock::stepDifference(int step) {
         row = ((current.row() + step) % rows + rows) % rows;
     } else {
         const std::optional<HexCell> hex = document_.selection().currentHex();
-        const Difference from{form_.CurrentLayer(), hex ? hex->column : -1, hex ? hex->row : -1};
+        const Difference from{editor_.layer(), hex ? hex->column : -1, hex ? hex->row : -1};
         if (const auto next = comparison_->step(from, step, model_->layerFilter())) {
             row = model_->rowOf(*next).value_or(0);
         }
@@ -300,7 +306,7 @@ void DifferencesDock::takeTheirs(MapComparison::Scope scope) {
     if (scope == MapComparison::Scope::Hex && !hex) {
         return;
     }
-    const QString done = comparison_->takeTheirs(scope, form_.CurrentLayer(), hex.value_or(HexCell{}));
+    const QString done = comparison_->takeTheirs(scope, editor_.layer(), hex.value_or(HexCell{}));
     window_->statusBar()->showMessage(done.isEmpty() ? tr("Nothing to take there: the maps agree") : done,
                                       StatusTime);
 }
@@ -315,10 +321,13 @@ void DifferencesDock::swapMaps() {
         dialogs_.showMessage(window_, tr("The edited map has no file yet: write it first, then swap."));
         return;
     }
-    if (!form_.mayDiscardEdits()) {
+    if (!views_.mayDiscardEdits()) {
         return;
     }
-    form_.LoadMap(theirs);
+    if (const DocumentResult read = editor_.open(theirs); !read) {
+        tellReadFailure(theirs, read);
+        return;
+    }
     if (document_.fileName() == theirs) {
         compareWith(mine);
     }

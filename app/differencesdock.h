@@ -8,6 +8,7 @@
 // document library's (MapComparison, DifferenceModel); this is its window side.
 #pragma once
 
+#include "layerviews.h"
 #include "mapcomparison.h"
 
 #include <QDockWidget>
@@ -16,23 +17,24 @@
 #include <memory>
 
 class DiskWatch;
+struct DocumentResult;
 class DifferenceModel;
 class HexMapView;
 class MapDocument;
+class MapEditor;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMainWindow;
 class QTableView;
 class QToolButton;
-class TfrmMapEd;
 class UserDialogs;
 
 class DifferencesDock : public QDockWidget {
     Q_OBJECT
 
 public:
-    DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapView& picture, UserDialogs& dialogs,
+    DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture, UserDialogs& dialogs,
                     QMainWindow* window);
     ~DifferencesDock() override;
 
@@ -71,9 +73,11 @@ private:
     void markViewOf(int layer);
     void goTo(const Difference& difference);
     void tellOtherOnDisk();
+    void tellReadFailure(const QString& fileName, const DocumentResult& read);
 
+    MapEditor& editor_;
     MapDocument& document_;
-    TfrmMapEd& form_;
+    LayerViews views_;
     QPointer<HexMapView> picture_; // torn down before the dock
     UserDialogs& dialogs_;
     QMainWindow* window_;
