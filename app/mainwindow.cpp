@@ -637,7 +637,7 @@ bool MainWindow::offerRecovery() {
         for (const auto& cell : copy->typed) {
             typed.push_back({cell.layer, cell.slot, cell.text});
         }
-        if (!document_->recover(copy->bytes, typed, copy->fileName)) {
+        if (!editor_->recover(copy->bytes, typed, copy->fileName)) {
             continue;
         }
         RecoveryKeeper::discard(path);
