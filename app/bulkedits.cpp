@@ -3,7 +3,7 @@
 #include "celledits.h"
 #include "layerview.h"
 #include "mapdocument.h"
-#include "tfrmmaped.h"
+#include "mapeditor.h"
 #include "userdialogs.h"
 #include "valuebox.h"
 
@@ -14,12 +14,17 @@
 
 #include <algorithm>
 
-BulkEdits::BulkEdits(MapDocument& document, TfrmMapEd& form, UserDialogs& dialogs, QWidget* window)
-    : QObject(window), document_(document), form_(form), dialogs_(dialogs), window_(window),
+BulkEdits::BulkEdits(MapEditor& editor, LayerViews views, UserDialogs& dialogs, QWidget* window)
+    : QObject(window), editor_(editor), document_(editor.document()), views_(std::move(views)),
+      dialogs_(dialogs), window_(window),
       names_([](int layer) { return ValueBox::namesOf(layer, palettes::Palette::Standard); }) {}
 
+LayerView* BulkEdits::shownView() const {
+    return views_.view(editor_.layer());
+}
+
 QModelIndexList BulkEdits::chosenCells() const {
-    return form_.currentGrid()->chosenCells();
+    return shownView()->chosenCells();
 }
 
 // The smallest rectangle that holds the chosen cells.
@@ -28,7 +33,7 @@ CellBlock BulkEdits::takeBlock(bool allLayers) const {
     if (cells.isEmpty()) {
         return {};
     }
-    return celledits::takeBlock(document_, form_.CurrentLayer(), cellBounds(cells), allLayers);
+    return celledits::takeBlock(document_, editor_.layer(), cellBounds(cells), allLayers);
 }
 
 void BulkEdits::putOnClipboard(const CellBlock& block) {
@@ -37,7 +42,7 @@ void BulkEdits::putOnClipboard(const CellBlock& block) {
     }
     auto* data = new QMimeData;
     // The layer on show as text, for a spreadsheet; all layers in our own form.
-    data->setText(block.toText(block.layers == 1 ? 0 : form_.CurrentLayer()));
+    data->setText(block.toText(block.layers == 1 ? 0 : editor_.layer()));
     if (block.layers > 1) {
         data->setData(QString::fromLatin1(CellBlockMimeType), block.toMime());
     }
@@ -57,12 +62,12 @@ void BulkEdits::cut() {
     for (const QModelIndex& cell : chosenCells()) {
         cells.emplace_back(cell.column(), cell.row(), 1, 1);
     }
-    celledits::cut(document_, form_.CurrentLayer(), cells);
+    celledits::cut(document_, editor_.layer(), cells);
 }
 
 void BulkEdits::paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
-    const LayerView* view = form_.currentGrid();
+    const LayerView* view = shownView();
     const QModelIndex at = view->currentIndex();
     if (!data || !at.isValid()) {
         return;
@@ -85,7 +90,7 @@ void BulkEdits::paste() {
         block = std::get<CellBlock>(std::move(parsed));
     }
     const celledits::Pasted pasted =
-        celledits::paste(document_, form_.CurrentLayer(), at.column(), at.row(), *block);
+        celledits::paste(document_, editor_.layer(), at.column(), at.row(), *block);
     const int columns = pasted.columns;
     const int rows = pasted.rows;
     if (pasted.clipped) {
@@ -105,9 +110,16 @@ void BulkEdits::paste() {
 void BulkEdits::fillSelection() {
     int value = brushValue_();
     if (dialogs_.askValue(window_, tr("Fill Selection"), tr("Value (0-255):"), value,
-                          names_(form_.CurrentLayer()))) {
-        form_.fillCells(form_.CurrentLayer(), chosenCells(),
-                        LayerModel::canonicalText(static_cast<std::uint8_t>(value)));
+                          names_(editor_.layer()))) {
+        const QModelIndexList cells = chosenCells();
+        std::vector<QPoint> points;
+        points.reserve(static_cast<std::size_t>(cells.size()));
+        for (const QModelIndex& cell : cells) {
+            points.emplace_back(cell.column(), cell.row());
+        }
+        celledits::fill(document_, editor_.layer(), points,
+                        LayerModel::canonicalText(static_cast<std::uint8_t>(value)),
+                        tr("Fill %1").arg(MapDocument::hexesText(cells.size())));
     }
 }
 
@@ -117,7 +129,7 @@ void BulkEdits::replace() {
     // The one hex just clicked is where the user stands, not a region to replace in.
     request.scope = document_.selection().cellCount() > 1 ? ReplaceRequest::Scope::Selection
                                                           : ReplaceRequest::Scope::Layer;
-    const int layer = form_.CurrentLayer();
+    const int layer = editor_.layer();
     // From the value of the hex the user stands on, to the brush's.
     if (const auto hex = document_.selection().currentHex()) {
         request.from = document_.layer(layer)->cellByte(hex->column, hex->row);
@@ -134,21 +146,21 @@ void BulkEdits::replace() {
 }
 
 void BulkEdits::selectSameValue() {
-    LayerView* view = form_.currentGrid();
+    LayerView* view = shownView();
     const QModelIndex at = view->currentIndex();
     if (!at.isValid()) {
         return;
     }
     const QAbstractItemModel* model = view->model();
     QItemSelection selection;
-    for (const QRect& run : celledits::sameValue(document_, form_.CurrentLayer(), at.column(), at.row())) {
+    for (const QRect& run : celledits::sameValue(document_, editor_.layer(), at.column(), at.row())) {
         selection.select(model->index(run.top(), run.left()), model->index(run.bottom(), run.right()));
     }
     view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void BulkEdits::selectRectangle(int column1, int row1, int column2, int row2) {
-    LayerView* view = form_.currentGrid();
+    LayerView* view = shownView();
     const QAbstractItemModel* model = view->model();
     view->selectionModel()->select(
         QItemSelection(model->index(std::min(row1, row2), std::min(column1, column2)),
@@ -157,5 +169,5 @@ void BulkEdits::selectRectangle(int column1, int row1, int column2, int row2) {
 }
 
 void BulkEdits::floodFill(int column, int row, bool evenColumnsLower, const QString& to) {
-    document_.floodFill(form_.CurrentLayer(), column, row, evenColumnsLower, to);
+    document_.floodFill(editor_.layer(), column, row, evenColumnsLower, to);
 }

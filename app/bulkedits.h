@@ -2,10 +2,12 @@
 // The menu items that edit many cells at once: copy, cut and paste (one layer as
 // tab-separated text, or all 13 layers, through the clipboard), fill, replace,
 // flood fill and selecting every hex of a value. They ask what the dialogs ask
-// and call the document (celledits), on the layer on show and its selection.
+// and call the document (celledits), on the session's layer on show and the
+// cells chosen in its view.
 #pragma once
 
 #include "cellblock.h"
+#include "layerviews.h"
 #include "userdialogs.h"
 
 #include <QItemSelection>
@@ -14,8 +16,9 @@
 #include <functional>
 #include <vector>
 
+class LayerView;
 class MapDocument;
-class TfrmMapEd;
+class MapEditor;
 class UserDialogs;
 class QWidget;
 
@@ -23,7 +26,7 @@ class BulkEdits : public QObject {
     Q_OBJECT
 
 public:
-    BulkEdits(MapDocument& document, TfrmMapEd& form, UserDialogs& dialogs, QWidget* window);
+    BulkEdits(MapEditor& editor, LayerViews views, UserDialogs& dialogs, QWidget* window);
 
     void copy();
     void copyAllLayers();
@@ -53,10 +56,13 @@ private:
     // The selection's cells; the current cell when nothing is selected.
     QModelIndexList chosenCells() const;
     CellBlock takeBlock(bool allLayers) const;
+    // The number view of the layer on show.
+    LayerView* shownView() const;
     void putOnClipboard(const CellBlock& block);
 
+    MapEditor& editor_;
     MapDocument& document_;
-    TfrmMapEd& form_;
+    LayerViews views_;
     UserDialogs& dialogs_;
     QWidget* window_;
     std::function<ValueNames(int layer)> names_;

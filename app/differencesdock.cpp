@@ -7,7 +7,7 @@
 #include "layerdelegate.h"
 #include "layerview.h"
 #include "mapdocument.h"
-#include "tfrmmaped.h"
+#include "mapeditor.h"
 #include "userdialogs.h"
 
 #include <QCheckBox>
@@ -39,11 +39,11 @@ QString cellsText(const QRect& cells) {
 
 } // namespace
 
-DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapView& picture,
+DifferencesDock::DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture,
                                  UserDialogs& dialogs, QMainWindow* window)
-    : QDockWidget(tr("Differences"), window), document_(document), form_(form), picture_(&picture),
-      dialogs_(dialogs), window_(window), other_(std::make_unique<MapDocument>()),
-      watch_(new DiskWatch(*other_, this)), summary_(new QLabel), filter_(new QComboBox),
+    : QDockWidget(tr("Differences"), window), editor_(editor), document_(editor.document()),
+      views_(std::move(views)), picture_(&picture), dialogs_(dialogs), window_(window),
+      watch_(new DiskWatch(editor.comparedMap(), this)), summary_(new QLabel), filter_(new QComboBox),
       everyLayer_(new QCheckBox(tr("Mark every layer"))), table_(new QTableView), count_(new QToolButton) {
     setObjectName(QStringLiteral("differencesDock"));
     auto* content = new QWidget;
@@ -111,7 +111,8 @@ DifferencesDock::DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapV
     connect(table_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { goTo(model_->differenceAt(index.row())); });
     // The picture follows the layer by itself; the view on show needs its marks.
-    connect(&form_, &TfrmMapEd::layerShown, this, &DifferencesDock::markViewOf);
+    connect(&editor_, &MapEditor::layerChanged, this, &DifferencesDock::markViewOf);
+    connect(&editor_, &MapEditor::comparisonChanged, this, &DifferencesDock::followComparison);
     connect(watch_, &DiskWatch::told, this, &DifferencesDock::tellOtherOnDisk);
     picture_->setOverlay([this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
         if (!comparison_) {
@@ -133,19 +134,45 @@ DifferencesDock::~DifferencesDock() {
     table_->setModel(nullptr);
 }
 
+const MapDocument& DifferencesDock::other() const {
+    return editor_.comparedMap();
+}
+
+// A map that cannot be read is told in the words of File > Read Map.
+void DifferencesDock::tellReadFailure(const QString& fileName, const DocumentResult& read) {
+    const QString caption =
+        read.kind == DocumentResult::Kind::CannotOpen ? tr("AMP File Error") : tr("File Error");
+    const QString text = read.kind == DocumentResult::Kind::NotAMap      ? tr("  is not a map file.")
+                         : read.kind == DocumentResult::Kind::CannotOpen ? tr("  Open unsuccessful.")
+                                                                         : tr("  Read unsuccessful.");
+    dialogs_.messageBox(window_, caption, fileName + text, read.message);
+}
+
 bool DifferencesDock::compareWith(const QString& fileName) {
-    const DocumentResult read = other_->read(fileName);
+    const DocumentResult read = editor_.compareWith(fileName);
     if (!read) {
-        const QString caption =
-            read.kind == DocumentResult::Kind::CannotOpen ? tr("AMP File Error") : tr("File Error");
-        const QString text = read.kind == DocumentResult::Kind::NotAMap      ? tr("  is not a map file.")
-                             : read.kind == DocumentResult::Kind::CannotOpen ? tr("  Open unsuccessful.")
-                                                                             : tr("  Read unsuccessful.");
-        dialogs_.messageBox(window_, caption, fileName + text, read.message);
+        tellReadFailure(fileName, read);
         return false;
     }
-    if (!comparison_) {
-        comparison_ = std::make_unique<MapComparison>(document_, *other_);
+    show();
+    raise();
+    return true;
+}
+
+// The list, the marks and the count follow the session's comparison: a new one
+// gets a model of its own, and one that ends takes its model with it.
+void DifferencesDock::followComparison() {
+    MapComparison* now = editor_.comparison();
+    if (now != comparison_) {
+        table_->setModel(nullptr);
+        model_.reset();
+        comparison_ = now;
+        if (!comparison_) {
+            count_->hide();
+            picture_->update();
+            views_.view(editor_.layer())->viewport()->update();
+            return;
+        }
         model_ = std::make_unique<DifferenceModel>(*comparison_);
         model_->setLayerFilter(filter_->currentIndex() - 1);
         // The rows move under the current one while the map is edited, which
@@ -171,15 +198,14 @@ bool DifferencesDock::compareWith(const QString& fileName) {
                         goTo(model_->differenceAt(current.row()));
                     }
                 });
-        connect(comparison_.get(), &MapComparison::compared, this, &DifferencesDock::refresh);
-        connect(comparison_.get(), &MapComparison::cellsChanged, this, &DifferencesDock::refresh);
-        markViewOf(form_.CurrentLayer());
+        connect(comparison_, &MapComparison::compared, this, &DifferencesDock::refresh);
+        connect(comparison_, &MapComparison::cellsChanged, this, &DifferencesDock::refresh);
+        markViewOf(editor_.layer());
     }
-    setWindowTitle(tr("Differences: %1").arg(QFileInfo(fileName).fileName()));
-    show();
-    raise();
-    refresh();
-    return true;
+    if (comparison_) {
+        setWindowTitle(tr("Differences: %1").arg(QFileInfo(other().fileName()).fileName()));
+        refresh();
+    }
 }
 
 void DifferencesDock::chooseAndCompare() {
@@ -192,12 +218,7 @@ void DifferencesDock::chooseAndCompare() {
 }
 
 void DifferencesDock::stopComparing() {
-    table_->setModel(nullptr);
-    model_.reset();
-    comparison_.reset();
-    count_->hide();
-    picture_->update();
-    form_.currentGrid()->viewport()->update();
+    editor_.stopComparing();
 }
 
 void DifferencesDock::closeEvent(QCloseEvent* event) {
@@ -208,7 +229,7 @@ void DifferencesDock::closeEvent(QCloseEvent* event) {
 // The views of each layer mark their differing cells; a view is made the first
 // time its layer is shown, so each is given its marks then.
 void DifferencesDock::markViewOf(int layer) {
-    if (auto* delegate = qobject_cast<LayerDelegate*>(form_.layerGrid(layer)->itemDelegate())) {
+    if (auto* delegate = qobject_cast<LayerDelegate*>(views_.view(layer)->itemDelegate())) {
         delegate->setMarks([this, layer](int column, int row) {
             return comparison_ && comparison_->differs(layer, column, row);
         });
@@ -225,21 +246,21 @@ QString DifferencesDock::summary() const {
     if (!comparison_) {
         return {};
     }
-    const QString otherName = QFileInfo(other_->fileName()).fileName();
+    const QString otherName = QFileInfo(other().fileName()).fileName();
     QStringList lines;
     for (const int i : comparison_->headerDifferences()) {
         lines << tr("Header byte %1: %2 here, %3 in %4")
                      .arg(i)
                      .arg(document_.header().bytes[static_cast<std::size_t>(i)])
-                     .arg(other_->header().bytes[static_cast<std::size_t>(i)])
+                     .arg(other().header().bytes[static_cast<std::size_t>(i)])
                      .arg(otherName);
     }
     if (!comparison_->sameSize()) {
         lines << tr("Size: %1 × %2 here, %3 × %4 in %5")
                      .arg(document_.columns())
                      .arg(document_.rows())
-                     .arg(other_->columns())
-                     .arg(other_->rows())
+                     .arg(other().columns())
+                     .arg(other().rows())
                      .arg(otherName);
     }
     for (const QRect& cells : comparison_->onlyInEdited()) {
@@ -262,14 +283,14 @@ void DifferencesDock::refresh() {
     count_->setText(countText());
     count_->show();
     picture_->update();
-    form_.currentGrid()->viewport()->update();
+    views_.view(editor_.layer())->viewport()->update();
 }
 
 void DifferencesDock::goTo(const Difference& difference) {
-    if (form_.CurrentLayer() != difference.layer) {
-        form_.showLayerNumber(difference.layer);
+    if (editor_.layer() != difference.layer) {
+        views_.showLayer(difference.layer);
     }
-    form_.selectHex(difference.column, difference.row);
+    views_.selectHex(difference.column, difference.row);
 }
 
 void DifferencesDock::stepDifference(int step) {
@@ -283,7 +304,7 @@ void DifferencesDock::stepDifference(int step) {
         row = ((current.row() + step) % rows + rows) % rows;
     } else {
         const std::optional<HexCell> hex = document_.selection().currentHex();
-        const Difference from{form_.CurrentLayer(), hex ? hex->column : -1, hex ? hex->row : -1};
+        const Difference from{editor_.layer(), hex ? hex->column : -1, hex ? hex->row : -1};
         if (const auto next = comparison_->step(from, step, model_->layerFilter())) {
             row = model_->rowOf(*next).value_or(0);
         }
@@ -293,21 +314,17 @@ void DifferencesDock::stepDifference(int step) {
 }
 
 void DifferencesDock::takeTheirs(MapComparison::Scope scope) {
-    if (!comparison_) {
+    if (!comparison_ || (scope == MapComparison::Scope::Hex && !editor_.currentHex())) {
         return;
     }
-    const std::optional<HexCell> hex = document_.selection().currentHex();
-    if (scope == MapComparison::Scope::Hex && !hex) {
-        return;
-    }
-    const QString done = comparison_->takeTheirs(scope, form_.CurrentLayer(), hex.value_or(HexCell{}));
+    const QString done = editor_.takeTheirs(scope);
     window_->statusBar()->showMessage(done.isEmpty() ? tr("Nothing to take there: the maps agree") : done,
                                       StatusTime);
 }
 
 void DifferencesDock::swapMaps() {
     const QString mine = document_.fileName();
-    const QString theirs = other_->fileName();
+    const QString theirs = other().fileName();
     if (!comparison_ || theirs.isEmpty()) {
         return;
     }
@@ -315,13 +332,16 @@ void DifferencesDock::swapMaps() {
         dialogs_.showMessage(window_, tr("The edited map has no file yet: write it first, then swap."));
         return;
     }
-    if (!form_.mayDiscardEdits()) {
+    if (!views_.mayDiscardEdits()) {
         return;
     }
-    form_.LoadMap(theirs);
-    if (document_.fileName() == theirs) {
-        compareWith(mine);
+    // A failure names the file that could not be read: theirs, or then mine.
+    if (const DocumentResult swapped = editor_.swapCompared(); !swapped) {
+        tellReadFailure(document_.fileName() == theirs ? mine : theirs, swapped);
+        return;
     }
+    show();
+    raise();
 }
 
 void DifferencesDock::setMarkingEveryLayer(bool every) {
@@ -331,9 +351,9 @@ void DifferencesDock::setMarkingEveryLayer(bool every) {
 // The watch's own words are for the edited map: the map compared with is told
 // of in words of its own.
 void DifferencesDock::tellOtherOnDisk() {
-    const QString name = QFileInfo(other_->fileName()).fileName();
+    const QString name = QFileInfo(other().fileName()).fileName();
     const QString text =
-        QFileInfo::exists(other_->fileName())
+        QFileInfo::exists(other().fileName())
             ? tr("%1, the map compared with, cannot be read again; the comparison keeps it as last read")
             : tr("%1, the map compared with, was deleted on disk; the comparison keeps it as last read");
     window_->statusBar()->showMessage(text.arg(name), StatusTime);

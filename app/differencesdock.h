@@ -4,10 +4,12 @@
 // or all), tells the header bytes and sizes that differ at its top, marks the
 // differing cells in the picture and the number views, steps to the next and
 // previous difference, takes the other map's cells and swaps which map is
-// edited. The count goes on the status line. The comparing itself is the
-// document library's (MapComparison, DifferenceModel); this is its window side.
+// edited. The count goes on the status line. The compared map and its
+// MapComparison are the session's (MapEditor); the dock follows the session's
+// comparisonChanged and is the window side: the list, the marks, the questions.
 #pragma once
 
+#include "layerviews.h"
 #include "mapcomparison.h"
 
 #include <QDockWidget>
@@ -16,23 +18,24 @@
 #include <memory>
 
 class DiskWatch;
+struct DocumentResult;
 class DifferenceModel;
 class HexMapView;
 class MapDocument;
+class MapEditor;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMainWindow;
 class QTableView;
 class QToolButton;
-class TfrmMapEd;
 class UserDialogs;
 
 class DifferencesDock : public QDockWidget {
     Q_OBJECT
 
 public:
-    DifferencesDock(MapDocument& document, TfrmMapEd& form, HexMapView& picture, UserDialogs& dialogs,
+    DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture, UserDialogs& dialogs,
                     QMainWindow* window);
     ~DifferencesDock() override;
 
@@ -56,10 +59,10 @@ public:
     // Marks in the picture: differences of every layer, or only of the layer on show.
     void setMarkingEveryLayer(bool every);
 
-    MapComparison* comparison() const { return comparison_.get(); }
+    MapComparison* comparison() const { return comparison_; }
     DifferenceModel* model() const { return model_.get(); }
     QTableView* table() const { return table_; }
-    const MapDocument& other() const { return *other_; }
+    const MapDocument& other() const;
     QString summary() const;
     QString countText() const;
 
@@ -67,19 +70,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void followComparison();
     void refresh();
     void markViewOf(int layer);
     void goTo(const Difference& difference);
     void tellOtherOnDisk();
+    void tellReadFailure(const QString& fileName, const DocumentResult& read);
 
+    MapEditor& editor_;
     MapDocument& document_;
-    TfrmMapEd& form_;
+    LayerViews views_;
     QPointer<HexMapView> picture_; // torn down before the dock
     UserDialogs& dialogs_;
     QMainWindow* window_;
-    std::unique_ptr<MapDocument> other_;
     DiskWatch* watch_;
-    std::unique_ptr<MapComparison> comparison_;
+    MapComparison* comparison_ = nullptr; // the session's, which the model shows
     std::unique_ptr<DifferenceModel> model_;
     QLabel* summary_;
     QComboBox* filter_;

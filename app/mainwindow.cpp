@@ -113,7 +113,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         }
     });
     connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
-    bulkEdits_ = new BulkEdits(*document_, *form_, dialogs_, this);
+    bulkEdits_ = new BulkEdits(*editor_, layerViews(), dialogs_, this);
     bulkEdits_->setBrushValue(
         [this] { return int(amp::lowByte(LayerModel::textValue(mapPanel_->view()->brushText()))); });
     bulkEdits_->setValueNames([this](int layer) { return mapPanel_->valueNames(layer); });
@@ -248,7 +248,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
-    differences_ = new DifferencesDock(*document_, *form_, *mapPanel_->view(), dialogs_, this);
+    differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
     offerRecovery();
     form_->openFromArguments(arguments);
     fitClientHeight(form_->height()); // the bars too stay on the desktop
@@ -257,6 +257,14 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
             move(display->availableGeometry().center() - rect().center());
         }
     }
+}
+
+LayerViews MainWindow::layerViews() const {
+    TfrmMapEd* form = form_;
+    return {[form](int layer) { return form->layerGrid(layer); },
+            [form](int layer) { form->showLayerNumber(layer); },
+            [form](int column, int row) { form->selectHex(column, row); },
+            [form] { return form->mayDiscardEdits(); }};
 }
 
 bool MainWindow::restoreWindow() {
@@ -629,7 +637,7 @@ bool MainWindow::offerRecovery() {
         for (const auto& cell : copy->typed) {
             typed.push_back({cell.layer, cell.slot, cell.text});
         }
-        if (!document_->recover(copy->bytes, typed, copy->fileName)) {
+        if (!editor_->recover(copy->bytes, typed, copy->fileName)) {
             continue;
         }
         RecoveryKeeper::discard(path);

@@ -4,6 +4,7 @@
 // selected hex and the file. It owns the map document that the form shows.
 #pragma once
 
+#include "layerviews.h"
 #include "userdialogs.h"
 
 #include <QKeySequence>
@@ -77,6 +78,8 @@ protected:
 
 private:
     void createMenus();
+    // The form's number views, for the helpers that follow the session.
+    LayerViews layerViews() const;
     void refreshRecentMenu();
     void rememberFile();
     // Puts the window and its docks where the last run left them, when that fits

@@ -114,3 +114,49 @@ DocumentResult MapEditor::goToHex(const QString& text) {
 DocumentResult MapEditor::floodFill(HexCell hex) {
     return document_.floodFill(layer_, hex.column, hex.row, evenColumnsLower_, brushText_);
 }
+
+DocumentResult MapEditor::compareWith(const QString& fileName) {
+    const DocumentResult read = compared_.read(fileName);
+    if (!read) {
+        return read;
+    }
+    if (!comparison_) {
+        comparison_ = std::make_unique<MapComparison>(document_, compared_);
+    }
+    emit comparisonChanged();
+    return read;
+}
+
+// The followers let go of the comparison while it still exists.
+void MapEditor::stopComparing() {
+    if (!comparison_) {
+        return;
+    }
+    const std::unique_ptr<MapComparison> ending = std::move(comparison_);
+    emit comparisonChanged();
+}
+
+QString MapEditor::takeTheirs(MapComparison::Scope scope) {
+    const std::optional<HexCell> hex = currentHex();
+    if (!comparison_ || (scope == MapComparison::Scope::Hex && !hex)) {
+        return {};
+    }
+    return comparison_->takeTheirs(scope, layer_, hex.value_or(HexCell{}));
+}
+
+DocumentResult MapEditor::swapCompared() {
+    const QString mine = document_.fileName();
+    const QString theirs = compared_.fileName();
+    if (!comparison_ || theirs.isEmpty()) {
+        return {DocumentResult::Kind::Failed, tr("No map is compared with: there is nothing to swap."), {}};
+    }
+    if (mine.isEmpty()) {
+        return {DocumentResult::Kind::Failed,
+                tr("The edited map has no file yet: write it first, then swap."),
+                {}};
+    }
+    if (const DocumentResult read = document_.read(theirs); !read) {
+        return read;
+    }
+    return compareWith(mine);
+}

@@ -9,12 +9,14 @@
 #pragma once
 
 #include "hexgeometry.h"
+#include "mapcomparison.h"
 #include "mapdocument.h"
 #include "mapselection.h"
 
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -86,7 +88,32 @@ public:
     void endStroke() { document_.endStroke(); }
     void cancelStroke() { document_.cancelStroke(); }
 
+    // The map compared with: another map, read from a file and never edited
+    // here, compared hex by hex with the session's map (see MapComparison).
+    // compareWith() reads it (a failure changes nothing; comparing with another
+    // file replaces the one before), stopComparing() lets it go.
+    DocumentResult compareWith(const QString& fileName);
+    void stopComparing();
+    bool isComparing() const { return comparison_ != nullptr; }
+    // The comparison, none while nothing is compared.
+    MapComparison* comparison() const { return comparison_.get(); }
+    // The map compared with (before a comparison, a document with no map).
+    MapDocument& comparedMap() { return compared_; }
+    const MapDocument& comparedMap() const { return compared_; }
+    // Take theirs: the compared map's cells for the current hex, the selection,
+    // the layer on show or everything, as one undo step. Its name, or an empty
+    // text when the maps agree there (or nothing is compared, or no hex is
+    // current for Hex).
+    QString takeTheirs(MapComparison::Scope scope);
+    // Swap: the map compared with is read as the session's map, and the map that
+    // was edited becomes the one compared with, both as they are on disk. Edits
+    // not written are lost: the caller asks first (hasUnwrittenEdits()). Fails,
+    // changing nothing, when nothing is compared or the session's map has no file.
+    DocumentResult swapCompared();
+
 signals:
+    // A comparison began or ended, or the map compared with is another one.
+    void comparisonChanged();
     void layerChanged(int layer);
     // The current hex changed; (-1, -1) for none.
     void currentHexChanged(int column, int row);
@@ -95,6 +122,8 @@ signals:
 
 private:
     MapDocument document_;
+    MapDocument compared_;
+    std::unique_ptr<MapComparison> comparison_;
     int layer_ = 0;
     bool evenColumnsLower_ = false;
     QString brushText_ = QStringLiteral("0");

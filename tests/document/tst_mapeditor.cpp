@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The editing session without a window: its file actions, the one current hex,
-// the layer on show, Go to Hex, a cancelled stroke, and a script run against it.
+// the layer on show, Go to Hex, a cancelled stroke, a script run against it, and
+// the map compared with (take theirs, swap).
 #include "jsengine.h"
 #include "mapeditor.h"
 #include "mapfileio.h"
 #include "scriptrunner.h"
+
+#include <QUndoStack>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -49,6 +52,7 @@ private slots:
     void goToHexReadsColumnAndRow();
     void aCancelledDragLeavesTheCellsAndNoRedo();
     void aScriptDrawsABrushedLineAsOneStep();
+    void comparesTakesTheirsAndSwapsThroughTheSession();
 };
 
 void MapEditorTest::opensWritesMakesAndReloads() {
@@ -205,6 +209,88 @@ void MapEditorTest::aScriptDrawsABrushedLineAsOneStep() {
     QCOMPARE(editor.document().undoStack()->count(), 1);
     editor.document().undoStack()->undo();
     QVERIFY(editor.document().encode() == file);
+}
+
+// Mine: the counting map of 3 x 2 (record k = column * 2 + row). Theirs: the same
+// bytes but record 1 (hex 0,1) has 200 on layer 0 and 201 on layer 5, and
+// record 5 (hex 2,1) has 222 on layer 3: three cells of two hexes differ.
+void MapEditorTest::comparesTakesTheirsAndSwapsThroughTheSession() {
+    QTemporaryDir dir;
+    const auto mine = countingFile(3, 2);
+    auto theirs = mine;
+    theirs[7 + 1 * 13 + 0] = 200;
+    theirs[7 + 1 * 13 + 5] = 201;
+    theirs[7 + 5 * 13 + 3] = 222;
+    const QString minePath = written(dir, "mine.amp", mine);
+    const QString theirPath = written(dir, "theirs.amp", theirs);
+    MapEditor editor;
+    QVERIFY(editor.open(minePath).ok());
+    QSignalSpy changed(&editor, &MapEditor::comparisonChanged);
+
+    // A file that cannot be read starts no comparison.
+    QVERIFY(!editor.compareWith(dir.filePath("none.amp")).ok());
+    QVERIFY(!editor.isComparing());
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(editor.takeTheirs(MapComparison::Scope::All).isEmpty());
+
+    QVERIFY(editor.compareWith(theirPath).ok());
+    QVERIFY(editor.isComparing());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(editor.comparedMap().fileName(), theirPath);
+    QCOMPARE(editor.comparison()->cellCount(), std::size_t(3));
+    QCOMPARE(editor.comparison()->hexCount(), 2);
+
+    // Hex takes every layer of the current hex, and only of it.
+    QVERIFY(editor.takeTheirs(MapComparison::Scope::Hex).isEmpty()); // no current hex yet
+    editor.setCurrentHex(HexCell{2, 1});
+    const QString taken = editor.takeTheirs(MapComparison::Scope::Hex);
+    QVERIFY(!taken.isEmpty());
+    QCOMPARE(editor.document().undoStack()->undoText(), taken);
+    QCOMPARE(editor.document().layer(3)->cellText(2, 1), QStringLiteral("222"));
+    QCOMPARE(editor.document().layer(0)->cellText(0, 1), QStringLiteral("1")); // record 1, layer 0
+    QCOMPARE(editor.comparison()->cellCount(), std::size_t(2));
+    QVERIFY(editor.takeTheirs(MapComparison::Scope::Hex).isEmpty()); // the maps agree there now
+    editor.document().undoStack()->undo();
+    QCOMPARE(editor.document().layer(3)->cellText(2, 1), QStringLiteral("8")); // record 5, layer 3
+    QCOMPARE(editor.comparison()->cellCount(), std::size_t(3));
+
+    // Layer takes the layer on show only: hex 0,1 gets 201 on layer 5, keeps 1 on layer 0.
+    editor.setLayer(5);
+    QVERIFY(!editor.takeTheirs(MapComparison::Scope::Layer).isEmpty());
+    QCOMPARE(editor.document().layer(5)->cellText(0, 1), QStringLiteral("201"));
+    QCOMPARE(editor.document().layer(0)->cellText(0, 1), QStringLiteral("1"));
+    QCOMPARE(editor.document().layer(3)->cellText(2, 1), QStringLiteral("8"));
+    QCOMPARE(editor.comparison()->cellCount(), std::size_t(2));
+
+    // Swap: theirs is edited, as on disk; mine, as on disk, is compared with.
+    QVERIFY(editor.swapCompared().ok());
+    QCOMPARE(editor.document().fileName(), theirPath);
+    QCOMPARE(editor.comparedMap().fileName(), minePath);
+    QCOMPARE(editor.document().layer(0)->cellText(0, 1), QStringLiteral("200"));
+    QCOMPARE(editor.document().layer(3)->cellText(2, 1), QStringLiteral("222"));
+    QCOMPARE(editor.comparison()->cellCount(), std::size_t(3));
+    QCOMPARE(editor.comparison()->otherByte(0, 0, 1), std::uint8_t(1));
+    QVERIFY(!editor.hasUnwrittenEdits());
+    // All takes mine back into theirs, cell for cell: the bytes are mine's.
+    QVERIFY(!editor.takeTheirs(MapComparison::Scope::All).isEmpty());
+    const QString mineAgain = dir.filePath("mine-again.amp");
+    QVERIFY(editor.write(mineAgain).ok());
+    QCOMPARE(contentOf(mineAgain), mine);
+
+    // A map without a file cannot be swapped: nothing changes.
+    editor.newMap(2, 2);
+    const DocumentResult refused = editor.swapCompared();
+    QCOMPARE(refused.kind, DocumentResult::Kind::Failed);
+    QVERIFY(editor.document().fileName().isEmpty());
+    QCOMPARE(editor.document().columns(), 2);
+
+    const int before = changed.count();
+    editor.stopComparing();
+    QVERIFY(!editor.isComparing());
+    QVERIFY(editor.comparison() == nullptr);
+    QCOMPARE(changed.count(), before + 1);
+    QVERIFY(editor.takeTheirs(MapComparison::Scope::All).isEmpty());
+    QVERIFY(!editor.swapCompared().ok());
 }
 
 QTEST_GUILESS_MAIN(MapEditorTest)
