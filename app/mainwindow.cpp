@@ -249,8 +249,16 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
     differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
-    offerRecovery();
-    form_->openFromArguments(arguments);
+    // A map recovered from its copy is the map named on the command line, when
+    // they are one file: reading that again would only ask to drop what was
+    // just recovered.
+    const bool recovered = offerRecovery();
+    const QString named = arguments.value(1);
+    const QString recoveredFile = QFileInfo(document_->fileName()).canonicalFilePath();
+    if (!recovered || named.isEmpty() || recoveredFile.isEmpty() ||
+        QFileInfo(named).canonicalFilePath() != recoveredFile) {
+        form_->openFromArguments(arguments);
+    }
     fitClientHeight(form_->height()); // the bars too stay on the desktop
     if (!restoreWindow()) {
         if (const QScreen* display = screen()) { // the window opens in the middle of the desktop

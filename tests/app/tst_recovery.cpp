@@ -209,9 +209,13 @@ void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
     WindowFixture next;
     next.dataHome = f.dir.filePath("data");
     next.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
-    next.open();
+    // Started on that very map, as after a crash: what is recovered is shown,
+    // and no question offers to write or drop it first.
+    next.open({QStringLiteral("ampedit"), map});
     QCOMPARE(next.dialogs.recoveryQuestions, QStringList{map});
+    QCOMPARE(next.dialogs.unwrittenQuestions, 0);
     QCOMPARE(next.document().encode(), edited);
+    QVERIFY(next.main->isWindowModified());
 }
 
 void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {
