@@ -5,6 +5,7 @@
 #include "celledits.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
+#include "mapfiles.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -31,19 +32,6 @@ std::vector<std::uint8_t> patternFile(int columns, int rows, std::uint8_t first 
 // The byte of layer `layer` for [column][row] in a file of `rows` rows.
 std::size_t at(int column, int row, int rows, int layer) {
     return 7 + 13 * static_cast<std::size_t>(column * rows + row) + static_cast<std::size_t>(layer);
-}
-
-QString written(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
-    const QString path = dir.filePath(name);
-    if (!amp::writeFileSafely(path, bytes)) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
-
-std::vector<std::uint8_t> contentOf(const QString& path) {
-    auto bytes = amp::readMapFile(path);
-    return bytes ? bytes.value() : std::vector<std::uint8_t>{};
 }
 
 QString byteText(int value) {

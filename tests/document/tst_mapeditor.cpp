@@ -5,6 +5,7 @@
 #include "jsengine.h"
 #include "mapeditor.h"
 #include "mapfileio.h"
+#include "mapfiles.h"
 #include "scriptrunner.h"
 
 #include <QUndoStack>
@@ -25,19 +26,6 @@ std::vector<std::uint8_t> countingFile(int columns, int rows) {
         }
     }
     return bytes;
-}
-
-QString written(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
-    const QString path = dir.filePath(name);
-    if (!amp::writeFileSafely(path, bytes)) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
-}
-
-std::vector<std::uint8_t> contentOf(const QString& path) {
-    auto bytes = amp::readMapFile(path);
-    return bytes ? bytes.value() : std::vector<std::uint8_t>{};
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "mapcomparison.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
+#include "mapfiles.h"
 #include "shellrun.h"
 
 #include <QFile>
@@ -37,14 +38,6 @@ std::vector<std::uint8_t> patternFile(int columns, int rows, int salt, std::uint
         }
     }
     return bytes;
-}
-
-QString written(const QTemporaryDir& dir, const QString& name, const std::vector<std::uint8_t>& bytes) {
-    const QString path = dir.filePath(name);
-    if (!amp::writeFileSafely(path, bytes).ok()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
 }
 
 std::vector<std::uint8_t> bytesOf(const QString& path) {
