@@ -10,7 +10,8 @@ namespace scriptmodule {
 
 namespace {
 
-constexpr const char* FileName = "ampedit-scripting.so";
+// The module's file name on this system (".so", ".dll").
+constexpr const char* FileName = "ampedit-scripting" AMPEDIT_MODULE_SUFFIX;
 
 QString text(const char* source) {
     return QCoreApplication::translate("ScriptRunner", source);
