@@ -50,7 +50,8 @@ std::wstring wide(const std::string& text) {
     if (text.empty()) {
         return {};
     }
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring converted(static_cast<std::size_t>(size), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), converted.data(), size);
     return converted;
@@ -60,17 +61,19 @@ std::string utf8(const wchar_t* text, std::size_t length) {
     if (length == 0) {
         return {};
     }
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     std::string converted(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), converted.data(), size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), converted.data(), size, nullptr,
+                          nullptr);
     return converted;
 }
 
 std::string systemReason(DWORD code) {
     wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string reason = length > 0 ? utf8(text, length) : "error " + std::to_string(code);
     ::LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
@@ -89,9 +92,8 @@ std::optional<FileIdentity> identityOfHandle(HANDLE file) {
     identity.volume = information.dwVolumeSerialNumber;
     identity.index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
     identity.regular = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    identity.size = identity.regular
-                        ? (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow
-                        : 0;
+    identity.size =
+        identity.regular ? (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow : 0;
     return identity;
 }
 

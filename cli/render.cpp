@@ -6,10 +6,10 @@
 #include "commands.h"
 #include "mapformat.h"
 #include "options.h"
-#include "platform.h"
 #include "picturebuilder.h"
 #include "picturefile.h"
 #include "picturelayers.h"
+#include "platform.h"
 #include "renderlauncher.h"
 
 #include <QGuiApplication>

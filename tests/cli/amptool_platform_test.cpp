@@ -63,7 +63,8 @@ protected:
     // the bytes a text-mode stream changes ("\n" to "\r\n", "\r\n" to "\n") or
     // stops at (0x1A, the end of a text file).
     QByteArray makeMap(const QString& name) {
-        const Ran made = run({"new", "10", "13", "--fill", "0=10", "--fill", "1=13", "--fill", "2=26", "-o", name});
+        const Ran made =
+            run({"new", "10", "13", "--fill", "0=10", "--fill", "1=13", "--fill", "2=26", "-o", name});
         EXPECT_EQ(made.status, 0) << made.err.toStdString();
         return bytesOf(name);
     }
@@ -82,7 +83,8 @@ protected:
 TEST_F(Amptool, AMapWrittenToStandardOutputIsTheFileByteForByte) {
     const QByteArray file = makeMap("m.amp");
     EXPECT_EQ(file, expectedMap());
-    const Ran piped = run({"new", "10", "13", "--fill", "0=10", "--fill", "1=13", "--fill", "2=26", "-o", "-"});
+    const Ran piped =
+        run({"new", "10", "13", "--fill", "0=10", "--fill", "1=13", "--fill", "2=26", "-o", "-"});
     ASSERT_EQ(piped.status, 0) << piped.err.toStdString();
     EXPECT_EQ(piped.out.size(), expectedMap().size());
     EXPECT_EQ(piped.out, expectedMap());
@@ -109,7 +111,8 @@ TEST_F(Amptool, TextOutputHasTheSameBytesOnEverySystem) {
     EXPECT_EQ(exported.out, row.repeated(13));
     const Ran info = run({"info", "m.amp"});
     ASSERT_EQ(info.status, 0) << info.err.toStdString();
-    EXPECT_TRUE(info.out.contains("\n    2  ??????          26   26         1      0\n")) << info.out.toStdString();
+    EXPECT_TRUE(info.out.contains("\n    2  ??????          26   26         1      0\n"))
+        << info.out.toStdString();
     EXPECT_FALSE(info.out.contains('\r'));
 }
 
@@ -132,7 +135,8 @@ TEST_F(Amptool, NamesInAnyScriptAreOpenedWrittenAndTold) {
         const QString missing = QString::fromUtf8("fehlt-") + name;
         const Ran told = run({"info", missing});
         EXPECT_EQ(told.status, 2);
-        EXPECT_TRUE(told.err.startsWith("amptool: info: " + missing.toUtf8() + ": ")) << told.err.toStdString();
+        EXPECT_TRUE(told.err.startsWith("amptool: info: " + missing.toUtf8() + ": "))
+            << told.err.toStdString();
     }
 }
 
@@ -165,11 +169,12 @@ TEST_F(Amptool, RenderHandsEveryWordOnAsTyped) {
     // Spaces, quotes, backslashes before a quote and at the end: each comes
     // back in the message about the map it names.
     for (const QString& word : {QString("with space"), QString("a \"quoted\" word"), QString("end\\"),
-                               QString("two \\\\"), QString("back\\\"slash"), QString::fromUtf8("地 図")}) {
+                                QString("two \\\\"), QString("back\\\"slash"), QString::fromUtf8("地 図")}) {
         SCOPED_TRACE(word.toStdString());
         const Ran told = run({"render", word, "-o", "t.png"});
         EXPECT_EQ(told.status, 2);
-        EXPECT_TRUE(told.err.startsWith("amptool: render: " + word.toUtf8() + ": ")) << told.err.toStdString();
+        EXPECT_TRUE(told.err.startsWith("amptool: render: " + word.toUtf8() + ": "))
+            << told.err.toStdString();
     }
 }
 
@@ -187,8 +192,8 @@ TEST_F(Amptool, AProgramNotFoundIsToldWithThePathsLookedAt) {
     ASSERT_TRUE(QFile::copy(QString::fromUtf8(AMPTOOL_PATH), copy));
     const Ran told = run({"render", "m.amp", "-o", "m.png"}, {}, {}, copy);
     EXPECT_EQ(told.status, 2);
-    const QByteArray expected =
-        "amptool: render: cannot start amptool-render (looked for " + QDir::toNativeSeparators(helper).toUtf8();
+    const QByteArray expected = "amptool: render: cannot start amptool-render (looked for " +
+                                QDir::toNativeSeparators(helper).toUtf8();
 #ifdef _WIN32
     // Wine and Windows may spell the folder in another case.
     EXPECT_TRUE(told.err.toLower().startsWith(expected.toLower())) << told.err.toStdString();
@@ -201,9 +206,10 @@ TEST_F(Amptool, AProgramNotFoundIsToldWithThePathsLookedAt) {
 
 TEST_F(Amptool, TheNullDeviceIsADryRun) {
     makeMap("m.amp");
-    for (const QStringList& words : {QStringList{"new", "4", "4", "-o", amptool::NullDeviceName},
-                                     QStringList{"export", "m.amp", "-o", amptool::NullDeviceName},
-                                     QStringList{"resize", "m.amp", "4", "4", "-o", amptool::NullDeviceName}}) {
+    for (const QStringList& words :
+         {QStringList{"new", "4", "4", "-o", amptool::NullDeviceName},
+          QStringList{"export", "m.amp", "-o", amptool::NullDeviceName},
+          QStringList{"resize", "m.amp", "4", "4", "-o", amptool::NullDeviceName}}) {
         SCOPED_TRACE(words.join(' ').toStdString());
         const Ran ran = run(words);
         EXPECT_EQ(ran.status, 0) << ran.err.toStdString();
@@ -222,7 +228,8 @@ TEST_F(Amptool, AnOutputThatIsAnInputIsRefusedUnderAnyName) {
         SCOPED_TRACE(name.toStdString());
         const Ran refused = run({"export", "m.amp", "-o", name});
         EXPECT_EQ(refused.status, 2);
-        EXPECT_TRUE(refused.err.contains("the output would replace the input m.amp")) << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains("the output would replace the input m.amp"))
+            << refused.err.toStdString();
     }
     // Standard output redirected to the map.
     const Ran redirected = run({"export", "m.amp"}, {}, "m.amp");
@@ -246,8 +253,8 @@ TEST(AmptoolCommandLine, WordsAreQuotedAsTheCRuntimeSplitsThem) {
     EXPECT_EQ(amptool::quotedForCommandLine(R"(a\\ b)"), R"("a\\ b")");
 #ifdef _WIN32
     // The system's own splitter takes each back.
-    for (const wchar_t* word : {L"", L"two words", L"say \"hi\"", L"C:\\my maps\\", L"a\\\\\"b", L"\\\"", L"end\\\\",
-                                L"\"\""}) {
+    for (const wchar_t* word :
+         {L"", L"two words", L"say \"hi\"", L"C:\\my maps\\", L"a\\\\\"b", L"\\\"", L"end\\\\", L"\"\""}) {
         const std::wstring wide = word;
         const std::string utf8(wide.begin(), wide.end());
         const std::string line = "program " + amptool::quotedForCommandLine(utf8);
