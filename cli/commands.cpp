@@ -11,6 +11,7 @@
 #include "mapreplace.h"
 #include "mapresize.h"
 #include "options.h"
+#include "platform.h"
 #include "renderlauncher.h"
 #include "scriptlauncher.h"
 #include "textsink.h"
@@ -21,7 +22,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace amptool {
@@ -191,9 +191,8 @@ ViewedMap viewMapFile(const std::string& path, bool measure = false) {
     map.size = map.bytes.size();
     if (measure && path != "-") {
         // A file of the kernel's says it is empty and holds more: the larger one counts.
-        struct stat info {};
-        const off_t onDisk = ::stat(path.c_str(), &info) == 0 ? info.st_size : 0;
-        map.size = std::max(map.bytes.size(), static_cast<std::size_t>(std::max<off_t>(onDisk, 0)));
+        const auto onDisk = identityOf(path);
+        map.size = std::max(map.bytes.size(), static_cast<std::size_t>(onDisk ? onDisk->size : 0));
     }
     map.view = viewOrFail(map.bytes, path);
     return map; // the view points into the bytes, which move along with their buffer
@@ -871,11 +870,13 @@ void printHelp(std::FILE* to) {
         std::fprintf(to, "  %s\n", command.usage);
     }
     std::fprintf(
-        to, "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
-            "differ), 2 a usage or I/O error. A failed command touches no file. A MAP of - is read from\n"
-            "standard input; -o - writes to standard output, -o /dev/null makes the output and drops it\n"
-            "(a dry run); an output that is one of the command's inputs is refused, but for the map a\n"
-            "command changes. Layers go by number, name or \"terrain\".\n");
+        to,
+        "\n`amptool COMMAND --help` tells more. Exit status: 0 done, 1 invalid input (or maps that\n"
+        "differ), 2 a usage or I/O error. A failed command touches no file. A MAP of - is read from\n"
+        "standard input; -o - writes to standard output, -o %s makes the output and drops it\n"
+        "(a dry run); an output that is one of the command's inputs is refused, but for the map a\n"
+        "command changes. Layers go by number, name or \"terrain\".\n",
+        NullDeviceName);
 }
 
 } // namespace
@@ -955,44 +956,29 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
     writeOutput(target, bytes, out, madeFrom);
 }
 
-// The status of a named file, or for "-" of the standard input or output it
-// stands for (the output for `output`).
-bool statusOf(const std::string& name, bool output, struct stat& status) {
-    if (name == "-") {
-        return ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
-    }
-    return ::stat(name.c_str(), &status) == 0;
-}
-
-bool isSameFile(const std::string& first, const std::string& second) {
-    struct stat a {
-    }, b{};
-    if (!statusOf(first, false, a) || !statusOf(second, false, b)) {
-        return false;
-    }
-    // Where the system has no inodes (0 for every file), names alone cannot tell.
-    return a.st_ino != 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// The file a name leads to, or for "-" the file standard input or output (for
+// `output`) is redirected from or to.
+std::optional<FileIdentity> fileOf(const std::string& name, bool output) {
+    return name == "-" ? identityOfStandardStream(output) : identityOf(name);
 }
 
 bool isNullDevice(const std::string& path) {
-    struct stat at {
-    }, null{};
-    return path != "-" && ::stat(path.c_str(), &at) == 0 && S_ISCHR(at.st_mode) &&
-           ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) && at.st_rdev == null.st_rdev;
+    return path != "-" && namesNullDevice(path);
 }
 
 // The command's output must not be one of its inputs, which it would replace:
-// the same file (device and inode, links followed) under any name, standard
-// input and output included when they are redirected from or to that file.
+// the same file (volume and file number, links followed) under any name,
+// standard input and output included when they are redirected from or to that
+// file.
 void refuseOverwriting(const std::string& target, const std::vector<std::string>& inputs) {
-    struct stat out {};
-    if (isNullDevice(target) || !statusOf(target, true, out)) {
+    const auto out = isNullDevice(target) ? std::nullopt : fileOf(target, true);
+    // Where the system has no file numbers (0 for every file), names alone cannot tell.
+    if (!out || out->index == 0) {
         return;
     }
     for (const std::string& input : inputs) {
-        struct stat in {};
-        if (statusOf(input, false, in) && out.st_ino != 0 && in.st_dev == out.st_dev &&
-            in.st_ino == out.st_ino) {
+        const auto in = fileOf(input, false);
+        if (in && in->volume == out->volume && in->index == out->index) {
             throw UsageError{(target == "-" ? std::string("standard output") : target) +
                              ": the output would replace the input " + nameOf(input) + ": name another file"};
         }

@@ -31,8 +31,6 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
                        const std::string& madeFrom = {});
 int runCommand(const char* name, const std::function<int()>& body, std::FILE* err);
 
-// Whether two names lead to one file (its device and inode, links followed).
-bool isSameFile(const std::string& first, const std::string& second);
 // Whether the name leads to the null device: an output there is a dry run, made
 // and dropped, never written through a temporary file.
 bool isNullDevice(const std::string& path);

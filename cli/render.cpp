@@ -9,6 +9,7 @@
 #include "picturebuilder.h"
 #include "picturefile.h"
 #include "picturelayers.h"
+#include "platform.h"
 #include "renderlauncher.h"
 
 #include <QGuiApplication>
@@ -156,7 +157,8 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "amptool: render: %s\n", qPrintable(message));
         }
     });
-    const std::vector<std::string> words(argv + 1, argv + argc);
+    amptool::prepareStandardStreams();
+    const std::vector<std::string> words = amptool::commandWords(argc, argv);
     return amptool::runCommand(
         "render", [&words] { return render(words, stdout); }, stderr);
 }

@@ -1,27 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "renderlauncher.h"
-
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <unistd.h>
+#include "platform.h"
 
 namespace amptool {
 
 namespace {
 
 constexpr int UsageOrIo = 2;
-
-// The folder of the running program, from the kernel's link to it.
-std::string ownFolder() {
-    char path[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return {};
-    }
-    const std::string whole(path, static_cast<std::size_t>(length));
-    return whole.substr(0, whole.rfind('/') + 1);
-}
 
 } // namespace
 
@@ -32,27 +17,34 @@ int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE
 int startHelper(const char* helper, const char* command, const std::vector<std::string>& words,
                 std::FILE* out, std::FILE* err) {
     const std::string folder = ownFolder();
+#ifdef _WIN32
+    const std::string name = std::string(helper) + ".exe";
+#else
     const std::string name = helper;
-    const std::vector<std::string> places = {folder + name, folder + AMPTOOL_HELPER_FROM_BIN "/" + name};
-    std::vector<char*> arguments;
+#endif
+    std::vector<std::string> places = {folder + name};
+    // Where the install puts it, when that is not beside amptool; the paths
+    // told are the system's own, with its separators.
+    if (std::string fromBin = AMPTOOL_HELPER_FROM_BIN; !fromBin.empty()) {
+        for (char& c : fromBin) {
+            c = c == '/' ? PathSeparator : c;
+        }
+        places.push_back(folder + fromBin + PathSeparator + name);
+    }
     std::string tried;
-    int why = ENOENT;
+    std::string why;
     for (const std::string& place : places) {
         std::vector<std::string> all = {place};
         all.insert(all.end(), words.begin(), words.end());
-        arguments.clear();
-        for (std::string& word : all) {
-            arguments.push_back(word.data());
-        }
-        arguments.push_back(nullptr);
         std::fflush(out);
         std::fflush(err);
-        ::execv(place.c_str(), arguments.data());
-        why = errno;
+        if (const std::optional<int> status = runProgram(place, all, why)) {
+            return *status;
+        }
         tried += (tried.empty() ? "" : ", ") + place;
     }
     std::fprintf(err, "amptool: %s: cannot start %s (looked for %s): %s\n", command, helper, tried.c_str(),
-                 std::strerror(why));
+                 why.c_str());
     return UsageOrIo;
 }
 

@@ -2,7 +2,8 @@
 // `amptool render`: drawing needs QtGui, which no other command may load at
 // start-up, so the command is a program of its own, amptool-render, that amptool
 // starts in its place (as git starts its commands): beside amptool in the build
-// tree, in lib/ampedit once installed.
+// tree, in lib/ampedit once installed (beside amptool.exe on Windows, where
+// programs find their DLLs beside them).
 #pragma once
 
 #include <cstdio>
@@ -25,12 +26,14 @@ inline constexpr const char* RenderHelp =
     "R0-R1 alone, as a map of their own. -o - writes the PNG to standard output.";
 
 // Starts amptool-render with the words after "render"; returns only when it
-// cannot be started.
+// cannot be started, or on Windows (where no program takes another's place)
+// with its exit status once it has ended.
 int startRender(const std::vector<std::string>& words, std::FILE* out, std::FILE* err);
 
 // Starts amptool's program of its own `helper` (beside amptool, or in lib/ampedit
-// once installed) with `words` in place of this process; when it cannot be
-// started, tells why as amptool's `command` and gives the exit status.
+// once installed) with `words` in place of this process (on Windows: waits for
+// it and gives its exit status); when it cannot be started, tells why as
+// amptool's `command` and gives the exit status.
 int startHelper(const char* helper, const char* command, const std::vector<std::string>& words,
                 std::FILE* out, std::FILE* err);
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The calls of diskio.h over the portable build's QString ones (mapfileio.cpp):
-// a name of bytes becomes a QString through QFile::decodeName.
+// a name of bytes is UTF-8, as amptool takes its words (on Windows from the
+// UTF-16 command line). Never the local 8-bit encoding: on Windows that is the
+// ANSI code page, which cannot hold every name ("Ürdün", 地図).
 #include "diskio.h"
 #include "mapfileio.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace amp::diskio {
@@ -11,7 +14,7 @@ namespace amp::diskio {
 namespace {
 
 QString nameOf(const std::string& path) {
-    return QFile::decodeName(path.c_str());
+    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
 }
 
 } // namespace
@@ -43,7 +46,11 @@ void setRestoreNotice(std::function<void(const std::string& path, const JournalN
         return;
     }
     amp::setRestoreNotice([notice = std::move(notice)](const QString& path, const JournalNotice& told) {
-        notice(QFile::encodeName(path).toStdString(), told);
+        // The name as it was given; the journal's, which the program made, with
+        // the system's separators (journal_qt.cpp gives it through encodeName).
+        JournalNotice shown = told;
+        shown.journal = QDir::toNativeSeparators(QFile::decodeName(told.journal.c_str())).toStdString();
+        notice(path.toStdString(), shown);
     });
 }
 
