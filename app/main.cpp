@@ -20,6 +20,10 @@
 #include <cstdlib>
 #include <exception>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 constexpr int UsageError = 2;
@@ -112,6 +116,21 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
     QCommandLineParser parser;
     Options options;
     defineOptions(parser, options);
+    // The version and the help are printed here, as Qt prints them: Qt on Windows
+    // would show them in a message box whenever it sees no console, even when
+    // the output goes to a pipe or a console the editor joined.
+    if (parser.parse(QCoreApplication::arguments()) && !parser.isSet(options.helpAll)) {
+        if (parser.isSet(options.version)) {
+            std::fputs(qPrintable(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                  QCoreApplication::applicationVersion() + QLatin1Char('\n')),
+                       stdout);
+            std::exit(0);
+        }
+        if (parser.isSet(options.help)) {
+            std::fputs(qPrintable(parser.helpText()), stdout);
+            std::exit(0);
+        }
+    }
     parser.process(application); // exits after each of the options it answers
     std::exit(0);
 }
@@ -198,9 +217,24 @@ QStringList wordsBeforeTheWindow(int argc, char* argv[]) {
     return left;
 }
 
+// On Windows the editor is a GUI program, so no console window opens with it;
+// started from a console, its answers (--help, --version, a refused option) go
+// to that console, which it joins. Output already sent elsewhere (a pipe, a
+// file) stays there; without a console nothing changes.
+void joinTheParentsConsole() {
+#ifdef Q_OS_WIN
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    joinTheParentsConsole();
     {
         QCommandLineParser parser;
         Options options;
