@@ -157,8 +157,14 @@ QStringList windowArguments(const QString& program, const QStringList& names) {
 // (QFile::decodeName). A word that is not UTF-8 does not come back to its bytes
 // (Qt puts U+FFFD for what it cannot decode), and opening the text would open
 // another file, with the replacement character in its name: such a word is
-// refused, told on the terminal, and the list is empty.
-QStringList decodedWords(int argc, char* argv[]) {
+// refused, told on the terminal, and the list is empty. On Windows argv holds
+// the words in the local code page, where a Japanese map name comes as
+// question marks: the words are those of the UTF-16 command line there, as Qt
+// reads it.
+QStringList decodedWords([[maybe_unused]] int argc, [[maybe_unused]] char* argv[]) {
+#ifdef Q_OS_WIN
+    return QCoreApplication::arguments();
+#else
     QStringList words;
     for (int i = 0; i < argc; ++i) {
         const QString word = QFile::decodeName(argv[i]);
@@ -172,6 +178,7 @@ QStringList decodedWords(int argc, char* argv[]) {
         words.append(word);
     }
     return words;
+#endif
 }
 
 // The options of Qt itself, which QApplication takes out of the arguments

@@ -240,15 +240,18 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
         return;
     case DocumentResult::Kind::CannotOpen:
         dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
-                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Open unsuccessful."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Open unsuccessful."),
+                            read.message);
         return;
     case DocumentResult::Kind::NotAMap:
         dialogs_.messageBox(this, QStringLiteral("File Error"),
-                            QDir::toNativeSeparators(fileName) + QStringLiteral("  is not a map file."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  is not a map file."),
+                            read.message);
         return;
     case DocumentResult::Kind::CannotRead:
         dialogs_.messageBox(this, QStringLiteral("File Error"),
-                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Read unsuccessful."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Read unsuccessful."),
+                            read.message);
         return;
     default:
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));

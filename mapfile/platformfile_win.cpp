@@ -63,8 +63,9 @@ MapError heldByAnother(const QString& target, DWORD error) {
 // Whether another program holds the file so that it cannot be written: opened
 // as the in-place way opens it, shared for reading and writing.
 bool isHeldByAnother(const std::wstring& name, DWORD& error) {
-    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
         return false;
@@ -81,8 +82,8 @@ public:
         for (int attempt = 0; attempt < NameAttempts; ++attempt) {
             std::wstring name = folder + TemporaryPrefix;
             for (int i = 0; i < RandomLength; ++i) {
-                name += static_cast<wchar_t>(
-                    NameLetters[QRandomGenerator::system()->bounded(static_cast<int>(sizeof NameLetters - 1))]);
+                name += static_cast<wchar_t>(NameLetters[QRandomGenerator::system()->bounded(
+                    static_cast<int>(sizeof NameLetters - 1))]);
             }
             name += TemporarySuffix;
             handle_ = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -165,8 +166,8 @@ MapError refusal(const QString& target, const std::wstring& name, DWORD error, c
 // The attributes a map carries over a write (hidden, system, archive, not
 // indexed): ReplaceFileW merges them, and they are set again where it did not
 // (a file system or a system that only renames).
-constexpr DWORD KeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 void keepAttributes(const std::wstring& name, DWORD old) {
     const DWORD now = GetFileAttributesW(name.c_str());
@@ -180,7 +181,8 @@ void keepAttributes(const std::wstring& name, DWORD old) {
 Status replaceFile(const QString& from, const QString& to) {
     const std::wstring name = systemName(to);
     if (!moveOver(systemName(from), name)) {
-        return refusal(to, name, GetLastError(), "it could not be replaced by " + QDir::toNativeSeparators(from));
+        return refusal(to, name, GetLastError(),
+                       "it could not be replaced by " + QDir::toNativeSeparators(from));
     }
     return Done{};
 }
@@ -217,7 +219,8 @@ Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> b
                 return Written{};
             }
             if (ReplaceFileW(name.c_str(), file.name().c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                             nullptr)) {
                 file.keep();
                 keepAttributes(name, oldAttributes);
                 return Written{};

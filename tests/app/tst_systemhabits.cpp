@@ -47,15 +47,20 @@ void SystemHabitsTest::theMapNamedOnTheCommandLineIsLowerCasedOnWindowsOnly_data
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("box");
 #ifdef Q_OS_WIN
-    QTest::newRow("folder and name") << "MAPS\\BIG.AMP" << "maps/big.amp" << "maps\\big.amp";
-    QTest::newRow("mixed case, slashes") << "Maps/North Front.Amp" << "maps/north front.amp"
+    QTest::newRow("folder and name") << "MAPS\\BIG.AMP"
+                                     << "maps/big.amp"
+                                     << "maps\\big.amp";
+    QTest::newRow("mixed case, slashes") << "Maps/North Front.Amp"
+                                         << "maps/north front.amp"
                                          << "maps\\north front.amp";
     QTest::newRow("only A-Z") << QStringLiteral("\u00DCRD\u00DCN-KAMPAGNE.AMP")
                               << QStringLiteral("\u00DCrd\u00DCn-kampagne.amp")
                               << QStringLiteral("\u00DCrd\u00DCn-kampagne.amp");
 #else
     // File names are case-sensitive here: the lower-cased name would be another file.
-    QTest::newRow("folder and name") << "MAPS/BIG.AMP" << "MAPS/BIG.AMP" << "MAPS/BIG.AMP";
+    QTest::newRow("folder and name") << "MAPS/BIG.AMP"
+                                     << "MAPS/BIG.AMP"
+                                     << "MAPS/BIG.AMP";
     QTest::newRow("not A-Z either") << QStringLiteral("\u00DCRD\u00DCN-KAMPAGNE.AMP")
                                     << QStringLiteral("\u00DCRD\u00DCN-KAMPAGNE.AMP")
                                     << QStringLiteral("\u00DCRD\u00DCN-KAMPAGNE.AMP");
@@ -184,7 +189,8 @@ void SystemHabitsTest::settingsAreAnIniFileAndRecoveryCopiesLiveInAppData() {
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
     const QString recovery = RecoveryKeeper::folder();
     QCoreApplication::setApplicationName(name);
-    QVERIFY2(recovery.startsWith(appData + "/ampedit/", Qt::CaseInsensitive) && recovery.endsWith("/recovery"),
+    QVERIFY2(recovery.startsWith(appData + "/ampedit/", Qt::CaseInsensitive) &&
+                 recovery.endsWith("/recovery"),
              qPrintable(recovery));
 }
 

@@ -76,7 +76,8 @@ TEST(ReplacingFiles, AMissingFileIsRefusedAndTheTargetStays) {
 // Names beyond ASCII reach the system whole (on Windows as UTF-16): the file in
 // the folder has exactly that name, written again it is replaced, and read back.
 TEST(FileNames, LettersBeyondAsciiNameTheFileItself) {
-    for (const QString& name : {QStringLiteral("\u00DCrd\u00FCn-Kampagne.amp"), QStringLiteral("\u5730\u56F3.amp")}) {
+    for (const QString& name :
+         {QStringLiteral("\u00DCrd\u00FCn-Kampagne.amp"), QStringLiteral("\u5730\u56F3.amp")}) {
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         for (const char* text : {"first", "second write"}) {
@@ -104,8 +105,8 @@ std::wstring wide(const QString& path) {
 class HeldOpen {
 public:
     HeldOpen(const QString& path, DWORD access, DWORD share)
-        : handle_(CreateFileW(wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr)) {}
+        : handle_(CreateFileW(wide(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~HeldOpen() { close(); }
     HeldOpen(const HeldOpen&) = delete;
     HeldOpen& operator=(const HeldOpen&) = delete;
