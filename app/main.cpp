@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -30,7 +31,27 @@ constexpr int UsageError = 2;
 // The form opens a first argument only when it is longer than this.
 constexpr qsizetype LongestIgnoredName = 5;
 
+// On Windows the editor is a GUI program, so no console window opens with it;
+// started from a console, its answers (--help, --version, a refused option) go
+// to that console, which it joins just before it prints (a window started from
+// a console leaves it alone). Output already sent elsewhere (a pipe, a file)
+// stays there; without a console nothing changes.
+void joinTheParentsConsole() {
+#ifdef Q_OS_WIN
+    static bool joined = false;
+    if (std::exchange(joined, true)) {
+        return;
+    }
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
+
 void tell(const QString& text) {
+    joinTheParentsConsole();
     std::fprintf(stderr, "ampedit: %s\n", qPrintable(text));
 }
 
@@ -109,6 +130,7 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
 // window's own options, which --help-all lists, come with a window system, so
 // the answer is given on the one that draws into memory.
 [[noreturn]] void answerOption(int argc, char* argv[]) {
+    joinTheParentsConsole();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
@@ -224,24 +246,9 @@ QStringList wordsBeforeTheWindow(int argc, char* argv[]) {
     return left;
 }
 
-// On Windows the editor is a GUI program, so no console window opens with it;
-// started from a console, its answers (--help, --version, a refused option) go
-// to that console, which it joins. Output already sent elsewhere (a pipe, a
-// file) stays there; without a console nothing changes.
-void joinTheParentsConsole() {
-#ifdef Q_OS_WIN
-    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
-#endif
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
-    joinTheParentsConsole();
     {
         QCommandLineParser parser;
         Options options;
