@@ -112,9 +112,15 @@ EditorSettings::~EditorSettings() {
     sync();
 }
 
+// An INI file on every system, never the Windows registry: ~/.config/ampedit/
+// ampedit.conf, or %LOCALAPPDATA%\ampedit\ampedit.ini on Windows.
 QString EditorSettings::filePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/ampedit/ampedit.conf");
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("/ampedit/ampedit.ini");
+#else
+    const QString name = QStringLiteral("/ampedit/ampedit.conf");
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + name;
 }
 
 bool EditorSettings::reset() {

@@ -19,6 +19,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -26,7 +31,27 @@ constexpr int UsageError = 2;
 // The form opens a first argument only when it is longer than this.
 constexpr qsizetype LongestIgnoredName = 5;
 
+// On Windows the editor is a GUI program, so no console window opens with it;
+// started from a console, its answers (--help, --version, a refused option) go
+// to that console, which it joins just before it prints (a window started from
+// a console leaves it alone). Output already sent elsewhere (a pipe, a file)
+// stays there; without a console nothing changes.
+void joinTheParentsConsole() {
+#ifdef Q_OS_WIN
+    static bool joined = false;
+    if (std::exchange(joined, true)) {
+        return;
+    }
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
+
 void tell(const QString& text) {
+    joinTheParentsConsole();
     std::fprintf(stderr, "ampedit: %s\n", qPrintable(text));
 }
 
@@ -105,6 +130,7 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
 // window's own options, which --help-all lists, come with a window system, so
 // the answer is given on the one that draws into memory.
 [[noreturn]] void answerOption(int argc, char* argv[]) {
+    joinTheParentsConsole();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ampedit"));
@@ -112,6 +138,21 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
     QCommandLineParser parser;
     Options options;
     defineOptions(parser, options);
+    // The version and the help are printed here, as Qt prints them: Qt on Windows
+    // would show them in a message box whenever it sees no console, even when
+    // the output goes to a pipe or a console the editor joined.
+    if (parser.parse(QCoreApplication::arguments()) && !parser.isSet(options.helpAll)) {
+        if (parser.isSet(options.version)) {
+            std::fputs(qPrintable(QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                  QCoreApplication::applicationVersion() + QLatin1Char('\n')),
+                       stdout);
+            std::exit(0);
+        }
+        if (parser.isSet(options.help)) {
+            std::fputs(qPrintable(parser.helpText()), stdout);
+            std::exit(0);
+        }
+    }
     parser.process(application); // exits after each of the options it answers
     std::exit(0);
 }
@@ -138,8 +179,14 @@ QStringList windowArguments(const QString& program, const QStringList& names) {
 // (QFile::decodeName). A word that is not UTF-8 does not come back to its bytes
 // (Qt puts U+FFFD for what it cannot decode), and opening the text would open
 // another file, with the replacement character in its name: such a word is
-// refused, told on the terminal, and the list is empty.
-QStringList decodedWords(int argc, char* argv[]) {
+// refused, told on the terminal, and the list is empty. On Windows argv holds
+// the words in the local code page, where a Japanese map name comes as
+// question marks: the words are those of the UTF-16 command line there, as Qt
+// reads it.
+QStringList decodedWords([[maybe_unused]] int argc, [[maybe_unused]] char* argv[]) {
+#ifdef Q_OS_WIN
+    return QCoreApplication::arguments();
+#else
     QStringList words;
     for (int i = 0; i < argc; ++i) {
         const QString word = QFile::decodeName(argv[i]);
@@ -153,6 +200,7 @@ QStringList decodedWords(int argc, char* argv[]) {
         words.append(word);
     }
     return words;
+#endif
 }
 
 // The options of Qt itself, which QApplication takes out of the arguments

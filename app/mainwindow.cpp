@@ -631,7 +631,8 @@ bool MainWindow::offerRecovery() {
             notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
             continue;
         }
-        const QString name = copy->fileName.isEmpty() ? tr("an unnamed map") : copy->fileName;
+        const QString name =
+            copy->fileName.isEmpty() ? tr("an unnamed map") : QDir::toNativeSeparators(copy->fileName);
         switch (dialogs_.askRecover(this, name, copy->saved)) {
         case RecoveryChoice::Later:
             continue;
@@ -828,7 +829,7 @@ void MainWindow::refreshHexStatus() {
 void MainWindow::refreshFileName() {
     const QString& name = document_->fileName();
     fileLabel_->setText(QFileInfo(name).fileName());
-    fileLabel_->setToolTip(name);
+    fileLabel_->setToolTip(QDir::toNativeSeparators(name));
 }
 
 // The form asks for its client height; the window adds its bars, but never grows

@@ -87,7 +87,9 @@ TfrmMapEd::TfrmMapEd(UserDialogs& dialogs, MapEditor& editor, const QStringList&
     connect(&document_, &MapDocument::cellsChanged, this, &TfrmMapEd::followHexInfo);
     connect(&document_, &MapDocument::headerChanged, this, &TfrmMapEd::refreshHeaderBoxes);
     // The file-name box names the file the map was last read from or written to.
-    connect(&document_, &MapDocument::fileNameChanged, ui_->edtFileName, &QLineEdit::setText);
+    // It shows the name with the system's separators (backslashes on Windows).
+    connect(&document_, &MapDocument::fileNameChanged, ui_->edtFileName,
+            [this](const QString& name) { ui_->edtFileName->setText(QDir::toNativeSeparators(name)); });
     connect(&document_, &MapDocument::diskContentKnown, this, &TfrmMapEd::diskContentKnown);
     connect(&editor_, &MapEditor::layerChanged, this, &TfrmMapEd::showLayer);
     connect(&editor_, &MapEditor::currentHexChanged, this, &TfrmMapEd::followCurrentHex);
@@ -198,11 +200,20 @@ void TfrmMapEd::attachGrid(LayerView* view, int layer) {
         [this, layer](const QString& text, const QModelIndexList& cells) { fillCells(layer, cells, text); });
 }
 
-// The first argument is a file name, used exactly as given; a short one (five
-// characters or fewer) is not. Edits already in the window are not dropped
-// without a word.
+// The first argument is a file name; a short one (five characters or fewer) is
+// not. On Windows it is lower-cased first, the letters A-Z only, as the form
+// always did: file names there ignore case, so it still names the file. On
+// other systems it is used exactly as given, as the lower-cased name would be
+// another file. Edits already in the window are not dropped without a word.
 void TfrmMapEd::openFromArguments(const QStringList& arguments) {
-    const QString argument = arguments.value(1);
+    QString argument = arguments.value(1);
+#ifdef Q_OS_WIN
+    for (QChar& letter : argument) {
+        if (letter >= QLatin1Char('A') && letter <= QLatin1Char('Z')) {
+            letter = QChar(letter.unicode() + ('a' - 'A'));
+        }
+    }
+#endif
     if (argument.size() > 5 && mayDiscardEdits()) {
         LoadMap(argument);
     }
@@ -229,15 +240,18 @@ void TfrmMapEd::LoadMap(const QString& fileName) {
         return;
     case DocumentResult::Kind::CannotOpen:
         dialogs_.messageBox(this, QStringLiteral("AMP File Error"),
-                            fileName + QStringLiteral("  Open unsuccessful."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Open unsuccessful."),
+                            read.message);
         return;
     case DocumentResult::Kind::NotAMap:
         dialogs_.messageBox(this, QStringLiteral("File Error"),
-                            fileName + QStringLiteral("  is not a map file."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  is not a map file."),
+                            read.message);
         return;
     case DocumentResult::Kind::CannotRead:
         dialogs_.messageBox(this, QStringLiteral("File Error"),
-                            fileName + QStringLiteral("  Read unsuccessful."), read.message);
+                            QDir::toNativeSeparators(fileName) + QStringLiteral("  Read unsuccessful."),
+                            read.message);
         return;
     default:
         dialogs_.messageBox(this, QStringLiteral("File Error"), QStringLiteral("Shit happends."));
@@ -254,7 +268,7 @@ void TfrmMapEd::showMap() {
         ui_->edtTerrainType->clear();
     }
     ui_->edtLayerName->setText(text(amp::LayerNames[amp::TerrainLayer]));
-    ui_->edtFileName->setText(document_.fileName());
+    ui_->edtFileName->setText(QDir::toNativeSeparators(document_.fileName()));
     refreshHeaderBoxes();
     // [0][0] is the current cell from the start, chosen quietly (see attachGrid).
     forEachGrid([](LayerView* view) {

@@ -203,8 +203,7 @@ void RecoveryKeeper::discard(const QString& path) {
 
 QString RecoveryKeeper::setAside(const QString& path, const QString& why) {
     const QString aside = path + BrokenSuffix;
-    QFile::remove(aside); // only the latest is kept
-    const bool kept = QFile::rename(path, aside);
+    const bool kept = amp::replaceFile(path, aside).ok(); // only the latest is kept
     discard(path);
     const QString refused =
         tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(path), why);

@@ -128,4 +128,12 @@ Result<Written> writeFileSafely(const std::string& path, std::span<const std::ui
     return Front::writeFileSafely(path, bytes, mode);
 }
 
+Status replaceFile(const std::string& from, const std::string& to) {
+    if (const int error = platform::replaceFile(from, to); error != 0) {
+        return MapError{MapErrorKind::WriteError, to + ": it could not be replaced by " + from + " (" +
+                                                      platform::systemReason(error) + ")"};
+    }
+    return Done{};
+}
+
 } // namespace amp::diskio

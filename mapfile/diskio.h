@@ -99,6 +99,13 @@ Result<ReadBytes> readFileAtMost(const std::string& path, std::size_t limit);
 Result<Written> writeFileSafely(const std::string& path, std::span<const std::uint8_t> bytes,
                                 NewFileMode mode = NewFileMode::Usual);
 
+// The one "replace this file by that one" of the programs: puts the file `from`
+// at the name `to` in one step, replacing a file that stands there (where the
+// system allows it, durably). std::rename cannot stand in for it: Windows
+// refuses to rename onto an existing file. A failure (WriteError, with the
+// system's reason) leaves both names as they were.
+Status replaceFile(const std::string& from, const std::string& to);
+
 // For a map read from an open descriptor (standard input redirected from a
 // file): waits, a bounded while, until no write in place holds that file, and
 // keeps writes in place out of it until the descriptor is closed, as a read by

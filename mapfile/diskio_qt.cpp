@@ -32,6 +32,10 @@ Result<Written> writeFileSafely(const std::string& path, std::span<const std::ui
     return amp::writeFileSafely(nameOf(path), bytes, mode);
 }
 
+Status replaceFile(const std::string& from, const std::string& to) {
+    return amp::replaceFile(nameOf(from), nameOf(to));
+}
+
 Status waitForWritesInPlace(int) {
     return Done{}; // the portable code's writers lock by name, in the journal folder
 }

@@ -134,11 +134,7 @@ std::string setAside(const std::string& journalName) {
     const std::string suffix(journalformat::Suffix);
     const std::string aside =
         journalName.substr(0, journalName.size() - suffix.size()) + journalformat::SetAsideSuffix;
-    if (::rename(journalName.c_str(), aside.c_str()) != 0) {
-        return {};
-    }
-    syncFolder(folderOf(journalName));
-    return aside;
+    return replaceFile(journalName, aside) == 0 ? aside : std::string();
 }
 
 // Puts the journal's old bytes back into the file and syncs it; 0 or the error.

@@ -149,8 +149,7 @@ bool holdsOnlyItsWrite(QFile& journal, const Journal& said, QFile& file) {
 QString setAside(const QString& journalName) {
     const QString aside = journalName.chopped(static_cast<qsizetype>(std::strlen(journalformat::Suffix))) +
                           QLatin1String(journalformat::SetAsideSuffix);
-    QFile::remove(aside);
-    return QFile::rename(journalName, aside) ? aside : QString();
+    return replaceFile(journalName, aside) ? aside : QString();
 }
 
 bool copyBlocks(QFileDevice& from, QFileDevice& to, qint64 size) {

@@ -20,7 +20,8 @@ struct QtNames {
     using Path = QString;
 
     static bool isEmpty(const QString& path) { return path.isEmpty(); }
-    static std::string shown(const QString& path) { return path.toStdString(); }
+    // A name as the system writes it: with backslashes on Windows.
+    static std::string shown(const QString& path) { return QDir::toNativeSeparators(path).toStdString(); }
 
     static platform::Standing standing(const QString& path) {
         const QFileInfo existing(path); // follows links
@@ -68,6 +69,10 @@ using Front = platform::FileFront<QtNames>;
 
 void setRestoreNotice(std::function<void(const QString&, const JournalNotice&)> notice) {
     Front::setRestoreNotice(std::move(notice));
+}
+
+Status replaceFile(const QString& from, const QString& to) {
+    return platform::replaceFile(from, to);
 }
 
 NewFileMode modeMadeFrom(const QString& source) {

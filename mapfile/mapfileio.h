@@ -20,6 +20,9 @@ Result<std::vector<std::uint8_t>> readMapFile(const QString& path);
 Result<ReadBytes> readFileAtMost(const QString& path, std::size_t limit);
 Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_t> bytes,
                                 NewFileMode mode = NewFileMode::Usual);
+// Puts the file `from` at the name `to`, replacing what stands there (see
+// diskio::replaceFile): the programs' one call for it, which works on Windows too.
+Status replaceFile(const QString& from, const QString& to);
 // The mode of a file made from `source` (see diskio::modeMadeFrom).
 NewFileMode modeMadeFrom(const QString& source);
 // The one notice of the process (see diskio::setRestoreNotice); a later call of

@@ -27,6 +27,10 @@ Result<Written> writeFileSafely(const QString& path, std::span<const std::uint8_
     return diskio::writeFileSafely(bytesOf(path), bytes, mode);
 }
 
+Status replaceFile(const QString& from, const QString& to) {
+    return diskio::replaceFile(bytesOf(from), bytesOf(to));
+}
+
 NewFileMode modeMadeFrom(const QString& source) {
     return source.isEmpty() ? NewFileMode::Usual : diskio::modeMadeFrom(bytesOf(source));
 }

@@ -176,6 +176,14 @@ void syncFolder(const std::string& folder) {
     }
 }
 
+int replaceFile(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return errno;
+    }
+    syncFolder(folderOf(to));
+    return 0;
+}
+
 namespace {
 
 // ".ampedit-" and 12 random letters or digits and ".tmp": 25 bytes, whatever the
@@ -317,14 +325,13 @@ int TemporaryFile::commit(const std::string& name, std::uint64_t expectedSize, b
     if (beforeRename) {
         beforeRename();
     }
-    if (::rename(path_.c_str(), name.c_str()) != 0) {
-        return errno;
+    if (const int error = replaceFile(path_, name); error != 0) {
+        return error;
     }
     renamed_ = true;
     if (!keepOpen) {
         file_.close(); // its bytes were synced above: a failing close loses nothing
     }
-    syncFolder(folder_); // makes the rename itself durable; the new file is complete either way
     return 0;
 }
 

@@ -5,17 +5,23 @@
 // QtCore can neither give a file an owner nor copy its extended attributes, nor
 // tell its hard links, so this seam replaces wherever it can; where no temporary
 // file can be made beside the target or the rename is refused, it writes in
-// place with a journal (journal_qt.cpp).
+// place with a journal (journal_qt.cpp). Windows has a writer and a replace of
+// its own on the system's calls (platformfile_win.cpp); the rest is shared.
 #include "platformfile.h"
 #include "qtfile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 namespace amp::platform {
 
+#ifndef _WIN32
 namespace {
 
 constexpr QFileDevice::Permissions OwnerOnly =
@@ -39,9 +45,10 @@ QFileDevice::Permissions permissionsOfNewFile(QFileDevice::Permissions made, boo
 }
 
 } // namespace
+#endif
 
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason) {
-    return {kind, path.toStdString() + ": " + reason.toStdString()};
+    return {kind, QDir::toNativeSeparators(path).toStdString() + ": " + reason.toStdString()};
 }
 
 bool writeWhole(QFileDevice& file, const char* data, qint64 size) {
@@ -88,6 +95,18 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
     return bytes;
 }
 
+#ifndef _WIN32
+// QFile::rename refuses an existing target; rename(2) replaces it in one step.
+Status replaceFile(const QString& from, const QString& to) {
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        const int error = errno;
+        return failure(MapErrorKind::WriteError, to,
+                       "it could not be replaced by " + QDir::toNativeSeparators(from) + " (" +
+                           QString::fromLocal8Bit(std::strerror(error)) + ")");
+    }
+    return Done{};
+}
+
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode) {
     QSaveFile file(target); // keeps the permissions of a file it replaces
     file.setDirectWriteFallback(false);
@@ -130,5 +149,7 @@ Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> b
     }
     return Written{WriteWay::InPlace, false};
 }
+
+#endif
 
 } // namespace amp::platform

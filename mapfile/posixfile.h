@@ -69,6 +69,10 @@ inline constexpr int LockWait = 10'000; // milliseconds
 int lockWithin(int fd, int op, int milliseconds);
 // Makes a rename or an unlink in the folder durable; best effort.
 void syncFolder(const std::string& folder);
+// The one "replace this file by that one" of the POSIX seam: puts the file
+// `from` at the name `to` in one step (rename), replacing what stood there, and
+// makes that durable; 0 or the system's error.
+int replaceFile(const std::string& from, const std::string& to);
 
 // A new file with a short random name in `folder`, made with O_EXCL (a name that
 // is taken is tried again with another) and locked with flock for as long as it

@@ -23,6 +23,10 @@ Result<std::vector<std::uint8_t>> readRegularFile(const QString& path, std::size
 Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> bytes, NewFileMode mode);
 Result<Restored> restoreInterruptedWrite(const QString& path);
 
+// Puts `from` at the name `to` in one step (see diskio::replaceFile).
+Status replaceFile(const QString& from, const QString& to);
+
+// The failure with the path as the system writes it (backslashes on Windows).
 MapError failure(MapErrorKind kind, const QString& path, const QString& reason);
 
 // A write in place holds its file's lock in the journal folder throughout; a

@@ -343,7 +343,7 @@ void RecoveryTest::aMapMadeAgainOrRenamedOverIsReadAgain() {
     for (const std::uint8_t value : {std::uint8_t{61}, std::uint8_t{62}}) {
         forest[amp::recordOffset(amp::recordOfCell(5, 6, 8)) + 4] = value;
         const QString other = f.write("other.amp", forest);
-        QCOMPARE(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(map).constData()), 0);
+        QVERIFY(amp::replaceFile(other, map).ok()); // std::rename refuses an existing map on Windows
         QTRY_COMPARE(f.model(4)->cellText(5, 6), QString::number(value));
     }
     QCOMPARE(f.dialogs.boxes.size(), 0);
