@@ -114,6 +114,10 @@ EditorSettings::~EditorSettings() {
 
 // An INI file on every system, never the Windows registry: ~/.config/ampedit/
 // ampedit.conf, or %LOCALAPPDATA%\ampedit\ampedit.ini on Windows.
+void EditorSettings::keepQtsOwnInFiles() {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+}
+
 QString EditorSettings::filePath() {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("/ampedit/ampedit.ini");

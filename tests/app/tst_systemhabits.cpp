@@ -182,6 +182,19 @@ void SystemHabitsTest::settingsAreAnIniFileAndRecoveryCopiesLiveInAppData() {
     QSettings registry(QStringLiteral("HKEY_CURRENT_USER\\Software"), QSettings::NativeFormat);
     QVERIFY2(!registry.childGroups().contains(QLatin1String("ampedit"), Qt::CaseInsensitive),
              qPrintable(registry.childGroups().join(',')));
+    // Qt's own settings (its file dialog's last folder and history) go to a file too.
+    EditorSettings::keepQtsOwnInFiles();
+    {
+        QSettings qts(QSettings::UserScope, QStringLiteral("QtProject"));
+        qts.setValue(QStringLiteral("FileDialog/lastVisited"), QStringLiteral("file:///C:/Maps"));
+        qts.sync();
+        QCOMPARE(qts.format(), QSettings::IniFormat);
+        QVERIFY2(qts.fileName().endsWith(QLatin1String("QtProject.ini"), Qt::CaseInsensitive),
+                 qPrintable(qts.fileName()));
+        QFile::remove(qts.fileName());
+    }
+    QVERIFY2(!registry.childGroups().contains(QLatin1String("QtProject"), Qt::CaseInsensitive),
+             qPrintable(registry.childGroups().join(',')));
     QVERIFY(EditorSettings::reset());
     QVERIFY(!QFile::exists(file));
 
