@@ -17,12 +17,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace amptool {
 
@@ -957,21 +967,57 @@ void writeOutputOrFail(const std::string& target, std::string_view bytes, std::F
 
 // The status of a named file, or for "-" of the standard input or output it
 // stands for (the output for `output`).
-bool statusOf(const std::string& name, bool output, struct stat& status) {
+// What tells a file from every other: its device and inode, links followed, or
+// none for a name that leads to no file, or for "-" when standard input (or
+// output) is no regular file. Windows has no inodes (stat gives 0 for every
+// file): there its volume and file index stand for them.
+struct FileKey {
+    std::uint64_t device = 0, inode = 0;
+    bool operator==(const FileKey&) const = default;
+};
+
+std::optional<FileKey> keyOf(const std::string& name, bool output) {
+#ifdef _WIN32
+    HANDLE handle = INVALID_HANDLE_VALUE;
     if (name == "-") {
-        return ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+        handle = ::GetStdHandle(output ? STD_OUTPUT_HANDLE : STD_INPUT_HANDLE);
+        if (handle == INVALID_HANDLE_VALUE || handle == nullptr || ::GetFileType(handle) != FILE_TYPE_DISK) {
+            return std::nullopt;
+        }
+    } else {
+        // The name as the narrow calls (stat, QFile::decodeName) take it.
+        handle = ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return std::nullopt;
+        }
     }
-    return ::stat(name.c_str(), &status) == 0;
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = ::GetFileInformationByHandle(handle, &information) != 0;
+    if (name != "-") {
+        ::CloseHandle(handle);
+    }
+    if (!known) {
+        return std::nullopt;
+    }
+    return FileKey{information.dwVolumeSerialNumber,
+                   (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+#else
+    struct stat status {};
+    const bool known = name == "-" ? ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 &&
+                                         S_ISREG(status.st_mode)
+                                   : ::stat(name.c_str(), &status) == 0;
+    // Where the system has no inodes (0 for every file), names alone cannot tell.
+    if (!known || status.st_ino == 0) {
+        return std::nullopt;
+    }
+    return FileKey{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+#endif
 }
 
 bool isSameFile(const std::string& first, const std::string& second) {
-    struct stat a {
-    }, b{};
-    if (!statusOf(first, false, a) || !statusOf(second, false, b)) {
-        return false;
-    }
-    // Where the system has no inodes (0 for every file), names alone cannot tell.
-    return a.st_ino != 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    const auto a = keyOf(first, false), b = keyOf(second, false);
+    return a && b && *a == *b;
 }
 
 bool isNullDevice(const std::string& path) {
@@ -985,14 +1031,12 @@ bool isNullDevice(const std::string& path) {
 // the same file (device and inode, links followed) under any name, standard
 // input and output included when they are redirected from or to that file.
 void refuseOverwriting(const std::string& target, const std::vector<std::string>& inputs) {
-    struct stat out {};
-    if (isNullDevice(target) || !statusOf(target, true, out)) {
+    const auto out = isNullDevice(target) ? std::nullopt : keyOf(target, true);
+    if (!out) {
         return;
     }
     for (const std::string& input : inputs) {
-        struct stat in {};
-        if (statusOf(input, false, in) && out.st_ino != 0 && in.st_dev == out.st_dev &&
-            in.st_ino == out.st_ino) {
+        if (keyOf(input, false) == out) {
             throw UsageError{(target == "-" ? std::string("standard output") : target) +
                              ": the output would replace the input " + nameOf(input) + ": name another file"};
         }
