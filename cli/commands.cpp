@@ -986,8 +986,8 @@ std::optional<FileKey> keyOf(const std::string& name, bool output) {
         }
     } else {
         // The name as the narrow calls (stat, QFile::decodeName) take it.
-        handle = ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        handle = ::CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return std::nullopt;
         }
@@ -1004,9 +1004,9 @@ std::optional<FileKey> keyOf(const std::string& name, bool output) {
                    (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
 #else
     struct stat status {};
-    const bool known = name == "-" ? ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 &&
-                                         S_ISREG(status.st_mode)
-                                   : ::stat(name.c_str(), &status) == 0;
+    const bool known =
+        name == "-" ? ::fstat(output ? STDOUT_FILENO : STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)
+                    : ::stat(name.c_str(), &status) == 0;
     // Where the system has no inodes (0 for every file), names alone cannot tell.
     if (!known || status.st_ino == 0) {
         return std::nullopt;

@@ -84,7 +84,8 @@ void MainWindowTest::typingUndoAndRedoByKeys() {
 
 void MainWindowTest::writesMarkTheMapCleanAndFailuresDoNot() {
 #ifdef _WIN32
-    QSKIP("Windows has no per-process limit on a file's size (RLIMIT_FSIZE) to make a write fail as on a full disk");
+    QSKIP("Windows has no per-process limit on a file's size (RLIMIT_FSIZE) to make a write fail as on a "
+          "full disk");
 #else
     WindowFixture f;
     f.open();

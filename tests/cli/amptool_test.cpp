@@ -465,7 +465,8 @@ TEST_F(Amptool, AnOutputThatIsAnInputIsRefusedUnlessTheCommandWritesThatMap) {
                                          "import m.amp --layer 0 grid.csv -o ./grid.csv"};
 #ifndef _WIN32 // MinGW's std::filesystem makes no symbolic links
     std::filesystem::create_symlink("m.amp", folder / "soft.amp");
-    refusals.insert(refusals.end(), {"export m.amp -o soft.amp", "export soft.amp --format json -o hard.amp"});
+    refusals.insert(refusals.end(),
+                    {"export m.amp -o soft.amp", "export soft.amp --format json -o hard.amp"});
 #endif
     ASSERT_EQ(amptool(dir, "export m.amp --layer 0 -o grid.csv").status, 0);
     const std::string grid = "0,20,40\n10,30,50\n";

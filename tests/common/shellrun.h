@@ -99,9 +99,10 @@ inline Outcome runShell(const QTemporaryDir&, const std::string& command) {
     const QByteArray out = process.readAllStandardOutput(), err = process.readAllStandardError();
     outcome.out.assign(out.constData(), static_cast<std::size_t>(out.size()));
     outcome.err.assign(err.constData(), static_cast<std::size_t>(err.size()));
-    outcome.status = process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart
-                         ? process.exitCode()
-                         : -1;
+    outcome.status =
+        process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart
+            ? process.exitCode()
+            : -1;
     return outcome;
 }
 

@@ -207,7 +207,8 @@ void MapRendererTest::outlinesAndNumbersShowFromTheirSizes() {
         for (int dy = -int(size / 2); dy <= int(size / 2); ++dy) {
             for (int dx = -int(size / 2); dx <= int(size / 2); ++dx) {
                 const QColor pixel(image.pixel(int(x) + dx, int(y) + dy));
-                count += ink == 0xFFFFFFFF ? pixel.lightness() > ground + 50 : pixel.lightness() < ground - 50;
+                count +=
+                    ink == 0xFFFFFFFF ? pixel.lightness() > ground + 50 : pixel.lightness() < ground - 50;
             }
         }
         return count;

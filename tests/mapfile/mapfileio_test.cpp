@@ -88,7 +88,8 @@ protected:
 
 TEST_F(MapFileIo, ReplacesAFileWholeKeepingItsModeAndLinks) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows files have no POSIX mode bits or umask, and QFile::link makes a .lnk shortcut there, not a symbolic link";
+    GTEST_SKIP() << "Windows files have no POSIX mode bits or umask, and QFile::link makes a .lnk shortcut "
+                    "there, not a symbolic link";
 #else
     ASSERT_TRUE(writeFileSafely(path("m.amp"), pattern(5000, 3)).ok());
     ASSERT_EQ(::chmod(QFile::encodeName(path("m.amp")).constData(), 0640), 0);
@@ -166,8 +167,9 @@ class FailingWrite : public testing::TestWithParam<std::size_t> {};
 
 TEST_P(FailingWrite, LeavesTheOldFileAndSaysWhy) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Windows has no per-process limit on a file's size (RLIMIT_FSIZE) to make a write fail as on a "
-                    "full disk";
+    GTEST_SKIP()
+        << "Windows has no per-process limit on a file's size (RLIMIT_FSIZE) to make a write fail as on a "
+           "full disk";
 #else
     const std::size_t size = GetParam();
     QTemporaryDir dir;
