@@ -100,11 +100,19 @@ QStringList journalsIn(const QString& folder) {
 // A journal that others may write, or one another user put in the folder, is not
 // this user's: its bytes never go into a file.
 bool isOwnPrivate(const QFile& journal) {
+#ifdef Q_OS_WIN
+    // Windows keeps no permission bits: Qt reports every writable file as
+    // writable by all. Who may write the journal is the user's AppData folder's
+    // access list, which is the user's alone.
+    Q_UNUSED(journal);
+    return true;
+#else
     const QFileInfo file(journal.fileName());
     const QFileInfo folder(file.absolutePath());
     constexpr QFile::Permissions OpenToOthers = QFile::WriteGroup | QFile::WriteOther;
     return !(file.permissions() & OpenToOthers) && !(folder.permissions() & OpenToOthers) &&
            file.ownerId() == folder.ownerId();
+#endif
 }
 
 // The journal's header, when it holds together and names the file at hand.

@@ -180,6 +180,8 @@ void ComparingTest::theCommandLineNamesTheOtherMap() {
     QVERIFY(program.readAllStandardOutput().contains("--compare <OTHER>"));
     // A name that is not UTF-8 would come to the editor as another file's (its
     // invalid byte as U+FFFD): refused before any window, the map or the other.
+    // Not on Windows, whose names are UTF-16: no such name reaches a program.
+#ifndef Q_OS_WIN
     for (const char* words :
          {" \"$(printf 'x\\377.amp')\"", " --compare \"$(printf 'o\\377.amp')\" mine.amp"}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -191,6 +193,7 @@ void ComparingTest::theCommandLineNamesTheOtherMap() {
         QCOMPARE(program.exitCode(), 2);
         QVERIFY2(program.readAllStandardError().contains("the name is not UTF-8"), words);
     }
+#endif
 }
 
 // A gigabyte of zeros (sparse: it costs no disk) is no map, as the reader says:

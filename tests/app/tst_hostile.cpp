@@ -69,16 +69,23 @@ void HostileTest::namesOfEveryKindReadAndWrite() {
 void HostileTest::targetsThatAreNoFilesAreRefusedUntouched() {
     WindowFixture f;
     QVERIFY(QDir(f.dir.path()).mkdir("folder.amp"));
+#ifndef _WIN32 // Windows has no FIFO
     QCOMPARE(mkfifo(QFile::encodeName(f.dir.filePath("pipe.amp")).constData(), 0600), 0);
+#endif
     f.open();
     f.readMap(f.write("good.amp", patternFile(TenByEight, 80)));
     f.typeIntoCell(f.view(0), 1, 1, "55");
     const QStringList before =
         QDir(f.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
-    for (const char* name : {"folder.amp", "pipe.amp", "gone/child.amp"}) {
+#ifdef _WIN32
+    const QStringList targets = {"folder.amp", "gone/child.amp"};
+#else
+    const QStringList targets = {"folder.amp", "pipe.amp", "gone/child.amp"};
+#endif
+    for (const QString& name : targets) {
         f.writeMap(f.dir.filePath(name));
     }
-    QCOMPARE(f.dialogs.boxes.size(), 3);
+    QCOMPARE(f.dialogs.boxes.size(), targets.size());
     for (const ShownMessage& box : f.dialogs.boxes) {
         QCOMPARE(box.caption, QStringLiteral("AMP File Error"));
         QCOMPARE(box.text, QStringLiteral("Open unsuccessful."));
@@ -86,13 +93,15 @@ void HostileTest::targetsThatAreNoFilesAreRefusedUntouched() {
     QCOMPARE(QDir(f.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System), before);
     QVERIFY(QFileInfo(f.dir.filePath("folder.amp")).isDir());
     QVERIFY(QDir(f.dir.filePath("folder.amp")).isEmpty());
+#ifndef _WIN32
     struct stat info {};
     QCOMPARE(stat(QFile::encodeName(f.dir.filePath("pipe.amp")).constData(), &info), 0);
     QVERIFY(S_ISFIFO(info.st_mode));
+#endif
     QCOMPARE(f.model(0)->cellText(1, 1), QStringLiteral("55"));
     // The edits are all there and go to another name.
     f.writeMap(f.dir.filePath("elsewhere.amp"));
-    QCOMPARE(f.dialogs.boxes.size(), 3);
+    QCOMPARE(f.dialogs.boxes.size(), targets.size());
     QCOMPARE(int(f.read(f.dir.filePath("elsewhere.amp"))[amp::recordOffset(amp::recordOfCell(1, 1, 8))]), 55);
 }
 

@@ -83,6 +83,10 @@ void MainWindowTest::typingUndoAndRedoByKeys() {
 }
 
 void MainWindowTest::writesMarkTheMapCleanAndFailuresDoNot() {
+#ifdef _WIN32
+    QSKIP("Windows has no per-process limit on a file's size (RLIMIT_FSIZE) to make a write fail as on a "
+          "full disk");
+#else
     WindowFixture f;
     f.open();
     const QString path = tenByEight(f);
@@ -106,6 +110,7 @@ void MainWindowTest::writesMarkTheMapCleanAndFailuresDoNot() {
     // Undo after the write is a change again, to be written.
     f.press(QKeySequence(Qt::CTRL | Qt::Key_Z));
     QVERIFY(f.main->isWindowModified());
+#endif
 }
 
 void MainWindowTest::writeMapWritesToTheCurrentFileOrAsks() {

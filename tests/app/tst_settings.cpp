@@ -15,7 +15,9 @@
 #include <QTest>
 #include <QToolBar>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -193,6 +195,7 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
     QVERIFY(EditorSettings::reset());
     QVERIFY(!QFile::exists(EditorSettings::filePath()));
 
+#ifndef _WIN32 // Windows has no FIFO, and QFile::link makes a .lnk shortcut there
     // A link to what is no file (here a pipe, which a read would wait on for
     // ever; a device such as /dev/zero is the same) and an oversized file are
     // neither read nor written: what they name stays as it was.
@@ -207,6 +210,7 @@ void SettingsTest::aHostileFileCostsOnlyItsBadValues() {
     }
     QVERIFY(QFileInfo(QString::fromLocal8Bit(pipe)).exists() &&
             !QFileInfo(QString::fromLocal8Bit(pipe)).isFile());
+#endif
     QVERIFY(EditorSettings::reset());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[recent]\nmaps=/maps/b.amp\n" + QByteArray(2 * 1024 * 1024, '#'));

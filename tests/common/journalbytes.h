@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <vector>
+#endif
 
 // The portable file code (QtCore alone) can neither give a file an owner nor
 // copy its attributes, nor tell its hard links: the tests of what only the POSIX
@@ -68,6 +71,7 @@ inline QByteArray journalBytes(const QByteArray& path, const FileIdentity& ident
            hashes + QByteArray(reinterpret_cast<const char*>(old.data()), static_cast<qsizetype>(old.size()));
 }
 
+#ifndef _WIN32
 inline std::uint64_t inodeOf(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? static_cast<std::uint64_t>(info.st_ino)
@@ -90,13 +94,15 @@ inline FileIdentity identityOfName(const QByteArray& name) {
     }
     return identity;
 }
+#endif
 
 inline FileIdentity identityOf(const QString& path) {
-    if (PortableFileCode) {
-        const QDateTime born = QFileInfo(path).birthTime();
-        return {0, 0, born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0};
-    }
+#ifdef AMPEDIT_PORTABLE_IO_BUILD
+    const QDateTime born = QFileInfo(path).birthTime();
+    return {0, 0, born.isValid() ? static_cast<std::uint64_t>(born.toMSecsSinceEpoch()) : 0};
+#else
     return identityOfName(QFile::encodeName(path));
+#endif
 }
 
 // Where both programs keep journals under the data folder `dataHome`.

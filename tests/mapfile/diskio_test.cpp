@@ -14,11 +14,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <pwd.h>
 #include <string>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
+#endif
 
 namespace amp {
 namespace {
@@ -97,6 +100,7 @@ TEST(DiskIo, JournalsAreKeptWhereQtPutsTheUsersData) {
 
 #endif
 
+#ifndef _WIN32
 std::vector<std::uint8_t> contentOf(const std::string& path) {
     std::vector<std::uint8_t> bytes(4096);
     const int fd = ::open(path.c_str(), O_RDONLY);
@@ -107,6 +111,7 @@ std::vector<std::uint8_t> contentOf(const std::string& path) {
     bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return bytes;
 }
+#endif
 
 // A file name is the system's bytes: one that is no UTF-8 is written, read,
 // written in place and put back from its journal under that very name.
@@ -114,6 +119,7 @@ TEST(DiskIo, ANameThatIsNotUtf8KeepsItsBytes) {
     if (PortableFileCode) {
         GTEST_SKIP() << "the portable file code names files as QString, which holds only Unicode";
     }
+#ifndef _WIN32
     QTemporaryDir dir;
     char* real = ::realpath(QFile::encodeName(dir.path()).constData(), nullptr);
     ASSERT_NE(real, nullptr);
@@ -152,6 +158,7 @@ TEST(DiskIo, ANameThatIsNotUtf8KeepsItsBytes) {
     EXPECT_TRUE(read.value().restored);
     EXPECT_EQ(read.value().bytes, first);
     EXPECT_EQ(told, std::vector<std::string>{map});
+#endif
 }
 
 } // namespace
