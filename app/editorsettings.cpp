@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "editorsettings.h"
 #include "picturelayers.h"
+#include "userfolders.h"
 
 #include <QDir>
 #include <QEvent>
@@ -114,17 +115,13 @@ EditorSettings::~EditorSettings() {
 
 // An INI file on every system, never the Windows registry: ~/.config/ampedit/
 // ampedit.conf, or %LOCALAPPDATA%\ampedit\ampedit.ini on Windows.
-void EditorSettings::keepQtsOwnInFiles() {
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-}
-
 QString EditorSettings::filePath() {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("/ampedit/ampedit.ini");
 #else
     const QString name = QStringLiteral("/ampedit/ampedit.conf");
 #endif
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + name;
+    return amp::userConfigFolder() + name;
 }
 
 bool EditorSettings::reset() {

@@ -31,9 +31,6 @@ public:
     EditorSettings& operator=(const EditorSettings&) = delete;
 
     static QString filePath();
-    // What Qt keeps for itself (the file dialog's last folder and history) goes
-    // to an INI file too, not to the registry on Windows. Called once at start.
-    static void keepQtsOwnInFiles();
     // Starts from the defaults: the file goes; false when it is there and stays.
     static bool reset();
 

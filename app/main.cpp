@@ -261,7 +261,6 @@ int main(int argc, char* argv[]) {
         }
     }
     QApplication application(argc, argv);
-    EditorSettings::keepQtsOwnInFiles();
     QApplication::setApplicationName(QStringLiteral("ampedit"));
     QApplication::setApplicationVersion(QStringLiteral(AMPEDIT_VERSION));
     const QStringList words = decodedWords(argc, argv);

@@ -2,6 +2,7 @@
 #include "recoverykeeper.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
+#include "userfolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,7 +50,8 @@ QString RecoveryKeeper::folder() {
         return {};
     }
 #endif
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    const QString data = amp::userFolder("XDG_DATA_HOME", QStandardPaths::AppLocalDataLocation,
+                                         QLatin1Char('/') + QCoreApplication::applicationName());
     return data.isEmpty() ? QString() : data + QStringLiteral("/recovery");
 }
 

@@ -14,6 +14,7 @@
 #include "mapformat.h"
 #include "platformfile.h"
 #include "qtfile.h"
+#include "userfolders.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -44,7 +45,7 @@ using Journal = journalformat::Header;
 
 // ~/.local/share/ampedit/journal, or wherever the system keeps a user's data.
 QString journalFolder() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString data = userDataFolder();
     return data.isEmpty() || !QDir::isAbsolutePath(data) ? QString()
                                                          : data + QStringLiteral("/ampedit/journal");
 }

@@ -7,12 +7,13 @@
 // A write makes a temporary file beside the target (".ampedit-" and 12 random
 // letters, CREATE_NEW, shared with nobody while it is written), writes every byte
 // and checks each write, flushes it to the disk (FlushFileBuffers), measures it,
-// and puts it in place: ReplaceFileW over an existing file (the old one's
-// attributes and security go to the new one), MoveFileExW with write-through for
-// a new one. A map another program holds open (the game, an editor) is a sharing
-// violation: refused, with that reason, the file left as it was. Where no
-// temporary file can be made beside it, or the replace is refused for another
-// reason, the file is written in place with the journal (journal_qt.cpp).
+// and puts it in place with one MoveFileExW (replace existing, write-through),
+// a rename that leaves the old file or the new one whenever the program is
+// killed; the old file's hidden, system and archive attributes are set on the new
+// one (its security is its folder's, as for any new file). A map another program holds open (the game, an
+// editor) is a sharing violation: refused, with that reason, the file left as it was. Where no temporary file
+// can be made beside it, or the replace is refused for another reason, the file is written in place with the
+// journal (journal_qt.cpp).
 #include "platformfile.h"
 #include "qtfile.h"
 
@@ -164,8 +165,7 @@ MapError refusal(const QString& target, const std::wstring& name, DWORD error, c
 }
 
 // The attributes a map carries over a write (hidden, system, archive, not
-// indexed): ReplaceFileW merges them, and they are set again where it did not
-// (a file system or a system that only renames).
+// indexed), set again on the new file once it is in place.
 constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
@@ -218,27 +218,15 @@ Result<Written> writeFile(const QString& target, std::span<const std::uint8_t> b
                 file.keep();
                 return Written{};
             }
-            if (ReplaceFileW(name.c_str(), file.name().c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                             nullptr)) {
+            // One rename over the old file, which a kill at any moment leaves
+            // old or new: ReplaceFileW moves the old file away first (under
+            // Wine a kill between its steps left no file at the name).
+            if (moveOver(file.name(), name)) {
                 file.keep();
                 keepAttributes(name, oldAttributes);
                 return Written{};
             }
             const DWORD error = GetLastError();
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-                // The old file was moved away and the new one stayed at its
-                // temporary name: that is put at the name now, or kept and named.
-                if (moveOver(file.name(), name)) {
-                    file.keep();
-                    keepAttributes(name, oldAttributes);
-                    return Written{};
-                }
-                file.keep();
-                return failure(MapErrorKind::WriteError, target,
-                               "it could not be replaced (" + reasonOf(error) + "); the new content is in " +
-                                   QDir::toNativeSeparators(QString::fromStdWString(file.name())));
-            }
             DWORD held = 0;
             if (isSharingViolation(error) || isHeldByAnother(name, held)) {
                 return heldByAnother(target, isSharingViolation(error) ? error : held);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scriptfolders.h"
+#include "userfolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,8 +17,8 @@ constexpr const char* ChecksFolder = "checks";
 constexpr const char* SamplesFolder = "samples";
 
 QString userFolder(const char* kind) {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') +
-           QLatin1String(ProgramFolder) + QLatin1Char('/') + QLatin1String(kind);
+    return amp::userDataFolder() + QLatin1Char('/') + QLatin1String(ProgramFolder) + QLatin1Char('/') +
+           QLatin1String(kind);
 }
 
 // The shared data folder seen from the program's own folder: from bin/ for the
@@ -26,7 +27,8 @@ QString userFolder(const char* kind) {
 QStringList shippedFolders(const char* kind) {
     const QString programs = QCoreApplication::applicationDirPath();
     QStringList found;
-    for (const char* fromPrograms : {AMPEDIT_DATA_FROM_BIN, AMPEDIT_DATA_FROM_HELPER}) {
+    for (const char* fromPrograms :
+         {AMPEDIT_DATA_FROM_BIN, AMPEDIT_DATA_FROM_HELPER, AMPEDIT_DATA_FROM_BUILD}) {
         const QFileInfo folder(programs + QLatin1Char('/') + QLatin1String(fromPrograms) + QLatin1Char('/') +
                                QLatin1String(ProgramFolder) + QLatin1Char('/') + QLatin1String(kind));
         const QString path = folder.canonicalFilePath();

@@ -209,10 +209,10 @@ void WritingTest::theFileNameBoxNamesTheFileWritten() {
     const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
     f.open();
     f.readMap(path);
-    QCOMPARE(f.textOf("edtFileName"), path);
+    QCOMPARE(f.textOf("edtFileName"), shown(path));
     const QString other = f.dir.filePath("other.amp");
     f.writeMap(other);
-    QCOMPARE(f.textOf("edtFileName"), other);
+    QCOMPARE(f.textOf("edtFileName"), shown(other));
     QCOMPARE(f.document().fileName(), other);
 }
 

@@ -25,6 +25,27 @@
 
 inline const amp::MapHeader TenByEight{{0x2A, 0x00, 0x0A, 0x00, 0x08, 0x00, 0x05}};
 
+// A path as the window shows it, with the system's separators.
+inline QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+// A map named on the command line as the window takes it: on Windows, whose file
+// names ignore case, with its letters A-Z lowered.
+inline QString asArgument(const QString& path) {
+#ifdef Q_OS_WIN
+    QString lowered = path;
+    for (QChar& c : lowered) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) {
+            c = c.toLower();
+        }
+    }
+    return lowered;
+#else
+    return path;
+#endif
+}
+
 // Byte j of record k of a test map: every byte tells where it stands.
 inline std::uint8_t patternByte(int record, int layer) {
     return static_cast<std::uint8_t>((record * 13 + layer * 7 + 1) % 256);

@@ -826,6 +826,10 @@ TEST_F(MapFileIo, AReaderNeverSeesAWriteInPlaceHalfDone) {
 // for a second hard link, or, in the portable file code (which cannot tell hard
 // links), for a name of 250 bytes: one too long for QSaveFile's temporary name.
 TEST_F(MapFileIo, AFileLargerThanAnyMapIsNotWrittenInPlace) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows file code's temporary name has a fixed length: no name of the map turns it "
+                    "from replacing to writing in place";
+#endif
     constexpr qint64 Gibibyte = qint64{1} << 30;
     const QString big = path(PortableFileCode ? QString(246, 'b') + ".amp" : QStringLiteral("big.amp"));
     {
