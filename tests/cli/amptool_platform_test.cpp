@@ -143,6 +143,9 @@ TEST_F(Amptool, NamesInAnyScriptAreOpenedWrittenAndTold) {
 // ---- render: a program of amptool's own -----------------------------------
 
 TEST_F(Amptool, RenderGivesItsProgramsExitStatusAndOutput) {
+    if (!AMPTOOL_HAS_RENDER) {
+        GTEST_SKIP() << "this build has no render program (no window)";
+    }
     makeMap("m.amp");
     const Ran drawn = run({"render", "m.amp", "-o", "m.png"});
     EXPECT_EQ(drawn.status, 0) << drawn.err.toStdString();
@@ -166,6 +169,9 @@ TEST_F(Amptool, RenderGivesItsProgramsExitStatusAndOutput) {
 }
 
 TEST_F(Amptool, RenderHandsEveryWordOnAsTyped) {
+    if (!AMPTOOL_HAS_RENDER) {
+        GTEST_SKIP() << "this build has no render program (no window)";
+    }
     // Spaces, quotes, backslashes before a quote and at the end: each comes
     // back in the message about the map it names.
     for (const QString& word : {QString("with space"), QString("a \"quoted\" word"), QString("end\\"),
