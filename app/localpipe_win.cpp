@@ -7,7 +7,7 @@
 
 #include <QDeadlineTimer>
 
-#include <atomic>
+#include <future>
 #include <thread>
 
 #include <windows.h>
@@ -15,8 +15,24 @@
 namespace localpipe {
 namespace {
 
+// Pipe names are the machine's, so the name takes the log-on session's number:
+// two sessions of one user each have their own program.
+QString sessionName(const QString& name) {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    return name + QLatin1Char('-') + QString::number(session);
+}
+
 std::wstring pipePath(const QString& name) {
-    return (QStringLiteral("\\\\.\\pipe\\") + name).toStdWString();
+    return (QStringLiteral("\\\\.\\pipe\\") + sessionName(name)).toStdWString();
+}
+
+// Who serves a name is decided by a mutex of the session named after it: its
+// owner serves, and when the owner ends, killed or not, the mutex is free again.
+// (The pipe's own first-instance flag says the same on Windows, but not under
+// Wine.)
+std::wstring mutexName(const QString& name) {
+    return (QStringLiteral("ampedit-serving-") + sessionName(name)).toStdWString();
 }
 
 struct Handle {
@@ -77,11 +93,13 @@ struct Io {
 };
 
 Handle makeInstance(const std::wstring& path, bool first) {
-    const DWORD open = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    const DWORD open =
+        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     const DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
     // The default security lets only this user (and the system and
     // administrators) write to the pipe.
-    return Handle(CreateNamedPipeW(path.c_str(), open, mode, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
+    return Handle(
+        CreateNamedPipeW(path.c_str(), open, mode, PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
 }
 
 } // namespace
@@ -92,10 +110,30 @@ struct Server::Worker {
     int messageWait = 0;
     qsizetype largest = 0;
     Handle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    Handle serving; // the mutex, owned by the thread while it serves
     Handle current;
     std::thread thread;
+    std::promise<QString> started; // empty when serving, or why not
 
     void run() {
+        const DWORD owned = WaitForSingleObject(serving.value, 0);
+        if (owned != WAIT_OBJECT_0 && owned != WAIT_ABANDONED) {
+            started.set_value(QStringLiteral("another program serves it"));
+            return;
+        }
+        current = makeInstance(path, true);
+        if (!current.isOpen()) {
+            const DWORD error = GetLastError();
+            ReleaseMutex(serving.value);
+            started.set_value(QStringLiteral("the pipe cannot be made (error %1)").arg(error));
+            return;
+        }
+        started.set_value(QString());
+        loop();
+        ReleaseMutex(serving.value);
+    }
+
+    void loop() {
         Io io;
         while (WaitForSingleObject(stop.value, 0) != WAIT_OBJECT_0) {
             BOOL started = ConnectNamedPipe(current.value, io.reset());
@@ -126,7 +164,8 @@ struct Server::Worker {
         char chunk[4096];
         while (!answer) {
             const BOOL started = ReadFile(current.value, chunk, sizeof chunk, nullptr, io.reset());
-            const std::optional<DWORD> read = finish(current.value, io.overlapped, started, stop.value, deadline);
+            const std::optional<DWORD> read =
+                finish(current.value, io.overlapped, started, stop.value, deadline);
             if (!read || *read == 0) {
                 return; // gone, stopped or out of time: nothing to answer
             }
@@ -144,7 +183,8 @@ struct Server::Worker {
         // has closed its end (or the time is up).
         while (true) {
             const BOOL more = ReadFile(current.value, chunk, sizeof chunk, nullptr, io.reset());
-            const std::optional<DWORD> read = finish(current.value, io.overlapped, more, stop.value, deadline);
+            const std::optional<DWORD> read =
+                finish(current.value, io.overlapped, more, stop.value, deadline);
             if (!read || *read == 0) {
                 return;
             }
@@ -165,18 +205,24 @@ bool Server::listen(const QString& name, Judge judge, int messageWait, qsizetype
     worker->judge = std::move(judge);
     worker->messageWait = messageWait;
     worker->largest = largest;
-    worker->current = makeInstance(worker->path, true);
-    if (!worker->current.isOpen()) {
+    worker->serving = Handle(CreateMutexW(nullptr, FALSE, mutexName(name).c_str()));
+    if (!worker->serving.isOpen()) {
         if (why) {
-            const DWORD error = GetLastError();
-            *why = error == ERROR_ACCESS_DENIED || error == ERROR_PIPE_BUSY
-                       ? QStringLiteral("another program serves %1").arg(name)
-                       : QStringLiteral("the pipe %1 cannot be made (error %2)").arg(name).arg(error);
+            *why = QStringLiteral("%1: the mutex cannot be made (error %2)").arg(name).arg(GetLastError());
         }
         return false;
     }
     Worker* running = worker.get();
+    std::future<QString> started = worker->started.get_future();
     worker->thread = std::thread([running] { running->run(); });
+    const QString failed = started.get();
+    if (!failed.isEmpty()) {
+        worker->thread.join();
+        if (why) {
+            *why = name + QStringLiteral(": ") + failed;
+        }
+        return false;
+    }
     worker_ = std::move(worker);
     return true;
 }

@@ -40,7 +40,8 @@ private slots:
         QCOMPARE(localpipe::send(name, "x.", 2000, &answer), localpipe::Sent::Answered);
         QCOMPARE(answer, 'n');
         // A long message arrives in several reads of the pipe.
-        QCOMPARE(localpipe::send(name, QByteArray(100000, 'a') + '.', 4000, &answer), localpipe::Sent::Answered);
+        QCOMPARE(localpipe::send(name, QByteArray(100000, 'a') + '.', 4000, &answer),
+                 localpipe::Sent::Answered);
         QCOMPARE(answer, 'y');
     }
 
