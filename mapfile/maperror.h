@@ -17,6 +17,7 @@ enum class MapErrorKind {
     NotAMap,    // shorter than the 7-byte header
     ReadError,  // the system failed while reading
     WriteError, // the system failed while writing or replacing the file
+    CannotMerge, // three maps whose shapes no merge can join
 };
 
 struct MapError {
