@@ -86,7 +86,8 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
     }
     result.merged.header.bytes[ColumnsByte] = static_cast<std::uint8_t>(shape.columns);
     result.merged.header.bytes[RowsByte] = static_cast<std::uint8_t>(shape.rows);
-    result.merged.records.resize(static_cast<std::size_t>(shape.columns) * static_cast<std::size_t>(shape.rows));
+    result.merged.records.resize(static_cast<std::size_t>(shape.columns) *
+                                 static_cast<std::size_t>(shape.rows));
 
     const auto conflictAt = [&result](int column, int row, int layer, int b, int o, int t) {
         MergeConflict conflict;
@@ -113,7 +114,8 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
                 }
                 // One side's resize removed it: what the other changed cannot be kept.
                 const std::uint8_t* b = recordOf(base, column, row);
-                const std::uint8_t* kept = inOurs ? recordOf(ours, column, row) : recordOf(theirs, column, row);
+                const std::uint8_t* kept =
+                    inOurs ? recordOf(ours, column, row) : recordOf(theirs, column, row);
                 bool conflicting = false;
                 for (int layer = 0; layer < LayerCount; ++layer) {
                     if (kept[layer] != b[layer]) {
@@ -125,11 +127,12 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
                 result.conflictHexes += conflicting ? 1 : 0;
                 continue;
             }
-            CellRecord& merged = result.merged.records[static_cast<std::size_t>(
-                recordOfCell(column, row, shape.rows))];
+            CellRecord& merged =
+                result.merged.records[static_cast<std::size_t>(recordOfCell(column, row, shape.rows))];
             if (!inBase && inOurs != inTheirs) {
                 // Added by one side's resize: that side's hex, whole.
-                const std::uint8_t* from = inOurs ? recordOf(ours, column, row) : recordOf(theirs, column, row);
+                const std::uint8_t* from =
+                    inOurs ? recordOf(ours, column, row) : recordOf(theirs, column, row);
                 std::memcpy(merged.data(), from, RecordSize);
                 result.hexesFromTheirs += inTheirs ? 1 : 0;
                 continue;

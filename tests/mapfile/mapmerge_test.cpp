@@ -150,8 +150,8 @@ TEST(MergeMaps, AHexOneSideRemovedButTheOtherChangedIsAConflict) {
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.value().shape, MergeResult::Shape::Ours);
     EXPECT_EQ(encodeMap(result.value().merged), ours);
-    EXPECT_EQ(result.value().conflicts,
-              (std::vector<MergeConflict>{hexConflict(1, 0, 0, 3, None, 30), hexConflict(1, 0, 7, 0, None, 5)}));
+    EXPECT_EQ(result.value().conflicts, (std::vector<MergeConflict>{hexConflict(1, 0, 0, 3, None, 30),
+                                                                    hexConflict(1, 0, 7, 0, None, 5)}));
     EXPECT_EQ(result.value().conflictHexes, 1);
 
     // The same the other way round: theirs removed the row, ours changed [0][1].
