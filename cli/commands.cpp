@@ -696,23 +696,52 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
 
 // ---- merge -------------------------------------------------------------------
 
+// The layers' names in conflicts, made once.
+const std::array<std::string, amp::LayerCount>& mergeLayerNames() {
+    static const std::array<std::string, amp::LayerCount> names = [] {
+        std::array<std::string, amp::LayerCount> all;
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            all[static_cast<std::size_t>(j)] = amp::mergeLayerName(j);
+        }
+        return all;
+    }();
+    return names;
+}
+
 // One line of a conflict, as `amptool merge` prints it and the .conflicts file
 // holds it: "NAME:COLUMN,ROW: LAYER: base B, ours O, theirs T", or for a header
 // byte "NAME: header byte N: ...". A side whose resize removed the hex says so.
 void putConflictLine(TextSink& sink, const std::string& name, const amp::MergeConflict& conflict) {
-    const auto value = [](int byte) {
-        return byte == amp::MergeConflict::NoByte ? std::string("removed") : std::to_string(byte);
-    };
-    std::string line = name;
+    static constexpr std::string_view Removed = "removed", Base = ": base ", Ours = ", ours ",
+                                      Theirs = ", theirs ", HeaderByte = ": header byte ";
+    constexpr std::size_t LongestName = 16; // more than any layer's: "Terraintype" has 11
+    constexpr std::size_t ValueRoom = sizeof DecimalText::text + Removed.size();
+    char* at = sink.room(name.size() + HeaderByte.size() + LongestName + 2 * sizeof DecimalText::text +
+                         Base.size() + Ours.size() + Theirs.size() + 3 * ValueRoom + 4);
+    at = std::copy(name.begin(), name.end(), at);
     if (conflict.isHeader) {
-        line += ": header byte " + std::to_string(conflict.headerByte);
+        at = std::copy(HeaderByte.begin(), HeaderByte.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(conflict.headerByte));
     } else {
-        line += ":" + std::to_string(conflict.column) + "," + std::to_string(conflict.row) + ": " +
-                amp::mergeLayerName(conflict.layer);
+        *at++ = ':';
+        at = putByte(at, static_cast<std::uint8_t>(conflict.column));
+        *at++ = ',';
+        at = putByte(at, static_cast<std::uint8_t>(conflict.row));
+        *at++ = ':';
+        *at++ = ' ';
+        const std::string_view layer = mergeLayerNames()[static_cast<std::size_t>(conflict.layer)];
+        at = std::copy(layer.begin(), layer.end(), at);
     }
-    line += ": base " + value(conflict.base) + ", ours " + value(conflict.ours) + ", theirs " +
-            value(conflict.theirs) + "\n";
-    sink.put(line);
+    const auto value = [&at](std::string_view label, int byte) {
+        at = std::copy(label.begin(), label.end(), at);
+        at = byte == amp::MergeConflict::NoByte ? std::copy(Removed.begin(), Removed.end(), at)
+                                                : putByte(at, static_cast<std::uint8_t>(byte));
+    };
+    value(Base, conflict.base);
+    value(Ours, conflict.ours);
+    value(Theirs, conflict.theirs);
+    *at++ = '\n';
+    sink.commit(at);
 }
 
 std::string mergeSummary(const amp::MergeResult& merged) {
