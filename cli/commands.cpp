@@ -23,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <unistd.h>
 
@@ -744,39 +745,27 @@ void putConflictLine(TextSink& sink, const std::string& name, const amp::MergeCo
     sink.commit(at);
 }
 
-std::string mergeSummary(const amp::MergeResult& merged) {
-    const long long hexes = merged.hexesFromTheirs;
-    const std::size_t conflicts = merged.conflicts.size();
+std::string mergeSummary(long long hexes, long long conflicts) {
     return "merged " + std::to_string(hexes) + (hexes == 1 ? " hex" : " hexes") + " from theirs, " +
            std::to_string(conflicts) + (conflicts == 1 ? " conflict" : " conflicts") + "\n";
 }
 
-void putMergeJson(TextSink& sink, const std::string& name, const amp::MergeResult& merged) {
+// A conflict as an object of the json list.
+void putConflictJson(TextSink& sink, const amp::MergeConflict& conflict, bool first) {
     const auto value = [](int byte) {
         return byte == amp::MergeConflict::NoByte ? std::string("null") : std::to_string(byte);
     };
-    const char* shapes[] = {"same", "ours", "theirs"};
-    sink.put("{\"output\":" + jsonString(name) +
-             ",\"shape\":" + jsonString(shapes[static_cast<int>(merged.shape)]) +
-             ",\"hexesFromTheirs\":" + std::to_string(merged.hexesFromTheirs) +
-             ",\"conflictHexes\":" + std::to_string(merged.conflictHexes) + ",\"conflicts\":[");
-    bool first = true;
-    for (const amp::MergeConflict& conflict : merged.conflicts) {
-        std::string item = first ? "{" : ",{";
-        first = false;
-        if (conflict.isHeader) {
-            item += "\"header\":" + std::to_string(conflict.headerByte);
-        } else {
-            item += "\"column\":" + std::to_string(conflict.column) +
-                    ",\"row\":" + std::to_string(conflict.row) +
-                    ",\"layer\":" + std::to_string(conflict.layer) +
-                    ",\"name\":" + jsonString(amp::mergeLayerName(conflict.layer));
-        }
-        item += ",\"base\":" + value(conflict.base) + ",\"ours\":" + value(conflict.ours) +
-                ",\"theirs\":" + value(conflict.theirs) + "}";
-        sink.put(item);
+    std::string item = first ? "{" : ",{";
+    if (conflict.isHeader) {
+        item += "\"header\":" + std::to_string(conflict.headerByte);
+    } else {
+        item += "\"column\":" + std::to_string(conflict.column) + ",\"row\":" + std::to_string(conflict.row) +
+                ",\"layer\":" + std::to_string(conflict.layer) +
+                ",\"name\":" + jsonString(mergeLayerNames()[static_cast<std::size_t>(conflict.layer)]);
     }
-    sink.put("],\"clean\":" + std::string(merged.clean() ? "true" : "false") + "}\n");
+    item += ",\"base\":" + value(conflict.base) + ",\"ours\":" + value(conflict.ours) +
+            ",\"theirs\":" + value(conflict.theirs) + "}";
+    sink.put(item);
 }
 
 // Three maps merged by the rule the editor's Merge follows (mapmerge.h). With
@@ -807,47 +796,64 @@ int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err)
     const ViewedMap base = viewMapFile(basePath);
     const ViewedMap ours = viewMapFile(oursPath);
     const ViewedMap theirs = viewMapFile(theirsPath);
-    const auto result = amp::mergeMaps(base.view, ours.view, theirs.view);
+    // The conflicts are told as they are found, never kept: the largest maps can
+    // have 845,325 of them.
+    const std::string name = git ? options.positional()[3] : target;
+    const bool json = format == "json";
+    TextSink sink("-", target == "-" ? err : out);
+    // git shows a driver's output only in the terminal: the list stays beside the map.
+    const std::string listPath = name + ".conflicts";
+    std::optional<TextSink> list;
+    if (git) {
+        list.emplace(listPath, nullptr);
+    }
+    if (json) {
+        sink.put("{\"output\":" + jsonString(name) + ",\"conflicts\":[");
+    }
+    long long conflicts = 0;
+    const auto result =
+        amp::mergeMaps(base.view, ours.view, theirs.view, [&](const amp::MergeConflict& conflict) {
+            if (json) {
+                putConflictJson(sink, conflict, conflicts == 0);
+            } else {
+                putConflictLine(sink, name, conflict);
+            }
+            if (list) {
+                putConflictLine(*list, name, conflict);
+            }
+            ++conflicts;
+        });
     if (!result) {
         throw Failure{UsageOrIo, result.error().message + "; nothing was merged"};
     }
     const amp::MergeResult& merged = result.value();
     writeMap(target, merged.merged, out, oursPath);
-
-    const std::string name = git ? options.positional()[3] : target == "-" ? std::string("-") : target;
-    TextSink sink("-", target == "-" ? err : out);
-    if (format == "json") {
-        putMergeJson(sink, name, merged);
+    const std::string summary = mergeSummary(merged.hexesFromTheirs, conflicts);
+    if (json) {
+        const char* shapes[] = {"same", "ours", "theirs"};
+        sink.put("],\"shape\":" + jsonString(shapes[static_cast<int>(merged.shape)]) +
+                 ",\"hexesFromTheirs\":" + std::to_string(merged.hexesFromTheirs) +
+                 ",\"conflictHexes\":" + std::to_string(merged.conflictHexes) +
+                 ",\"clean\":" + (conflicts == 0 ? "true" : "false") + "}\n");
     } else {
-        for (const amp::MergeConflict& conflict : merged.conflicts) {
-            putConflictLine(sink, name, conflict);
-        }
-        sink.put(mergeSummary(merged));
+        sink.put(summary);
     }
     sink.finish();
-    if (git) {
-        // git shows a driver's output only in the terminal: the list stays beside the map.
-        const std::string listPath = name + ".conflicts";
-        if (merged.clean()) {
-            if (identityOf(listPath) && !removeFile(listPath)) {
-                std::fprintf(err, "amptool: merge: %s: cannot remove the old conflict list\n",
-                             shown(listPath).c_str());
-            }
-        } else {
-            try {
-                TextSink list(listPath, nullptr);
-                for (const amp::MergeConflict& conflict : merged.conflicts) {
-                    putConflictLine(list, name, conflict);
-                }
-                list.put(mergeSummary(merged));
-                list.finish();
-            } catch (const std::exception& failure) {
-                std::fprintf(err, "amptool: merge: the conflicts are not listed in a file: %s\n",
-                             shown(failure.what()).c_str());
-            }
+    if (git && conflicts == 0) {
+        if (identityOf(listPath) && !removeFile(listPath)) {
+            std::fprintf(err, "amptool: merge: %s: cannot remove the old conflict list\n",
+                         shown(listPath).c_str());
+        }
+    } else if (git) {
+        try {
+            list->put(summary);
+            list->finish();
+        } catch (const std::exception& failure) {
+            std::fprintf(err, "amptool: merge: the conflicts are not listed in a file: %s\n",
+                         shown(failure.what()).c_str());
         }
     }
-    return merged.clean() ? 0 : InvalidInput;
+    return conflicts == 0 ? 0 : InvalidInput;
 }
 
 // ---- new, resize, replace ------------------------------------------------------

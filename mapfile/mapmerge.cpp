@@ -45,7 +45,8 @@ Pick pick(std::uint8_t base, std::uint8_t ours, std::uint8_t theirs) {
 
 } // namespace
 
-Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const MapView& theirs) {
+Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const MapView& theirs,
+                              const std::function<void(const MergeConflict&)>& told) {
     const Shape baseShape = shapeOf(base), ourShape = shapeOf(ours), theirShape = shapeOf(theirs);
     MergeResult result;
     Shape shape = baseShape;
@@ -81,7 +82,7 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
             conflict.base = b;
             conflict.ours = o;
             conflict.theirs = t;
-            result.conflicts.push_back(conflict);
+            told(conflict);
         }
     }
     result.merged.header.bytes[ColumnsByte] = static_cast<std::uint8_t>(shape.columns);
@@ -89,7 +90,7 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
     result.merged.records.resize(static_cast<std::size_t>(shape.columns) *
                                  static_cast<std::size_t>(shape.rows));
 
-    const auto conflictAt = [&result](int column, int row, int layer, int b, int o, int t) {
+    const auto conflictAt = [&told](int column, int row, int layer, int b, int o, int t) {
         MergeConflict conflict;
         conflict.column = column;
         conflict.row = row;
@@ -97,7 +98,7 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
         conflict.base = b;
         conflict.ours = o;
         conflict.theirs = t;
-        result.conflicts.push_back(conflict);
+        told(conflict);
     };
     // A new hex that both sides' resizes added is merged against the zeros a
     // resize gives it.
@@ -164,6 +165,35 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
         }
     }
     return result;
+}
+
+Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const MapView& theirs) {
+    // The list is made at its full length at once: the largest maps can have
+    // 845,325 conflicting bytes, and a list grown step by step copies them again
+    // and again. Counted over the hexes all three maps have, where all but a
+    // few header bytes and removed hexes' conflicts lie.
+    const int columns = std::min({base.header.columns(), ours.header.columns(), theirs.header.columns()});
+    const int rows = std::min({base.header.rows(), ours.header.rows(), theirs.header.rows()});
+    std::size_t expected = 0;
+    for (int column = 0; column < columns; ++column) {
+        for (int row = 0; row < rows; ++row) {
+            const std::uint8_t *b = recordOf(base, column, row), *o = recordOf(ours, column, row),
+                               *t = recordOf(theirs, column, row);
+            for (int layer = 0; layer < LayerCount; ++layer) {
+                expected += o[layer] != b[layer] && t[layer] != b[layer] && o[layer] != t[layer] ? 1 : 0;
+            }
+        }
+    }
+    std::vector<MergeConflict> conflicts;
+    conflicts.reserve(expected);
+    auto merged = mergeMaps(base, ours, theirs,
+                            [&conflicts](const MergeConflict& conflict) { conflicts.push_back(conflict); });
+    if (merged) {
+        MergeResult result = std::move(merged).value();
+        result.conflicts = std::move(conflicts);
+        return result;
+    }
+    return merged;
 }
 
 std::string mergeLayerName(int layer) {

@@ -225,6 +225,31 @@ TEST(MergeMaps, HexesAShortFileLacksHoldZeros) {
     EXPECT_EQ(result.value().hexesFromTheirs, 2);
 }
 
+TEST(MergeMaps, ConflictsToldAsTheyAreFoundComeInTheSameOrderAndAreNotKept) {
+    // Header byte 0, then [0][1] layer 12 and [1][0] layer 0 (2 x 2), and [1][1]
+    // removed by ours' resize to 2 x 1 after theirs changed its layer 3.
+    const Bytes base = file({1, 0, 2, 0, 2, 0, 0}, {{}, {}, {}, {}});
+    const Bytes ours = file({2, 0, 2, 0, 1, 0, 0}, {{}, {5}});
+    const Bytes theirs =
+        file({3, 0, 2, 0, 2, 0, 0}, {{}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 9}, {6}, {0, 0, 0, 4}});
+    std::vector<MergeConflict> told;
+    const auto result = mergeMaps(viewMap(base).value(), viewMap(ours).value(), viewMap(theirs).value(),
+                                  [&told](const MergeConflict& conflict) { told.push_back(conflict); });
+    ASSERT_TRUE(result.ok());
+    EXPECT_TRUE(result.value().conflicts.empty());
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_TRUE(told[0].isHeader);
+    EXPECT_EQ(told[1], hexConflict(0, 1, 12, 0, None, 9));
+    EXPECT_EQ(told[2], hexConflict(1, 0, 0, 0, 5, 6));
+    EXPECT_EQ(told[3], hexConflict(1, 1, 3, 0, None, 4));
+    EXPECT_EQ(result.value().conflictHexes, 3);
+    EXPECT_EQ(encodeMap(result.value().merged), file({2, 0, 2, 0, 1, 0, 0}, {{}, {5}}));
+
+    const auto kept = merge(base, ours, theirs);
+    ASSERT_TRUE(kept.ok());
+    EXPECT_EQ(kept.value().conflicts, told);
+}
+
 TEST(MergeMaps, LayersAreNamedAsTheFormatNamesThemWithTheUnnamedByTheirByte) {
     EXPECT_EQ(mergeLayerName(0), "Terraintype");
     EXPECT_EQ(mergeLayerName(1), "byte 1");
