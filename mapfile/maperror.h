@@ -13,11 +13,10 @@
 namespace amp {
 
 enum class MapErrorKind {
-    CannotOpen,  // missing, not a regular file, not writable, no such folder
-    NotAMap,     // shorter than the 7-byte header
-    ReadError,   // the system failed while reading
-    WriteError,  // the system failed while writing or replacing the file
-    CannotMerge, // three maps whose shapes no merge can join
+    CannotOpen, // missing, not a regular file, not writable, no such folder
+    NotAMap,    // shorter than the 7-byte header
+    ReadError,  // the system failed while reading
+    WriteError, // the system failed while writing or replacing the file
 };
 
 struct MapError {

@@ -51,9 +51,10 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
     MergeResult result;
     Shape shape = baseShape;
     if (ourShape != baseShape && theirShape != baseShape && ourShape != theirShape) {
-        return MapError{MapErrorKind::CannotMerge,
-                        "both sides changed the map's shape, each differently: base " + shapeText(baseShape) +
-                            ", ours " + shapeText(ourShape) + ", theirs " + shapeText(theirShape)};
+        // The three together make no map; the message says why.
+        return MapError{MapErrorKind::NotAMap, "both sides changed the map's shape, each differently: base " +
+                                                   shapeText(baseShape) + ", ours " + shapeText(ourShape) +
+                                                   ", theirs " + shapeText(theirShape)};
     }
     if (ourShape != baseShape) {
         // Both sides resized the same way, or ours alone did.

@@ -204,7 +204,6 @@ TEST(MergeMaps, BothResizedDifferentlyIsRefusedNamingTheThreeShapes) {
     const Bytes theirs = file({0, 0, 40, 0, 32, 0, 0}, {});
     const auto result = merge(base, ours, theirs);
     ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error().kind, MapErrorKind::CannotMerge);
     EXPECT_NE(result.error().message.find("base 40 x 30, ours 41 x 30, theirs 40 x 32"), std::string::npos)
         << result.error().message;
 }
