@@ -10,7 +10,8 @@
 // time to the first paint and until the process is reaped, the CPU time (user and
 // system) and peak memory. Then the console tool on the same map against the
 // system's tools doing as much: `amptool export` of all layers against `xxd -p`,
-// `amptool diff` of two maps that differ in every cell against `cmp -l`, and
+// `amptool diff` of two maps that differ in every cell against `cmp -l`,
+// `amptool merge` of three maps that differ in every cell (written) against that diff, and
 // `amptool info`, with a program that links QtCore and returns at once against
 // one that links nothing, for what loading QtCore costs any command.
 //   bench_startup BARE_WINDOW BARE_TABLE STARTUP_AMPEDIT AMPTOOL BARE_QTCORE BARE_PROGRAM [ROUNDS]
@@ -250,6 +251,13 @@ int main(int argc, char* argv[]) {
     const std::string otherPath = folder.filePath("every-cell-changed.amp").toStdString();
     amp::writeFileSafely(QString::fromStdString(mapPath), amp::encodeMap(map));
     amp::writeFileSafely(QString::fromStdString(otherPath), amp::encodeMap(everyCellChanged(map)));
+    // A third map, two higher everywhere: merged with the first as the base and the
+    // second as ours, every cell is a conflict (845,325 lines) and the merged map
+    // is written.
+    const std::string thirdPath = folder.filePath("every-cell-changed-twice.amp").toStdString();
+    const std::string mergedPath = folder.filePath("merged.amp").toStdString();
+    amp::writeFileSafely(QString::fromStdString(thirdPath),
+                         amp::encodeMap(everyCellChanged(everyCellChanged(map))));
 
     // The window programs tell when their first paint was done.
     const std::string painted = folder.filePath("painted.txt").toStdString();
@@ -263,6 +271,11 @@ int main(int argc, char* argv[]) {
         {"export", {"amptool export, all layers", {amptool, "export", mapPath}, printed}},
         {"xxd", {"xxd -p, same file", {"xxd", "-p", mapPath}, printed}},
         {"diff", {"amptool diff, every cell differs", {amptool, "diff", mapPath, otherPath}, printed, 1}},
+        {"merge",
+         {"amptool merge, every cell conflicts",
+          {amptool, "merge", mapPath, otherPath, thirdPath, "-o", mergedPath},
+          printed,
+          1}},
         {"cmp", {"cmp -l, same files", {"cmp", "-l", mapPath, otherPath}, printed, 1}},
         {"info", {"amptool info", {amptool, "info", mapPath}, printed}},
         {"qtcore", {"a program that links QtCore, returns", {argv[5]}}},
@@ -294,9 +307,9 @@ int main(int argc, char* argv[]) {
                                         folder.filePath("raster.png").toStdString()}};
     }
     // Each pair runs next to each other in every round: A B A B ...
-    const std::vector<std::string> order = {"window", "table",   "ampedit", "tiled",        "tiled-csv",
-                                            "export", "xxd",     "diff",    "cmp",          "info",
-                                            "qtcore", "program", "render",  "tmxrasterizer"};
+    const std::vector<std::string> order = {"window", "table",  "ampedit", "tiled",  "tiled-csv",
+                                            "export", "xxd",    "diff",    "merge",  "cmp",
+                                            "info",   "qtcore", "program", "render", "tmxrasterizer"};
     for (auto& [key, contender] : contenders) {
         runOnce(contender.command, contender.output, contender.status); // warm the file cache
     }
@@ -366,6 +379,7 @@ int main(int argc, char* argv[]) {
     };
     console("amptool export vs xxd -p", "export", "xxd", "<= 0.5 x");
     console("amptool diff vs cmp -l", "diff", "cmp", "<= 2 x");
+    console("amptool merge (written) vs amptool diff, every cell differs", "merge", "diff", "<= 2 x");
     std::printf(
         "amptool info: %.1f ms (goal <= 5 ms), %.2f x a program that links QtCore and returns, %.2f x "
         "one that links nothing\n",

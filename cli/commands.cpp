@@ -2,11 +2,13 @@
 #include "commands.h"
 #include "celltext.h"
 #include "diskio.h"
+#include "gitsetup.h"
 #include "hexsymmetry.h"
 #include "mapcompare.h"
 #include "mapformat.h"
 #include "mapgrid.h"
 #include "mapimage.h"
+#include "mapmerge.h"
 #include "mapnames.h"
 #include "mapreplace.h"
 #include "mapresize.h"
@@ -21,6 +23,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <unistd.h>
 
@@ -422,12 +425,50 @@ void printHexLines(const ViewedMap& map, char separator, TextSink& sink) {
     }
 }
 
+// The text git diff shows of a map: one line of the header bytes (and of the
+// file's size when it is not the map's), then one line per hex, "hex C,R: " and
+// its 13 values, so that an edit of one hex changes one line.
+void printTextLines(const ViewedMap& map, TextSink& sink) {
+    const amp::MapHeader& header = map.view.header;
+    sink.put("header");
+    for (const std::uint8_t byte : header.bytes) {
+        sink.put(' ');
+        sink.putNumber(byte);
+    }
+    sink.put(" (" + std::to_string(header.columns()) + " x " + std::to_string(header.rows()) + " hexes)\n");
+    if (const std::size_t complete = amp::completeFileSize(header); map.size != complete) {
+        sink.put("file " + std::to_string(map.size) + " bytes, the map's " + std::to_string(complete) + "\n");
+    }
+    constexpr std::string_view Start = "hex ";
+    constexpr std::size_t LongestLine = Start.size() + (2 + amp::LayerCount) * 5 + 2;
+    const auto rows = static_cast<std::size_t>(header.rows());
+    const auto hexes = static_cast<std::size_t>(header.hexCount());
+    for (std::size_t k = 0; k < hexes; ++k) {
+        const std::uint8_t* record = map.record(k);
+        char* at = sink.room(LongestLine);
+        at = std::copy(Start.begin(), Start.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(k / rows));
+        *at++ = ',';
+        at = putByte(at, static_cast<std::uint8_t>(k % rows));
+        *at++ = ':';
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            *at++ = ' ';
+            at = putByte(at, record[j]);
+        }
+        *at++ = '\n';
+        sink.commit(at);
+    }
+}
+
 int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     const Options options(words, {"--layer", "--format", "-o"}, {});
-    options.expectPositional(1, 1, "amptool export MAP [--layer N] [--format csv|tsv|json] [-o FILE]");
+    options.expectPositional(1, 1, "amptool export MAP [--layer N] [--format csv|tsv|json|lines] [-o FILE]");
     const std::string format = options.value("--format").value_or("csv");
-    if (format != "csv" && format != "tsv" && format != "json") {
-        throw UsageError{"the format is csv, tsv or json, not \"" + format + "\""};
+    if (format != "csv" && format != "tsv" && format != "json" && format != "lines") {
+        throw UsageError{"the format is csv, tsv, json or lines, not \"" + format + "\""};
+    }
+    if (format == "lines" && options.has("--layer")) {
+        throw UsageError{"lines gives every layer: leave --layer out"};
     }
     const auto layer = options.value("--layer");
     const int only = layer ? layerOf(*layer) : -1;
@@ -464,6 +505,8 @@ int exportMap(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
         }
         text += "]}\n";
         sink.put(text);
+    } else if (format == "lines") {
+        printTextLines(viewMapFile(options.positional()[0], true), sink);
     } else if (only >= 0) {
         sink.put(amp::formatGrid(loadMap(options.positional()[0]).image, only, separator));
     } else {
@@ -652,6 +695,167 @@ int diff(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     return sameBytes ? 0 : InvalidInput;
 }
 
+// ---- merge -------------------------------------------------------------------
+
+// The layers' names in conflicts, made once.
+const std::array<std::string, amp::LayerCount>& mergeLayerNames() {
+    static const std::array<std::string, amp::LayerCount> names = [] {
+        std::array<std::string, amp::LayerCount> all;
+        for (int j = 0; j < amp::LayerCount; ++j) {
+            all[static_cast<std::size_t>(j)] = amp::mergeLayerName(j);
+        }
+        return all;
+    }();
+    return names;
+}
+
+// One line of a conflict, as `amptool merge` prints it and the .conflicts file
+// holds it: "NAME:COLUMN,ROW: LAYER: base B, ours O, theirs T", or for a header
+// byte "NAME: header byte N: ...". A side whose resize removed the hex says so.
+void putConflictLine(TextSink& sink, const std::string& name, const amp::MergeConflict& conflict) {
+    static constexpr std::string_view Removed = "removed", Base = ": base ", Ours = ", ours ",
+                                      Theirs = ", theirs ", HeaderByte = ": header byte ";
+    constexpr std::size_t LongestName = 16; // more than any layer's: "Terraintype" has 11
+    constexpr std::size_t ValueRoom = sizeof DecimalText::text + Removed.size();
+    char* at = sink.room(name.size() + HeaderByte.size() + LongestName + 2 * sizeof DecimalText::text +
+                         Base.size() + Ours.size() + Theirs.size() + 3 * ValueRoom + 4);
+    at = std::copy(name.begin(), name.end(), at);
+    if (conflict.isHeader) {
+        at = std::copy(HeaderByte.begin(), HeaderByte.end(), at);
+        at = putByte(at, static_cast<std::uint8_t>(conflict.headerByte));
+    } else {
+        *at++ = ':';
+        at = putByte(at, static_cast<std::uint8_t>(conflict.column));
+        *at++ = ',';
+        at = putByte(at, static_cast<std::uint8_t>(conflict.row));
+        *at++ = ':';
+        *at++ = ' ';
+        const std::string_view layer = mergeLayerNames()[static_cast<std::size_t>(conflict.layer)];
+        at = std::copy(layer.begin(), layer.end(), at);
+    }
+    const auto value = [&at](std::string_view label, int byte) {
+        at = std::copy(label.begin(), label.end(), at);
+        at = byte == amp::MergeConflict::NoByte ? std::copy(Removed.begin(), Removed.end(), at)
+                                                : putByte(at, static_cast<std::uint8_t>(byte));
+    };
+    value(Base, conflict.base);
+    value(Ours, conflict.ours);
+    value(Theirs, conflict.theirs);
+    *at++ = '\n';
+    sink.commit(at);
+}
+
+std::string mergeSummary(long long hexes, long long conflicts) {
+    return "merged " + std::to_string(hexes) + (hexes == 1 ? " hex" : " hexes") + " from theirs, " +
+           std::to_string(conflicts) + (conflicts == 1 ? " conflict" : " conflicts") + "\n";
+}
+
+// A conflict as an object of the json list.
+void putConflictJson(TextSink& sink, const amp::MergeConflict& conflict, bool first) {
+    const auto value = [](int byte) {
+        return byte == amp::MergeConflict::NoByte ? std::string("null") : std::to_string(byte);
+    };
+    std::string item = first ? "{" : ",{";
+    if (conflict.isHeader) {
+        item += "\"header\":" + std::to_string(conflict.headerByte);
+    } else {
+        item += "\"column\":" + std::to_string(conflict.column) + ",\"row\":" + std::to_string(conflict.row) +
+                ",\"layer\":" + std::to_string(conflict.layer) +
+                ",\"name\":" + jsonString(mergeLayerNames()[static_cast<std::size_t>(conflict.layer)]);
+    }
+    item += ",\"base\":" + value(conflict.base) + ",\"ours\":" + value(conflict.ours) +
+            ",\"theirs\":" + value(conflict.theirs) + "}";
+    sink.put(item);
+}
+
+// Three maps merged by the rule the editor's Merge follows (mapmerge.h). With
+// --git the words are git's %O %A %B %P: the merged map replaces OURS (git's
+// result), messages name PATH, and the conflict list also goes to PATH.conflicts,
+// which a clean merge of that map removes.
+int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
+    const Options options(words, {"-o", "--format"}, {"--git"});
+    const bool git = options.has("--git");
+    if (git) {
+        options.expectPositional(4, 4, "amptool merge --git BASE OURS THEIRS PATH");
+    } else {
+        options.expectPositional(3, 3, "amptool merge BASE OURS THEIRS [-o OUT] [--format text|json]");
+    }
+    const std::string format = options.value("--format").value_or("text");
+    if (format != "text" && format != "json") {
+        throw UsageError{"the format is text or json, not \"" + format + "\""};
+    }
+    const std::string& basePath = options.positional()[0];
+    const std::string& oursPath = options.positional()[1];
+    const std::string& theirsPath = options.positional()[2];
+    const std::string target = options.value("-o").value_or(oursPath);
+    if (target == "-" && oursPath == "-") {
+        throw UsageError{"OURS is standard input: name the merged map's file with -o"};
+    }
+    // The output may be OURS, which it replaces as git expects; never BASE or THEIRS.
+    refuseOverwriting(target, {basePath, theirsPath});
+    const ViewedMap base = viewMapFile(basePath);
+    const ViewedMap ours = viewMapFile(oursPath);
+    const ViewedMap theirs = viewMapFile(theirsPath);
+    // The conflicts are told as they are found, never kept: the largest maps can
+    // have 845,325 of them.
+    const std::string name = git ? options.positional()[3] : target;
+    const bool json = format == "json";
+    TextSink sink("-", target == "-" ? err : out);
+    // git shows a driver's output only in the terminal: the list stays beside the map.
+    const std::string listPath = name + ".conflicts";
+    std::optional<TextSink> list;
+    if (git) {
+        list.emplace(listPath, nullptr);
+    }
+    if (json) {
+        sink.put("{\"output\":" + jsonString(name) + ",\"conflicts\":[");
+    }
+    long long conflicts = 0;
+    const auto result =
+        amp::mergeMaps(base.view, ours.view, theirs.view, [&](const amp::MergeConflict& conflict) {
+            if (json) {
+                putConflictJson(sink, conflict, conflicts == 0);
+            } else {
+                putConflictLine(sink, name, conflict);
+            }
+            if (list) {
+                putConflictLine(*list, name, conflict);
+            }
+            ++conflicts;
+        });
+    if (!result) {
+        throw Failure{UsageOrIo, result.error().message + "; nothing was merged"};
+    }
+    const amp::MergeResult& merged = result.value();
+    writeMap(target, merged.merged, out, oursPath);
+    const std::string summary = mergeSummary(merged.hexesFromTheirs, conflicts);
+    if (json) {
+        const char* shapes[] = {"same", "ours", "theirs"};
+        sink.put("],\"shape\":" + jsonString(shapes[static_cast<int>(merged.shape)]) +
+                 ",\"hexesFromTheirs\":" + std::to_string(merged.hexesFromTheirs) +
+                 ",\"conflictHexes\":" + std::to_string(merged.conflictHexes) +
+                 ",\"clean\":" + (conflicts == 0 ? "true" : "false") + "}\n");
+    } else {
+        sink.put(summary);
+    }
+    sink.finish();
+    if (git && conflicts == 0) {
+        if (identityOf(listPath) && !removeFile(listPath)) {
+            std::fprintf(err, "amptool: merge: %s: cannot remove the old conflict list\n",
+                         shown(listPath).c_str());
+        }
+    } else if (git) {
+        try {
+            list->put(summary);
+            list->finish();
+        } catch (const std::exception& failure) {
+            std::fprintf(err, "amptool: merge: the conflicts are not listed in a file: %s\n",
+                         shown(failure.what()).c_str());
+        }
+    }
+    return conflicts == 0 ? 0 : InvalidInput;
+}
+
 // ---- new, resize, replace ------------------------------------------------------
 
 int newMap(const std::vector<std::string>& words, std::FILE* out, std::FILE* err) {
@@ -810,10 +1014,12 @@ const std::vector<Command>& commands() {
          "Prints the map's shape, its file size against the complete size, the header bytes, each layer's\n"
          "min, max, distinct values and zeros, and the count of each terrain. --json gives an object.",
          info},
-        {"export", "amptool export MAP [--layer N] [--format csv|tsv|json] [-o FILE]",
+        {"export", "amptool export MAP [--layer N] [--format csv|tsv|json|lines] [-o FILE]",
          "With --layer (0-12 or a layer's name): the layer as the editor shows it, one line per map row,\n"
          "top to bottom. Without: one line per hex in file order after a header line. json: every layer as\n"
-         "a list of rows. Hexes a short file lacks are 0. Writes to standard output unless -o names a file.",
+         "a list of rows. lines: the text git diff shows (git-setup): a line of the header bytes, then\n"
+         "\"hex COLUMN,ROW: V0 ... V12\" for each hex, so a change of one hex is a change of one line.\n"
+         "Hexes a short file lacks are 0. Writes to standard output unless -o names a file.",
          exportMap},
         {"import", "amptool import MAP --layer N FILE [-o OUT]",
          "Replaces a layer with a grid in the form export --layer writes (csv or tsv, found out). Strict:\n"
@@ -829,6 +1035,20 @@ const std::vector<Command>& commands() {
          "header, size, onlyInA, onlyInB, cells (left out with --summary), layers, bytes and same.\n"
          "Exit status 0 for the same bytes, 1 different, 2 error.",
          diff},
+        {"merge",
+         "amptool merge BASE OURS THEIRS [-o OUT] [--format text|json] | --git BASE OURS THEIRS PATH",
+         "Merges two maps made from BASE, byte by byte: where OURS still holds BASE's byte THEIRS's is\n"
+         "taken, where THEIRS does OURS's is kept, the same change on both is kept, and two different\n"
+         "changes are a conflict that keeps OURS's byte. Header bytes merge alike, the shape's two apart:\n"
+         "when one side resized the map the merge has its shape, and a hex that resize removed but the\n"
+         "other side changed is a conflict; when both resized it differently nothing is merged. Writes\n"
+         "the merged map to OUT, or over OURS (as git expects), prints OUT:COLUMN,ROW: LAYER: base B, ours\n"
+         "O, theirs T for each conflict (OUT: header byte N: ... for the header), then \"merged N hexes\n"
+         "from theirs, M conflicts\". --format json: one object. --git takes git's %O %A %B %P, names\n"
+         "PATH in messages and lists the conflicts in PATH.conflicts too (a clean merge removes it).\n"
+         "Exit status 0 clean, 1 conflicts, 2 error (nothing written).",
+         merge},
+        {"git-setup", GitSetupUsage, GitSetupHelp, gitSetup},
         {"new", "amptool new COLUMNS ROWS -o OUT [--like MAP] [--fill LAYER=VALUE ...]",
          "Makes a complete map of zero hexes. Header bytes other than 2 and 4 come from --like, else 0.\n"
          "--fill takes a layer and a value as replace does: --fill terrain=Ocean --fill roads=2.",

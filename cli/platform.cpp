@@ -16,8 +16,12 @@
 #else
 #include <cerrno>
 #include <climits>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 #endif
 
 namespace amptool {
@@ -168,8 +172,12 @@ std::string ownFolder() {
     return whole.substr(0, whole.find_last_of("\\/") + 1);
 }
 
-std::optional<int> runProgram(const std::string& path, const std::vector<std::string>& words,
-                              std::string& reason) {
+namespace {
+
+// Starts the program at `path` (or, without one, the program words[0] names,
+// looked for as the system does: the PATH) and waits for it.
+std::optional<int> startAndWait(const std::string* path, const std::vector<std::string>& words,
+                                std::string& reason) {
     std::string line;
     for (const std::string& word : words) {
         if (!line.empty()) {
@@ -193,8 +201,9 @@ std::optional<int> runProgram(const std::string& path, const std::vector<std::st
     std::fflush(stdout);
     std::fflush(stderr);
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(wide(path).c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                          nullptr, nullptr, &startup, &started)) {
+    const std::wstring application = path ? wide(*path) : std::wstring();
+    if (!::CreateProcessW(path ? application.c_str() : nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &started)) {
         reason = systemReason(::GetLastError());
         return std::nullopt;
     }
@@ -219,6 +228,21 @@ std::optional<int> runProgram(const std::string& path, const std::vector<std::st
         ::CloseHandle(job);
     }
     return static_cast<int>(status);
+}
+
+} // namespace
+
+std::optional<int> runProgram(const std::string& path, const std::vector<std::string>& words,
+                              std::string& reason) {
+    return startAndWait(&path, words, reason);
+}
+
+std::optional<int> runAndWait(const std::vector<std::string>& words, std::string& reason) {
+    return startAndWait(nullptr, words, reason);
+}
+
+bool removeFile(const std::string& name) {
+    return ::DeleteFileW(wide(name).c_str()) != 0;
 }
 
 #else
@@ -285,6 +309,35 @@ std::optional<int> runProgram(const std::string& path, const std::vector<std::st
     ::execv(path.c_str(), arguments.data());
     reason = std::strerror(errno);
     return std::nullopt;
+}
+
+std::optional<int> runAndWait(const std::vector<std::string>& words, std::string& reason) {
+    std::vector<std::string> all = words;
+    std::vector<char*> arguments;
+    for (std::string& word : all) {
+        arguments.push_back(word.data());
+    }
+    arguments.push_back(nullptr);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t child = 0;
+    if (const int failed =
+            ::posix_spawnp(&child, arguments[0], nullptr, nullptr, arguments.data(), environ)) {
+        reason = std::strerror(failed);
+        return std::nullopt;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            reason = std::strerror(errno);
+            return std::nullopt;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+bool removeFile(const std::string& name) {
+    return ::unlink(name.c_str()) == 0;
 }
 
 #endif

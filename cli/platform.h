@@ -68,4 +68,13 @@ std::string quotedForCommandLine(std::string_view word);
 std::optional<int> runProgram(const std::string& path, const std::vector<std::string>& words,
                               std::string& reason);
 
+// Runs the program words[0] names, found as the system finds programs (the
+// PATH), with the words, writing to this process's standard streams, and gives
+// its exit status once it has ended. When it cannot be started: nothing, and
+// `reason` says why.
+std::optional<int> runAndWait(const std::vector<std::string>& words, std::string& reason);
+
+// Removes the file; false when it cannot.
+bool removeFile(const std::string& name);
+
 } // namespace amptool

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,12 @@ struct MergeResult {
 // differently; the message names the three shapes ("base 40 x 30, ours 41 x 30,
 // theirs 40 x 32").
 Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const MapView& theirs);
+
+// The same merge, with each conflict handed to `conflict` as it is found (in the
+// order above) instead of kept: the result's list stays empty, and clean() says
+// nothing. For a list that need not stay in memory (amptool prints it as it goes).
+Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const MapView& theirs,
+                              const std::function<void(const MergeConflict&)>& conflict);
 
 // The name a conflict's layer goes by in messages: the layer's name as the
 // format gives it, the unnamed layers told apart by their byte ("??????" is
