@@ -2,11 +2,16 @@
 // A merge settled in the session, without a window: three maps of literal bytes
 // merged into the session's map, the conflicts found and counted, takes of each
 // side and scope as undo steps, edits that settle a conflict, the list's rows,
-// stepping, and a merge that cannot be read changing nothing.
+// stepping, a merge that cannot be read changing nothing, and a script that
+// settles conflicts through merge.conflicts and merge.take.
+#ifdef AMPEDIT_HAVE_SCRIPTING
+#include "jsengine.h"
+#endif
 #include "conflictmodel.h"
 #include "differencemodel.h"
 #include "mapeditor.h"
 #include "mapfiles.h"
+#include "scriptrunner.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -86,6 +91,7 @@ private slots:
     void anEditSettlesAConflictAndItsUndoReopensIt();
     void theListShowsEveryConflictAndSteppingSkipsSettled();
     void anotherMapEndsTheMerge();
+    void aScriptSettlesConflictsAsOneStep();
 };
 
 void MergingTest::theMergedMapIsTheSessionsUnwrittenMap() {
@@ -303,6 +309,48 @@ void MergingTest::anotherMapEndsTheMerge() {
     QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
     session.newMap(3, 3);
     QVERIFY(!session.isMerging());
+}
+
+void MergingTest::aScriptSettlesConflictsAsOneStep() {
+#ifndef AMPEDIT_HAVE_SCRIPTING
+    QSKIP("this build has no JavaScript engine");
+#else
+    Maps maps;
+    makeMaps(maps);
+    MapEditor session;
+    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
+    MapMerge& merge = *session.merge();
+    ScriptRunner runner(session, linkedScriptEngine);
+    // The list as a script sees it, then theirs for hex 0,0 (a hex), ours for the
+    // header byte (a conflict of the list), and a hand-written byte for the last.
+    const ScriptOutcome outcome = runner.run(
+        QStringLiteral("print(JSON.stringify(merge.conflicts));"
+                       "print(merge.take('theirs', {column: 0, row: 0}));"
+                       "print(merge.take('ours', merge.conflicts.filter(c => c.headerByte === 0)));"
+                       "map.set(4, 1, 0, 30);"),
+        QStringLiteral("settle.js"));
+    QVERIFY2(outcome.ok() && outcome.changed, qPrintable(outcome.error));
+    QCOMPARE(outcome.printed,
+             (QStringList{"[{\"headerByte\":0,\"base\":0,\"ours\":1,\"theirs\":2},"
+                          "{\"column\":0,\"row\":0,\"layer\":0,\"base\":0,\"ours\":5,\"theirs\":9},"
+                          "{\"column\":1,\"row\":0,\"layer\":4,\"base\":0,\"ours\":8,\"theirs\":6}]",
+                          "1", "1"}));
+    QCOMPARE(merge.leftCount(), std::size_t{0});
+    QCOMPARE(session.document().undoStack()->count(), 1);
+    Bytes expected = maps.expected;
+    expected[at(0, 0, 0)] = 9;
+    expected[at(1, 0, 4)] = 30;
+    QCOMPARE(session.document().encode(), expected);
+    // Undone, the three are left again: ours chose no new byte, yet it was a choice.
+    session.document().undoStack()->undo();
+    QCOMPARE(merge.leftCount(), std::size_t{3});
+    QCOMPARE(session.document().encode(), maps.expected);
+    // A side that is no side changes nothing.
+    const ScriptOutcome wrong = runner.run(QStringLiteral("merge.take('mine');"), QStringLiteral("wrong.js"));
+    QVERIFY(!wrong.ok());
+    QVERIFY2(wrong.error.contains("\"ours\", \"theirs\" or \"base\""), qPrintable(wrong.error));
+    QCOMPARE(merge.leftCount(), std::size_t{3});
+#endif
 }
 
 QTEST_GUILESS_MAIN(MergingTest)
