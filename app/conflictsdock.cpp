@@ -72,7 +72,8 @@ ConflictsDock::ConflictsDock(MapEditor& editor, LayerViews views, HexMapView& pi
         int place = 1;
         for (const auto& scope : scopes) {
             auto* pushed = new QPushButton(tr(scope.text));
-            pushed->setObjectName(QStringLiteral("take%1%2").arg(QLatin1String(side.name), QLatin1String(scope.name)));
+            pushed->setObjectName(
+                QStringLiteral("take%1%2").arg(QLatin1String(side.name), QLatin1String(scope.name)));
             connect(pushed, &QPushButton::clicked, this,
                     [this, s = side.side, c = scope.scope] { this->take(s, c); });
             take->addWidget(pushed, line, place++);
@@ -131,7 +132,8 @@ void ConflictsDock::setEditor(MapEditor* editor, LayerViews views) {
     followMerge();
 }
 
-bool ConflictsDock::merge(const QString& base, const QString& ours, const QString& theirs, const QString& output) {
+bool ConflictsDock::merge(const QString& base, const QString& ours, const QString& theirs,
+                          const QString& output) {
     if (!editor_) {
         return false;
     }
@@ -153,14 +155,15 @@ void ConflictsDock::chooseAndMerge() {
     const QString suffix = QStringLiteral("amp");
     QStringList maps;
     for (const QString& title : {tr("Merge: the Base Map"), tr("Merge: Our Map"), tr("Merge: Their Map")}) {
-        const QString name = dialogs_.openFileName(window_, FileDialogRequest{title, filter, suffix, QString()});
+        const QString name =
+            dialogs_.openFileName(window_, FileDialogRequest{title, filter, suffix, QString()});
         if (name.isEmpty()) {
             return;
         }
         maps << name;
     }
-    const QString output =
-        dialogs_.saveFileName(window_, FileDialogRequest{tr("Merge: Write the Merged Map To"), filter, suffix, maps[1]});
+    const QString output = dialogs_.saveFileName(
+        window_, FileDialogRequest{tr("Merge: Write the Merged Map To"), filter, suffix, maps[1]});
     if (!output.isEmpty()) {
         merge(maps[0], maps[1], maps[2], output);
     }

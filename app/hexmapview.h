@@ -20,9 +20,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cstdint>
-#include <array>
 #include <functional>
 #include <optional>
 #include <vector>

@@ -69,11 +69,11 @@ struct Options {
                                                            "Compares the map with OTHER, which is not "
                                                            "edited."),
                                QStringLiteral("OTHER")};
-    QCommandLineOption merge{QStringLiteral("merge"),
-                             QCoreApplication::translate("main",
-                                                         "Merges BASE OURS THEIRS (the three maps named "
-                                                         "after the options) and opens the result, to be "
-                                                         "written to MERGED (-o); what git mergetool calls.")};
+    QCommandLineOption merge{
+        QStringLiteral("merge"),
+        QCoreApplication::translate("main", "Merges BASE OURS THEIRS (the three maps named "
+                                            "after the options) and opens the result, to be "
+                                            "written to MERGED (-o); what git mergetool calls.")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QCoreApplication::translate("main", "Where --merge writes the merged map."),
                               QStringLiteral("MERGED")};

@@ -413,7 +413,8 @@ bool MainWindow::compareWith(const QString& fileName) {
     return differences_->compareWith(fileName);
 }
 
-bool MainWindow::merge(const QString& base, const QString& ours, const QString& theirs, const QString& output) {
+bool MainWindow::merge(const QString& base, const QString& ours, const QString& theirs,
+                       const QString& output) {
     return conflicts_->merge(base, ours, theirs, output);
 }
 
@@ -555,10 +556,10 @@ void MainWindow::createMenus() {
         const QString menu = QString::fromLatin1(side.menu);
         t.addMenu(menu, tr(side.title), QStringLiteral("edit"));
         for (const auto& take : takes) {
-            const QString id = menu + QString::fromLatin1(take.id).mid(QStringLiteral("edit.takeTheirs").size());
-            t.add(menu, id, tr(take.text), {}, [this, s = side.side, scope = take.scope](bool) {
-                conflicts_->take(s, scope);
-            });
+            const QString id =
+                menu + QString::fromLatin1(take.id).mid(QStringLiteral("edit.takeTheirs").size());
+            t.add(menu, id, tr(take.text), {},
+                  [this, s = side.side, scope = take.scope](bool) { conflicts_->take(s, scope); });
         }
     }
 

@@ -4,7 +4,8 @@
 
 #include <QColor>
 
-ConflictModel::ConflictModel(const MapMerge& merge, QObject* parent) : QAbstractTableModel(parent), merge_(merge) {
+ConflictModel::ConflictModel(const MapMerge& merge, QObject* parent)
+    : QAbstractTableModel(parent), merge_(merge) {
     connect(&merge_, &MapMerge::conflictsChanged, this, [this] {
         if (rowCount() > 0) {
             emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));

@@ -14,7 +14,16 @@ class ConflictModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { ColumnColumn, RowColumn, LayerColumn, BaseColumn, OursColumn, TheirsColumn, NowColumn, ColumnCount };
+    enum Column {
+        ColumnColumn,
+        RowColumn,
+        LayerColumn,
+        BaseColumn,
+        OursColumn,
+        TheirsColumn,
+        NowColumn,
+        ColumnCount
+    };
 
     explicit ConflictModel(const MapMerge& merge, QObject* parent = nullptr);
 

@@ -192,9 +192,10 @@ DocumentResult MapEditor::merge(const QString& base, const QString& ours, const 
         bytes[i] = std::move(read).value();
         auto viewed = amp::viewMap(bytes[i]);
         if (!viewed) {
-            return {DocumentResult::Kind::NotAMap,
-                    tr("%1 is not a map file: %2").arg(names[i], QString::fromStdString(viewed.error().message)),
-                    {}};
+            return {
+                DocumentResult::Kind::NotAMap,
+                tr("%1 is not a map file: %2").arg(names[i], QString::fromStdString(viewed.error().message)),
+                {}};
         }
         views[i] = viewed.value();
     }
@@ -208,7 +209,8 @@ DocumentResult MapEditor::merge(const QString& base, const QString& ours, const 
     amp::MergeResult result = std::move(merged).value();
     document_.load(result.merged, output);
     document_.undoStack()->resetClean(); // no file holds the merged map yet
-    merge_ = std::make_unique<MapMerge>(document_, std::move(result.conflicts), QStringList{base, ours, theirs});
+    merge_ =
+        std::make_unique<MapMerge>(document_, std::move(result.conflicts), QStringList{base, ours, theirs});
     emit mergeChanged();
     DocumentResult done;
     done.note = merge_->countText();

@@ -121,7 +121,8 @@ public:
     // the session's map, named `output` so that a write goes there, and unwritten
     // until written; the merge (MapMerge) keeps its conflicts and which are left.
     // Reading or making another map, or stopMerging(), ends it.
-    DocumentResult merge(const QString& base, const QString& ours, const QString& theirs, const QString& output);
+    DocumentResult merge(const QString& base, const QString& ours, const QString& theirs,
+                         const QString& output);
     void stopMerging();
     bool isMerging() const { return merge_ != nullptr; }
     MapMerge* merge() const { return merge_.get(); }

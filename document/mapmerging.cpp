@@ -39,8 +39,8 @@ private:
 
 } // namespace
 
-MapMerge::MapMerge(MapDocument& edited, std::vector<amp::MergeConflict> conflicts, const QStringList& fileNames,
-                   QObject* parent)
+MapMerge::MapMerge(MapDocument& edited, std::vector<amp::MergeConflict> conflicts,
+                   const QStringList& fileNames, QObject* parent)
     : QObject(parent), edited_(edited), conflicts_(std::move(conflicts)), fileNames_(fileNames),
       columns_(edited.columns()), rows_(edited.rows()) {
     const std::size_t cells = static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_);
@@ -80,10 +80,12 @@ int MapMerge::currentByte(std::size_t index) const {
 }
 
 std::optional<std::size_t> MapMerge::indexOf(int layer, int column, int row) const {
-    if (layer < 0 || layer >= amp::LayerCount || column < 0 || row < 0 || column >= columns_ || row >= rows_) {
+    if (layer < 0 || layer >= amp::LayerCount || column < 0 || row < 0 || column >= columns_ ||
+        row >= rows_) {
         return {};
     }
-    const std::int32_t index = cellIndex_[static_cast<std::size_t>((column * rows_ + row) * amp::LayerCount + layer)];
+    const std::int32_t index =
+        cellIndex_[static_cast<std::size_t>((column * rows_ + row) * amp::LayerCount + layer)];
     if (index < 0) {
         return {};
     }
@@ -160,8 +162,9 @@ QString MapMerge::countText() const {
         return tr("No conflicts");
     }
     if (leftCount_ == 0) {
-        return conflicts_.size() == 1 ? tr("The conflict is settled")
-                                      : tr("All %1 conflicts settled").arg(count(static_cast<qsizetype>(conflicts_.size())));
+        return conflicts_.size() == 1
+                   ? tr("The conflict is settled")
+                   : tr("All %1 conflicts settled").arg(count(static_cast<qsizetype>(conflicts_.size())));
     }
     return leftCount_ == 1 ? tr("1 conflict left")
                            : tr("%1 conflicts left").arg(count(static_cast<qsizetype>(leftCount_)));
@@ -222,7 +225,8 @@ QString MapMerge::take(Side side, Scope scope, int layer, std::optional<HexCell>
         if (c.isHeader) {
             header.bytes[static_cast<std::size_t>(c.headerByte)] = static_cast<std::uint8_t>(byte);
         } else if (c.column < edited_.columns() && c.row < edited_.rows()) {
-            edits.push_back({c.layer, c.column, c.row, LayerModel::canonicalText(static_cast<std::uint8_t>(byte))});
+            edits.push_back(
+                {c.layer, c.column, c.row, LayerModel::canonicalText(static_cast<std::uint8_t>(byte))});
         }
     }
     const QString name = tr("Take %1 for %2 %3")

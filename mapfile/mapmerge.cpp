@@ -13,8 +13,9 @@ int byteAt(const MapView& map, int column, int row, int layer) {
     if (column < 0 || row < 0 || column >= map.header.columns() || row >= map.header.rows()) {
         return MergeConflict::NoByte;
     }
-    const std::size_t record = static_cast<std::size_t>(column) * static_cast<std::size_t>(map.header.rows()) +
-                               static_cast<std::size_t>(row);
+    const std::size_t record =
+        static_cast<std::size_t>(column) * static_cast<std::size_t>(map.header.rows()) +
+        static_cast<std::size_t>(row);
     if (record >= map.recordCount()) {
         return 0;
     }
@@ -43,12 +44,12 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
     const bool oursResized = !sameShape(ours.header, base.header);
     const bool theirsResized = !sameShape(theirs.header, base.header);
     if (oursResized && theirsResized && !sameShape(ours.header, theirs.header)) {
-        return MapError{MapErrorKind::NotAMap, "both sides changed the map's shape: base " +
-                                                   shapeText(base.header) + ", ours " + shapeText(ours.header) +
-                                                   ", theirs " + shapeText(theirs.header)};
+        return MapError{MapErrorKind::NotAMap,
+                        "both sides changed the map's shape: base " + shapeText(base.header) + ", ours " +
+                            shapeText(ours.header) + ", theirs " + shapeText(theirs.header)};
     }
     const MapView& shaped = theirsResized && !oursResized ? theirs : ours;
-    result.shape = oursResized ? MergeResult::Shape::Ours
+    result.shape = oursResized     ? MergeResult::Shape::Ours
                    : theirsResized ? MergeResult::Shape::Theirs
                                    : MergeResult::Shape::Same;
 
@@ -85,7 +86,8 @@ Result<MergeResult> mergeMaps(const MapView& base, const MapView& ours, const Ma
                 continue;
             }
             CellRecord* record =
-                inMerged ? &result.merged.records[static_cast<std::size_t>(column * header.rows() + row)] : nullptr;
+                inMerged ? &result.merged.records[static_cast<std::size_t>(column * header.rows() + row)]
+                         : nullptr;
             bool fromTheirs = false;
             bool conflicted = false;
             for (int layer = 0; layer < LayerCount; ++layer) {

@@ -57,8 +57,8 @@ void addConflicts(ScriptMap& map, const MapEditor* session) {
             continue;
         }
         const amp::MergeConflict& c = merge->conflict(i);
-        map.conflicts.push_back({int(i), c.isHeader ? c.headerByte : -1, c.column, c.row, c.layer, c.base, c.ours,
-                                 c.theirs});
+        map.conflicts.push_back(
+            {int(i), c.isHeader ? c.headerByte : -1, c.column, c.row, c.layer, c.base, c.ours, c.theirs});
     }
 }
 

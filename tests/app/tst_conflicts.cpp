@@ -4,8 +4,8 @@
 // left, the marks in the picture and the number view, the status line's count,
 // the take buttons and menu items, a write that asks while conflicts are left,
 // and the command line's --merge refused when it lacks a map.
-#include "conflictmodel.h"
 #include "actiontable.h"
+#include "conflictmodel.h"
 #include "conflictsdock.h"
 #include "differencemarks.h"
 #include "hexmapview.h"
@@ -108,7 +108,9 @@ void MergingWindowTest::theDockListsMarksStepsAndCounts() {
     QCOMPARE(f.document().fileName(), maps.output);
     QCOMPARE(f.document().encode(), maps.merged);
     QCOMPARE(dock.model()->rowCount(), 3);
-    const auto cell = [&dock](int row, int column) { return dock.model()->index(row, column).data().toString(); };
+    const auto cell = [&dock](int row, int column) {
+        return dock.model()->index(row, column).data().toString();
+    };
     QCOMPARE(cell(1, ConflictModel::ColumnColumn), "2");
     QCOMPARE(cell(1, ConflictModel::RowColumn), "3");
     QCOMPARE(cell(1, ConflictModel::BaseColumn), QString::number(patternByte(2 * 8 + 3, 0)));

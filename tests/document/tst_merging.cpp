@@ -153,7 +153,8 @@ void MergingTest::aMergeThatCannotBeReadChangesNothing() {
     if (broken >= 0) {
         QVERIFY2(merged.message.contains(QFileInfo(names[broken]).fileName()), qPrintable(merged.message));
     } else {
-        QVERIFY2(merged.message.contains("3 x 2") && merged.message.contains("2 x 3"), qPrintable(merged.message));
+        QVERIFY2(merged.message.contains("3 x 2") && merged.message.contains("2 x 3"),
+                 qPrintable(merged.message));
     }
     QVERIFY(!session.isMerging());
     QCOMPARE(session.document().fileName(), open);
@@ -172,7 +173,8 @@ void MergingTest::eachSideTakenOnAHexIsOneStepAndUndoes() {
 
     QCOMPARE(session.take(MapMerge::Side::Theirs, MapMerge::Scope::Hex), QString()); // no current hex
     session.setCurrentHex(HexCell{0, 0});
-    QCOMPARE(session.take(MapMerge::Side::Theirs, MapMerge::Scope::Hex), QString("Take theirs for 1 conflict"));
+    QCOMPARE(session.take(MapMerge::Side::Theirs, MapMerge::Scope::Hex),
+             QString("Take theirs for 1 conflict"));
     QCOMPARE(stack.count(), 1);
     QCOMPARE(stack.undoText(), QString("Take theirs for 1 conflict"));
     QCOMPARE(terrain.cellByte(0, 0), std::uint8_t{9});
@@ -214,7 +216,8 @@ void MergingTest::scopesReachTheirConflictsOnly() {
 
     // The layer on show: only layer 4's conflict.
     session.setLayer(4);
-    QCOMPARE(session.take(MapMerge::Side::Theirs, MapMerge::Scope::Layer), QString("Take theirs for 1 conflict"));
+    QCOMPARE(session.take(MapMerge::Side::Theirs, MapMerge::Scope::Layer),
+             QString("Take theirs for 1 conflict"));
     QCOMPARE(session.document().layer(4)->cellByte(1, 0), std::uint8_t{6});
     QCOMPARE(session.document().layer(0)->cellByte(0, 0), std::uint8_t{5});
     QCOMPARE(merge.leftCount(), std::size_t{2});
@@ -229,14 +232,15 @@ void MergingTest::scopesReachTheirConflictsOnly() {
 
     // Everything left: the header byte, as one step.
     const int steps = session.document().undoStack()->count();
-    QCOMPARE(session.take(MapMerge::Side::Base, MapMerge::Scope::All), QString("Take the base for 1 conflict"));
+    QCOMPARE(session.take(MapMerge::Side::Base, MapMerge::Scope::All),
+             QString("Take the base for 1 conflict"));
     QCOMPARE(session.document().undoStack()->count(), steps + 1);
     QCOMPARE(merge.leftCount(), std::size_t{0});
     QCOMPARE(merge.countText(), QString("All 3 conflicts settled"));
     Bytes expected = maps.expected;
-    expected[0] = 0;             // the base's header byte
-    expected[at(0, 0, 0)] = 9;   // theirs by the selection
-    expected[at(1, 0, 4)] = 6;   // theirs by the layer
+    expected[0] = 0;           // the base's header byte
+    expected[at(0, 0, 0)] = 9; // theirs by the selection
+    expected[at(1, 0, 4)] = 6; // theirs by the layer
     QCOMPARE(session.document().encode(), expected);
     session.document().undoStack()->undo();
     QCOMPARE(session.document().header().bytes[0], std::uint8_t{1});
