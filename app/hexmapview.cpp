@@ -325,8 +325,10 @@ void HexMapView::paintEvent(QPaintEvent* event) {
         drawShape(over, map.geometry());
         drawSelection(over, map.geometry(), QRectF(mapOrigin, QSizeF(area.size())));
     }
-    if (overlay_) { // last: over everything else the picture shows
-        overlay_(canvas_, mapOrigin, map.geometry());
+    for (const Overlay& overlay : overlays_) { // last: over everything else the picture shows
+        if (overlay) {
+            overlay(canvas_, mapOrigin, map.geometry());
+        }
     }
     QPainter painter(this);
     painter.drawImage(area.topLeft(), canvas_);

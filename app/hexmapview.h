@@ -20,6 +20,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -101,11 +102,13 @@ public:
     // (empty: none), drawn lighter.
     void setSelectionMask(std::vector<bool> mask);
 
-    // Drawn last over the picture, over every overlay (the comparison's marks):
-    // the image, where its pixel (0, 0) lies on the map, and the hexes' geometry.
+    // Drawn last over the picture, over every overlay (the comparison's marks in
+    // slot 0, the merge's in slot 1, in that order): the image, where its pixel
+    // (0, 0) lies on the map, and the hexes' geometry.
     using Overlay = std::function<void(QImage& image, QPointF mapOrigin, const HexGeometry& geometry)>;
-    void setOverlay(Overlay overlay) {
-        overlay_ = std::move(overlay);
+    static constexpr int OverlaySlots = 2;
+    void setOverlay(Overlay overlay, int slot = 0) {
+        overlays_[static_cast<std::size_t>(slot)] = std::move(overlay);
         update();
     }
 
@@ -225,5 +228,5 @@ private:
     std::optional<MapImageKey> mapImageKey_;
     std::uint64_t content_ = 0; // counts the changes of the document's cells and shape
     bool shownOnce_ = false;
-    Overlay overlay_;
+    std::array<Overlay, OverlaySlots> overlays_;
 };

@@ -22,8 +22,10 @@ LayerDelegate::LayerDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 void LayerDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const {
     const auto* model = static_cast<const LayerModel*>(index.model());
-    const differencemarks::CellFrame frame{painter, option.rect,
-                                           marked_ && marked_(index.column(), index.row())};
+    const differencemarks::CellFrame frame{
+        painter, option.rect,
+        (marked_ && marked_(index.column(), index.row())) ||
+            (conflictMarked_ && conflictMarked_(index.column(), index.row()))};
     const LayerModel::Cell cell = model->cell(index.column(), index.row());
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette::ColorGroup group =

@@ -28,8 +28,12 @@ public:
     // way), then ask the view to move; every other key is the editor's own.
     bool eventFilter(QObject* object, QEvent* event) override;
 
-    // Cells to mark as differing from a map compared with, by [column][row].
-    void setMarks(std::function<bool(int column, int row)> marked) { marked_ = std::move(marked); }
+    // Cells to mark, by [column][row]: those that differ from a map compared with
+    // (slot 0) and those with a merge's conflict left (slot 1); a cell either
+    // marks gets the frame.
+    void setMarks(std::function<bool(int column, int row)> marked, int slot = 0) {
+        (slot == 0 ? marked_ : conflictMarked_) = std::move(marked);
+    }
 
     // The editor of the edit in progress, if one is open.
     QWidget* openEditor() const { return openEditor_; }
@@ -69,4 +73,5 @@ private:
     mutable int textHeight_ = 0;
     mutable bool textsReady_ = false;
     std::function<bool(int column, int row)> marked_;
+    std::function<bool(int column, int row)> conflictMarked_;
 };

@@ -4,7 +4,8 @@
 // read with one QCommandLineParser: those the help lists (-h/--help, --help-all,
 // -v/--version) are answered on the terminal without a window; --reset-settings
 // starts the window from the default settings; --compare OTHER compares the map
-// with another; any other word that starts with "-" is refused there, and "--"
+// with another; --merge BASE OURS THEIRS -o MERGED merges three maps into
+// the window's map, to be written to MERGED; any other word that starts with "-" is refused there, and "--"
 // ends the options, so a map whose name starts with "-" can still be named.
 #include "editorsettings.h"
 #include "mainwindow.h"
@@ -68,6 +69,14 @@ struct Options {
                                                            "Compares the map with OTHER, which is not "
                                                            "edited."),
                                QStringLiteral("OTHER")};
+    QCommandLineOption merge{
+        QStringLiteral("merge"),
+        QCoreApplication::translate("main", "Merges BASE OURS THEIRS (the three maps named "
+                                            "after the options) and opens the result, to be "
+                                            "written to MERGED (-o); what git mergetool calls.")};
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QCoreApplication::translate("main", "Where --merge writes the merged map."),
+                              QStringLiteral("MERGED")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, {}};
     QCommandLineOption helpAll{QStringLiteral("help-all"), {}};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, {}};
@@ -82,6 +91,8 @@ void defineOptions(QCommandLineParser& parser, Options& options) {
                                                                      "characters)."));
     parser.addOption(options.reset);
     parser.addOption(options.compare);
+    parser.addOption(options.merge);
+    parser.addOption(options.output);
     options.help = parser.addHelpOption();
     options.version = parser.addVersionOption();
 }
@@ -121,6 +132,17 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
     if (parser.isSet(options.compare) && parser.value(options.compare).isEmpty()) {
         tell(QCoreApplication::translate(
             "main", "--compare needs the map to compare with (ampedit --compare OTHER.amp MAP.amp)"));
+        return false;
+    }
+    const QString mergeUsage = QCoreApplication::translate(
+        "main", "--merge needs three maps and where to write: ampedit --merge BASE OURS THEIRS -o MERGED");
+    if (parser.isSet(options.merge) &&
+        (parser.positionalArguments().size() != 3 || parser.value(options.output).isEmpty())) {
+        tell(mergeUsage);
+        return false;
+    }
+    if (!parser.isSet(options.merge) && parser.isSet(options.output)) {
+        tell(mergeUsage);
         return false;
     }
     return true;
@@ -279,11 +301,18 @@ int main(int argc, char* argv[]) {
                  .arg(EditorSettings::filePath()));
     }
     const QString compared = parser.value(options.compare);
-    const QStringList arguments = windowArguments(words.first(), parser.positionalArguments());
+    const bool merging = parser.isSet(options.merge);
+    const QStringList mergedMaps = parser.positionalArguments();
+    // A merge opens its result in place of a map named on the command line.
+    const QStringList arguments =
+        merging ? QStringList{words.first()} : windowArguments(words.first(), parser.positionalArguments());
     QString failure;
     try {
         QtUserDialogs dialogs;
         MainWindow window(dialogs, arguments);
+        if (merging) {
+            window.merge(mergedMaps[0], mergedMaps[1], mergedMaps[2], parser.value(options.output));
+        }
         if (!compared.isEmpty()) {
             window.compareWith(compared);
         }

@@ -3,6 +3,7 @@
 #include "actiontable.h"
 #include "bulkedits.h"
 #include "celltext.h"
+#include "conflictsdock.h"
 #include "differencesdock.h"
 #include "diskwatcher.h"
 #include "editorsettings.h"
@@ -249,6 +250,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
     differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
+    conflicts_ = new ConflictsDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
     // A map recovered from its copy is the map named on the command line, when
     // they are one file: reading that again would only ask to drop what was
     // just recovered.
@@ -411,6 +413,11 @@ bool MainWindow::compareWith(const QString& fileName) {
     return differences_->compareWith(fileName);
 }
 
+bool MainWindow::merge(const QString& base, const QString& ours, const QString& theirs,
+                       const QString& output) {
+    return conflicts_->merge(base, ours, theirs, output);
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!picturePlaced_) { // once the form has laid out its views
@@ -477,6 +484,8 @@ void MainWindow::createMenus() {
           [this](bool) { differences_->chooseAndCompare(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.swapCompared"), tr("Swa&p Compared Maps"), {},
           [this](bool) { differences_->swapMaps(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.merge"), tr("Mer&ge…"), {},
+          [this](bool) { conflicts_->chooseAndMerge(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.exportSelection"), tr("Export &Selection as Picture…"),
           {}, [this](bool) { exportPicture(true); });
     t.addSeparator(QStringLiteral("file"));
@@ -525,9 +534,33 @@ void MainWindow::createMenus() {
                  {"edit.takeTheirs.selection", QT_TR_NOOP("&Selection"), MapComparison::Scope::Selection},
                  {"edit.takeTheirs.layer", QT_TR_NOOP("&Layer"), MapComparison::Scope::Layer},
                  {"edit.takeTheirs.all", QT_TR_NOOP("&All"), MapComparison::Scope::All}};
+    // While a merge is settled, theirs is the merge's; otherwise the compared map's.
     for (const auto& take : takes) {
         t.add(QStringLiteral("edit.takeTheirs"), QString::fromLatin1(take.id), tr(take.text), {},
-              [this, scope = take.scope](bool) { differences_->takeTheirs(scope); });
+              [this, scope = take.scope](bool) {
+                  if (editor_->isMerging()) {
+                      conflicts_->take(MapMerge::Side::Theirs, scope);
+                  } else {
+                      differences_->takeTheirs(scope);
+                  }
+              });
+    }
+    // The merge's other two sides.
+    const struct {
+        const char* menu;
+        const char* title;
+        MapMerge::Side side;
+    } sides[] = {{"edit.takeOurs", QT_TR_NOOP("Take O&urs"), MapMerge::Side::Ours},
+                 {"edit.takeBase", QT_TR_NOOP("Take &Base"), MapMerge::Side::Base}};
+    for (const auto& side : sides) {
+        const QString menu = QString::fromLatin1(side.menu);
+        t.addMenu(menu, tr(side.title), QStringLiteral("edit"));
+        for (const auto& take : takes) {
+            const QString id =
+                menu + QString::fromLatin1(take.id).mid(QStringLiteral("edit.takeTheirs").size());
+            t.add(menu, id, tr(take.text), {},
+                  [this, s = side.side, scope = take.scope](bool) { conflicts_->take(s, scope); });
+        }
     }
 
     t.addMenu(QStringLiteral("view"), tr("&View"));
@@ -567,9 +600,9 @@ void MainWindow::createMenus() {
                     {}, [this](bool checked) { mapPanel_->setColourBlind(checked); });
     t.addSeparator(QStringLiteral("view"));
     t.add(QStringLiteral("view"), QStringLiteral("view.nextDifference"), tr("Next &Difference"),
-          {QKeySequence(Qt::Key_F8)}, [this](bool) { differences_->stepDifference(1); });
+          {QKeySequence(Qt::Key_F8)}, [this](bool) { stepDifferenceOrConflict(1); });
     t.add(QStringLiteral("view"), QStringLiteral("view.previousDifference"), tr("Pre&vious Difference"),
-          {QKeySequence(Qt::SHIFT | Qt::Key_F8)}, [this](bool) { differences_->stepDifference(-1); });
+          {QKeySequence(Qt::SHIFT | Qt::Key_F8)}, [this](bool) { stepDifferenceOrConflict(-1); });
     // What the picture draws: the Layers list, hex labels and outlines.
     t.addSeparator(QStringLiteral("view"));
     LayersPanel::addViewActions(t, QStringLiteral("view"), *mapPanel_);
@@ -952,5 +985,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
     } else {
         event->ignore();
+    }
+}
+
+// F8 steps through the conflicts left while a merge is settled, through the
+// differences otherwise.
+void MainWindow::stepDifferenceOrConflict(int step) {
+    if (editor_->isMerging()) {
+        conflicts_->stepConflict(step);
+    } else {
+        differences_->stepDifference(step);
     }
 }

@@ -17,6 +17,7 @@
 class ActionTable;
 class BulkEdits;
 class EditorSettings;
+class ConflictsDock;
 class DifferencesDock;
 class DiskWatcher;
 class RecoveryKeeper;
@@ -58,6 +59,9 @@ public:
     // The Tools menu: scripts, map checks, the Console and Problems docks.
     ScriptTools& scripts() const { return *scripts_; }
     bool compareWith(const QString& fileName);
+    // The merge of three maps (File > Merge…, --merge) and its Conflicts dock.
+    ConflictsDock& conflicts() const { return *conflicts_; }
+    bool merge(const QString& base, const QString& ours, const QString& theirs, const QString& output);
     // The status line's text for the selected hex, empty before a hex is chosen.
     QString hexStatus() const;
     QString selectionStatus() const;
@@ -100,6 +104,7 @@ private:
     void editHeaderBytes();
     void goToHex();
     void resizeMap();
+    void stepDifferenceOrConflict(int step);
     // Offers the copies that editors which are gone left behind; true when one
     // was recovered into this window.
     bool offerRecovery();
@@ -126,6 +131,7 @@ private:
     RecoveryKeeper* keeper_ = nullptr;
     DiskWatcher* watcher_ = nullptr;
     DifferencesDock* differences_ = nullptr;
+    ConflictsDock* conflicts_ = nullptr;
     ScriptTools* scripts_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;

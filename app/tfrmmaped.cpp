@@ -313,6 +313,16 @@ bool TfrmMapEd::writeToCurrentFile() {
 
 bool TfrmMapEd::WriteMap(const QString& fileName) {
     commitPendingEdits();
+    // A merge with conflicts left would be written with ours there, unsettled:
+    // the user says so first.
+    if (const MapMerge* merge = editor_.merge(); merge && merge->leftCount() > 0) {
+        if (!dialogs_.askYesNo(this, tr("Conflicts Left"),
+                               tr("%1: those cells hold ours, as the merge left them. Write the map "
+                                  "with them unsettled?")
+                                   .arg(merge->countText()))) {
+            return false;
+        }
+    }
     // A map of no hexes written over a file that holds some would wipe them out:
     // the user says so first.
     if (document_.header().hexCount() == 0) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mapeditor.h"
 #include "hexshapes.h"
+#include "mapfileio.h"
 
 #include <QRegularExpression>
 
@@ -159,4 +160,76 @@ DocumentResult MapEditor::swapCompared() {
         return read;
     }
     return compareWith(mine);
+}
+
+DocumentResult MapEditor::open(const QString& fileName) {
+    const DocumentResult read = document_.read(fileName);
+    if (read) {
+        stopMerging();
+    }
+    return read;
+}
+
+void MapEditor::newMap(int columns, int rows) {
+    stopMerging();
+    document_.newMap(columns, rows);
+}
+
+DocumentResult MapEditor::merge(const QString& base, const QString& ours, const QString& theirs,
+                                const QString& output) {
+    // All three are read before anything changes.
+    std::vector<std::uint8_t> bytes[3];
+    std::optional<amp::MapView> views[3];
+    const QString names[3] = {base, ours, theirs};
+    for (int i = 0; i < 3; ++i) {
+        auto read = amp::readMapFile(names[i]);
+        if (!read) {
+            const bool open = read.error().kind == amp::MapErrorKind::CannotOpen;
+            return {open ? DocumentResult::Kind::CannotOpen : DocumentResult::Kind::CannotRead,
+                    tr("%1: %2").arg(names[i], QString::fromStdString(read.error().message)),
+                    {}};
+        }
+        bytes[i] = std::move(read).value();
+        auto viewed = amp::viewMap(bytes[i]);
+        if (!viewed) {
+            return {
+                DocumentResult::Kind::NotAMap,
+                tr("%1 is not a map file: %2").arg(names[i], QString::fromStdString(viewed.error().message)),
+                {}};
+        }
+        views[i] = viewed.value();
+    }
+    auto merged = amp::mergeMaps(*views[0], *views[1], *views[2]);
+    if (!merged) {
+        return {DocumentResult::Kind::Failed,
+                tr("The maps cannot be merged: %1").arg(QString::fromStdString(merged.error().message)),
+                {}};
+    }
+    stopMerging();
+    amp::MergeResult result = std::move(merged).value();
+    document_.load(result.merged, output);
+    document_.undoStack()->resetClean(); // no file holds the merged map yet
+    merge_ =
+        std::make_unique<MapMerge>(document_, std::move(result.conflicts), QStringList{base, ours, theirs});
+    emit mergeChanged();
+    DocumentResult done;
+    done.note = merge_->countText();
+    return done;
+}
+
+// The followers let go of the merge while it still exists.
+void MapEditor::stopMerging() {
+    if (!merge_) {
+        return;
+    }
+    const std::unique_ptr<MapMerge> ending = std::move(merge_);
+    emit mergeChanged();
+}
+
+QString MapEditor::take(MapMerge::Side side, MapMerge::Scope scope) {
+    const std::optional<HexCell> hex = currentHex();
+    if (!merge_ || (scope == MapMerge::Scope::Hex && !hex)) {
+        return {};
+    }
+    return merge_->take(side, scope, layer_, hex);
 }

@@ -11,6 +11,7 @@
 #include "hexgeometry.h"
 #include "mapcomparison.h"
 #include "mapdocument.h"
+#include "mapmerging.h"
 #include "mapselection.h"
 
 #include <QObject>
@@ -65,12 +66,14 @@ public:
     bool hasUnwrittenEdits() const { return document_.isModified(); }
 
     // The file actions; each returns what the document's call returned.
-    DocumentResult open(const QString& fileName) { return document_.read(fileName); }
+    // A map that comes in another way than a merge ends the merge (see merge()).
+    DocumentResult open(const QString& fileName);
     DocumentResult write(const QString& fileName) { return document_.write(fileName); }
-    void newMap(int columns, int rows) { document_.newMap(columns, rows); }
+    void newMap(int columns, int rows);
     DocumentResult reload() { return document_.reloadFromDisk(); }
     DocumentResult recover(const std::vector<std::uint8_t>& copy,
                            const std::vector<MapDocument::TypedCell>& typed, const QString& fileName) {
+        stopMerging();
         return document_.recover(copy, typed, fileName);
     }
 
@@ -111,7 +114,26 @@ public:
     // changing nothing, when nothing is compared or the session's map has no file.
     DocumentResult swapCompared();
 
+    // The merge being settled: three maps (the base and two maps made from it)
+    // merged by the one rule amptool merge follows too (mapmerge.h). merge()
+    // reads the three; any failure (a file that cannot be read, both sides
+    // resized differently) changes nothing and says why. The merged map becomes
+    // the session's map, named `output` so that a write goes there, and unwritten
+    // until written; the merge (MapMerge) keeps its conflicts and which are left.
+    // Reading or making another map, or stopMerging(), ends it.
+    DocumentResult merge(const QString& base, const QString& ours, const QString& theirs,
+                         const QString& output);
+    void stopMerging();
+    bool isMerging() const { return merge_ != nullptr; }
+    MapMerge* merge() const { return merge_.get(); }
+    // Takes a side for the current hex, the selection, the layer on show or every
+    // conflict left, as one undo step; its name, or an empty text when no
+    // conflict is there (or nothing is merged, or no hex is current for Hex).
+    QString take(MapMerge::Side side, MapMerge::Scope scope);
+
 signals:
+    // A merge began or ended.
+    void mergeChanged();
     // A comparison began or ended, or the map compared with is another one.
     void comparisonChanged();
     void layerChanged(int layer);
@@ -124,6 +146,7 @@ private:
     MapDocument document_;
     MapDocument compared_;
     std::unique_ptr<MapComparison> comparison_;
+    std::unique_ptr<MapMerge> merge_;
     int layer_ = 0;
     bool evenColumnsLower_ = false;
     QString brushText_ = QStringLiteral("0");

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// What a script sees of the map: `map`, `terrain`, `selection`, `report`,
-// `print` and `args`, over a copy of the map taken before the run. Each layer
+// What a script sees of the map: `map`, `terrain`, `selection`, `merge`,
+// `report`, `print` and `args`, over a copy of the map taken before the run. Each layer
 // is a Uint8Array of the bytes the cells' texts give (slot column * rows + row,
 // the file's order) plus a Map of the few cells whose text is not "0".."255"
 // (typed as "007", "abc", "300", or empty). Reads and writes stay in this copy;
@@ -467,6 +467,68 @@
     });
     Object.freeze(terrain);
 
+    // The merge being settled: the conflicts left as the run started, each
+    // {column, row, layer, base, ours, theirs} (a header byte's has `headerByte`
+    // in place of column, row and layer; -1 stands for a hex a side's resize
+    // removed), and take(side, which), which writes that side's bytes into the
+    // copy and counts those conflicts as settled with the run's step. `which`
+    // is a conflict of the list, an array of them, a hex ({column, row}: its
+    // conflicts), or nothing (every conflict left).
+    const taken = new Set();
+    const conflictIndex = new Map(); // each listed object to its place in the merge
+    const conflicts = Object.freeze(data.conflicts.map(function (c) {
+        const shown = c.headerByte >= 0
+            ? {headerByte: c.headerByte, base: c.base, ours: c.ours, theirs: c.theirs}
+            : {column: c.column, row: c.row, layer: c.layer, base: c.base, ours: c.ours, theirs: c.theirs};
+        Object.freeze(shown);
+        conflictIndex.set(shown, c);
+        return shown;
+    }));
+    function chosen(which) {
+        if (which === undefined) {
+            return conflicts;
+        }
+        if (Array.isArray(which)) {
+            return which.map(function (one) {
+                if (!conflictIndex.has(one)) {
+                    throw new TypeError("merge.take takes conflicts of merge.conflicts, not " + describe(one));
+                }
+                return one;
+            });
+        }
+        if (conflictIndex.has(which)) {
+            return [which];
+        }
+        if (which !== null && typeof which === "object" && "column" in which && "row" in which) {
+            slotOf(which.column, which.row);
+            return conflicts.filter(function (c) { return c.column === which.column && c.row === which.row; });
+        }
+        throw new TypeError("merge.take takes a conflict, a list of them, a hex or nothing, not " + describe(which));
+    }
+    const merge = Object.freeze({
+        isMerging: data.merging,
+        conflicts: conflicts,
+        take: function (side, which) {
+            if (side !== "ours" && side !== "theirs" && side !== "base") {
+                throw new TypeError("merge.take's side is \"ours\", \"theirs\" or \"base\", not " + describe(side));
+            }
+            const list = chosen(which);
+            list.forEach(function (shown) {
+                const c = conflictIndex.get(shown);
+                const value = c[side];
+                if (value >= 0) {
+                    if (c.headerByte >= 0) {
+                        header[c.headerByte] = value;
+                    } else {
+                        store(c.layer, c.column * rows + c.row, value);
+                    }
+                }
+                taken.add(c.index);
+            });
+            return list.length;
+        },
+    });
+
     const selectionMask = maskOf(data.selection.length > 0 ? data.selection : undefined);
     const selectedCount = selectionMask.reduce(function (sum, bit) { return sum + bit; }, 0);
     let selectedHexes = null; // made when first asked for
@@ -546,7 +608,7 @@
 
     return {
         globals: {
-            map: map, terrain: terrain, selection: selection, report: report, print: print,
+            map: map, terrain: terrain, selection: selection, merge: merge, report: report, print: print,
             args: Object.freeze(data.arguments.slice()),
         },
         describe: describe,
@@ -556,6 +618,7 @@
                 dirty: dirty,
                 typed: typed.map(function (texts, layer) { return dirty[layer] ? Array.from(texts) : []; }),
                 header: header.slice(),
+                taken: Array.from(taken),
                 problems: packed(problems, true),
                 problemsOver: problemsOver,
                 printed: packed(printed, false),

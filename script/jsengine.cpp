@@ -7,6 +7,7 @@
 #include <QJSEngine>
 #include <QJSValue>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <condition_variable>
@@ -34,7 +35,7 @@ constexpr std::size_t BytesPerMegabyte = 1024 * 1024;
 // How long the output of a run stopped at its time limit may take to read.
 constexpr std::chrono::milliseconds ReadingLimit{1000};
 // What a script is given as globals.
-const char* const Globals[] = {"map", "terrain", "selection", "report", "print", "args"};
+const char* const Globals[] = {"map", "terrain", "selection", "report", "print", "args", "merge"};
 
 ScriptOutcome failure(const QString& error) {
     ScriptOutcome outcome;
@@ -273,6 +274,22 @@ QJSValue dataOf(QJSEngine& engine, const ScriptMap& snapshot, const ScriptOption
         }
     }
     data.setProperty("selection", rectangles);
+    data.setProperty("merging", snapshot.merging);
+    QJSValue conflicts = engine.newArray(quint32(snapshot.conflicts.size()));
+    for (std::size_t i = 0; i < snapshot.conflicts.size(); ++i) {
+        const ScriptConflict& c = snapshot.conflicts[i];
+        QJSValue conflict = engine.newObject();
+        conflict.setProperty("index", c.index);
+        conflict.setProperty("headerByte", c.headerByte);
+        conflict.setProperty("column", c.column);
+        conflict.setProperty("row", c.row);
+        conflict.setProperty("layer", c.layer);
+        conflict.setProperty("base", c.base);
+        conflict.setProperty("ours", c.ours);
+        conflict.setProperty("theirs", c.theirs);
+        conflicts.setProperty(quint32(i), conflict);
+    }
+    data.setProperty("conflicts", conflicts);
     return data;
 }
 
@@ -285,6 +302,23 @@ int wholeNumberOf(const QJSValue& value) {
     return number >= 0 && number <= double(std::numeric_limits<int>::max()) && number == std::floor(number)
                ? int(number)
                : -1;
+}
+
+// The conflicts a run's merge.take chose a side for: those of the snapshot only.
+std::vector<int> takenOf(const QJSValue& taken, const ScriptMap& snapshot) {
+    std::vector<int> indices;
+    const int length = wholeNumberOf(taken.property("length"));
+    for (int i = 0; i < length; ++i) {
+        const int index = wholeNumberOf(taken.property(quint32(i)));
+        // The snapshot lists its conflicts in the merge's order.
+        const auto found = std::lower_bound(snapshot.conflicts.begin(), snapshot.conflicts.end(), index,
+                                            [](const ScriptConflict& c, int i) { return c.index < i; });
+        const bool known = found != snapshot.conflicts.end() && found->index == index;
+        if (known) {
+            indices.push_back(index);
+        }
+    }
+    return indices;
 }
 
 // The header the run left: seven bytes 0-255, the shape's two as they were;
@@ -562,6 +596,7 @@ ScriptOutcome JsEngine::executeGuarded(QJSEngine& engine, const ScriptMap& snaps
     if (options.keepChanges) {
         changes.edits = std::move(*edits);
         changes.header = *header;
+        changes.taken = takenOf(end.property("taken"), snapshot);
     }
     return outcome;
 }

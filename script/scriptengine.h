@@ -58,6 +58,20 @@ struct ScriptOutcome {
     bool ok() const { return kind == Kind::Done; }
 };
 
+// A conflict left in the merge being settled, as a run starts (merge.conflicts):
+// its place in the merge's list, where it is (a header byte, or a layer of a
+// hex) and the three maps' bytes (-1 for a hex a side's resize removed).
+struct ScriptConflict {
+    int index = 0;
+    int headerByte = -1; // 0..6 for a header byte's conflict
+    int column = 0;
+    int row = 0;
+    int layer = 0;
+    int base = 0;
+    int ours = 0;
+    int theirs = 0;
+};
+
 // The map as a run starts: each layer's bytes by the text rule, and the slots
 // (column * rows + row) whose text is not canonical ("007", "abc", empty) with
 // that text.
@@ -70,6 +84,9 @@ struct ScriptMap {
     std::array<std::vector<std::pair<std::size_t, QString>>, amp::LayerCount> typed;
     // The selection a run works on; empty for the whole map.
     std::vector<QRect> selection;
+    // The conflicts left, when the map is a merge being settled.
+    bool merging = false;
+    std::vector<ScriptConflict> conflicts;
 };
 
 // What a run that ended well changed: the cells whose byte or typed text differs
@@ -77,6 +94,9 @@ struct ScriptMap {
 struct ScriptChanges {
     std::vector<CellEdit> edits;
     std::optional<amp::MapHeader> header; // none: nothing is applied
+    // The conflicts a merge.take chose a side for (ScriptConflict::index), which
+    // count as settled with the run's step.
+    std::vector<int> taken;
 };
 
 class ScriptEngine {

@@ -45,6 +45,27 @@ ScriptMap scriptMapOf(const MapDocument& document) {
 
 namespace {
 
+// The conflicts left of a session's merge, for merge.conflicts.
+void addConflicts(ScriptMap& map, const MapEditor* session) {
+    const MapMerge* merge = session ? session->merge() : nullptr;
+    if (!merge) {
+        return;
+    }
+    map.merging = true;
+    for (std::size_t i = 0; i < merge->conflictCount(); ++i) {
+        if (!merge->isLeft(i)) {
+            continue;
+        }
+        const amp::MergeConflict& c = merge->conflict(i);
+        map.conflicts.push_back(
+            {int(i), c.isHeader ? c.headerByte : -1, c.column, c.row, c.layer, c.base, c.ours, c.theirs});
+    }
+}
+
+} // namespace
+
+namespace {
+
 // Past its time limit a run stops itself and its outcome is read within this;
 // an engine not back by then is busy in a call of its own and is left behind.
 constexpr std::chrono::milliseconds ReadingLimit{1000};
@@ -282,7 +303,9 @@ ScriptOutcome ScriptRunner::execute(const QString& program, const QString& scrip
     if (session_) {
         asked.evenColumnsLower = session_->evenColumnsLower();
     }
-    worker_->post([job, map = scriptMapOf(document_), program, scriptName, console, options = asked,
+    ScriptMap started = scriptMapOf(document_);
+    addConflicts(started, session_);
+    worker_->post([job, map = std::move(started), program, scriptName, console, options = asked,
                    broken](ScriptEngine& engine) {
         ScriptOptions given = options;
         given.stop = &job->stop;
@@ -359,7 +382,24 @@ ScriptOutcome ScriptRunner::finish(ScriptOutcome outcome, const ScriptChanges& c
         emit printed(line);
     }
     if (outcome.ok() && options.keepChanges && changes.header) {
-        outcome.changed = document_.editMap(stepName, changes.edits, *changes.header);
+        MapMerge* merge = session_ ? session_->merge() : nullptr;
+        std::vector<std::size_t> taken;
+        for (const int index : changes.taken) {
+            if (merge && index >= 0 && std::size_t(index) < merge->conflictCount()) {
+                taken.push_back(std::size_t(index));
+            }
+        }
+        if (taken.empty()) {
+            outcome.changed = document_.editMap(stepName, changes.edits, *changes.header);
+        } else {
+            // The cells and the sides chosen, as one step: undone, the conflicts are left again.
+            QUndoStack* stack = document_.undoStack();
+            stack->beginMacro(stepName);
+            document_.editMap(stepName, changes.edits, *changes.header);
+            merge->pushTaken(taken);
+            stack->endMacro();
+            outcome.changed = true;
+        }
     }
     return outcome;
 }

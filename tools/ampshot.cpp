@@ -5,6 +5,10 @@
 // Picture does, without a window.
 //   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
 //   QT_QPA_PLATFORM=offscreen ampshot --picture SIZE MAP OUT.png [LAYER]
+//   QT_QPA_PLATFORM=offscreen ampshot --merge BASE OURS THEIRS OUT.png
+// (--merge: the three maps merged in the window, its first conflict chosen, the
+// Conflicts dock beside the form.)
+#include "conflictsdock.h"
 #include "mainwindow.h"
 #include "mapfileio.h"
 #include "picturebuilder.h"
@@ -14,7 +18,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -59,9 +65,11 @@ int main(int argc, char* argv[]) {
         }
         return drawPicture(size, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]), layer);
     }
-    if (argc < 3) {
+    const bool merging = argc >= 6 && QString::fromLatin1(argv[1]) == QLatin1String("--merge");
+    if (argc < 3 || (!merging && QString::fromLatin1(argv[1]).startsWith(QLatin1Char('-')))) {
         std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines]\n"
-                             "       ampshot --picture SIZE MAP OUT.png [LAYER]\n");
+                             "       ampshot --picture SIZE MAP OUT.png [LAYER]\n"
+                             "       ampshot --merge BASE OURS THEIRS OUT.png\n");
         return 2;
     }
     // Never a dialog: what a box would tell goes to the terminal, recovery
@@ -74,12 +82,25 @@ int main(int argc, char* argv[]) {
                      qPrintable(message.detail));
     };
     dialogs.recoveryAnswers.always = RecoveryChoice::Later;
-    MainWindow window(dialogs, {QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
+    MainWindow window(dialogs, merging
+                                   ? QStringList{QStringLiteral("ampedit")}
+                                   : QStringList{QStringLiteral("ampedit"), QString::fromLocal8Bit(argv[1])});
     window.show();
-    if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {
+    const char* out = argv[2];
+    if (merging) {
+        out = argv[5];
+        // The merged map is never written: its name is only shown.
+        const QString theirs = QString::fromLocal8Bit(argv[4]);
+        if (!window.merge(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), theirs,
+                          QFileInfo(theirs).dir().filePath(QStringLiteral("merged.amp")))) {
+            return 1;
+        }
+        window.resize(window.width() + window.conflicts().sizeHint().width(), window.height());
+        window.conflicts().stepConflict(1);
+    } else if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {
         window.findChild<QCheckBox*>(QStringLiteral("chkLines"))->click();
     }
-    const int layer = argc > 3 ? std::atoi(argv[3]) : 0;
+    const int layer = argc > 3 && !merging ? std::atoi(argv[3]) : 0;
     for (int i = 0; i < layer; ++i) {
         window.findChild<QPushButton*>(QStringLiteral("btnPlus"))->click();
     }
@@ -90,8 +111,8 @@ int main(int argc, char* argv[]) {
     while (waited.elapsed() < 200) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    if (!window.grab().save(QString::fromLocal8Bit(argv[2]))) {
-        std::fprintf(stderr, "ampshot: cannot write %s\n", argv[2]);
+    if (!window.grab().save(QString::fromLocal8Bit(out))) {
+        std::fprintf(stderr, "ampshot: cannot write %s\n", out);
         return 1;
     }
     return 0;
