@@ -15,6 +15,12 @@
 
 namespace amp {
 
+// The layers the counting and walking rules read, besides the terrain.
+inline constexpr int HeightLayer = 4; // "height b1"
+inline constexpr int RoadsLayer = 6;
+inline constexpr int CityLayer1 = 7; // "city b1"
+inline constexpr int CityLayer2 = 8; // "city b2"
+
 struct LayerBytes {
     const std::uint8_t* first = nullptr;
     std::ptrdiff_t stride = 1;

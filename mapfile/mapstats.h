@@ -16,11 +16,6 @@
 
 namespace amp {
 
-inline constexpr int HeightLayer = 4; // "height b1"
-inline constexpr int RoadsLayer = 6;
-inline constexpr int CityLayer1 = 7;
-inline constexpr int CityLayer2 = 8;
-
 struct HexStats {
     int hexes = 0;
     std::array<int, 256> terrain{}; // hexes by terrain value
