@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -105,6 +107,34 @@ TEST(JsonReader, ReadsEscapesAndRefusesDeepNestingCalmly) {
     EXPECT_TRUE(std::holds_alternative<amp::json::ParseError>(amp::json::parse(deep)));
     EXPECT_TRUE(std::holds_alternative<amp::json::ParseError>(amp::json::parse("\"\\ud83d\"")));
     EXPECT_TRUE(std::holds_alternative<amp::json::ParseError>(amp::json::parse("\"tab\there\"")));
+}
+
+TEST(CostTable, TheShippedTableNamesEveryTerrainOnceAndIsAccepted) {
+    std::ifstream file(SHIPPED_COST_TABLE);
+    ASSERT_TRUE(file) << SHIPPED_COST_TABLE;
+    std::stringstream text;
+    text << file.rdbuf();
+    const amp::CostTable table = tableOf(text.str());
+    EXPECT_EQ(table.name, "default");
+    auto parsed = std::get<amp::json::Value>(amp::json::parse(text.str()));
+    const amp::json::Object* costs = nullptr;
+    for (const auto& [key, value] : parsed.object()) {
+        if (key == "costs") {
+            costs = &value.object();
+        }
+    }
+    ASSERT_NE(costs, nullptr);
+    const std::vector<std::string> names = {"Clear", "City", "Airfield", "Forest", "Sand", "Swamp", "Ocean",
+                                            "River", "Fortification", "Port", "Stream", "Escarpment",
+                                            "Impassable River", "Rough", "Lakes", "Lake Region", "Bocage",
+                                            "Ravine", "Blackout"};
+    ASSERT_EQ(costs->size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ((*costs)[i].first, names[i]);
+    }
+    // Open ground is cheaper than forest, and the sea is no way for a walker.
+    EXPECT_LT(table.costOf(0, 0), table.costOf(3, 0));
+    EXPECT_EQ(table.costOf(6, 0), amp::ImpassableCost);
 }
 
 } // namespace
