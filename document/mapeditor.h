@@ -11,6 +11,7 @@
 #include "hexgeometry.h"
 #include "mapcomparison.h"
 #include "mapdocument.h"
+#include "mapfairness.h"
 #include "mapselection.h"
 
 #include <QObject>
@@ -111,6 +112,9 @@ public:
     // changing nothing, when nothing is compared or the session's map has no file.
     DocumentResult swapCompared();
 
+    // The cost table, the ruler and the territories of this session's map.
+    MapFairness& fairness() { return *fairness_; }
+
 signals:
     // A comparison began or ended, or the map compared with is another one.
     void comparisonChanged();
@@ -124,6 +128,7 @@ private:
     MapDocument document_;
     MapDocument compared_;
     std::unique_ptr<MapComparison> comparison_;
+    MapFairness* fairness_; // a child of the session
     int layer_ = 0;
     bool evenColumnsLower_ = false;
     QString brushText_ = QStringLiteral("0");
