@@ -4,6 +4,8 @@
 #include "bulkedits.h"
 #include "celltext.h"
 #include "differencesdock.h"
+#include "fairnesstools.h"
+#include "statisticsdock.h"
 #include "diskwatcher.h"
 #include "editorsettings.h"
 #include "hexmapview.h"
@@ -83,6 +85,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     undoDock_->setWidget(history);
     addDockWidget(Qt::RightDockWidgetArea, undoDock_);
     undoDock_->hide();
+    statistics_ = new StatisticsDock(this);
+    fairness_ = new FairnessTools(*mapPanel_->view(), dialogs_, this);
     actions_ = new ActionTable(*this);
     createMenus();
     // The form loads a map named on the command line as it is built: what follows
@@ -249,6 +253,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
     differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
+    statistics_->setEditor(editor_);
+    fairness_->setEditor(editor_);
+    connect(fairness_, &FairnessTools::rulerText, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            statusBar()->clearMessage();
+        } else {
+            statusBar()->showMessage(text);
+        }
+    });
     // A map recovered from its copy is the map named on the command line, when
     // they are one file: reading that again would only ask to drop what was
     // just recovered.
@@ -579,6 +592,10 @@ void MainWindow::createMenus() {
           [this](bool) { resizeMap(); });
     t.add(QStringLiteral("map"), QStringLiteral("map.headerBytes"), tr("Header &Bytes…"), {},
           [this](bool) { editHeaderBytes(); });
+    fairness_->addActions(t, QStringLiteral("map"), [this] { mapPanel_->setTool(HexMapView::Tool::Ruler); });
+    QAction* statistics = statistics_->toggleViewAction();
+    statistics->setText(tr("&Statistics"));
+    t.place(QStringLiteral("map"), QStringLiteral("map.statistics"), statistics);
 
     t.addMenu(QStringLiteral("help"), tr("&Help"));
     t.add(QStringLiteral("help"), QStringLiteral("help.shortcuts"), tr("&Keyboard Shortcuts"),
