@@ -39,7 +39,8 @@ void FairnessTools::setEditor(MapEditor* editor) {
     if (editor) {
         MapFairness* fairness = &editor->fairness();
         followed_ << connect(fairness, &MapFairness::rulerChanged, this, &FairnessTools::rulerChanged);
-        followed_ << connect(fairness, &MapFairness::territoriesChanged, &picture_, qOverload<>(&QWidget::update));
+        followed_ << connect(fairness, &MapFairness::territoriesChanged, &picture_,
+                             qOverload<>(&QWidget::update));
         followed_ << connect(fairness, &MapFairness::costTableChanged, this, &FairnessTools::refreshCostMenu);
     }
     rulerChanged();
@@ -117,7 +118,8 @@ void FairnessTools::hideTerritories() {
     }
 }
 
-void FairnessTools::addActions(ActionTable& table, const QString& menu, const std::function<void()>& chooseRuler) {
+void FairnessTools::addActions(ActionTable& table, const QString& menu,
+                               const std::function<void()>& chooseRuler) {
     table.addSeparator(menu);
     table.add(menu, QStringLiteral("map.ruler"), tr("R&uler (M in the Picture)"), {},
               [chooseRuler](bool) { chooseRuler(); });
@@ -145,7 +147,8 @@ void FairnessTools::refreshCostMenu() {
     }
     costMenu_->clear();
     auto* group = new QActionGroup(costMenu_);
-    const QString inUse = editor_ && editor_->fairness().hasCostTable() ? editor_->fairness().costTableFile() : QString();
+    const QString inUse =
+        editor_ && editor_->fairness().hasCostTable() ? editor_->fairness().costTableFile() : QString();
     QAction* none = costMenu_->addAction(tr("None: Every Step Counts 1"));
     none->setCheckable(true);
     none->setChecked(inUse.isEmpty());
@@ -167,7 +170,7 @@ void FairnessTools::refreshCostMenu() {
 }
 
 QColor FairnessTools::sideColour(int side) {
-    static const QColor colours[] = {QColor(230, 60, 60), QColor(50, 110, 230), QColor(40, 170, 70),
+    static const QColor colours[] = {QColor(230, 60, 60),  QColor(50, 110, 230), QColor(40, 170, 70),
                                      QColor(230, 160, 20), QColor(160, 60, 200), QColor(20, 180, 190)};
     return colours[static_cast<std::size_t>(side) % std::size(colours)];
 }
@@ -180,8 +183,8 @@ void FairnessTools::draw(QPainter& painter, const HexGeometry& geometry) const {
         return;
     }
     MapFairness& fairness = editor_->fairness();
-    const QRectF view =
-        painter.transform().inverted().mapRect(QRectF(0, 0, painter.device()->width(), painter.device()->height()));
+    const QRectF view = painter.transform().inverted().mapRect(
+        QRectF(0, 0, painter.device()->width(), painter.device()->height()));
     const auto polygon = [&](int column, int row) {
         const auto corners = geometry.corners(column, row);
         return QPolygonF(QList<QPointF>(corners.begin(), corners.end()));
@@ -189,7 +192,8 @@ void FairnessTools::draw(QPainter& painter, const HexGeometry& geometry) const {
     const std::vector<std::int32_t>& owners = fairness.owners();
     const int columns = geometry.columns();
     const int rows = geometry.rows();
-    if (!owners.empty() && owners.size() == static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)) {
+    if (!owners.empty() &&
+        owners.size() == static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)) {
         painter.setPen(Qt::NoPen);
         const QBrush contested(QColor(20, 20, 20, 170), Qt::DiagCrossPattern);
         for (int column = 0; column < columns; ++column) {
@@ -200,8 +204,9 @@ void FairnessTools::draw(QPainter& painter, const HexGeometry& geometry) const {
                 if (!geometry.bounds(column, row).intersects(view)) {
                     continue;
                 }
-                const std::int32_t owner = owners[static_cast<std::size_t>(column) * static_cast<std::size_t>(rows) +
-                                                  static_cast<std::size_t>(row)];
+                const std::int32_t owner =
+                    owners[static_cast<std::size_t>(column) * static_cast<std::size_t>(rows) +
+                           static_cast<std::size_t>(row)];
                 if (owner >= 0) {
                     QColor colour = sideColour(owner);
                     colour.setAlpha(110);

@@ -92,7 +92,8 @@ StatisticsDock::StatisticsDock(QMainWindow* window)
             refreshLater();
         }
     });
-    connect(counts_, &QTableWidget::cellClicked, this, [this](int row, int column) { selectCounted(row, column); });
+    connect(counts_, &QTableWidget::cellClicked, this,
+            [this](int row, int column) { selectCounted(row, column); });
 }
 
 void StatisticsDock::setEditor(MapEditor* editor) {
@@ -102,10 +103,12 @@ void StatisticsDock::setEditor(MapEditor* editor) {
     followed_.clear();
     editor_ = editor;
     if (editor) {
-        followed_ << connect(&editor->fairness(), &MapFairness::mapSettled, this, &StatisticsDock::refreshLater);
+        followed_ << connect(&editor->fairness(), &MapFairness::mapSettled, this,
+                             &StatisticsDock::refreshLater);
         followed_ << connect(&editor->fairness(), &MapFairness::territoriesChanged, this,
                              &StatisticsDock::refreshLater);
-        followed_ << connect(&editor->selection(), &MapSelection::changed, this, &StatisticsDock::refreshLater);
+        followed_ << connect(&editor->selection(), &MapSelection::changed, this,
+                             &StatisticsDock::refreshLater);
         followed_ << connect(editor, &MapEditor::layoutChanged, this, &StatisticsDock::refreshLater);
     }
     refreshLater();
@@ -138,7 +141,8 @@ void StatisticsDock::refresh() {
     const std::vector<bool> mask = editor_->selection().mask();
     if (!mask.empty()) {
         Part selected{tr("Selection"), false, {}, {}};
-        for (std::size_t slot = 0; slot < mask.size() && slot < static_cast<std::size_t>(map.hexCount()); ++slot) {
+        for (std::size_t slot = 0; slot < mask.size() && slot < static_cast<std::size_t>(map.hexCount());
+             ++slot) {
             if (mask[slot]) {
                 selected.held.push_back(static_cast<std::int32_t>(slot));
             }
@@ -150,7 +154,10 @@ void StatisticsDock::refresh() {
     const QString halfNames[2][2] = {{tr("Left"), tr("Right")}, {tr("Top"), tr("Bottom")}};
     differences.push_back(static_cast<int>(parts_.size()));
     for (int which = 0; which < 2; ++which) {
-        Part part{halfNames[half_->currentIndex() == 1 ? 1 : 0][which], false, amp::slotsOfHalf(map, half, which), {}};
+        Part part{halfNames[half_->currentIndex() == 1 ? 1 : 0][which],
+                  false,
+                  amp::slotsOfHalf(map, half, which),
+                  {}};
         part.stats = amp::statsOfHexes(map, part.held);
         parts_.push_back(std::move(part));
     }
@@ -197,9 +204,11 @@ void StatisticsDock::refresh() {
             break;
         case Measure::Terrain: {
             const std::string_view name = amp::terrainName(row.terrain);
-            rowTitles << (name.empty() ? tr("Terrain %1").arg(row.terrain)
-                                       : tr("%1 (%2)").arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))
-                                             .arg(row.terrain));
+            rowTitles << (name.empty()
+                              ? tr("Terrain %1").arg(row.terrain)
+                              : tr("%1 (%2)")
+                                    .arg(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))
+                                    .arg(row.terrain));
             break;
         }
         case Measure::Cities:
@@ -247,8 +256,8 @@ void StatisticsDock::refresh() {
         const int part = partOfColumn_[static_cast<std::size_t>(column)];
         for (int r = 0; r < counts_->rowCount(); ++r) {
             const Row& row = rows_[static_cast<std::size_t>(r)];
-            const bool height =
-                row.measure == Measure::HeightMin || row.measure == Measure::HeightMean || row.measure == Measure::HeightMax;
+            const bool height = row.measure == Measure::HeightMin || row.measure == Measure::HeightMean ||
+                                row.measure == Measure::HeightMax;
             const int decimals = row.measure == Measure::HeightMean ? 2 : 0;
             QString text;
             if (part >= 0) {
@@ -287,7 +296,8 @@ void StatisticsDock::refreshSymmetry() {
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
         const std::string_view name = amp::LayerNames[static_cast<std::size_t>(layer)];
         names << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-        symmetry_->setItem(layer, 0, new QTableWidgetItem(percent(score.layer[static_cast<std::size_t>(layer)])));
+        symmetry_->setItem(layer, 0,
+                           new QTableWidgetItem(percent(score.layer[static_cast<std::size_t>(layer)])));
     }
     names << tr("All 13 layers");
     symmetry_->setItem(amp::LayerCount, 0, new QTableWidgetItem(percent(score.all)));
@@ -315,11 +325,12 @@ bool StatisticsDock::selectCounted(int row, int column) {
     const std::vector<std::int32_t>& held = counted.whole ? all : counted.held;
     std::vector<std::int32_t> chosen;
     for (const std::int32_t slot : held) {
-        const bool counts = what.measure == Measure::Hexes ||
-                            (what.measure == Measure::Terrain && map.at(amp::TerrainLayer, slot) == what.terrain) ||
-                            (what.measure == Measure::Cities &&
-                             (map.at(amp::CityLayer1, slot) != 0 || map.at(amp::CityLayer2, slot) != 0)) ||
-                            (what.measure == Measure::Roads && map.at(amp::RoadsLayer, slot) != 0);
+        const bool counts =
+            what.measure == Measure::Hexes ||
+            (what.measure == Measure::Terrain && map.at(amp::TerrainLayer, slot) == what.terrain) ||
+            (what.measure == Measure::Cities &&
+             (map.at(amp::CityLayer1, slot) != 0 || map.at(amp::CityLayer2, slot) != 0)) ||
+            (what.measure == Measure::Roads && map.at(amp::RoadsLayer, slot) != 0);
         if (counts) {
             chosen.push_back(slot);
         }

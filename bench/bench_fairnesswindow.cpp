@@ -41,7 +41,7 @@ struct LargestWindow {
         for (std::size_t i = amp::HeaderSize; i < bytes.size(); ++i) {
             const std::size_t layer = (i - amp::HeaderSize) % amp::RecordSize;
             const auto value = static_cast<std::uint8_t>(random());
-            bytes[i] = layer == amp::TerrainLayer                    ? value % 19
+            bytes[i] = layer == amp::TerrainLayer                           ? value % 19
                        : layer == static_cast<std::size_t>(amp::RoadsLayer) ? (value % 8 == 0 ? 1 : 0)
                                                                             : value;
         }
@@ -51,7 +51,8 @@ struct LargestWindow {
         window.show();
         picture->resize(PictureSide, PictureSide);
         picture->fitMap();
-        window.editor().fairness().chooseCostTable(QStringLiteral(AMPEDIT_SOURCE_DIR "/share/costs/default.json"));
+        window.editor().fairness().chooseCostTable(
+            QStringLiteral(AMPEDIT_SOURCE_DIR "/share/costs/default.json"));
         window.mapPanel().setTool(HexMapView::Tool::Ruler);
         QCoreApplication::processEvents();
     }
@@ -141,12 +142,14 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     RatioReporter reporter;
     runWithRatios(argc, argv, reporter, {}, {});
-    std::printf("  the ruler on the largest map, the picture drawn: a move to another hex %.3f ms (goal <= 16 ms), "
-                "a drag begun %.2f ms\n",
-                reporter.nanoseconds("RulerMove") / 1e6, reporter.nanoseconds("RulerPress") / 1e6);
-    std::printf("  the Statistics dock on the largest map: map and halves counted %.2f ms (goal <= 10 ms), the "
-                "whole dock with 13 symmetry scores %.2f ms\n",
-                reporter.nanoseconds("WholeMapStatistics") / 1e6,
-                reporter.nanoseconds("StatisticsDockRefresh") / 1e6);
+    std::printf(
+        "  the ruler on the largest map, the picture drawn: a move to another hex %.3f ms (goal <= 16 ms), "
+        "a drag begun %.2f ms\n",
+        reporter.nanoseconds("RulerMove") / 1e6, reporter.nanoseconds("RulerPress") / 1e6);
+    std::printf(
+        "  the Statistics dock on the largest map: map and halves counted %.2f ms (goal <= 10 ms), the "
+        "whole dock with 13 symmetry scores %.2f ms\n",
+        reporter.nanoseconds("WholeMapStatistics") / 1e6,
+        reporter.nanoseconds("StatisticsDockRefresh") / 1e6);
     return 0;
 }

@@ -128,7 +128,8 @@ DocumentResult MapFairness::chooseCostTable(const QString& fileName) {
     if (file.error() != QFileDevice::NoError) {
         return {DocumentResult::Kind::CannotRead, file.errorString(), {}};
     }
-    auto parsed = amp::parseCostTable(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    auto parsed =
+        amp::parseCostTable(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
     if (const auto* error = std::get_if<amp::CostTableError>(&parsed)) {
         return {DocumentResult::Kind::Failed,
                 tr("%1 is not a cost table: %2").arg(info.fileName(), QString::fromStdString(error->message)),
@@ -271,7 +272,8 @@ DocumentResult MapFairness::setSides(const std::vector<std::vector<HexCell>>& si
         }
     }
     if (kept.size() < 2) {
-        return {DocumentResult::Kind::Failed, tr("Territories need two sides, each with a start hex on the map."),
+        return {DocumentResult::Kind::Failed,
+                tr("Territories need two sides, each with a start hex on the map."),
                 {}};
     }
     sides_ = std::move(kept);
@@ -291,13 +293,13 @@ void MapFairness::clearSides() {
     emit mapSettled();
 }
 
-
 // A side with one start is that start's territory; a side of several starts
 // holds each hex nearer to one of them than any other side's starts, so each
 // side's least costs are found apart and compared hex by hex.
 void MapFairness::computeTerritories() {
     const amp::CostGrid& costs = grid();
-    const bool single = std::all_of(sides_.begin(), sides_.end(), [](const auto& side) { return side.size() == 1; });
+    const bool single =
+        std::all_of(sides_.begin(), sides_.end(), [](const auto& side) { return side.size() == 1; });
     if (single) {
         std::vector<hexsymmetry::Offset> starts;
         for (const auto& side : sides_) {

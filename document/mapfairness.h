@@ -55,8 +55,8 @@ public:
         HexCell to;
         int distance = 0;
         std::vector<HexCell> line;
-        bool costed = false;            // a cost table was chosen
-        std::optional<amp::Path> path;  // none when no way leads there
+        bool costed = false;           // a cost table was chosen
+        std::optional<amp::Path> path; // none when no way leads there
     };
     void setRuler(HexCell from, HexCell to);
     void clearRuler();

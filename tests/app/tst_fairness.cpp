@@ -28,15 +28,15 @@ struct Set {
     std::uint8_t value;
 };
 std::vector<std::uint8_t> mapFile(int columns, int rows, std::uint8_t terrain, const std::vector<Set>& set) {
-    std::vector<std::uint8_t> bytes = {0x2A, 0x00, static_cast<std::uint8_t>(columns), 0x00,
-                                       static_cast<std::uint8_t>(rows), 0x00, 0x05};
+    std::vector<std::uint8_t> bytes = {
+        0x2A, 0x00, static_cast<std::uint8_t>(columns), 0x00, static_cast<std::uint8_t>(rows), 0x00, 0x05};
     for (int k = 0; k < columns * rows; ++k) {
         std::uint8_t record[amp::RecordSize] = {terrain};
         bytes.insert(bytes.end(), std::begin(record), std::end(record));
     }
     for (const Set& s : set) {
-        bytes[amp::HeaderSize + static_cast<std::size_t>((s.column * rows + s.row) * amp::RecordSize + s.layer)] =
-            s.value;
+        bytes[amp::HeaderSize +
+              static_cast<std::size_t>((s.column * rows + s.row) * amp::RecordSize + s.layer)] = s.value;
     }
     return bytes;
 }
@@ -77,7 +77,8 @@ QString countAt(StatisticsDock& dock, const QString& row, const QString& column)
     QTableWidget* table = dock.counts();
     for (int r = 0; r < table->rowCount(); ++r) {
         for (int c = 0; c < table->columnCount(); ++c) {
-            if (table->verticalHeaderItem(r)->text() == row && table->horizontalHeaderItem(c)->text() == column) {
+            if (table->verticalHeaderItem(r)->text() == row &&
+                table->horizontalHeaderItem(c)->text() == column) {
                 return table->item(r, c)->text();
             }
         }
@@ -89,7 +90,8 @@ bool clickCount(StatisticsDock& dock, const QString& row, const QString& column)
     QTableWidget* table = dock.counts();
     for (int r = 0; r < table->rowCount(); ++r) {
         for (int c = 0; c < table->columnCount(); ++c) {
-            if (table->verticalHeaderItem(r)->text() == row && table->horizontalHeaderItem(c)->text() == column) {
+            if (table->verticalHeaderItem(r)->text() == row &&
+                table->horizontalHeaderItem(c)->text() == column) {
                 const QRect cell = table->visualRect(table->model()->index(r, c));
                 table->scrollTo(table->model()->index(r, c));
                 QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
@@ -146,8 +148,9 @@ void TestFairness::rulerSaysDistanceAndPathCost() {
     QToolButton* select = nullptr;
     QToolButton* ruler = nullptr;
     for (QToolButton* button : f.main->mapPanel().findChildren<QToolButton*>()) {
-        (button->text() == QStringLiteral("Select") ? select : button->text() == QStringLiteral("Ruler") ? ruler : button) =
-            button;
+        (button->text() == QStringLiteral("Select")  ? select
+         : button->text() == QStringLiteral("Ruler") ? ruler
+                                                     : button) = button;
     }
     QVERIFY(select && ruler);
     QTest::mouseClick(select, Qt::LeftButton); // the keys go to the picture
@@ -172,7 +175,8 @@ void TestFairness::rulerSaysDistanceAndPathCost() {
     for (const QPoint hex : {QPoint(4, 0), QPoint(4, 1), QPoint(5, 1)}) {
         QVERIFY(f.document().typeIntoCell(amp::TerrainLayer, hex.x(), hex.y(), QString::number(Ocean)));
     }
-    QTRY_COMPARE(f.main->statusBar()->currentMessage(), QStringLiteral("5 hexes · no way through (infantry)"));
+    QTRY_COMPARE(f.main->statusBar()->currentMessage(),
+                 QStringLiteral("5 hexes · no way through (infantry)"));
 
     // Esc takes the ruler away, and the status line with it.
     QTest::keyClick(picture, Qt::Key_Escape);
@@ -211,7 +215,8 @@ void TestFairness::badCostTableIsRefused() {
 // 2 and 3 hexes.
 void TestFairness::territoriesOfSelectedHexes() {
     WindowFixture f;
-    const QString map = f.write(QStringLiteral("line.amp"), mapFile(5, 1, 0, {{1, 0, amp::TerrainLayer, Forest}}));
+    const QString map =
+        f.write(QStringLiteral("line.amp"), mapFile(5, 1, 0, {{1, 0, amp::TerrainLayer, Forest}}));
     f.open({QStringLiteral("ampedit"), map});
     writeText(QDir(scriptfolders::userCostTables()).filePath(QStringLiteral("slow.json")),
               R"({"costs": {"Forest": 3}})");
@@ -228,7 +233,8 @@ void TestFairness::territoriesOfSelectedHexes() {
     dock.refresh();
     QCOMPARE(countAt(dock, QStringLiteral("Hexes"), QStringLiteral("Territory 1")), QStringLiteral("2"));
     QCOMPARE(countAt(dock, QStringLiteral("Hexes"), QStringLiteral("Territory 2")), QStringLiteral("2"));
-    QCOMPARE(countAt(dock, QStringLiteral("Forest (3)"), QStringLiteral("Territory 1")), QStringLiteral("1 (50.0%)"));
+    QCOMPARE(countAt(dock, QStringLiteral("Forest (3)"), QStringLiteral("Territory 1")),
+             QStringLiteral("1 (50.0%)"));
 
     QVERIFY(pickCostTable(f, QStringLiteral("slow")));
     dock.refresh();
@@ -262,9 +268,9 @@ void TestFairness::territoriesOfSelectedHexes() {
 void TestFairness::statisticsOfALiteralMap() {
     WindowFixture f;
     std::vector<Set> bytes = {
-        {0, 1, amp::TerrainLayer, 3}, {1, 0, amp::TerrainLayer, 3}, {1, 1, amp::TerrainLayer, 6},
+        {0, 1, amp::TerrainLayer, 3},  {1, 0, amp::TerrainLayer, 3}, {1, 1, amp::TerrainLayer, 6},
         {3, 0, amp::TerrainLayer, 81}, {3, 1, amp::TerrainLayer, 3}, {0, 1, amp::CityLayer1, 5},
-        {3, 0, amp::CityLayer2, 2}, {1, 0, amp::RoadsLayer, 1}, {1, 1, amp::RoadsLayer, 1}};
+        {3, 0, amp::CityLayer2, 2},    {1, 0, amp::RoadsLayer, 1},   {1, 1, amp::RoadsLayer, 1}};
     for (int slot = 0; slot < 8; ++slot) {
         bytes.push_back({slot / 2, slot % 2, amp::HeightLayer, static_cast<std::uint8_t>(10 * (slot + 1))});
     }
@@ -310,7 +316,8 @@ void TestFairness::statisticsOfALiteralMap() {
     QVERIFY(clickCount(dock, QStringLiteral("Forest (3)"), Map));
     QCOMPARE(selectedHexes(f), (QList<QPoint>{{0, 1}, {1, 0}, {3, 1}}));
     dock.refresh(); // a Selection column comes in, the others stay named
-    QCOMPARE(countAt(dock, QStringLiteral("Forest (3)"), QStringLiteral("Selection")), QStringLiteral("3 (100.0%)"));
+    QCOMPARE(countAt(dock, QStringLiteral("Forest (3)"), QStringLiteral("Selection")),
+             QStringLiteral("3 (100.0%)"));
     QVERIFY(clickCount(dock, QStringLiteral("Cities"), Right));
     QCOMPARE(selectedHexes(f), (QList<QPoint>{{3, 0}}));
 
@@ -319,7 +326,8 @@ void TestFairness::statisticsOfALiteralMap() {
     dock.halves()->setCurrentIndex(1);
     dock.refresh();
     QCOMPARE(countAt(dock, QStringLiteral("Clear (0)"), QStringLiteral("Top")), QStringLiteral("2 (50.0%)"));
-    QCOMPARE(countAt(dock, QStringLiteral("Terrain 81"), QStringLiteral("Bottom")), QStringLiteral("0 (0.0%)"));
+    QCOMPARE(countAt(dock, QStringLiteral("Terrain 81"), QStringLiteral("Bottom")),
+             QStringLiteral("0 (0.0%)"));
 
     // An edit is counted once the map is quiet: a fourth Forest.
     QVERIFY(f.document().typeIntoCell(amp::TerrainLayer, 0, 0, QString::number(Forest)));

@@ -30,7 +30,8 @@ amp::MapImage plainMap(int columns, int rows, std::uint8_t terrain) {
 }
 
 void setByte(amp::MapImage& map, int column, int row, int layer, std::uint8_t value) {
-    map.records[static_cast<std::size_t>(column * map.header.rows() + row)][static_cast<std::size_t>(layer)] = value;
+    map.records[static_cast<std::size_t>(column * map.header.rows() + row)][static_cast<std::size_t>(layer)] =
+        value;
 }
 
 // Forest everywhere, its cost 3; the bottom row a road, 0.5 whatever its terrain.
@@ -73,7 +74,8 @@ void TestMapFairness::rulerMeasuresDistanceAndCheapestPath() {
     QVERIFY(!fairness.ruler()->path); // no table, no path
     QCOMPARE(fairness.rulerText(), QStringLiteral("5 hexes"));
 
-    const QString table = written(dir, QStringLiteral("infantry.json"), {std::begin(Table), std::end(Table) - 1});
+    const QString table =
+        written(dir, QStringLiteral("infantry.json"), {std::begin(Table), std::end(Table) - 1});
     QVERIFY(fairness.chooseCostTable(table).ok());
     QCOMPARE(fairness.costTableName(), QStringLiteral("infantry"));
     const auto& path = fairness.ruler()->path;
@@ -109,12 +111,14 @@ void TestMapFairness::rulerFollowsEditsAndFindsNoWay() {
     MapEditor editor;
     editor.document().load(forestWithRoad(), QStringLiteral("road.amp"));
     MapFairness& fairness = editor.fairness();
-    QVERIFY(fairness.chooseCostTable(written(dir, QStringLiteral("t.json"), {std::begin(Table), std::end(Table) - 1})));
+    QVERIFY(fairness.chooseCostTable(
+        written(dir, QStringLiteral("t.json"), {std::begin(Table), std::end(Table) - 1})));
     fairness.setRuler({0, 0}, {5, 0});
     QCOMPARE(fairness.rulerText(), QStringLiteral("5 hexes · path cost 11.5 (t)"));
     QSignalSpy settled(&fairness, &MapFairness::mapSettled);
     for (const HexCell hex : {HexCell{4, 0}, HexCell{4, 1}, HexCell{5, 1}}) {
-        QVERIFY(editor.document().typeIntoCell(amp::TerrainLayer, hex.column, hex.row, QString::number(Ocean)));
+        QVERIFY(
+            editor.document().typeIntoCell(amp::TerrainLayer, hex.column, hex.row, QString::number(Ocean)));
     }
     QVERIFY(settled.wait(2000));
     QCOMPARE(settled.count(), 1); // one recount for the three edits
