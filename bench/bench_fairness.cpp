@@ -113,12 +113,13 @@ int main(int argc, char** argv) {
                   {"path corner to corner vs one pass", "territories of two vs one pass",
                    "statistics of the map vs one pass"});
     const auto way = amp::shortestPath(amp::costGrid(largestLayers(), crossingTable()), {0, 0}, {254, 254});
-    std::printf("  largest map: path 0,0 to 254,254 (table \"%s\") %.2f ms (goal <= 20 ms; cost %g, %zu "
-                "hexes), territories of 20,127 and 234,127 (table \"%s\") %.2f ms (goal <= 50 ms), statistics "
-                "%.2f ms (goal <= 10 ms), halves and symmetry %.2f ms\n",
-                crossingTable().name.c_str(), reporter.nanoseconds("PathCornerToCorner") / 1e6,
-                way ? way->cost : -1.0, way ? way->hexes.size() : std::size_t(0),
-                shippedTable().name.c_str(), reporter.nanoseconds("TerritoriesOfTwo") / 1e6, reporter.nanoseconds("StatsWholeMap") / 1e6,
-                reporter.nanoseconds("StatsHalvesAndSymmetry") / 1e6);
+    std::printf(
+        "  largest map: path 0,0 to 254,254 (table \"%s\") %.2f ms (goal <= 20 ms; cost %g, %zu "
+        "hexes), territories of 20,127 and 234,127 (table \"%s\") %.2f ms (goal <= 50 ms), statistics "
+        "%.2f ms (goal <= 10 ms), halves and symmetry %.2f ms\n",
+        crossingTable().name.c_str(), reporter.nanoseconds("PathCornerToCorner") / 1e6,
+        way ? way->cost : -1.0, way ? way->hexes.size() : std::size_t(0), shippedTable().name.c_str(),
+        reporter.nanoseconds("TerritoriesOfTwo") / 1e6, reporter.nanoseconds("StatsWholeMap") / 1e6,
+        reporter.nanoseconds("StatsHalvesAndSymmetry") / 1e6);
     return 0;
 }
