@@ -98,7 +98,8 @@ amp::CostTable costTableOf(const Options& options) {
         throw Failure{UsageOrIo, *path + ": larger than any cost table"};
     }
     const auto& bytes = read.value().bytes;
-    auto parsed = amp::parseCostTable(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    auto parsed =
+        amp::parseCostTable(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (const auto* error = std::get_if<amp::CostTableError>(&parsed)) {
         throw Failure{UsageOrIo, *path + ": " + error->message};
     }
@@ -131,8 +132,8 @@ std::string terrainText(const amp::HexStats& stats) {
         const std::string_view name = amp::terrainName(value);
         char share[32];
         std::snprintf(share, sizeof share, "%.1f%%", 100.0 * count / stats.hexes);
-        text += "  " + (name.empty() ? std::string("value") : std::string(name)) + " (" + std::to_string(value) +
-                "): " + std::to_string(count) + " (" + share + ")\n";
+        text += "  " + (name.empty() ? std::string("value") : std::string(name)) + " (" +
+                std::to_string(value) + "): " + std::to_string(count) + " (" + share + ")\n";
     }
     return text;
 }
@@ -152,8 +153,8 @@ std::string statsText(const std::string& title, const amp::HexStats& stats, int 
                        std::to_string(stats.hexes) + " hexes, " + std::to_string(stats.cities) + " cities, " +
                        std::to_string(stats.roads) + " road hexes\n";
     if (stats.hexes > 0) {
-        text += "  height b1: min " + std::to_string(stats.heightMin) + ", mean " + numberText(stats.heightMean) +
-                ", max " + std::to_string(stats.heightMax) + "\n";
+        text += "  height b1: min " + std::to_string(stats.heightMin) + ", mean " +
+                numberText(stats.heightMean) + ", max " + std::to_string(stats.heightMax) + "\n";
     }
     return text + terrainText(stats);
 }
@@ -168,7 +169,8 @@ int stats(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     if (halfWord && *halfWord != "lr" && *halfWord != "tb") {
         throw UsageError{"a half is lr (left and right) or tb (top and bottom), not \"" + *halfWord + "\""};
     }
-    const LoadedLayers loaded = loadLayers(options.positional()[0], options.has("--even-columns-lower"), false);
+    const LoadedLayers loaded =
+        loadLayers(options.positional()[0], options.has("--even-columns-lower"), false);
     const amp::MapLayers& map = loaded.layers;
     const amp::HexStats whole = amp::statsOfMap(map);
     if (!halfWord) {
@@ -198,8 +200,9 @@ int stats(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     text += std::string("symmetry (") + (lr ? "mirrored left to right" : "mirrored top to bottom") +
             "): " + numberText(symmetry.all) + " of all cells\n";
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
-        text += "  " + std::to_string(layer) + " " + std::string(amp::LayerNames[static_cast<std::size_t>(layer)]) +
-                ": " + numberText(symmetry.layer[static_cast<std::size_t>(layer)]) + "\n";
+        text += "  " + std::to_string(layer) + " " +
+                std::string(amp::LayerNames[static_cast<std::size_t>(layer)]) + ": " +
+                numberText(symmetry.layer[static_cast<std::size_t>(layer)]) + "\n";
     }
     print(out, text);
     return 0;
@@ -210,7 +213,8 @@ int path(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
     options.expectPositional(3, 3, PathUsage);
     const bool json = formatOf(options) == "json";
     const amp::CostTable table = costTableOf(options);
-    const LoadedLayers loaded = loadLayers(options.positional()[0], options.has("--even-columns-lower"), true);
+    const LoadedLayers loaded =
+        loadLayers(options.positional()[0], options.has("--even-columns-lower"), true);
     const Offset from = hexOf(options.positional()[1], loaded.layers);
     const Offset to = hexOf(options.positional()[2], loaded.layers);
     const int distance = hexsymmetry::distance(from, to, loaded.layers.evenColumnsLower);
@@ -222,9 +226,9 @@ int path(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
                 hexes += (hexes.empty() ? "" : ", ") + hexJson(hex);
             }
         }
-        print(out, "{\"from\": " + hexJson(from) + ", \"to\": " + hexJson(to) +
-                       ", \"distance\": " + std::to_string(distance) +
-                       ", \"cost\": " + (way ? numberText(way->cost) : "null") + ", \"hexes\": [" + hexes + "]}\n");
+        print(out, "{\"from\": " + hexJson(from) + ", \"to\": " + hexJson(to) + ", \"distance\": " +
+                       std::to_string(distance) + ", \"cost\": " + (way ? numberText(way->cost) : "null") +
+                       ", \"hexes\": [" + hexes + "]}\n");
     } else {
         std::string text = "from " + hexText(from) + " to " + hexText(to) + ": " + std::to_string(distance) +
                            " hexes apart\n";
@@ -248,7 +252,8 @@ int territory(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
     options.expectPositional(2, std::size_t(amp::MaxHexCount) + 1, TerritoryUsage);
     const bool json = formatOf(options) == "json";
     const amp::CostTable table = costTableOf(options);
-    const LoadedLayers loaded = loadLayers(options.positional()[0], options.has("--even-columns-lower"), true);
+    const LoadedLayers loaded =
+        loadLayers(options.positional()[0], options.has("--even-columns-lower"), true);
     const amp::MapLayers& map = loaded.layers;
     std::vector<Offset> starts;
     std::set<std::pair<int, int>> seen;
@@ -282,8 +287,8 @@ int territory(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
         text += "], \"contested\": " + std::to_string(found.contested) +
                 ", \"unreached\": " + std::to_string(found.unreached) + "}\n";
     } else {
-        text += "contested: " + std::to_string(found.contested) + " hexes, unreached: " +
-                std::to_string(found.unreached) + " hexes (" + table.name + ")\n";
+        text += "contested: " + std::to_string(found.contested) +
+                " hexes, unreached: " + std::to_string(found.unreached) + " hexes (" + table.name + ")\n";
     }
     print(out, text);
     return 0;

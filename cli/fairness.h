@@ -19,7 +19,8 @@ inline constexpr const char* StatsHelp =
     "tb the rows (the middle one of an odd count belongs to neither) and adds each half and the\n"
     "symmetry: the share of all cells equal to their image in the mirror across the split (a hex whose\n"
     "image is off the map is its own image). --format json: {\"columns\", \"rows\", \"hexes\",\n"
-    "\"terrain\": {\"VALUE\": count}, \"cities\", \"roads\", \"height b1\": {\"min\", \"mean\", \"max\"}}, with\n"
+    "\"terrain\": {\"VALUE\": count}, \"cities\", \"roads\", \"height b1\": {\"min\", \"mean\", \"max\"}}, "
+    "with\n"
     "--half also \"halves\": [first, second] of the same shape and \"symmetry\" (0-1).";
 
 inline constexpr const char* PathUsage = "amptool path MAP C1,R1 C2,R2 [--costs FILE] [--format text|json] "
@@ -27,7 +28,8 @@ inline constexpr const char* PathUsage = "amptool path MAP C1,R1 C2,R2 [--costs 
 inline constexpr const char* PathHelp =
     "The distance between two hexes (steps between neighbours, ignoring terrain) and the cheapest path:\n"
     "the sum of the costs of the hexes it enters, the first one free. --costs names a cost table\n"
-    "(JSON: {\"name\", \"default\", \"road\", \"costs\": {\"Forest\": 2, \"Ocean\": null, \"81\": 3}}); without\n"
+    "(JSON: {\"name\", \"default\", \"road\", \"costs\": {\"Forest\": 2, \"Ocean\": null, \"81\": 3}}); "
+    "without\n"
     "one every hex costs 1. --format json: {\"from\": [c, r], \"to\": [c, r], \"distance\": d,\n"
     "\"cost\": x or null, \"hexes\": [[c, r], ...]}. Exit status 0 when a way exists, 1 when none does,\n"
     "2 for errors.";

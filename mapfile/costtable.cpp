@@ -43,7 +43,8 @@ double costValue(const json::Value& value, const std::string& key, bool nullAllo
     }
     if (!value.isNumber() || !(value.number() > 0) || !std::isfinite(value.number())) {
         const std::string wanted = nullAllowed ? "a positive number or null" : "a positive number";
-        throw Refusal{key, "is " + wanted + ", not " + (value.isNumber() ? "a number 0 or less" : kindOf(value))};
+        throw Refusal{key,
+                      "is " + wanted + ", not " + (value.isNumber() ? "a number 0 or less" : kindOf(value))};
     }
     return value.number();
 }
@@ -57,12 +58,14 @@ int terrainOfKey(const std::string& key, const std::string& where) {
     }
     int value = -1;
     const char* end = key.data() + key.size();
-    const bool digits = !key.empty() && key.size() <= 3 && key.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        !key.empty() && key.size() <= 3 && key.find_first_not_of("0123456789") == std::string::npos;
     if (digits && std::from_chars(key.data(), end, value).ptr == end && value <= 255) {
         return value;
     }
-    throw Refusal{where, "is no terrain: a terrain is one of the 19 names (\"Clear\", \"Forest\", ...) or a value "
-                         "0 to 255"};
+    throw Refusal{where,
+                  "is no terrain: a terrain is one of the 19 names (\"Clear\", \"Forest\", ...) or a value "
+                  "0 to 255"};
 }
 
 CostTable readTable(const json::Value& document) {
@@ -127,8 +130,8 @@ CostTable uniformCosts() {
 std::variant<CostTable, CostTableError> parseCostTable(std::string_view text) {
     auto parsed = json::parse(text);
     if (const auto* error = std::get_if<json::ParseError>(&parsed)) {
-        return CostTableError{"", "the cost table is not JSON: at byte " + std::to_string(error->offset) + ", " +
-                                      error->message};
+        return CostTableError{"", "the cost table is not JSON: at byte " + std::to_string(error->offset) +
+                                      ", " + error->message};
     }
     try {
         return readTable(std::get<json::Value>(parsed));

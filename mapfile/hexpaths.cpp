@@ -20,7 +20,8 @@ template <typename Visit> void forNeighbours(const hexsymmetry::MapShape& shape,
     const int rows = shape.rows;
     const int c = slot / rows;
     const int r = slot % rows;
-    const int up = hexsymmetry::isLowered(c, shape.evenColumnsLower) ? 0 : -1;
+    const bool lowered = ((c & 1) != 0) != shape.evenColumnsLower; // as hexsymmetry::isLowered, inlined
+    const int up = lowered ? 0 : -1;
     if (r > 0) {
         visit(slot - 1);
     }
@@ -39,8 +40,19 @@ template <typename Visit> void forNeighbours(const hexsymmetry::MapShape& shape,
     }
 }
 
-using Entry = std::pair<double, int>; // cost so far, slot
-using Heap = std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>>;
+struct Entry {
+    double cost; // so far
+    int slot;
+};
+struct Later {
+    bool operator()(const Entry& a, const Entry& b) const { return a.cost > b.cost; }
+};
+// A binary heap, cheapest on top; an entry whose cost a cheaper way has beaten
+// since is skipped when it comes up.
+class Heap : public std::priority_queue<Entry, std::vector<Entry>, Later> {
+public:
+    explicit Heap(std::size_t room) { c.reserve(room); }
+};
 
 int slotOf(const hexsymmetry::MapShape& shape, Offset hex) {
     return hex.column * shape.rows + hex.row;
@@ -81,7 +93,7 @@ void search(const CostGrid& grid, int from, int goal, std::vector<double>& best,
     if (previous) {
         previous->assign(count, -1);
     }
-    Heap heap;
+    Heap heap(count);
     best[static_cast<std::size_t>(from)] = 0;
     heap.push({0.0, from});
     while (!heap.empty()) {
@@ -148,7 +160,7 @@ Territories territories(const CostGrid& grid, const std::vector<Offset>& starts)
     result.owner.assign(count, Unreached);
     result.cost.assign(count, ImpassableCost);
     result.hexes.assign(starts.size(), 0);
-    Heap heap;
+    Heap heap(count);
     for (std::size_t i = 0; i < starts.size(); ++i) {
         if (!grid.shape.contains(starts[i])) {
             continue;

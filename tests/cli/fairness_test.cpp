@@ -23,11 +23,12 @@ Outcome amptool(const QTemporaryDir& dir, const std::string& words) {
 // A map of columns x rows whose records are all zero but for the bytes given
 // as {column, row, layer, value}.
 std::vector<std::uint8_t> mapOf(int columns, int rows, std::vector<std::array<int, 4>> bytes) {
-    std::vector<std::uint8_t> map = {0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows),
-                                     0, 0};
+    std::vector<std::uint8_t> map = {
+        0, 0, static_cast<std::uint8_t>(columns), 0, static_cast<std::uint8_t>(rows), 0, 0};
     map.resize(7 + std::size_t(13) * columns * rows, 0);
     for (const auto& [column, row, layer, value] : bytes) {
-        map[7 + 13 * std::size_t(column * rows + row) + std::size_t(layer)] = static_cast<std::uint8_t>(value);
+        map[7 + 13 * std::size_t(column * rows + row) + std::size_t(layer)] =
+            static_cast<std::uint8_t>(value);
     }
     return map;
 }
@@ -49,10 +50,24 @@ protected:
 // terrain 3 0 3 6 3 81, "height b1" 10 20 0 255 10 5, "roads" at (0,1) and
 // (2,1), "city b1" at (0,1) and (2,1), "city b2" at (1,0) and (2,1).
 std::vector<std::uint8_t> threeByTwo() {
-    return mapOf(3, 2, {{0, 0, 0, 3},   {0, 1, 0, 0},  {1, 0, 0, 3},  {1, 1, 0, 6},   {2, 0, 0, 3},
-                        {2, 1, 0, 81},  {0, 0, 4, 10}, {0, 1, 4, 20}, {1, 1, 4, 255}, {2, 0, 4, 10},
-                        {2, 1, 4, 5},   {0, 1, 6, 1},  {2, 1, 6, 2},  {0, 1, 7, 5},   {2, 1, 7, 1},
-                        {1, 0, 8, 7},   {2, 1, 8, 1}});
+    return mapOf(3, 2,
+                 {{0, 0, 0, 3},
+                  {0, 1, 0, 0},
+                  {1, 0, 0, 3},
+                  {1, 1, 0, 6},
+                  {2, 0, 0, 3},
+                  {2, 1, 0, 81},
+                  {0, 0, 4, 10},
+                  {0, 1, 4, 20},
+                  {1, 1, 4, 255},
+                  {2, 0, 4, 10},
+                  {2, 1, 4, 5},
+                  {0, 1, 6, 1},
+                  {2, 1, 6, 2},
+                  {0, 1, 7, 5},
+                  {2, 1, 7, 1},
+                  {1, 0, 8, 7},
+                  {2, 1, 8, 1}});
 }
 
 TEST_F(Fairness, StatsCountTheMapAndItsHalvesInJson) {
@@ -60,9 +75,10 @@ TEST_F(Fairness, StatsCountTheMapAndItsHalvesInJson) {
     // Mean height (10 + 20 + 0 + 255 + 10 + 5) / 6 = 50; cities at (0,1), (1,0), (2,1).
     const Outcome whole = amptool(dir, "stats m.amp --format json");
     EXPECT_EQ(whole.status, 0) << whole.err;
-    EXPECT_EQ(whole.out, "{\"columns\": 3, \"rows\": 2, \"hexes\": 6, \"terrain\": {\"0\": 1, \"3\": 3, \"6\": 1, "
-                         "\"81\": 1}, \"cities\": 3, \"roads\": 2, \"height b1\": {\"min\": 0, \"mean\": 50, "
-                         "\"max\": 255}}\n");
+    EXPECT_EQ(whole.out,
+              "{\"columns\": 3, \"rows\": 2, \"hexes\": 6, \"terrain\": {\"0\": 1, \"3\": 3, \"6\": 1, "
+              "\"81\": 1}, \"cities\": 3, \"roads\": 2, \"height b1\": {\"min\": 0, \"mean\": 50, "
+              "\"max\": 255}}\n");
 
     // Left is column 0, right column 2; column 1 is the middle one. The mirror
     // swaps columns 0 and 2 row for row: (0,1) and (2,1) differ in 5 layers, so
@@ -72,9 +88,11 @@ TEST_F(Fairness, StatsCountTheMapAndItsHalvesInJson) {
     const std::string start =
         "{\"columns\": 3, \"rows\": 2, \"hexes\": 6, \"terrain\": {\"0\": 1, \"3\": 3, \"6\": 1, \"81\": 1}, "
         "\"cities\": 3, \"roads\": 2, \"height b1\": {\"min\": 0, \"mean\": 50, \"max\": 255}, \"halves\": ["
-        "{\"columns\": 1, \"rows\": 2, \"hexes\": 2, \"terrain\": {\"0\": 1, \"3\": 1}, \"cities\": 1, \"roads\": 1, "
+        "{\"columns\": 1, \"rows\": 2, \"hexes\": 2, \"terrain\": {\"0\": 1, \"3\": 1}, \"cities\": 1, "
+        "\"roads\": 1, "
         "\"height b1\": {\"min\": 10, \"mean\": 15, \"max\": 20}}, "
-        "{\"columns\": 1, \"rows\": 2, \"hexes\": 2, \"terrain\": {\"3\": 1, \"81\": 1}, \"cities\": 1, \"roads\": 1, "
+        "{\"columns\": 1, \"rows\": 2, \"hexes\": 2, \"terrain\": {\"3\": 1, \"81\": 1}, \"cities\": 1, "
+        "\"roads\": 1, "
         "\"height b1\": {\"min\": 5, \"mean\": 7.5, \"max\": 10}}], \"symmetry\": ";
     ASSERT_EQ(halves.out.substr(0, start.size()), start);
     std::smatch number;
@@ -84,11 +102,12 @@ TEST_F(Fairness, StatsCountTheMapAndItsHalvesInJson) {
 
     // Top is row 0 ((0,0), (1,0), (2,0)), bottom row 1.
     const Outcome rows = amptool(dir, "stats m.amp --half tb --format json");
-    EXPECT_NE(rows.out.find("\"halves\": [{\"columns\": 3, \"rows\": 1, \"hexes\": 3, \"terrain\": {\"3\": 3}, "
-                            "\"cities\": 1, \"roads\": 0, \"height b1\": {\"min\": 0, \"mean\": 6.666666666666667, "
-                            "\"max\": 10}}, {\"columns\": 3, \"rows\": 1, \"hexes\": 3, \"terrain\": {\"0\": 1, "
-                            "\"6\": 1, \"81\": 1}, \"cities\": 2, \"roads\": 2"),
-              std::string::npos)
+    EXPECT_NE(
+        rows.out.find("\"halves\": [{\"columns\": 3, \"rows\": 1, \"hexes\": 3, \"terrain\": {\"3\": 3}, "
+                      "\"cities\": 1, \"roads\": 0, \"height b1\": {\"min\": 0, \"mean\": 6.666666666666667, "
+                      "\"max\": 10}}, {\"columns\": 3, \"rows\": 1, \"hexes\": 3, \"terrain\": {\"0\": 1, "
+                      "\"6\": 1, \"81\": 1}, \"cities\": 2, \"roads\": 2"),
+        std::string::npos)
         << rows.out;
 }
 
@@ -125,13 +144,16 @@ TEST_F(Fairness, PathGoesAroundTheForestAndExitsOneWhenNoWayLeads) {
               "{\"from\": [0, 0], \"to\": [0, 2], \"distance\": 2, \"cost\": 2, "
               "\"hexes\": [[0, 0], [0, 1], [0, 2]]}\n");
     const Outcome text = amptool(dir, "path m.amp 0,0 0,2 --costs forest.json");
-    EXPECT_EQ(text.out, "from 0,0 to 0,2: 2 hexes apart\npath cost 3 (heavy) through 4 hexes: 0,0 1,0 1,1 0,2\n");
+    EXPECT_EQ(text.out,
+              "from 0,0 to 0,2: 2 hexes apart\npath cost 3 (heavy) through 4 hexes: 0,0 1,0 1,1 0,2\n");
 
     putText("closed.json", R"({"default": null, "costs": {"Forest": null}})");
     const Outcome none = amptool(dir, "path m.amp 0,0 0,2 --costs closed.json --format json");
     EXPECT_EQ(none.status, 1) << none.err;
-    EXPECT_EQ(none.out, "{\"from\": [0, 0], \"to\": [0, 2], \"distance\": 2, \"cost\": null, \"hexes\": []}\n");
-    EXPECT_NE(amptool(dir, "path m.amp 0,0 0,2 --costs closed.json").out.find("no way through"), std::string::npos);
+    EXPECT_EQ(none.out,
+              "{\"from\": [0, 0], \"to\": [0, 2], \"distance\": 2, \"cost\": null, \"hexes\": []}\n");
+    EXPECT_NE(amptool(dir, "path m.amp 0,0 0,2 --costs closed.json").out.find("no way through"),
+              std::string::npos);
 }
 
 TEST_F(Fairness, PathFollowsTheLayoutAskedFor) {
@@ -141,8 +163,9 @@ TEST_F(Fairness, PathFollowsTheLayoutAskedFor) {
     put("m.amp", mapOf(2, 2, {}));
     EXPECT_NE(amptool(dir, "path m.amp 0,0 1,1 --format json").out.find("\"distance\": 2, \"cost\": 2"),
               std::string::npos);
-    EXPECT_EQ(amptool(dir, "path m.amp 0,0 1,1 --even-columns-lower --format json").out,
-              "{\"from\": [0, 0], \"to\": [1, 1], \"distance\": 1, \"cost\": 1, \"hexes\": [[0, 0], [1, 1]]}\n");
+    EXPECT_EQ(
+        amptool(dir, "path m.amp 0,0 1,1 --even-columns-lower --format json").out,
+        "{\"from\": [0, 0], \"to\": [1, 1], \"distance\": 1, \"cost\": 1, \"hexes\": [[0, 0], [1, 1]]}\n");
 }
 
 TEST_F(Fairness, PathAndTerritoryErrorsExitTwoNamingTheFault) {
@@ -173,9 +196,10 @@ TEST_F(Fairness, TerritorySplitsALineAndCountsWhatEachSideHolds) {
     // steps from both.
     const Outcome steps = amptool(dir, "territory m.amp 0,0 0,4 --format json");
     EXPECT_EQ(steps.status, 0) << steps.err;
-    EXPECT_EQ(steps.out, "{\"territories\": [{\"start\": [0, 0], \"hexes\": 2, \"terrain\": {\"0\": 2}, "
-                         "\"cities\": 1}, {\"start\": [0, 4], \"hexes\": 2, \"terrain\": {\"0\": 1, \"6\": 1}, "
-                         "\"cities\": 0}], \"contested\": 1, \"unreached\": 0}\n");
+    EXPECT_EQ(steps.out,
+              "{\"territories\": [{\"start\": [0, 0], \"hexes\": 2, \"terrain\": {\"0\": 2}, "
+              "\"cities\": 1}, {\"start\": [0, 4], \"hexes\": 2, \"terrain\": {\"0\": 1, \"6\": 1}, "
+              "\"cities\": 0}], \"contested\": 1, \"unreached\": 0}\n");
     // With the Ocean impassable the second start holds its own hex only.
     putText("water.json", R"({"costs": {"Ocean": null}})");
     const Outcome water = amptool(dir, "territory m.amp 0,0 0,4 --costs water.json --format json");

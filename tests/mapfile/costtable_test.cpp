@@ -81,8 +81,9 @@ TEST(CostTable, RefusesBadKeysAndValuesNamingTheKey) {
 }
 
 TEST(CostTable, RefusesTextThatIsNotAnObjectOfStrictJson) {
-    for (const char* text : {"", "[]", "{\"costs\": {},}", "{\"costs\": {\"Clear\": NaN}}", "{costs: {}}",
-                             "{\"costs\": {\"Clear\": 1e999}}", "{\"costs\": {}} x", "{\"costs\": {\"Clear\": 01}}"}) {
+    for (const char* text :
+         {"", "[]", "{\"costs\": {},}", "{\"costs\": {\"Clear\": NaN}}", "{costs: {}}",
+          "{\"costs\": {\"Clear\": 1e999}}", "{\"costs\": {}} x", "{\"costs\": {\"Clear\": 01}}"}) {
         auto parsed = amp::parseCostTable(text);
         const auto* error = std::get_if<amp::CostTableError>(&parsed);
         ASSERT_NE(error, nullptr) << text;
@@ -124,10 +125,25 @@ TEST(CostTable, TheShippedTableNamesEveryTerrainOnceAndIsAccepted) {
         }
     }
     ASSERT_NE(costs, nullptr);
-    const std::vector<std::string> names = {"Clear", "City", "Airfield", "Forest", "Sand", "Swamp", "Ocean",
-                                            "River", "Fortification", "Port", "Stream", "Escarpment",
-                                            "Impassable River", "Rough", "Lakes", "Lake Region", "Bocage",
-                                            "Ravine", "Blackout"};
+    const std::vector<std::string> names = {"Clear",
+                                            "City",
+                                            "Airfield",
+                                            "Forest",
+                                            "Sand",
+                                            "Swamp",
+                                            "Ocean",
+                                            "River",
+                                            "Fortification",
+                                            "Port",
+                                            "Stream",
+                                            "Escarpment",
+                                            "Impassable River",
+                                            "Rough",
+                                            "Lakes",
+                                            "Lake Region",
+                                            "Bocage",
+                                            "Ravine",
+                                            "Blackout"};
     ASSERT_EQ(costs->size(), names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ((*costs)[i].first, names[i]);

@@ -35,10 +35,12 @@ std::vector<double> bellmanFord(const amp::CostGrid& grid, Offset from) {
         changed = false;
         for (int a = 0; a < columns * rows; ++a) {
             for (int b = 0; b < columns * rows; ++b) {
-                if (!centresOneWidthApart(a / rows, a % rows, b / rows, b % rows, grid.shape.evenColumnsLower)) {
+                if (!centresOneWidthApart(a / rows, a % rows, b / rows, b % rows,
+                                          grid.shape.evenColumnsLower)) {
                     continue;
                 }
-                const double through = best[static_cast<std::size_t>(a)] + grid.cost[static_cast<std::size_t>(b)];
+                const double through =
+                    best[static_cast<std::size_t>(a)] + grid.cost[static_cast<std::size_t>(b)];
                 if (through < best[static_cast<std::size_t>(b)]) {
                     best[static_cast<std::size_t>(b)] = through;
                     changed = true;

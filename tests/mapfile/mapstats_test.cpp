@@ -18,13 +18,13 @@ namespace {
 // Three columns of two rows: header (columns at byte 2, rows at byte 4), then
 // the records of (0,0), (0,1), (1,0), (1,1), (2,0), (2,1).
 const std::vector<std::uint8_t> ThreeByTwo = {
-    0, 0, 3, 0, 2, 0, 0,                               // header
-    3,  0, 0, 0, 10,  0, 0, 0, 0, 0, 0, 0, 0,          // (0,0) Forest, height 10
-    0,  0, 0, 0, 20,  0, 1, 5, 0, 0, 0, 0, 0,          // (0,1) Clear, road, city b1
-    3,  0, 0, 0, 0,   0, 0, 0, 7, 0, 0, 0, 0,          // (1,0) Forest, city b2
-    6,  0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0,          // (1,1) Ocean, height 255
-    3,  0, 0, 0, 10,  0, 0, 0, 0, 0, 0, 0, 0,          // (2,0) Forest, height 10
-    81, 0, 0, 0, 5,   0, 2, 1, 1, 0, 0, 0, 0,          // (2,1) value 81, road, city
+    0,  0, 3, 0, 2,   0, 0,                   // header
+    3,  0, 0, 0, 10,  0, 0, 0, 0, 0, 0, 0, 0, // (0,0) Forest, height 10
+    0,  0, 0, 0, 20,  0, 1, 5, 0, 0, 0, 0, 0, // (0,1) Clear, road, city b1
+    3,  0, 0, 0, 0,   0, 0, 0, 7, 0, 0, 0, 0, // (1,0) Forest, city b2
+    6,  0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, // (1,1) Ocean, height 255
+    3,  0, 0, 0, 10,  0, 0, 0, 0, 0, 0, 0, 0, // (2,0) Forest, height 10
+    81, 0, 0, 0, 5,   0, 2, 1, 1, 0, 0, 0, 0, // (2,1) value 81, road, city
 };
 
 amp::MapLayers layersOf(const std::vector<std::uint8_t>& bytes) {
