@@ -60,6 +60,7 @@ void HexMapView::setTool(Tool tool) {
     if (shapeFrom_) {
         cancelDrag();
     }
+    rulerFrom_.reset();
     tool_ = tool;
 }
 
@@ -417,6 +418,10 @@ void HexMapView::mousePressEvent(QMouseEvent* event) {
         return;
     } else if (tool_ == Tool::Fill) {
         emit floodRequested(cell->column, cell->row);
+    } else if (tool_ == Tool::Ruler) {
+        rulerFrom_ = cell;
+        rulerTo_ = *cell;
+        emit rulerMoved(cell->column, cell->row, cell->column, cell->row);
     } else if (event->modifiers() & Qt::ShiftModifier) {
         rectangleFrom_ = cell;
         emit rectangleChosen(cell->column, cell->row, cell->column, cell->row);
@@ -449,6 +454,11 @@ void HexMapView::mouseMoveEvent(QMouseEvent* event) {
         emit viewChanged();
     } else if (stroking_) {
         paintStroke(event->position());
+    } else if (rulerFrom_) {
+        if (hovered && !(*hovered == rulerTo_)) { // the same hex again: nothing to find anew
+            rulerTo_ = *hovered;
+            emit rulerMoved(rulerFrom_->column, rulerFrom_->row, hovered->column, hovered->row);
+        }
     } else if (shapeFrom_) {
         if (hovered && !(*hovered == shapeTo_)) {
             const QRect before = boundsOf(shapeCells());
@@ -469,6 +479,8 @@ void HexMapView::mouseReleaseEvent(QMouseEvent* event) {
         finishStroke();
     } else if (shapeFrom_ && event->button() == Qt::LeftButton) {
         finishShape();
+    } else if (rulerFrom_ && event->button() == Qt::LeftButton) {
+        rulerFrom_.reset(); // the ruler stays on show
     } else if (event->button() == Qt::LeftButton) {
         rectangleFrom_.reset();
     }
@@ -480,7 +492,10 @@ void HexMapView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->key() == Qt::Key_Escape) {
-        if (isDragging()) {
+        if (tool_ == Tool::Ruler) {
+            rulerFrom_.reset();
+            emit rulerDropped();
+        } else if (isDragging()) {
             cancelDrag();
         } else {
             emit selectNoneRequested();

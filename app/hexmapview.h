@@ -72,8 +72,10 @@ public:
     void setSelectedHex(int column, int row);
 
     // What the left button does: select (Shift+drag: a rectangle), paint
-    // `brushText` on 1 hex or 7 (a hex and its neighbours), or flood fill.
-    enum class Tool { Select, Paint, Fill };
+    // `brushText` on 1 hex or 7 (a hex and its neighbours), flood fill, or
+    // measure: a drag of the ruler from the hex pressed to the hex under the
+    // pointer (told only when that hex changes).
+    enum class Tool { Select, Paint, Fill, Ruler };
     Tool tool() const { return tool_; }
     void setTool(Tool tool);
     void setPainting(bool painting) { setTool(painting ? Tool::Paint : Tool::Select); }
@@ -138,6 +140,9 @@ signals:
     void floodRequested(int column, int row);
     // Esc: nothing selected any more.
     void selectNoneRequested();
+    // The ruler was dragged to another hex; Esc with the ruler drops it.
+    void rulerMoved(int fromColumn, int fromRow, int toColumn, int toRow);
+    void rulerDropped();
     // The hex under the mouse, (-1, -1) off the map.
     void hexHovered(int column, int row);
     // Alt+click or the I key: the value of the layer on show under the cursor.
@@ -203,6 +208,8 @@ private:
     bool stroking_ = false; // the left button paints the document's stroke
     Shape shape_ = Shape::Brush;
     std::optional<HexCell> shapeFrom_; // where the dragged line or rectangle began
+    std::optional<HexCell> rulerFrom_; // where the dragged ruler began
+    HexCell rulerTo_;
     HexCell shapeTo_;
     bool spaceHeld_ = false;
     std::optional<QPointF> panFrom_;

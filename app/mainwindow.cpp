@@ -7,6 +7,7 @@
 #include "differencesdock.h"
 #include "diskwatcher.h"
 #include "editorsettings.h"
+#include "fairnesstools.h"
 #include "hexmapview.h"
 #include "layermodel.h"
 #include "layerspanel.h"
@@ -21,6 +22,7 @@
 #include "recoverykeeper.h"
 #include "scriptfolders.h"
 #include "scripttools.h"
+#include "statisticsdock.h"
 #include "symmetryactions.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
@@ -84,6 +86,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     undoDock_->setWidget(history);
     addDockWidget(Qt::RightDockWidgetArea, undoDock_);
     undoDock_->hide();
+    statistics_ = new StatisticsDock(this);
+    fairness_ = new FairnessTools(*mapPanel_->view(), dialogs_, this);
     actions_ = new ActionTable(*this);
     createMenus();
     // The form loads a map named on the command line as it is built: what follows
@@ -251,6 +255,15 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     restorePaintChoices();
     differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
     conflicts_ = new ConflictsDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
+    statistics_->setEditor(editor_);
+    fairness_->setEditor(editor_);
+    connect(fairness_, &FairnessTools::rulerText, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            statusBar()->clearMessage();
+        } else {
+            statusBar()->showMessage(text);
+        }
+    });
     // A map recovered from its copy is the map named on the command line, when
     // they are one file: reading that again would only ask to drop what was
     // just recovered.
@@ -612,6 +625,10 @@ void MainWindow::createMenus() {
           [this](bool) { resizeMap(); });
     t.add(QStringLiteral("map"), QStringLiteral("map.headerBytes"), tr("Header &Bytes…"), {},
           [this](bool) { editHeaderBytes(); });
+    fairness_->addActions(t, QStringLiteral("map"), [this] { mapPanel_->setTool(HexMapView::Tool::Ruler); });
+    QAction* statistics = statistics_->toggleViewAction();
+    statistics->setText(tr("&Statistics"));
+    t.place(QStringLiteral("map"), QStringLiteral("map.statistics"), statistics);
 
     t.addMenu(QStringLiteral("help"), tr("&Help"));
     t.add(QStringLiteral("help"), QStringLiteral("help.shortcuts"), tr("&Keyboard Shortcuts"),

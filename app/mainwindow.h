@@ -19,6 +19,8 @@ class BulkEdits;
 class EditorSettings;
 class ConflictsDock;
 class DifferencesDock;
+class FairnessTools;
+class StatisticsDock;
 class DiskWatcher;
 class RecoveryKeeper;
 class ScriptTools;
@@ -56,6 +58,8 @@ public:
     void openSampleMap();
     // The comparison with another map (File > Compare With…, --compare).
     DifferencesDock& differences() const { return *differences_; }
+    StatisticsDock& statistics() const { return *statistics_; }
+    FairnessTools& fairness() const { return *fairness_; }
     // The Tools menu: scripts, map checks, the Console and Problems docks.
     ScriptTools& scripts() const { return *scripts_; }
     bool compareWith(const QString& fileName);
@@ -132,6 +136,8 @@ private:
     DiskWatcher* watcher_ = nullptr;
     DifferencesDock* differences_ = nullptr;
     ConflictsDock* conflicts_ = nullptr;
+    StatisticsDock* statistics_ = nullptr;
+    FairnessTools* fairness_ = nullptr;
     ScriptTools* scripts_ = nullptr;
     NoticeBar* notices_ = nullptr;
     QLabel* hexLabel_;

@@ -52,12 +52,14 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
       vertical_(new QScrollBar(Qt::Vertical, view_)), layout_(new QVBoxLayout(this)),
       recount_(new QTimer(this)) {
     auto* tools = new QHBoxLayout;
-    const std::array<std::pair<QString, QString>, 3> toolTexts = {{
+    const std::array<std::pair<QString, QString>, 4> toolTexts = {{
         {tr("Select"), tr("Click to select a hex; Shift+drag selects a rectangle")},
         {tr("Paint"), tr("Drag with the left button to paint the brush value")},
         {tr("Fill"), tr("Click to fill the connected hexes of the same value with the brush value")},
+        {tr("Ruler"), tr("Drag from hex to hex to measure the distance and, with a cost table, the cheapest "
+                         "path (M); Esc takes the ruler away")},
     }};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < static_cast<int>(toolTexts.size()); ++i) {
         auto* button = new QToolButton(this);
         button->setText(toolTexts[static_cast<std::size_t>(i)].first);
         button->setToolTip(toolTexts[static_cast<std::size_t>(i)].second);
@@ -92,6 +94,12 @@ MapPanel::MapPanel(MapDocument& document, QWidget* parent)
                 [this, i] { setShape(static_cast<HexMapView::Shape>(i)); });
         addAction(action);
     }
+    // The ruler on a key too, while the picture has the focus.
+    auto* ruler = new QAction(tr("Ruler"), this);
+    ruler->setShortcut(QKeySequence(Qt::Key_M));
+    ruler->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(ruler, &QAction::triggered, this, [this] { setTool(HexMapView::Tool::Ruler); });
+    addAction(ruler);
     shape_->setToolTip(tr("What a drag of the paint tool paints (B, L, R): the brush, a line, or a "
                           "rectangle of [column][row] cells"));
     tools->addWidget(shape_);
@@ -270,6 +278,11 @@ void MapPanel::fitLegend() {
 }
 
 // The bar is drawn when it is first shown and again when the palette changes.
+void MapPanel::setTool(HexMapView::Tool tool) {
+    tools_->button(static_cast<int>(tool))->setChecked(true);
+    view_->setTool(tool);
+}
+
 void MapPanel::setLayer(int layer) {
     view_->setLayer(layer);
     brushValue_->setNames(valueNames(layer));

@@ -40,6 +40,8 @@ public:
     // The brush value, its shape and size, as the tool bar shows them.
     ValueBox* brushValue() const { return brushValue_; }
     void setShape(HexMapView::Shape shape);
+    // The tool the left button uses, as the tool buttons show it.
+    void setTool(HexMapView::Tool tool);
     void setBrushRadius(int radius);
     // The names of a layer's values in the picture's colours (the terrains).
     ValueNames valueNames(int layer) const;

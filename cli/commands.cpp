@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "celltext.h"
 #include "diskio.h"
+#include "fairness.h"
 #include "gitsetup.h"
 #include "hexsymmetry.h"
 #include "mapcompare.h"
@@ -34,12 +35,6 @@ namespace {
 constexpr int InvalidInput = 1;
 constexpr int UsageOrIo = 2;
 constexpr std::size_t LargestGrid = 16 * 1024 * 1024;
-
-// A command's failure: its exit status and what it says.
-struct Failure {
-    int status;
-    std::string message;
-};
 
 // A message as the terminal may show it: control characters (and bytes that are
 // not UTF-8, which a terminal might take for one) as \xHH, so that a hostile
@@ -1077,6 +1072,9 @@ const std::vector<Command>& commands() {
          "and were left as they were. The mode is mirror unless given; top-left takes mirror only.\n"
          "--even-columns-lower for that layout.",
          symmetrize},
+        {"stats", StatsUsage, StatsHelp, stats},
+        {"path", PathUsage, PathHelp, path},
+        {"territory", TerritoryUsage, TerritoryHelp, territory},
         {"render", RenderUsage, RenderHelp, startRender},
         {"run", RunUsage, RunHelp, startRun},
         {"check", CheckUsage, CheckHelp, startCheck},

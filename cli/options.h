@@ -15,6 +15,12 @@ struct UsageError {
     std::string message;
 };
 
+// A command's failure: its exit status and what it says.
+struct Failure {
+    int status;
+    std::string message;
+};
+
 class Options {
 public:
     // `withValue` and `flags` name the options the command knows; an option named

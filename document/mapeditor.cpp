@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-MapEditor::MapEditor(QObject* parent) : QObject(parent) {
+MapEditor::MapEditor(QObject* parent) : QObject(parent), fairness_(new MapFairness(*this)) {
     // A new map (read, made, reloaded in another shape) has no current hex yet.
     connect(&document_, &MapDocument::mapReset, this, [this] { emit currentHexChanged(-1, -1); });
 }

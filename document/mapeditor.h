@@ -11,6 +11,7 @@
 #include "hexgeometry.h"
 #include "mapcomparison.h"
 #include "mapdocument.h"
+#include "mapfairness.h"
 #include "mapmerging.h"
 #include "mapselection.h"
 
@@ -131,6 +132,9 @@ public:
     // conflict is there (or nothing is merged, or no hex is current for Hex).
     QString take(MapMerge::Side side, MapMerge::Scope scope);
 
+    // The cost table, the ruler and the territories of this session's map.
+    MapFairness& fairness() { return *fairness_; }
+
 signals:
     // A merge began or ended.
     void mergeChanged();
@@ -147,6 +151,7 @@ private:
     MapDocument compared_;
     std::unique_ptr<MapComparison> comparison_;
     std::unique_ptr<MapMerge> merge_;
+    MapFairness* fairness_; // a child of the session
     int layer_ = 0;
     bool evenColumnsLower_ = false;
     QString brushText_ = QStringLiteral("0");

@@ -8,7 +8,9 @@
 // difference, so a run that throws or is stopped changes nothing. Everything is
 // plain JavaScript (calls into C++ would cost microseconds each), but for the
 // lattice shapes of map.brush and map.line: one call each, into the very code
-// the picture paints with (data.shapes), which gives the shape's slots.
+// the picture paints with (data.shapes), which gives the shape's slots; and
+// map.distance, map.path and map.stats, into the rules amptool and the window
+// use (data.fairness).
 (function (data) {
     "use strict";
     const LayerCount = data.layerNames.length;
@@ -27,6 +29,9 @@
     const cellCount = columns * rows;
     const evenLower = data.evenColumnsLower;
     const shapes = data.shapes;
+    const fairness = data.fairness;
+    const TerrainLayer = 0;
+    const RoadsLayer = data.layerNames.indexOf("roads");
     const bytes = data.buffers.map(function (buffer) { return new Uint8Array(buffer); });
     const typed = data.typed.map(function (pairs) { return new Map(pairs); });
     const dirty = bytes.map(function () { return false; });
@@ -328,6 +333,39 @@
         return cells.length;
     }
 
+    // A cost table as the JSON text the rules read ("" for every hex costing 1);
+    // the rules refuse a bad one naming its key. JSON would write a cost that is
+    // no number (NaN, Infinity) as null, which means impassable: refused here.
+    function costTableText(table) {
+        if (table === undefined || table === null) {
+            return "";
+        }
+        if (typeof table !== "object" || isArray(table)) {
+            throw new TypeError("a cost table is an object {name, default, road, costs}, not " + describe(table));
+        }
+        const checkCost = function (key, value) {
+            if (typeof value === "number" && !isFinite(value)) {
+                throw new RangeError("the cost table's key \"" + key + "\" is a positive number or null, not " +
+                                     describe(value));
+            }
+        };
+        checkCost("default", table.default);
+        checkCost("road", table.road);
+        if (table.costs !== null && typeof table.costs === "object") {
+            Object.keys(table.costs).forEach(function (key) { checkCost("costs." + key, table.costs[key]); });
+        }
+        return stringify(table);
+    }
+
+    // Hexes given one by one ([column, row] or {column, row}) rather than as rectangles.
+    function isHexList(value) {
+        if (!isArray(value)) {
+            return false;
+        }
+        return value.length === 0 || isArray(value[0]) ||
+            (value[0] !== null && typeof value[0] === "object" && value[0].columns === undefined);
+    }
+
     function hexesOf(mask) {
         const hexes = [];
         for (let slot = 0; slot < cellCount; ++slot) {
@@ -426,6 +464,68 @@
             const b = hexOf(to);
             checkValue(value);
             return paint(index, value, shapes.line(a.column, a.row, b.column, b.row, radiusOf(radius)));
+        },
+        // Steps between two hexes on the lattice, whatever lies between.
+        distance: function (a, b) {
+            const from = hexOf(a);
+            const to = hexOf(b);
+            return fairness.distance(from.column, from.row, to.column, to.row);
+        },
+        // The cheapest way from hex a to hex b over the terrain and roads as they
+        // stand, the costs from a table (the cost table file's form; none: every
+        // hex costs 1): {distance, cost, hexes}, cost null and no hexes when no way leads.
+        path: function (a, b, costs) {
+            const from = hexOf(a);
+            const to = hexOf(b);
+            const table = costTableText(costs);
+            const found = fairness.path(bytes[TerrainLayer].buffer, bytes[RoadsLayer].buffer, from.column, from.row,
+                                        to.column, to.row, table);
+            if (found.error !== undefined) {
+                throw new TypeError(found.error);
+            }
+            const distance = fairness.distance(from.column, from.row, to.column, to.row);
+            if (found.cost === undefined) {
+                return {distance: distance, cost: null, hexes: []};
+            }
+            const slots = new Int32ArrayOf(found.slots);
+            const hexes = [];
+            for (let i = 0; i < slots.length; ++i) {
+                hexes.push({column: Math.floor(slots[i] / rows), row: slots[i] % rows});
+            }
+            return {distance: distance, cost: found.cost, hexes: hexes};
+        },
+        // What the hexes hold (a list of hexes, a region as fill takes it, or
+        // nothing for the whole map), each counted once: {hexes, terrain: {VALUE:
+        // count}, cities, roads, "height b1": {min, mean, max}}.
+        stats: function (hexes) {
+            const layers = new Uint8Array(LayerCount * cellCount);
+            for (let layer = 0; layer < LayerCount; ++layer) {
+                layers.set(bytes[layer], layer * cellCount);
+            }
+            if (hexes === undefined || hexes === null) {
+                return fairness.stats(layers.buffer, new ArrayBufferOf(0), true);
+            }
+            let slots;
+            if (isHexList(hexes)) {
+                slots = new Int32ArrayOf(hexes.length);
+                for (let i = 0; i < hexes.length; ++i) {
+                    const at = hexOf(hexes[i]);
+                    slots[i] = at.column * rows + at.row;
+                }
+            } else {
+                const mask = maskOf(hexes);
+                const chosen = [];
+                for (let slot = 0; slot < cellCount; ++slot) {
+                    if (mask[slot]) {
+                        chosen.push(slot);
+                    }
+                }
+                slots = new Int32ArrayOf(chosen.length);
+                for (let i = 0; i < chosen.length; ++i) {
+                    slots[i] = chosen[i];
+                }
+            }
+            return fairness.stats(layers.buffer, slots.buffer, false);
         },
         // Up, up-right, down-right, down, down-left, up-left: those inside the map.
         neighbours: function (column, row) {

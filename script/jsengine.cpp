@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "jsengine.h"
+#include "scriptfairness.h"
 #include "scriptshapes.h"
 
 #include <QCoreApplication>
@@ -230,6 +231,8 @@ QJSValue dataOf(QJSEngine& engine, const ScriptMap& snapshot, const ScriptOption
     // Owned by the engine, which deletes it once nothing in it refers to it.
     data.setProperty("shapes", engine.newQObject(new ScriptShapes(
                                    {snapshot.columns, snapshot.rows, options.evenColumnsLower})));
+    data.setProperty("fairness", engine.newQObject(new ScriptFairness(
+                                     {snapshot.columns, snapshot.rows, options.evenColumnsLower})));
     data.setProperty("problemLimit", options.problemLimit);
     data.setProperty("printLimit", options.printLimit);
     data.setProperty("printedTextLimit", options.printedTextLimit);

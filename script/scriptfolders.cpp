@@ -15,6 +15,7 @@ constexpr const char* ProgramFolder = "ampedit";
 constexpr const char* ScriptsFolder = "scripts";
 constexpr const char* ChecksFolder = "checks";
 constexpr const char* SamplesFolder = "samples";
+constexpr const char* CostsFolder = "costs";
 
 QString userFolder(const char* kind) {
     return amp::userDataFolder() + QLatin1Char('/') + QLatin1String(ProgramFolder) + QLatin1Char('/') +
@@ -57,6 +58,14 @@ QStringList shippedScripts() {
 
 QStringList shippedChecks() {
     return shippedFolders(ChecksFolder);
+}
+
+QString userCostTables() {
+    return userFolder(CostsFolder);
+}
+
+QStringList costTableFolders() {
+    return QStringList{userCostTables()} + shippedFolders(CostsFolder);
 }
 
 QStringList checkFolders() {

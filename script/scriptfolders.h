@@ -19,6 +19,11 @@ QStringList shippedScripts();
 QStringList shippedChecks();
 // Where Check Map and `amptool check` look: the user's checks, then the program's.
 QStringList checkFolders();
+// ~/.local/share/ampedit/costs: cost tables (*.json) of the user's own.
+QString userCostTables();
+// Where cost tables are offered from: the user's, then the program's
+// (share/ampedit/costs, holding default.json).
+QStringList costTableFolders();
 // The sample map shipped with the program (share/ampedit/samples/demo.amp), or
 // empty where it is missing.
 QString sampleMap();

@@ -3,18 +3,24 @@
 // PNG, for looking at the editor on a machine without a display; or, with
 // --picture, draws one layer's picture alone with the map renderer, as Export
 // Picture does, without a window.
-//   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines]
+//   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines | fairness]
+// "fairness" shows the territories of each half's "city b1" hexes, the ruler
+// from corner to corner with the first cost table offered, and the Statistics
+// dock.
 //   QT_QPA_PLATFORM=offscreen ampshot --picture SIZE MAP OUT.png [LAYER]
 //   QT_QPA_PLATFORM=offscreen ampshot --merge BASE OURS THEIRS OUT.png
 // (--merge: the three maps merged in the window, its first conflict chosen, the
 // Conflicts dock beside the form.)
 #include "conflictsdock.h"
+#include "fairnesstools.h"
 #include "mainwindow.h"
+#include "mapeditor.h"
 #include "mapfileio.h"
 #include "picturebuilder.h"
 #include "picturefile.h"
 #include "picturelayers.h"
 #include "scripteddialogs.h"
+#include "statisticsdock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -67,7 +73,7 @@ int main(int argc, char* argv[]) {
     }
     const bool merging = argc >= 6 && QString::fromLatin1(argv[1]) == QLatin1String("--merge");
     if (argc < 3 || (!merging && QString::fromLatin1(argv[1]).startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines]\n"
+        std::fprintf(stderr, "usage: ampshot MAP OUT.png [LAYER] [lines | fairness]\n"
                              "       ampshot --picture SIZE MAP OUT.png [LAYER]\n"
                              "       ampshot --merge BASE OURS THEIRS OUT.png\n");
         return 2;
@@ -99,6 +105,18 @@ int main(int argc, char* argv[]) {
         window.conflicts().stepConflict(1);
     } else if (argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("lines")) {
         window.findChild<QCheckBox*>(QStringLiteral("chkLines"))->click();
+    }
+    if (!merging && argc > 4 && QString::fromLatin1(argv[4]) == QLatin1String("fairness")) {
+        FairnessTools& fairness = window.fairness();
+        const auto tables = FairnessTools::offeredTables();
+        if (!tables.isEmpty()) {
+            fairness.chooseCostTable(tables.front().fileName);
+        }
+        fairness.territoriesOfCities(amp::Half::LeftRight);
+        MapDocument& document = window.document();
+        window.editor().fairness().setRuler({1, 1}, {document.columns() - 2, document.rows() - 2});
+        window.statistics().show();
+        window.statistics().refresh();
     }
     const int layer = argc > 3 && !merging ? std::atoi(argv[3]) : 0;
     for (int i = 0; i < layer; ++i) {

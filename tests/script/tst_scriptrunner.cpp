@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Scripts against a small map made here: the API's reads and writes, layers and
 // terrain by name, neighbours in both layouts, the selection, one undo step per
-// run, brushes and lines on the lattice, failures and time-outs that change
+// run, brushes and lines on the lattice, distances, paths and statistics, failures and time-outs that change
 // nothing, and the sandbox.
 #include "jsengine.h"
 #include "mapdocument.h"
@@ -55,6 +55,7 @@ private slots:
     void fillReplaceAndTheSelection();
     void neighboursFollowTheLayout();
     void brushAndLineFollowTheLayout();
+    void distancePathAndStatsReadTheMapAsItStands();
     void aRunIsOneUndoStep();
     void failuresChangeNothingAndNameTheLine();
     void printReportAndTheSandbox();
@@ -226,6 +227,69 @@ void ScriptRunnerTest::brushAndLineFollowTheLayout() {
         QVERIFY(value("map.brush(1, [0, 0], 256)").contains("a cell takes a whole number 0-255"));
         QVERIFY(value("map.line(13, [0, 0], [1, 1], 1)").contains("no layer 13"));
         QCOMPARE(document.layer(1)->cellByte(0, 0), 2);
+    }
+}
+
+// A 2 x 3 map of Clear, column 1 lowered half a hex (with odd columns lowered).
+// (0,0) to (0,2) is 2 steps, through (0,1) only; around it, through (1,0) and
+// (1,1), 3 (with even columns lowered, through (1,1) and (1,2), column 1
+// then being the raised one). The script puts a forest on (0,1) first: at a cost of 3 the
+// straight way costs 4 and the way around 3; a road on it at 0.5 makes the
+// straight way 0.5 + 1. (0,0) and (1,1) are 2 steps apart with odd columns
+// lowered (column 0's side neighbours are rows -1 and 0 of column 1), 1 with
+// even ones (rows 0 and 1).
+void ScriptRunnerTest::distancePathAndStatsReadTheMapAsItStands() {
+    for (const bool evenLower : {false, true}) {
+        MapDocument document;
+        ScriptRunner runner{document, linkedScriptEngine};
+        std::vector<std::uint8_t> file = {0, 0, 2, 0, 3, 0, 0};
+        file.resize(file.size() + 6 * 13, 0);
+        document.load(amp::decodeMap(file).value(), QStringLiteral("small.amp"));
+        ScriptOptions options;
+        options.evenColumnsLower = evenLower;
+        const ScriptOutcome outcome = runner.run(QStringLiteral(R"(
+            const line = function (p) {
+                return [p.distance, p.cost, p.hexes.map(function (h) { return h.column + "," + h.row; }).join(" ")]
+                    .join(" ");
+            };
+            map.set(0, 0, 1, terrain.Forest);
+            print(line(map.path([0, 0], [0, 2], {costs: {Forest: 3}})));
+            print(line(map.path([0, 0], {column: 0, row: 2})));
+            map.set("roads", 0, 1, 1);
+            print(line(map.path([0, 0], [0, 2], {road: 0.5, costs: {Forest: 3}})));
+            print(line(map.path([0, 0], [0, 2], {"default": null, costs: {}})));
+            print(map.distance([0, 0], {column: 1, row: 1}), map.distance([1, 2], [1, 2]));
+            map.set("height b1", 0, 0, 10);
+            map.set("height b1", 1, 2, 50);
+            map.set("city b2", 1, 2, 4);
+            const counted = function (s) {
+                const h = s["height b1"];
+                return [s.hexes, JSON.stringify(s.terrain), s.cities, s.roads, h.min, h.mean, h.max].join(" ");
+            };
+            print(counted(map.stats()));
+            print(counted(map.stats([[0, 0], [1, 2], {column: 0, row: 0}])));
+            const column = map.stats({column: 1, row: 0, columns: 1, rows: 3});
+            print(column.hexes, column.cities, column["height b1"].max, map.stats([])["height b1"].mean === null);
+        )"),
+                                                 QStringLiteral("test.js"), options);
+        QVERIFY2(outcome.ok(), qPrintable(outcome.error));
+        QCOMPARE(outcome.printed,
+                 QStringList({evenLower ? "2 3 0,0 1,1 1,2 0,2" : "2 3 0,0 1,0 1,1 0,2", "2 2 0,0 0,1 0,2",
+                              "2 1.5 0,0 0,1 0,2", "2  ", evenLower ? "1 0" : "2 0",
+                              // (0,1) forest with a road, (1,2) the city; heights 10 + 50 over 6 hexes.
+                              "6 {\"0\":5,\"3\":1} 1 1 0 10 50", "2 {\"0\":2} 1 0 10 30 50", "3 1 50 true"}));
+
+        const auto value = [&runner, &options](const char* expression) {
+            const ScriptOutcome line = runner.evaluate(QString::fromLatin1(expression), options);
+            return line.ok() ? line.value : line.error;
+        };
+        QVERIFY(value("map.path([0, 0], [0, 2], {costs: {Mountain: 2}})").contains("\"costs.Mountain\""));
+        QVERIFY(value("map.path([0, 0], [0, 2], {costs: {Forest: NaN}})").contains("\"costs.Forest\""));
+        QVERIFY(value("map.path([0, 0], [0, 2], {road: 0, costs: {}})").contains("\"road\""));
+        QVERIFY(value("map.path([0, 0], [0, 2], 5)").contains("a cost table is an object"));
+        QVERIFY(value("map.path([0, 0], [0, 3])").contains("hex 0,3 is outside the map"));
+        QVERIFY(value("map.distance([2, 0], [0, 0])").contains("hex 2,0 is outside the map"));
+        QVERIFY(value("map.stats([[0, 0], [5, 5]])").contains("hex 5,5 is outside the map"));
     }
 }
 
