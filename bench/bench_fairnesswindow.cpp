@@ -128,6 +128,16 @@ void WholeMapStatistics(benchmark::State& state) {
     }
 }
 
+// The whole largest map on show with two territories shaded: one paint.
+void PaintTerritories(benchmark::State& state) {
+    LargestWindow w;
+    w.window.editor().fairness().setSides({{HexCell{10, 10}}, {HexCell{240, 240}}});
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        w.picture->repaint();
+    }
+}
+
 } // namespace
 
 #define FAIRNESS_BENCH(name)                                                                                 \
@@ -136,6 +146,7 @@ FAIRNESS_BENCH(RulerMove);
 FAIRNESS_BENCH(RulerPress);
 FAIRNESS_BENCH(StatisticsDockRefresh);
 FAIRNESS_BENCH(WholeMapStatistics);
+FAIRNESS_BENCH(PaintTerritories);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
@@ -151,5 +162,7 @@ int main(int argc, char** argv) {
         "whole dock with 13 symmetry scores %.2f ms\n",
         reporter.nanoseconds("WholeMapStatistics") / 1e6,
         reporter.nanoseconds("StatisticsDockRefresh") / 1e6);
+    std::printf("  the whole largest map painted with two territories shaded: %.2f ms\n",
+                reporter.nanoseconds("PaintTerritories") / 1e6);
     return 0;
 }

@@ -85,22 +85,52 @@ bool sameCost(double a, double b) {
 
 namespace {
 
-// Dijkstra's search from `from`, stopping once `goal` is settled (never when
-// it is -1); fills the least costs and each hex's predecessor.
+// Steps between two hexes, in "doubled" coordinates (X the column, Y twice the
+// row plus one in a lowered column): each step moves X by 1 and Y by 1, or Y
+// by 2 alone.
+int stepsBetween(const hexsymmetry::MapShape& shape, int a, int b) {
+    const int rows = shape.rows;
+    const auto doubledY = [&](int slot) {
+        const int c = slot / rows;
+        return 2 * (slot % rows) + ((((c & 1) != 0) != shape.evenColumnsLower) ? 1 : 0);
+    };
+    const int dx = std::abs(a / rows - b / rows);
+    const int dy = std::abs(doubledY(a) - doubledY(b));
+    return dx + std::max(0, (dy - dx) / 2);
+}
+
+// The search from `from`, stopping once `goal` is settled (never when it is
+// -1); fills the least costs and each hex's predecessor. Toward a goal it is
+// A*: a hex is ranked by its cost so far plus the cheapest any hex costs times
+// its steps to the goal, which never overestimates the rest of the way and
+// grows by at most a step's cost from a hex to its neighbour, so the first time
+// the goal comes up its cost is the least. Without a goal it is Dijkstra's.
 void search(const CostGrid& grid, int from, int goal, std::vector<double>& best, std::vector<int>* previous) {
     const std::size_t count = grid.cost.size();
     best.assign(count, ImpassableCost);
     if (previous) {
         previous->assign(count, -1);
     }
+    double cheapest = 0;
+    if (goal != -1) {
+        cheapest = ImpassableCost;
+        for (const double cost : grid.cost) {
+            cheapest = std::min(cheapest, cost);
+        }
+        cheapest = cheapest == ImpassableCost ? 0 : cheapest;
+    }
+    const auto rest = [&](int slot) {
+        return goal == -1 ? 0.0 : cheapest * stepsBetween(grid.shape, slot, goal);
+    };
     Heap heap(count);
     best[static_cast<std::size_t>(from)] = 0;
-    heap.push({0.0, from});
+    heap.push({rest(from), from});
     while (!heap.empty()) {
-        const auto [cost, slot] = heap.top();
+        const auto [rank, slot] = heap.top();
         heap.pop();
-        if (cost > best[static_cast<std::size_t>(slot)]) {
-            continue; // settled before by a cheaper way
+        const double cost = best[static_cast<std::size_t>(slot)];
+        if (rank > cost + rest(slot)) {
+            continue; // reached since by a cheaper way
         }
         if (slot == goal) {
             return;
@@ -112,7 +142,7 @@ void search(const CostGrid& grid, int from, int goal, std::vector<double>& best,
                 if (previous) {
                     (*previous)[static_cast<std::size_t>(next)] = slot;
                 }
-                heap.push({through, next});
+                heap.push({through + rest(next), next});
             }
         });
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Ways across the map: the cheapest path between two hexes and the territory of
-// each of a set of start hexes, by Dijkstra's search over the six neighbours.
+// each of a set of start hexes, by Dijkstra's search over the six neighbours
+// with a binary heap (toward one goal, ranked A*-wise by the least the rest of
+// the way can cost).
 // A path costs the sum of the costs of the hexes it enters: the hex it starts on
 // is free, so a path from a hex to itself costs 0, and a start stands on its hex
 // even when no one could enter it. Costs are positive; sums that differ by less

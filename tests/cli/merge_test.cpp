@@ -115,10 +115,11 @@ TEST_F(AmptoolMerge, WritesToOutOrStandardOutputAndExitsZeroWhenClean) {
 TEST_F(AmptoolMerge, JsonGivesTheSameAsOneObject) {
     const Outcome run = amptool("merge base.amp ours.amp theirs.amp -o out.amp --format json");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "{\"output\":\"out.amp\",\"conflicts\":[{\"header\":6,\"base\":1,\"ours\":2,\"theirs\":3},"
-                       "{\"column\":1,\"row\":1,\"layer\":0,\"name\":\"Terraintype\",\"base\":4,\"ours\":40,"
-                       "\"theirs\":41}],\"shape\":\"same\",\"hexesFromTheirs\":2,\"conflictHexes\":1,"
-                       "\"clean\":false}\n");
+    EXPECT_EQ(run.out,
+              "{\"output\":\"out.amp\",\"conflicts\":[{\"header\":6,\"base\":1,\"ours\":2,\"theirs\":3},"
+              "{\"column\":1,\"row\":1,\"layer\":0,\"name\":\"Terraintype\",\"base\":4,\"ours\":40,"
+              "\"theirs\":41}],\"shape\":\"same\",\"hexesFromTheirs\":2,\"conflictHexes\":1,"
+              "\"clean\":false}\n");
     EXPECT_EQ(bytesOf("out.amp"), Merged);
 }
 

@@ -160,6 +160,32 @@ TEST(ShortestPath, MatchesBruteForceForEveryPairOfRandomSmallMaps) {
     }
 }
 
+TEST(ShortestPath, TowardOneGoalCostsWhatTheSearchOfEveryHexFinds) {
+    // On larger maps, mostly at the cheapest cost with a few dearer hexes: the
+    // search toward one goal must find what the search of every hex (checked
+    // against brute force above) finds, for every pair.
+    std::mt19937 random(5);
+    const double choices[] = {0.5, 0.5, 0.5, 0.5, 0.5, 1, 3, Wall};
+    std::uniform_int_distribution<int> pick(0, 7);
+    for (int round = 0; round < 4; ++round) {
+        const int columns = 14, rows = 11;
+        std::vector<double> costs(static_cast<std::size_t>(columns * rows));
+        for (double& cost : costs) {
+            cost = choices[pick(random)];
+        }
+        const amp::CostGrid grid = gridOf(columns, rows, round % 2 == 1, costs);
+        for (int a = 0; a < columns * rows; ++a) {
+            const Offset from{a / rows, a % rows};
+            const std::vector<double> everyHex = amp::costsFrom(grid, from);
+            for (int b = 0; b < columns * rows; ++b) {
+                const auto path = amp::shortestPath(grid, from, {b / rows, b % rows});
+                ASSERT_EQ(path ? path->cost : Wall, everyHex[static_cast<std::size_t>(b)])
+                    << "round " << round << " " << a << " -> " << b;
+            }
+        }
+    }
+}
+
 TEST(Territories, SplitALineAtItsMiddleAndStopAtWater) {
     // One column of five hexes, starts at both ends: rows 0-1 and 3-4 are each
     // one's, row 2 is two steps from both.
