@@ -373,6 +373,30 @@ void MainWindow::openRecent(const QString& path) {
     }
 }
 
+void MainWindow::openInNewTabs(const QStringList& paths) {
+    if (paths.isEmpty() || !form_->mayDiscardEdits()) {
+        return;
+    }
+    form_->LoadMap(paths.first());
+    if (paths.size() > 1) {
+        statusBar()->showMessage(tr("%n more map(s) not opened: the window shows one map at a time", nullptr,
+                                    int(paths.size() - 1)),
+                                 8000);
+    }
+}
+
+// Window managers may only mark a window that asks for the focus from the
+// background (X11's focus stealing prevention); it is asked all the same.
+void MainWindow::takeHandOver(const QStringList& paths) {
+    if (isMinimized()) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    }
+    show();
+    raise();
+    activateWindow();
+    openInNewTabs(paths);
+}
+
 // The map shipped with the program, to try the editor on; it opens as any map
 // does (its folder is the system's, so it is written under another name).
 void MainWindow::openSampleMap() {
