@@ -646,13 +646,16 @@ void MainWindow::exportPicture(bool selectionOnly) {
     }
 }
 
+// The copies are held while they are offered: an editor started meanwhile
+// (with --new-instance) neither offers nor removes them.
 bool MainWindow::offerRecovery() {
-    for (const QString& path : RecoveryKeeper::orphans()) {
+    for (RecoveryKeeper::Claim& claim : RecoveryKeeper::claimOrphans()) {
         QString why;
-        const auto copy = RecoveryKeeper::readCopy(path, &why);
+        const auto copy = RecoveryKeeper::readCopy(claim.path, &why);
         if (!copy) {
             // Not a copy this program wrote whole: kept aside, never offered again.
-            notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
+            const QString path = claim.path;
+            notices_->setNotice(path, RecoveryKeeper::setAside(claim, why));
             continue;
         }
         const QString name =
@@ -661,7 +664,7 @@ bool MainWindow::offerRecovery() {
         case RecoveryChoice::Later:
             continue;
         case RecoveryChoice::Discard:
-            RecoveryKeeper::discard(path);
+            RecoveryKeeper::discard(claim);
             continue;
         case RecoveryChoice::Recover:
             break;
@@ -673,8 +676,8 @@ bool MainWindow::offerRecovery() {
         if (!editor_->recover(copy->bytes, typed, copy->fileName)) {
             continue;
         }
-        RecoveryKeeper::discard(path);
-        keeper_->writeNow(); // this editor's own copy, at once
+        keeper_->writeNow(); // this editor's own copy first, then the old one goes
+        RecoveryKeeper::discard(claim);
         return true;
     }
     return false;
