@@ -223,7 +223,8 @@ void InstanceServer::acceptConnections() {
                 return;
             }
             // Never more than the largest message is kept.
-            received->append(socket->read(handover::HeaderSize + handover::LargestBody + 1 - received->size()));
+            received->append(
+                socket->read(handover::HeaderSize + handover::LargestBody + 1 - received->size()));
             const handover::Reading reading = handover::decode(*received);
             if (reading.state == handover::State::Incomplete) {
                 return;
@@ -234,8 +235,8 @@ void InstanceServer::acceptConnections() {
             socket->disconnectFromServer();
             if (reading.state == handover::State::Whole) {
                 // After this connection is done with: opening a map may ask the user.
-                QMetaObject::invokeMethod(this, [this, paths = reading.paths] { deliver(paths); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, paths = reading.paths] { deliver(paths); }, Qt::QueuedConnection);
             } else {
                 qWarning("ampedit: a hand-over was refused: %s", qPrintable(reading.why));
             }

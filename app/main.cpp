@@ -303,8 +303,8 @@ int main(int argc, char* argv[]) {
             handed << QFileInfo(names[i]).absoluteFilePath();
         }
     }
-    const bool alone = parser.isSet(options.newInstance) || parser.isSet(options.compare) ||
-                       parser.isSet(options.reset);
+    const bool alone =
+        parser.isSet(options.newInstance) || parser.isSet(options.compare) || parser.isSet(options.reset);
     QString failure;
     try {
         InstanceServer instances(alone ? QString() : InstanceServer::defaultName());
@@ -315,7 +315,8 @@ int main(int argc, char* argv[]) {
                 tellIfTooShort(names);
                 return 0;
             case InstanceServer::Start::Alone:
-                tell(QCoreApplication::translate("main", "maps started later open in windows of their own (%1)")
+                tell(QCoreApplication::translate("main",
+                                                 "maps started later open in windows of their own (%1)")
                          .arg(why));
                 break;
             case InstanceServer::Start::Serving:

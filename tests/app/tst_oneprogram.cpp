@@ -122,8 +122,7 @@ void OneProgramTest::aHandOverIsReadWholeOrRefused_data() {
     const int incomplete = int(handover::State::Incomplete), whole = int(handover::State::Whole),
               refused = int(handover::State::Refused);
     const qsizetype pathLength = sizeof(ABSOLUTE_BYTES); // with its zero byte
-    const QByteArray header =
-        BYTES("AMPH\0\0\0\1\0\0\0") + QByteArray(1, char(pathLength)); // length < 256
+    const QByteArray header = BYTES("AMPH\0\0\0\1\0\0\0") + QByteArray(1, char(pathLength)); // length < 256
     QTest::newRow("one path") << header + BYTES(ABSOLUTE_BYTES "\0") << whole << QStringList{Absolute};
     QTest::newRow("no path: come forward") << BYTES("AMPH\0\0\0\1\0\0\0\0") << whole << QStringList{};
     QTest::newRow("two paths") << BYTES("AMPH\0\0\0\1\0\0\0") + QByteArray(1, char(2 * pathLength)) +
