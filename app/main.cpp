@@ -7,7 +7,11 @@
 // with another; --merge BASE OURS THEIRS -o MERGED merges three maps into
 // the window's map, to be written to MERGED; any other word that starts with "-" is refused there, and "--"
 // ends the options, so a map whose name starts with "-" can still be named.
+// One program serves all maps: while an ampedit of the same user runs on the
+// same display, a start hands the maps it names to it and ends (--new-instance,
+// --compare and --reset-settings start a window of their own).
 #include "editorsettings.h"
+#include "instanceserver.h"
 #include "mainwindow.h"
 #include "scriptrunner.h"
 #include "userdialogs.h"
@@ -15,6 +19,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -77,6 +82,11 @@ struct Options {
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QCoreApplication::translate("main", "Where --merge writes the merged map."),
                               QStringLiteral("MERGED")};
+    QCommandLineOption newInstance{QStringLiteral("new-instance"),
+                                   QCoreApplication::translate("main",
+                                                               "Start a window of its own, even while "
+                                                               "ampedit runs (which otherwise opens the "
+                                                               "maps named).")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, {}};
     QCommandLineOption helpAll{QStringLiteral("help-all"), {}};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, {}};
@@ -93,6 +103,7 @@ void defineOptions(QCommandLineParser& parser, Options& options) {
     parser.addOption(options.compare);
     parser.addOption(options.merge);
     parser.addOption(options.output);
+    parser.addOption(options.newInstance);
     options.help = parser.addHelpOption();
     options.version = parser.addVersionOption();
 }
@@ -181,13 +192,17 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
 
 // The names of the command line: the first is the map the window opens, when
 // it is long enough to be opened; the others are told and left.
-QStringList windowArguments(const QString& program, const QStringList& names) {
+void tellIfTooShort(const QStringList& names) {
     if (!names.isEmpty() && names.first().size() <= LongestIgnoredName) {
         tell(QCoreApplication::translate("main", "'%1' was not opened: a map's name must be longer than %2 "
                                                  "characters (./%1 names the same file)")
                  .arg(names.first())
                  .arg(LongestIgnoredName));
     }
+}
+
+QStringList windowArguments(const QString& program, const QStringList& names) {
+    tellIfTooShort(names);
     for (const QString& extra : names.mid(1)) {
         tell(QCoreApplication::translate("main",
                                          "'%1' was not opened: the editor opens one map, the first one "
@@ -302,17 +317,44 @@ int main(int argc, char* argv[]) {
     }
     const QString compared = parser.value(options.compare);
     const bool merging = parser.isSet(options.merge);
-    const QStringList mergedMaps = parser.positionalArguments();
-    // A merge opens its result in place of a map named on the command line.
-    const QStringList arguments =
-        merging ? QStringList{words.first()} : windowArguments(words.first(), parser.positionalArguments());
+    const QStringList names = parser.positionalArguments();
+    // The maps as the running program is to open them: absolute, from this
+    // start's working folder; a first name too short to be opened is not handed over.
+    QStringList handed;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i > 0 || names[i].size() > LongestIgnoredName) {
+            handed << QFileInfo(names[i]).absoluteFilePath();
+        }
+    }
+    const bool alone = parser.isSet(options.newInstance) || parser.isSet(options.compare) ||
+                       parser.isSet(options.reset) || merging;
     QString failure;
     try {
+        InstanceServer instances(alone ? QString() : InstanceServer::defaultName());
+        if (!alone) {
+            QString why;
+            switch (instances.start(handed, &why)) {
+            case InstanceServer::Start::HandedOver:
+                tellIfTooShort(names);
+                return 0;
+            case InstanceServer::Start::Alone:
+                tell(QCoreApplication::translate("main",
+                                                 "maps started later open in windows of their own (%1)")
+                         .arg(why));
+                break;
+            case InstanceServer::Start::Serving:
+                break;
+            }
+        }
+        // A merge opens its result in place of a map named on the command line.
+        const QStringList arguments =
+            merging ? QStringList{words.first()} : windowArguments(words.first(), names);
         QtUserDialogs dialogs;
         MainWindow window(dialogs, arguments);
         if (merging) {
-            window.merge(mergedMaps[0], mergedMaps[1], mergedMaps[2], parser.value(options.output));
+            window.merge(names[0], names[1], names[2], parser.value(options.output));
         }
+        instances.setReceiver([&window](const QStringList& paths) { window.takeHandOver(paths); });
         if (!compared.isEmpty()) {
             window.compareWith(compared);
         }

@@ -388,6 +388,30 @@ void MainWindow::openRecent(const QString& path) {
     }
 }
 
+void MainWindow::openInNewTabs(const QStringList& paths) {
+    if (paths.isEmpty() || !form_->mayDiscardEdits()) {
+        return;
+    }
+    form_->LoadMap(paths.first());
+    if (paths.size() > 1) {
+        statusBar()->showMessage(tr("%n more map(s) not opened: the window shows one map at a time", nullptr,
+                                    int(paths.size() - 1)),
+                                 8000);
+    }
+}
+
+// Window managers may only mark a window that asks for the focus from the
+// background (X11's focus stealing prevention); it is asked all the same.
+void MainWindow::takeHandOver(const QStringList& paths) {
+    if (isMinimized()) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    }
+    show();
+    raise();
+    activateWindow();
+    openInNewTabs(paths);
+}
+
 // The map shipped with the program, to try the editor on; it opens as any map
 // does (its folder is the system's, so it is written under another name).
 void MainWindow::openSampleMap() {
@@ -672,13 +696,16 @@ void MainWindow::exportPicture(bool selectionOnly) {
     }
 }
 
+// The copies are held while they are offered: an editor started meanwhile
+// (with --new-instance) neither offers nor removes them.
 bool MainWindow::offerRecovery() {
-    for (const QString& path : RecoveryKeeper::orphans()) {
+    for (RecoveryKeeper::Claim& claim : RecoveryKeeper::claimOrphans()) {
         QString why;
-        const auto copy = RecoveryKeeper::readCopy(path, &why);
+        const auto copy = RecoveryKeeper::readCopy(claim.path, &why);
         if (!copy) {
             // Not a copy this program wrote whole: kept aside, never offered again.
-            notices_->setNotice(path, RecoveryKeeper::setAside(path, why));
+            const QString path = claim.path;
+            notices_->setNotice(path, RecoveryKeeper::setAside(claim, why));
             continue;
         }
         const QString name =
@@ -687,7 +714,7 @@ bool MainWindow::offerRecovery() {
         case RecoveryChoice::Later:
             continue;
         case RecoveryChoice::Discard:
-            RecoveryKeeper::discard(path);
+            RecoveryKeeper::discard(claim);
             continue;
         case RecoveryChoice::Recover:
             break;
@@ -699,8 +726,8 @@ bool MainWindow::offerRecovery() {
         if (!editor_->recover(copy->bytes, typed, copy->fileName)) {
             continue;
         }
-        RecoveryKeeper::discard(path);
-        keeper_->writeNow(); // this editor's own copy, at once
+        keeper_->writeNow(); // this editor's own copy first, then the old one goes
+        RecoveryKeeper::discard(claim);
         return true;
     }
     return false;

@@ -56,6 +56,13 @@ public:
     // File > Open Recent: opens the map, or takes a map that is gone off the list.
     void openRecent(const QString& path);
     void openSampleMap();
+    // Maps handed over by a later start of the program or by the file manager:
+    // each is to open in a tab of its own. Until the window has tabs, the first
+    // replaces the map on show as Open Recent does, and the others are named in
+    // the status line.
+    void openInNewTabs(const QStringList& paths);
+    // A later start's hand-over: the window comes to the front, then opens the maps.
+    void takeHandOver(const QStringList& paths);
     // The comparison with another map (File > Compare With…, --compare).
     DifferencesDock& differences() const { return *differences_; }
     StatisticsDock& statistics() const { return *statistics_; }

@@ -162,8 +162,8 @@ void RecoveryKeeper::removeCopy() {
     }
 }
 
-std::vector<QString> RecoveryKeeper::orphans() {
-    std::vector<QString> found;
+std::vector<RecoveryKeeper::Claim> RecoveryKeeper::claimOrphans() {
+    std::vector<Claim> found;
     if (folder().isEmpty()) {
         return found;
     }
@@ -173,14 +173,25 @@ std::vector<QString> RecoveryKeeper::orphans() {
     }
     for (const QFileInfo& copy :
          dir.entryInfoList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Time | QDir::Reversed)) {
-        // A lock that can be taken belongs to no running editor.
-        QLockFile lock(lockOf(copy.filePath()));
-        if (lock.tryLock(0)) {
-            lock.unlock();
-            found.push_back(copy.filePath());
+        // A lock that can be taken belongs to no running editor. Only a lock whose
+        // program is gone is taken over, never one that is merely old: where the
+        // system cannot lock the file itself (some network folders), the age alone
+        // would hand a long-running editor's copy to another.
+        auto lock = std::make_unique<QLockFile>(lockOf(copy.filePath()));
+        lock->setStaleLockTime(0);
+        if (lock->tryLock(0)) {
+            found.push_back({copy.filePath(), std::move(lock)});
         }
     }
     return found;
+}
+
+std::vector<QString> RecoveryKeeper::orphans() {
+    std::vector<QString> paths;
+    for (const Claim& claim : claimOrphans()) {
+        paths.push_back(claim.path);
+    }
+    return paths;
 }
 
 std::optional<RecoveryKeeper::Copy> RecoveryKeeper::readCopy(const QString& path, QString* why) {
@@ -198,17 +209,17 @@ std::optional<RecoveryKeeper::Copy> RecoveryKeeper::readCopy(const QString& path
     return copy;
 }
 
-void RecoveryKeeper::discard(const QString& path) {
-    QFile::remove(path);
-    QFile::remove(lockOf(path));
+void RecoveryKeeper::discard(Claim& claim) {
+    QFile::remove(claim.path);
+    claim.lock.reset(); // unlocks and removes the lock file
 }
 
-QString RecoveryKeeper::setAside(const QString& path, const QString& why) {
-    const QString aside = path + BrokenSuffix;
-    const bool kept = amp::replaceFile(path, aside).ok(); // only the latest is kept
-    discard(path);
+QString RecoveryKeeper::setAside(Claim& claim, const QString& why) {
+    const QString aside = claim.path + BrokenSuffix;
+    const bool kept = amp::replaceFile(claim.path, aside).ok(); // only the latest is kept
+    discard(claim);
     const QString refused =
-        tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(path), why);
+        tr("The recovery copy %1 was refused (%2)").arg(QDir::toNativeSeparators(claim.path), why);
     return kept ? tr("%1 and set aside as %2.").arg(refused, QDir::toNativeSeparators(aside))
                 : tr("%1 and removed.").arg(refused);
 }

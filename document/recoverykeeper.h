@@ -53,16 +53,26 @@ public:
 
     // Empty where the user has no data folder (HOME not set).
     static QString folder();
-    // Copies whose editor is gone, oldest first.
+    // A copy whose editor is gone, held by the editor that offers it: while the
+    // claim lasts no other editor offers, recovers or removes it. Its end leaves
+    // the copy to the next start, unless it was discarded or set aside.
+    struct Claim {
+        QString path;
+        std::unique_ptr<QLockFile> lock;
+    };
+    // Claims the copies whose editor is gone, oldest first. A copy is an editor's
+    // as long as that editor holds its lock, however long it runs.
+    static std::vector<Claim> claimOrphans();
+    // Copies whose editor is gone (claimed and let go again), oldest first.
     static std::vector<QString> orphans();
-    // The copy, or nothing and the reason in `why` when it does not hold together.
-    static std::optional<Copy> readCopy(const QString& path, QString* why = nullptr);
-    // Removes a copy and its lock.
-    static void discard(const QString& path);
+    // Removes a claimed copy, then lets go of its lock.
+    static void discard(Claim& claim);
     // Keeps a copy refused for `why` aside under a name that is never offered (its
     // name plus ".broken"; removed where it cannot be renamed), and gives the
     // message that tells the user so.
-    static QString setAside(const QString& path, const QString& why);
+    static QString setAside(Claim& claim, const QString& why);
+    // The copy, or nothing and the reason in `why` when it does not hold together.
+    static std::optional<Copy> readCopy(const QString& path, QString* why = nullptr);
 
 signals:
     // Empty when unwritten changes are protected again (or none are left);

@@ -224,7 +224,8 @@ void DialogsTest::aWordThatIsNoOptionIsRefusedOnTheTerminal() {
 void DialogsTest::aNameTooShortToOpenIsToldOnTheTerminal() {
     QProcess program;
     program.setReadChannel(QProcess::StandardError);
-    program.start(QStringLiteral(AMPEDIT_PATH), {QStringLiteral("a.amp")});
+    // A window of its own: an editor the user runs is left alone.
+    program.start(QStringLiteral(AMPEDIT_PATH), {QStringLiteral("--new-instance"), QStringLiteral("a.amp")});
     QString err;
     while (!err.contains(QLatin1String("not opened")) && program.waitForReadyRead(30000)) {
         err += QString::fromLocal8Bit(program.readAllStandardError());

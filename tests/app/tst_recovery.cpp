@@ -82,6 +82,7 @@ private slots:
     void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("ampedit")); }
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
+    void twoProgramsKeepTheirOwnCopies();
     void anEndThatIsNotCleanKeepsTheCopy();
     void aMapChangedOnDiskIsReadAgainOrOffered();
     void aMapDeletedOrEmptiedOnDiskIsToldInTheBar();
@@ -199,6 +200,82 @@ void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     last.open();
     QCOMPARE(last.dialogs.recoveryQuestions, QStringList{shown(map)});
     QVERIFY(RecoveryKeeper::orphans().empty());
+}
+
+// Two editors at once (the second started alone): neither offers, recovers or
+// removes the other's copy while it runs; a copy being offered is held by the
+// editor that offers it; the killed one's copy is offered at the next start.
+void RecoveryTest::twoProgramsKeepTheirOwnCopies() {
+    WindowFixture f;
+    const QString data = f.dir.filePath("data");
+    f.dataHome = data;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    const QString theirs = f.write("theirs.amp", patternFile(TenByEight, 80));
+    const QString mine = f.write("mine.amp", patternFile(TenByEight, 40));
+    QProcess target;
+    target.setProgram(QStringLiteral(RECOVERY_TARGET));
+    target.setArguments({theirs});
+    target.start();
+    QVERIFY(target.waitForStarted());
+    auto stop = qScopeGuard([&target] {
+        target.kill();
+        target.waitForFinished();
+    });
+    const QString copies = RecoveryKeeper::folder();
+    QTRY_VERIFY_WITH_TIMEOUT(!QDir(copies).entryList({"*.amprec"}, QDir::Files).isEmpty(), 20000);
+    const QString theirCopy = QDir(copies).entryInfoList({"*.amprec"}, QDir::Files).first().filePath();
+
+    // This editor starts beside it: no question (any would fail the test).
+    f.open();
+    QVERIFY(f.dialogs.recoveryQuestions.isEmpty());
+    f.readMap(mine);
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(20);
+    f.document().typeIntoCell(2, 3, 4, QStringLiteral("77"));
+    QTRY_VERIFY(!keeper.copyPath().isEmpty() && QFile::exists(keeper.copyPath()));
+    const QString myCopy = keeper.copyPath();
+    QCOMPARE(QDir(copies).entryList({"*.amprec"}, QDir::Files).size(), 2);
+    QVERIFY(RecoveryKeeper::claimOrphans().empty());
+
+    // A third start sees both editors running: nothing to offer.
+    {
+        WindowFixture third;
+        third.dataHome = data;
+        third.open();
+        QVERIFY(third.dialogs.recoveryQuestions.isEmpty());
+    }
+    QVERIFY(QFile::exists(myCopy));
+    QVERIFY(QFile::exists(theirCopy));
+
+    // This editor's changes undone: its copy goes, the other's stays.
+    f.document().undoStack()->undo();
+    QVERIFY(!QFile::exists(myCopy));
+    QVERIFY(QFile::exists(theirCopy));
+    const auto read = RecoveryKeeper::readCopy(theirCopy);
+    QVERIFY(read);
+    QCOMPARE(read->fileName, asArgument(theirs));
+
+    // Killed: its copy is offered, once, and held while it is.
+    stop.dismiss();
+    target.kill();
+    QVERIFY(target.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(!RecoveryKeeper::orphans().empty(), 10000);
+    {
+        auto held = RecoveryKeeper::claimOrphans();
+        QCOMPARE(held.size(), std::size_t(1));
+        QCOMPARE(held.front().path, theirCopy);
+        WindowFixture meanwhile;
+        meanwhile.dataHome = data;
+        meanwhile.open();
+        QVERIFY(meanwhile.dialogs.recoveryQuestions.isEmpty());
+        QVERIFY(QFile::exists(theirCopy));
+    }
+    WindowFixture next;
+    next.dataHome = data;
+    next.dialogs.recoveryAnswers = {RecoveryChoice::Later};
+    next.open();
+    QCOMPARE(next.dialogs.recoveryQuestions, QStringList{shown(asArgument(theirs))});
+    QVERIFY(QFile::exists(theirCopy));
 }
 
 void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
