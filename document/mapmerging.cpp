@@ -124,14 +124,18 @@ void MapMerge::refreshAll() {
 
 void MapMerge::follow(int layer, const QRect& cells) {
     const QRect inside = cells.intersected(QRect(0, 0, columns_, rows_));
+    bool touched = false; // an edit of no conflict's cell changes nothing here
     for (int column = inside.left(); column <= inside.right(); ++column) {
         for (int row = inside.top(); row <= inside.bottom(); ++row) {
             if (const auto index = indexOf(layer, column, row)) {
                 refresh(*index);
+                touched = true;
             }
         }
     }
-    emit conflictsChanged();
+    if (touched) {
+        emit conflictsChanged();
+    }
 }
 
 void MapMerge::followHeader() {

@@ -16,6 +16,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -265,9 +266,13 @@ void MergingTest::anEditSettlesAConflictAndItsUndoReopensIt() {
     document.undoStack()->undo();
     QVERIFY(merge.cellLeft(0, 0, 0));
     QCOMPARE(merge.leftCount(), std::size_t{3});
-    // A cell without a conflict changes nothing that is counted.
+    // A cell without a conflict changes nothing that is counted, and tells nothing.
+    QSignalSpy told(&merge, &MapMerge::conflictsChanged);
     QVERIFY(document.typeIntoCell(2, 0, 1, "200"));
     QCOMPARE(merge.leftCount(), std::size_t{3});
+    QCOMPARE(told.count(), 0);
+    QVERIFY(document.typeIntoCell(0, 0, 0, "7"));
+    QCOMPARE(told.count(), 1);
 }
 
 void MergingTest::theListShowsEveryConflictAndSteppingSkipsSettled() {
