@@ -5,8 +5,8 @@
 // Picture does, without a window.
 //   QT_QPA_PLATFORM=offscreen ampshot MAP OUT.png [LAYER] [lines | fairness]
 // "fairness" shows the territories of each half's "city b1" hexes, the ruler
-// from corner to corner with the first cost table offered, and the Statistics
-// dock.
+// from a city of one half to one of the other with the first cost table
+// offered, and the Statistics dock, in a window half as high again.
 //   QT_QPA_PLATFORM=offscreen ampshot --picture SIZE MAP OUT.png [LAYER]
 //   QT_QPA_PLATFORM=offscreen ampshot --merge BASE OURS THEIRS OUT.png
 // (--merge: the three maps merged in the window, its first conflict chosen, the
@@ -113,8 +113,11 @@ int main(int argc, char* argv[]) {
             fairness.chooseCostTable(tables.front().fileName);
         }
         fairness.territoriesOfCities(amp::Half::LeftRight);
-        MapDocument& document = window.document();
-        window.editor().fairness().setRuler({1, 1}, {document.columns() - 2, document.rows() - 2});
+        const auto& sides = window.editor().fairness().sides();
+        if (sides.size() == 2) { // from a city of one side to the other's
+            window.editor().fairness().setRuler(sides[0].front(), sides[1].back());
+        }
+        window.resize(window.width(), window.height() * 3 / 2);
         window.statistics().show();
         window.statistics().refresh();
     }
