@@ -24,6 +24,12 @@ class ScriptTools;
 class MapDocument;
 class MapEditor;
 class MapPanel;
+class MapTab;
+class QStackedWidget;
+class QTabBar;
+class QUndoGroup;
+class QUndoView;
+class SymmetryActions;
 class NoticeBar;
 class QDockWidget;
 class QAction;
@@ -69,6 +75,23 @@ public:
     // Every command of the window, declared once.
     ActionTable& actions() const { return *actions_; }
 
+    // The open maps, a tab each, in the tab bar's order; the accessors above
+    // (form, editor, document, picture, …) give those of the tab on show.
+    QList<MapEditor*> editors() const;
+    QTabBar& tabBar() const { return *tabBar_; }
+    void showTab(int index);
+    // Opens maps a tab each and shows the last one, raising the window: what a
+    // map handed to the running program and File > Open in New Tab do. A map
+    // open already has its tab shown; one that cannot be read is told and
+    // leaves no tab. True when a map was opened or shown.
+    bool openInNewTabs(const QStringList& paths);
+    // Ctrl+W: asks about unwritten edits first; the last tab stays. True when closed.
+    bool closeCurrentTab() { return closeTab(current_); }
+
+signals:
+    // Another tab came on show: the shell's docks and commands follow its session.
+    void currentEditorChanged(MapEditor* editor);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,10 +101,24 @@ protected:
 
 private:
     void createMenus();
-    // The form's number views, for the helpers that follow the session.
-    LayerViews layerViews() const;
+    MapTab* makeTab();
+    MapTab* tabAt(int index) const;
+    int indexOf(const MapTab* tab) const;
+    QList<MapTab*> tabs() const;
+    void showTab(MapTab* tab);
+    bool closeTab(MapTab* tab);
+    bool closeOtherTabs(MapTab* kept);
+    void showTabMenu(const QPoint& position);
+    void refreshTabText(MapTab* tab);
+    void carryPictureChoices(MapPanel& from, MapPanel& to);
+    void refreshHistoryLabel();
+    // Opens each map in a tab; `show`: the last one comes on show, else they wait behind.
+    bool openInTabs(const QStringList& paths, bool show);
+    void chooseAndOpenInNewTab();
+    void newMapInNewTab();
+    void reopenLastSession();
     void refreshRecentMenu();
-    void rememberFile();
+    void rememberFile(const QString& name);
     // Puts the window and its docks where the last run left them, when that fits
     // the screen; true when it did.
     bool restoreWindow();
@@ -93,8 +130,8 @@ private:
     void keepOnScreen();
     void showShortcuts();
     void exportPicture(bool selectionOnly = false);
-    void refreshPictureSelection();
-    void showPictureSelection();
+    void refreshPictureSelection(MapTab* tab);
+    void showPictureSelection(MapTab* tab);
     void selectNone();
     void selectAll();
     void editHeaderBytes();
@@ -110,10 +147,20 @@ private:
     QMenu* recentMenu_ = nullptr;
     QAction* evenAction_ = nullptr;
     QAction* colourBlindAction_ = nullptr;
-    MapEditor* editor_;
-    MapDocument* document_;
-    TfrmMapEd* form_;
-    MapPanel* mapPanel_;
+    QString program_; // the program's name, as the first argument
+    QTabBar* tabBar_ = nullptr;
+    QStackedWidget* forms_ = nullptr;
+    QStackedWidget* panels_ = nullptr;
+    QUndoGroup* undoGroup_ = nullptr;
+    QUndoView* history_ = nullptr;
+    int tabsMade_ = 0;
+    // The tab on show and its parts.
+    MapTab* current_ = nullptr;
+    MapEditor* editor_ = nullptr;
+    MapDocument* document_ = nullptr;
+    TfrmMapEd* form_ = nullptr;
+    MapPanel* mapPanel_ = nullptr;
+    SymmetryActions* symmetry_ = nullptr;
     void placeFloatingPicture();
     bool picturePlaced_ = false;
 
