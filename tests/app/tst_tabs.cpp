@@ -44,7 +44,9 @@ struct ThreeMaps {
         f.window = &f.main->form();
         QCoreApplication::processEvents();
     }
-    std::vector<std::uint8_t> bytesOf(int index) const { return f.main->editors()[index]->document().encode(); }
+    std::vector<std::uint8_t> bytesOf(int index) const {
+        return f.main->editors()[index]->document().encode();
+    }
 };
 
 } // namespace
