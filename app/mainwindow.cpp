@@ -28,6 +28,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -303,6 +304,7 @@ MapTab* MainWindow::makeTab() {
         }
     });
     connect(panel->view(), &HexMapView::hexChosen, form, &TfrmMapEd::selectHex);
+    connect(panel->view(), &HexMapView::viewChanged, this, [this, tab] { followLinkedView(tab); });
     tab->bulkEdits = new BulkEdits(*editor, tab->layerViews(), dialogs_, this);
     tab->bulkEdits->setBrushValue(
         [panel] { return int(amp::lowByte(LayerModel::textValue(panel->view()->brushText()))); });
@@ -416,6 +418,9 @@ void MainWindow::showTab(MapTab* tab) {
         return;
     }
     MapTab* old = current_;
+    if (tab == besideTab_) { // the two pictures change places
+        showBeside(old);
+    }
     if (old && old != tab) {
         carryPictureChoices(*old->panel, *tab->panel);
         old->diskBarWanted = !old->diskBar->isHidden();
@@ -458,6 +463,86 @@ void MainWindow::showTab(MapTab* tab) {
     emit currentEditorChanged(editor_);
 }
 
+MapPanel* MainWindow::besidePanel() const {
+    return besideTab_ ? besideTab_->panel : nullptr;
+}
+
+// The picture of `tab` goes into the Side by Side dock, the one there before
+// back into the Map dock's stack; null puts it back and ends side by side.
+void MainWindow::showBeside(MapTab* tab) {
+    if (besideTab_) {
+        panels_->addWidget(besideTab_->panel);
+    }
+    besideTab_ = tab;
+    if (tab) {
+        panels_->removeWidget(tab->panel);
+        sideArea_->layout()->addWidget(tab->panel);
+        tab->panel->show();
+        sideDock_->setWindowTitle(tr("Beside: %1").arg(tab->title()));
+    }
+    if (panels_->indexOf(mapPanel_) >= 0) {
+        panels_->setCurrentWidget(mapPanel_);
+    }
+}
+
+void MainWindow::setSideBySide(bool on) {
+    if (on && !besideTab_ && tabBar_->count() > 1) {
+        if (!sideDock_) {
+            sideDock_ = new QDockWidget(tr("Beside"), this);
+            sideDock_->setObjectName(QStringLiteral("sideBySideDock"));
+            sideArea_ = new QWidget(sideDock_);
+            auto* layout = new QVBoxLayout(sideArea_);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto* linked = new QCheckBox(tr("&Link zoom and scroll"), sideArea_);
+            linked->setObjectName(QStringLiteral("linkViews"));
+            linked->setChecked(linkAction_->isChecked());
+            connect(linked, &QCheckBox::toggled, linkAction_, &QAction::setChecked);
+            connect(linkAction_, &QAction::toggled, linked, &QCheckBox::setChecked);
+            layout->addWidget(linked);
+            sideDock_->setWidget(sideArea_);
+            addDockWidget(Qt::RightDockWidgetArea, sideDock_);
+            splitDockWidget(mapDock_, sideDock_, Qt::Horizontal);
+            connect(sideDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+                if (!visible && !sideDock_->isFloating() && besideTab_ && isVisible()) {
+                    setSideBySide(false);
+                }
+            });
+        }
+        // The tab after the one on show, or the one before the last.
+        const int index = tabBar_->currentIndex();
+        showBeside(tabAt(index + 1 < tabBar_->count() ? index + 1 : index - 1));
+        sideDock_->show();
+        mapDock_->show();
+        followLinkedView(current_);
+    } else if (!on && besideTab_) {
+        showBeside(nullptr);
+        sideDock_->hide();
+    }
+    const QSignalBlocker quiet(sideAction_);
+    sideAction_->setChecked(besideTab_ != nullptr);
+}
+
+void MainWindow::setViewsLinked(bool linked) {
+    linkAction_->setChecked(linked);
+}
+
+// While linked, a zoom or scroll of either picture side by side is the other's too.
+void MainWindow::followLinkedView(MapTab* moved) {
+    if (!besideTab_ || linking_ || !linkAction_->isChecked()) {
+        return;
+    }
+    MapTab* other = moved == current_ ? besideTab_ : moved == besideTab_ ? current_ : nullptr;
+    if (!other) {
+        return;
+    }
+    linking_ = true;
+    const HexMapView* source = moved->panel->view();
+    HexMapView* target = other->panel->view();
+    target->zoomAt(source->hexSize(), QPointF(0, 0));
+    target->scrollTo(-source->origin());
+    linking_ = false;
+}
+
 void MainWindow::refreshHistoryLabel() {
     // The history's first entry is where it starts: a map read, or a new one.
     history_->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty() ? tr("<a new map>")
@@ -480,6 +565,7 @@ bool MainWindow::closeTab(MapTab* tab) {
     if (!form_->mayDiscardEdits()) {
         return false;
     }
+    setSideBySide(false);
     tab->keeper->removeCopy(); // written or discarded: nothing to recover
     const int index = indexOf(tab);
     showTab(tabAt(index + 1 < tabBar_->count() ? index + 1 : index - 1));
@@ -690,9 +776,7 @@ void MainWindow::openRecent(const QString& path) {
             tr("%1 is no longer there; it was taken off the list.").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (form_->mayDiscardEdits()) {
-        form_->LoadMap(path);
-    }
+    openInTabs({path}, true); // a tab of its own, unless the tab on show holds no map
 }
 
 // The map shipped with the program, to try the editor on; it opens as any map
@@ -923,6 +1007,15 @@ void MainWindow::createMenus() {
     t.addSeparator(QStringLiteral("view"));
     LayersPanel::addViewActions(t, QStringLiteral("view"), [this] { return mapPanel_; });
     t.addSeparator(QStringLiteral("view"));
+    sideAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.sideBySide"), tr("Side &by Side"),
+                              {}, [this](bool on) { setSideBySide(on); });
+    linkAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.linkViews"),
+                              tr("Lin&k Side by Side Views"), {}, [this](bool linked) {
+                                  if (linked) {
+                                      followLinkedView(current_);
+                                  }
+                              });
+    linkAction_->setChecked(true);
     t.add(QStringLiteral("view"), QStringLiteral("view.nextTab"), tr("Next &Tab"),
           {QKeySequence(Qt::CTRL | Qt::Key_Tab)},
           [this](bool) { showTab((tabBar_->currentIndex() + 1) % tabBar_->count()); });

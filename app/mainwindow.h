@@ -56,7 +56,7 @@ public:
     // The session the window shows: its map, layer, current hex, layout and brush.
     MapEditor& editor() const { return *editor_; }
     EditorSettings& settings() const { return *settings_; }
-    // File > Open Recent: opens the map, or takes a map that is gone off the list.
+    // File > Open Recent: opens the map in a tab, or takes a map that is gone off the list.
     void openRecent(const QString& path);
     void openSampleMap();
     // The comparison with another map (File > Compare With…, --compare).
@@ -85,6 +85,13 @@ public:
     // open already has its tab shown; one that cannot be read is told and
     // leaves no tab. True when a map was opened or shown.
     bool openInNewTabs(const QStringList& paths);
+    // View > Side by Side: the picture of another tab beside the one on show,
+    // zoom and scroll linked while the dock's check box is on; each stays editable.
+    void setSideBySide(bool on);
+    bool isSideBySide() const { return besideTab_ != nullptr; }
+    // The picture shown beside the tab on show; null while side by side is off.
+    MapPanel* besidePanel() const;
+    void setViewsLinked(bool linked);
     // Ctrl+W: asks about unwritten edits first; the last tab stays. True when closed.
     bool closeCurrentTab() { return closeTab(current_); }
 
@@ -112,6 +119,8 @@ private:
     void refreshTabText(MapTab* tab);
     void carryPictureChoices(MapPanel& from, MapPanel& to);
     void refreshHistoryLabel();
+    void showBeside(MapTab* tab);
+    void followLinkedView(MapTab* moved);
     // Opens each map in a tab; `show`: the last one comes on show, else they wait behind.
     bool openInTabs(const QStringList& paths, bool show);
     void chooseAndOpenInNewTab();
@@ -161,6 +170,12 @@ private:
     TfrmMapEd* form_ = nullptr;
     MapPanel* mapPanel_ = nullptr;
     SymmetryActions* symmetry_ = nullptr;
+    MapTab* besideTab_ = nullptr; // the tab whose picture is shown side by side
+    QDockWidget* sideDock_ = nullptr;
+    QWidget* sideArea_ = nullptr;
+    QAction* sideAction_ = nullptr;
+    QAction* linkAction_ = nullptr;
+    bool linking_ = false;
     void placeFloatingPicture();
     bool picturePlaced_ = false;
 

@@ -62,6 +62,7 @@ private slots:
     void switchingKeepsLayerSelectionAndZoom();
     void closingAsksAndDiscardClosesOnlyThatTab();
     void copyInOneTabPastesIntoAnother();
+    void sideBySideLinksZoomAndScrollUntilUnlinked();
     void quittingAsksOnceAboutEveryUnwrittenMap();
     void aKillLeavesACopyOfEveryTab();
 };
@@ -184,6 +185,35 @@ void TabsTest::copyInOneTabPastesIntoAnother() {
     QVERIFY(m.f.read(m.paths[2]) == expected);
     // The first map's file is as it was: its edits are its tab's.
     QVERIFY(m.f.read(m.paths[0]) == filled(1));
+}
+
+void TabsTest::sideBySideLinksZoomAndScrollUntilUnlinked() {
+    ThreeMaps m;
+    m.f.main->setSideBySide(true);
+    QVERIFY(m.f.main->isSideBySide());
+    MapPanel* beside = m.f.main->besidePanel();
+    QVERIFY(beside && beside != &m.f.main->mapPanel());
+    QVERIFY(beside->isVisible());
+    QVERIFY(m.f.main->mapPanel().isVisible());
+    HexMapView* shownPicture = m.f.main->mapPanel().view();
+    HexMapView* besidePicture = beside->view();
+    shownPicture->zoomAt(shownPicture->hexSize() * 2, QPointF(5, 5));
+    QCOMPARE(besidePicture->hexSize(), shownPicture->hexSize());
+    QCOMPARE(besidePicture->origin(), shownPicture->origin());
+    besidePicture->scrollTo(QPointF(30, 20));
+    QCOMPARE(shownPicture->origin(), QPointF(-30, -20));
+    // Unlinked, each keeps its own.
+    m.f.main->setViewsLinked(false);
+    const double size = shownPicture->hexSize();
+    besidePicture->zoomAt(size * 2, QPointF(0, 0));
+    QCOMPARE(shownPicture->hexSize(), size);
+    // Showing the tab beside swaps the two pictures.
+    m.show(1);
+    QCOMPARE(m.f.main->besidePanel()->view(), shownPicture);
+    QCOMPARE(m.f.main->mapPanel().view(), besidePicture);
+    m.f.main->setSideBySide(false);
+    QVERIFY(!m.f.main->isSideBySide());
+    QVERIFY(!shownPicture->isVisible());
 }
 
 void TabsTest::quittingAsksOnceAboutEveryUnwrittenMap() {
