@@ -875,17 +875,9 @@ void MainWindow::createMenus() {
           QKeySequence::keyBindings(QKeySequence::Open), [this](bool) { form_->btnOpenMapClick(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.openInTab"), tr("&Open in New Tab…"),
           {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}, [this](bool) { chooseAndOpenInNewTab(); });
-    recentMenu_ = t.addMenu(QStringLiteral("file.recent"), tr("Open Recen&t"), QStringLiteral("file"));
-    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
-    t.add(QStringLiteral("file"), QStringLiteral("file.write"), tr("&Write"),
-          QKeySequence::keyBindings(QKeySequence::Save), [this](bool) { form_->writeToCurrentFile(); });
-    t.add(QStringLiteral("file"), QStringLiteral("file.writeAs"), tr("Write Map &As…"),
-          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this](bool) { form_->btnSaveMapClick(); });
-    t.add(QStringLiteral("file"), QStringLiteral("file.exportPicture"), tr("&Export Picture…"),
-          {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this](bool) { exportPicture(); });
     // The other open maps come first, as they are on disk.
     QMenu* compareOpen =
-        t.addMenu(QStringLiteral("file.compareOpen"), tr("Compare With Open Ma&p"), QStringLiteral("file"));
+        t.addMenu(QStringLiteral("file.compareOpen"), tr("Compare Wit&h Open Map"), QStringLiteral("file"));
     connect(compareOpen, &QMenu::aboutToShow, this, [this, compareOpen] {
         compareOpen->clear();
         for (const MapTab* tab : tabs()) {
@@ -900,6 +892,14 @@ void MainWindow::createMenus() {
             compareOpen->addAction(tr("No Other Open Map"))->setEnabled(false);
         }
     });
+    recentMenu_ = t.addMenu(QStringLiteral("file.recent"), tr("Open Recen&t"), QStringLiteral("file"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
+    t.add(QStringLiteral("file"), QStringLiteral("file.write"), tr("&Write"),
+          QKeySequence::keyBindings(QKeySequence::Save), [this](bool) { form_->writeToCurrentFile(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.writeAs"), tr("Write Map &As…"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this](bool) { form_->btnSaveMapClick(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.exportPicture"), tr("&Export Picture…"),
+          {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this](bool) { exportPicture(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.compare"), tr("Co&mpare With…"), {},
           [this](bool) { differences_->chooseAndCompare(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.swapCompared"), tr("Swa&p Compared Maps"), {},
@@ -1007,7 +1007,7 @@ void MainWindow::createMenus() {
     t.addSeparator(QStringLiteral("view"));
     LayersPanel::addViewActions(t, QStringLiteral("view"), [this] { return mapPanel_; });
     t.addSeparator(QStringLiteral("view"));
-    sideAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.sideBySide"), tr("Side &by Side"),
+    sideAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.sideBySide"), tr("Side b&y Side"),
                               {}, [this](bool on) { setSideBySide(on); });
     linkAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.linkViews"),
                               tr("Lin&k Side by Side Views"), {}, [this](bool linked) {
@@ -1016,10 +1016,10 @@ void MainWindow::createMenus() {
                                   }
                               });
     linkAction_->setChecked(true);
-    t.add(QStringLiteral("view"), QStringLiteral("view.nextTab"), tr("Next &Tab"),
+    t.add(QStringLiteral("view"), QStringLiteral("view.nextTab"), tr("Ne&xt Tab"),
           {QKeySequence(Qt::CTRL | Qt::Key_Tab)},
           [this](bool) { showTab((tabBar_->currentIndex() + 1) % tabBar_->count()); });
-    t.add(QStringLiteral("view"), QStringLiteral("view.previousTab"), tr("Previous T&ab"),
+    t.add(QStringLiteral("view"), QStringLiteral("view.previousTab"), tr("Previous Ta&b"),
           {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
           [this](bool) { showTab((tabBar_->currentIndex() + tabBar_->count() - 1) % tabBar_->count()); });
 
