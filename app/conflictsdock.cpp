@@ -95,16 +95,7 @@ ConflictsDock::ConflictsDock(MapEditor& editor, LayerViews views, HexMapView& pi
     count_->hide();
     connect(table_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { goTo(static_cast<std::size_t>(index.row())); });
-    picture_->setOverlay(
-        [this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
-            if (merge_) {
-                differencemarks::drawOutlines(image, mapOrigin, geometry, [this](HexCell hex) {
-                    return merge_->hexLeft(hex.column, hex.row);
-                });
-            }
-        },
-        PictureSlot);
-    setEditor(&editor, std::move(views));
+    setEditor(&editor, std::move(views), &picture);
 }
 
 ConflictsDock::~ConflictsDock() {
@@ -118,13 +109,29 @@ MapMerge* ConflictsDock::merge() const {
     return merge_;
 }
 
-void ConflictsDock::setEditor(MapEditor* editor, LayerViews views) {
+void ConflictsDock::setEditor(MapEditor* editor, LayerViews views, HexMapView* picture) {
     for (const QMetaObject::Connection& connection : following_) {
         disconnect(connection);
     }
     following_.clear();
+    if (picture_ && picture_ != picture) {
+        picture_->setOverlay({}, PictureSlot);
+    }
     editor_ = editor;
     views_ = std::move(views);
+    picture_ = picture;
+    // The marks of the session on show, drawn in its own picture.
+    if (picture_) {
+        picture_->setOverlay(
+            [this, editor](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
+                if (merge_ && editor == editor_) {
+                    differencemarks::drawOutlines(image, mapOrigin, geometry, [this](HexCell hex) {
+                        return merge_->hexLeft(hex.column, hex.row);
+                    });
+                }
+            },
+            PictureSlot);
+    }
     if (editor_) {
         following_.push_back(connect(editor_, &MapEditor::mergeChanged, this, &ConflictsDock::followMerge));
         following_.push_back(connect(editor_, &MapEditor::layerChanged, this, &ConflictsDock::markViewOf));

@@ -36,7 +36,7 @@ public:
     ~ConflictsDock() override;
 
     // Follows another session (a tab); none lets go of every session.
-    void setEditor(MapEditor* editor, LayerViews views);
+    void setEditor(MapEditor* editor, LayerViews views, HexMapView* picture);
     MapEditor* editor() const { return editor_; }
 
     // Merges the three maps into the session's map, to be written to `output`; a

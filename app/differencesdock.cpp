@@ -41,10 +41,9 @@ QString cellsText(const QRect& cells) {
 
 DifferencesDock::DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture,
                                  UserDialogs& dialogs, QMainWindow* window)
-    : QDockWidget(tr("Differences"), window), editor_(editor), document_(editor.document()),
-      views_(std::move(views)), picture_(&picture), dialogs_(dialogs), window_(window),
-      watch_(new DiskWatch(editor.comparedMap(), this)), summary_(new QLabel), filter_(new QComboBox),
-      everyLayer_(new QCheckBox(tr("Mark every layer"))), table_(new QTableView), count_(new QToolButton) {
+    : QDockWidget(tr("Differences"), window), dialogs_(dialogs), window_(window), summary_(new QLabel),
+      filter_(new QComboBox), everyLayer_(new QCheckBox(tr("Mark every layer"))), table_(new QTableView),
+      count_(new QToolButton) {
     setObjectName(QStringLiteral("differencesDock"));
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
@@ -111,11 +110,37 @@ DifferencesDock::DifferencesDock(MapEditor& editor, LayerViews views, HexMapView
     connect(table_, &QAbstractItemView::clicked, this,
             [this](const QModelIndex& index) { goTo(model_->differenceAt(index.row())); });
     // The picture follows the layer by itself; the view on show needs its marks.
-    connect(&editor_, &MapEditor::layerChanged, this, &DifferencesDock::markViewOf);
-    connect(&editor_, &MapEditor::comparisonChanged, this, &DifferencesDock::followComparison);
-    connect(watch_, &DiskWatch::told, this, &DifferencesDock::tellOtherOnDisk);
-    picture_->setOverlay([this](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
-        if (!comparison_) {
+    setEditor(&editor, std::move(views), &picture);
+}
+
+// Each session keeps its compared map and the watch on that map's file; the dock
+// shows the one of the session on show.
+void DifferencesDock::setEditor(MapEditor* editor, LayerViews views, HexMapView* picture) {
+    if (editor_) {
+        disconnect(editor_, nullptr, this, nullptr);
+    }
+    if (picture_ && picture_ != picture) {
+        picture_->setOverlay({});
+    }
+    editor_ = editor;
+    document_ = &editor->document();
+    views_ = std::move(views);
+    picture_ = picture;
+    const QString watchName = QStringLiteral("comparedMapWatch");
+    watch_ = editor->findChild<DiskWatch*>(watchName, Qt::FindDirectChildrenOnly);
+    if (!watch_) {
+        watch_ = new DiskWatch(editor->comparedMap(), editor);
+        watch_->setObjectName(watchName);
+        connect(watch_, &DiskWatch::told, this, [this, watch = watch_] {
+            if (watch == watch_) {
+                tellOtherOnDisk();
+            }
+        });
+    }
+    connect(editor_, &MapEditor::layerChanged, this, &DifferencesDock::markViewOf);
+    connect(editor_, &MapEditor::comparisonChanged, this, &DifferencesDock::followComparison);
+    picture_->setOverlay([this, editor](QImage& image, QPointF mapOrigin, const HexGeometry& geometry) {
+        if (!comparison_ || editor != editor_) {
             return;
         }
         const int layer = picture_->layer();
@@ -125,6 +150,13 @@ DifferencesDock::DifferencesDock(MapEditor& editor, LayerViews views, HexMapView
                          : comparison_->differs(layer, hex.column, hex.row);
         });
     });
+    const bool wasComparing = comparison_ != nullptr;
+    followComparison();
+    if (comparison_ && !wasComparing) {
+        show();
+    } else if (!comparison_ && wasComparing) {
+        hide();
+    }
 }
 
 DifferencesDock::~DifferencesDock() {
@@ -135,7 +167,7 @@ DifferencesDock::~DifferencesDock() {
 }
 
 const MapDocument& DifferencesDock::other() const {
-    return editor_.comparedMap();
+    return editor_->comparedMap();
 }
 
 // A map that cannot be read is told in the words of File > Read Map.
@@ -149,7 +181,7 @@ void DifferencesDock::tellReadFailure(const QString& fileName, const DocumentRes
 }
 
 bool DifferencesDock::compareWith(const QString& fileName) {
-    const DocumentResult read = editor_.compareWith(fileName);
+    const DocumentResult read = editor_->compareWith(fileName);
     if (!read) {
         tellReadFailure(fileName, read);
         return false;
@@ -162,7 +194,7 @@ bool DifferencesDock::compareWith(const QString& fileName) {
 // The list, the marks and the count follow the session's comparison: a new one
 // gets a model of its own, and one that ends takes its model with it.
 void DifferencesDock::followComparison() {
-    MapComparison* now = editor_.comparison();
+    MapComparison* now = editor_->comparison();
     if (now != comparison_) {
         table_->setModel(nullptr);
         model_.reset();
@@ -170,7 +202,7 @@ void DifferencesDock::followComparison() {
         if (!comparison_) {
             count_->hide();
             picture_->update();
-            views_.view(editor_.layer())->viewport()->update();
+            views_.view(editor_->layer())->viewport()->update();
             return;
         }
         model_ = std::make_unique<DifferenceModel>(*comparison_);
@@ -200,7 +232,7 @@ void DifferencesDock::followComparison() {
                 });
         connect(comparison_, &MapComparison::compared, this, &DifferencesDock::refresh);
         connect(comparison_, &MapComparison::cellsChanged, this, &DifferencesDock::refresh);
-        markViewOf(editor_.layer());
+        markViewOf(editor_->layer());
     }
     if (comparison_) {
         setWindowTitle(tr("Differences: %1").arg(QFileInfo(other().fileName()).fileName()));
@@ -218,7 +250,7 @@ void DifferencesDock::chooseAndCompare() {
 }
 
 void DifferencesDock::stopComparing() {
-    editor_.stopComparing();
+    editor_->stopComparing();
 }
 
 void DifferencesDock::closeEvent(QCloseEvent* event) {
@@ -230,8 +262,8 @@ void DifferencesDock::closeEvent(QCloseEvent* event) {
 // time its layer is shown, so each is given its marks then.
 void DifferencesDock::markViewOf(int layer) {
     if (auto* delegate = qobject_cast<LayerDelegate*>(views_.view(layer)->itemDelegate())) {
-        delegate->setMarks([this, layer](int column, int row) {
-            return comparison_ && comparison_->differs(layer, column, row);
+        delegate->setMarks([this, layer, editor = editor_](int column, int row) {
+            return editor == editor_ && comparison_ && comparison_->differs(layer, column, row);
         });
     }
 }
@@ -251,14 +283,14 @@ QString DifferencesDock::summary() const {
     for (const int i : comparison_->headerDifferences()) {
         lines << tr("Header byte %1: %2 here, %3 in %4")
                      .arg(i)
-                     .arg(document_.header().bytes[static_cast<std::size_t>(i)])
+                     .arg(document_->header().bytes[static_cast<std::size_t>(i)])
                      .arg(other().header().bytes[static_cast<std::size_t>(i)])
                      .arg(otherName);
     }
     if (!comparison_->sameSize()) {
         lines << tr("Size: %1 × %2 here, %3 × %4 in %5")
-                     .arg(document_.columns())
-                     .arg(document_.rows())
+                     .arg(document_->columns())
+                     .arg(document_->rows())
                      .arg(other().columns())
                      .arg(other().rows())
                      .arg(otherName);
@@ -283,11 +315,11 @@ void DifferencesDock::refresh() {
     count_->setText(countText());
     count_->show();
     picture_->update();
-    views_.view(editor_.layer())->viewport()->update();
+    views_.view(editor_->layer())->viewport()->update();
 }
 
 void DifferencesDock::goTo(const Difference& difference) {
-    if (editor_.layer() != difference.layer) {
+    if (editor_->layer() != difference.layer) {
         views_.showLayer(difference.layer);
     }
     views_.selectHex(difference.column, difference.row);
@@ -303,8 +335,8 @@ void DifferencesDock::stepDifference(int step) {
     if (current.isValid()) {
         row = ((current.row() + step) % rows + rows) % rows;
     } else {
-        const std::optional<HexCell> hex = document_.selection().currentHex();
-        const Difference from{editor_.layer(), hex ? hex->column : -1, hex ? hex->row : -1};
+        const std::optional<HexCell> hex = document_->selection().currentHex();
+        const Difference from{editor_->layer(), hex ? hex->column : -1, hex ? hex->row : -1};
         if (const auto next = comparison_->step(from, step, model_->layerFilter())) {
             row = model_->rowOf(*next).value_or(0);
         }
@@ -314,16 +346,16 @@ void DifferencesDock::stepDifference(int step) {
 }
 
 void DifferencesDock::takeTheirs(MapComparison::Scope scope) {
-    if (!comparison_ || (scope == MapComparison::Scope::Hex && !editor_.currentHex())) {
+    if (!comparison_ || (scope == MapComparison::Scope::Hex && !editor_->currentHex())) {
         return;
     }
-    const QString done = editor_.takeTheirs(scope);
+    const QString done = editor_->takeTheirs(scope);
     window_->statusBar()->showMessage(done.isEmpty() ? tr("Nothing to take there: the maps agree") : done,
                                       StatusTime);
 }
 
 void DifferencesDock::swapMaps() {
-    const QString mine = document_.fileName();
+    const QString mine = document_->fileName();
     const QString theirs = other().fileName();
     if (!comparison_ || theirs.isEmpty()) {
         return;
@@ -336,8 +368,8 @@ void DifferencesDock::swapMaps() {
         return;
     }
     // A failure names the file that could not be read: theirs, or then mine.
-    if (const DocumentResult swapped = editor_.swapCompared(); !swapped) {
-        tellReadFailure(document_.fileName() == theirs ? mine : theirs, swapped);
+    if (const DocumentResult swapped = editor_->swapCompared(); !swapped) {
+        tellReadFailure(document_->fileName() == theirs ? mine : theirs, swapped);
         return;
     }
     show();

@@ -38,6 +38,8 @@ public:
     DifferencesDock(MapEditor& editor, LayerViews views, HexMapView& picture, UserDialogs& dialogs,
                     QMainWindow* window);
     ~DifferencesDock() override;
+    // The session whose comparison the dock shows from now on, with its views and picture.
+    void setEditor(MapEditor* editor, LayerViews views, HexMapView* picture);
 
     // Reads the other map and compares with it; a failure is told and changes
     // nothing. True when compared.
@@ -77,13 +79,13 @@ private:
     void tellOtherOnDisk();
     void tellReadFailure(const QString& fileName, const DocumentResult& read);
 
-    MapEditor& editor_;
-    MapDocument& document_;
+    MapEditor* editor_ = nullptr;
+    MapDocument* document_ = nullptr;
     LayerViews views_;
     QPointer<HexMapView> picture_; // torn down before the dock
     UserDialogs& dialogs_;
     QMainWindow* window_;
-    DiskWatch* watch_;
+    DiskWatch* watch_ = nullptr;          // the session's, on its compared map's file
     MapComparison* comparison_ = nullptr; // the session's, which the model shows
     std::unique_ptr<DifferenceModel> model_;
     QLabel* summary_;

@@ -28,6 +28,7 @@ constexpr qsizetype LargestState = 64 * 1024;
 constexpr qint64 LargestFile = 1024 * 1024;
 
 const QString RecentKey = QStringLiteral("recent/maps");
+const QString SessionKey = QStringLiteral("session/maps");
 const QString FolderKey = QStringLiteral("files/lastFolder");
 const QString GeometryKey = QStringLiteral("window/geometry");
 const QString StateKey = QStringLiteral("window/state");
@@ -172,6 +173,21 @@ void EditorSettings::removeRecentMap(const QString& path) {
 
 void EditorSettings::clearRecentMaps() {
     store_->remove(RecentKey);
+}
+
+QStringList EditorSettings::lastSession() const {
+    return pathList(SessionKey);
+}
+
+void EditorSettings::setLastSession(const QStringList& paths) {
+    QStringList kept;
+    for (const QString& path : paths) {
+        const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (isPathText(absolute)) {
+            kept.append(absolute);
+        }
+    }
+    store_->setValue(SessionKey, kept);
 }
 
 QString EditorSettings::lastFolder() const {

@@ -39,6 +39,9 @@ public:
     void addRecentMap(const QString& path);
     void removeRecentMap(const QString& path);
     void clearRecentMaps();
+    // The maps that were open at the last quit, in their tabs' order.
+    QStringList lastSession() const;
+    void setLastSession(const QStringList& paths);
 
     // The folder of the last map opened or written; empty when none was kept.
     QString lastFolder() const;

@@ -23,19 +23,23 @@ constexpr double SmallHex = 3;
 
 } // namespace
 
-FairnessTools::FairnessTools(HexMapView& picture, UserDialogs& dialogs, QWidget* window)
-    : QObject(window), picture_(picture), dialogs_(dialogs), window_(window) {
-    connect(&picture_, &HexMapView::rulerMoved, this, [this](int c1, int r1, int c2, int r2) {
-        if (editor_) {
-            editor_->fairness().setRuler(HexCell{c1, r1}, HexCell{c2, r2});
+FairnessTools::FairnessTools(UserDialogs& dialogs, QWidget* window)
+    : QObject(window), dialogs_(dialogs), window_(window) {}
+
+void FairnessTools::attach(HexMapView& picture, MapEditor& editor) {
+    MapFairness* fairness = &editor.fairness();
+    connect(&picture, &HexMapView::rulerMoved, fairness, [fairness](int c1, int r1, int c2, int r2) {
+        fairness->setRuler(HexCell{c1, r1}, HexCell{c2, r2});
+    });
+    connect(&picture, &HexMapView::rulerDropped, fairness, [fairness] { fairness->clearRuler(); });
+    connect(fairness, &MapFairness::rulerChanged, &picture, qOverload<>(&QWidget::update));
+    connect(fairness, &MapFairness::territoriesChanged, &picture, qOverload<>(&QWidget::update));
+    QPointer<MapFairness> drawn(fairness);
+    picture.addMapPass([drawn](QPainter& painter, const HexGeometry& geometry) {
+        if (drawn) {
+            draw(painter, geometry, *drawn);
         }
     });
-    connect(&picture_, &HexMapView::rulerDropped, this, [this] {
-        if (editor_) {
-            editor_->fairness().clearRuler();
-        }
-    });
-    picture_.addMapPass([this](QPainter& painter, const HexGeometry& geometry) { draw(painter, geometry); });
 }
 
 void FairnessTools::setEditor(MapEditor* editor) {
@@ -47,8 +51,6 @@ void FairnessTools::setEditor(MapEditor* editor) {
     if (editor) {
         MapFairness* fairness = &editor->fairness();
         followed_ << connect(fairness, &MapFairness::rulerChanged, this, &FairnessTools::rulerChanged);
-        followed_ << connect(fairness, &MapFairness::territoriesChanged, &picture_,
-                             qOverload<>(&QWidget::update));
         followed_ << connect(fairness, &MapFairness::costTableChanged, this, &FairnessTools::refreshCostMenu);
     }
     rulerChanged();
@@ -57,7 +59,6 @@ void FairnessTools::setEditor(MapEditor* editor) {
 
 void FairnessTools::rulerChanged() {
     emit rulerText(editor_ ? editor_->fairness().rulerText() : QString());
-    picture_.update();
 }
 
 QList<FairnessTools::Offered> FairnessTools::offeredTables() {
@@ -186,11 +187,7 @@ QColor FairnessTools::sideColour(int side) {
 // Territories under the ruler: a colour per side, contested hexes crossed; then
 // the ruler's line of hexes outlined, its path through the hexes' centres and
 // its two ends. Only hexes in the painter's view are drawn.
-void FairnessTools::draw(QPainter& painter, const HexGeometry& geometry) const {
-    if (!editor_) {
-        return;
-    }
-    MapFairness& fairness = editor_->fairness();
+void FairnessTools::draw(QPainter& painter, const HexGeometry& geometry, MapFairness& fairness) {
     const QRectF view = painter.transform().inverted().mapRect(
         QRectF(0, 0, painter.device()->width(), painter.device()->height()));
     const auto polygon = [&](int column, int row) {

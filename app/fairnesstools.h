@@ -3,8 +3,10 @@
 // its words on the status line, the cost table chosen from the shipped and the
 // user's tables, the territories of the selected hexes or of each half's cities,
 // and what the picture draws of them (the ruler's line and path, a colour per
-// side, contested hexes crossed). The state is the session's (MapFairness); this
-// follows the session on show, setEditor() moves it to another.
+// side, contested hexes crossed). The state is the session's (MapFairness): each
+// session's picture is attached once and draws that session's ruler and
+// territories; the menus and the status line follow the session on show,
+// setEditor() moves them to another.
 #pragma once
 
 #include "mapfairness.h"
@@ -27,7 +29,11 @@ class FairnessTools : public QObject {
     Q_OBJECT
 
 public:
-    FairnessTools(HexMapView& picture, UserDialogs& dialogs, QWidget* window);
+    FairnessTools(UserDialogs& dialogs, QWidget* window);
+
+    // The picture of a session: its ruler drags go to that session, and it
+    // draws that session's ruler and territories.
+    void attach(HexMapView& picture, MapEditor& editor);
 
     void setEditor(MapEditor* editor);
     MapEditor* editor() const { return editor_; }
@@ -58,11 +64,10 @@ signals:
     void rulerText(const QString& text);
 
 private:
-    void draw(QPainter& painter, const HexGeometry& geometry) const;
+    static void draw(QPainter& painter, const HexGeometry& geometry, MapFairness& fairness);
     void refreshCostMenu();
     void rulerChanged();
 
-    HexMapView& picture_;
     UserDialogs& dialogs_;
     QWidget* window_;
     QPointer<MapEditor> editor_;

@@ -80,13 +80,13 @@ LayersPanel::LayersPanel(HexMapView& view, QWidget* parent)
     refreshRows();
 }
 
-void LayersPanel::addViewActions(ActionTable& table, const QString& menu, MapPanel& panel) {
+void LayersPanel::addViewActions(ActionTable& table, const QString& menu, std::function<MapPanel*()> panel) {
+    // The picture of the tab on show, whichever that is when the action fires.
     table.addToggle(menu, QStringLiteral("view.layers"), tr("Layer&s"), {QKeySequence(Qt::Key_F4)},
-                    [&panel](bool on) { panel.setLayersShown(on); });
-    HexMapView& view = *panel.view();
-    const auto toggle = [&table, &menu, &view](const QString& id, const QString& text, const char* name,
+                    [panel](bool on) { panel()->setLayersShown(on); });
+    const auto toggle = [&table, &menu, panel](const QString& id, const QString& text, const char* name,
                                                auto set) {
-        table.addToggle(menu, id, text, {}, [&view, set](bool on) { set(view, on); })
+        table.addToggle(menu, id, text, {}, [panel, set](bool on) { set(*panel()->view(), on); })
             ->setObjectName(QString::fromLatin1(name));
     };
     const auto picture = [](bool PictureLayers::*choice) {

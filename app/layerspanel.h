@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class ActionTable;
 class HexMapView;
@@ -27,7 +28,7 @@ public:
     explicit LayersPanel(HexMapView& view, QWidget* parent = nullptr);
 
     // Adds to the View menu the list's toggle and the hex labels and outlines.
-    static void addViewActions(ActionTable& table, const QString& menu, MapPanel& panel);
+    static void addViewActions(ActionTable& table, const QString& menu, std::function<MapPanel*()> panel);
     // The object names of the View menu's Hex Coordinates, Hex Values and Hex Outlines.
     static constexpr const char* CoordinatesAction = "hexCoordinatesAction";
     static constexpr const char* ValuesAction = "hexValuesAction";

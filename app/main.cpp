@@ -191,7 +191,7 @@ bool readWords(QCommandLineParser& parser, const Options& options, const QString
 }
 
 // The names of the command line: the first is the map the window opens, when
-// it is long enough to be opened; the others are told and left.
+// it is long enough to be opened; the others open in tabs behind it.
 void tellIfTooShort(const QStringList& names) {
     if (!names.isEmpty() && names.first().size() <= LongestIgnoredName) {
         tell(QCoreApplication::translate("main", "'%1' was not opened: a map's name must be longer than %2 "
@@ -203,13 +203,7 @@ void tellIfTooShort(const QStringList& names) {
 
 QStringList windowArguments(const QString& program, const QStringList& names) {
     tellIfTooShort(names);
-    for (const QString& extra : names.mid(1)) {
-        tell(QCoreApplication::translate("main",
-                                         "'%1' was not opened: the editor opens one map, the first one "
-                                         "named")
-                 .arg(extra));
-    }
-    return QStringList{program} + names.mid(0, 1);
+    return QStringList{program} + names;
 }
 
 // The words left after Qt took its own options, each decoded as a file name

@@ -17,6 +17,7 @@
 #include "mapfileio.h"
 #include "mappanel.h"
 #include "mapselection.h"
+#include "maptab.h"
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
@@ -26,9 +27,12 @@
 #include "symmetryactions.h"
 #include "tfrmmaped.h"
 #include "userdialogs.h"
+#include "valuebox.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
@@ -40,12 +44,18 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QStackedWidget>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QToolBar>
+#include <QUndoGroup>
 #include <QUndoStack>
 #include <QUndoView>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <functional>
@@ -63,8 +73,8 @@ constexpr double ZoomStep = 1.25;
 
 MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), settings_(std::make_unique<EditorSettings>()),
-      editor_(new MapEditor(this)), document_(&editor_->document()), hexLabel_(new QLabel(this)),
-      hoverLabel_(new QLabel(this)), selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
+      program_(arguments.value(0)), hexLabel_(new QLabel(this)), hoverLabel_(new QLabel(this)),
+      selectionLabel_(new QLabel(this)), fileLabel_(new QLabel(this)) {
     statusBar()->addWidget(hexLabel_, 1);
     for (QLabel* label : {hoverLabel_, selectionLabel_}) {
         label->setContentsMargins(12, 0, 12, 0); // apart from their neighbours
@@ -72,72 +82,67 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     statusBar()->addPermanentWidget(hoverLabel_);
     statusBar()->addPermanentWidget(selectionLabel_);
     statusBar()->addPermanentWidget(fileLabel_);
-    mapPanel_ = new MapPanel(*document_, this);
+    // A tab per open map over the stack of their forms; the Map dock stacks their
+    // pictures the same way. With one map open the bar is hidden: the window is
+    // the form and its picture, as it always was.
+    auto* centre = new QWidget(this);
+    auto* column = new QVBoxLayout(centre);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    tabBar_ = new QTabBar(centre);
+    tabBar_->setObjectName(QStringLiteral("mapTabs"));
+    tabBar_->setMovable(true);
+    tabBar_->setTabsClosable(true);
+    tabBar_->setDocumentMode(true);
+    tabBar_->setExpanding(false);
+    tabBar_->setContextMenuPolicy(Qt::CustomContextMenu);
+    tabBar_->installEventFilter(this);
+    tabBar_->hide();
+    forms_ = new QStackedWidget(centre);
+    column->addWidget(tabBar_);
+    column->addWidget(forms_, 1);
+    panels_ = new QStackedWidget(this);
+    undoGroup_ = new QUndoGroup(this);
+    notices_ = new NoticeBar(this);
+    addToolBar(Qt::BottomToolBarArea, notices_);
+    notices_->installEventFilter(this);
     mapDock_ = new QDockWidget(tr("Map"), this);
     mapDock_->setObjectName(QStringLiteral("mapDock"));
-    mapDock_->setWidget(mapPanel_);
+    mapDock_->setWidget(panels_);
     mapDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable |
                           QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::RightDockWidgetArea, mapDock_);
     undoDock_ = new QDockWidget(tr("Undo History"), this);
     undoDock_->setObjectName(QStringLiteral("undoDock"));
-    auto* history = new QUndoView(document_->undoStack(), undoDock_);
-    history->setEmptyLabel(tr("<the map as read>"));
-    undoDock_->setWidget(history);
+    history_ = new QUndoView(undoGroup_, undoDock_);
+    history_->setEmptyLabel(tr("<the map as read>"));
+    undoDock_->setWidget(history_);
     addDockWidget(Qt::RightDockWidgetArea, undoDock_);
     undoDock_->hide();
     statistics_ = new StatisticsDock(this);
-    fairness_ = new FairnessTools(*mapPanel_->view(), dialogs_, this);
+    fairness_ = new FairnessTools(dialogs_, this);
     actions_ = new ActionTable(*this);
     createMenus();
-    // The form loads a map named on the command line as it is built: what follows
-    // the document is connected first, and the window takes the form's size after.
-    connect(document_, &MapDocument::modifiedChanged, this, &QWidget::setWindowModified);
-    connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::refreshFileName);
-    connect(document_, &MapDocument::fileNameChanged, this, &MainWindow::rememberFile);
-    connect(document_, &MapDocument::cellsChanged, this, &MainWindow::refreshHexStatus);
-    // The status line and the picture follow the session's current hex.
-    connect(editor_, &MapEditor::currentHexChanged, this, &MainWindow::refreshHexStatus);
-    // The history's first entry is where it starts: a map read, or a new one.
-    connect(document_, &MapDocument::mapReset, this, [this, history] {
-        history->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty()
-                                   ? tr("<a new map>")
-                                   : tr("<the map as read>"));
-    });
-    // The recovery question comes before a map named on the command line.
-    form_ = new TfrmMapEd(dialogs, *editor_, {arguments.value(0)}, this);
-    form_->setDialogFolder(settings_->lastFolder());
-    connect(form_, &TfrmMapEd::clientHeightChanged, this, &MainWindow::fitClientHeight);
-    connect(form_, &TfrmMapEd::linesShownChanged, linesAction_, &QAction::setChecked);
-    // The picture and the form show the same layer and the same hex.
-    connect(form_, &TfrmMapEd::layerShown, mapPanel_, &MapPanel::setLayer);
-    connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshHexStatus);
-    connect(editor_, &MapEditor::currentHexChanged, mapPanel_->view(), [this](int column, int row) {
-        if (column >= 0) {
-            mapPanel_->view()->setSelectedHex(column, row);
+    connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
+        if (MapTab* tab = tabAt(index)) {
+            showTab(tab);
         }
     });
-    connect(mapPanel_->view(), &HexMapView::hexChosen, form_, &TfrmMapEd::selectHex);
-    bulkEdits_ = new BulkEdits(*editor_, layerViews(), dialogs_, this);
-    bulkEdits_->setBrushValue(
-        [this] { return int(amp::lowByte(LayerModel::textValue(mapPanel_->view()->brushText()))); });
-    bulkEdits_->setValueNames([this](int layer) { return mapPanel_->valueNames(layer); });
-    connect(bulkEdits_, &BulkEdits::message, this,
-            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
-    connect(mapPanel_->view(), &HexMapView::rectangleChosen, bulkEdits_, &BulkEdits::selectRectangle);
-    connect(mapPanel_->view(), &HexMapView::floodRequested, this, [this](int column, int row) {
-        const HexMapView* view = mapPanel_->view();
-        editor_->setBrushText(view->brushText());
-        editor_->floodFill(HexCell{column, row});
-    });
-    connect(mapPanel_->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
-    connect(mapPanel_->view(), &HexMapView::hexHovered, this, [this](int column, int row) {
-        hoverLabel_->setText(column < 0 ? QString() : hexName(column, row));
-    });
+    connect(tabBar_, &QTabBar::tabCloseRequested, this, [this](int index) { closeTab(tabAt(index)); });
+    connect(tabBar_, &QTabBar::customContextMenuRequested, this, &MainWindow::showTabMenu);
+    // The first tab: the form loads a map named on the command line as it is
+    // built, after the recovery question.
+    showTab(makeTab());
+    // The picture and the form of the first map set the window's icon and size.
+    setCentralWidget(centre);
+    // The title is the form's caption, with "*" after it while edits are unwritten.
+    setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
+    setWindowIcon(form_->windowIcon());
+    QApplication::setWindowIcon(form_->windowIcon()); // for windows of their own, such as dialogs
     // The Symmetry menu, before Help.
-    auto* symmetry = new SymmetryActions(*editor_, *mapPanel_->view(), dialogs_, this);
-    symmetry->addActions(*actions_);
-    connect(symmetry, &SymmetryActions::message, this,
+    symmetry_ = new SymmetryActions(*editor_, *mapPanel_->view(), dialogs_, this);
+    symmetry_->addActions(*actions_);
+    connect(symmetry_, &SymmetryActions::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The Tools menu (scripts and map checks), before Help, and its docks.
     scripts_ = new ScriptTools(*editor_, dialogs_, this);
@@ -151,15 +156,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         form_->selectHex(column, row);
         mapPanel_->view()->centreOn(column, row);
     });
-    connect(&document_->selection(), &MapSelection::changed, this, &MainWindow::showPictureSelection);
-    // The picture shows the form's selection of the layer on show.
-    connect(form_, &TfrmMapEd::layerShown, this, &MainWindow::refreshPictureSelection);
-    connect(form_, &TfrmMapEd::gridSelectionChanged, this, &MainWindow::refreshPictureSelection);
-    setCentralWidget(form_);
-    // The title is the form's caption, with "*" after it while edits are unwritten.
-    setWindowTitle(form_->windowTitle() + QStringLiteral("[*]"));
-    setWindowIcon(form_->windowIcon());
-    QApplication::setWindowIcon(form_->windowIcon()); // for windows of their own, such as dialogs
+    connect(scripts_, &ScriptTools::aboutToRun, this, [this] { keeper_->flush(); });
     // Never wider than the desktop: on a narrow one the picture gives way first,
     // then the form down to its narrowest (its views scroll), and only where the
     // picture does not fit beside that it floats.
@@ -204,16 +201,6 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
             resizeDocks({mapDock_}, {hiddenDockWidth_}, Qt::Horizontal);
         }
     });
-    // The bars that tell of the file lie under the form, over the status line,
-    // and the window grows by them: the views neither move nor lose a row.
-    notices_ = new NoticeBar(this);
-    addToolBar(Qt::BottomToolBarArea, notices_);
-    connect(document_, &MapDocument::noted, this, [this](const QString& text) {
-        notices_->setNotice(QStringLiteral("read"), text);
-        if (!text.isEmpty()) {
-            statusBar()->showMessage(text, 8000);
-        }
-    });
     // A write cut short by a crash is undone by the next read or write of that
     // file, whoever makes it: the user hears of it.
     amp::setRestoreNotice([this](const QString& path, const amp::JournalNotice& notice) {
@@ -228,24 +215,6 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         notices_->setNotice(QStringLiteral("restored ") + path, text);
         statusBar()->showMessage(text, 8000);
     });
-    keeper_ = new RecoveryKeeper(*document_, this);
-    connect(scripts_, &ScriptTools::aboutToRun, keeper_, &RecoveryKeeper::flush);
-    connect(keeper_, &RecoveryKeeper::protectionChanged, this, [this](const QString& notice) {
-        notices_->setNotice(QStringLiteral("recovery"), notice);
-        if (!notice.isEmpty()) {
-            statusBar()->showMessage(notice, 8000);
-        }
-    });
-    auto* changedOnDisk = new QToolBar(tr("Changed on Disk"), this);
-    changedOnDisk->setObjectName(QStringLiteral("changedOnDisk"));
-    changedOnDisk->setMovable(false);
-    addToolBar(Qt::BottomToolBarArea, changedOnDisk);
-    for (QToolBar* bar : {static_cast<QToolBar*>(notices_), changedOnDisk}) {
-        bar->installEventFilter(this);
-    }
-    watcher_ = new DiskWatcher(*editor_, changedOnDisk);
-    connect(watcher_, &DiskWatcher::message, this,
-            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     // The picture's choices of the last run; the form starts as it always does.
     PictureLayers picture = mapPanel_->view()->pictureLayers();
     settings_->readPictureLayers(picture);
@@ -253,8 +222,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
-    differences_ = new DifferencesDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
-    conflicts_ = new ConflictsDock(*editor_, layerViews(), *mapPanel_->view(), dialogs_, this);
+    differences_ = new DifferencesDock(*editor_, current_->layerViews(), *mapPanel_->view(), dialogs_, this);
+    conflicts_ = new ConflictsDock(*editor_, current_->layerViews(), *mapPanel_->view(), dialogs_, this);
     statistics_->setEditor(editor_);
     fairness_->setEditor(editor_);
     connect(fairness_, &FairnessTools::rulerText, this, [this](const QString& text) {
@@ -274,6 +243,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
         QFileInfo(named).canonicalFilePath() != recoveredFile) {
         form_->openFromArguments(arguments);
     }
+    // Further maps named open behind the first, which stays on show.
+    openInTabs(arguments.mid(2), false);
     fitClientHeight(form_->height()); // the bars too stay on the desktop
     if (!restoreWindow()) {
         if (const QScreen* display = screen()) { // the window opens in the middle of the desktop
@@ -282,12 +253,462 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     }
 }
 
-LayerViews MainWindow::layerViews() const {
-    TfrmMapEd* form = form_;
-    return {[form](int layer) { return form->layerGrid(layer); },
-            [form](int layer) { form->showLayerNumber(layer); },
-            [form](int column, int row) { form->selectHex(column, row); },
-            [form] { return form->mayDiscardEdits(); }};
+// A tab of its own for a map: its session, form and picture, wired to each
+// other here once; what the shell shows of it (the status line, the caption's
+// "*", the Undo History) follows only the tab on show.
+MapTab* MainWindow::makeTab() {
+    auto* tab = new MapTab(this);
+    tab->editor = new MapEditor(tab);
+    MapEditor* editor = tab->editor;
+    MapDocument* document = &editor->document();
+    tab->panel = new MapPanel(*document, panels_);
+    MapPanel* panel = tab->panel;
+    panels_->addWidget(panel);
+    if (fairness_) {
+        fairness_->attach(*panel->view(), *editor);
+    }
+    undoGroup_->addStack(document->undoStack());
+    connect(document, &MapDocument::modifiedChanged, this, [this, tab](bool modified) {
+        if (tab == current_) {
+            setWindowModified(modified);
+        }
+        refreshTabText(tab);
+    });
+    connect(document, &MapDocument::fileNameChanged, this, [this, tab] {
+        if (tab == current_) {
+            refreshFileName();
+        }
+        refreshTabText(tab);
+        rememberFile(tab->path());
+    });
+    const auto refreshIfShown = [this, tab] {
+        if (tab == current_) {
+            refreshHexStatus();
+        }
+    };
+    connect(document, &MapDocument::cellsChanged, this, refreshIfShown);
+    connect(editor, &MapEditor::currentHexChanged, this, refreshIfShown);
+    connect(document, &MapDocument::mapReset, this, [this, tab] {
+        if (tab == current_) {
+            refreshHistoryLabel();
+        }
+    });
+    connect(document, &MapDocument::noted, this, [this](const QString& text) {
+        notices_->setNotice(QStringLiteral("read"), text);
+        if (!text.isEmpty()) {
+            statusBar()->showMessage(text, 8000);
+        }
+    });
+    tab->form = new TfrmMapEd(dialogs_, *editor, {program_}, forms_);
+    TfrmMapEd* form = tab->form;
+    forms_->addWidget(form);
+    form->setDialogFolder(settings_->lastFolder());
+    connect(form, &TfrmMapEd::clientHeightChanged, this, [this, tab](int height) {
+        if (tab == current_) {
+            fitClientHeight(height);
+        }
+    });
+    connect(form, &TfrmMapEd::linesShownChanged, this, [this, tab](bool shown) {
+        if (tab == current_) {
+            linesAction_->setChecked(shown);
+        }
+    });
+    // The picture and the form show the same layer and the same hex.
+    connect(form, &TfrmMapEd::layerShown, panel, &MapPanel::setLayer);
+    connect(form, &TfrmMapEd::layerShown, this, refreshIfShown);
+    connect(editor, &MapEditor::currentHexChanged, panel->view(), [panel](int column, int row) {
+        if (column >= 0) {
+            panel->view()->setSelectedHex(column, row);
+        }
+    });
+    connect(panel->view(), &HexMapView::hexChosen, form, &TfrmMapEd::selectHex);
+    connect(panel->view(), &HexMapView::viewChanged, this, [this, tab] { followLinkedView(tab); });
+    tab->bulkEdits = new BulkEdits(*editor, tab->layerViews(), dialogs_, this);
+    tab->bulkEdits->setBrushValue(
+        [panel] { return int(amp::lowByte(LayerModel::textValue(panel->view()->brushText()))); });
+    tab->bulkEdits->setValueNames([panel](int layer) { return panel->valueNames(layer); });
+    connect(tab->bulkEdits, &BulkEdits::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(panel->view(), &HexMapView::rectangleChosen, tab->bulkEdits, &BulkEdits::selectRectangle);
+    connect(panel->view(), &HexMapView::floodRequested, editor, [panel, editor](int column, int row) {
+        editor->setBrushText(panel->view()->brushText());
+        editor->floodFill(HexCell{column, row});
+    });
+    connect(panel->view(), &HexMapView::selectNoneRequested, this, &MainWindow::selectNone);
+    connect(panel->view(), &HexMapView::hexHovered, this, [this](int column, int row) {
+        hoverLabel_->setText(column < 0 ? QString() : hexName(column, row));
+    });
+    // The picture shows the form's selection of the layer on show.
+    connect(&document->selection(), &MapSelection::changed, this, [this, tab] { showPictureSelection(tab); });
+    connect(form, &TfrmMapEd::layerShown, this, [this, tab] { refreshPictureSelection(tab); });
+    connect(form, &TfrmMapEd::gridSelectionChanged, this, [this, tab] { refreshPictureSelection(tab); });
+    tab->keeper = new RecoveryKeeper(*document, tab);
+    connect(tab->keeper, &RecoveryKeeper::protectionChanged, this, [this](const QString& notice) {
+        notices_->setNotice(QStringLiteral("recovery"), notice);
+        if (!notice.isEmpty()) {
+            statusBar()->showMessage(notice, 8000);
+        }
+    });
+    // Each map's own bar for changes on disk; only the tab on show shows it.
+    tab->diskBar = new QToolBar(tr("Changed on Disk"), this);
+    tab->diskBar->setObjectName(current_ || tabBar_->count() > 0
+                                    ? QStringLiteral("changedOnDisk%1").arg(++tabsMade_)
+                                    : QStringLiteral("changedOnDisk"));
+    tab->diskBar->setMovable(false);
+    addToolBar(Qt::BottomToolBarArea, tab->diskBar);
+    tab->diskBar->installEventFilter(this);
+    tab->watcher = new DiskWatcher(*editor, tab->diskBar);
+    connect(tab->watcher, &DiskWatcher::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    // The program's choices of the picture (what it draws, the tool, the brush)
+    // are the tab on show's, which a new tab takes on.
+    if (current_) {
+        carryPictureChoices(*current_->panel, *panel);
+        editor->setEvenColumnsLower(editor_->evenColumnsLower());
+        form->setLinesShown(form_->linesShown());
+    }
+    const int index = tabBar_->addTab(tab->title());
+    tabBar_->setTabData(index, QVariant::fromValue(static_cast<QObject*>(tab)));
+    refreshTabText(tab);
+    tabBar_->setVisible(tabBar_->count() > 1);
+    return tab;
+}
+
+MapTab* MainWindow::tabAt(int index) const {
+    return qobject_cast<MapTab*>(tabBar_->tabData(index).value<QObject*>());
+}
+
+int MainWindow::indexOf(const MapTab* tab) const {
+    for (int i = 0; i < tabBar_->count(); ++i) {
+        if (tabAt(i) == tab) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QList<MapTab*> MainWindow::tabs() const {
+    QList<MapTab*> all;
+    for (int i = 0; i < tabBar_->count(); ++i) {
+        all.append(tabAt(i));
+    }
+    return all;
+}
+
+QList<MapEditor*> MainWindow::editors() const {
+    QList<MapEditor*> all;
+    for (const MapTab* tab : tabs()) {
+        all.append(tab->editor);
+    }
+    return all;
+}
+
+void MainWindow::refreshTabText(MapTab* tab) {
+    const int index = indexOf(tab);
+    if (index < 0) {
+        return;
+    }
+    tabBar_->setTabText(index, tab->title());
+    tabBar_->setTabToolTip(index, QDir::toNativeSeparators(tab->path()));
+}
+
+// What the picture draws and the tool with its brush are the program's: the
+// picture of the tab coming on show takes them from the one going.
+void MainWindow::carryPictureChoices(MapPanel& from, MapPanel& to) {
+    HexMapView* source = from.view();
+    HexMapView* target = to.view();
+    target->setPictureLayers(source->pictureLayers());
+    target->setHexValues(source->hexValues());
+    target->setEvenColumnsLower(source->evenColumnsLower());
+    to.setColourBlind(colourBlindAction_ && colourBlindAction_->isChecked());
+    to.setShape(source->shape());
+    to.setBrushRadius(source->brushRadius());
+    to.brushValue()->setValue(from.brushValue()->value());
+    target->setBrushText(source->brushText());
+    target->setTool(source->tool());
+}
+
+// Shows a tab: the form and picture of its session come on show, and everything
+// the shell keeps for the session on show (the menus' commands, Edit > Undo, the
+// docks, the status line) is pointed at it here, in this one place.
+void MainWindow::showTab(MapTab* tab) {
+    if (!tab) {
+        return;
+    }
+    MapTab* old = current_;
+    if (tab == besideTab_) { // the two pictures change places
+        showBeside(old);
+    }
+    if (old && old != tab) {
+        carryPictureChoices(*old->panel, *tab->panel);
+        old->diskBarWanted = !old->diskBar->isHidden();
+        old->diskBar->hide();
+    }
+    current_ = tab;
+    editor_ = tab->editor;
+    document_ = &editor_->document();
+    form_ = tab->form;
+    mapPanel_ = tab->panel;
+    bulkEdits_ = tab->bulkEdits;
+    keeper_ = tab->keeper;
+    watcher_ = tab->watcher;
+    if (const int index = indexOf(tab); index >= 0 && tabBar_->currentIndex() != index) {
+        const QSignalBlocker quiet(tabBar_);
+        tabBar_->setCurrentIndex(index);
+    }
+    forms_->setCurrentWidget(form_);
+    panels_->setCurrentWidget(mapPanel_);
+    undoGroup_->setActiveStack(document_->undoStack());
+    if (old && old != tab) {
+        tab->diskBar->setVisible(tab->diskBarWanted);
+    }
+    if (symmetry_) {
+        symmetry_->setEditor(editor_, mapPanel_->view());
+    }
+    if (scripts_) {
+        scripts_->setEditor(editor_);
+    }
+    if (differences_) {
+        differences_->setEditor(editor_, tab->layerViews(), mapPanel_->view());
+    }
+    if (conflicts_) {
+        conflicts_->setEditor(editor_, tab->layerViews(), mapPanel_->view());
+    }
+    if (statistics_) {
+        statistics_->setEditor(editor_);
+    }
+    if (fairness_) {
+        fairness_->setEditor(editor_);
+    }
+    setWindowModified(document_->isModified());
+    linesAction_->setChecked(form_->linesShown());
+    refreshFileName();
+    refreshHexStatus();
+    refreshHistoryLabel();
+    showPictureSelection(tab);
+    hoverLabel_->clear();
+    emit currentEditorChanged(editor_);
+}
+
+MapPanel* MainWindow::besidePanel() const {
+    return besideTab_ ? besideTab_->panel : nullptr;
+}
+
+// The picture of `tab` goes into the Side by Side dock, the one there before
+// back into the Map dock's stack; null puts it back and ends side by side.
+void MainWindow::showBeside(MapTab* tab) {
+    if (besideTab_) {
+        panels_->addWidget(besideTab_->panel);
+    }
+    besideTab_ = tab;
+    if (tab) {
+        panels_->removeWidget(tab->panel);
+        sideArea_->layout()->addWidget(tab->panel);
+        tab->panel->show();
+        sideDock_->setWindowTitle(tr("Beside: %1").arg(tab->title()));
+    }
+    if (panels_->indexOf(mapPanel_) >= 0) {
+        panels_->setCurrentWidget(mapPanel_);
+    }
+}
+
+void MainWindow::setSideBySide(bool on) {
+    if (on && !besideTab_ && tabBar_->count() > 1) {
+        if (!sideDock_) {
+            sideDock_ = new QDockWidget(tr("Beside"), this);
+            sideDock_->setObjectName(QStringLiteral("sideBySideDock"));
+            sideArea_ = new QWidget(sideDock_);
+            auto* layout = new QVBoxLayout(sideArea_);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto* linked = new QCheckBox(tr("&Link zoom and scroll"), sideArea_);
+            linked->setObjectName(QStringLiteral("linkViews"));
+            linked->setChecked(linkAction_->isChecked());
+            connect(linked, &QCheckBox::toggled, linkAction_, &QAction::setChecked);
+            connect(linkAction_, &QAction::toggled, linked, &QCheckBox::setChecked);
+            layout->addWidget(linked);
+            sideDock_->setWidget(sideArea_);
+            addDockWidget(Qt::RightDockWidgetArea, sideDock_);
+            splitDockWidget(mapDock_, sideDock_, Qt::Horizontal);
+            connect(sideDock_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+                if (!visible && !sideDock_->isFloating() && besideTab_ && isVisible()) {
+                    setSideBySide(false);
+                }
+            });
+        }
+        // The tab after the one on show, or the one before the last.
+        const int index = tabBar_->currentIndex();
+        showBeside(tabAt(index + 1 < tabBar_->count() ? index + 1 : index - 1));
+        sideDock_->show();
+        mapDock_->show();
+        followLinkedView(current_);
+    } else if (!on && besideTab_) {
+        showBeside(nullptr);
+        sideDock_->hide();
+    }
+    const QSignalBlocker quiet(sideAction_);
+    sideAction_->setChecked(besideTab_ != nullptr);
+}
+
+void MainWindow::setViewsLinked(bool linked) {
+    linkAction_->setChecked(linked);
+}
+
+// While linked, a zoom or scroll of either picture side by side is the other's too.
+void MainWindow::followLinkedView(MapTab* moved) {
+    if (!besideTab_ || linking_ || !linkAction_->isChecked()) {
+        return;
+    }
+    MapTab* other = moved == current_ ? besideTab_ : moved == besideTab_ ? current_ : nullptr;
+    if (!other) {
+        return;
+    }
+    linking_ = true;
+    const HexMapView* source = moved->panel->view();
+    HexMapView* target = other->panel->view();
+    target->zoomAt(source->hexSize(), QPointF(0, 0));
+    target->scrollTo(-source->origin());
+    linking_ = false;
+}
+
+void MainWindow::refreshHistoryLabel() {
+    // The history's first entry is where it starts: a map read, or a new one.
+    history_->setEmptyLabel(document_->hasMap() && document_->fileName().isEmpty() ? tr("<a new map>")
+                                                                                   : tr("<the map as read>"));
+}
+
+void MainWindow::showTab(int index) {
+    showTab(tabAt(index));
+}
+
+// Closes a tab, asking first about unwritten edits (Save / Discard / Cancel);
+// the last tab stays: the window always shows a form.
+bool MainWindow::closeTab(MapTab* tab) {
+    if (!tab || tabBar_->count() < 2) {
+        return false;
+    }
+    if (tab != current_) {
+        showTab(tab); // the question is about the map on show
+    }
+    if (!form_->mayDiscardEdits()) {
+        return false;
+    }
+    setSideBySide(false);
+    tab->keeper->removeCopy(); // written or discarded: nothing to recover
+    const int index = indexOf(tab);
+    showTab(tabAt(index + 1 < tabBar_->count() ? index + 1 : index - 1));
+    {
+        const QSignalBlocker quiet(tabBar_);
+        tabBar_->removeTab(index);
+    }
+    undoGroup_->removeStack(tab->editor->document().undoStack());
+    tab->diskBar->deleteLater();
+    tab->bulkEdits->deleteLater();
+    tab->form->deleteLater();
+    tab->panel->deleteLater();
+    tab->deleteLater();
+    tabBar_->setVisible(tabBar_->count() > 1);
+    return true;
+}
+
+void MainWindow::showTabMenu(const QPoint& position) {
+    MapTab* tab = tabAt(tabBar_->tabAt(position));
+    if (!tab) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(tr("&Close"), this, [this, tab] { closeTab(tab); });
+    menu.addAction(tr("Close &Others"), this, [this, tab] { closeOtherTabs(tab); })
+        ->setEnabled(tabBar_->count() > 1);
+    menu.addAction(tr("Copy &Path"), this,
+                   [tab] { QApplication::clipboard()->setText(QDir::toNativeSeparators(tab->path())); })
+        ->setEnabled(!tab->path().isEmpty());
+    menu.exec(tabBar_->mapToGlobal(position));
+}
+
+bool MainWindow::closeOtherTabs(MapTab* kept) {
+    for (MapTab* tab : tabs()) {
+        if (tab != kept && !closeTab(tab)) {
+            return false;
+        }
+    }
+    showTab(kept);
+    return true;
+}
+
+// A map opened beside the others: a tab that shows the file already comes on
+// show; an empty first tab takes the map; otherwise a new tab does. A map that
+// cannot be read is told, and leaves no tab behind.
+bool MainWindow::openInTabs(const QStringList& paths, bool show) {
+    bool opened = false;
+    MapTab* shown = current_;
+    for (const QString& path : paths) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        MapTab* found = nullptr;
+        for (MapTab* tab : tabs()) {
+            if (!canonical.isEmpty() && QFileInfo(tab->path()).canonicalFilePath() == canonical) {
+                found = tab;
+            }
+        }
+        if (found) {
+            shown = found;
+            opened = true;
+            continue;
+        }
+        const bool reuse = tabBar_->count() == 1 && !document_->hasMap() && !document_->isModified();
+        MapTab* tab = reuse ? current_ : makeTab();
+        tab->form->LoadMap(path);
+        if (!tab->editor->document().hasMap() || tab->path().isEmpty()) {
+            if (!reuse) {
+                MapTab* back = current_;
+                showTab(tab);
+                closeTab(tab);
+                showTab(back);
+            }
+            continue;
+        }
+        opened = true;
+        if (show || reuse) {
+            shown = tab;
+        }
+    }
+    showTab(shown);
+    return opened;
+}
+
+bool MainWindow::openInNewTabs(const QStringList& paths) {
+    const bool opened = openInTabs(paths, true);
+    if (opened) {
+        raise();
+        activateWindow();
+    }
+    return opened;
+}
+
+// File > Open in New Tab…: the file dialog as Read Map asks it.
+void MainWindow::chooseAndOpenInNewTab() {
+    const FileDialogRequest request{tr("Open in New Tab"), tr("Map files (*.amp)"), QStringLiteral("amp"),
+                                    settings_->lastFolder()};
+    const QString fileName = dialogs_.openFileName(this, request);
+    if (!fileName.isEmpty()) {
+        openInTabs({fileName}, true);
+    }
+}
+
+// File > New Map in New Tab…: the form's New Map, in a tab of its own while the
+// tab on show holds a map; a map not made takes its tab away again.
+void MainWindow::newMapInNewTab() {
+    if (!document_->hasMap()) {
+        form_->newMap();
+        return;
+    }
+    MapTab* back = current_;
+    MapTab* tab = makeTab();
+    showTab(tab);
+    tab->form->newMap();
+    if (!tab->editor->document().hasMap()) {
+        closeTab(tab);
+        showTab(back);
+    }
 }
 
 bool MainWindow::restoreWindow() {
@@ -367,8 +788,7 @@ void MainWindow::restorePaintChoices() {
 
 // A map read or written is the newest of the recent maps, and its folder is where
 // the next file dialog starts.
-void MainWindow::rememberFile() {
-    const QString& name = document_->fileName();
+void MainWindow::rememberFile(const QString& name) {
     if (!name.isEmpty() && QFileInfo(name).isFile()) {
         settings_->addRecentMap(name);
         form_->setDialogFolder(settings_->lastFolder());
@@ -383,21 +803,7 @@ void MainWindow::openRecent(const QString& path) {
             tr("%1 is no longer there; it was taken off the list.").arg(QDir::toNativeSeparators(path)));
         return;
     }
-    if (form_->mayDiscardEdits()) {
-        form_->LoadMap(path);
-    }
-}
-
-void MainWindow::openInNewTabs(const QStringList& paths) {
-    if (paths.isEmpty() || !form_->mayDiscardEdits()) {
-        return;
-    }
-    form_->LoadMap(paths.first());
-    if (paths.size() > 1) {
-        statusBar()->showMessage(tr("%n more map(s) not opened: the window shows one map at a time", nullptr,
-                                    int(paths.size() - 1)),
-                                 8000);
-    }
+    openInTabs({path}, true); // a tab of its own, unless the tab on show holds no map
 }
 
 // Window managers may only mark a window that asks for the focus from the
@@ -507,8 +913,29 @@ void MainWindow::createMenus() {
     t.addMenu(QStringLiteral("file"), tr("&File"));
     t.add(QStringLiteral("file"), QStringLiteral("file.new"), tr("&New Map…"),
           QKeySequence::keyBindings(QKeySequence::New), [this](bool) { form_->newMap(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.newInTab"), tr("New Map in New Ta&b…"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)}, [this](bool) { newMapInNewTab(); });
     t.add(QStringLiteral("file"), QStringLiteral("file.read"), tr("&Read Map…"),
           QKeySequence::keyBindings(QKeySequence::Open), [this](bool) { form_->btnOpenMapClick(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.openInTab"), tr("&Open in New Tab…"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}, [this](bool) { chooseAndOpenInNewTab(); });
+    // The other open maps come first, as they are on disk.
+    QMenu* compareOpen =
+        t.addMenu(QStringLiteral("file.compareOpen"), tr("Compare Wit&h Open Map"), QStringLiteral("file"));
+    connect(compareOpen, &QMenu::aboutToShow, this, [this, compareOpen] {
+        compareOpen->clear();
+        for (const MapTab* tab : tabs()) {
+            if (tab != current_ && !tab->path().isEmpty()) {
+                compareOpen
+                    ->addAction(QFileInfo(tab->path()).fileName(), this,
+                                [this, path = tab->path()] { compareWith(path); })
+                    ->setToolTip(QDir::toNativeSeparators(tab->path()));
+            }
+        }
+        if (compareOpen->isEmpty()) {
+            compareOpen->addAction(tr("No Other Open Map"))->setEnabled(false);
+        }
+    });
     recentMenu_ = t.addMenu(QStringLiteral("file.recent"), tr("Open Recen&t"), QStringLiteral("file"));
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::refreshRecentMenu);
     t.add(QStringLiteral("file"), QStringLiteral("file.write"), tr("&Write"),
@@ -526,14 +953,18 @@ void MainWindow::createMenus() {
     t.add(QStringLiteral("file"), QStringLiteral("file.exportSelection"), tr("Export &Selection as Picture…"),
           {}, [this](bool) { exportPicture(true); });
     t.addSeparator(QStringLiteral("file"));
+    t.add(QStringLiteral("file"), QStringLiteral("file.reopenSession"), tr("Reopen &Last Session"), {},
+          [this](bool) { reopenLastSession(); });
+    t.add(QStringLiteral("file"), QStringLiteral("file.closeTab"), tr("&Close Tab"),
+          {QKeySequence(Qt::CTRL | Qt::Key_W)}, [this](bool) { closeTab(current_); });
     t.add(QStringLiteral("file"), QStringLiteral("file.quit"), tr("&Quit"),
           {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this](bool) { close(); });
 
     t.addMenu(QStringLiteral("edit"), tr("&Edit"));
-    undoAction_ = document_->undoStack()->createUndoAction(this, tr("Undo"));
+    undoAction_ = undoGroup_->createUndoAction(this, tr("Undo"));
     undoAction_->setShortcuts(ActionTable::keysOnKeyboards(QKeySequence::keyBindings(QKeySequence::Undo)));
     t.place(QStringLiteral("edit"), QStringLiteral("edit.undo"), undoAction_, tr("Undo"));
-    redoAction_ = document_->undoStack()->createRedoAction(this, tr("Redo"));
+    redoAction_ = undoGroup_->createRedoAction(this, tr("Redo"));
     redoAction_->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     t.place(QStringLiteral("edit"), QStringLiteral("edit.redo"), redoAction_, tr("Redo"));
@@ -629,8 +1060,10 @@ void MainWindow::createMenus() {
           {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [zoom](bool) { zoom(1 / ZoomStep); });
     evenAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.evenColumnsLower"),
                               tr("&Even Columns Lower"), {}, [this](bool checked) {
-                                  editor_->setEvenColumnsLower(checked);
-                                  mapPanel_->view()->setEvenColumnsLower(checked);
+                                  for (MapTab* tab : tabs()) {
+                                      tab->editor->setEvenColumnsLower(checked);
+                                      tab->panel->view()->setEvenColumnsLower(checked);
+                                  }
                               });
     colourBlindAction_ =
         t.addToggle(QStringLiteral("view"), QStringLiteral("view.colourBlind"), tr("&Colour-Blind Palette"),
@@ -642,7 +1075,23 @@ void MainWindow::createMenus() {
           {QKeySequence(Qt::SHIFT | Qt::Key_F8)}, [this](bool) { stepDifferenceOrConflict(-1); });
     // What the picture draws: the Layers list, hex labels and outlines.
     t.addSeparator(QStringLiteral("view"));
-    LayersPanel::addViewActions(t, QStringLiteral("view"), *mapPanel_);
+    LayersPanel::addViewActions(t, QStringLiteral("view"), [this] { return mapPanel_; });
+    t.addSeparator(QStringLiteral("view"));
+    sideAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.sideBySide"), tr("Side b&y Side"),
+                              {}, [this](bool on) { setSideBySide(on); });
+    linkAction_ = t.addToggle(QStringLiteral("view"), QStringLiteral("view.linkViews"),
+                              tr("Lin&k Side by Side Views"), {}, [this](bool linked) {
+                                  if (linked) {
+                                      followLinkedView(current_);
+                                  }
+                              });
+    linkAction_->setChecked(true);
+    t.add(QStringLiteral("view"), QStringLiteral("view.nextTab"), tr("Ne&xt Tab"),
+          {QKeySequence(Qt::CTRL | Qt::Key_Tab)},
+          [this](bool) { showTab((tabBar_->currentIndex() + 1) % tabBar_->count()); });
+    t.add(QStringLiteral("view"), QStringLiteral("view.previousTab"), tr("Previous Ta&b"),
+          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
+          [this](bool) { showTab((tabBar_->currentIndex() + tabBar_->count() - 1) % tabBar_->count()); });
 
     t.addMenu(QStringLiteral("map"), tr("&Map"));
     t.add(QStringLiteral("map"), QStringLiteral("map.resize"), tr("&Resize…"), {},
@@ -699,6 +1148,7 @@ void MainWindow::exportPicture(bool selectionOnly) {
 // The copies are held while they are offered: an editor started meanwhile
 // (with --new-instance) neither offers nor removes them.
 bool MainWindow::offerRecovery() {
+    bool recovered = false;
     for (RecoveryKeeper::Claim& claim : RecoveryKeeper::claimOrphans()) {
         QString why;
         const auto copy = RecoveryKeeper::readCopy(claim.path, &why);
@@ -723,34 +1173,45 @@ bool MainWindow::offerRecovery() {
         for (const auto& cell : copy->typed) {
             typed.push_back({cell.layer, cell.slot, cell.text});
         }
-        if (!editor_->recover(copy->bytes, typed, copy->fileName)) {
+        // The first map recovered goes into the tab on show, each further one
+        // into a tab of its own behind it.
+        MapTab* tab = recovered ? makeTab() : current_;
+        if (!tab->editor->recover(copy->bytes, typed, copy->fileName)) {
+            if (tab != current_) {
+                MapTab* back = current_;
+                showTab(tab);
+                closeTab(tab);
+                showTab(back);
+            }
             continue;
         }
-        keeper_->writeNow(); // this editor's own copy first, then the old one goes
+        tab->keeper->writeNow(); // this editor's own copy first, then the old one goes
         RecoveryKeeper::discard(claim);
-        return true;
+        recovered = true;
     }
-    return false;
+    return recovered;
 }
 
 // The form's selection on the layer on show is the document's, which the picture
 // shows.
-void MainWindow::refreshPictureSelection() {
+void MainWindow::refreshPictureSelection(MapTab* tab) {
     std::vector<QRect> rectangles;
-    if (const QItemSelectionModel* chosen = form_->currentGrid()->selectionModel()) {
+    if (const QItemSelectionModel* chosen = tab->form->currentGrid()->selectionModel()) {
         for (const QItemSelectionRange& range : chosen->selection()) {
             rectangles.emplace_back(QPoint(range.left(), range.top()), QPoint(range.right(), range.bottom()));
         }
     }
-    document_->selection().select(form_->CurrentLayer(), rectangles);
-    showPictureSelection();
+    tab->editor->document().selection().select(tab->form->CurrentLayer(), rectangles);
+    showPictureSelection(tab);
 }
 
-void MainWindow::showPictureSelection() {
-    const MapSelection& selection = document_->selection();
-    selectionLabel_->setText(selectionStatus());
-    mapPanel_->view()->setSelectionMask(selection.layer() == form_->CurrentLayer() ? selection.mask()
-                                                                                   : std::vector<bool>());
+void MainWindow::showPictureSelection(MapTab* tab) {
+    const MapSelection& selection = tab->editor->document().selection();
+    if (tab == current_) {
+        selectionLabel_->setText(selectionStatus());
+    }
+    tab->panel->view()->setSelectionMask(
+        selection.layer() == tab->form->CurrentLayer() ? selection.mask() : std::vector<bool>());
 }
 
 // Edit > Select All (Ctrl+A in a view or the picture): every hex of the layer on
@@ -916,6 +1377,9 @@ void MainWindow::fitClientHeight(int formHeight) {
     // A docked picture is as high as the form; its legend does not stretch the window.
     mapPanel_->setHeightLimit(mapDock_->isFloating() ? QWIDGETSIZE_MAX : formHeight);
     int height = formHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+    if (!tabBar_->isHidden()) {
+        height += tabBar_->sizeHint().height();
+    }
     for (const QToolBar* bar : findChildren<QToolBar*>()) {
         if (!bar->isHidden() && toolBarArea(bar) == Qt::BottomToolBarArea) {
             height += bar->sizeHint().height();
@@ -1015,6 +1479,28 @@ bool MainWindow::event(QEvent* event) {
 
 // A bar under the form that shows or goes: the window's height follows it.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tabBar_ && event->type() == QEvent::MouseButtonRelease) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() == Qt::MiddleButton) {
+            closeTab(tabAt(tabBar_->tabAt(click->position().toPoint())));
+            return true;
+        }
+    }
+    if (watched == tabBar_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+        formHeight_ > 0) {
+        QMetaObject::invokeMethod(
+            this, [this] { fitClientHeight(formHeight_); }, Qt::QueuedConnection);
+    }
+    if (event->type() == QEvent::Show && current_) {
+        // A map behind the one on show that changed on disk tells so when its tab comes on show.
+        for (MapTab* tab : tabs()) {
+            if (tab != current_ && watched == tab->diskBar) {
+                tab->diskBarWanted = true;
+                tab->diskBar->hide();
+                return false;
+            }
+        }
+    }
     if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) && formHeight_ > 0) {
         QMetaObject::invokeMethod(
             this, [this] { fitClientHeight(formHeight_); }, Qt::QueuedConnection);
@@ -1022,14 +1508,72 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+// One map with unwritten edits is asked about as the form asks (Save / Discard
+// / Cancel); several are listed in one question, a check box each.
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (form_->mayDiscardEdits()) {
-        keeper_->removeCopy(); // written or discarded: nothing to recover
-        saveSettings();
-        event->accept();
-    } else {
-        event->ignore();
+    QList<MapTab*> unwritten;
+    QStringList names;
+    for (MapTab* tab : tabs()) {
+        if (tab->editor->document().isModified()) {
+            unwritten.append(tab);
+            names.append(tab->path().isEmpty() ? tr("Untitled") : QDir::toNativeSeparators(tab->path()));
+        }
     }
+    if (unwritten.size() == 1 || tabBar_->count() == 1) {
+        if (!unwritten.isEmpty()) {
+            showTab(unwritten.first());
+        }
+        if (!form_->mayDiscardEdits()) {
+            event->ignore();
+            return;
+        }
+    } else if (unwritten.size() > 1) {
+        QList<bool> chosen(unwritten.size(), true);
+        switch (dialogs_.askUnwrittenMaps(this, names, chosen)) {
+        case UnwrittenMapsChoice::Cancel:
+            event->ignore();
+            return;
+        case UnwrittenMapsChoice::DiscardAll:
+            break;
+        case UnwrittenMapsChoice::WriteSelected:
+            for (qsizetype i = 0; i < unwritten.size(); ++i) {
+                if (!chosen.value(i)) {
+                    continue;
+                }
+                showTab(unwritten[i]);
+                if (!form_->writeToCurrentFile()) { // told already; the window stays
+                    event->ignore();
+                    return;
+                }
+            }
+            break;
+        }
+    }
+    QStringList session;
+    for (MapTab* tab : tabs()) {
+        tab->keeper->removeCopy(); // written or discarded: nothing to recover
+        if (!tab->path().isEmpty()) {
+            session.append(tab->path());
+        }
+    }
+    settings_->setLastSession(session);
+    saveSettings();
+    event->accept();
+}
+
+// File > Reopen Last Session: the maps that were open at the last quit.
+void MainWindow::reopenLastSession() {
+    QStringList found;
+    for (const QString& path : settings_->lastSession()) {
+        if (QFileInfo(path).isFile()) {
+            found.append(path);
+        }
+    }
+    if (found.isEmpty()) {
+        dialogs_.inform(this, tr("Reopen Last Session"), tr("No map of the last session is there to open."));
+        return;
+    }
+    openInTabs(found, true);
 }
 
 // F8 steps through the conflicts left while a merge is settled, through the

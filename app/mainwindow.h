@@ -27,6 +27,12 @@ class ScriptTools;
 class MapDocument;
 class MapEditor;
 class MapPanel;
+class MapTab;
+class QStackedWidget;
+class QTabBar;
+class QUndoGroup;
+class QUndoView;
+class SymmetryActions;
 class NoticeBar;
 class QDockWidget;
 class QAction;
@@ -53,15 +59,11 @@ public:
     // The session the window shows: its map, layer, current hex, layout and brush.
     MapEditor& editor() const { return *editor_; }
     EditorSettings& settings() const { return *settings_; }
-    // File > Open Recent: opens the map, or takes a map that is gone off the list.
+    // File > Open Recent: opens the map in a tab, or takes a map that is gone off the list.
     void openRecent(const QString& path);
     void openSampleMap();
-    // Maps handed over by a later start of the program or by the file manager:
-    // each is to open in a tab of its own. Until the window has tabs, the first
-    // replaces the map on show as Open Recent does, and the others are named in
-    // the status line.
-    void openInNewTabs(const QStringList& paths);
-    // A later start's hand-over: the window comes to the front, then opens the maps.
+    // A later start's hand-over (or the file manager's): the window comes to the
+    // front, then opens the maps, each in a tab of its own (openInNewTabs).
     void takeHandOver(const QStringList& paths);
     // The comparison with another map (File > Compare With…, --compare).
     DifferencesDock& differences() const { return *differences_; }
@@ -84,6 +86,30 @@ public:
     // Every command of the window, declared once.
     ActionTable& actions() const { return *actions_; }
 
+    // The open maps, a tab each, in the tab bar's order; the accessors above
+    // (form, editor, document, picture, …) give those of the tab on show.
+    QList<MapEditor*> editors() const;
+    QTabBar& tabBar() const { return *tabBar_; }
+    void showTab(int index);
+    // Opens maps a tab each and shows the last one, raising the window: what a
+    // map handed to the running program and File > Open in New Tab do. A map
+    // open already has its tab shown; one that cannot be read is told and
+    // leaves no tab. True when a map was opened or shown.
+    bool openInNewTabs(const QStringList& paths);
+    // View > Side by Side: the picture of another tab beside the one on show,
+    // zoom and scroll linked while the dock's check box is on; each stays editable.
+    void setSideBySide(bool on);
+    bool isSideBySide() const { return besideTab_ != nullptr; }
+    // The picture shown beside the tab on show; null while side by side is off.
+    MapPanel* besidePanel() const;
+    void setViewsLinked(bool linked);
+    // Ctrl+W: asks about unwritten edits first; the last tab stays. True when closed.
+    bool closeCurrentTab() { return closeTab(current_); }
+
+signals:
+    // Another tab came on show: the shell's docks and commands follow its session.
+    void currentEditorChanged(MapEditor* editor);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,10 +119,26 @@ protected:
 
 private:
     void createMenus();
-    // The form's number views, for the helpers that follow the session.
-    LayerViews layerViews() const;
+    MapTab* makeTab();
+    MapTab* tabAt(int index) const;
+    int indexOf(const MapTab* tab) const;
+    QList<MapTab*> tabs() const;
+    void showTab(MapTab* tab);
+    bool closeTab(MapTab* tab);
+    bool closeOtherTabs(MapTab* kept);
+    void showTabMenu(const QPoint& position);
+    void refreshTabText(MapTab* tab);
+    void carryPictureChoices(MapPanel& from, MapPanel& to);
+    void refreshHistoryLabel();
+    void showBeside(MapTab* tab);
+    void followLinkedView(MapTab* moved);
+    // Opens each map in a tab; `show`: the last one comes on show, else they wait behind.
+    bool openInTabs(const QStringList& paths, bool show);
+    void chooseAndOpenInNewTab();
+    void newMapInNewTab();
+    void reopenLastSession();
     void refreshRecentMenu();
-    void rememberFile();
+    void rememberFile(const QString& name);
     // Puts the window and its docks where the last run left them, when that fits
     // the screen; true when it did.
     bool restoreWindow();
@@ -108,8 +150,8 @@ private:
     void keepOnScreen();
     void showShortcuts();
     void exportPicture(bool selectionOnly = false);
-    void refreshPictureSelection();
-    void showPictureSelection();
+    void refreshPictureSelection(MapTab* tab);
+    void showPictureSelection(MapTab* tab);
     void selectNone();
     void selectAll();
     void editHeaderBytes();
@@ -126,10 +168,26 @@ private:
     QMenu* recentMenu_ = nullptr;
     QAction* evenAction_ = nullptr;
     QAction* colourBlindAction_ = nullptr;
-    MapEditor* editor_;
-    MapDocument* document_;
-    TfrmMapEd* form_;
-    MapPanel* mapPanel_;
+    QString program_; // the program's name, as the first argument
+    QTabBar* tabBar_ = nullptr;
+    QStackedWidget* forms_ = nullptr;
+    QStackedWidget* panels_ = nullptr;
+    QUndoGroup* undoGroup_ = nullptr;
+    QUndoView* history_ = nullptr;
+    int tabsMade_ = 0;
+    // The tab on show and its parts.
+    MapTab* current_ = nullptr;
+    MapEditor* editor_ = nullptr;
+    MapDocument* document_ = nullptr;
+    TfrmMapEd* form_ = nullptr;
+    MapPanel* mapPanel_ = nullptr;
+    SymmetryActions* symmetry_ = nullptr;
+    MapTab* besideTab_ = nullptr; // the tab whose picture is shown side by side
+    QDockWidget* sideDock_ = nullptr;
+    QWidget* sideArea_ = nullptr;
+    QAction* sideAction_ = nullptr;
+    QAction* linkAction_ = nullptr;
+    bool linking_ = false;
     void placeFloatingPicture();
     bool picturePlaced_ = false;
 

@@ -84,12 +84,23 @@ private:
 
 } // namespace
 
+void ScriptTools::setEditor(MapEditor* session) {
+    if (isRunning()) {
+        runner_->stop();
+    }
+    document_ = &session->document();
+    runner_ = session->findChild<ScriptRunner*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!runner_) {
+        runner_ = new ScriptRunner(*session, scriptmodule::newEngine, session);
+    }
+}
+
 ScriptTools::ScriptTools(MapEditor& session, UserDialogs& dialogs, QMainWindow* window)
-    : QObject(window), document_(session.document()), dialogs_(dialogs), window_(window),
-      runner_(session, scriptmodule::newEngine),
+    : QObject(window), dialogs_(dialogs), window_(window),
       scriptFolders_(QStringList{scriptfolders::userScripts()} + scriptfolders::shippedScripts()),
       checkFolders_(scriptfolders::checkFolders()), consoleDock_(new QDockWidget(tr("Console"), window)),
       problemsDock_(new QDockWidget(tr("Problems"), window)), problems_(new ProblemList(this)) {
+    setEditor(&session);
     // The docks' insides are made when they are first shown or written to: most
     // sessions of the editor never show them.
     consoleDock_->setObjectName(QStringLiteral("consoleDock"));
@@ -172,7 +183,7 @@ QPlainTextEdit* ScriptTools::consoleOutput() {
     stop_ = new QPushButton(tr("Stop"));
     stop_->setObjectName(QStringLiteral("stopScript"));
     stop_->setToolTip(tr("Stops the script that is running; it changes nothing"));
-    stop_->setEnabled(runner_.isRunning());
+    stop_->setEnabled(isRunning());
     connect(stop_, &QPushButton::clicked, this, &ScriptTools::stopRun);
     auto* row = new QHBoxLayout;
     row->addWidget(line_);
@@ -208,17 +219,17 @@ QPushButton* ScriptTools::stopButton() {
 }
 
 void ScriptTools::stopRun() {
-    if (runner_.isRunning()) {
-        runner_.stop();
+    if (isRunning()) {
+        runner_->stop();
         emit message(tr("Stopping the script…"));
     }
 }
 
 bool ScriptTools::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_ && event->type() == QEvent::Close && runner_.isRunning()) {
+    if (watched == window_ && event->type() == QEvent::Close && isRunning()) {
         // The run is stopped, and the window stays until it has ended.
         event->ignore();
-        runner_.stop();
+        runner_->stop();
         emit message(tr("A script was running: it was stopped. Close the window again."));
         return true;
     }
@@ -227,7 +238,7 @@ bool ScriptTools::eventFilter(QObject* watched, QEvent* event) {
 
 // One run at a time: the window stays responsive while one goes on.
 bool ScriptTools::mayStart(const QString& name) {
-    if (!runner_.isRunning()) {
+    if (!isRunning()) {
         return true;
     }
     emit message(tr("%1 did not start: a script is running (Stop in the Console ends it).").arg(name));
@@ -368,7 +379,7 @@ void ScriptTools::refreshMenu() {
 }
 
 bool ScriptTools::haveMap(const QString& caption) {
-    if (document_.hasMap()) {
+    if (document_->hasMap()) {
         return true;
     }
     dialogs_.inform(window_, caption,
@@ -401,7 +412,7 @@ void ScriptTools::tellFailure(const QString& caption, const ScriptOutcome& outco
 ScriptOutcome ScriptTools::runOne(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     beginRun(name);
-    ScriptOutcome outcome = runner_.runFile(path, options());
+    ScriptOutcome outcome = runner_->runFile(path, options());
     endRun(outcome);
     showOutcome(name, outcome);
     return outcome;
@@ -468,7 +479,7 @@ int ScriptTools::checkMap() {
     if (!mayStart(tr("Check Map"))) {
         return -1;
     }
-    const ScriptRunner::CheckSummary checked = runner_.check(
+    const ScriptRunner::CheckSummary checked = runner_->check(
         checks, options(), [this](const QString& path) { beginRun(QFileInfo(path).fileName()); },
         [this](const QString& path, const ScriptOutcome& outcome) {
             endRun(outcome);
@@ -496,7 +507,7 @@ int ScriptTools::checkMap() {
 
 ScriptOutcome ScriptTools::evaluate(const QString& expression) {
     appendOutput(QStringLiteral("> ") + expression);
-    if (!document_.hasMap()) {
+    if (!document_->hasMap()) {
         const ScriptOutcome none = failure(tr("There is no map: read a map or make one first."));
         appendOutput(none.error);
         return none;
@@ -505,7 +516,7 @@ ScriptOutcome ScriptTools::evaluate(const QString& expression) {
         return failure(tr("A script is running."));
     }
     beginRun(tr("the console's line"), false);
-    ScriptOutcome outcome = runner_.evaluate(expression, options());
+    ScriptOutcome outcome = runner_->evaluate(expression, options());
     endRun(outcome);
     if (!outcome.ok()) {
         appendOutput(outcome.error);

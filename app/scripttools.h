@@ -10,6 +10,7 @@
 #include "scriptrunner.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 class QAction;
@@ -33,6 +34,9 @@ class ScriptTools : public QObject {
 public:
     ScriptTools(MapEditor& session, UserDialogs& dialogs, QMainWindow* window);
     ~ScriptTools() override;
+    // The session the scripts, the checks and the console act on from now on (a
+    // run going on is stopped first); each session keeps its console's names.
+    void setEditor(MapEditor* session);
 
     // Declares the Tools menu and its commands.
     void addActions(ActionTable& table);
@@ -62,7 +66,7 @@ public:
     ScriptOutcome evaluate(const QString& expression);
 
     // Whether a script or console line is running now; stopRun() ends it.
-    bool isRunning() const { return runner_.isRunning(); }
+    bool isRunning() const { return runner_ && runner_->isRunning(); }
     void stopRun();
     QPushButton* stopButton();
 
@@ -93,10 +97,10 @@ private:
     void tellFailure(const QString& caption, const ScriptOutcome& outcome);
     void keepOnScreen(QDockWidget* dock);
 
-    MapDocument& document_;
+    MapDocument* document_ = nullptr;
     UserDialogs& dialogs_;
     QMainWindow* window_;
-    ScriptRunner runner_;
+    QPointer<ScriptRunner> runner_; // the session's own, which keeps the console's names
     QStringList scriptFolders_;
     QStringList checkFolders_;
     QMenu* menu_ = nullptr;

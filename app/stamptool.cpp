@@ -20,7 +20,7 @@ constexpr int HintShade = 160;
 } // namespace
 
 StampTool::StampTool(MapDocument& document, HexMapView& picture)
-    : QWidget(&picture), document_(document), picture_(picture) {
+    : QWidget(&picture), document_(&document), picture_(&picture) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
@@ -44,6 +44,20 @@ StampTool::StampTool(MapDocument& document, HexMapView& picture)
         connect(action, &QAction::triggered, this, [this, key, back] { useKey(key, back); });
         addAction(action);
     }
+    hide();
+}
+
+void StampTool::setTarget(MapDocument& document, HexMapView& picture) {
+    if (&picture == picture_) {
+        return;
+    }
+    setActive(false);
+    picture_->removeEventFilter(this);
+    document_ = &document;
+    picture_ = &picture;
+    setParent(&picture);
+    resize(picture.size());
+    picture.installEventFilter(this);
     hide();
 }
 
@@ -78,11 +92,11 @@ void StampTool::setActive(bool active) {
         raise();
         setFocus();
         const QPoint cursor = mapFromGlobal(QCursor::pos());
-        moveTo(rect().contains(cursor) ? picture_.geometryNow().hexAt(QPointF(cursor) - picture_.origin())
+        moveTo(rect().contains(cursor) ? picture_->geometryNow().hexAt(QPointF(cursor) - picture_->origin())
                                        : std::nullopt);
     } else {
         moveTo(std::nullopt);
-        picture_.setFocus();
+        picture_->setFocus();
     }
 }
 
@@ -91,8 +105,8 @@ std::vector<HexCell> StampTool::previewCells() const {
     if (!active_ || !anchor_) {
         return cells;
     }
-    const HexGeometry geometry = picture_.geometryNow();
-    for (const auto& hex : current_.placedAt({anchor_->column, anchor_->row}, picture_.evenColumnsLower())) {
+    const HexGeometry geometry = picture_->geometryNow();
+    for (const auto& hex : current_.placedAt({anchor_->column, anchor_->row}, picture_->evenColumnsLower())) {
         if (geometry.contains(hex.column, hex.row)) {
             cells.push_back({hex.column, hex.row});
         }
@@ -101,12 +115,12 @@ std::vector<HexCell> StampTool::previewCells() const {
 }
 
 QRect StampTool::previewRect() const {
-    const HexGeometry geometry = picture_.geometryNow();
+    const HexGeometry geometry = picture_->geometryNow();
     QRectF bounds;
     for (const HexCell& cell : previewCells()) {
         bounds |= geometry.bounds(cell.column, cell.row);
     }
-    return bounds.translated(picture_.origin()).toAlignedRect().adjusted(-2, -2, 2, 2);
+    return bounds.translated(picture_->origin()).toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
 // Only the part of the picture the preview leaves and the part it enters are
@@ -121,20 +135,20 @@ void StampTool::moveTo(std::optional<HexCell> anchor) {
 }
 
 bool StampTool::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &picture_ && event->type() == QEvent::Resize) {
-        resize(picture_.size());
+    if (watched == picture_ && event->type() == QEvent::Resize) {
+        resize(picture_->size());
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void StampTool::paintEvent(QPaintEvent*) {
-    const HexGeometry geometry = picture_.geometryNow();
-    const int layer = picture_.layer();
+    const HexGeometry geometry = picture_->geometryNow();
+    const int layer = picture_->layer();
     const auto placed = current_.placedAt({anchor_ ? anchor_->column : 0, anchor_ ? anchor_->row : 0},
-                                          picture_.evenColumnsLower());
+                                          picture_->evenColumnsLower());
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(picture_.origin());
+    painter.translate(picture_->origin());
     painter.setPen(QPen(Qt::white, 2));
     for (std::size_t i = 0; anchor_ && i < placed.size(); ++i) {
         if (!geometry.contains(placed[i].column, placed[i].row)) {
@@ -144,7 +158,7 @@ void StampTool::paintEvent(QPaintEvent*) {
         const std::uint8_t value = current_.values[i * static_cast<std::size_t>(current_.layers) +
                                                    (own ? 0 : static_cast<std::size_t>(layer))];
         QColor colour(layer == amp::TerrainLayer ? palettes::terrain(value)
-                                                 : palettes::ramp(picture_.ramp(), value));
+                                                 : palettes::ramp(picture_->ramp(), value));
         colour.setAlpha(PreviewAlpha);
         painter.setBrush(colour);
         const auto corners = geometry.corners(placed[i].column, placed[i].row);
@@ -162,7 +176,7 @@ void StampTool::paintEvent(QPaintEvent*) {
 }
 
 void StampTool::mouseMoveEvent(QMouseEvent* event) {
-    moveTo(picture_.geometryNow().hexAt(event->position() - picture_.origin()));
+    moveTo(picture_->geometryNow().hexAt(event->position() - picture_->origin()));
     event->ignore(); // the picture pans and tracks as before
 }
 
@@ -171,13 +185,13 @@ void StampTool::leaveEvent(QEvent*) {
 }
 
 void StampTool::mousePressEvent(QMouseEvent* event) {
-    const auto anchor = picture_.geometryNow().hexAt(event->position() - picture_.origin());
+    const auto anchor = picture_->geometryNow().hexAt(event->position() - picture_->origin());
     if (event->button() != Qt::LeftButton || !anchor) {
         event->ignore(); // panning and the rest go to the picture
         return;
     }
-    symmetryedits::placeStamp(document_, current_, picture_.layer(), anchor->column, anchor->row,
-                              picture_.evenColumnsLower());
+    symmetryedits::placeStamp(*document_, current_, picture_->layer(), anchor->column, anchor->row,
+                              picture_->evenColumnsLower());
 }
 
 void StampTool::keyPressEvent(QKeyEvent* event) {

@@ -27,6 +27,8 @@ public:
 
     StampTool(MapDocument& document, HexMapView& picture);
 
+    // The map and picture the stamps go to from now on; the kept stamps stay.
+    void setTarget(MapDocument& document, HexMapView& picture);
     // A new stamp becomes the first of the kept ones and the tool comes on.
     void addStamp(hexsymmetry::Stamp stamp);
     // The kept stamp `index` (0: the latest) with the tool on; false when there
@@ -59,8 +61,8 @@ private:
     // while the tool is off.
     bool useKey(Qt::Key key, bool back);
 
-    MapDocument& document_;
-    HexMapView& picture_;
+    MapDocument* document_;
+    HexMapView* picture_;
     std::deque<hexsymmetry::Stamp> stamps_;
     hexsymmetry::Stamp current_;
     std::optional<HexCell> anchor_;

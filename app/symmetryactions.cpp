@@ -11,27 +11,34 @@
 
 SymmetryActions::SymmetryActions(MapEditor& editor, HexMapView& picture, UserDialogs& dialogs,
                                  QWidget* window)
-    : QObject(window), editor_(editor), document_(editor.document()), picture_(picture), dialogs_(dialogs),
+    : QObject(window), editor_(&editor), document_(&editor.document()), picture_(&picture), dialogs_(dialogs),
       window_(window), stampTool_(new StampTool(editor.document(), picture)) {
     connect(stampTool_, &StampTool::message, this, &SymmetryActions::message);
 }
 
+void SymmetryActions::setEditor(MapEditor* editor, HexMapView* picture) {
+    editor_ = editor;
+    document_ = &editor->document();
+    picture_ = picture;
+    stampTool_->setTarget(*document_, *picture);
+}
+
 bool SymmetryActions::run(SymmetryRequest request) {
-    const bool even = editor_.evenColumnsLower();
-    if (!document_.hasMap() ||
-        !dialogs_.askSymmetry(window_, request, symmetryedits::usesSelection(document_, true),
+    const bool even = editor_->evenColumnsLower();
+    if (!document_->hasMap() ||
+        !dialogs_.askSymmetry(window_, request, symmetryedits::usesSelection(*document_, true),
                               [this, even](const SymmetryRequest& r) {
-                                  return symmetryedits::countWithoutImage(document_, r, even);
+                                  return symmetryedits::countWithoutImage(*document_, r, even);
                               })) {
         return false;
     }
-    const QString done = symmetryedits::apply(document_, editor_.layer(), request, even);
+    const QString done = symmetryedits::apply(*document_, editor_->layer(), request, even);
     emit message(done.isEmpty() ? tr("%1 changes no cell.").arg(symmetryedits::describe(request)) : done);
     return !done.isEmpty();
 }
 
 void SymmetryActions::setBrush(std::optional<BrushSymmetry> symmetry) {
-    symmetryedits::setSymmetricBrush(document_, symmetry, [this] { return editor_.evenColumnsLower(); });
+    symmetryedits::setSymmetricBrush(*document_, symmetry, [this] { return editor_->evenColumnsLower(); });
     emit message(symmetry ? tr("The brush paints symmetrically.")
                           : tr("The brush paints one hex at a time."));
 }
@@ -120,7 +127,7 @@ void SymmetryActions::addActions(ActionTable& table) {
 
 bool SymmetryActions::copyAsStamp(bool allLayers) {
     auto stamp =
-        symmetryedits::copyAsStamp(document_, editor_.layer(), allLayers, editor_.evenColumnsLower());
+        symmetryedits::copyAsStamp(*document_, editor_->layer(), allLayers, editor_->evenColumnsLower());
     if (!stamp) {
         emit message(tr("Select the hexes of a stamp first."));
         return false;

@@ -22,6 +22,8 @@ class SymmetryActions : public QObject {
 public:
     // The commands act on the session's layer, in its layout.
     SymmetryActions(MapEditor& editor, HexMapView& picture, UserDialogs& dialogs, QWidget* window);
+    // The session and picture the commands and the stamps act on from now on.
+    void setEditor(MapEditor* editor, HexMapView* picture);
     // Declares the Symmetry menu, before Help, and the stamps of the Edit menu.
     void addActions(ActionTable& table);
     // Asks where the request goes and applies it; false when cancelled or nothing changed.
@@ -34,9 +36,9 @@ signals:
     void message(const QString& text);
 
 private:
-    MapEditor& editor_;
-    MapDocument& document_;
-    HexMapView& picture_;
+    MapEditor* editor_;
+    MapDocument* document_;
+    HexMapView* picture_;
     UserDialogs& dialogs_;
     QWidget* window_;
     StampTool* stampTool_;

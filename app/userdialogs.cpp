@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -426,6 +428,40 @@ bool QtUserDialogs::askResize(QWidget* parent, int& columns, int& rows, int& anc
 UnwrittenChoice QtUserDialogs::askUnwritten(QWidget* parent, const QString& caption, const QString& text) {
     const auto box = dialogforms::unwrittenQuestion(parent, caption, text);
     return dialogforms::unwrittenChoice(static_cast<QMessageBox::StandardButton>(box->exec()));
+}
+
+UnwrittenMapsChoice QtUserDialogs::askUnwrittenMaps(QWidget* parent, const QStringList& names,
+                                                    QList<bool>& chosen) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QObject::tr("Unwritten Maps"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QObject::tr("These maps have changes that were not written:")));
+    QList<QCheckBox*> boxes;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        auto* box = new QCheckBox(names[i]);
+        box->setChecked(chosen.value(i, true));
+        layout->addWidget(box);
+        boxes.append(box);
+    }
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* write = buttons->addButton(QObject::tr("&Write Selected"), QDialogButtonBox::AcceptRole);
+    QPushButton* discard = buttons->addButton(QObject::tr("&Discard All"), QDialogButtonBox::DestructiveRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    layout->addWidget(buttons);
+    UnwrittenMapsChoice choice = UnwrittenMapsChoice::Cancel;
+    QObject::connect(buttons, &QDialogButtonBox::clicked, &dialog, [&](QAbstractButton* button) {
+        choice = button == write     ? UnwrittenMapsChoice::WriteSelected
+                 : button == discard ? UnwrittenMapsChoice::DiscardAll
+                                     : UnwrittenMapsChoice::Cancel;
+        dialog.done(0);
+    });
+    write->setDefault(true);
+    dialog.exec();
+    chosen.clear();
+    for (const QCheckBox* box : boxes) {
+        chosen.append(box->isChecked());
+    }
+    return choice;
 }
 
 bool QtUserDialogs::askYesNo(QWidget* parent, const QString& caption, const QString& text) {

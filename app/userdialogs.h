@@ -33,6 +33,10 @@ enum class RecoveryChoice { Recover, Discard, Later };
 // What to do with changes that were not written, before they would be lost.
 enum class UnwrittenChoice { Save, Discard, Cancel };
 
+// Quitting with several maps unwritten: write the maps checked, drop every
+// edit, or stay.
+enum class UnwrittenMapsChoice { WriteSelected, DiscardAll, Cancel };
+
 // A value's name and the colour the picture gives it, for choosing values by name.
 struct ValueName {
     QString name;
@@ -99,6 +103,10 @@ public:
     virtual bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) = 0;
     // Asks before unwritten changes would be lost: Save (the default), Discard or Cancel.
     virtual UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Asks once about several maps with unwritten edits, a check box each
+    // (`chosen` comes in and goes out with one flag per name).
+    virtual UnwrittenMapsChoice askUnwrittenMaps(QWidget* parent, const QStringList& names,
+                                                 QList<bool>& chosen) = 0;
     // Asks before a step that would lose what a file holds: Yes or No, No the
     // default (and the answer of a box closed without either). True for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
@@ -136,6 +144,8 @@ public:
     bool askResize(QWidget* parent, int& columns, int& rows, int& anchor) override;
     bool askHeaderBytes(QWidget* parent, amp::MapHeader& header) override;
     UnwrittenChoice askUnwritten(QWidget* parent, const QString& caption, const QString& text) override;
+    UnwrittenMapsChoice askUnwrittenMaps(QWidget* parent, const QStringList& names,
+                                         QList<bool>& chosen) override;
     bool askYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     bool askSymmetry(QWidget* parent, SymmetryRequest& request, bool hasSelection,
                      const std::function<int(const SymmetryRequest&)>& count) override; // symmetryform.cpp

@@ -102,9 +102,13 @@ QString RecoveryKeeper::keepCopy() {
         return tr("the folder %1 cannot be made").arg(QDir::toNativeSeparators(dir));
     }
     if (path_.isEmpty()) {
-        path_ = dir + QStringLiteral("/%1-%2%3")
+        // Several maps of one editor keep copies side by side: a count tells
+        // those made in the same millisecond apart.
+        static int made = 0;
+        path_ = dir + QStringLiteral("/%1-%2-%3%4")
                           .arg(QCoreApplication::applicationPid())
                           .arg(QDateTime::currentMSecsSinceEpoch())
+                          .arg(++made)
                           .arg(Suffix);
         lock_ = std::make_unique<QLockFile>(lockOf(path_));
         if (!lock_->tryLock(0)) {

@@ -157,6 +157,18 @@ UnwrittenChoice ScriptedDialogs::askUnwritten(QWidget*, const QString& caption, 
     return take(unwrittenAnswers, named("askUnwritten", caption, text)).value_or(UnwrittenChoice::Cancel);
 }
 
+UnwrittenMapsChoice ScriptedDialogs::askUnwrittenMaps(QWidget*, const QStringList& names,
+                                                      QList<bool>& chosen) {
+    unwrittenMapsOffered.append(names);
+    const auto answer =
+        take(unwrittenMapsAnswers, named("askUnwrittenMaps", names.join(QStringLiteral(", "))));
+    if (!answer) {
+        return UnwrittenMapsChoice::Cancel;
+    }
+    chosen = answer->chosen;
+    return answer->choice;
+}
+
 bool ScriptedDialogs::askYesNo(QWidget*, const QString& caption, const QString& text) {
     questions.append({caption, text, {}});
     return take(yesNoAnswers, named("askYesNo", caption, text)).value_or(false);

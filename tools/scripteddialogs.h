@@ -61,6 +61,11 @@ public:
     Answers<std::optional<SymmetryRequest>> symmetryAnswers; // the count is told of a cancelled one too
     Answers<bool> yesNoAnswers;
     Answers<UnwrittenChoice> unwrittenAnswers;
+    struct UnwrittenMapsAnswer {
+        UnwrittenMapsChoice choice;
+        QList<bool> chosen; // the check boxes as the user leaves them
+    };
+    Answers<UnwrittenMapsAnswer> unwrittenMapsAnswers;
 
     // What the window asked and showed.
     QList<FileDialogRequest> openRequests;
@@ -77,6 +82,7 @@ public:
     QList<int> symmetryCounts;                  // what the dialog told for each request asked
     QList<ShownMessage> questions;              // every Yes/No question asked
     int unwrittenQuestions = 0;
+    QList<QStringList> unwrittenMapsOffered; // the names each quit question listed
 
     QString openFileName(QWidget*, const FileDialogRequest& request) override;
     QString saveFileName(QWidget*, const FileDialogRequest& request) override;
@@ -97,6 +103,7 @@ public:
     bool askResize(QWidget*, int& columns, int& rows, int& anchor) override;
     bool askHeaderBytes(QWidget*, amp::MapHeader& header) override;
     UnwrittenChoice askUnwritten(QWidget*, const QString& caption, const QString& text) override;
+    UnwrittenMapsChoice askUnwrittenMaps(QWidget*, const QStringList& names, QList<bool>& chosen) override;
     bool askYesNo(QWidget*, const QString& caption, const QString& text) override;
     bool askSymmetry(QWidget*, SymmetryRequest& request, bool,
                      const std::function<int(const SymmetryRequest&)>& count) override;
