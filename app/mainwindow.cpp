@@ -638,6 +638,13 @@ bool MainWindow::closeOtherTabs(MapTab* kept) {
 // A map opened beside the others: a tab that shows the file already comes on
 // show; an empty first tab takes the map; otherwise a new tab does. A map that
 // cannot be read is told, and leaves no tab behind.
+// Windows' file names ignore case: a map named "A.amp" is open when "a.amp" is.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
+#endif
+
 bool MainWindow::openInTabs(const QStringList& paths, bool show) {
     bool opened = false;
     MapTab* shown = current_;
@@ -645,7 +652,8 @@ bool MainWindow::openInTabs(const QStringList& paths, bool show) {
         const QString canonical = QFileInfo(path).canonicalFilePath();
         MapTab* found = nullptr;
         for (MapTab* tab : tabs()) {
-            if (!canonical.isEmpty() && QFileInfo(tab->path()).canonicalFilePath() == canonical) {
+            if (!canonical.isEmpty() &&
+                QFileInfo(tab->path()).canonicalFilePath().compare(canonical, FileNameCase) == 0) {
                 found = tab;
             }
         }
