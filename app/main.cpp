@@ -313,12 +313,11 @@ int main(int argc, char* argv[]) {
     const bool merging = parser.isSet(options.merge);
     const QStringList names = parser.positionalArguments();
     // The maps as the running program is to open them: absolute, from this
-    // start's working folder; a first name too short to be opened is not handed over.
+    // start's working folder. Each opens in a tab of its own there, a short
+    // name too: what the form does with the name it starts with is its own.
     QStringList handed;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (i > 0 || names[i].size() > LongestIgnoredName) {
-            handed << QFileInfo(names[i]).absoluteFilePath();
-        }
+    for (const QString& name : names) {
+        handed << QFileInfo(name).absoluteFilePath();
     }
     const bool alone = parser.isSet(options.newInstance) || parser.isSet(options.compare) ||
                        parser.isSet(options.reset) || merging;
@@ -329,7 +328,6 @@ int main(int argc, char* argv[]) {
             QString why;
             switch (instances.start(handed, &why)) {
             case InstanceServer::Start::HandedOver:
-                tellIfTooShort(names);
                 return 0;
             case InstanceServer::Start::Alone:
                 tell(QCoreApplication::translate("main",

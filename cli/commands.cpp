@@ -788,9 +788,30 @@ int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err)
     }
     // The output may be OURS, which it replaces as git expects; never BASE or THEIRS.
     refuseOverwriting(target, {basePath, theirsPath});
-    const ViewedMap base = viewMapFile(basePath);
-    const ViewedMap ours = viewMapFile(oursPath);
-    const ViewedMap theirs = viewMapFile(theirsPath);
+    // A map that cannot be read is a file error here (2), never the status of
+    // a merge with conflicts (1), which would say the map was written.
+    const auto read = [err](const std::string& path) {
+        try {
+            ViewedMap map = viewMapFile(path);
+            const std::size_t records = map.view.recordCount();
+            const auto promised = static_cast<std::size_t>(map.view.header.hexCount());
+            if (records < promised) {
+                // Its missing hexes merge as zeros, as they read everywhere: a
+                // change on that side, whatever the other side did.
+                std::fprintf(err,
+                             "amptool: merge: %s: note: the file holds %zu of the %zu hexes its header "
+                             "promises; the %zu missing merge as zeros\n",
+                             nameOf(path).c_str(), records, promised, promised - records);
+            }
+            return map;
+        } catch (Failure& failure) {
+            failure.status = UsageOrIo;
+            throw;
+        }
+    };
+    const ViewedMap base = read(basePath);
+    const ViewedMap ours = read(oursPath);
+    const ViewedMap theirs = read(theirsPath);
     // The conflicts are told as they are found, never kept: the largest maps can
     // have 845,325 of them.
     const std::string name = git ? options.positional()[3] : target;
@@ -800,6 +821,9 @@ int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err)
     const std::string listPath = name + ".conflicts";
     std::optional<TextSink> list;
     if (git) {
+        // The list is made anew: an old one, or a link planted in its place, is
+        // removed rather than written through.
+        removeFile(listPath);
         list.emplace(listPath, nullptr);
     }
     if (json) {

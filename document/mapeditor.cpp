@@ -3,6 +3,7 @@
 #include "hexshapes.h"
 #include "mapfileio.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -232,4 +233,12 @@ QString MapEditor::take(MapMerge::Side side, MapMerge::Scope scope) {
         return {};
     }
     return merge_->take(side, scope, layer_, hex);
+}
+
+DocumentResult MapEditor::write(const QString& fileName) {
+    DocumentResult written = document_.write(fileName);
+    if (written && merge_ && merge_->leftCount() == 0) {
+        QFile::remove(fileName + QStringLiteral(".conflicts"));
+    }
+    return written;
 }

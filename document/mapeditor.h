@@ -69,7 +69,9 @@ public:
     // The file actions; each returns what the document's call returned.
     // A map that comes in another way than a merge ends the merge (see merge()).
     DocumentResult open(const QString& fileName);
-    DocumentResult write(const QString& fileName) { return document_.write(fileName); }
+    // A write of a merge with no conflict left also removes the conflict list
+    // `amptool merge --git` left beside the map (MAP.conflicts): it is settled.
+    DocumentResult write(const QString& fileName);
     void newMap(int columns, int rows);
     DocumentResult reload() { return document_.reloadFromDisk(); }
     DocumentResult recover(const std::vector<std::uint8_t>& copy,

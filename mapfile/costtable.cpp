@@ -46,6 +46,11 @@ double costValue(const json::Value& value, const std::string& key, bool nullAllo
         throw Refusal{key,
                       "is " + wanted + ", not " + (value.isNumber() ? "a number 0 or less" : kindOf(value))};
     }
+    // A path enters at most every hex of the largest map once: its cost must
+    // stay a finite sum, or a way through would read as no way.
+    if (value.number() > LargestCost) {
+        throw Refusal{key, "is at most 1e300: a path's sum of such costs would overflow"};
+    }
     return value.number();
 }
 

@@ -24,6 +24,9 @@ namespace amp {
 
 // The cost of a hex no path may enter.
 inline constexpr double ImpassableCost = std::numeric_limits<double>::infinity();
+// The largest cost a table may give: a path through every hex of the largest
+// map still sums to a finite number.
+inline constexpr double LargestCost = 1e300;
 
 struct CostTable {
     std::string name;

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -156,6 +157,23 @@ TEST_F(AmptoolMerge, ErrorsExitTwoAndWriteNothing) {
     EXPECT_EQ(bytesOf("theirs.amp"), Theirs);
     EXPECT_EQ(bytesOf("ours.amp"), Ours);
     EXPECT_FALSE(exists("out.amp"));
+    // A side that is no map (empty, or larger than any map) is a file error, not
+    // the status of a merge with conflicts.
+    put("empty.amp", Bytes{});
+    EXPECT_EQ(amptool("merge base.amp empty.amp theirs.amp -o out.amp").status, 2);
+    put("huge.amp", Bytes(900000, 1));
+    EXPECT_EQ(amptool("merge base.amp ours.amp huge.amp -o out.amp").status, 2);
+    EXPECT_FALSE(exists("out.amp"));
+}
+
+TEST_F(AmptoolMerge, AShortSideIsToldAsItsMissingHexesMergeAsZeros) {
+    // Ours keeps only its first record: the three it lacks read as zeros, a
+    // change from base that the merge takes, and says so.
+    put("short.amp", Bytes(Ours.begin(), Ours.begin() + 7 + 13));
+    const Outcome run = amptool("merge base.amp short.amp base.amp -o out.amp");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("short.amp: note: the file holds 1 of the 4 hexes"), std::string::npos) << run.err;
+    EXPECT_EQ(bytesOf("out.amp"), map2x2(2, {{1}, {0}, {0}, {0}}));
 }
 
 TEST_F(AmptoolMerge, GitModeListsConflictsBesideTheMapAndACleanMergeRemovesThem) {
@@ -179,6 +197,17 @@ TEST_F(AmptoolMerge, GitModeListsConflictsBesideTheMapAndACleanMergeRemovesThem)
     EXPECT_EQ(bytesOf("ours2.amp"), Ours);
     // git always gives the path: without it the words are wrong.
     EXPECT_EQ(amptool("merge --git base.amp ours2.amp base.amp").status, 2);
+#ifndef _WIN32
+    // A link planted where the list goes is replaced, never written through.
+    put("precious.txt", Bytes{'k', 'e', 'e', 'p'});
+    ASSERT_TRUE(QFile::link(dir.filePath("precious.txt"), dir.filePath("maps/m.amp.conflicts")));
+    put("ours3.amp", Ours);
+    EXPECT_EQ(amptool("merge --git base.amp ours3.amp theirs.amp maps/m.amp").status, 1);
+    QFile precious(dir.filePath("precious.txt"));
+    ASSERT_TRUE(precious.open(QIODevice::ReadOnly));
+    EXPECT_EQ(precious.readAll(), QByteArray("keep"));
+    EXPECT_FALSE(QFileInfo(dir.filePath("maps/m.amp.conflicts")).isSymLink());
+#endif
 }
 
 TEST_F(AmptoolMerge, LinesGiveTheHeaderThenOneLinePerHex) {

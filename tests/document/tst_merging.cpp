@@ -113,9 +113,19 @@ void MergingTest::theMergedMapIsTheSessionsUnwrittenMap() {
     QVERIFY(merge.hexLeft(0, 0) && merge.hexLeft(1, 0));
     QVERIFY(!merge.hexLeft(0, 1) && !merge.hexLeft(1, 1));
     QVERIFY(merge.cellLeft(4, 1, 0) && !merge.cellLeft(3, 1, 0));
+    // The list git's merge driver left beside the map stays while conflicts do.
+    const QString list = maps.output + ".conflicts";
+    QFile listFile(list);
+    QVERIFY(listFile.open(QIODevice::WriteOnly));
+    listFile.close();
     QVERIFY(session.write(session.document().fileName()).ok());
     QCOMPARE(contentOf(maps.output), maps.expected);
     QVERIFY(!session.hasUnwrittenEdits());
+    QVERIFY(QFile::exists(list));
+    // Settled and written: the list goes.
+    QVERIFY(!session.take(MapMerge::Side::Ours, MapMerge::Scope::All).isEmpty());
+    QVERIFY(session.write(session.document().fileName()).ok());
+    QVERIFY(!QFile::exists(list));
 }
 
 void MergingTest::aMergeThatCannotBeReadChangesNothing_data() {

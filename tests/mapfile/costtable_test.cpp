@@ -78,6 +78,11 @@ TEST(CostTable, RefusesBadKeysAndValuesNamingTheKey) {
     EXPECT_EQ(refusedKey(R"({"costs": {}, "default": 0})"), "default");
     EXPECT_EQ(refusedKey(R"({"costs": {}, "name": 5})"), "name");
     EXPECT_EQ(refusedKey(R"({"costs": {}, "costs": {}})"), "costs");
+    // Two hexes at 1e308 would sum past the largest double: a way through
+    // would read as none.
+    EXPECT_EQ(refusedKey(R"({"costs": {}, "default": 1e308})"), "default");
+    EXPECT_EQ(refusedKey(R"({"costs": {"Forest": 2e300}})"), "costs.Forest");
+    EXPECT_EQ(refusedKey(R"({"costs": {}, "road": 1e301})"), "road");
 }
 
 TEST(CostTable, RefusesTextThatIsNotAnObjectOfStrictJson) {
