@@ -70,6 +70,20 @@ void makeMaps(Maps& maps) {
     maps.expected[at(1, 0, 4)] = 8;
 }
 
+// The three maps merged into a fresh session.
+struct Merging {
+    Maps maps;
+    MapEditor session;
+    MapMerge& merge = started();
+    MapMerge& started() {
+        makeMaps(maps);
+        if (!session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok()) {
+            qFatal("the test maps do not merge");
+        }
+        return *session.merge();
+    }
+};
+
 QString rowText(const QAbstractItemModel& model, int row) {
     QStringList cells;
     for (int k = 0; k < model.columnCount(); ++k) {
@@ -174,11 +188,8 @@ void MergingTest::aMergeThatCannotBeReadChangesNothing() {
 }
 
 void MergingTest::eachSideTakenOnAHexIsOneStepAndUndoes() {
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
-    MapMerge& merge = *session.merge();
+    Merging m;
+    auto& [maps, session, merge] = m;
     QUndoStack& stack = *session.document().undoStack();
     LayerModel& terrain = *session.document().layer(0);
 
@@ -219,11 +230,8 @@ void MergingTest::eachSideTakenOnAHexIsOneStepAndUndoes() {
 }
 
 void MergingTest::scopesReachTheirConflictsOnly() {
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
-    MapMerge& merge = *session.merge();
+    Merging m;
+    auto& [maps, session, merge] = m;
 
     // The layer on show: only layer 4's conflict.
     session.setLayer(4);
@@ -259,11 +267,8 @@ void MergingTest::scopesReachTheirConflictsOnly() {
 }
 
 void MergingTest::anEditSettlesAConflictAndItsUndoReopensIt() {
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
-    MapMerge& merge = *session.merge();
+    Merging m;
+    auto& [maps, session, merge] = m;
     MapDocument& document = session.document();
     QVERIFY(document.typeIntoCell(0, 0, 0, "12"));
     QVERIFY(!merge.cellLeft(0, 0, 0));
@@ -286,11 +291,8 @@ void MergingTest::anEditSettlesAConflictAndItsUndoReopensIt() {
 }
 
 void MergingTest::theListShowsEveryConflictAndSteppingSkipsSettled() {
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
-    MapMerge& merge = *session.merge();
+    Merging m;
+    auto& [maps, session, merge] = m;
     ConflictModel model(merge);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model.rowCount(), 3);
@@ -313,10 +315,8 @@ void MergingTest::theListShowsEveryConflictAndSteppingSkipsSettled() {
 }
 
 void MergingTest::anotherMapEndsTheMerge() {
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
+    Merging m;
+    auto& [maps, session, merge] = m;
     int changes = 0;
     connect(&session, &MapEditor::mergeChanged, this, [&changes] { ++changes; });
     QVERIFY(!session.open(maps.dir.filePath("missing.amp")).ok());
@@ -334,11 +334,8 @@ void MergingTest::aScriptSettlesConflictsAsOneStep() {
 #ifndef AMPEDIT_HAVE_SCRIPTING
     QSKIP("this build has no JavaScript engine");
 #else
-    Maps maps;
-    makeMaps(maps);
-    MapEditor session;
-    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.output).ok());
-    MapMerge& merge = *session.merge();
+    Merging m;
+    auto& [maps, session, merge] = m;
     ScriptRunner runner(session, linkedScriptEngine);
     // The list as a script sees it, then theirs for hex 0,0 (a hex), ours for the
     // header byte (a conflict of the list), and a hand-written byte for the last.
