@@ -222,8 +222,8 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     evenAction_->setChecked(settings_->evenColumnsLower());
     colourBlindAction_->setChecked(settings_->colourBlind());
     restorePaintChoices();
-    differences_ = new DifferencesDock(*editor_, current_->layerViews(), *mapPanel_->view(), dialogs_, this);
-    conflicts_ = new ConflictsDock(*editor_, current_->layerViews(), *mapPanel_->view(), dialogs_, this);
+    differences_ = new DifferencesDock(*editor_, current_->views, *mapPanel_->view(), dialogs_, this);
+    conflicts_ = new ConflictsDock(*editor_, current_->views, *mapPanel_->view(), dialogs_, this);
     statistics_->setEditor(editor_);
     fairness_->setEditor(editor_);
     connect(fairness_, &FairnessTools::rulerText, this, [this](const QString& text) {
@@ -301,6 +301,10 @@ MapTab* MainWindow::makeTab() {
     });
     tab->form = new TfrmMapEd(dialogs_, *editor, {program_}, forms_);
     TfrmMapEd* form = tab->form;
+    tab->views = {[form](int layer) { return form->layerGrid(layer); },
+                  [form](int layer) { form->showLayerNumber(layer); },
+                  [form](int column, int row) { form->selectHex(column, row); },
+                  [form] { return form->mayDiscardEdits(); }};
     forms_->addWidget(form);
     form->setDialogFolder(settings_->lastFolder());
     connect(form, &TfrmMapEd::clientHeightChanged, this, [this, tab](int height) {
@@ -323,7 +327,7 @@ MapTab* MainWindow::makeTab() {
     });
     connect(panel->view(), &HexMapView::hexChosen, form, &TfrmMapEd::selectHex);
     connect(panel->view(), &HexMapView::viewChanged, this, [this, tab] { followLinkedView(tab); });
-    tab->bulkEdits = new BulkEdits(*editor, tab->layerViews(), dialogs_, this);
+    tab->bulkEdits = new BulkEdits(*editor, tab->views, dialogs_, this);
     tab->bulkEdits->setBrushValue(
         [panel] { return int(amp::lowByte(LayerModel::textValue(panel->view()->brushText()))); });
     tab->bulkEdits->setValueNames([panel](int layer) { return panel->valueNames(layer); });
@@ -469,10 +473,10 @@ void MainWindow::showTab(MapTab* tab) {
         scripts_->setEditor(editor_);
     }
     if (differences_) {
-        differences_->setEditor(editor_, tab->layerViews(), mapPanel_->view());
+        differences_->setEditor(editor_, tab->views, mapPanel_->view());
     }
     if (conflicts_) {
-        conflicts_->setEditor(editor_, tab->layerViews(), mapPanel_->view());
+        conflicts_->setEditor(editor_, tab->views, mapPanel_->view());
     }
     if (statistics_) {
         statistics_->setEditor(editor_);

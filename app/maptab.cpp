@@ -2,17 +2,8 @@
 #include "maptab.h"
 #include "mapdocument.h"
 #include "mapeditor.h"
-#include "tfrmmaped.h"
 
 #include <QFileInfo>
-
-LayerViews MapTab::layerViews() const {
-    TfrmMapEd* shown = form;
-    return {[shown](int layer) { return shown->layerGrid(layer); },
-            [shown](int layer) { shown->showLayerNumber(layer); },
-            [shown](int column, int row) { shown->selectHex(column, row); },
-            [shown] { return shown->mayDiscardEdits(); }};
-}
 
 QString MapTab::path() const {
     return editor->document().fileName();

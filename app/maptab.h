@@ -35,8 +35,7 @@ public:
     QToolBar* diskBar = nullptr;
     bool diskBarWanted = false; // the bar had something to tell when the tab was left
 
-    // The form's number views, for the helpers that follow the session.
-    LayerViews layerViews() const;
+    LayerViews views; // the form's number views, for the helpers that follow the session
     // The file's name ("Untitled" for a map not written yet), "*" while unwritten.
     QString title() const;
     QString path() const;
