@@ -55,7 +55,11 @@ void HexMapView::setLayer(int layer) {
     }
 }
 
+// The same tool again keeps what it is doing: a tab coming on show keeps its ruler.
 void HexMapView::setTool(Tool tool) {
+    if (tool == tool_) {
+        return;
+    }
     finishStroke();
     if (shapeFrom_) {
         cancelDrag();
@@ -108,6 +112,9 @@ void HexMapView::setSelectionMask(std::vector<bool> mask) {
 }
 
 void HexMapView::setEvenColumnsLower(bool lower) {
+    if (lower == evenLower_) {
+        return;
+    }
     evenLower_ = lower;
     update();
 }
@@ -120,15 +127,18 @@ void HexMapView::setRamp(palettes::Ramp ramp) {
 }
 
 void HexMapView::setPictureLayers(const PictureLayers& picture) {
-    const bool changed = !(picture == picture_);
+    if (picture == picture_) {
+        return;
+    }
     picture_ = picture;
     update();
-    if (changed) {
-        emit pictureLayersChanged();
-    }
+    emit pictureLayersChanged();
 }
 
 void HexMapView::setHexValues(bool shown) {
+    if (shown == hexValues_) {
+        return;
+    }
     hexValues_ = shown;
     update();
 }

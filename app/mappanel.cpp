@@ -300,6 +300,9 @@ void MapPanel::setLayer(int layer) {
 }
 
 void MapPanel::setColourBlind(bool cividis) {
+    if (cividis == (view_->pictureLayers().palette == palettes::Palette::ColourBlind)) {
+        return; // a tab coming on show keeps its legend as it is
+    }
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
     brushValue_->setNames(valueNames(view_->layer())); // the swatches in the new palette
     if (terrainLegend_) {
