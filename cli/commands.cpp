@@ -945,7 +945,7 @@ int replace(const std::vector<std::string>& words, std::FILE* out, std::FILE* er
     const std::string target = options.value("-o").value_or(path);
     writeMap(target, map, out, path);
     // The count goes where the map does not.
-    std::fprintf(target == "-" ? err : out, "%lld hexes changed\n", changed);
+    std::fprintf(target == "-" ? err : out, "%lld %s changed\n", changed, changed == 1 ? "hex" : "hexes");
     return 0;
 }
 
@@ -972,7 +972,9 @@ int applyMapping(
     }
     const std::string target = options.value("-o").value_or(path);
     writeMap(target, map, out, path);
-    std::fprintf(target == "-" ? err : out, "%d hexes had no image and were left as they were\n",
+    std::fprintf(target == "-" ? err : out,
+                 mapping->withoutImage == 1 ? "%d hex had no image and was left as it was\n"
+                                            : "%d hexes had no image and were left as they were\n",
                  mapping->withoutImage);
     return 0;
 }

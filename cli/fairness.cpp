@@ -32,6 +32,32 @@ std::string numberText(double value) {
     return std::string(text, result.ptr);
 }
 
+// For a reader: at most two decimals, trailing zeros dropped (49.99, 50, 6.67).
+std::string roundedText(double value) {
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%.2f", value);
+    std::string shown(text, static_cast<std::size_t>(std::max(length, 0)));
+    if (shown.find('.') != std::string::npos) {
+        shown.erase(shown.find_last_not_of('0') + 1);
+        if (shown.back() == '.') {
+            shown.pop_back();
+        }
+    }
+    return shown == "-0" ? "0" : shown;
+}
+
+// A share of 0..1 as a percentage with one decimal: "83.8 %".
+std::string shareText(double share) {
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
+    return std::string(text, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+// "1 hex", "2 hexes"; "1 city", "3 cities".
+std::string counted(long long count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string hexJson(Offset hex) {
     return "[" + std::to_string(hex.column) + ", " + std::to_string(hex.row) + "]";
 }
@@ -150,11 +176,11 @@ std::string statsJson(const amp::HexStats& stats, int columns, int rows) {
 
 std::string statsText(const std::string& title, const amp::HexStats& stats, int columns, int rows) {
     std::string text = title + ": " + std::to_string(columns) + " x " + std::to_string(rows) + ", " +
-                       std::to_string(stats.hexes) + " hexes, " + std::to_string(stats.cities) + " cities, " +
-                       std::to_string(stats.roads) + " road hexes\n";
+                       counted(stats.hexes, "hex", "hexes") + ", " + counted(stats.cities, "city", "cities") +
+                       ", " + counted(stats.roads, "road hex", "road hexes") + "\n";
     if (stats.hexes > 0) {
         text += "  height b1: min " + std::to_string(stats.heightMin) + ", mean " +
-                numberText(stats.heightMean) + ", max " + std::to_string(stats.heightMax) + "\n";
+                roundedText(stats.heightMean) + ", max " + std::to_string(stats.heightMax) + "\n";
     }
     return text + terrainText(stats);
 }
@@ -198,11 +224,11 @@ int stats(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
                        statsText(lr ? "left half" : "top half", halves[0], halfColumns, halfRows) +
                        statsText(lr ? "right half" : "bottom half", halves[1], halfColumns, halfRows);
     text += std::string("symmetry (") + (lr ? "mirrored left to right" : "mirrored top to bottom") +
-            "): " + numberText(symmetry.all) + " of all cells\n";
+            "): " + shareText(symmetry.all) + " of all cells alike\n";
     for (int layer = 0; layer < amp::LayerCount; ++layer) {
         text += "  " + std::to_string(layer) + " " +
                 std::string(amp::LayerNames[static_cast<std::size_t>(layer)]) + ": " +
-                numberText(symmetry.layer[static_cast<std::size_t>(layer)]) + "\n";
+                shareText(symmetry.layer[static_cast<std::size_t>(layer)]) + "\n";
     }
     print(out, text);
     return 0;
@@ -230,11 +256,11 @@ int path(const std::vector<std::string>& words, std::FILE* out, std::FILE*) {
                        std::to_string(distance) + ", \"cost\": " + (way ? numberText(way->cost) : "null") +
                        ", \"hexes\": [" + hexes + "]}\n");
     } else {
-        std::string text = "from " + hexText(from) + " to " + hexText(to) + ": " + std::to_string(distance) +
-                           " hexes apart\n";
+        std::string text = "from " + hexText(from) + " to " + hexText(to) + ": " +
+                           counted(distance, "hex", "hexes") + " apart\n";
         if (way) {
             text += "path cost " + numberText(way->cost) + " (" + table.name + ") through " +
-                    std::to_string(way->hexes.size()) + " hexes:";
+                    counted(static_cast<long long>(way->hexes.size()), "hex", "hexes") + ":";
             for (const Offset& hex : way->hexes) {
                 text += " " + hexText(hex);
             }
@@ -279,16 +305,16 @@ int territory(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
                     ", \"hexes\": " + std::to_string(stats.hexes) + ", \"terrain\": " + terrainJson(stats) +
                     ", \"cities\": " + std::to_string(stats.cities) + "}";
         } else {
-            text += "start " + hexText(starts[i]) + ": " + std::to_string(stats.hexes) + " hexes, " +
-                    std::to_string(stats.cities) + " cities\n" + terrainText(stats);
+            text += "start " + hexText(starts[i]) + ": " + counted(stats.hexes, "hex", "hexes") + ", " +
+                    counted(stats.cities, "city", "cities") + "\n" + terrainText(stats);
         }
     }
     if (json) {
         text += "], \"contested\": " + std::to_string(found.contested) +
                 ", \"unreached\": " + std::to_string(found.unreached) + "}\n";
     } else {
-        text += "contested: " + std::to_string(found.contested) +
-                " hexes, unreached: " + std::to_string(found.unreached) + " hexes (" + table.name + ")\n";
+        text += "contested: " + counted(found.contested, "hex", "hexes") +
+                ", unreached: " + counted(found.unreached, "hex", "hexes") + " (" + table.name + ")\n";
     }
     print(out, text);
     return 0;

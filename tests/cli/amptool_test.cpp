@@ -291,7 +291,7 @@ TEST_F(Amptool, NewAndResizeMakeCompleteMapsOfTheGivenShape) {
     ASSERT_EQ(amptool(dir, "resize m.amp 2 3").status, 0);
     ASSERT_EQ(bytesOf(dir, "m.amp").size(), 7u + 13 * 6);
     const Outcome replaced = amptool(dir, "replace m.amp --layer 4 14 99");
-    EXPECT_EQ(replaced.out, "1 hexes changed\n");
+    EXPECT_EQ(replaced.out, "1 hex changed\n");
     EXPECT_EQ(amptool(dir, "new 256 1 -o big.amp").status, 2);
     EXPECT_FALSE(QFile::exists(dir.filePath("big.amp")));
 }
@@ -322,7 +322,7 @@ TEST_F(Amptool, FlipAndSymmetrizeFollowTheLatticeAndTellWhatHadNoImage) {
     EXPECT_EQ(amptool(dir, "flip m.amp --axis point").status, 0);
     EXPECT_EQ(bytesOf(dir, "m.amp"), original);
     const Outcome topBottom = amptool(dir, "flip m.amp --axis top-bottom --layer 4 -o t.amp");
-    EXPECT_EQ(topBottom.out, "1 hexes had no image and were left as they were\n");
+    EXPECT_EQ(topBottom.out, "1 hex had no image and was left as it was\n");
     EXPECT_EQ(bytesOf(dir, "t.amp"), withRecords({1, 0, 2, 3, 5, 4}, 4));
     // To standard output, the count on stderr.
     const Outcome copied = amptool(dir, "symmetrize m.amp --from right --mode mirror -o - > s.amp");
@@ -550,7 +550,7 @@ TEST_F(Amptool, TheNullDeviceAsTheOutputIsADryRun) {
         ASSERT_EQ(::lstat(null.c_str(), &info), 0);
         EXPECT_TRUE(S_ISCHR(info.st_mode)) << words << " put a file in the device's place";
     }
-    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 10 11 -o null").out, "1 hexes changed\n");
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 10 11 -o null").out, "1 hex changed\n");
     EXPECT_EQ(bytesOf(dir, "m.amp"), smallMap());
     const QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
     EXPECT_TRUE(left.filter(".ampedit").isEmpty()) << left.join(' ').toStdString();
@@ -566,11 +566,11 @@ TEST_F(Amptool, LayersAndValuesGoByTheNamesTheEditorTakes) {
     // Record 1's terrain 10 (Stream) becomes 3 (Forest).
     const Outcome named = amptool(dir, "replace m.amp --layer terrain Stream forest");
     EXPECT_EQ(named.status, 0) << named.err;
-    EXPECT_EQ(named.out, "1 hexes changed\n");
+    EXPECT_EQ(named.out, "1 hex changed\n");
     auto expected = smallMap();
     expected[7 + 13] = 3;
     EXPECT_EQ(bytesOf(dir, "m.amp"), expected);
-    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 Forest 'Impassable River'").out, "1 hexes changed\n");
+    EXPECT_EQ(amptool(dir, "replace m.amp --layer 0 Forest 'Impassable River'").out, "1 hex changed\n");
     EXPECT_EQ(bytesOf(dir, "m.amp")[7 + 13], 12);
     ASSERT_EQ(amptool(dir, "new 2 1 -o n.amp --fill terrain=Ocean --fill roads=2 --fill 4=LakeRegion").status,
               2);

@@ -117,8 +117,19 @@ TEST_F(Fairness, StatsTextIsReadableAndAnEmptyMapHasNoHeights) {
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_NE(text.out.find("map: 3 x 2, 6 hexes, 3 cities, 2 road hexes\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("  Forest (3): 3 (50.0%)\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("left half: 1 x 2, 2 hexes"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("symmetry (mirrored left to right)"), std::string::npos) << text.out;
+    // One city and one road hex each side, said in the singular.
+    EXPECT_NE(text.out.find("left half: 1 x 2, 2 hexes, 1 city, 1 road hex\n"), std::string::npos)
+        << text.out;
+    // 68 of 78 cells alike: 87.18 %, shown to one decimal.
+    EXPECT_NE(text.out.find("symmetry (mirrored left to right): 87.2 % of all cells alike\n"),
+              std::string::npos)
+        << text.out;
+    // The top row's heights 10, 0, 10: a mean of 6.666..., shown to two decimals.
+    const Outcome rows = amptool(dir, "stats m.amp --half tb");
+    EXPECT_NE(rows.out.find(
+                  "top half: 3 x 1, 3 hexes, 1 city, 0 road hexes\n  height b1: min 0, mean 6.67, max 10\n"),
+              std::string::npos)
+        << rows.out;
 
     put("empty.amp", mapOf(0, 4, {}));
     EXPECT_EQ(amptool(dir, "stats empty.amp --format json").out,
@@ -207,8 +218,8 @@ TEST_F(Fairness, TerritorySplitsALineAndCountsWhatEachSideHolds) {
                          "\"cities\": 1}, {\"start\": [0, 4], \"hexes\": 1, \"terrain\": {\"0\": 1}, "
                          "\"cities\": 0}], \"contested\": 0, \"unreached\": 1}\n");
     const Outcome text = amptool(dir, "territory m.amp 0,0 0,4 --costs water.json");
-    EXPECT_NE(text.out.find("start 0,4: 1 hexes, 0 cities\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("contested: 0 hexes, unreached: 1 hexes"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("start 0,4: 1 hex, 0 cities\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("contested: 0 hexes, unreached: 1 hex"), std::string::npos) << text.out;
 }
 
 } // namespace
