@@ -59,8 +59,12 @@ std::vector<std::uint8_t> largestMap(unsigned seed) {
     return amp::encodeMap(image);
 }
 
+// What a turn of the event loop does: the events handled, what was closed
+// deleted (processEvents() alone, outside a running loop, keeps it: a closed
+// tab's widgets would pile up and slow every later tab), the window painted.
 void settle(MainWindow& window) {
     QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     window.repaint();
 }
 
