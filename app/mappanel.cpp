@@ -300,9 +300,13 @@ void MapPanel::setLayer(int layer) {
 }
 
 void MapPanel::setColourBlind(bool cividis) {
-    if (cividis == (view_->pictureLayers().palette == palettes::Palette::ColourBlind)) {
-        return; // a tab coming on show keeps its legend as it is
+    // A tab coming on show keeps its legend as it is; its picture may have
+    // taken the palette already with the other picture choices.
+    if (cividis == swatchesColourBlind_ &&
+        cividis == (view_->pictureLayers().palette == palettes::Palette::ColourBlind)) {
+        return;
     }
+    swatchesColourBlind_ = cividis;
     view_->setRamp(cividis ? palettes::Ramp::Cividis : palettes::Ramp::Viridis);
     brushValue_->setNames(valueNames(view_->layer())); // the swatches in the new palette
     if (terrainLegend_) {

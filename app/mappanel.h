@@ -75,7 +75,8 @@ private:
     QScrollBar* horizontal_;
     QScrollBar* vertical_;
     int heightLimit_ = QWIDGETSIZE_MAX;
-    bool scrolling_ = false; // the bars follow the picture, not the other way
+    bool swatchesColourBlind_ = false; // the palette the legend's and the brush's swatches are in
+    bool scrolling_ = false;           // the bars follow the picture, not the other way
     QVBoxLayout* layout_;
     QBoxLayout* body_;                  // the picture's column and the legend
     QVBoxLayout* column_;               // the picture and the Layers list

@@ -9,7 +9,9 @@
 #include "recoverykeeper.h"
 #include "windowfixture.h"
 
+#include <QAction>
 #include <QItemSelectionModel>
+#include <QListWidget>
 #include <QProcess>
 #include <QTabBar>
 #include <QUndoStack>
@@ -60,6 +62,7 @@ private slots:
     void furtherMapsOpenBehindTheFirst();
     void undoActsOnTheTabOnShowOnly();
     void switchingKeepsLayerSelectionAndZoom();
+    void aPaletteChosenOnOneTabIsEveryTabs();
     void closingAsksAndDiscardClosesOnlyThatTab();
     void copyInOneTabPastesIntoAnother();
     void sideBySideLinksZoomAndScrollUntilUnlinked();
@@ -139,6 +142,45 @@ void TabsTest::switchingKeepsLayerSelectionAndZoom() {
     QCOMPARE(picture->origin(), origin);
     m.show(1);
     QCOMPARE(m.f.main->editor().layer(), 9);
+}
+
+// The terrain legend's swatches in the picture on show, a colour per terrain.
+QList<QRgb> swatches(ThreeMaps& m) {
+    QList<QRgb> colours;
+    for (QListWidget* legend : m.f.main->mapPanel().findChildren<QListWidget*>()) {
+        for (int row = 0; row < legend->count(); ++row) {
+            colours << legend->item(row)->icon().pixmap(14, 14).toImage().pixel(7, 7);
+        }
+    }
+    return colours;
+}
+
+void TabsTest::aPaletteChosenOnOneTabIsEveryTabs() {
+    ThreeMaps m;
+    m.show(1);
+    QTRY_VERIFY(!swatches(m).isEmpty()); // the legend comes after the picture's first paint
+    const QList<QRgb> standard = swatches(m);
+    m.show(0);
+    QTRY_VERIFY(!swatches(m).isEmpty());
+    QCOMPARE(swatches(m), standard);
+    QAction* colourBlind = nullptr;
+    for (QAction* action : m.f.main->findChildren<QAction*>()) {
+        colourBlind = action->text() == QStringLiteral("&Colour-Blind Palette") ? action : colourBlind;
+    }
+    QVERIFY(colourBlind);
+    colourBlind->trigger();
+    const QList<QRgb> chosen = swatches(m);
+    QVERIFY(chosen != standard);
+    // The tab behind takes the palette when it comes on show, its legend too.
+    m.show(1);
+    QCOMPARE(m.f.main->mapPanel().view()->pictureLayers().palette, palettes::Palette::ColourBlind);
+    QCOMPARE(swatches(m), chosen);
+    colourBlind->trigger();
+    m.show(2);
+    QTRY_VERIFY(!swatches(m).isEmpty());
+    QCOMPARE(swatches(m), standard);
+    m.show(1);
+    QCOMPARE(swatches(m), standard);
 }
 
 void TabsTest::closingAsksAndDiscardClosesOnlyThatTab() {
