@@ -37,8 +37,7 @@ private:
 
 void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     LayerView* view = f.view(0);
     select(f, 1, 1, 2, 3);
     // Typed, then Ctrl+Enter: every selected cell.
@@ -84,8 +83,7 @@ void BulkEditsTest::fillCutAndPasteAreOneStepEach() {
 
 void BulkEditsTest::allLayersTravelTogether() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     select(f, 0, 0, 1, 1);
     f.press(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     QVERIFY(QApplication::clipboard()->mimeData()->hasFormat("application/x-ampedit-cells"));
@@ -104,8 +102,7 @@ void BulkEditsTest::allLayersTravelTogether() {
 
 void BulkEditsTest::aSpreadsheetsTextComesAndGoes() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     // What a spreadsheet puts on the clipboard: tabs, CR LF, a last line end,
     // and nothing between two tabs for an empty cell, which reads as 0.
     QApplication::clipboard()->setText("1\t\t3\r\n4\t5\t255\r\n");
@@ -121,8 +118,7 @@ void BulkEditsTest::aSpreadsheetsTextComesAndGoes() {
 
 void BulkEditsTest::aBadPasteChangesNothingAndSaysWhere() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.view(0)->setCurrentIndex(f.model(0)->index(0, 0));
     for (const char* text : {"1\t2\n3\tx\n", "1\t2\n3\t256\n", "1\t2\n3\n"}) {
         QApplication::clipboard()->setText(QString::fromLatin1(text));

@@ -31,8 +31,7 @@ private:
     // Loads the 10 x 8 map, puts `text` into cell [2][3] of `layer` and shows that
     // layer; returns the rendered view and the cell's rectangle in it.
     static QImage render(WindowFixture& f, int layer, const QString& text, QRect* cell) {
-        f.open();
-        f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+        f.openOn("ten.amp", patternFile(TenByEight, 80));
         for (int i = 0; i < layer; ++i) {
             f.click("btnPlus");
         }
@@ -133,8 +132,7 @@ void DrawingTest::theOctagonStaysInsideCellsSmallerThanItself() {
 
 void DrawingTest::metricBoxesApplyToEveryView() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.control<QCheckBox>("chkLines")->click();
     f.press(
         QKeySequence(Qt::CTRL | Qt::Key_PageUp)); // layer 12's view is made before the change, the rest after
@@ -169,8 +167,7 @@ void DrawingTest::metricBoxesApplyToEveryView() {
 
 void DrawingTest::unusableMetricsAreClampedAndShowLinesRestoresTheViews() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     const char* boxes[] = {"Edit8", "Edit9", "Edit10", "Edit11", "Edit12"};
     for (const char* box : boxes) {
         f.control<QLineEdit>(box)->setText("abc");

@@ -48,8 +48,7 @@ private:
 // layer: the name is always what the hex holds.
 void FollowingTest::hexInfoNamesWhatItsHexHoldsNow() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.document().typeIntoCell(amp::TerrainLayer, 2, 3, QStringLiteral("4"));
     f.clickCell(f.view(0), 2, 3);
     QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("Sand"));

@@ -72,8 +72,7 @@ void HostileTest::targetsThatAreNoFilesAreRefusedUntouched() {
 #ifndef _WIN32 // Windows has no FIFO
     QCOMPARE(mkfifo(QFile::encodeName(f.dir.filePath("pipe.amp")).constData(), 0600), 0);
 #endif
-    f.open();
-    f.readMap(f.write("good.amp", patternFile(TenByEight, 80)));
+    f.openOn("good.amp", patternFile(TenByEight, 80));
     f.typeIntoCell(f.view(0), 1, 1, "55");
     const QStringList before =
         QDir(f.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
@@ -107,8 +106,7 @@ void HostileTest::targetsThatAreNoFilesAreRefusedUntouched() {
 
 void HostileTest::randomTypingIsWrittenByTheRule() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("map.amp", patternFile(TenByEight, 80)));
+    f.openOn("map.amp", patternFile(TenByEight, 80));
     // Each text with the byte the rule gives it, worked out by hand: leading blanks
     // and one sign are allowed, nothing after the digits, 32 bits at most, and the
     // file keeps the low 8 bits.

@@ -19,10 +19,7 @@ private slots:
     void theStampsKeysWorkWhereverTheFocusIs();
 
 private:
-    static void openTen(WindowFixture& f) {
-        f.open();
-        f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
-    }
+    static void openTen(WindowFixture& f) { f.openOn("ten.amp", patternFile(TenByEight, 80)); }
     static QToolButton* toolButton(WindowFixture& f, const QString& text) {
         for (QToolButton* button : f.main->mapPanel().findChildren<QToolButton*>()) {
             if (button->text() == text) {

@@ -61,8 +61,7 @@ private:
 
 void MainWindowTest::typingUndoAndRedoByKeys() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.typeIntoCell(f.view(0), 3, 2, "42");
     QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("42"));
     QVERIFY(f.main->isWindowModified());
@@ -193,8 +192,7 @@ void MainWindowTest::unwrittenChangesAskSaveDiscardOrCancel() {
 
 void MainWindowTest::deleteClearsTheSelectionInOneStep() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     LayerView* view = f.view(0);
     f.clickCell(view, 1, 1);
     QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
@@ -220,8 +218,7 @@ void MainWindowTest::deleteClearsTheSelectionInOneStep() {
 
 void MainWindowTest::enterAndTabMoveTheCurrentCell() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     LayerView* view = f.view(0);
     const auto current = [view] { return QPoint(view->currentIndex().column(), view->currentIndex().row()); };
     f.typeIntoCell(view, 4, 4, "1"); // ends with Enter
@@ -259,8 +256,7 @@ void MainWindowTest::enterAndTabMoveTheCurrentCell() {
 
 void MainWindowTest::layerShortcutsWorkWhereverTheFocusIs() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.clickCell(f.view(0), 0, 0);
     f.press(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     QCOMPARE(f.visibleLayers(), QList<int>{1});
@@ -328,8 +324,7 @@ void MainWindowTest::theStatusLineNamesTheSelectedHex() {
 
 void MainWindowTest::aReadMapSelectsNothingByItself() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.view(0)->setFocus(Qt::TabFocusReason);
     QCoreApplication::processEvents();
     QCOMPARE(f.view(0)->currentIndex(), f.model(0)->index(0, 0));
@@ -359,8 +354,7 @@ void MainWindowTest::aReadMapSelectsNothingByItself() {
 
 void MainWindowTest::newMapTakesTheHeaderOfTheMapOnShow() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.typeIntoCell(f.view(0), 0, 0, "5");
     f.dialogs.mapSizes = {QSize(3, 2)};
     f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
@@ -525,8 +519,7 @@ void MainWindowTest::theWindowOpensOnTheDesktop() {
 // Ctrl+A selects every hex of the layer on show, from a view or the picture.
 void MainWindowTest::selectAllInAViewAndInThePicture() {
     WindowFixture f;
-    f.open();
-    f.readMap(tenByEight(f));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     QVERIFY(action(f, "Select All"));
     f.clickCell(f.view(0), 2, 2);
     f.press(QKeySequence::SelectAll);

@@ -29,8 +29,7 @@ private:
 
 void NavigationTest::buttonsWrapAtBothEndsAndShowOneView() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     auto* box = f.control<QComboBox>("cmbLayerName");
 
     f.click("btnMinus");
@@ -77,8 +76,7 @@ void NavigationTest::buttonsWorkBeforeAnyMap() {
 
 void NavigationTest::theLayerBoxPicksByNameAndKeepsTheTerrainName() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.document().typeIntoCell(0, 2, 2, "7");
     f.clickCell(f.view(0), 2, 2);
     QCOMPARE(f.textOf("edtTerrainType"), QStringLiteral("River"));
@@ -105,8 +103,7 @@ void NavigationTest::theLayerBoxPicksByNameAndKeepsTheTerrainName() {
 
 void NavigationTest::aTextThatNamesNoLayerChangesNothing() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.click("btnPlus");
     f.click("btnPlus");
     auto* box = f.control<QComboBox>("cmbLayerName");
@@ -140,8 +137,7 @@ void NavigationTest::aLoadKeepsTheLayerOnShowInFront() {
 
 void NavigationTest::selectingAHexNamesItsTerrain() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     const QStringList texts = {"7", "0", "18", "", "abc", "19", "-1", "3"};
     const QStringList names = {"River", "Clear", "Blackout", "Clear", "Clear", "", "", "Forest"};
     for (int column = 0; column < texts.size(); ++column) {
@@ -167,8 +163,7 @@ void NavigationTest::selectingAHexNamesItsTerrain() {
 
 void NavigationTest::otherLayersLeaveTheTerrainNameAlone() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.click("btnPlus");
     f.document().typeIntoCell(1, 0, 0, "7");
     f.control<QLineEdit>("edtTerrainType")->setText("Sand");

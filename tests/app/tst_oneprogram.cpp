@@ -97,6 +97,17 @@ bool handOverAside(const QString& name, const QStringList& paths) {
     return taken;
 }
 
+// A runtime folder of the user's own in `dir`, made this process's.
+QString privateRuntime(const QTemporaryDir& dir) {
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    if (!QDir().mkpath(runtime) ||
+        !QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        qFatal("cannot make %s", qPrintable(runtime));
+    }
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    return runtime;
+}
+
 // The real program, in a folder of its own, finding the running editor by the
 // runtime folder it is given.
 void prepare(QProcess& program, const QTemporaryDir& dir, const QString& runtime) {
@@ -251,10 +262,7 @@ void OneProgramTest::aSecondStartHandsItsMapsToTheFirst() {
     QSKIP("the pipe is named after the user: another test's editor running beside would take the hand-over");
 #endif
     WindowFixture f;
-    const QString runtime = f.dir.filePath(QStringLiteral("runtime"));
-    QVERIFY(QDir().mkpath(runtime));
-    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString runtime = privateRuntime(f.dir);
     const QString first = f.write("first.amp", patternFile(TenByEight, 80));
     QVERIFY(QDir().mkpath(f.dir.filePath(QStringLiteral("elsewhere"))));
     const QString there = f.write("elsewhere/there.amp", patternFile(EightByFive, 40));
@@ -282,10 +290,7 @@ void OneProgramTest::aStaleSocketIsTakenOver() {
     QSKIP("a killed program's pipe goes with it: no stale name is left to take over");
 #endif
     QTemporaryDir dir;
-    const QString runtime = dir.filePath(QStringLiteral("runtime"));
-    QVERIFY(QDir().mkpath(runtime));
-    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString runtime = privateRuntime(dir);
     const QString name = InstanceServer::defaultName();
     QProcess first;
     prepare(first, dir, runtime);
@@ -313,10 +318,7 @@ void OneProgramTest::aNewInstanceStartsAlone() {
     QSKIP("the pipe is named after the user: another test's editor running beside would take the hand-over");
 #endif
     QTemporaryDir dir;
-    const QString runtime = dir.filePath(QStringLiteral("runtime"));
-    QVERIFY(QDir().mkpath(runtime));
-    QVERIFY(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const QString runtime = privateRuntime(dir);
     const QString name = InstanceServer::defaultName();
     InstanceServer server(name);
     QCOMPARE(server.start({}), InstanceServer::Start::Serving);

@@ -57,8 +57,7 @@ private:
             record[0] = 3;
         }
         map.records[amp::recordOfCell(1, 0, 4)][0] = 6;
-        f.open();
-        f.readMap(f.write("forest.amp", amp::encodeMap(map)));
+        f.openOn("forest.amp", amp::encodeMap(map));
         HexMapView* view = f.main->mapPanel().view();
         view->resize(400, 300);
         view->fitMap();

@@ -62,11 +62,17 @@ int modeOf(const QString& path) {
 
 // A window on ten.amp whose watcher looks at the disk 20 ms after a change.
 QString openWatched(WindowFixture& f) {
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
+    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.main->diskWatcher().setDelay(20);
     return map;
+}
+
+// Another editor on the copies in `data`, giving `answers` when it offers one.
+void startOn(WindowFixture& editor, const QString& data, const QList<RecoveryChoice>& answers = {},
+             const QStringList& arguments = {QStringLiteral("ampedit")}) {
+    editor.dataHome = data;
+    editor.dialogs.recoveryAnswers = answers;
+    editor.open(arguments);
 }
 
 QString barText(const QToolBar* bar) {
@@ -124,9 +130,7 @@ void RecoveryTest::killedEditorsLeaveWholeCopies() {
         QTRY_VERIFY_WITH_TIMEOUT(!RecoveryKeeper::orphans().empty(), 10000);
 
         WindowFixture editor;
-        editor.dataHome = data;
-        editor.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
-        editor.open();
+        startOn(editor, data, {RecoveryChoice::Recover});
         // The target was started on the map, as a user does.
         QCOMPARE(editor.dialogs.recoveryQuestions, QStringList{shown(asArgument(map))});
         QVERIFY(editor.main->isWindowModified());
@@ -161,9 +165,7 @@ void RecoveryTest::killedEditorsLeaveWholeCopies() {
 
 void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     WindowFixture f;
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
+    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
     RecoveryKeeper& keeper = f.main->recoveryKeeper();
     keeper.setDelay(20);
     f.document().typeIntoCell(0, 1, 1, QStringLiteral("abc"));
@@ -188,16 +190,12 @@ void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     QVERIFY(f.main->close());
     QVERIFY(!QFile::exists(second));
     WindowFixture next;
-    next.dataHome = f.dir.filePath("data");
-    next.dialogs.recoveryAnswers = {RecoveryChoice::Later};
-    next.open();
+    startOn(next, f.dir.filePath("data"), {RecoveryChoice::Later});
     QCOMPARE(next.dialogs.recoveryQuestions, QStringList{shown(map)});
     QVERIFY(!next.main->isWindowModified());
     next.main.reset();
     WindowFixture last;
-    last.dataHome = f.dir.filePath("data");
-    last.dialogs.recoveryAnswers = {RecoveryChoice::Discard};
-    last.open();
+    startOn(last, f.dir.filePath("data"), {RecoveryChoice::Discard});
     QCOMPARE(last.dialogs.recoveryQuestions, QStringList{shown(map)});
     QVERIFY(RecoveryKeeper::orphans().empty());
 }
@@ -240,8 +238,7 @@ void RecoveryTest::twoProgramsKeepTheirOwnCopies() {
     // A third start sees both editors running: nothing to offer.
     {
         WindowFixture third;
-        third.dataHome = data;
-        third.open();
+        startOn(third, data);
         QVERIFY(third.dialogs.recoveryQuestions.isEmpty());
     }
     QVERIFY(QFile::exists(myCopy));
@@ -265,24 +262,19 @@ void RecoveryTest::twoProgramsKeepTheirOwnCopies() {
         QCOMPARE(held.size(), std::size_t(1));
         QCOMPARE(held.front().path, theirCopy);
         WindowFixture meanwhile;
-        meanwhile.dataHome = data;
-        meanwhile.open();
+        startOn(meanwhile, data);
         QVERIFY(meanwhile.dialogs.recoveryQuestions.isEmpty());
         QVERIFY(QFile::exists(theirCopy));
     }
     WindowFixture next;
-    next.dataHome = data;
-    next.dialogs.recoveryAnswers = {RecoveryChoice::Later};
-    next.open();
+    startOn(next, data, {RecoveryChoice::Later});
     QCOMPARE(next.dialogs.recoveryQuestions, QStringList{shown(asArgument(theirs))});
     QVERIFY(QFile::exists(theirCopy));
 }
 
 void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
     WindowFixture f;
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
+    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
     RecoveryKeeper& keeper = f.main->recoveryKeeper();
     f.document().typeIntoCell(0, 2, 3, QStringLiteral("9"));
     keeper.writeNow();
@@ -294,11 +286,9 @@ void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
     f.main.reset();
     QVERIFY(QFile::exists(path));
     WindowFixture next;
-    next.dataHome = f.dir.filePath("data");
-    next.dialogs.recoveryAnswers = {RecoveryChoice::Recover};
     // Started on that very map, as after a crash: what is recovered is shown,
     // and no question offers to write or drop it first.
-    next.open({QStringLiteral("ampedit"), map});
+    startOn(next, f.dir.filePath("data"), {RecoveryChoice::Recover}, {QStringLiteral("ampedit"), map});
     QCOMPARE(next.dialogs.recoveryQuestions, QStringList{shown(map)});
     QCOMPARE(next.dialogs.unwrittenQuestions, 0);
     QCOMPARE(next.document().encode(), edited);
@@ -307,10 +297,7 @@ void RecoveryTest::anEndThatIsNotCleanKeepsTheCopy() {
 
 void RecoveryTest::aMapChangedOnDiskIsReadAgainOrOffered() {
     WindowFixture f;
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
-    f.main->diskWatcher().setDelay(20);
+    const QString map = openWatched(f);
     f.click("btnPlus");
     f.clickCell(f.view(1), 3, 4);
     // Our own write is no change from outside, told by its content: touching the
@@ -470,9 +457,7 @@ void RecoveryTest::anUnusableDataFolderIsTold() {
     WindowFixture f;
     const QString plain = f.write("plain", {1});
     f.dataHome = plain + QStringLiteral("/data");
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
+    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
     RecoveryKeeper& keeper = f.main->recoveryKeeper();
     keeper.setDelay(20);
     QSignalSpy told(&keeper, &RecoveryKeeper::protectionChanged);
@@ -554,8 +539,7 @@ void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside() {
     f.main.reset();
     // Never offered again, and set aside once.
     WindowFixture next;
-    next.dataHome = f.dir.filePath("data");
-    next.open();
+    startOn(next, f.dir.filePath("data"));
     QVERIFY(next.dialogs.recoveryQuestions.isEmpty());
     QCOMPARE(QDir(RecoveryKeeper::folder()).entryList(QDir::Files), QStringList{"1-1.amprec.broken"});
 }
@@ -564,10 +548,7 @@ void RecoveryTest::copiesThatDoNotHoldTogetherAreSetAside() {
 // an unwritten change, so nothing is read over it; the bar offers the disk's map.
 void RecoveryTest::aChangeOnDiskDuringAStrokeIsOffered() {
     WindowFixture f;
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
-    f.main->diskWatcher().setDelay(20);
+    const QString map = openWatched(f);
     HexMapView* view = f.main->mapPanel().view();
     view->resize(400, 300);
     view->fitMap();
@@ -595,10 +576,7 @@ void RecoveryTest::aChangeOnDiskDuringAStrokeIsOffered() {
 // Reload over unwritten changes is one undo step, a map of another shape too.
 void RecoveryTest::reloadOfAnotherShapeIsOneStep() {
     WindowFixture f;
-    f.open();
-    const QString map = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(map);
-    f.main->diskWatcher().setDelay(20);
+    const QString map = openWatched(f);
     f.document().typeIntoCell(3, 9, 7, QStringLiteral("abc"));
     f.window->selectHex(0, 1); // record 1: terrain 14
     QCOMPARE(f.textOf("edtTerrainType"), QString::fromLatin1(amp::TerrainNames[14].data()));

@@ -129,8 +129,7 @@ void ScreenTest::aMaximisedWindowOrAHandSetHeightStays() {
 
 void ScreenTest::aWindowLeftPartlyOffTheDesktopComesBackOnIt() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     const QSize size = f.main->size();
     f.main->move(room(f).right() - 200, room(f).top() + 100); // most of it off to the right
     QCoreApplication::processEvents();

@@ -43,8 +43,7 @@ private:
     }
     // Opens the window on the 10 x 8 pattern map with the scripts of `folder`.
     static ScriptTools& openWith(WindowFixture& f, const QString& folder) {
-        f.open();
-        f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+        f.openOn("ten.amp", patternFile(TenByEight, 80));
         ScriptTools& tools = f.main->scripts();
         tools.setFolders({f.dir.filePath(folder)}, {f.dir.filePath(QStringLiteral("checks"))});
         return tools;

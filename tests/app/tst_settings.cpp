@@ -106,8 +106,7 @@ void SettingsTest::theFileIsWrittenAfterTheFirstPaintAndAtTheEnd() {
 
 void SettingsTest::theWindowAndThePictureComeBackButNotTheForm() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.main->setGeometry(40, 50, 700, 500);
     for (QAction* action : f.main->findChildren<QAction*>()) {
         if (action->text() == QStringLiteral("&Even Columns Lower") ||

@@ -35,9 +35,7 @@ private:
 
 void SymmetryTest::flipAndSymmetryAskThenStep() {
     WindowFixture f;
-    f.open();
-    const QString path = f.write("ten.amp", patternFile(TenByEight, 80));
-    f.readMap(path);
+    const QString path = f.openOn("ten.amp", patternFile(TenByEight, 80));
     const auto before = f.document().encode();
     f.clickCell(f.view(0), 2, 2); // one hex selected: the map is flipped, not that hex
     // Cancelled: the dialog was told the count (10 columns lose one), nothing changes.
@@ -72,8 +70,7 @@ void SymmetryTest::flipAndSymmetryAskThenStep() {
 
 void SymmetryTest::theBrushAndTheForm() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     item(f, QStringLiteral("Left–Right"))->trigger();
     f.typeIntoCell(f.view(0), 2, 3, QStringLiteral("77"));
     QCOMPARE(f.model(0)->cellText(6, 3), QStringLiteral("77")); // about column 4
@@ -113,8 +110,7 @@ void SymmetryTest::theBrushAndTheForm() {
 
 void SymmetryTest::aStampPreviewsTurnsAndPlaces() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     HexMapView* picture = f.main->mapPanel().view();
     const auto at = [picture](int column, int row) {
         return (picture->origin() + picture->geometryNow().centre(column, row)).toPoint();

@@ -180,8 +180,7 @@ void WindowTest::aRefusedFileChangesNothing() {
 
 void WindowTest::typingIntoACellChangesTheDocument() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     f.typeIntoCell(f.view(0), 3, 2, "007");
     QCOMPARE(f.model(0)->cellText(3, 2), QStringLiteral("007")); // kept exactly as typed
     QCOMPARE(f.model(0)->cellValue(3, 2), 7);
@@ -192,8 +191,7 @@ void WindowTest::typingIntoACellChangesTheDocument() {
 
 void WindowTest::showLinesResizesViewsAndWindow() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     for (int j = 0; j < amp::LayerCount; ++j) {
         QCOMPARE(f.view(j)->size(), QSize(185, 133));
         QCOMPARE(f.view(j)->defaultColumnWidth(), 18);

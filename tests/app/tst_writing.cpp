@@ -104,8 +104,7 @@ void WritingTest::oneTypedValueChangesOneByte() {
 
 void WritingTest::theTextBeingTypedCounts() {
     WindowFixture f;
-    f.open();
-    f.readMap(f.write("ten.amp", patternFile(TenByEight, 80)));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     // Typed, not confirmed, then "Write Map" clicked.
     f.typeIntoCell(f.view(0), 0, 0, "42", false);
     f.writeMap(f.dir.filePath("a.amp"));

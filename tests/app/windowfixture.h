@@ -157,6 +157,13 @@ public:
         dialogs.openAnswers.append(path);
         click("btnOpenMap");
     }
+    // Opens the window on `bytes`, written as `name` and read through "Read Map".
+    QString openOn(const QString& name, const std::vector<std::uint8_t>& bytes) {
+        open();
+        const QString path = write(name, bytes);
+        readMap(path);
+        return path;
+    }
 
     QTemporaryDir dir;
     QString dataHome; // where recovery copies go: a folder in `dir` unless set
