@@ -496,6 +496,21 @@ void HexMapView::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+// A picture put away (another tab shown, the picture hidden) ends what the
+// pointer was doing there, as letting go of the button would: the pointer's
+// next moves belong to what is on show now, never to this map.
+void HexMapView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    panFrom_.reset();
+    spaceHeld_ = false;
+    finishStroke();
+    if (shapeFrom_) {
+        cancelDrag(); // a line or rectangle is drawn only when let go over the picture
+    }
+    rulerFrom_.reset(); // the ruler stays on show
+    rectangleFrom_.reset();
+}
+
 void HexMapView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
         spaceHeld_ = true;

@@ -429,7 +429,7 @@ void MainWindow::carryPictureChoices(MapPanel& from, MapPanel& to) {
     to.setBrushRadius(source->brushRadius());
     to.brushValue()->setValue(from.brushValue()->value());
     target->setBrushText(source->brushText());
-    target->setTool(source->tool());
+    to.setTool(source->tool()); // its buttons show the tool it has
 }
 
 // Shows a tab: the form and picture of its session come on show, and everything
@@ -1079,7 +1079,12 @@ void MainWindow::createMenus() {
                               });
     colourBlindAction_ =
         t.addToggle(QStringLiteral("view"), QStringLiteral("view.colourBlind"), tr("&Colour-Blind Palette"),
-                    {}, [this](bool checked) { mapPanel_->setColourBlind(checked); });
+                    {}, [this](bool checked) {
+                        mapPanel_->setColourBlind(checked);
+                        if (MapPanel* beside = besidePanel()) { // the picture beside on show too
+                            beside->setColourBlind(checked);
+                        }
+                    });
     t.addSeparator(QStringLiteral("view"));
     t.add(QStringLiteral("view"), QStringLiteral("view.nextDifference"), tr("Next &Difference"),
           {QKeySequence(Qt::Key_F8)}, [this](bool) { stepDifferenceOrConflict(1); });

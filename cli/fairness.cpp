@@ -46,10 +46,10 @@ std::string roundedText(double value) {
     return shown == "-0" ? "0" : shown;
 }
 
-// A share of 0..1 as a percentage with one decimal: "83.8 %".
+// A share of 0..1 as a percentage with one decimal, as the terrains' shares: "83.8%".
 std::string shareText(double share) {
     char text[32];
-    const int length = std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
+    const int length = std::snprintf(text, sizeof text, "%.1f%%", 100 * share);
     return std::string(text, static_cast<std::size_t>(std::max(length, 0)));
 }
 

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QTabBar>
+#include <QToolButton>
 #include <QUndoStack>
 
 namespace {
@@ -63,6 +64,8 @@ private slots:
     void undoActsOnTheTabOnShowOnly();
     void switchingKeepsLayerSelectionAndZoom();
     void aPaletteChosenOnOneTabIsEveryTabs();
+    void theToolFollowsTheTabOnShowWithItsButton();
+    void aStrokeEndsWhenItsTabIsPutAway();
     void closingAsksAndDiscardClosesOnlyThatTab();
     void copyInOneTabPastesIntoAnother();
     void sideBySideLinksZoomAndScrollUntilUnlinked();
@@ -181,6 +184,63 @@ void TabsTest::aPaletteChosenOnOneTabIsEveryTabs() {
     QCOMPARE(swatches(m), standard);
     m.show(1);
     QCOMPARE(swatches(m), standard);
+}
+
+// The picture's tool button named `name` on the tab on show.
+QToolButton* toolButton(ThreeMaps& m, const QString& name) {
+    for (QToolButton* button : m.f.main->mapPanel().findChildren<QToolButton*>()) {
+        if (button->text() == name) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+// A hex's centre in the picture, in the picture's own coordinates.
+QPoint centreOf(HexMapView* picture, int column, int row) {
+    return (picture->geometryNow().centre(column, row) + picture->origin()).toPoint();
+}
+
+void TabsTest::theToolFollowsTheTabOnShowWithItsButton() {
+    ThreeMaps m;
+    QToolButton* paint = toolButton(m, QStringLiteral("Paint"));
+    QVERIFY(paint);
+    QTest::mouseClick(paint, Qt::LeftButton);
+    m.show(1);
+    // The tool the picture uses is the one its buttons show: a click that looks
+    // like choosing a hex never paints.
+    QCOMPARE(m.f.main->mapPanel().view()->tool(), HexMapView::Tool::Paint);
+    QVERIFY(toolButton(m, QStringLiteral("Paint"))->isChecked());
+    QVERIFY(!toolButton(m, QStringLiteral("Select"))->isChecked());
+    QTest::mouseClick(toolButton(m, QStringLiteral("Select")), Qt::LeftButton);
+    m.show(2);
+    QCOMPARE(m.f.main->mapPanel().view()->tool(), HexMapView::Tool::Select);
+    QVERIFY(toolButton(m, QStringLiteral("Select"))->isChecked());
+}
+
+// A paint stroke begun on one tab and carried on after Ctrl+Tab: the pointer
+// still moving over the first tab's picture (it holds the pointer while the
+// button is down) paints nothing more there, nor anywhere.
+void TabsTest::aStrokeEndsWhenItsTabIsPutAway() {
+    ThreeMaps m;
+    HexMapView* first = m.f.main->mapPanel().view();
+    first->resize(400, 300);
+    first->fitMap();
+    QTest::mouseClick(toolButton(m, QStringLiteral("Paint")), Qt::LeftButton);
+    first->setBrushRadius(0);
+    first->setBrushText(QStringLiteral("7"));
+    QTest::mousePress(first, Qt::LeftButton, {}, centreOf(first, 0, 0));
+    m.f.press(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    QCOMPARE(m.f.main->tabBar().currentIndex(), 1);
+    QTest::mouseMove(first, centreOf(first, 3, 3));
+    QTest::mouseMove(first, centreOf(first, 6, 5));
+    QTest::mouseRelease(first, Qt::LeftButton, {}, centreOf(first, 6, 5));
+    std::vector<std::uint8_t> expected = filled(1);
+    expected[offsetOf(0, 0, 0)] = 7; // the hex pressed on, and no other
+    QVERIFY(m.bytesOf(0) == expected);
+    QVERIFY(m.bytesOf(1) == filled(2));
+    // The stroke is done: one undo step takes it back.
+    QCOMPARE(m.f.main->editors()[0]->document().undoStack()->count(), 1);
 }
 
 void TabsTest::closingAsksAndDiscardClosesOnlyThatTab() {

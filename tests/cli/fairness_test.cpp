@@ -121,7 +121,7 @@ TEST_F(Fairness, StatsTextIsReadableAndAnEmptyMapHasNoHeights) {
     EXPECT_NE(text.out.find("left half: 1 x 2, 2 hexes, 1 city, 1 road hex\n"), std::string::npos)
         << text.out;
     // 68 of 78 cells alike: 87.18 %, shown to one decimal.
-    EXPECT_NE(text.out.find("symmetry (mirrored left to right): 87.2 % of all cells alike\n"),
+    EXPECT_NE(text.out.find("symmetry (mirrored left to right): 87.2% of all cells alike\n"),
               std::string::npos)
         << text.out;
     // The top row's heights 10, 0, 10: a mean of 6.666..., shown to two decimals.
