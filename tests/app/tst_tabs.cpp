@@ -184,6 +184,11 @@ void TabsTest::aPaletteChosenOnOneTabIsEveryTabs() {
     QCOMPARE(swatches(m), standard);
     m.show(1);
     QCOMPARE(swatches(m), standard);
+    // The picture beside takes it at once, as the one on show does.
+    m.f.main->setSideBySide(true);
+    QVERIFY(m.f.main->besidePanel());
+    colourBlind->trigger();
+    QCOMPARE(m.f.main->besidePanel()->view()->pictureLayers().palette, palettes::Palette::ColourBlind);
 }
 
 // The picture's tool button named `name` on the tab on show.
