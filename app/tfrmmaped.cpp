@@ -10,6 +10,7 @@
 #include "userdialogs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QItemSelectionModel>
 #include <QLocale>
@@ -563,8 +564,13 @@ bool TfrmMapEd::mayDiscardEdits() {
     if (!editor_.hasUnwrittenEdits()) {
         return true;
     }
-    switch (dialogs_.askUnwritten(this, tr("Unwritten changes"),
-                                  tr("The map has changes that were not written. Write them first?"))) {
+    // With several maps open, the question says which one it is about.
+    const QString fileName = document_.fileName();
+    const QString question = fileName.isEmpty()
+                                 ? tr("The new map has changes that were not written. Write them first?")
+                                 : tr("The map \"%1\" has changes that were not written. Write them first?")
+                                       .arg(QFileInfo(fileName).fileName());
+    switch (dialogs_.askUnwritten(this, tr("Unwritten changes"), question)) {
     case UnwrittenChoice::Save:
         return writeToCurrentFile();
     case UnwrittenChoice::Discard:

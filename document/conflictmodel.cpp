@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "conflictmodel.h"
 #include "differencemodel.h"
+#include "mapformat.h"
 
 #include <QColor>
 
@@ -25,6 +26,18 @@ QString ConflictModel::byteText(int byte) {
     return byte == amp::MergeConflict::NoByte ? QStringLiteral("–") : QString::number(byte);
 }
 
+// A terrain value is told with its name, as the legend tells it: "4 (Forest)".
+static QString valueText(const amp::MergeConflict& conflict, int byte) {
+    const QString text = ConflictModel::byteText(byte);
+    if (conflict.isHeader || conflict.layer != amp::TerrainLayer || byte == amp::MergeConflict::NoByte) {
+        return text;
+    }
+    const std::string_view name = amp::terrainName(byte);
+    return name.empty() ? text
+                        : QStringLiteral("%1 (%2)").arg(
+                              text, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+}
+
 QVariant ConflictModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
@@ -45,14 +58,14 @@ QVariant ConflictModel::data(const QModelIndex& index, int role) const {
     case LayerColumn:
         return c.isHeader ? tr("byte %1").arg(c.headerByte) : DifferenceModel::layerText(c.layer);
     case BaseColumn:
-        return byteText(c.base);
+        return valueText(c, c.base);
     case OursColumn:
-        return byteText(c.ours);
+        return valueText(c, c.ours);
     case TheirsColumn:
-        return byteText(c.theirs);
+        return valueText(c, c.theirs);
     case NowColumn:
-        return merge_.isLeft(at) ? byteText(merge_.currentByte(at))
-                                 : tr("%1 (settled)").arg(byteText(merge_.currentByte(at)));
+        return merge_.isLeft(at) ? valueText(c, merge_.currentByte(at))
+                                 : tr("%1 (settled)").arg(valueText(c, merge_.currentByte(at)));
     default:
         return {};
     }

@@ -154,6 +154,7 @@ bool ScriptedDialogs::askHeaderBytes(QWidget*, amp::MapHeader& header) {
 
 UnwrittenChoice ScriptedDialogs::askUnwritten(QWidget*, const QString& caption, const QString& text) {
     ++unwrittenQuestions;
+    unwrittenTexts.append(text);
     return take(unwrittenAnswers, named("askUnwritten", caption, text)).value_or(UnwrittenChoice::Cancel);
 }
 

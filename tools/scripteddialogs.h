@@ -82,6 +82,7 @@ public:
     QList<int> symmetryCounts;                  // what the dialog told for each request asked
     QList<ShownMessage> questions;              // every Yes/No question asked
     int unwrittenQuestions = 0;
+    QStringList unwrittenTexts;              // the text of each of those questions
     QList<QStringList> unwrittenMapsOffered; // the names each quit question listed
 
     QString openFileName(QWidget*, const FileDialogRequest& request) override;

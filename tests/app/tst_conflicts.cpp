@@ -30,8 +30,8 @@ std::size_t at(int column, int row, int layer) {
 }
 
 // The base is the pattern map. Ours: header byte 0 is 0x2B, hex 2,3 layer 0 is
-// 100, hex 5,5 layer 6 is 101. Theirs: header byte 0 is 0x2C, hex 2,3 layer 0
-// is 150, hex 5,5 layer 6 is 151, hex 7,1 layer 0 is 152. So three conflicts
+// 3 (Forest), hex 5,5 layer 6 is 101. Theirs: header byte 0 is 0x2C, hex 2,3 layer 0
+// is 7 (River), hex 5,5 layer 6 is 151, hex 7,1 layer 0 is 152. So three conflicts
 // (the header byte, 2,3 on layer 0, 5,5 on layer 6) and one change from theirs.
 struct Maps {
     QString base, ours, theirs, output;
@@ -43,10 +43,10 @@ Maps makeMaps(WindowFixture& f) {
     const Bytes base = patternFile(TenByEight, 80);
     Bytes ours = base, theirs = base;
     ours[0] = 0x2B;
-    ours[at(2, 3, 0)] = 100;
+    ours[at(2, 3, 0)] = 3;
     ours[at(5, 5, 6)] = 101;
     theirs[0] = 0x2C;
-    theirs[at(2, 3, 0)] = 150;
+    theirs[at(2, 3, 0)] = 7;
     theirs[at(5, 5, 6)] = 151;
     theirs[at(7, 1, 0)] = 152;
     maps.base = f.write("base.amp", base);
@@ -114,8 +114,8 @@ void MergingWindowTest::theDockListsMarksStepsAndCounts() {
     QCOMPARE(cell(1, ConflictModel::ColumnColumn), "2");
     QCOMPARE(cell(1, ConflictModel::RowColumn), "3");
     QCOMPARE(cell(1, ConflictModel::BaseColumn), QString::number(patternByte(2 * 8 + 3, 0)));
-    QCOMPARE(cell(1, ConflictModel::OursColumn), "100");
-    QCOMPARE(cell(1, ConflictModel::TheirsColumn), "150");
+    QCOMPARE(cell(1, ConflictModel::OursColumn), "3 (Forest)");
+    QCOMPARE(cell(1, ConflictModel::TheirsColumn), "7 (River)");
     QCOMPARE(cell(0, ConflictModel::OursColumn), "43"); // the header byte, 0x2B
     QCOMPARE(countOnStatusLine(f), "3 conflicts left");
 
@@ -175,7 +175,7 @@ void MergingWindowTest::theirsTakenOnAHexIsWrittenAfterTheQuestion() {
     f.dialogs.yesNoAnswers << true;
     action(f, "file.write")->trigger();
     Bytes expected = maps.merged;
-    expected[at(2, 3, 0)] = 150;
+    expected[at(2, 3, 0)] = 7;
     QCOMPARE(f.read(maps.output), expected);
 
     // Everything left from theirs: the header and hex 5,5 too; no question then.
@@ -198,17 +198,17 @@ void MergingWindowTest::theMenusTakeEverySideAndUndo() {
     QCOMPARE(f.model(0)->cellByte(2, 3), patternByte(2 * 8 + 3, 0));
     QCOMPARE(f.document().undoStack()->undoText(), "Take the base for 1 conflict");
     action(f, "edit.takeOurs.hex")->trigger();
-    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{100});
+    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{3});
     QCOMPARE(countOnStatusLine(f), "2 conflicts left");
     f.document().undoStack()->undo();
     f.document().undoStack()->undo();
-    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{100});
+    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{3});
     QCOMPARE(countOnStatusLine(f), "3 conflicts left");
     // The layer on show: 5,5 on layer 6 only.
     f.window->showLayerNumber(6);
     action(f, "edit.takeTheirs.layer")->trigger();
     QCOMPARE(f.model(6)->cellByte(5, 5), std::uint8_t{151});
-    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{100});
+    QCOMPARE(f.model(0)->cellByte(2, 3), std::uint8_t{3});
     QCOMPARE(countOnStatusLine(f), "2 conflicts left");
 }
 

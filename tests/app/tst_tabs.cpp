@@ -256,6 +256,8 @@ void TabsTest::closingAsksAndDiscardClosesOnlyThatTab() {
     m.f.dialogs.unwrittenAnswers = {UnwrittenChoice::Cancel};
     m.f.press(QKeySequence(Qt::CTRL | Qt::Key_W));
     QCOMPARE(m.f.dialogs.unwrittenQuestions, 1);
+    QVERIFY2(m.f.dialogs.unwrittenTexts.constLast().contains("\"second.amp\""),
+             qPrintable(m.f.dialogs.unwrittenTexts.constLast()));
     QCOMPARE(m.f.main->editors().size(), 3);
     m.f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
     m.f.press(QKeySequence(Qt::CTRL | Qt::Key_W));
