@@ -314,7 +314,7 @@ int territory(const std::vector<std::string>& words, std::FILE* out, std::FILE*)
                 ", \"unreached\": " + std::to_string(found.unreached) + "}\n";
     } else {
         text += "contested: " + counted(found.contested, "hex", "hexes") +
-                ", unreached: " + counted(found.unreached, "hex", "hexes") + " (" + table.name + ")\n";
+                ", unreached: " + counted(found.unreached, "hex", "hexes") + " (costs: " + table.name + ")\n";
     }
     print(out, text);
     return 0;

@@ -219,7 +219,8 @@ TEST_F(Fairness, TerritorySplitsALineAndCountsWhatEachSideHolds) {
                          "\"cities\": 0}], \"contested\": 0, \"unreached\": 1}\n");
     const Outcome text = amptool(dir, "territory m.amp 0,0 0,4 --costs water.json");
     EXPECT_NE(text.out.find("start 0,4: 1 hex, 0 cities\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("contested: 0 hexes, unreached: 1 hex"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("contested: 0 hexes, unreached: 1 hex (costs: water.json)\n"), std::string::npos)
+        << text.out;
 }
 
 } // namespace
