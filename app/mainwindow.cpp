@@ -518,6 +518,7 @@ void MainWindow::showBeside(MapTab* tab) {
 
 void MainWindow::setSideBySide(bool on) {
     if (on && !besideTab_ && tabBar_->count() > 1) {
+        sizeBeforeSide_ = size();
         if (!sideDock_) {
             sideDock_ = new QDockWidget(tr("Beside"), this);
             sideDock_->setObjectName(QStringLiteral("sideBySideDock"));
@@ -548,6 +549,12 @@ void MainWindow::setSideBySide(bool on) {
     } else if (!on && besideTab_) {
         showBeside(nullptr);
         sideDock_->hide();
+        // The second picture may have made the window larger than the room it
+        // had; without it, the window goes back to no more than that size.
+        if (!isMaximized() && !isFullScreen() && sizeBeforeSide_.isValid()) {
+            layout()->activate();
+            resize(size().boundedTo(sizeBeforeSide_));
+        }
     }
     const QSignalBlocker quiet(sideAction_);
     sideAction_->setChecked(besideTab_ != nullptr);

@@ -184,6 +184,7 @@ private:
     SymmetryActions* symmetry_ = nullptr;
     MapTab* besideTab_ = nullptr; // the tab whose picture is shown side by side
     QDockWidget* sideDock_ = nullptr;
+    QSize sizeBeforeSide_; // the window's size when Side by Side began
     QWidget* sideArea_ = nullptr;
     QAction* sideAction_ = nullptr;
     QAction* linkAction_ = nullptr;

@@ -298,6 +298,8 @@ void TabsTest::copyInOneTabPastesIntoAnother() {
 
 void TabsTest::sideBySideLinksZoomAndScrollUntilUnlinked() {
     ThreeMaps m;
+    QCoreApplication::processEvents();
+    const QSize before = m.f.main->size();
     m.f.main->setSideBySide(true);
     QVERIFY(m.f.main->isSideBySide());
     MapPanel* beside = m.f.main->besidePanel();
@@ -323,6 +325,9 @@ void TabsTest::sideBySideLinksZoomAndScrollUntilUnlinked() {
     m.f.main->setSideBySide(false);
     QVERIFY(!m.f.main->isSideBySide());
     QVERIFY(!shownPicture->isVisible());
+    // The window is back to the size it had: the picture beside took no room for good.
+    QCoreApplication::processEvents();
+    QCOMPARE(m.f.main->size(), before);
 }
 
 void TabsTest::quittingAsksOnceAboutEveryUnwrittenMap() {
