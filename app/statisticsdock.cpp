@@ -77,6 +77,12 @@ StatisticsDock::StatisticsDock(QMainWindow* window)
     symmetry_->setColumnCount(1);
     symmetry_->setHorizontalHeaderLabels({tr("Symmetry")});
     layout->addWidget(symmetry_, 2);
+    // Rows as high as a line of text, so that the dock shows many at its first size.
+    for (QTableWidget* table : {counts_, symmetry_}) {
+        table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    }
+    symmetry_->horizontalHeader()->setStretchLastSection(true);
     setWidget(content);
     setFeatures(DockWidgetClosable | DockWidgetFloatable | DockWidgetMovable);
     window->addDockWidget(Qt::RightDockWidgetArea, this);
@@ -87,9 +93,15 @@ StatisticsDock::StatisticsDock(QMainWindow* window)
     connect(later_, &QTimer::timeout, this, &StatisticsDock::refresh);
     connect(half_, &QComboBox::currentIndexChanged, this, &StatisticsDock::refreshLater);
     connect(flip_, &QComboBox::currentIndexChanged, this, &StatisticsDock::refreshLater);
-    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    connect(this, &QDockWidget::visibilityChanged, this, [this, window](bool visible) {
         if (visible) {
             refreshLater();
+        }
+        // Shown the first time below the picture, the dock takes half the
+        // window's height rather than the few rows the picture leaves it.
+        if (visible && !sized_ && !isFloating()) {
+            sized_ = true;
+            window->resizeDocks({this}, {window->height() / 2}, Qt::Vertical);
         }
     });
     connect(counts_, &QTableWidget::cellClicked, this,

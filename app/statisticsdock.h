@@ -69,6 +69,7 @@ private:
     QTableWidget* counts_;
     QTableWidget* symmetry_;
     QTimer* later_;
+    bool sized_ = false;      // given its first height
     std::vector<Part> parts_; // by column; a difference column has none
     std::vector<int> partOfColumn_;
     std::vector<Row> rows_;
