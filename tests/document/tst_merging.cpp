@@ -298,7 +298,8 @@ void MergingTest::theListShowsEveryConflictAndSteppingSkipsSettled() {
     QCOMPARE(model.rowCount(), 3);
     // The header first, then the hexes in file order: 0,0 before 1,0.
     QCOMPARE(rowText(model, 0), QString("header,,byte 0,0,1,2,1"));
-    QCOMPARE(rowText(model, 1), QString("0,0,Terraintype,0,5,9,5"));
+    // Terrain values come with their names.
+    QCOMPARE(rowText(model, 1), QString("0,0,Terraintype,0 (Clear),5 (Swamp),9 (Port),5 (Swamp)"));
     QCOMPARE(rowText(model, 2), QString("1,0,%1,0,8,6,8").arg(DifferenceModel::layerText(4)));
 
     QCOMPARE(merge.stepLeft(std::nullopt, 1), std::optional<std::size_t>(0));
@@ -306,7 +307,7 @@ void MergingTest::theListShowsEveryConflictAndSteppingSkipsSettled() {
     QCOMPARE(merge.stepLeft(2, 1), std::optional<std::size_t>(0)); // wraps
     session.setCurrentHex(HexCell{0, 0});
     QVERIFY(!session.take(MapMerge::Side::Theirs, MapMerge::Scope::Hex).isEmpty());
-    QCOMPARE(rowText(model, 1), QString("0,0,Terraintype,0,5,9,9 (settled)"));
+    QCOMPARE(rowText(model, 1), QString("0,0,Terraintype,0 (Clear),5 (Swamp),9 (Port),9 (Port) (settled)"));
     QVERIFY(model.index(1, 0).data(Qt::ForegroundRole).isValid());
     QVERIFY(!model.index(2, 0).data(Qt::ForegroundRole).isValid());
     QCOMPARE(merge.stepLeft(0, 1), std::optional<std::size_t>(2));
