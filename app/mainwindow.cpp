@@ -21,6 +21,7 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
+#include "samefile.h"
 #include "scriptfolders.h"
 #include "scripttools.h"
 #include "statisticsdock.h"
@@ -238,9 +239,7 @@ MainWindow::MainWindow(UserDialogs& dialogs, const QStringList& arguments, QWidg
     // just recovered.
     const bool recovered = offerRecovery();
     const QString named = arguments.value(1);
-    const QString recoveredFile = QFileInfo(document_->fileName()).canonicalFilePath();
-    if (!recovered || named.isEmpty() || recoveredFile.isEmpty() ||
-        QFileInfo(named).canonicalFilePath() != recoveredFile) {
+    if (!recovered || !namesSameFile(named, document_->fileName())) {
         form_->openFromArguments(arguments);
     }
     // Further maps named open behind the first, which stays on show.
@@ -649,22 +648,15 @@ bool MainWindow::closeOtherTabs(MapTab* kept) {
 // A map opened beside the others: a tab that shows the file already comes on
 // show; an empty first tab takes the map; otherwise a new tab does. A map that
 // cannot be read is told, and leaves no tab behind.
-// Windows' file names ignore case: a map named "A.amp" is open when "a.amp" is.
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
-#endif
-
+// A map is open already under any of its names: through a link, a hard link,
+// or on Windows in other letter case.
 bool MainWindow::openInTabs(const QStringList& paths, bool show) {
     bool opened = false;
     MapTab* shown = current_;
     for (const QString& path : paths) {
-        const QString canonical = QFileInfo(path).canonicalFilePath();
         MapTab* found = nullptr;
         for (MapTab* tab : tabs()) {
-            if (!canonical.isEmpty() &&
-                QFileInfo(tab->path()).canonicalFilePath().compare(canonical, FileNameCase) == 0) {
+            if (namesSameFile(path, tab->path())) {
                 found = tab;
             }
         }
@@ -1540,7 +1532,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (MapTab* tab : tabs()) {
         if (tab->editor->document().isModified()) {
             unwritten.append(tab);
-            names.append(tab->path().isEmpty() ? tr("Untitled") : QDir::toNativeSeparators(tab->path()));
+            names.append(tab->path().isEmpty()
+                             ? tr("Untitled")
+                             : QDir::toNativeSeparators(QFileInfo(tab->path()).absoluteFilePath()));
         }
     }
     if (unwritten.size() == 1 || tabBar_->count() == 1) {

@@ -564,12 +564,13 @@ bool TfrmMapEd::mayDiscardEdits() {
     if (!editor_.hasUnwrittenEdits()) {
         return true;
     }
-    // With several maps open, the question says which one it is about.
+    // With several maps open, the question says which one it is about, by its
+    // whole path: two maps of one name may be open from two folders.
     const QString fileName = document_.fileName();
     const QString question = fileName.isEmpty()
                                  ? tr("The new map has changes that were not written. Write them first?")
                                  : tr("The map \"%1\" has changes that were not written. Write them first?")
-                                       .arg(QFileInfo(fileName).fileName());
+                                       .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()));
     switch (dialogs_.askUnwritten(this, tr("Unwritten changes"), question)) {
     case UnwrittenChoice::Save:
         return writeToCurrentFile();

@@ -821,10 +821,7 @@ int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err)
     const std::string listPath = name + ".conflicts";
     std::optional<TextSink> list;
     if (git) {
-        // The list is made anew: an old one, or a link planted in its place, is
-        // removed rather than written through.
-        removeFile(listPath);
-        list.emplace(listPath, nullptr);
+        list.emplace(listPath, nullptr); // written once the merged map is
     }
     if (json) {
         sink.put("{\"output\":" + jsonString(name) + ",\"conflicts\":[");
@@ -866,6 +863,9 @@ int merge(const std::vector<std::string>& words, std::FILE* out, std::FILE* err)
     } else if (git) {
         try {
             list->put(summary);
+            // The list is made anew: an old one, or a link planted in its place,
+            // is removed rather than written through.
+            removeFile(listPath);
             list->finish();
         } catch (const std::exception& failure) {
             std::fprintf(err, "amptool: merge: the conflicts are not listed in a file: %s\n",

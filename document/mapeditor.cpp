@@ -2,7 +2,9 @@
 #include "mapeditor.h"
 #include "hexshapes.h"
 #include "mapfileio.h"
+#include "samefile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -178,6 +180,16 @@ void MapEditor::newMap(int columns, int rows) {
 
 DocumentResult MapEditor::merge(const QString& base, const QString& ours, const QString& theirs,
                                 const QString& output) {
+    // The merged map is written over ours at the most, as git's merge does:
+    // over the base or theirs it would destroy a side of the merge.
+    for (const QString& side : {base, theirs}) {
+        if (namesSameFile(output, side)) {
+            return {DocumentResult::Kind::Failed,
+                    tr("The merged map would replace %1, a map it is merged from: name another file")
+                        .arg(QDir::toNativeSeparators(side)),
+                    {}};
+        }
+    }
     // All three are read before anything changes.
     std::vector<std::uint8_t> bytes[3];
     std::optional<amp::MapView> views[3];

@@ -119,7 +119,10 @@ QString RecoveryKeeper::keepCopy() {
         }
     }
     RecoveryCopy copy;
-    copy.fileName = document_.fileName();
+    // The whole path: the next start may be in another working folder, where a
+    // name given relative to this one would lead to another file.
+    copy.fileName =
+        document_.fileName().isEmpty() ? QString() : QFileInfo(document_.fileName()).absoluteFilePath();
     copy.saved = QDateTime::currentDateTimeUtc();
     copy.bytes = document_.encode();
     for (int layer = 0; layer < amp::LayerCount; ++layer) {

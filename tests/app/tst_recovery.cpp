@@ -88,6 +88,7 @@ private slots:
     void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("ampedit")); }
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
+    void aCopyKeepsTheWholePathOfItsMap();
     void twoProgramsKeepTheirOwnCopies();
     void anEndThatIsNotCleanKeepsTheCopy();
     void aMapChangedOnDiskIsReadAgainOrOffered();
@@ -198,6 +199,38 @@ void RecoveryTest::aCopyGoesWhenTheChangesAreWrittenOrDiscarded() {
     startOn(last, f.dir.filePath("data"), {RecoveryChoice::Discard});
     QCOMPARE(last.dialogs.recoveryQuestions, QStringList{shown(map)});
     QVERIFY(RecoveryKeeper::orphans().empty());
+}
+
+// A map named from its working folder is kept by its whole path: a start in
+// another folder recovers it onto that file, never onto one of its name there.
+void RecoveryTest::aCopyKeepsTheWholePathOfItsMap() {
+    WindowFixture f;
+    const auto original = patternFile(TenByEight, 80);
+    const QString map = f.write("ten.amp", original);
+    QVERIFY(QDir(f.dir.path()).mkdir("elsewhere"));
+    const QString decoy = f.write("elsewhere/ten.amp", original);
+    const QString before = QDir::currentPath();
+    const auto back = qScopeGuard([&before] { QDir::setCurrent(before); });
+    QVERIFY(QDir::setCurrent(f.dir.path()));
+    f.open({QStringLiteral("ampedit"), QStringLiteral("ten.amp")});
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(20);
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("9"));
+    QTRY_VERIFY(!keeper.copyPath().isEmpty() && QFile::exists(keeper.copyPath()));
+    const auto copy = RecoveryKeeper::readCopy(keeper.copyPath());
+    QVERIFY(copy);
+    QCOMPARE(copy->fileName, map);
+    // What a crash leaves: the copy, its editor gone.
+    QVERIFY(QFile::copy(keeper.copyPath(), QFileInfo(keeper.copyPath()).path() + "/1-1.amprec"));
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
+    QVERIFY(f.main->close());
+    QVERIFY(QDir::setCurrent(f.dir.filePath("elsewhere")));
+    WindowFixture next;
+    startOn(next, f.dir.filePath("data"), {RecoveryChoice::Recover});
+    QCOMPARE(next.document().fileName(), map);
+    next.press(QKeySequence::Save);
+    QVERIFY(f.read(decoy) == original);
+    QVERIFY(f.read(map) != original);
 }
 
 // Two editors at once (the second started alone): neither offers, recovers or

@@ -189,6 +189,12 @@ TEST_F(AmptoolMerge, GitModeListsConflictsBesideTheMapAndACleanMergeRemovesThem)
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(list.readAll().toStdString(), lines);
     list.close();
+    // A merged map that cannot be written leaves the list as it was.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder.amp"));
+    EXPECT_EQ(amptool("merge --git base.amp ours.amp theirs.amp maps/m.amp -o folder.amp").status, 2);
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll().toStdString(), lines);
+    list.close();
 
     put("ours2.amp", Ours);
     const Outcome clean = amptool("merge --git base.amp ours2.amp base.amp maps/m.amp");

@@ -15,10 +15,13 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <filesystem>
 
 namespace {
 
@@ -101,6 +104,7 @@ private slots:
     void theMergedMapIsTheSessionsUnwrittenMap();
     void aMergeThatCannotBeReadChangesNothing_data();
     void aMergeThatCannotBeReadChangesNothing();
+    void theMergedMapNeverReplacesTheBaseOrTheirs();
     void eachSideTakenOnAHexIsOneStepAndUndoes();
     void scopesReachTheirConflictsOnly();
     void anEditSettlesAConflictAndItsUndoReopensIt();
@@ -185,6 +189,32 @@ void MergingTest::aMergeThatCannotBeReadChangesNothing() {
     QCOMPARE(session.document().fileName(), open);
     QCOMPARE(session.document().encode(), before);
     QVERIFY(!session.hasUnwrittenEdits());
+}
+
+void MergingTest::theMergedMapNeverReplacesTheBaseOrTheirs() {
+    Maps maps;
+    makeMaps(maps);
+    const Bytes base = contentOf(maps.base), theirs = contentOf(maps.theirs);
+    QStringList refused = {maps.base, maps.dir.filePath("./") + QFileInfo(maps.theirs).fileName()};
+    // Another name of the same file: a hard link, where the file system has them.
+    const QString linked = maps.dir.filePath("linked.amp");
+    std::error_code error;
+    std::filesystem::create_hard_link(QFile::encodeName(maps.theirs).toStdString(),
+                                      QFile::encodeName(linked).toStdString(), error);
+    if (!error) {
+        refused << linked;
+    }
+    for (const QString& output : refused) {
+        MapEditor session;
+        const DocumentResult merged = session.merge(maps.base, maps.ours, maps.theirs, output);
+        QVERIFY2(!merged.ok() && merged.message.contains("name another file"), qPrintable(output));
+        QVERIFY(!session.isMerging());
+    }
+    QCOMPARE(contentOf(maps.base), base);
+    QCOMPARE(contentOf(maps.theirs), theirs);
+    // Over ours is what git's merge does.
+    MapEditor session;
+    QVERIFY(session.merge(maps.base, maps.ours, maps.theirs, maps.ours).ok());
 }
 
 void MergingTest::eachSideTakenOnAHexIsOneStepAndUndoes() {

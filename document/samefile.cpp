@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#include "samefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::filesystem::path systemPath(const QString& name) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(name.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(name).toStdString());
+#endif
+}
+
+} // namespace
+
+bool namesSameFile(const QString& first, const QString& second) {
+    if (first.isEmpty() || second.isEmpty()) {
+        return false;
+    }
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity Case = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity Case = Qt::CaseSensitive;
+#endif
+    const QString canonical = QFileInfo(first).canonicalFilePath();
+    if (!canonical.isEmpty() && canonical.compare(QFileInfo(second).canonicalFilePath(), Case) == 0) {
+        return true;
+    }
+    // Two names of one file: the system's own file identity (device and file
+    // number, or volume and file index on Windows).
+    std::error_code error;
+    return std::filesystem::equivalent(systemPath(first), systemPath(second), error) && !error;
+}

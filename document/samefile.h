@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: MIT
+// Whether two names lead to one file on disk.
+#pragma once
+
+#include <QString>
+
+// True when both name an existing file and it is the same one: the same path
+// once links and "." and ".." are resolved (letter case aside on Windows), or
+// two hard links of one file. A name of no file is the same as nothing.
+bool namesSameFile(const QString& first, const QString& second);
