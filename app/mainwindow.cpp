@@ -1302,11 +1302,19 @@ QString MainWindow::hexStatus() const {
     for (int i = 0; i < amp::LayerCount; ++i) {
         status += ' ' + QString::number(document_->layer(i)->cellValue(column, row));
     }
-    // A typed value that a write cannot keep: the byte it becomes.
+    // A typed value that a write cannot keep: the byte it becomes. A text that
+    // is no number at all (a terrain's name, say) is written as 0.
     const LayerModel* shown = document_->layer(form_->CurrentLayer());
     const std::int32_t value = shown->cellValue(column, row);
     const std::uint8_t byte = shown->cellByte(column, row);
-    if (value != byte) {
+    const QString text = shown->cellText(column, row);
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(text.utf16()),
+                                    static_cast<std::size_t>(text.size()));
+    if (text.isEmpty()) {
+        status += tr(" · empty → writes %1").arg(byte);
+    } else if (!amp::parseWholeNumber(units)) {
+        status += tr(" · \"%1\" is not a number → writes %2").arg(text).arg(byte);
+    } else if (value != byte) {
         status += tr(" · %1 → writes %2").arg(value).arg(byte);
     }
     return status;

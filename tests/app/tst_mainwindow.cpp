@@ -289,6 +289,10 @@ void MainWindowTest::theStatusLineNamesTheSelectedHex() {
     f.document().typeIntoCell(0, 6, 3, QStringLiteral("300"));
     QVERIFY2(f.main->hexStatus().endsWith(QString::fromUtf8(" 255 · 300 → writes 44")),
              qPrintable(f.main->hexStatus()));
+    // A name is no number: it counts as 0, and the line says so.
+    f.document().typeIntoCell(0, 6, 3, QStringLiteral("Forest"));
+    QVERIFY2(f.main->hexStatus().endsWith(QString::fromUtf8(" 255 · \"Forest\" is not a number → writes 0")),
+             qPrintable(f.main->hexStatus()));
 
     // A selection's size; Esc lets it go and keeps the current cell.
     QVERIFY(f.main->selectionStatus().isEmpty()); // one hex clicked
