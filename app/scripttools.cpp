@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -82,6 +83,12 @@ private:
     int& at_;
 };
 
+// What a build without the JavaScript engine says of its script commands.
+QString noEngineText() {
+    return QCoreApplication::translate(
+        "ScriptTools", "Scripts do not run in this build of the program: it has no JavaScript engine");
+}
+
 } // namespace
 
 void ScriptTools::setEditor(MapEditor* session) {
@@ -135,6 +142,14 @@ void ScriptTools::addActions(ActionTable& table) {
               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)}, [this](bool) { chooseAndRun(); });
     table.add(tools, QStringLiteral("tools.checkMap"), tr("&Check Map"), {QKeySequence(Qt::Key_F7)},
               [this](bool) { checkMap(); });
+    // A build without the JavaScript engine shows the commands greyed, and why.
+    if (!scriptmodule::isPartOfThisBuild()) {
+        for (const char* id : {"tools.runScript", "tools.checkMap"}) {
+            QAction* action = table.action(QString::fromLatin1(id));
+            action->setEnabled(false);
+            action->setStatusTip(noEngineText());
+        }
+    }
     table.addSeparator(tools);
     QAction* showConsole = consoleDock_->toggleViewAction();
     showConsole->setText(tr("C&onsole"));
@@ -374,6 +389,10 @@ void ScriptTools::refreshMenu() {
             QAction* item = menu_->addAction(text, this, [this, path] { runScript(path); });
             item->setToolTip(QDir::toNativeSeparators(path));
             item->setStatusTip(item->toolTip());
+            if (!scriptmodule::isPartOfThisBuild()) {
+                item->setEnabled(false);
+                item->setStatusTip(noEngineText());
+            }
         }
     }
 }

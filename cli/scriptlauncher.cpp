@@ -16,7 +16,7 @@ int startScript(const char* command, const std::vector<std::string>& words, std:
 #else
     (void)words;
     (void)out;
-    std::fprintf(err, "amptool: %s: scripting is not part of this build (it comes with the editor's build)\n",
+    std::fprintf(err, "amptool: %s: scripting is not part of this build: it has no JavaScript engine\n",
                  command);
     return UsageOrIo;
 #endif

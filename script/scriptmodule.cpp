@@ -19,6 +19,10 @@ QString text(const char* source) {
 
 } // namespace
 
+bool isPartOfThisBuild() {
+    return AMPEDIT_SCRIPTING_BUILT != 0;
+}
+
 QStringList places() {
     const QString named = qEnvironmentVariable("AMPEDIT_SCRIPT_MODULE");
     if (!named.isEmpty()) {
@@ -31,6 +35,10 @@ QStringList places() {
 }
 
 std::unique_ptr<ScriptEngine> newEngine(QString& why) {
+    if (!isPartOfThisBuild() && qEnvironmentVariableIsEmpty("AMPEDIT_SCRIPT_MODULE")) {
+        why = text("scripts do not run in this build of the program: it has no JavaScript engine");
+        return nullptr;
+    }
     const QStringList tried = places();
     for (const QString& path : tried) {
         if (!QFileInfo(path).isFile()) {
@@ -39,19 +47,24 @@ std::unique_ptr<ScriptEngine> newEngine(QString& why) {
         // Never unloaded: the engines it makes run its code to their end.
         QLibrary library(path);
         if (!library.load()) {
-            why = text("the scripting module %1 could not be loaded: %2").arg(path, library.errorString());
+            why = text("the scripting module %1 could not be loaded: %2")
+                      .arg(QDir::toNativeSeparators(path), library.errorString());
             return nullptr;
         }
         const auto entry = reinterpret_cast<ScriptEngineEntryFunction>(library.resolve(ScriptEngineEntry));
         ScriptEngine* engine = entry ? entry(AMPEDIT_VERSION) : nullptr;
         if (!engine) {
             why = text("the scripting module %1 is not the one of this version of the program (%2)")
-                      .arg(path, QStringLiteral(AMPEDIT_VERSION));
+                      .arg(QDir::toNativeSeparators(path), QStringLiteral(AMPEDIT_VERSION));
             return nullptr;
         }
         return std::unique_ptr<ScriptEngine>(engine);
     }
-    why = text("the scripting module is not installed (looked for %1)").arg(tried.join(QStringLiteral(", ")));
+    QStringList shown;
+    for (const QString& path : tried) {
+        shown << QDir::toNativeSeparators(path);
+    }
+    why = text("the scripting module is not installed (looked for %1)").arg(shown.join(QStringLiteral(", ")));
     return nullptr;
 }
 

@@ -15,6 +15,9 @@
 
 namespace scriptmodule {
 
+// Whether this build of the program has the module at all: a Qt without QtQml
+// (the Windows build's) builds none, and scripts do not run there.
+bool isPartOfThisBuild();
 // The files tried, first found first.
 QStringList places();
 // A ScriptEngineSource: a new engine of the module, loaded on the first call and
