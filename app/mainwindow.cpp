@@ -1582,7 +1582,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             session.append(tab->path());
         }
     }
-    settings_->setLastSession(session);
+    // A quit with no map open leaves the session before it to be reopened.
+    if (!session.isEmpty()) {
+        settings_->setLastSession(session);
+    }
     saveSettings();
     event->accept();
 }

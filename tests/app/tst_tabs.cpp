@@ -370,6 +370,11 @@ void TabsTest::quittingAsksOnceAboutEveryUnwrittenMap() {
         path = asArgument(path);
     }
     QCOMPARE(session, (QStringList{asArgument(m.paths[0]), asArgument(m.paths[1]), asArgument(m.paths[2])}));
+    // A start with no map, and its quit, leave that session to be reopened.
+    m.f.main.reset();
+    m.f.open();
+    QVERIFY(m.f.main->close());
+    QCOMPARE(m.f.main->settings().lastSession().size(), 3);
 }
 
 void TabsTest::aKillLeavesACopyOfEveryTab() {
