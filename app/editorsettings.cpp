@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "editorsettings.h"
 #include "picturelayers.h"
+#include "samefile.h"
 #include "userfolders.h"
 
 #include <QDir>
@@ -139,7 +140,7 @@ QStringList EditorSettings::pathList(const QString& key) const {
                                                                             : QStringList();
     for (const QString& entry : entries) {
         const QString path = QDir::cleanPath(entry);
-        if (isPathText(entry) && !paths.contains(path)) {
+        if (isPathText(entry) && !paths.contains(path, FileNameCase)) {
             paths.append(path);
             if (paths.size() == RecentCount) {
                 break;
@@ -159,7 +160,7 @@ void EditorSettings::addRecentMap(const QString& path) {
         return;
     }
     QStringList paths = recentMaps();
-    paths.removeAll(absolute);
+    paths.removeIf([&absolute](const QString& kept) { return kept.compare(absolute, FileNameCase) == 0; });
     paths.prepend(absolute);
     store_->setValue(RecentKey, paths.mid(0, RecentCount));
     setLastFolder(QFileInfo(absolute).path());
@@ -167,7 +168,8 @@ void EditorSettings::addRecentMap(const QString& path) {
 
 void EditorSettings::removeRecentMap(const QString& path) {
     QStringList paths = recentMaps();
-    paths.removeAll(QDir::cleanPath(path));
+    const QString removed = QDir::cleanPath(path);
+    paths.removeIf([&removed](const QString& kept) { return kept.compare(removed, FileNameCase) == 0; });
     store_->setValue(RecentKey, paths);
 }
 

@@ -23,13 +23,8 @@ bool namesSameFile(const QString& first, const QString& second) {
     if (first.isEmpty() || second.isEmpty()) {
         return false;
     }
-#ifdef Q_OS_WIN
-    constexpr Qt::CaseSensitivity Case = Qt::CaseInsensitive;
-#else
-    constexpr Qt::CaseSensitivity Case = Qt::CaseSensitive;
-#endif
     const QString canonical = QFileInfo(first).canonicalFilePath();
-    if (!canonical.isEmpty() && canonical.compare(QFileInfo(second).canonicalFilePath(), Case) == 0) {
+    if (!canonical.isEmpty() && canonical.compare(QFileInfo(second).canonicalFilePath(), FileNameCase) == 0) {
         return true;
     }
     // Two names of one file: the system's own file identity (device and file
