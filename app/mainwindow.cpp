@@ -760,6 +760,13 @@ bool MainWindow::restoreWindow() {
     for (auto bar = shown.cbegin(); bar != shown.cend(); ++bar) {
         bar.key()->setVisible(bar.value());
     }
+    // So do the lists of a merge's conflicts and a comparison's differences.
+    if (!editor_->isMerging()) {
+        conflicts_->hide();
+    }
+    if (!editor_->isComparing()) {
+        differences_->hide();
+    }
     return true;
 }
 

@@ -154,6 +154,12 @@ void MergingWindowTest::theDockListsMarksStepsAndCounts() {
     QCOMPARE(dock.table()->currentIndex().row(), 0); // row 2 is settled
     f.document().undoStack()->undo();
     QCOMPARE(countOnStatusLine(f), "3 conflicts left");
+
+    // Quit with the dock open: the next start, with no merge, does not show it.
+    f.dialogs.unwrittenAnswers = {UnwrittenChoice::Discard};
+    QVERIFY(f.main->close());
+    f.open();
+    QVERIFY(!f.main->conflicts().isVisible());
 }
 
 void MergingWindowTest::theirsTakenOnAHexIsWrittenAfterTheQuestion() {
