@@ -47,8 +47,14 @@ std::wstring systemName(const QString& path) {
     return name;
 }
 
+// The system's text for an error, without the full stop it ends with, so that
+// it reads inside a sentence.
 QString reasonOf(DWORD error) {
-    return qt_error_string(static_cast<int>(error));
+    QString reason = qt_error_string(static_cast<int>(error)).trimmed();
+    while (reason.endsWith(QLatin1Char('.'))) {
+        reason.chop(1);
+    }
+    return reason;
 }
 
 bool isSharingViolation(DWORD error) {
@@ -57,7 +63,7 @@ bool isSharingViolation(DWORD error) {
 
 MapError heldByAnother(const QString& target, DWORD error) {
     return failure(MapErrorKind::WriteError, target,
-                   "another program has it open (the game or an editor, " + reasonOf(error) +
+                   "another program has it open, perhaps the game or an editor (" + reasonOf(error) +
                        "); it was left as it was: close it there and write again");
 }
 
