@@ -6,6 +6,8 @@
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mapimage.h"
+#include "samefile.h"
+#include "scriptfolders.h"
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
 
@@ -308,8 +310,12 @@ bool TfrmMapEd::btnSaveMapClick() {
     return !fileName.isEmpty() && WriteMap(fileName);
 }
 
+// The sample shipped with the program is never written over unasked (a
+// per-user installation can write its folder): its first write asks for a name.
 bool TfrmMapEd::writeToCurrentFile() {
-    return document_.fileName().isEmpty() ? btnSaveMapClick() : WriteMap(document_.fileName());
+    const QString fileName = document_.fileName();
+    return fileName.isEmpty() || namesSameFile(fileName, scriptfolders::sampleMap()) ? btnSaveMapClick()
+                                                                                     : WriteMap(fileName);
 }
 
 bool TfrmMapEd::WriteMap(const QString& fileName) {

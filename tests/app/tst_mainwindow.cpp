@@ -405,6 +405,15 @@ void MainWindowTest::helpOpensTheSampleMap() {
     QCOMPARE(f.model(0)->columnCount() * f.model(0)->rowCount(), columns * rows);
     QCOMPARE(f.model(0)->cellText(0, 0), QString::number(static_cast<unsigned char>(bytes[7])));
     QVERIFY(!f.main->isWindowModified());
+    // Edited, it is written where the user says, never over the shipped file.
+    f.document().typeIntoCell(0, 0, 0, QStringLiteral("7"));
+    const QString mine = f.dir.filePath(QStringLiteral("mine.amp"));
+    f.dialogs.saveAnswers << mine;
+    f.press(QKeySequence::Save);
+    QCOMPARE(f.dialogs.saveRequests.size(), 1);
+    QCOMPARE(f.read(mine).at(7), std::uint8_t{7});
+    QVERIFY(sample.seek(0));
+    QCOMPARE(sample.readAll(), bytes);
 }
 
 void MainWindowTest::helpListsEveryShortcut() {
