@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 namespace {
 
@@ -22,6 +24,24 @@ constexpr QFile::Permissions CopyMode = QFile::ReadOwner | QFile::WriteOwner;
 
 QString lockOf(const QString& copy) {
     return copy + QStringLiteral(".lock");
+}
+
+// The lock files this program has taken. A lock names its process by number.
+QSet<QString>& takenHere() {
+    static QSet<QString> locks;
+    return locks;
+}
+
+// A lock that names this process, but that this program never took, was left
+// by an editor that ended before this one began under the same process number
+// (Wine hands the same few numbers out again and again): its editor is gone.
+bool leftUnderThisProcessNumber(const QLockFile& lock, const QString& lockPath) {
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    return !takenHere().contains(lockPath) && lock.getLockInfo(&pid, &host, &program) &&
+           pid == QCoreApplication::applicationPid() &&
+           (host.isEmpty() || host == QSysInfo::machineHostName());
 }
 
 // The folder, made (or tightened) so that only the user may enter it.
@@ -117,6 +137,7 @@ QString RecoveryKeeper::keepCopy() {
             lock_.reset();
             return tr("no lock can be made for %1").arg(QDir::toNativeSeparators(failed));
         }
+        takenHere().insert(lockOf(path_));
     }
     RecoveryCopy copy;
     // The whole path: the next start may be in another working folder, where a
@@ -184,9 +205,15 @@ std::vector<RecoveryKeeper::Claim> RecoveryKeeper::claimOrphans() {
         // program is gone is taken over, never one that is merely old: where the
         // system cannot lock the file itself (some network folders), the age alone
         // would hand a long-running editor's copy to another.
-        auto lock = std::make_unique<QLockFile>(lockOf(copy.filePath()));
+        const QString lockPath = lockOf(copy.filePath());
+        auto lock = std::make_unique<QLockFile>(lockPath);
         lock->setStaleLockTime(0);
-        if (lock->tryLock(0)) {
+        bool taken = lock->tryLock(0);
+        if (!taken && leftUnderThisProcessNumber(*lock, lockPath)) {
+            taken = lock->removeStaleLockFile() && lock->tryLock(0);
+        }
+        if (taken) {
+            takenHere().insert(lockPath);
             found.push_back({copy.filePath(), std::move(lock)});
         }
     }

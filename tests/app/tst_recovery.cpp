@@ -89,6 +89,7 @@ private slots:
     void killedEditorsLeaveWholeCopies();
     void aCopyGoesWhenTheChangesAreWrittenOrDiscarded();
     void aCopyKeepsTheWholePathOfItsMap();
+    void aLockLeftUnderThisProcessNumberHidesNoCopy();
     void twoProgramsKeepTheirOwnCopies();
     void anEndThatIsNotCleanKeepsTheCopy();
     void aMapChangedOnDiskIsReadAgainOrOffered();
@@ -231,6 +232,24 @@ void RecoveryTest::aCopyKeepsTheWholePathOfItsMap() {
     next.press(QKeySequence::Save);
     QVERIFY(f.read(decoy) == original);
     QVERIFY(f.read(map) != original);
+}
+
+// A killed editor's lock names its process number; Wine hands the same few
+// numbers out again, so the next editor may have it. Its copy is still offered;
+// the copies this editor keeps itself are still its own.
+void RecoveryTest::aLockLeftUnderThisProcessNumberHidesNoCopy() {
+    WindowFixture f;
+    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
+    RecoveryKeeper& keeper = f.main->recoveryKeeper();
+    keeper.setDelay(20);
+    f.document().typeIntoCell(0, 1, 1, QStringLiteral("9"));
+    QTRY_VERIFY(!keeper.copyPath().isEmpty() && QFile::exists(keeper.copyPath()));
+    // What the killed editor left: its copy, and a lock as this process makes them.
+    const QString left = QFileInfo(keeper.copyPath()).path() + "/1-1.amprec";
+    QVERIFY(QFile::copy(keeper.copyPath(), left));
+    QVERIFY(QFile::copy(keeper.copyPath() + ".lock", left + ".lock"));
+    QCOMPARE(RecoveryKeeper::orphans(), std::vector<QString>{left});
+    QVERIFY(QFile::exists(keeper.copyPath() + ".lock"));
 }
 
 // Two editors at once (the second started alone): neither offers, recovers or
