@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "editorsettings.h"
+#include "filenames.h"
 #include "picturelayers.h"
-#include "samefile.h"
 #include "userfolders.h"
 
 #include <QDir>

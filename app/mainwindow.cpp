@@ -8,6 +8,7 @@
 #include "diskwatcher.h"
 #include "editorsettings.h"
 #include "fairnesstools.h"
+#include "filenames.h"
 #include "hexmapview.h"
 #include "layermodel.h"
 #include "layerspanel.h"
@@ -21,7 +22,6 @@
 #include "noticebar.h"
 #include "picturefile.h"
 #include "recoverykeeper.h"
-#include "samefile.h"
 #include "scriptfolders.h"
 #include "scripttools.h"
 #include "statisticsdock.h"
@@ -1547,9 +1547,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (MapTab* tab : tabs()) {
         if (tab->editor->document().isModified()) {
             unwritten.append(tab);
-            names.append(tab->path().isEmpty()
-                             ? tr("Untitled")
-                             : QDir::toNativeSeparators(QFileInfo(tab->path()).absoluteFilePath()));
+            names.append(tab->path().isEmpty() ? tr("Untitled")
+                                               : QDir::toNativeSeparators(wholePath(tab->path())));
         }
     }
     if (unwritten.size() == 1 || tabBar_->count() == 1) {

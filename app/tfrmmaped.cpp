@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "tfrmmaped.h"
 #include "celledits.h"
+#include "filenames.h"
 #include "layermodel.h"
 #include "layerview.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "mapimage.h"
-#include "samefile.h"
 #include "scriptfolders.h"
 #include "ui_tfrmmaped.h"
 #include "userdialogs.h"
@@ -576,7 +576,7 @@ bool TfrmMapEd::mayDiscardEdits() {
     const QString question = fileName.isEmpty()
                                  ? tr("The new map has changes that were not written. Write them first?")
                                  : tr("The map \"%1\" has changes that were not written. Write them first?")
-                                       .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()));
+                                       .arg(QDir::toNativeSeparators(wholePath(fileName)));
     switch (dialogs_.askUnwritten(this, tr("Unwritten changes"), question)) {
     case UnwrittenChoice::Save:
         return writeToCurrentFile();

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "mapeditor.h"
+#include "filenames.h"
 #include "hexshapes.h"
 #include "mapfileio.h"
-#include "samefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "recoverykeeper.h"
+#include "filenames.h"
 #include "mapdocument.h"
 #include "mapfileio.h"
 #include "userfolders.h"
@@ -39,9 +40,13 @@ bool leftUnderThisProcessNumber(const QLockFile& lock, const QString& lockPath) 
     qint64 pid = 0;
     QString host;
     QString program;
-    return !takenHere().contains(lockPath) && lock.getLockInfo(&pid, &host, &program) &&
-           pid == QCoreApplication::applicationPid() &&
-           (host.isEmpty() || host == QSysInfo::machineHostName());
+    if (takenHere().contains(lockPath) || !lock.getLockInfo(&pid, &host, &program) ||
+        pid != QCoreApplication::applicationPid()) {
+        return false;
+    }
+    // The host as a lock names it: on Windows the computer name, in capitals.
+    return host.isEmpty() || host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0 ||
+           host == qEnvironmentVariable("COMPUTERNAME");
 }
 
 // The folder, made (or tightened) so that only the user may enter it.
@@ -142,8 +147,7 @@ QString RecoveryKeeper::keepCopy() {
     RecoveryCopy copy;
     // The whole path: the next start may be in another working folder, where a
     // name given relative to this one would lead to another file.
-    copy.fileName =
-        document_.fileName().isEmpty() ? QString() : QFileInfo(document_.fileName()).absoluteFilePath();
+    copy.fileName = wholePath(document_.fileName());
     copy.saved = QDateTime::currentDateTimeUtc();
     copy.bytes = document_.encode();
     for (int layer = 0; layer < amp::LayerCount; ++layer) {

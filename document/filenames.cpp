@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "samefile.h"
+#include "filenames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -31,4 +32,8 @@ bool namesSameFile(const QString& first, const QString& second) {
     // number, or volume and file index on Windows).
     std::error_code error;
     return std::filesystem::equivalent(systemPath(first), systemPath(second), error) && !error;
+}
+
+QString wholePath(const QString& name) {
+    return name.isEmpty() || QDir::isAbsolutePath(name) ? name : QFileInfo(name).absoluteFilePath();
 }

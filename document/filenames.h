@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Whether two names lead to one file on disk.
+// File names as the system takes them: whether two lead to one file, and a
+// name as a whole path.
 #pragma once
 
 #include <QString>
@@ -15,3 +16,7 @@ inline constexpr Qt::CaseSensitivity FileNameCase = Qt::CaseSensitive;
 // once links and "." and ".." are resolved (letter case aside on Windows), or
 // two hard links of one file. A name of no file is the same as nothing.
 bool namesSameFile(const QString& first, const QString& second);
+
+// The name as a whole path: a name given whole stays as it was given, one
+// relative to the working folder gets that folder in front of it.
+QString wholePath(const QString& name);
