@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -85,8 +84,9 @@ private:
 
 // What a build without the JavaScript engine says of its script commands.
 QString noEngineText() {
-    return QCoreApplication::translate(
-        "ScriptTools", "Scripts do not run in this build of the program: it has no JavaScript engine");
+    QString text = scriptmodule::notInThisBuild();
+    text[0] = text[0].toUpper();
+    return text;
 }
 
 } // namespace

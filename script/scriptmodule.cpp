@@ -23,6 +23,10 @@ bool isPartOfThisBuild() {
     return AMPEDIT_SCRIPTING_BUILT != 0;
 }
 
+QString notInThisBuild() {
+    return text("scripts do not run in this build of the program: it has no JavaScript engine");
+}
+
 QStringList places() {
     const QString named = qEnvironmentVariable("AMPEDIT_SCRIPT_MODULE");
     if (!named.isEmpty()) {
@@ -36,7 +40,7 @@ QStringList places() {
 
 std::unique_ptr<ScriptEngine> newEngine(QString& why) {
     if (!isPartOfThisBuild() && qEnvironmentVariableIsEmpty("AMPEDIT_SCRIPT_MODULE")) {
-        why = text("scripts do not run in this build of the program: it has no JavaScript engine");
+        why = notInThisBuild();
         return nullptr;
     }
     const QStringList tried = places();

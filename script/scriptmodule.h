@@ -18,6 +18,8 @@ namespace scriptmodule {
 // Whether this build of the program has the module at all: a Qt without QtQml
 // (the Windows build's) builds none, and scripts do not run there.
 bool isPartOfThisBuild();
+// What a build without it says of scripts, to go after "Run Script: " and the like.
+QString notInThisBuild();
 // The files tried, first found first.
 QStringList places();
 // A ScriptEngineSource: a new engine of the module, loaded on the first call and

@@ -239,7 +239,7 @@ void RecoveryTest::aCopyKeepsTheWholePathOfItsMap() {
 // the copies this editor keeps itself are still its own.
 void RecoveryTest::aLockLeftUnderThisProcessNumberHidesNoCopy() {
     WindowFixture f;
-    const QString map = f.openOn("ten.amp", patternFile(TenByEight, 80));
+    f.openOn("ten.amp", patternFile(TenByEight, 80));
     RecoveryKeeper& keeper = f.main->recoveryKeeper();
     keeper.setDelay(20);
     f.document().typeIntoCell(0, 1, 1, QStringLiteral("9"));
